@@ -1,0 +1,48 @@
+# The Windows half of the build: the program, its resources, and the tests that run under Wine.
+find_program(WINE64 NAMES wine64 PATHS /usr/lib/wine /usr/lib/wine64 NO_DEFAULT_PATH)
+if(NOT WINE64)
+  find_program(WINE64 NAMES wine64 wine)
+endif()
+
+set(QUILL_WIN_LIBS comctl32 comdlg32 gdi32 msimg32 shell32 ole32 user32 kernel32)
+
+add_library(quill_win STATIC ${QUILL_WIN_SOURCES})
+target_include_directories(quill_win PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_compile_definitions(quill_win PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+target_link_libraries(quill_win PUBLIC quill_core ${QUILL_WIN_LIBS})
+quill_warnings(quill_win)
+
+# windres reads the UTF-8 script and stores every dialog and string text as UTF-16.
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
+add_executable(Quillidar WIN32 src/app/main.cpp src/res/quillidar.rc)
+target_link_libraries(Quillidar PRIVATE quill_win)
+target_link_options(Quillidar PRIVATE -municode)
+quill_warnings(Quillidar)
+
+function(quill_wine_test name)
+  add_test(NAME ${name} COMMAND ${WINE64} ${ARGN})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "WINEDEBUG=-all")
+endfunction()
+
+quill_wine_test(unit.wine $<TARGET_FILE:quill_unit_tests> --gtest_brief=1)
+
+# Only DLLs that every Windows ships may be imported: no MinGW runtime, no C++ runtime DLL.
+add_test(NAME build.imports
+         COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${TOOLCHAIN_PREFIX}-objdump -DEXE=$<TARGET_FILE:Quillidar>
+                 -P ${CMAKE_SOURCE_DIR}/cmake/check_imports.cmake)
+
+file(GLOB QUILL_E2E_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)
+if(QUILL_E2E_SOURCES)
+  add_executable(quill_e2e ${QUILL_E2E_SOURCES})
+  target_compile_definitions(quill_e2e PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601
+                                               QUILL_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
+  target_include_directories(quill_e2e PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests/e2e)
+  target_link_libraries(quill_e2e PRIVATE quill_core GTest::gtest_main user32 gdi32 shell32 ole32 psapi)
+  quill_warnings(quill_e2e)
+  add_dependencies(quill_e2e Quillidar)
+  file(TO_NATIVE_PATH "$<TARGET_FILE:Quillidar>" _unused)
+  quill_wine_test(e2e $<TARGET_FILE:quill_e2e> --gtest_brief=1 --quillidar=Z:$<TARGET_FILE:Quillidar>)
+  set_tests_properties(e2e PROPERTIES TIMEOUT 900)
+endif()
+
+include(cmake/windows_extras.cmake OPTIONAL)

@@ -1,0 +1,113 @@
+# Wine session shared by scripts/run, scripts/test and scripts/bench. Source it, then call
+# wine_session_start; everything it starts is stopped by process id in wine_session_stop,
+# which is also installed as an EXIT trap, so a failing test leaves nothing running.
+#
+# What a session is: its own prefix under build/ (made once, reused), WINEDEBUG=-all, an Xvfb
+# of its own when DISPLAY is unset, one persistent wineserver, and a 1024x768 virtual desktop
+# (it has a taskbar and a notification area, and its windows are not X windows of their own).
+
+QUILL_ROOT=${QUILL_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+export WINEPREFIX=${QUILL_WINEPREFIX:-$QUILL_ROOT/build/wineprefix}
+export WINEDEBUG=-all
+export WINEARCH=win64
+# No Mono or Gecko installer prompts, no menu entries or file associations written on the host.
+export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
+QUILL_DESKTOP_SIZE=${QUILL_DESKTOP_SIZE:-1024x768}
+
+WINE64=$(command -v /usr/lib/wine/wine64 || command -v wine64 || command -v wine)
+WINESERVER=$(command -v /usr/lib/wine/wineserver || command -v wineserver)
+export WINE64 WINESERVER
+
+_quill_pids=()
+
+_quill_log() { [ -n "${QUILL_QUIET:-}" ] || echo "wine-session: $*" >&2; }
+
+_quill_free_display() {
+  local n
+  for n in $(seq 90 140); do
+    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
+      echo "$n"
+      return 0
+    fi
+  done
+  return 1
+}
+
+_quill_make_prefix() {
+  local stamp="$WINEPREFIX/.quillidar-prefix-v2"
+  [ -f "$stamp" ] && return 0
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    _quill_log "creating Wine prefix in $WINEPREFIX (once)"
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    "$WINE64" wineboot -i >/dev/null 2>&1 || true
+    "$WINESERVER" -w
+  fi
+  local reg=("$WINE64" reg add)
+  # Every program of this prefix runs inside one virtual desktop. Its name "shell" is the one
+  # for which Wine's explorer draws a taskbar with a notification area.
+  "${reg[@]}" 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1
+  "${reg[@]}" 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d "$QUILL_DESKTOP_SIZE" /f >/dev/null 2>&1
+  # The dialogs ask for the Song face; the closest face Debian has stands in for it, in this prefix only.
+  local face
+  for face in 宋体 SimSun 新宋体 NSimSun; do
+    "${reg[@]}" 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d "AR PL UMing CN" /f >/dev/null 2>&1
+  done
+  "$WINESERVER" -w
+  touch "$stamp"
+}
+
+wine_session_start() {
+  trap wine_session_stop EXIT
+  trap 'exit 130' INT TERM
+  if [ -z "${DISPLAY:-}" ]; then
+    local n
+    n=$(_quill_free_display) || { echo "wine-session: no free X display" >&2; return 1; }
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    _quill_pids+=($!)
+    export DISPLAY=":$n"
+    QUILL_OWN_DISPLAY=1
+    local i
+    for i in $(seq 1 100); do
+      [ -e "/tmp/.X11-unix/X$n" ] && break
+      sleep 0.05
+    done
+    _quill_log "Xvfb on $DISPLAY"
+  fi
+  _quill_make_prefix
+  "$WINESERVER" -p -f >/dev/null 2>&1 &
+  _quill_pids+=($!)
+  QUILL_WINESERVER_PID=$!
+  "$WINE64" explorer "/desktop=shell,$QUILL_DESKTOP_SIZE" >/dev/null 2>&1 &
+  _quill_pids+=($!)
+  # Let the desktop and its taskbar come up before anything is started in it.
+  local i
+  for i in $(seq 1 100); do
+    if "$WINE64" cmd /c exit 0 >/dev/null 2>&1; then break; fi
+    sleep 0.1
+  done
+  sleep 1
+  export QUILL_OWN_DISPLAY
+}
+
+wine_session_stop() {
+  local rc=$?
+  trap - EXIT
+  if [ -n "${WINEPREFIX:-}" ] && [ -n "${QUILL_WINESERVER_PID:-}" ]; then
+    "$WINESERVER" -k >/dev/null 2>&1 || true
+  fi
+  local p
+  for p in "${_quill_pids[@]}"; do
+    kill "$p" 2>/dev/null || true
+  done
+  for p in "${_quill_pids[@]}"; do
+    for _ in $(seq 1 50); do kill -0 "$p" 2>/dev/null || break; sleep 0.05; done
+    kill -9 "$p" 2>/dev/null || true
+  done
+  _quill_pids=()
+  QUILL_WINESERVER_PID=
+  return $rc
+}
+
+# Converts a Unix path to the Z: path the Wine programs see.
+wine_path() { printf 'Z:%s' "$(realpath "$1")" | tr '/' '\\'; }

@@ -1,0 +1,36 @@
+// Start-up: the owner dialog runs the calendar window from its own initialisation and ends
+// before its modal loop begins, so the owner is never shown.
+#include "app/calendar_app.h"
+
+#include <commctrl.h>
+
+#include "app/calendar_dlg.h"
+#include "res/resource.h"
+
+BOOL CCalendarApp::InitInstance() {
+    // The month-calendar class of the calendar template comes from here.
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_DATE_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+    ::InitCommonControlsEx(&icc);
+    ::InitCommonControls();
+
+    CParent owner;
+    owner.DoModal();
+    return FALSE;
+}
+
+CParent::CParent(HWND parent) : ui::Dialog(IDD_PARENT, parent) {}
+
+BOOL CParent::OnInitDialog() {
+    ui::Dialog::OnInitDialog();
+    // Dialogs made without a parent are owned by this still invisible window: an owned window
+    // gets no taskbar button.
+    ui::Dialog::s_mainWnd = m_hWnd;
+    {
+        CCalendarDlg dlg;
+        dlg.DoModal();
+    }
+    // Ending the owner inside its own initialisation keeps the dialog manager from ever showing it.
+    OnCancel();
+    ui::Dialog::s_mainWnd = nullptr;
+    return TRUE;
+}

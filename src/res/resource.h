@@ -1,0 +1,18 @@
+// Numeric identifiers of the program's resources, controls and commands.
+#pragma once
+
+#define IDD_ABOUTBOX 100
+#define IDS_ABOUTBOX 101
+#define IDD_CALENDAR 102
+#define IDR_MAINFRAME 128
+#define IDC_LINKHAND 130
+#define IDD_PARENT 131
+#define IDD_TIMEFORMAT 133
+
+#define IDC_CALENDAR 1000
+#define IDC_EDIT 1001
+#define IDC_TIMEFORMAT_EDIT 1001
+#define IDC_LINK_HOME 1002
+#define IDC_LINK_MAIL 1005
+
+#define IDM_ABOUTBOX 0x0010

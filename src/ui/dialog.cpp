@@ -1,0 +1,63 @@
+// The dialog trampoline: `this` lives in DWLP_USER from WM_INITDIALOG until WM_NCDESTROY.
+#include "ui/dialog.h"
+
+namespace ui {
+
+HWND Dialog::s_mainWnd = nullptr;
+
+INT_PTR Dialog::DoModal() {
+    HWND owner = m_parent ? m_parent : s_mainWnd;
+    return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_templateId), owner, &Dialog::Proc,
+                             reinterpret_cast<LPARAM>(this));
+}
+
+BOOL Dialog::OnCommand(WPARAM wParam, LPARAM) {
+    switch (LOWORD(wParam)) {
+    case IDOK:
+        OnOK();
+        return TRUE;
+    case IDCANCEL:
+        OnCancel();
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+INT_PTR Dialog::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_INITDIALOG:
+        return OnInitDialog();
+    case WM_COMMAND:
+        return OnCommand(wParam, lParam);
+    default:
+        return FALSE;
+    }
+}
+
+INT_PTR CALLBACK Dialog::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    Dialog* self = nullptr;
+    if (msg == WM_INITDIALOG) {
+        self = reinterpret_cast<Dialog*>(lParam);
+        self->m_hWnd = hwnd;
+        ::SetWindowLongPtrW(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
+    } else {
+        self = reinterpret_cast<Dialog*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
+    }
+    if (!self)
+        return FALSE;
+    INT_PTR result = FALSE;
+    try {
+        result = self->OnMessage(msg, wParam, lParam);
+    } catch (...) {
+        // A handler that failed leaves the message to the dialog manager; the window keeps running.
+        result = FALSE;
+    }
+    if (msg == WM_NCDESTROY) {
+        ::SetWindowLongPtrW(hwnd, DWLP_USER, 0);
+        self->m_hWnd = nullptr;
+    }
+    return result;
+}
+
+} // namespace ui

@@ -1,0 +1,48 @@
+// Modal dialog base over DialogBoxParamW: one trampoline, one virtual message switch, small handlers.
+#pragma once
+#include <windows.h>
+
+namespace ui {
+
+class Dialog {
+  public:
+    explicit Dialog(UINT templateId, HWND parent = nullptr) : m_templateId(templateId), m_parent(parent) {}
+    Dialog(const Dialog&) = delete;
+    Dialog& operator=(const Dialog&) = delete;
+    virtual ~Dialog() = default;
+
+    // Runs the dialog modally; returns what EndDialog was given, or -1 when it could not be created.
+    // Without a parent the process's main window owns it, as the application framework would choose.
+    INT_PTR DoModal();
+
+    HWND GetSafeHwnd() const { return m_hWnd; }
+    HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
+
+    // The window that owns dialogs created without an explicit parent.
+    static HWND s_mainWnd;
+
+  protected:
+    // The switch that acts as the message map. Return TRUE when handled (set the message result with
+    // SetMsgResult where Win32 reads one), FALSE to let the dialog manager do its default work.
+    virtual INT_PTR OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    virtual BOOL OnInitDialog() { return TRUE; }
+    virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
+    virtual void OnOK() { EndDialog(IDOK); }
+    virtual void OnCancel() { EndDialog(IDCANCEL); }
+
+    void EndDialog(INT_PTR result) { ::EndDialog(m_hWnd, result); }
+    INT_PTR SetMsgResult(LRESULT result) {
+        ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
+        return TRUE;
+    }
+
+    HWND m_hWnd = nullptr;
+
+  private:
+    static INT_PTR CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+    UINT m_templateId;
+    HWND m_parent;
+};
+
+} // namespace ui
