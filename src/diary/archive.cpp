@@ -1,0 +1,187 @@
+// Byte encoding shared by the notes file and the settings file.
+#include "diary/archive.h"
+
+namespace {
+
+void AppendLittleEndian(std::string& out, std::uint64_t value, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+        out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    }
+}
+
+void CutAtZero(std::string& text) {
+    const auto zero = text.find('\0');
+    if (zero != std::string::npos) {
+        text.resize(zero);
+    }
+}
+
+constexpr std::uint16_t kWideTag = 0xFFFE;
+
+} // namespace
+
+std::string AsciiOnlyNarrow(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+            continue;
+        }
+        // A surrogate pair is one character, so it gets one '?'.
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            ++i;
+        }
+        out.push_back('?');
+    }
+    return out;
+}
+
+std::string LengthPrefix(std::uint64_t length) {
+    std::string out;
+    if (length < 0xFF) {
+        AppendLittleEndian(out, length, 1);
+    } else if (length < 0xFFFE) {
+        out.push_back('\xFF');
+        AppendLittleEndian(out, length, 2);
+    } else if (length < 0xFFFFFFFF) {
+        out.append("\xFF\xFF\xFF", 3);
+        AppendLittleEndian(out, length, 4);
+    } else {
+        out.append("\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 7);
+        AppendLittleEndian(out, length, 8);
+    }
+    return out;
+}
+
+void ArchiveWriter::WriteInt32(std::int32_t value) {
+    AppendLittleEndian(m_bytes, static_cast<std::uint32_t>(value), 4);
+}
+
+void ArchiveWriter::WriteByte(std::uint8_t value) {
+    m_bytes.push_back(static_cast<char>(value));
+}
+
+void ArchiveWriter::WriteString(std::string_view text) {
+    m_bytes += LengthPrefix(text.size());
+    m_bytes += text;
+}
+
+ArchiveReader::ArchiveReader(std::string_view bytes, WideToNarrow toNarrow)
+    : m_bytes(bytes), m_toNarrow(std::move(toNarrow)) {
+    if (!m_toNarrow) {
+        m_toNarrow = AsciiOnlyNarrow;
+    }
+}
+
+bool ArchiveReader::Fail(ArchiveError error) {
+    if (m_error == ArchiveError::kNone) {
+        m_error = error;
+    }
+    return false;
+}
+
+bool ArchiveReader::Take(std::size_t count, std::string_view& out) {
+    if (!Ok()) {
+        return false;
+    }
+    if (count > Remaining()) {
+        return Fail(ArchiveError::kEndOfFile);
+    }
+    out = m_bytes.substr(m_pos, count);
+    m_pos += count;
+    return true;
+}
+
+bool ArchiveReader::ReadUInt(std::size_t size, std::uint64_t& value) {
+    std::string_view raw;
+    if (!Take(size, raw)) {
+        return false;
+    }
+    value = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        value |= std::uint64_t{static_cast<unsigned char>(raw[i])} << (8 * i);
+    }
+    return true;
+}
+
+bool ArchiveReader::ReadInt32(std::int32_t& value) {
+    std::uint64_t raw = 0;
+    if (!ReadUInt(4, raw)) {
+        return false;
+    }
+    value = static_cast<std::int32_t>(static_cast<std::uint32_t>(raw));
+    return true;
+}
+
+bool ArchiveReader::ReadByte(std::uint8_t& value) {
+    std::uint64_t raw = 0;
+    if (!ReadUInt(1, raw)) {
+        return false;
+    }
+    value = static_cast<std::uint8_t>(raw);
+    return true;
+}
+
+bool ArchiveReader::ReadString(std::string& text) {
+    bool wide = false;
+    std::uint64_t length = 0;
+    if (!ReadUInt(1, length)) {
+        return false;
+    }
+    if (length == 0xFF) {
+        if (!ReadUInt(2, length)) {
+            return false;
+        }
+        if (length == kWideTag) {
+            wide = true;
+            if (!ReadUInt(1, length)) {
+                return false;
+            }
+            if (length == 0xFF && !ReadUInt(2, length)) {
+                return false;
+            }
+        }
+        if (length == 0xFFFF) {
+            if (!ReadUInt(4, length)) {
+                return false;
+            }
+            if (length == 0xFFFFFFFF) {
+                if (!ReadUInt(8, length)) {
+                    return false;
+                }
+                if (length > 0x7FFFFFFF) {
+                    return Fail(ArchiveError::kFormat);
+                }
+            }
+        }
+    }
+
+    // Compared before anything is allocated, so a forged length costs nothing.
+    const std::uint64_t byteCount = wide ? length * 2 : length;
+    if (byteCount > Remaining()) {
+        return Fail(ArchiveError::kEndOfFile);
+    }
+    std::string_view raw;
+    if (!Take(static_cast<std::size_t>(byteCount), raw)) {
+        return false;
+    }
+    if (wide) {
+        std::u16string units(static_cast<std::size_t>(length), u'\0');
+        for (std::size_t i = 0; i < units.size(); ++i) {
+            units[i] = static_cast<char16_t>(static_cast<unsigned char>(raw[2 * i]) |
+                                             (static_cast<unsigned char>(raw[2 * i + 1]) << 8));
+        }
+        const auto zero = units.find(u'\0');
+        if (zero != std::u16string::npos) {
+            units.resize(zero);
+        }
+        text = m_toNarrow(units);
+    } else {
+        text.assign(raw);
+    }
+    CutAtZero(text);
+    return true;
+}

@@ -1,0 +1,58 @@
+// Byte encoding shared by the notes file and the settings file: little-endian integers, bytes and
+// length-prefixed GBK strings, written to and read from memory buffers.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+// Turns a UTF-16 string met in a file into GBK. The Windows build passes one backed by code page 936;
+// without one, ASCII is kept and every other character becomes '?'.
+using WideToNarrow = std::function<std::string(std::u16string_view)>;
+
+std::string AsciiOnlyNarrow(std::u16string_view text);
+
+// The length prefix the writer puts in front of a string of `length` bytes (one of four forms).
+std::string LengthPrefix(std::uint64_t length);
+
+class ArchiveWriter {
+  public:
+    void WriteInt32(std::int32_t value);
+    void WriteByte(std::uint8_t value);
+    void WriteString(std::string_view text);
+
+    const std::string& Bytes() const { return m_bytes; }
+    std::string Take() { return std::move(m_bytes); }
+
+  private:
+    std::string m_bytes;
+};
+
+enum class ArchiveError { kNone, kEndOfFile, kFormat };
+
+// Reads values in order; the first failure sticks, and every later read fails as well, so a
+// decoder can read a whole record and test once. No length is trusted before it is compared
+// with the bytes that are left.
+class ArchiveReader {
+  public:
+    explicit ArchiveReader(std::string_view bytes, WideToNarrow toNarrow = {});
+
+    bool ReadInt32(std::int32_t& value);
+    bool ReadByte(std::uint8_t& value);
+    bool ReadString(std::string& text);
+
+    bool Ok() const { return m_error == ArchiveError::kNone; }
+    ArchiveError Error() const { return m_error; }
+    std::size_t Remaining() const { return m_bytes.size() - m_pos; }
+
+  private:
+    bool Take(std::size_t count, std::string_view& out);
+    bool ReadUInt(std::size_t size, std::uint64_t& value);
+    bool Fail(ArchiveError error);
+
+    std::string_view m_bytes;
+    std::size_t m_pos = 0;
+    ArchiveError m_error = ArchiveError::kNone;
+    WideToNarrow m_toNarrow;
+};

@@ -1,0 +1,148 @@
+// A folder in memory with faults on demand.
+#include "diary/fake_file_system.h"
+
+class FakeOutputFile : public OutputFile {
+  public:
+    FakeOutputFile(FakeFileSystem& fs, FsPath path) : m_fs(fs), m_path(std::move(path)) { ++m_fs.m_open; }
+    ~FakeOutputFile() override {
+        if (!m_closed) {
+            --m_fs.m_open;
+        }
+    }
+
+    FileError Write(std::string_view bytes) override {
+        if (const FileError injected = m_fs.Enter(FsOp::kWrite); injected != FileError::kNone) {
+            return injected;
+        }
+        if (m_closed) {
+            return FileError::kOther;
+        }
+        const std::size_t used = m_fs.Used();
+        const std::size_t room = m_fs.m_capacity > used ? m_fs.m_capacity - used : 0;
+        std::string& content = m_fs.files[m_path];
+        if (bytes.size() > room) {
+            content.append(bytes.substr(0, room));
+            return FileError::kDiskFull;
+        }
+        content.append(bytes);
+        return FileError::kNone;
+    }
+
+    FileError Flush() override {
+        if (const FileError injected = m_fs.Enter(FsOp::kFlush); injected != FileError::kNone) {
+            return injected;
+        }
+        return m_closed ? FileError::kOther : FileError::kNone;
+    }
+
+    FileError Close() override {
+        if (m_closed) {
+            return FileError::kOther;
+        }
+        m_closed = true;
+        --m_fs.m_open;
+        // Like CloseHandle, a failing close still closes.
+        return m_fs.Enter(FsOp::kClose);
+    }
+
+  private:
+    FakeFileSystem& m_fs;
+    FsPath m_path;
+    bool m_closed = false;
+};
+
+void FakeFileSystem::FailNth(FsOp op, int n, FileError error) {
+    m_faults.push_back({op, m_calls[static_cast<int>(op)] + n, error});
+}
+
+FileError FakeFileSystem::Enter(FsOp op) {
+    const int call = ++m_calls[static_cast<int>(op)];
+    for (const Fault& fault : m_faults) {
+        if (fault.op == op && fault.atCall == call) {
+            return fault.error;
+        }
+    }
+    return FileError::kNone;
+}
+
+bool FakeFileSystem::Blocked(const FsPath& path) {
+    const auto held = m_held.find(path);
+    if (held == m_held.end()) {
+        return false;
+    }
+    if (held->second > 0 && --held->second == 0) {
+        m_held.erase(held);
+    }
+    return true;
+}
+
+std::size_t FakeFileSystem::Used() const {
+    std::size_t used = 0;
+    for (const auto& [path, content] : files) {
+        used += content.size();
+    }
+    return used;
+}
+
+FileError FakeFileSystem::CreateNew(const FsPath& path, std::unique_ptr<OutputFile>& file) {
+    if (const FileError injected = Enter(FsOp::kCreate); injected != FileError::kNone) {
+        return injected;
+    }
+    if (m_readOnly) {
+        return FileError::kAccessDenied;
+    }
+    if (files.count(path)) {
+        return FileError::kExists;
+    }
+    files[path];
+    file = std::make_unique<FakeOutputFile>(*this, path);
+    return FileError::kNone;
+}
+
+FileError FakeFileSystem::ReadAll(const FsPath& path, std::string& bytes) {
+    if (const FileError injected = Enter(FsOp::kRead); injected != FileError::kNone) {
+        return injected;
+    }
+    if (Blocked(path)) {
+        return FileError::kSharing;
+    }
+    const auto found = files.find(path);
+    if (found == files.end()) {
+        return FileError::kNotFound;
+    }
+    bytes = found->second;
+    return FileError::kNone;
+}
+
+FileError FakeFileSystem::Replace(const FsPath& source, const FsPath& target) {
+    if (const FileError injected = Enter(FsOp::kReplace); injected != FileError::kNone) {
+        return injected;
+    }
+    if (m_readOnly) {
+        return FileError::kAccessDenied;
+    }
+    if (Blocked(target) || Blocked(source)) {
+        return FileError::kAccessDenied;
+    }
+    const auto found = files.find(source);
+    if (found == files.end()) {
+        return FileError::kNotFound;
+    }
+    std::string content = std::move(found->second);
+    files.erase(found);
+    files[target] = std::move(content);
+    return FileError::kNone;
+}
+
+FileError FakeFileSystem::Remove(const FsPath& path) {
+    if (const FileError injected = Enter(FsOp::kRemove); injected != FileError::kNone) {
+        return injected;
+    }
+    if (m_readOnly) {
+        return FileError::kAccessDenied;
+    }
+    if (Blocked(path)) {
+        return FileError::kSharing;
+    }
+    return files.erase(path) ? FileError::kNone : FileError::kNotFound;
+}

@@ -1,0 +1,60 @@
+// A folder in memory for tests of the file layer, with faults on demand: any call failing, a full
+// disk, a read-only folder, a file held open by another program.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "diary/file_store.h"
+
+enum class FsOp { kCreate, kWrite, kFlush, kClose, kReplace, kRemove, kRead, kCount };
+
+class FakeFileSystem : public FileSystem {
+  public:
+    std::map<FsPath, std::string> files;
+    std::vector<int> pauses;
+
+    // The n-th call of the kind from now on (1 for the next one) fails with the error. A write
+    // that fails this way has written nothing.
+    void FailNth(FsOp op, int n, FileError error);
+    // All files together may hold this many bytes; a write beyond it writes what fits and fails.
+    void SetCapacity(std::size_t bytes) { m_capacity = bytes; }
+    // Nothing may be created, moved or removed in the folder.
+    void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    // Another program holds the file without sharing it, for the given number of attempts to
+    // touch it (-1: until ReleaseAll).
+    void HoldOpen(const FsPath& path, int attempts = -1) { m_held[path] = attempts; }
+    void ReleaseAll() { m_held.clear(); }
+
+    int Calls(FsOp op) const { return m_calls[static_cast<int>(op)]; }
+    int OpenFiles() const { return m_open; }
+
+    FileError CreateNew(const FsPath& path, std::unique_ptr<OutputFile>& file) override;
+    FileError ReadAll(const FsPath& path, std::string& bytes) override;
+    FileError Replace(const FsPath& source, const FsPath& target) override;
+    FileError Remove(const FsPath& path) override;
+    bool Exists(const FsPath& path) override { return files.count(path) != 0; }
+    void Pause(int milliseconds) override { pauses.push_back(milliseconds); }
+
+  private:
+    friend class FakeOutputFile;
+
+    // Counts the call and returns the injected error, if this call is to fail.
+    FileError Enter(FsOp op);
+    // kSharing while the file is held, counting the attempt.
+    bool Blocked(const FsPath& path);
+    std::size_t Used() const;
+
+    struct Fault {
+        FsOp op;
+        int atCall;
+        FileError error;
+    };
+    std::vector<Fault> m_faults;
+    int m_calls[static_cast<int>(FsOp::kCount)] = {};
+    std::map<FsPath, int> m_held;
+    std::size_t m_capacity = static_cast<std::size_t>(-1);
+    bool m_readOnly = false;
+    int m_open = 0;
+};

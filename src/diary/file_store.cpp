@@ -1,0 +1,134 @@
+// Atomic saves, kept-aside copies and patient loads over the FileSystem seam.
+#include "diary/file_store.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kBusyPauses[kBusyRetries] = {10, 30, 50, 90, 130};
+constexpr int kMaxNameTries = 1000;
+
+bool IsBusy(FileError error) {
+    return error == FileError::kSharing || error == FileError::kAccessDenied;
+}
+
+template <typename Operation> FileError RetryWhileBusy(FileSystem& fs, Operation operation) {
+    FileError error = operation();
+    for (int i = 0; i < kBusyRetries && IsBusy(error); ++i) {
+        fs.Pause(kBusyPauses[i]);
+        error = operation();
+    }
+    return error;
+}
+
+FsPath Widen(std::string_view ascii) {
+    return FsPath(ascii.begin(), ascii.end());
+}
+
+// The names tried for a new file: base1, base2, ... or base, base-2, base-3, ...
+FsPath SeriesName(const FsPath& base, int n, bool numberFirst) {
+    if (numberFirst) {
+        return base + Widen(std::to_string(n));
+    }
+    return n == 1 ? base : base + L"-" + Widen(std::to_string(n));
+}
+
+// Creates a file under the first free name of the series and writes the bytes to it. Nothing is
+// left behind on failure.
+FileError WriteNewFile(FileSystem& fs, const FsPath& base, bool numberFirst, std::string_view bytes,
+                       FsPath& written) {
+    std::unique_ptr<OutputFile> file;
+    FileError error = FileError::kExists;
+    FsPath name;
+    for (int n = 1; n <= kMaxNameTries && error == FileError::kExists; ++n) {
+        name = SeriesName(base, n, numberFirst);
+        error = fs.CreateNew(name, file);
+    }
+    if (error != FileError::kNone) {
+        return error;
+    }
+    error = file->Write(bytes);
+    if (error == FileError::kNone) {
+        error = file->Flush();
+    }
+    const FileError closed = file->Close();
+    file.reset();
+    if (error == FileError::kNone) {
+        error = closed;
+    }
+    if (error != FileError::kNone) {
+        RetryWhileBusy(fs, [&] { return fs.Remove(name); });
+        return error;
+    }
+    written = name;
+    return FileError::kNone;
+}
+
+SaveResult KeepBeside(FileSystem& fs, const FsPath& path, std::string_view bytes, FileError cause) {
+    SaveResult result;
+    result.error = cause;
+    if (WriteNewFile(fs, path + L".new-", true, bytes, result.keptAt) == FileError::kNone) {
+        result.outcome = SaveOutcome::kKeptBeside;
+    }
+    return result;
+}
+
+} // namespace
+
+FileError LoadFile(FileSystem& fs, const FsPath& path, std::string& bytes) {
+    return RetryWhileBusy(fs, [&] {
+        bytes.clear();
+        return fs.ReadAll(path, bytes);
+    });
+}
+
+SaveResult SaveFileAtomically(FileSystem& fs, const FsPath& path, std::string_view bytes) {
+    SaveResult result;
+    FsPath fresh;
+    result.error = WriteNewFile(fs, path + L".new-", true, bytes, fresh);
+    if (result.error != FileError::kNone) {
+        return result;
+    }
+    result.error = RetryWhileBusy(fs, [&] { return fs.Replace(fresh, path); });
+    if (result.error == FileError::kNone) {
+        result.outcome = SaveOutcome::kSaved;
+    } else {
+        // The new file is complete and flushed: it is the only copy of these bytes now.
+        result.outcome = SaveOutcome::kKeptBeside;
+        result.keptAt = fresh;
+    }
+    return result;
+}
+
+bool KeepAside(FileSystem& fs, const FsPath& path, std::string_view stamp, FsPath* keptAt) {
+    std::string old;
+    const FileError read = LoadFile(fs, path, old);
+    if (read == FileError::kNotFound) {
+        return true;
+    }
+    if (read != FileError::kNone) {
+        return false;
+    }
+    FsPath copy;
+    if (WriteNewFile(fs, path + L".unreadable-" + Widen(stamp), false, old, copy) != FileError::kNone) {
+        return false;
+    }
+    if (keptAt) {
+        *keptAt = copy;
+    }
+    return true;
+}
+
+SaveResult SaveDataFile(FileSystem& fs, const FsPath& path, std::string_view bytes, bool keepOldAside,
+                        std::string_view stamp) {
+    if (keepOldAside && !KeepAside(fs, path, stamp)) {
+        return KeepBeside(fs, path, bytes, FileError::kOther);
+    }
+    return SaveFileAtomically(fs, path, bytes);
+}
+
+std::string FileStamp(int year, int month, int day, int hour, int minute, int second) {
+    char text[80];
+    std::snprintf(text, sizeof text, "%04d%02d%02d-%02d%02d%02d", year, month, day, hour, minute, second);
+    return text;
+}

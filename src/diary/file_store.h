@@ -1,0 +1,74 @@
+// Saving and loading whole data files so that no fault of the disk or of another program loses
+// what is on disk: the operations the algorithms need sit behind FileSystem, so tests can break
+// each of them in turn.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+using FsPath = std::wstring;
+
+enum class FileError { kNone, kNotFound, kExists, kSharing, kAccessDenied, kDiskFull, kOther };
+
+// A file being written. Destroying it without Close closes it quietly.
+class OutputFile {
+  public:
+    virtual ~OutputFile() = default;
+    // All of the bytes, or an error.
+    virtual FileError Write(std::string_view bytes) = 0;
+    // Down to the disk, not just out of the process.
+    virtual FileError Flush() = 0;
+    virtual FileError Close() = 0;
+};
+
+class FileSystem {
+  public:
+    virtual ~FileSystem() = default;
+    // Creates a file that did not exist (kExists otherwise), open for writing, shared with nobody.
+    virtual FileError CreateNew(const FsPath& path, std::unique_ptr<OutputFile>& file) = 0;
+    virtual FileError ReadAll(const FsPath& path, std::string& bytes) = 0;
+    // Moves source over target in one step, replacing target if it exists, written through to disk.
+    virtual FileError Replace(const FsPath& source, const FsPath& target) = 0;
+    virtual FileError Remove(const FsPath& path) = 0;
+    virtual bool Exists(const FsPath& path) = 0;
+    virtual void Pause(int milliseconds) = 0;
+};
+
+// Sharing and access errors are retried this many times; the pauses between tries add up to
+// 310 ms. Virus scanners, indexers and a second copy of the program hold files only that long.
+inline constexpr int kBusyRetries = 5;
+
+enum class SaveOutcome {
+    kSaved,      // the file now holds the bytes
+    kKeptBeside, // the file is unchanged; the bytes are in a new file next to it, at keptAt
+    kFailed,     // the file is unchanged and nothing was written
+};
+
+struct SaveResult {
+    SaveOutcome outcome = SaveOutcome::kFailed;
+    FileError error = FileError::kNone; // what went wrong when not kSaved
+    FsPath keptAt;
+};
+
+// Reads a whole file, retrying briefly while another program holds it.
+FileError LoadFile(FileSystem& fs, const FsPath& path, std::string& bytes);
+
+// Writes the bytes to a new file "<path>.new-N" in the same folder, then moves it over path. A
+// failure before the move removes the new file; a move that keeps failing leaves the new file
+// where it is, so the bytes survive next to the old file.
+SaveResult SaveFileAtomically(FileSystem& fs, const FsPath& path, std::string_view bytes);
+
+// Copies the file at path, byte for byte, to "<path>.unreadable-<stamp>", or with "-2", "-3", ...
+// appended when that name is taken; an existing file is never overwritten. True when there is
+// nothing to keep (no file) or the copy is complete; keptAt names the copy.
+bool KeepAside(FileSystem& fs, const FsPath& path, std::string_view stamp, FsPath* keptAt = nullptr);
+
+// The save of a data file. With keepOldAside (the file exists but could not be loaded), the old
+// file is first copied aside; when that copy cannot be made the old file is left alone and the
+// bytes are kept beside it instead.
+SaveResult SaveDataFile(FileSystem& fs, const FsPath& path, std::string_view bytes, bool keepOldAside,
+                        std::string_view stamp);
+
+// "YYYYMMDD-HHMMSS", the stamp of a kept-aside copy.
+std::string FileStamp(int year, int month, int day, int hour, int minute, int second);

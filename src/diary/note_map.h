@@ -1,0 +1,91 @@
+// The diary in memory: an ordered list of notes, each filed under a date key.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+struct NoteEntry {
+    std::string m_strKey;
+    std::string m_strText;
+
+    friend bool operator==(const NoteEntry&, const NoteEntry&) = default;
+};
+
+// True when the text holds nothing but the six ASCII white-space bytes. Any byte from 0x80 up,
+// the GBK full-width space included, counts as writing.
+bool IsBlankNote(std::string_view text);
+
+// A sequence, oldest first. SetNote always moves a key's note to the end; entries appended raw
+// (from a file) may repeat a key, and then only the first of them is seen.
+//
+// Removal leaves a hole that iteration skips and that is compacted away once holes outnumber the
+// live entries; a per-key index finds the first entry of a key, so look-ups do not walk the list.
+class NoteMap {
+  public:
+    class const_iterator {
+      public:
+        using value_type = NoteEntry;
+        using difference_type = std::ptrdiff_t;
+        using reference = const NoteEntry&;
+        using pointer = const NoteEntry*;
+        using iterator_category = std::forward_iterator_tag;
+
+        const_iterator() = default;
+        reference operator*() const { return **m_it; }
+        pointer operator->() const { return &**m_it; }
+        const_iterator& operator++() {
+            ++m_it;
+            SkipHoles();
+            return *this;
+        }
+        const_iterator operator++(int) {
+            auto old = *this;
+            ++*this;
+            return old;
+        }
+        friend bool operator==(const const_iterator& a, const const_iterator& b) { return a.m_it == b.m_it; }
+
+      private:
+        friend class NoteMap;
+        using Base = std::vector<std::optional<NoteEntry>>::const_iterator;
+        const_iterator(Base it, Base end) : m_it(it), m_end(end) { SkipHoles(); }
+        void SkipHoles() {
+            while (m_it != m_end && !m_it->has_value()) {
+                ++m_it;
+            }
+        }
+        Base m_it{};
+        Base m_end{};
+    };
+
+    // The text of the first entry filed under the key; empty when there is none.
+    std::string GetNote(std::string_view key) const;
+    // Removes every entry of the key, then appends (key, text) unless the text is blank. Takes copies,
+    // so a key or text that lives in the list itself stays valid while its entry is removed.
+    void SetNote(std::string key, std::string text);
+    // Appends as it comes, duplicates and blank texts included.
+    void Append(NoteEntry entry);
+    void Clear();
+
+    std::size_t size() const { return m_nLive; }
+    bool empty() const { return m_nLive == 0; }
+    const_iterator begin() const { return {m_slots.begin(), m_slots.end()}; }
+    const_iterator end() const { return {m_slots.end(), m_slots.end()}; }
+    std::vector<NoteEntry> Entries() const { return {begin(), end()}; }
+
+  private:
+    struct KeySlots {
+        std::size_t first = 0; // slot of the first live entry of the key
+        std::size_t count = 0; // live entries of the key
+    };
+
+    void Compact();
+
+    std::vector<std::optional<NoteEntry>> m_slots;
+    std::unordered_map<std::string, KeySlots> m_index;
+    std::size_t m_nLive = 0;
+};

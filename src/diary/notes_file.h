@@ -1,0 +1,18 @@
+// The notes file "nts.ini": a count, then a key and a text string per note, in list order.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "diary/archive.h"
+#include "diary/note_map.h"
+
+inline constexpr char kNotesFileName[] = "nts.ini";
+
+std::string EncodeNotes(const NoteMap& notes);
+
+// Empties the list, then appends the file's entries as they come (duplicates and blank texts
+// included). False when the bytes end early or hold an impossible length; the entries read
+// before that stay in the list. A count of zero or below is an empty list; bytes after the last
+// entry are ignored.
+bool DecodeNotes(std::string_view bytes, NoteMap& notes, const WideToNarrow& toNarrow = {});

@@ -1,0 +1,27 @@
+// The file layer on Win32, the data files' folder, and the code-page 936 reading of wide strings.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "diary/file_store.h"
+
+class WinFileSystem : public FileSystem {
+  public:
+    FileError CreateNew(const FsPath& path, std::unique_ptr<OutputFile>& file) override;
+    FileError ReadAll(const FsPath& path, std::string& bytes) override;
+    FileError Replace(const FsPath& source, const FsPath& target) override;
+    FileError Remove(const FsPath& path) override;
+    bool Exists(const FsPath& path) override;
+    void Pause(int milliseconds) override;
+};
+
+// The user's temporary folder followed directly by the name; the folder may be of any length.
+// Empty when the system cannot name the folder, so no file is read or written anywhere else.
+FsPath GetTempFilePath(std::wstring_view name);
+
+// UTF-16 to GBK (code page 936); characters GBK lacks become '?'. For ArchiveReader.
+std::string NarrowFromUtf16(std::u16string_view text);
+
+// "YYYYMMDD-HHMMSS" of the local time now.
+std::string LocalFileStamp();
