@@ -1,0 +1,52 @@
+// Placement maths for the calendar window: desktop tests, centring, the menu box and dragging.
+#pragma once
+
+namespace quill {
+
+// Screen coordinates may be negative (a monitor left of or above the primary one).
+struct ScreenPoint {
+    int x = 0;
+    int y = 0;
+    friend bool operator==(const ScreenPoint&, const ScreenPoint&) = default;
+};
+
+struct ScreenRect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    friend bool operator==(const ScreenRect&, const ScreenRect&) = default;
+};
+
+// Client coordinates of the calendar window, which has neither border nor caption.
+struct ClientPoint {
+    int x = 0;
+    int y = 0;
+    friend bool operator==(const ClientPoint&, const ClientPoint&) = default;
+};
+
+struct ClientRect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    friend bool operator==(const ClientRect&, const ClientRect&) = default;
+};
+
+// Left and top edges belong to the desktop, right and bottom do not (PtInRect).
+bool IsPointOnDesktop(const ScreenRect& desktop, ScreenPoint point);
+
+// Only the size of `window` matters. Each half is truncated on its own before the subtraction, so a
+// 309 by 254 window on a 1024 by 768 desktop lands at (358, 257), not (357, 257).
+ScreenPoint CenterOnDesktop(const ScreenRect& desktop, const ScreenRect& window);
+
+// A press here opens the context menu instead of starting a drag; same edge rule as PtInRect.
+bool IsInMenuBox(const ClientRect& rcMenuButton, ClientPoint point);
+
+// Client point at which the context menu's top-left corner goes: just under the menu box.
+ClientPoint MenuDropPoint(const ClientRect& rcMenuButton);
+
+// Window position that keeps the pressed point (`anchor`, client coordinates) under the cursor.
+ScreenPoint DragPosition(ScreenPoint cursor, ClientPoint anchor);
+
+} // namespace quill
