@@ -1,12 +1,12 @@
 // The calendar window's construction, set-up order, message switch and its two ways out.
 #include "app/calendar_dlg.h"
 
-#include <commctrl.h>
 #include <windowsx.h>
 
 #include <ctime>
 
-#include "ui/text.h"
+#include "appearance/settings_file.h"
+#include "diary/date_key.h"
 
 CCalendarDlg* g_pCalendarDlg = nullptr;
 
@@ -40,11 +40,15 @@ BOOL CCalendarDlg::OnInitDialog() {
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
     m_bDragging = false;
+    m_settings.m_nCornerRadius = 15;
     m_nTitleHeight = 23;
+    m_nFileKey = kFileKey;
 
-    LoadNotesOrFirstNote();
-    LoadSettingsOrDefaults();
-    ApplySettings();
+    if (!LoadNotes(m_notes))
+        AddFirstNote(m_notes);
+    if (!LoadSettings(m_settings))
+        SetDefaultSettings(m_settings);
+    ApplySettings(m_settings);
     BuildContextMenu();
 
     // The template leaves the note box short of the window's foot; it reaches it at run time.
@@ -52,18 +56,17 @@ BOOL CCalendarDlg::OnInitDialog() {
     ::GetWindowRect(m_edit, &rcEdit);
     rcEdit.bottom += 13;
     ::MapWindowPoints(HWND_DESKTOP, m_hWnd, reinterpret_cast<POINT*>(&rcEdit), 2);
-    ::MoveWindow(m_edit, rcEdit.left, rcEdit.top, rcEdit.right - rcEdit.left, rcEdit.bottom - rcEdit.top, TRUE);
+    ::MoveWindow(m_edit, rcEdit.left, rcEdit.top, rcEdit.right - rcEdit.left, rcEdit.bottom - rcEdit.top,
+                 TRUE);
 
     ::GetClientRect(m_hWnd, &m_rcWindow);
-    RECT rcClient{};
-    ::GetClientRect(m_hWnd, &rcClient);
-    m_rcTitle = RECT{0, 0, rcClient.right, m_nTitleHeight};
+    m_rcTitle = RECT{0, 0, m_rcWindow.right, m_nTitleHeight};
     m_rcMenuButton = RECT{0, 0, 17, m_nTitleHeight + 1};
 
     m_timeShown = static_cast<std::int64_t>(std::time(nullptr));
     m_strDateKey = DateKeyOfInstant(m_timeShown);
 
-    ::SetTimer(m_hWnd, 1, 10, nullptr);
+    ::SetTimer(m_hWnd, ID_TIMER_CLOCK, 10, nullptr);
     InstallTrayIcon(m_bShowBalloon);
     MarkNoteDays();
     return TRUE;
@@ -72,8 +75,8 @@ BOOL CCalendarDlg::OnInitDialog() {
 void CCalendarDlg::OnOK() {
     RemoveTrayIcon();
     StoreCurrentNote();
-    SaveSettingsOnClose();
-    SaveNotesOnClose();
+    SaveSettings(m_settings);
+    SaveNotes(m_notes);
     ui::Dialog::OnOK();
 }
 
@@ -93,9 +96,12 @@ void CCalendarDlg::OnSysCommand(UINT nID, LPARAM) {
         ShowAboutBox();
 }
 
-HICON CCalendarDlg::OnQueryDragIcon() { return m_hIcon; }
+HICON CCalendarDlg::OnQueryDragIcon() {
+    return m_hIcon;
+}
 
 INT_PTR CCalendarDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    const POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     switch (msg) {
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
@@ -103,17 +109,46 @@ INT_PTR CCalendarDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         }
         return FALSE;
+    case WM_PAINT:
+        OnPaint();
+        return TRUE;
     case WM_QUERYDRAGICON:
         // One of the few dialog messages whose answer is the procedure's own return value.
         return reinterpret_cast<INT_PTR>(OnQueryDragIcon());
+    case WM_MOUSEMOVE:
+        OnMouseMove(static_cast<UINT>(wParam), pt);
+        return FALSE;
+    case WM_LBUTTONDOWN:
+        OnLButtonDown(static_cast<UINT>(wParam), pt);
+        return FALSE;
+    case WM_LBUTTONUP:
+        OnLButtonUp(static_cast<UINT>(wParam), pt);
+        return FALSE;
+    case WM_TIMER:
+        OnTimer(static_cast<UINT_PTR>(wParam));
+        return FALSE;
+    case WM_TRAYNOTIFY:
+        return SetMsgResult(OnTrayNotify(wParam, lParam));
+    case WM_NOTIFY: {
+        auto* hdr = reinterpret_cast<NMHDR*>(lParam);
+        if (hdr && hdr->idFrom == IDC_CALENDAR && hdr->code == MCN_SELCHANGE) {
+            LRESULT result = 0;
+            OnSelChangeCalendar(hdr, &result);
+            return SetMsgResult(result);
+        }
+        return FALSE;
+    }
+    case WM_HELP:
+        return SetMsgResult(OnHelpInfo(reinterpret_cast<HELPINFO*>(lParam)));
     case WM_QUERYENDSESSION:
+        // Saving waits for WM_ENDSESSION; answering at once keeps the shutdown quick.
         return SetMsgResult(TRUE);
     case WM_ENDSESSION:
         OnEndSession(static_cast<BOOL>(wParam));
-        return FALSE;
+        return SetMsgResult(0);
+    case WM_ERASEBKGND:
+        return OnEraseBkgnd(reinterpret_cast<HDC>(wParam));
     default:
         return ui::Dialog::OnMessage(msg, wParam, lParam);
     }
 }
-
-BOOL CCalendarDlg::OnCommand(WPARAM wParam, LPARAM lParam) { return ui::Dialog::OnCommand(wParam, lParam); }

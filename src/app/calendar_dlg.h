@@ -1,15 +1,26 @@
 // The calendar window: title strip with clock and menu box, month calendar, note box.
-// Declared once here; each subsystem folder defines the members it owns.
+// Declared once here; each subsystem folder defines the members it owns:
+//   app/          construction, OnInitDialog, OnOK, OnCancel, OnEndSession, the message switch
+//   diary/        notes load and save, day selection, bold days
+//   appearance/   settings load and save, colours, outline, painting, clock, CTimeDlg
+//   interaction/  context menu and commands, dragging, tray icon, About box
 #pragma once
 #include <windows.h>
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <cstdint>
 #include <string>
 
+#include "appearance/calendar_settings.h"
+#include "diary/note_map.h"
 #include "res/resource.h"
 #include "ui/dialog.h"
 #include "ui/handle.h"
+
+inline constexpr UINT WM_TRAYNOTIFY = 117;
+inline constexpr UINT ID_TRAYICON = 118;
+inline constexpr UINT_PTR ID_TIMER_CLOCK = 1;
 
 class CCalendarDlg : public ui::Dialog {
   public:
@@ -26,26 +37,51 @@ class CCalendarDlg : public ui::Dialog {
     void OnOK() override;
     void OnCancel() override;
 
-    // Shell.
+  public:
+    // Shell (app/).
     void OnSysCommand(UINT nID, LPARAM lParam);
     HICON OnQueryDragIcon();
     void OnEndSession(BOOL bEnding);
 
-    // Set-up and shutdown steps whose work lives in the diary, appearance and interaction folders.
-    void LoadNotesOrFirstNote();
-    void LoadSettingsOrDefaults();
-    void ApplySettings();
+    // Diary (diary/).
+    bool LoadNotes(NoteMap& notes);
+    bool SaveNotes(const NoteMap& notes);
+    void AddFirstNote(NoteMap& notes);
+    std::string GetSelectedDateKey();
+    void StoreCurrentNote();
+    void MarkNoteDays();
+    void OnSelChangeCalendar(NMHDR* pNMHDR, LRESULT* pResult);
+    std::string GetNote(const std::string& key) const { return m_notes.GetNote(key); }
+    void SetNote(const std::string& key, const std::string& text) { m_notes.SetNote(key, text); }
+
+    // Settings and look (appearance/).
+    bool LoadSettings(CalendarSettings& settings);
+    void SetDefaultSettings(CalendarSettings& settings);
+    bool SaveSettings(CalendarSettings& settings);
+    void ApplySettings(CalendarSettings& settings);
+    void SetColorScheme(int scheme);
+    void SetCornerStyle(int style);
+    void OnPaint();
+    BOOL OnEraseBkgnd(HDC hdc);
+    void RedrawWhole();
+    std::string FormatClockText(int nFormat, bool bExpand);
+    void OnTimer(UINT_PTR nIDEvent);
+
+    // Interaction (interaction/).
     void BuildContextMenu();
+    void ShowContextMenu(POINT ptScreen);
+    void OnLButtonDown(UINT nFlags, POINT point);
+    void OnMouseMove(UINT nFlags, POINT point);
+    void OnLButtonUp(UINT nFlags, POINT point);
+    BOOL OnHelpInfo(HELPINFO* pHelpInfo);
+    void OpenHelp();
     void InstallTrayIcon(bool bBalloon);
     void RemoveTrayIcon();
-    void MarkNoteDays();
-    void StoreCurrentNote();
-    void SaveSettingsOnClose();
-    void SaveNotesOnClose();
-    std::string DateKeyOfInstant(std::int64_t t) const;
+    LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
     void ShowAboutBox();
 
-  public:
+    HWND GetHwnd() const { return m_hWnd; }
+
     HICON m_hIcon = nullptr;
     int m_nTitleHeight = 0;
     int m_nFileKey = 0;
@@ -55,6 +91,7 @@ class CCalendarDlg : public ui::Dialog {
     ui::Pen m_penText;
     ui::Brush m_brAccent;
     HWND m_calendar = nullptr;
+    CalendarSettings m_settings;
     COLORREF m_crBack = 0;
     COLORREF m_crAccent = 0;
     COLORREF m_crText = 0;
@@ -64,6 +101,7 @@ class CCalendarDlg : public ui::Dialog {
     RECT m_rcWindow{};
     RECT m_rcTitle{};
     RECT m_rcMenuButton{};
+    // The context menu owns its four submenus once they are appended to it.
     ui::Menu m_menu;
     HMENU m_menuTimeFormat = nullptr;
     HMENU m_menuColor = nullptr;
@@ -71,7 +109,11 @@ class CCalendarDlg : public ui::Dialog {
     HMENU m_menuTitle = nullptr;
     POINT m_ptDragAnchor{};
     NOTIFYICONDATAW m_nid{};
+    NoteMap m_notes;
     std::string m_strDateKey;
+    // A data file that exists but could not be loaded is copied aside before it is replaced.
+    bool m_bNotesUnreadable = false;
+    bool m_bSettingsUnreadable = false;
 };
 
 // The one calendar window; set by its constructor and never cleared.

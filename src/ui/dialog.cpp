@@ -6,9 +6,13 @@ namespace ui {
 HWND Dialog::s_mainWnd = nullptr;
 
 INT_PTR Dialog::DoModal() {
-    HWND owner = m_parent ? m_parent : s_mainWnd;
-    return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_templateId), owner, &Dialog::Proc,
-                             reinterpret_cast<LPARAM>(this));
+    // Like the application framework: without a parent, the owner is the main window's last active
+    // pop-up, so a box opened from the calendar window disables the calendar window while it runs.
+    HWND owner = m_parent;
+    if (!owner && s_mainWnd)
+        owner = ::GetLastActivePopup(s_mainWnd);
+    return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_templateId), owner,
+                             &Dialog::Proc, reinterpret_cast<LPARAM>(this));
 }
 
 BOOL Dialog::OnCommand(WPARAM wParam, LPARAM) {

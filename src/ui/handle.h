@@ -34,9 +34,15 @@ template <typename T, auto Close> class Unique {
     T m_h{};
 };
 
-inline void DeleteGdiObject(HGDIOBJ h) { ::DeleteObject(h); }
-inline void DestroyMenuHandle(HMENU h) { ::DestroyMenu(h); }
-inline void DestroyIconHandle(HICON h) { ::DestroyIcon(h); }
+inline void DeleteGdiObject(HGDIOBJ h) {
+    ::DeleteObject(h);
+}
+inline void DestroyMenuHandle(HMENU h) {
+    ::DestroyMenu(h);
+}
+inline void DestroyIconHandle(HICON h) {
+    ::DestroyIcon(h);
+}
 
 using Pen = Unique<HPEN, DeleteGdiObject>;
 using Brush = Unique<HBRUSH, DeleteGdiObject>;

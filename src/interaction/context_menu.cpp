@@ -1,0 +1,172 @@
+// The context menu: built once from the menu table, opened from the menu box or the tray icon, and
+// the dispatch of its commands.
+#include <windows.h>
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <string>
+
+#include "app/calendar_dlg.h"
+#include "appearance/font_glue.h"
+#include "appearance/time_dlg.h"
+#include "interaction/menu_table.h"
+#include "interaction/placement.h"
+#include "ui/text.h"
+
+namespace {
+
+HMENU BuildSubmenu(const quill::SubmenuSpec& spec, int checkTarget) {
+    HMENU menu = ::CreatePopupMenu();
+    for (const quill::MenuEntry& item : spec.items) {
+        if (item.kind == quill::MenuEntryKind::Separator)
+            ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        else
+            ::AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(item.id), ui::Wide(item.text).c_str());
+    }
+    ::CheckMenuRadioItem(menu, static_cast<UINT>(spec.radio.first), static_cast<UINT>(spec.radio.last),
+                         static_cast<UINT>(checkTarget), MF_BYCOMMAND);
+    return menu;
+}
+
+} // namespace
+
+void CCalendarDlg::BuildContextMenu() {
+    for (quill::MenuGroup group : quill::SubmenuBuildOrder()) {
+        int value = 0;
+        HMENU* slot = nullptr;
+        switch (group) {
+        case quill::MenuGroup::Color:
+            value = m_settings.m_nColorScheme;
+            slot = &m_menuColor;
+            break;
+        case quill::MenuGroup::Style:
+            value = m_settings.m_nCornerStyle;
+            slot = &m_menuStyle;
+            break;
+        case quill::MenuGroup::Title:
+            value = m_settings.m_nGradient;
+            slot = &m_menuTitle;
+            break;
+        case quill::MenuGroup::TimeFormat:
+            value = m_settings.m_nTimeFormat;
+            slot = &m_menuTimeFormat;
+            break;
+        }
+        *slot = BuildSubmenu(quill::SubmenuOf(group), quill::BuildCheckTarget(group, value));
+    }
+
+    m_menu.reset(::CreatePopupMenu());
+    for (const quill::MenuEntry& entry : quill::ContextMenuEntries()) {
+        switch (entry.kind) {
+        case quill::MenuEntryKind::Separator:
+            ::AppendMenuW(m_menu.get(), MF_SEPARATOR, 0, nullptr);
+            break;
+        case quill::MenuEntryKind::Command:
+            ::AppendMenuW(m_menu.get(), MF_STRING, static_cast<UINT_PTR>(entry.id),
+                          ui::Wide(entry.text).c_str());
+            break;
+        case quill::MenuEntryKind::Submenu: {
+            HMENU sub = entry.group == quill::MenuGroup::Color   ? m_menuColor
+                        : entry.group == quill::MenuGroup::Style ? m_menuStyle
+                        : entry.group == quill::MenuGroup::Title ? m_menuTitle
+                                                                 : m_menuTimeFormat;
+            ::AppendMenuW(m_menu.get(), MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(sub),
+                          ui::Wide(entry.text).c_str());
+            break;
+        }
+        }
+    }
+}
+
+void CCalendarDlg::ShowContextMenu(POINT ptScreen) {
+    ::TrackPopupMenu(m_menu.get(), 0, ptScreen.x, ptScreen.y, 0, m_hWnd, nullptr);
+}
+
+void CCalendarDlg::OpenHelp() {
+    // Resolved next to the program, never against the current directory, so a file planted in
+    // whatever folder the program was started from is not what opens.
+    wchar_t path[MAX_PATH * 4] = {};
+    const DWORD n = ::GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
+    std::wstring helpPath = L"Help.chm";
+    if (n > 0 && n < std::size(path)) {
+        std::wstring exe(path, n);
+        const auto slash = exe.find_last_of(L"\\/");
+        if (slash != std::wstring::npos)
+            helpPath = exe.substr(0, slash + 1) + L"Help.chm";
+    }
+    ::ShellExecuteW(nullptr, L"open", helpPath.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+BOOL CCalendarDlg::OnHelpInfo(HELPINFO*) {
+    OpenHelp();
+    return TRUE;
+}
+
+namespace {
+
+void ChooseTitleFont(CCalendarDlg& dlg) {
+    LOGFONTW lf = ToLogFontW(dlg.m_settings.m_lfFont);
+    CHOOSEFONTW cf{};
+    cf.lStructSize = sizeof(cf);
+    cf.hwndOwner = dlg.GetHwnd();
+    cf.lpLogFont = &lf;
+    cf.Flags = CF_SCREENFONTS | CF_EFFECTS | CF_INITTOLOGFONTSTRUCT;
+    // After Cancel the dialog leaves the LOGFONT as it was, so the copy back changes nothing.
+    ::ChooseFontW(&cf);
+    dlg.m_settings.m_lfFont = FromLogFontW(lf);
+    const LOGFONTW chosen = ToLogFontW(dlg.m_settings.m_lfFont);
+    dlg.m_fontTitle.reset(::CreateFontIndirectW(&chosen));
+    dlg.RedrawWhole();
+}
+
+} // namespace
+
+BOOL CCalendarDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
+    const quill::MenuCommand cmd = quill::ClassifyCommand(static_cast<std::uint64_t>(wParam));
+    const UINT id = static_cast<UINT>(wParam);
+    switch (cmd.action) {
+    case quill::CommandAction::ColorScheme:
+        m_settings.m_nColorScheme = cmd.value;
+        SetColorScheme(cmd.value);
+        ::CheckMenuRadioItem(m_menuColor, cmd.check.first, cmd.check.last, id, MF_BYCOMMAND);
+        RedrawWhole();
+        break;
+    case quill::CommandAction::CornerStyle:
+        m_settings.m_nCornerStyle = cmd.value;
+        SetCornerStyle(cmd.value);
+        ::CheckMenuRadioItem(m_menuStyle, cmd.check.first, cmd.check.last, id, MF_BYCOMMAND);
+        RedrawWhole();
+        break;
+    case quill::CommandAction::TimeFormat:
+        if (cmd.value == quill::kCmdTimeCustom) {
+            CTimeDlg dlg;
+            if (dlg.DoModal() == IDCANCEL)
+                return FALSE;
+        }
+        m_settings.m_nTimeFormat = cmd.value;
+        ::CheckMenuRadioItem(m_menuTimeFormat, cmd.check.first, cmd.check.last, id, MF_BYCOMMAND);
+        RedrawWhole();
+        break;
+    case quill::CommandAction::Gradient:
+        m_settings.m_nGradient = cmd.value;
+        ::CheckMenuRadioItem(m_menuTitle, cmd.check.first, cmd.check.last, id, MF_BYCOMMAND);
+        RedrawWhole();
+        break;
+    case quill::CommandAction::Font:
+        ChooseTitleFont(*this);
+        break;
+    case quill::CommandAction::Help:
+        OpenHelp();
+        break;
+    case quill::CommandAction::About:
+        ShowAboutBox();
+        break;
+    case quill::CommandAction::Close:
+        OnOK();
+        // The dialog has ended; the base must not see this command as its own OK a second time.
+        return TRUE;
+    case quill::CommandAction::Other:
+        break;
+    }
+    return ui::Dialog::OnCommand(wParam, lParam);
+}

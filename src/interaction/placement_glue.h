@@ -1,0 +1,10 @@
+// The desktop as the placement maths sees it: the primary screen's bounds, from the desktop window.
+#pragma once
+#include <windows.h>
+
+#include "interaction/placement.h"
+
+quill::ScreenRect DesktopRect();
+inline quill::ScreenRect ToScreenRect(const RECT& r) {
+    return {r.left, r.top, r.right, r.bottom};
+}

@@ -1,0 +1,63 @@
+// The notification-area icon: the program's handle in the taskbar, since the window has no button.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cwchar>
+
+#include "app/calendar_dlg.h"
+#include "interaction/tray_record.h"
+#include "ui/text.h"
+
+namespace {
+
+template <size_t N> void CopyText(wchar_t (&dest)[N], std::string_view gbk) {
+    const std::wstring wide = ui::Wide(gbk);
+    wcsncpy_s(dest, N, wide.c_str(), _TRUNCATE);
+}
+
+} // namespace
+
+void CCalendarDlg::InstallTrayIcon(bool bBalloon) {
+    const quill::TrayRecord record = quill::MakeTrayRecord(bBalloon);
+    // The version-2 size of the Unicode record: balloon fields, no trailing GUID; every shell since
+    // Windows 2000 accepts it, and it carries the Chinese texts on any display language.
+    m_nid.cbSize = NOTIFYICONDATAW_V2_SIZE;
+    m_nid.hIcon = m_hIcon;
+    m_nid.hWnd = m_hWnd;
+    m_nid.uID = record.id;
+    m_nid.uCallbackMessage = record.callbackMessage;
+    CopyText(m_nid.szTip, record.tip);
+    m_nid.uFlags = record.flags;
+    if (record.balloon) {
+        m_nid.uTimeout = record.timeoutMs;
+        m_nid.dwInfoFlags = record.infoFlags;
+        CopyText(m_nid.szInfoTitle, record.balloonTitle);
+        CopyText(m_nid.szInfo, record.balloonText);
+    }
+    ::Shell_NotifyIconW(NIM_DELETE, &m_nid);
+    ::Shell_NotifyIconW(NIM_ADD, &m_nid);
+}
+
+void CCalendarDlg::RemoveTrayIcon() {
+    ::Shell_NotifyIconW(NIM_DELETE, &m_nid);
+}
+
+LRESULT CCalendarDlg::OnTrayNotify(WPARAM, LPARAM lParam) {
+    POINT cursor{};
+    ::GetCursorPos(&cursor);
+    switch (quill::DecideTrayAction(static_cast<std::int64_t>(lParam))) {
+    case quill::TrayAction::ShowMenu:
+        // Without being the foreground window the owner never hears of a click elsewhere, and the
+        // menu would stay open; the null message lets the next click close it.
+        ::SetForegroundWindow(m_hWnd);
+        ShowContextMenu(cursor);
+        ::PostMessageW(m_hWnd, WM_NULL, 0, 0);
+        break;
+    case quill::TrayAction::BringToFront:
+        ::SetForegroundWindow(m_hWnd);
+        break;
+    case quill::TrayAction::None:
+        break;
+    }
+    return 0;
+}
