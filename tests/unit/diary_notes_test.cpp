@@ -38,7 +38,8 @@ TEST(IsBlankNote, OnlyTheSixAsciiSpacesAreBlank) {
 }
 
 TEST(NoteMap, SetNoteRemovesEveryCopyAndAppendsUnlessBlank) {
-    const NoteMap loaded = Raw({{"010126", "a"}, {"020126", "b"}, {"010126", "c"}, {"030126", ""}, {"010126", "d"}});
+    const NoteMap loaded =
+        Raw({{"010126", "a"}, {"020126", "b"}, {"010126", "c"}, {"030126", ""}, {"010126", "d"}});
     EXPECT_EQ(loaded.GetNote("010126"), "a") << "the first copy wins";
     EXPECT_EQ(loaded.GetNote("030126"), "");
     EXPECT_EQ(loaded.GetNote("040126"), "");
@@ -89,7 +90,8 @@ TEST(NoteMap, BehavesLikeTheLinearList) {
             }
         } else if (action == 8) {
             const std::string k = key();
-            auto first = std::find_if(model.begin(), model.end(), [&](const NoteEntry& e) { return e.m_strKey == k; });
+            auto first =
+                std::find_if(model.begin(), model.end(), [&](const NoteEntry& e) { return e.m_strKey == k; });
             ASSERT_EQ(notes.GetNote(k), first == model.end() ? "" : first->m_strText) << step;
         } else if (random() % 200 == 0) {
             notes.Clear();
@@ -105,11 +107,12 @@ TEST(NotesFile, WorkedExamplesByteForByte) {
     const NoteMap one = Raw({{"071226", "俺的第一篇日记.."}});
     EXPECT_EQ(EncodeNotes(one), ReadData("nts_one_note.bin"));
     EXPECT_EQ(EncodeNotes(Raw({{"", "ab\r\nc"}})), "\x01\x00\x00\x00\x00\x05"
-                                                      "ab\r\nc"s);
+                                                   "ab\r\nc"s);
 
     NoteMap back = Raw({{"x", "left over"}});
     ASSERT_TRUE(DecodeNotes(ReadData("nts_one_note.bin"), back));
-    EXPECT_EQ(back.Entries(), (Entries{{"071226", "\xB0\xB3\xB5\xC4\xB5\xDA\xD2\xBB\xC6\xAA\xC8\xD5\xBC\xC7.."}}));
+    EXPECT_EQ(back.Entries(),
+              (Entries{{"071226", "\xB0\xB3\xB5\xC4\xB5\xDA\xD2\xBB\xC6\xAA\xC8\xD5\xBC\xC7.."}}));
     ASSERT_TRUE(DecodeNotes(ReadData("nts_empty.bin"), back));
     EXPECT_TRUE(back.empty());
 }
@@ -144,7 +147,8 @@ TEST(NotesFile, RoundTripKeepsOrderDuplicatesAndEveryByte) {
 }
 
 TEST(NotesFile, CountsOfZeroOrBelowAreAnEmptyList) {
-    for (const std::string& bytes : {"\x00\x00\x00\x00"s, "\xFF\xFF\xFF\xFF"s, "\x00\x00\x00\x80\x06garbage"s}) {
+    for (const std::string& bytes :
+         {"\x00\x00\x00\x00"s, "\xFF\xFF\xFF\xFF"s, "\x00\x00\x00\x80\x06garbage"s}) {
         NoteMap notes = Raw({{"1", "2"}});
         EXPECT_TRUE(DecodeNotes(bytes, notes));
         EXPECT_TRUE(notes.empty());
@@ -158,7 +162,8 @@ TEST(NotesFile, EveryCutOfAValidFileFailsAndKeepsTheWholeEntriesBeforeIt) {
     for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
         NoteMap back;
         EXPECT_FALSE(DecodeNotes(std::string_view(bytes).substr(0, cut), back)) << cut;
-        const std::size_t whole = std::count_if(std::begin(ends), std::end(ends), [&](std::size_t e) { return e <= cut; });
+        const std::size_t whole =
+            std::count_if(std::begin(ends), std::end(ends), [&](std::size_t e) { return e <= cut; });
         EXPECT_EQ(back.size(), whole) << cut;
     }
 }
@@ -189,8 +194,9 @@ TEST(NotesFile, WideTextsLoadConvertedAndSaveNarrow) {
                                  "b"s
                                : "?"s;
     }));
-    const Entries expected{{"010126", "x"}, {"020126", "a\xD6\xD0"
-                                                       "b"}};
+    const Entries expected{{"010126", "x"},
+                           {"020126", "a\xD6\xD0"
+                                      "b"}};
     EXPECT_EQ(notes.Entries(), expected);
     EXPECT_EQ(EncodeNotes(notes), "\x02\x00\x00\x00\x06"
                                   "010126\x01x\x06"
