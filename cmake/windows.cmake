@@ -46,3 +46,23 @@ if(QUILL_E2E_SOURCES)
 endif()
 
 include(cmake/windows_extras.cmake OPTIONAL)
+
+# Help.chm, compiled from docs/help at build time and shipped next to Quillidar.exe.
+find_program(CHMCMD chmcmd)
+if(CHMCMD)
+  file(GLOB QUILL_HELP_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/help/*)
+  set(help_work ${CMAKE_BINARY_DIR}/help)
+  add_custom_command(
+    OUTPUT ${CMAKE_BINARY_DIR}/Help.chm
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${help_work}
+    COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/docs/help ${help_work}
+    COMMAND ${CMAKE_COMMAND} -E chdir ${help_work} ${CHMCMD} quillidar.hhp
+    COMMAND ${CMAKE_COMMAND} -E copy ${help_work}/Help.chm ${CMAKE_BINARY_DIR}/Help.chm
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+    DEPENDS ${QUILL_HELP_SOURCES}
+    COMMENT "Compiling Help.chm")
+  add_custom_target(help_chm ALL DEPENDS ${CMAKE_BINARY_DIR}/Help.chm)
+  add_dependencies(Quillidar help_chm)
+else()
+  message(WARNING "chmcmd not found (Debian package fp-utils): Help.chm is not built")
+endif()
