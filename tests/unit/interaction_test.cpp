@@ -72,16 +72,6 @@ TEST(LinkLook, InitialAndPresetTwo) {
     for (int other : {0, 1, 3, -2}) {
         EXPECT_EQ(ApplyLinkPreset(custom, other, buttonFace), custom) << other;
     }
-
-    LinkLook split = initial;
-    split.hover.text = 0x00112233;
-    EXPECT_EQ(ColorsFor(split, true).text, 0x00112233u);
-    EXPECT_EQ(ColorsFor(split, false).text, 0x00323232u);
-
-    EXPECT_FALSE(LinkFontFor(false).underline);
-    EXPECT_TRUE(LinkFontFor(true).underline);
-    EXPECT_EQ(LinkFontFor(true).height, LinkFontFor(false).height);
-    EXPECT_EQ(LinkFontFor(true).face, LinkFontFor(false).face);
 }
 
 TEST(LinkHover, Transitions) {
@@ -121,15 +111,4 @@ TEST(LinkHover, Transitions) {
         EXPECT_EQ(effects, s.effects) << s.what;
         EXPECT_EQ(state.IsHovered(), s.hoveredAfter) << s.what;
     }
-}
-
-TEST(AboutIdentity, LinkTargetsAndTips) {
-    EXPECT_TRUE(kHomeLinkTarget.starts_with(kAboutHomePage));
-    EXPECT_TRUE(kHomeLinkTarget.ends_with("?id=10pa"));
-    EXPECT_EQ(kHomeLinkTarget.size(), kAboutHomePage.size() + 8);
-    EXPECT_EQ(kMailLinkTarget.substr(0, 7), "mailto:");
-    EXPECT_EQ(kMailLinkTarget.substr(7), kAboutSupportMail);
-    EXPECT_NE(kAboutSupportMail.find('@'), std::string_view::npos);
-    EXPECT_EQ(kHomeLinkTip, "\xB7\xC3\xCE\xCA\xD6\xF7\xD2\xB3");
-    EXPECT_EQ(kMailLinkTip, "\xB7\xA2\xCB\xCD\xD3\xCA\xBC\xFE\xB8\xF8\xD7\xF7\xD5\xDF");
 }
