@@ -579,19 +579,34 @@ bool BringToFront(HWND w) {
     return false;
 }
 
+namespace {
+
+bool RoundTrip(HWND w) {
+    DWORD_PTR result = 0;
+    if (SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_NORMAL, kWaitMs, &result) || !IsWindow(w))
+        return true;
+    ADD_FAILURE() << Utf8(NameOf(w)) << " did not answer within " << kWaitMs << " ms";
+    return false;
+}
+
+} // namespace
+
 bool Settle(HWND w) {
     Pump(kInputPauseMs);
-    // Two round trips: the first may be answered before queued input is taken, the second comes after.
-    for (int i = 0; i < 2; ++i) {
-        DWORD_PTR result = 0;
-        if (!SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_NORMAL, kWaitMs, &result)) {
-            if (!IsWindow(w))
-                return true;
-            ADD_FAILURE() << Utf8(NameOf(w)) << " did not answer within " << kWaitMs << " ms";
-            return false;
-        }
+    HWND root = GetAncestor(w, GA_ROOT);
+    if (!root || !RoundTrip(root))
+        return root == nullptr;
+    if (!IsWindowVisible(root))
+        return RoundTrip(root);
+    // A thread takes WM_PAINT only when no sent, posted or input message is left, so once a pixel made
+    // invalid here has been painted, every input sent before has been taken, and what it posted too.
+    RECT pixel{0, 0, 1, 1};
+    InvalidateRect(root, &pixel, FALSE);
+    if (!WaitUntil([&] { return !IsWindow(root) || !GetUpdateRect(root, nullptr, FALSE); })) {
+        ADD_FAILURE() << Utf8(NameOf(root)) << " did not repaint within " << kWaitMs << " ms";
+        return false;
     }
-    return true;
+    return RoundTrip(root);
 }
 
 void MoveTo(POINT screen) {
