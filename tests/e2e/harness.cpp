@@ -557,16 +557,11 @@ bool BringToFront(HWND w) {
     SetForegroundWindow(root);
     if (WaitUntil(front, 500))
         return true;
-    // Windows lets a process take the foreground when it sent the last input; a null move is enough
-    // where Alt is not, and Alt (which opens no menu here: it goes to the window losing the foreground)
-    // is the classic last resort.
-    Send({MouseInput(
-        [] {
-            POINT p{};
-            GetCursorPos(&p);
-            return p;
-        }(),
-        0)});
+    // Windows lets a process take the foreground when it sent the last input: a null mouse move first,
+    // then a tap of Alt as the last resort (it reaches whichever window is in front now).
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    Send({MouseInput(cursor, 0)});
     SetForegroundWindow(root);
     if (WaitUntil(front, 500))
         return true;
