@@ -56,6 +56,11 @@ if(CHMCMD)
     OUTPUT ${CMAKE_BINARY_DIR}/Help.chm
     COMMAND ${CMAKE_COMMAND} -E rm -rf ${help_work}
     COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/docs/help ${help_work}
+    # The viewer reads the project's title and the contents in the help file's own code page (936).
+    COMMAND ${CMAKE_COMMAND} -E chdir ${help_work} iconv -f UTF-8 -t GBK -o quillidar.gbk quillidar.hhp
+    COMMAND ${CMAKE_COMMAND} -E chdir ${help_work} iconv -f UTF-8 -t GBK -o toc.gbk toc.hhc
+    COMMAND ${CMAKE_COMMAND} -E chdir ${help_work} ${CMAKE_COMMAND} -E rename quillidar.gbk quillidar.hhp
+    COMMAND ${CMAKE_COMMAND} -E chdir ${help_work} ${CMAKE_COMMAND} -E rename toc.gbk toc.hhc
     COMMAND ${CMAKE_COMMAND} -E chdir ${help_work} ${CHMCMD} quillidar.hhp
     COMMAND ${CMAKE_COMMAND} -E copy ${help_work}/Help.chm ${CMAKE_BINARY_DIR}/Help.chm
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
