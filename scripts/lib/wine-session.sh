@@ -78,6 +78,11 @@ wine_session_start() {
   "$WINESERVER" -p -f >/dev/null 2>&1 &
   _quill_pids+=($!)
   QUILL_WINESERVER_PID=$!
+  sleep 0.2
+  # A server already running for this prefix belongs to another session: leave it alone at the end.
+  if ! kill -0 "$QUILL_WINESERVER_PID" 2>/dev/null; then
+    QUILL_WINESERVER_PID=
+  fi
   "$WINE64" explorer "/desktop=shell,$QUILL_DESKTOP_SIZE" >/dev/null 2>&1 &
   _quill_pids+=($!)
   # Let the desktop and its taskbar come up before anything is started in it.
