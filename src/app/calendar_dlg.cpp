@@ -5,6 +5,7 @@
 
 #include <ctime>
 
+#include "appearance/color_scheme.h"
 #include "appearance/settings_file.h"
 #include "diary/date_key.h"
 
@@ -13,6 +14,12 @@ CCalendarDlg* g_pCalendarDlg = nullptr;
 CCalendarDlg::CCalendarDlg(HWND parent) : ui::Dialog(IDD, parent) {
     m_bShowBalloon = false;
     m_timeShown = 0;
+    // A settings file may name a scheme without colours; until a valid one is applied the window
+    // uses the blue scheme's rather than painting black on black.
+    const quill::ColorScheme startup = quill::StartupColors();
+    m_crBack = startup.back;
+    m_crAccent = startup.accent;
+    m_crText = startup.text;
     m_hIcon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
     g_pCalendarDlg = this;
 }
@@ -76,13 +83,15 @@ void CCalendarDlg::OnOK() {
     RemoveTrayIcon();
     StoreCurrentNote();
     SaveSettings(m_settings);
-    SaveNotes(m_notes);
+    // The journal holds notes only, so the notes' save alone decides whether it is still needed.
+    CloseJournal(SaveNotes(m_notes));
     ui::Dialog::OnOK();
 }
 
 void CCalendarDlg::OnCancel() {
     // Escape is a discard: nothing of this run is written.
     RemoveTrayIcon();
+    DiscardJournal();
     ui::Dialog::OnCancel();
 }
 
@@ -133,7 +142,9 @@ INT_PTR CCalendarDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         auto* hdr = reinterpret_cast<NMHDR*>(lParam);
         if (hdr && hdr->idFrom == IDC_CALENDAR && hdr->code == MCN_SELCHANGE) {
             LRESULT result = 0;
+            NoticeTyping();
             OnSelChangeCalendar(hdr, &result);
+            JournalNoteFiled();
             return SetMsgResult(result);
         }
         return FALSE;

@@ -14,6 +14,7 @@
 
 #include "appearance/calendar_settings.h"
 #include "diary/note_map.h"
+#include "diary/safety_store.h"
 #include "res/resource.h"
 #include "ui/dialog.h"
 #include "ui/handle.h"
@@ -53,6 +54,14 @@ class CCalendarDlg : public ui::Dialog {
     void OnSelChangeCalendar(NMHDR* pNMHDR, LRESULT* pResult);
     std::string GetNote(const std::string& key) const { return m_notes.GetNote(key); }
     void SetNote(const std::string& key, const std::string& text) { m_notes.SetNote(key, text); }
+
+    // Safety copies and the crash journal (diary/safety_win.cpp).
+    void JournalTick();
+    void NoticeTyping();
+    void JournalNoteFiled();
+    bool WriteJournal();
+    void CloseJournal(bool bNotesSaved);
+    void DiscardJournal();
 
     // Settings and look (appearance/).
     bool LoadSettings(CalendarSettings& settings);
@@ -114,6 +123,12 @@ class CCalendarDlg : public ui::Dialog {
     // A data file that exists but could not be loaded is copied aside before it is replaced.
     bool m_bNotesUnreadable = false;
     bool m_bSettingsUnreadable = false;
+    // Where the notes came from at start, and the journals of ended runs found then.
+    NotesRecovery m_recovery;
+    // This run's journal, once written; what the note box last saw typed, and when.
+    std::wstring m_strJournalPath;
+    ULONGLONG m_nTypedAt = 0;
+    bool m_bJournalDue = false;
 };
 
 // The one calendar window; set by its constructor and never cleared.

@@ -81,4 +81,5 @@ void CCalendarDlg::OnTimer(UINT_PTR nIDEvent) {
         m_timeShown = now;
         ::RedrawWindow(m_hWnd, &m_rcTitle, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     }
+    JournalTick();
 }

@@ -1,23 +1,29 @@
-// Reading and writing "qlw.ini", and the placement steps of the defaults and of the save.
+// Reading and writing "qlw.ini", with the safety folder's copy to fall back on and to keep up to date,
+// and the placement steps of the defaults and of the save.
 #include "app/calendar_dlg.h"
 #include "appearance/settings_file.h"
+#include "diary/safety_win.h"
 #include "diary/win_file_system.h"
 #include "interaction/placement_glue.h"
 
 bool CCalendarDlg::LoadSettings(CalendarSettings& settings) {
-    m_bSettingsUnreadable = false;
     WinFileSystem fs;
-    std::string bytes;
-    const FileError error = LoadFile(fs, GetTempFilePath(L"qlw.ini"), bytes);
-    if (error != FileError::kNone) {
-        m_bSettingsUnreadable = error != FileError::kNotFound;
-        return false;
-    }
-    if (!DecodeSettings(bytes, settings, static_cast<std::uint8_t>(m_nFileKey), NarrowFromUtf16)) {
-        m_bSettingsUnreadable = true;
-        return false;
-    }
-    return true;
+    const auto key = static_cast<std::uint8_t>(m_nFileKey);
+    const FsPath folder = SafetyFolderPath();
+    const SettingsRecovery recovery = RecoverSettings(
+        fs, GetTempFilePath(L"qlw.ini"), folder.empty() ? FsPath() : folder + kSettingsCopyName,
+        [&](std::string_view bytes, bool fromCopy) {
+            if (!fromCopy)
+                return DecodeSettings(bytes, settings, key, NarrowFromUtf16);
+            // A copy that fails to load must not leave half of itself in the record.
+            CalendarSettings loaded = settings;
+            if (!DecodeSettings(bytes, loaded, key, NarrowFromUtf16))
+                return false;
+            settings = loaded;
+            return true;
+        });
+    m_bSettingsUnreadable = recovery.tempUnreadable;
+    return recovery.source != SettingsSource::kDefaults;
 }
 
 void CCalendarDlg::SetDefaultSettings(CalendarSettings& settings) {
@@ -41,10 +47,14 @@ bool CCalendarDlg::SaveSettings(CalendarSettings& settings) {
         settings.m_nPosY = centred.y;
     }
     WinFileSystem fs;
-    const SaveResult result = SaveDataFile(fs, GetTempFilePath(L"qlw.ini"),
-                                           EncodeSettings(settings, static_cast<std::uint8_t>(m_nFileKey)),
-                                           m_bSettingsUnreadable, LocalFileStamp());
-    if (result.outcome == SaveOutcome::kSaved)
-        m_bSettingsUnreadable = false;
-    return result.outcome == SaveOutcome::kSaved;
+    const std::string bytes = EncodeSettings(settings, static_cast<std::uint8_t>(m_nFileKey));
+    const SaveResult result =
+        SaveDataFile(fs, GetTempFilePath(L"qlw.ini"), bytes, m_bSettingsUnreadable, LocalFileStamp());
+    if (result.outcome != SaveOutcome::kSaved)
+        return false;
+    m_bSettingsUnreadable = false;
+    const FsPath folder = SafetyFolderPath();
+    if (EnsureSafetyFolder(folder))
+        WriteSafetyFile(fs, folder + kSettingsCopyName, bytes);
+    return true;
 }

@@ -1,31 +1,29 @@
-// Reading and writing "nts.ini" in the temporary folder through the atomic, nothing-lost file layer.
+// Reading and writing "nts.ini" in the temporary folder through the atomic, nothing-lost file layer,
+// with the safety folder's journals and copies to fall back on and to keep up to date.
 #include "app/calendar_dlg.h"
 #include "diary/notes_file.h"
+#include "diary/safety_win.h"
 #include "diary/win_file_system.h"
 
 bool CCalendarDlg::LoadNotes(NoteMap& notes) {
-    notes.Clear();
-    m_bNotesUnreadable = false;
     WinFileSystem fs;
-    std::string bytes;
-    const FileError error = LoadFile(fs, GetTempFilePath(L"nts.ini"), bytes);
-    if (error != FileError::kNone) {
-        // Absent is a first start; anything else is a diary we could not read and must not lose.
-        m_bNotesUnreadable = error != FileError::kNotFound;
-        return false;
-    }
-    if (!DecodeNotes(bytes, notes, NarrowFromUtf16)) {
-        m_bNotesUnreadable = true;
-        return false;
-    }
-    return true;
+    m_recovery = RecoverNotes(fs, GetTempFilePath(L"nts.ini"), ReadSafetyFolder(), RunIsRunning, notes,
+                              NarrowFromUtf16);
+    // A damaged file is copied aside before it is replaced, whichever source the notes came from.
+    m_bNotesUnreadable = m_recovery.tempUnreadable;
+    return m_recovery.source != NotesSource::kFirstRun;
 }
 
 bool CCalendarDlg::SaveNotes(const NoteMap& notes) {
     WinFileSystem fs;
-    const SaveResult result = SaveDataFile(fs, GetTempFilePath(L"nts.ini"), EncodeNotes(notes),
-                                           m_bNotesUnreadable, LocalFileStamp());
-    if (result.outcome == SaveOutcome::kSaved)
-        m_bNotesUnreadable = false;
-    return result.outcome == SaveOutcome::kSaved;
+    const std::string bytes = EncodeNotes(notes);
+    const SaveResult result =
+        SaveDataFile(fs, GetTempFilePath(L"nts.ini"), bytes, m_bNotesUnreadable, LocalFileStamp());
+    if (result.outcome != SaveOutcome::kSaved)
+        return false;
+    m_bNotesUnreadable = false;
+    const SafetyFolderView safety = ReadSafetyFolder();
+    if (EnsureSafetyFolder(safety.folder))
+        CopyNotesToSafety(fs, safety, bytes, LocalDayNumber());
+    return true;
 }

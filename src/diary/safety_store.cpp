@@ -1,0 +1,253 @@
+// Names in the safety folder, the order in which the diary's sources are tried, and the writes of
+// copies and journals, all over the FileSystem seam.
+#include "diary/safety_store.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "diary/notes_file.h"
+
+namespace {
+
+constexpr std::wstring_view kDatedPrefix = L"nts-";
+constexpr std::wstring_view kDatedSuffix = L".ini";
+constexpr std::wstring_view kJournalPrefix = L"journal-";
+constexpr std::wstring_view kJournalSuffix = L".nts";
+constexpr std::wstring_view kKeptPrefix = L"kept-";
+
+FsPath Decimal(std::uint64_t value) {
+    const std::string digits = std::to_string(value);
+    return FsPath(digits.begin(), digits.end());
+}
+
+// Plain decimal digits, no sign, no leading zero unless the number is 0, and no overflow.
+std::optional<std::uint64_t> ParseDecimal(std::wstring_view text, std::uint64_t max) {
+    if (text.empty() || text.size() > 20 || (text.size() > 1 && text[0] == L'0')) {
+        return std::nullopt;
+    }
+    std::uint64_t value = 0;
+    for (const wchar_t c : text) {
+        if (c < L'0' || c > L'9') {
+            return std::nullopt;
+        }
+        const auto digit = static_cast<std::uint64_t>(c - L'0');
+        if (value > (max - digit) / 10) {
+            return std::nullopt;
+        }
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+bool StripAffixes(std::wstring_view& name, std::wstring_view prefix, std::wstring_view suffix) {
+    if (name.size() < prefix.size() + suffix.size() || name.substr(0, prefix.size()) != prefix ||
+        name.substr(name.size() - suffix.size()) != suffix) {
+        return false;
+    }
+    name = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    return true;
+}
+
+enum class Loaded { kMissing, kLoadable, kDamaged };
+
+Loaded LoadNotesFrom(FileSystem& fs, const FsPath& path, NoteMap& notes, const WideToNarrow& toNarrow) {
+    notes.Clear();
+    std::string bytes;
+    const FileError error = LoadFile(fs, path, bytes);
+    if (error == FileError::kNotFound) {
+        return Loaded::kMissing;
+    }
+    if (error != FileError::kNone || !DecodeNotes(bytes, notes, toNarrow)) {
+        notes.Clear();
+        return Loaded::kDamaged;
+    }
+    return Loaded::kLoadable;
+}
+
+} // namespace
+
+FsPath DatedCopyName(int yyyymmdd) {
+    return FsPath(kDatedPrefix) + Decimal(static_cast<std::uint64_t>(yyyymmdd)) + FsPath(kDatedSuffix);
+}
+
+std::optional<int> ParseDatedCopyName(std::wstring_view name) {
+    if (!StripAffixes(name, kDatedPrefix, kDatedSuffix) || name.size() != 8) {
+        return std::nullopt;
+    }
+    const std::optional<std::uint64_t> day = ParseDecimal(name, 99999999);
+    if (!day) {
+        return std::nullopt;
+    }
+    return static_cast<int>(*day);
+}
+
+std::vector<FsPath> DatedCopiesToRemove(const std::vector<FsPath>& names, int today) {
+    std::vector<std::pair<int, FsPath>> others;
+    for (const FsPath& name : names) {
+        const std::optional<int> day = ParseDatedCopyName(name);
+        if (day && *day != today) {
+            others.emplace_back(*day, name);
+        }
+    }
+    std::sort(others.begin(), others.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::vector<FsPath> remove;
+    for (std::size_t i = kDatedCopiesKept - 1; i < others.size(); ++i) {
+        remove.push_back(others[i].second);
+    }
+    return remove;
+}
+
+FsPath JournalName(const RunId& run) {
+    return FsPath(kJournalPrefix) + Decimal(run.pid) + L"-" + Decimal(run.started) + FsPath(kJournalSuffix);
+}
+
+std::optional<RunId> ParseJournalName(std::wstring_view name) {
+    if (!StripAffixes(name, kJournalPrefix, kJournalSuffix)) {
+        return std::nullopt;
+    }
+    const std::size_t dash = name.find(L'-');
+    if (dash == std::wstring_view::npos) {
+        return std::nullopt;
+    }
+    const auto pid = ParseDecimal(name.substr(0, dash), std::numeric_limits<std::uint32_t>::max());
+    const auto started = ParseDecimal(name.substr(dash + 1), std::numeric_limits<std::uint64_t>::max());
+    if (!pid || !started) {
+        return std::nullopt;
+    }
+    return RunId{static_cast<std::uint32_t>(*pid), *started};
+}
+
+FsPath KeptJournalName(std::wstring_view journalName) {
+    return FsPath(kKeptPrefix) + FsPath(journalName);
+}
+
+std::vector<NotesCandidate> NotesCandidates(const FsPath& tempNotes, const SafetyFolderView& safety,
+                                            const RunIsAlive& isAlive) {
+    std::vector<NotesCandidate> candidates;
+    std::vector<std::pair<RunId, FsPath>> journals;
+    std::vector<std::pair<int, FsPath>> dated;
+    if (!safety.folder.empty()) {
+        for (const FsPath& name : safety.names) {
+            if (const std::optional<RunId> run = ParseJournalName(name)) {
+                if (!isAlive || !isAlive(*run)) {
+                    journals.emplace_back(*run, name);
+                }
+            } else if (const std::optional<int> day = ParseDatedCopyName(name)) {
+                dated.emplace_back(*day, name);
+            }
+        }
+    }
+    // A run started later began from what the earlier ones left, so its journal holds the most.
+    std::sort(journals.begin(), journals.end(), [](const auto& a, const auto& b) {
+        return a.first.started != b.first.started ? a.first.started > b.first.started
+                                                  : a.first.pid > b.first.pid;
+    });
+    std::sort(dated.begin(), dated.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+
+    for (const auto& [run, name] : journals) {
+        candidates.push_back({NotesSource::kJournal, safety.folder + name});
+    }
+    candidates.push_back({NotesSource::kTempFile, tempNotes});
+    if (!safety.folder.empty()) {
+        const bool hasCopy =
+            std::find(safety.names.begin(), safety.names.end(), FsPath(kNotesCopyName)) != safety.names.end();
+        if (hasCopy) {
+            candidates.push_back({NotesSource::kSafetyCopy, safety.folder + kNotesCopyName});
+        }
+    }
+    for (const auto& [day, name] : dated) {
+        candidates.push_back({NotesSource::kDatedCopy, safety.folder + name});
+    }
+    return candidates;
+}
+
+NotesRecovery RecoverNotes(FileSystem& fs, const FsPath& tempNotes, const SafetyFolderView& safety,
+                           const RunIsAlive& isAlive, NoteMap& notes, const WideToNarrow& toNarrow) {
+    NotesRecovery recovery;
+    notes.Clear();
+    bool found = false;
+    for (const NotesCandidate& candidate : NotesCandidates(tempNotes, safety, isAlive)) {
+        if (candidate.source == NotesSource::kJournal) {
+            recovery.orphanJournals.push_back(candidate.path);
+        }
+        const bool isTemp = candidate.source == NotesSource::kTempFile;
+        if (found && !isTemp) {
+            continue;
+        }
+        if (found) {
+            // Only to learn whether it must be kept aside before it is replaced.
+            NoteMap scratch;
+            recovery.tempUnreadable =
+                LoadNotesFrom(fs, candidate.path, scratch, toNarrow) == Loaded::kDamaged;
+            continue;
+        }
+        const Loaded loaded = LoadNotesFrom(fs, candidate.path, notes, toNarrow);
+        if (isTemp) {
+            recovery.tempUnreadable = loaded == Loaded::kDamaged;
+        }
+        if (loaded == Loaded::kLoadable) {
+            found = true;
+            recovery.source = candidate.source;
+            recovery.loadedFrom = candidate.path;
+        }
+    }
+    return recovery;
+}
+
+bool WriteSafetyFile(FileSystem& fs, const FsPath& path, std::string_view bytes) {
+    const SaveResult result = SaveFileAtomically(fs, path, bytes);
+    if (result.outcome == SaveOutcome::kKeptBeside && !result.keptAt.empty()) {
+        fs.Remove(result.keptAt);
+    }
+    return result.outcome == SaveOutcome::kSaved;
+}
+
+CopyReport CopyNotesToSafety(FileSystem& fs, const SafetyFolderView& safety, std::string_view bytes,
+                             int today) {
+    CopyReport report;
+    if (safety.folder.empty()) {
+        return report;
+    }
+    report.copied = WriteSafetyFile(fs, safety.folder + kNotesCopyName, bytes);
+    const FsPath todays = DatedCopyName(today);
+    report.datedCopied = WriteSafetyFile(fs, safety.folder + todays, bytes);
+    // Without today's copy the older ones are all there is: keep them.
+    if (!report.datedCopied) {
+        return report;
+    }
+    for (const FsPath& name : DatedCopiesToRemove(safety.names, today)) {
+        if (fs.Remove(safety.folder + name) == FileError::kNone) {
+            ++report.removed;
+        }
+    }
+    return report;
+}
+
+void SettleOrphanJournals(FileSystem& fs, const NotesRecovery& recovery) {
+    for (const FsPath& path : recovery.orphanJournals) {
+        if (recovery.source == NotesSource::kJournal && path == recovery.loadedFrom) {
+            fs.Remove(path);
+            continue;
+        }
+        const std::size_t slash = path.find_last_of(L"\\/");
+        const std::size_t nameAt = slash == FsPath::npos ? 0 : slash + 1;
+        fs.Replace(path, path.substr(0, nameAt) + KeptJournalName(std::wstring_view(path).substr(nameAt)));
+    }
+}
+
+SettingsRecovery RecoverSettings(FileSystem& fs, const FsPath& tempSettings, const FsPath& settingsCopy,
+                                 const SettingsDecoder& decode) {
+    SettingsRecovery recovery;
+    std::string bytes;
+    const FileError error = LoadFile(fs, tempSettings, bytes);
+    if (error == FileError::kNone && decode(bytes, false)) {
+        recovery.source = SettingsSource::kTempFile;
+        return recovery;
+    }
+    recovery.tempUnreadable = error != FileError::kNotFound;
+    if (!settingsCopy.empty() && LoadFile(fs, settingsCopy, bytes) == FileError::kNone &&
+        decode(bytes, true)) {
+        recovery.source = SettingsSource::kSafetyCopy;
+    }
+    return recovery;
+}

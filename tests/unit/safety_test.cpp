@@ -1,0 +1,317 @@
+// The safety folder: names of dated copies and journals, which source the diary and the settings
+// come from at start, and copies and journals that fail to write.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "diary/fake_file_system.h"
+#include "diary/notes_file.h"
+#include "diary/safety_store.h"
+
+namespace {
+
+const FsPath kTemp = L"T\\nts.ini";
+const FsPath kFolder = L"S\\";
+
+std::string NotesBytes(const std::string& text) {
+    NoteMap notes;
+    notes.SetNote("010126", text);
+    return EncodeNotes(notes);
+}
+
+const std::string kDamaged = "\x05\x00\x00\x00\x06"; // five notes announced, the first key cut short
+
+SafetyFolderView View(const FakeFileSystem& fs) {
+    SafetyFolderView view{kFolder, {}};
+    for (const auto& [path, bytes] : fs.files) {
+        if (path.rfind(kFolder, 0) == 0) {
+            view.names.push_back(path.substr(kFolder.size()));
+        }
+    }
+    return view;
+}
+
+std::string Loaded(const NoteMap& notes) {
+    return notes.size() == 1 ? notes.GetNote("010126") : notes.empty() ? "" : "several";
+}
+
+TEST(SafetyNames, DatedCopiesAndJournalsRoundTripAndRejectLookAlikes) {
+    EXPECT_EQ(DatedCopyName(20260712), L"nts-20260712.ini");
+    EXPECT_EQ(ParseDatedCopyName(L"nts-20260712.ini"), 20260712);
+    for (const wchar_t* name :
+         {L"nts-2026071.ini", L"nts-2026071x.ini", L"nts-020260712.ini", L"nts-20260712.ini.new-1",
+          L"nts.ini", L"qlw-20260712.ini", L"nts--2026071.ini"}) {
+        EXPECT_FALSE(ParseDatedCopyName(name)) << std::wstring(name).size();
+    }
+
+    for (const RunId run :
+         {RunId{1, 0}, RunId{4294967295u, 18446744073709551615ull}, RunId{4242, 134000000000000000ull}}) {
+        EXPECT_EQ(ParseJournalName(JournalName(run)), run);
+    }
+    EXPECT_EQ(JournalName({77, 1234}), L"journal-77-1234.nts");
+    for (const wchar_t* name :
+         {L"journal-12.nts", L"journal--5.nts", L"journal-01-5.nts", L"journal-4294967296-1.nts",
+          L"journal-1-18446744073709551616.nts", L"journal-1-2.nts.new-1", L"journal-1-+2.nts",
+          L"kept-journal-1-2.nts", L"journal-1-2-3.nts"}) {
+        EXPECT_FALSE(ParseJournalName(name)) << std::wstring(name).size();
+    }
+    EXPECT_EQ(KeptJournalName(L"journal-1-2.nts"), L"kept-journal-1-2.nts");
+}
+
+struct PruneCase {
+    const char* name;
+    std::vector<FsPath> names;
+    int today;
+    std::vector<FsPath> removed;
+};
+
+TEST(SafetyNames, DatedCopiesKeepTodayAndTheNewestOthers) {
+    const std::vector<FsPath> week = {L"nts-20260101.ini", L"nts-20260102.ini", L"nts-20260103.ini",
+                                      L"nts-20260105.ini", L"nts-20260108.ini", L"nts-20260109.ini",
+                                      L"nts-20260110.ini"};
+    std::vector<FsPath> weekAndMore = week;
+    weekAndMore.insert(weekAndMore.end(), {L"nts.ini", L"qlw.ini", L"journal-1-2.nts", L"nts-20251231.ini"});
+    const PruneCase cases[] = {
+        {"fewer than seven", {L"nts-20260101.ini", L"nts-20260102.ini"}, 20260103, {}},
+        {"seven others and today", week, 20260111, {L"nts-20260101.ini"}},
+        {"today among them", week, 20260110, {}},
+        {"other files left alone", weekAndMore, 20260111, {L"nts-20251231.ini", L"nts-20260101.ini"}},
+        {"clock gone back", week, 20250601, {L"nts-20260101.ini"}},
+    };
+    for (const PruneCase& c : cases) {
+        std::vector<FsPath> removed = DatedCopiesToRemove(c.names, c.today);
+        std::sort(removed.begin(), removed.end());
+        EXPECT_EQ(removed, c.removed) << c.name;
+    }
+}
+
+enum class State { kNone, kGood, kDamaged, kLive };
+
+struct SourceCase {
+    State journal, temp, copy, dated;
+    NotesSource source;
+    const char* text; // the note that must be loaded
+    bool tempUnreadable;
+};
+
+// Every source holds its own note, so the loaded note names the source that won.
+FakeFileSystem Folder(const SourceCase& c) {
+    FakeFileSystem fs;
+    auto put = [&](State state, const FsPath& path, const std::string& text) {
+        if (state == State::kGood || state == State::kLive) {
+            fs.files[path] = NotesBytes(text);
+        } else if (state == State::kDamaged) {
+            fs.files[path] = kDamaged;
+        }
+    };
+    put(c.journal, kFolder + JournalName({10, 500}), "journal");
+    put(c.temp, kTemp, "temp");
+    put(c.copy, kFolder + L"nts.ini", "copy");
+    put(c.dated, kFolder + L"nts-20260110.ini", "dated");
+    return fs;
+}
+
+RunIsAlive LiveIf(State journal) {
+    return [journal](const RunId& run) { return journal == State::kLive && run == RunId{10, 500}; };
+}
+
+TEST(SafetyRecovery, TheFirstSourceThatLoadsWins) {
+    using S = State;
+    using N = NotesSource;
+    const SourceCase cases[] = {
+        {S::kNone, S::kGood, S::kGood, S::kGood, N::kTempFile, "temp", false},
+        {S::kNone, S::kNone, S::kGood, S::kGood, N::kSafetyCopy, "copy", false},
+        {S::kNone, S::kNone, S::kNone, S::kGood, N::kDatedCopy, "dated", false},
+        {S::kNone, S::kNone, S::kDamaged, S::kGood, N::kDatedCopy, "dated", false},
+        {S::kNone, S::kNone, S::kNone, S::kNone, N::kFirstRun, "", false},
+        {S::kNone, S::kDamaged, S::kGood, S::kGood, N::kSafetyCopy, "copy", true},
+        {S::kNone, S::kDamaged, S::kDamaged, S::kGood, N::kDatedCopy, "dated", true},
+        {S::kNone, S::kDamaged, S::kDamaged, S::kDamaged, N::kFirstRun, "", true},
+        {S::kGood, S::kGood, S::kGood, S::kGood, N::kJournal, "journal", false},
+        {S::kGood, S::kNone, S::kNone, S::kNone, N::kJournal, "journal", false},
+        {S::kGood, S::kDamaged, S::kGood, S::kGood, N::kJournal, "journal", true},
+        {S::kDamaged, S::kGood, S::kGood, S::kGood, N::kTempFile, "temp", false},
+        {S::kDamaged, S::kNone, S::kGood, S::kNone, N::kSafetyCopy, "copy", false},
+        {S::kLive, S::kGood, S::kGood, S::kGood, N::kTempFile, "temp", false},
+        {S::kLive, S::kNone, S::kNone, S::kNone, N::kFirstRun, "", false},
+    };
+    for (const SourceCase& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "journal " << int(c.journal) << " temp " << int(c.temp)
+                                          << " copy " << int(c.copy) << " dated " << int(c.dated));
+        FakeFileSystem fs = Folder(c);
+        NoteMap notes;
+        notes.SetNote("999999", "left over");
+        const NotesRecovery r = RecoverNotes(fs, kTemp, View(fs), LiveIf(c.journal), notes);
+        EXPECT_EQ(r.source, c.source);
+        EXPECT_EQ(Loaded(notes), c.text);
+        EXPECT_EQ(r.tempUnreadable, c.tempUnreadable);
+        const bool orphan = c.journal == S::kGood || c.journal == S::kDamaged;
+        EXPECT_EQ(r.orphanJournals.size(), orphan ? 1u : 0u);
+        EXPECT_EQ(fs.OpenFiles(), 0);
+    }
+}
+
+TEST(SafetyRecovery, NoCombinationLosesALoadableSourceOrTakesALiveJournal) {
+    const State states[] = {State::kNone, State::kGood, State::kDamaged};
+    const State journals[] = {State::kNone, State::kGood, State::kDamaged, State::kLive};
+    for (State journal : journals)
+        for (State temp : states)
+            for (State copy : states)
+                for (State dated : states) {
+                    const SourceCase c{journal, temp, copy, dated, NotesSource::kFirstRun, "", false};
+                    FakeFileSystem fs = Folder(c);
+                    NoteMap notes;
+                    const NotesRecovery r = RecoverNotes(fs, kTemp, View(fs), LiveIf(journal), notes);
+                    const bool anyGood = journal == State::kGood || temp == State::kGood ||
+                                         copy == State::kGood || dated == State::kGood;
+                    EXPECT_EQ(r.source != NotesSource::kFirstRun, anyGood);
+                    EXPECT_NE(Loaded(notes), "several");
+                    if (journal == State::kLive) {
+                        EXPECT_NE(Loaded(notes), "journal");
+                    }
+                    EXPECT_EQ(r.tempUnreadable, temp == State::kDamaged);
+                }
+}
+
+TEST(SafetyRecovery, NewestEndedRunWinsAndTheOthersAreKeptOnceNotesAreSaved) {
+    FakeFileSystem fs;
+    const FsPath older = kFolder + JournalName({30, 100});
+    const FsPath newer = kFolder + JournalName({20, 200});
+    const FsPath live = kFolder + JournalName({40, 300});
+    fs.files[older] = NotesBytes("older");
+    fs.files[newer] = NotesBytes("newer");
+    fs.files[live] = NotesBytes("live");
+    fs.files[kFolder + L"nts-20260101.ini"] = NotesBytes("dated");
+    NoteMap notes;
+    const NotesRecovery r = RecoverNotes(
+        fs, kTemp, View(fs), [](const RunId& run) { return run.pid == 40; }, notes);
+    EXPECT_EQ(Loaded(notes), "newer");
+    EXPECT_EQ(r.loadedFrom, newer);
+    EXPECT_EQ(r.orphanJournals, (std::vector<FsPath>{newer, older}));
+
+    SettleOrphanJournals(fs, r);
+    EXPECT_FALSE(fs.Exists(newer));
+    EXPECT_FALSE(fs.Exists(older));
+    EXPECT_EQ(fs.files[kFolder + L"kept-" + JournalName({30, 100})], NotesBytes("older"));
+    EXPECT_TRUE(fs.Exists(live)) << "another run's journal was touched";
+    // A kept journal is never a source again.
+    const NotesRecovery next = RecoverNotes(fs, kTemp, View(fs), {}, notes);
+    EXPECT_EQ(next.source, NotesSource::kJournal);
+    EXPECT_EQ(Loaded(notes), "live");
+}
+
+TEST(SafetyRecovery, NoSafetyFolderMeansTheTemporaryFileOrTheFirstRun) {
+    FakeFileSystem fs;
+    fs.files[L"nts.ini"] = NotesBytes("relative");
+    NoteMap notes;
+    EXPECT_EQ(RecoverNotes(fs, kTemp, SafetyFolderView{{}, {L"nts.ini"}}, {}, notes).source,
+              NotesSource::kFirstRun);
+    fs.files[kTemp] = NotesBytes("temp");
+    EXPECT_EQ(RecoverNotes(fs, kTemp, SafetyFolderView{}, {}, notes).source, NotesSource::kTempFile);
+}
+
+TEST(SafetyRecovery, SettingsComeFromTheTemporaryFileThenTheCopy) {
+    struct Case {
+        State temp, copy;
+        SettingsSource source;
+        bool tempUnreadable;
+    } cases[] = {
+        {State::kGood, State::kGood, SettingsSource::kTempFile, false},
+        {State::kNone, State::kGood, SettingsSource::kSafetyCopy, false},
+        {State::kDamaged, State::kGood, SettingsSource::kSafetyCopy, true},
+        {State::kNone, State::kDamaged, SettingsSource::kDefaults, false},
+        {State::kDamaged, State::kNone, SettingsSource::kDefaults, true},
+        {State::kNone, State::kNone, SettingsSource::kDefaults, false},
+    };
+    for (const Case& c : cases) {
+        FakeFileSystem fs;
+        if (c.temp != State::kNone)
+            fs.files[L"T\\qlw.ini"] = c.temp == State::kGood ? "temp" : "bad";
+        if (c.copy != State::kNone)
+            fs.files[L"S\\qlw.ini"] = c.copy == State::kGood ? "copy" : "bad";
+        std::vector<std::string> decoded;
+        const SettingsRecovery r =
+            RecoverSettings(fs, L"T\\qlw.ini", L"S\\qlw.ini", [&](std::string_view bytes, bool fromCopy) {
+                decoded.push_back(std::string(bytes) + (fromCopy ? "@copy" : "@temp"));
+                return bytes != "bad";
+            });
+        EXPECT_EQ(r.source, c.source) << int(c.temp) << int(c.copy);
+        EXPECT_EQ(r.tempUnreadable, c.tempUnreadable) << int(c.temp) << int(c.copy);
+        // The temporary folder's file is read into the record itself, the copy never without the flag.
+        for (const std::string& d : decoded) {
+            EXPECT_TRUE(d == "temp@temp" || d == "bad@temp" || d == "copy@copy" || d == "bad@copy") << d;
+        }
+    }
+}
+
+struct Fault {
+    FsOp op;
+    int nth;
+    FileError error;
+};
+
+TEST(SafetyCopies, EachFailedWriteLeavesTheOldCopiesAndNoStrayFile) {
+    const Fault faults[] = {
+        {FsOp::kCreate, 1, FileError::kAccessDenied}, {FsOp::kWrite, 1, FileError::kDiskFull},
+        {FsOp::kFlush, 1, FileError::kOther},         {FsOp::kClose, 1, FileError::kOther},
+        {FsOp::kReplace, 1, FileError::kOther},       {FsOp::kCreate, 2, FileError::kAccessDenied},
+        {FsOp::kWrite, 2, FileError::kDiskFull},      {FsOp::kReplace, 2, FileError::kOther},
+    };
+    const std::string oldBytes = NotesBytes("old");
+    const std::string newBytes = NotesBytes("new");
+    for (const Fault& fault : faults) {
+        SCOPED_TRACE(::testing::Message() << "op " << int(fault.op) << " call " << fault.nth);
+        FakeFileSystem fs;
+        fs.files[kFolder + L"nts.ini"] = oldBytes;
+        for (int day = 1; day <= 7; ++day) {
+            fs.files[kFolder + DatedCopyName(20260100 + day)] = oldBytes;
+        }
+        // The main save goes first and is done before any copy is attempted.
+        ASSERT_EQ(SaveDataFile(fs, kTemp, newBytes, false, "stamp").outcome, SaveOutcome::kSaved);
+        const SafetyFolderView view = View(fs);
+        fs.FailNth(fault.op, fault.nth, fault.error);
+        const CopyReport report = CopyNotesToSafety(fs, view, newBytes, 20260110);
+
+        EXPECT_EQ(fs.files[kTemp], newBytes);
+        const bool firstFailed = fault.nth == 1;
+        EXPECT_EQ(report.copied, !firstFailed);
+        EXPECT_EQ(report.datedCopied, firstFailed);
+        EXPECT_EQ(fs.files[kFolder + L"nts.ini"], firstFailed ? oldBytes : newBytes);
+        // Without today's dated copy none of the older ones may go.
+        EXPECT_EQ(report.removed, firstFailed ? 1 : 0);
+        EXPECT_EQ(fs.Exists(kFolder + L"nts-20260101.ini"), !firstFailed);
+        for (const auto& [path, bytes] : fs.files) {
+            EXPECT_EQ(path.find(L".new-"), FsPath::npos) << "stray file left";
+        }
+        EXPECT_EQ(fs.OpenFiles(), 0);
+    }
+}
+
+TEST(SafetyCopies, AJournalThatCannotBeWrittenKeepsThePreviousOne) {
+    const FsPath journal = kFolder + JournalName({5, 6});
+    for (const FsOp op : {FsOp::kCreate, FsOp::kWrite, FsOp::kFlush, FsOp::kClose, FsOp::kReplace}) {
+        FakeFileSystem fs;
+        fs.files[journal] = NotesBytes("before");
+        fs.FailNth(op, 1, FileError::kDiskFull);
+        EXPECT_FALSE(WriteSafetyFile(fs, journal, NotesBytes("after"))) << int(op);
+        EXPECT_EQ(fs.files[journal], NotesBytes("before")) << int(op);
+        EXPECT_EQ(fs.files.size(), 1u) << int(op);
+        EXPECT_TRUE(WriteSafetyFile(fs, journal, NotesBytes("after"))) << int(op);
+        EXPECT_EQ(fs.files[journal], NotesBytes("after")) << int(op);
+    }
+}
+
+TEST(SafetyCopies, AReadOnlySafetyFolderCopiesNothingAndRemovesNothing) {
+    FakeFileSystem fs;
+    for (int day = 1; day <= 9; ++day) {
+        fs.files[kFolder + DatedCopyName(20260100 + day)] = "old";
+    }
+    const SafetyFolderView view = View(fs);
+    fs.SetReadOnly(true);
+    const CopyReport report = CopyNotesToSafety(fs, view, NotesBytes("new"), 20260110);
+    EXPECT_FALSE(report.copied);
+    EXPECT_FALSE(report.datedCopied);
+    EXPECT_EQ(fs.files.size(), 9u);
+}
+
+} // namespace
