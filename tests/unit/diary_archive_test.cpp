@@ -118,9 +118,11 @@ TEST(ArchiveReader, WideStringsInEveryLengthFormGoThroughTheConverter) {
 }
 
 TEST(ArchiveReader, DefaultConverterKeepsAsciiOnly) {
-    ArchiveReader reader("\xFF\xFE\xFF\x05"
-                         "a\x00\x2D\x4E\x3D\xD8\x00\xDE"
-                         "b\x00"s);
+    // The reader views its bytes, so they must outlive it.
+    const std::string bytes = "\xFF\xFE\xFF\x05"
+                              "a\x00\x2D\x4E\x3D\xD8\x00\xDE"
+                              "b\x00"s;
+    ArchiveReader reader(bytes);
     std::string text;
     ASSERT_TRUE(reader.ReadString(text));
     EXPECT_EQ(text, "a??b"); // the surrogate pair is one character
@@ -189,26 +191,29 @@ TEST(ArchiveReader, DamagedInputFailsWithTheRightError) {
 
 TEST(ArchiveReader, LengthOf0x7FFFFFFFIsAcceptedAsALength) {
     // The largest 64-bit length that is not a format error; here it merely runs past the end.
-    ArchiveReader reader("\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\x7F\x00\x00\x00\x00"
-                         "abc"s);
+    const std::string bytes = "\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\x7F\x00\x00\x00\x00"
+                              "abc"s;
+    ArchiveReader reader(bytes);
     std::string text;
     EXPECT_FALSE(reader.ReadString(text));
     EXPECT_EQ(reader.Error(), ArchiveError::kEndOfFile);
 }
 
 TEST(ArchiveReader, ShortIntegersAndBytes) {
-    ArchiveReader reader("\x01\x02\x03"s);
+    const std::string shortBytes = "\x01\x02\x03"s;
+    ArchiveReader reader(shortBytes);
     std::int32_t value = 0;
     EXPECT_FALSE(reader.ReadInt32(value));
     EXPECT_EQ(reader.Error(), ArchiveError::kEndOfFile);
 
-    ArchiveReader bytes("\x80\xFF\xFF\xFF\x7F"s);
-    ASSERT_TRUE(bytes.ReadInt32(value));
+    const std::string intAndByte = "\x80\xFF\xFF\xFF\x7F"s;
+    ArchiveReader more(intAndByte);
+    ASSERT_TRUE(more.ReadInt32(value));
     EXPECT_EQ(value, -128);
     std::uint8_t byte = 0;
-    ASSERT_TRUE(bytes.ReadByte(byte));
+    ASSERT_TRUE(more.ReadByte(byte));
     EXPECT_EQ(byte, 0x7F);
-    EXPECT_FALSE(bytes.ReadByte(byte));
+    EXPECT_FALSE(more.ReadByte(byte));
 }
 
 } // namespace
