@@ -164,6 +164,19 @@ std::vector<NotesCandidate> NotesCandidates(const FsPath& tempNotes, const Safet
 NotesRecovery RecoverNotes(FileSystem& fs, const FsPath& tempNotes, const SafetyFolderView& safety,
                            const RunIsAlive& isAlive, NoteMap& notes, const WideToNarrow& toNarrow) {
     NotesRecovery recovery;
+    // A run killed while it wrote its journal leaves the new file beside it. Such a file may be cut
+    // short anywhere, so it is never a source, only litter once its run is gone.
+    for (const FsPath& name : safety.folder.empty() ? std::vector<FsPath>() : safety.names) {
+        const std::size_t unfinished = name.find(std::wstring(kJournalSuffix) + L".new-");
+        if (unfinished == FsPath::npos) {
+            continue;
+        }
+        const std::optional<RunId> run =
+            ParseJournalName(std::wstring_view(name).substr(0, unfinished + kJournalSuffix.size()));
+        if (run && (!isAlive || !isAlive(*run))) {
+            recovery.strayFiles.push_back(safety.folder + name);
+        }
+    }
     notes.Clear();
     bool found = false;
     for (const NotesCandidate& candidate : NotesCandidates(tempNotes, safety, isAlive)) {
@@ -232,6 +245,9 @@ void SettleOrphanJournals(FileSystem& fs, const NotesRecovery& recovery) {
         const std::size_t slash = path.find_last_of(L"\\/");
         const std::size_t nameAt = slash == FsPath::npos ? 0 : slash + 1;
         fs.Replace(path, path.substr(0, nameAt) + KeptJournalName(std::wstring_view(path).substr(nameAt)));
+    }
+    for (const FsPath& path : recovery.strayFiles) {
+        fs.Remove(path);
     }
 }
 

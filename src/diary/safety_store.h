@@ -76,6 +76,8 @@ struct NotesRecovery {
     // Journals of runs that are gone. They stay until the notes are next saved: the one loaded is
     // then removed, the others are renamed to their kept names.
     std::vector<FsPath> orphanJournals;
+    // Unfinished journal writes of ended runs ("<journal>.new-N"): never loaded, removed with them.
+    std::vector<FsPath> strayFiles;
 };
 
 // Fills notes from the first candidate that loads; empty with kFirstRun when none does. The
@@ -99,7 +101,7 @@ CopyReport CopyNotesToSafety(FileSystem& fs, const SafetyFolderView& safety, std
                              int today);
 
 // After the notes were saved: the journal that was loaded is no longer needed; the other journals of
-// ended runs are renamed so that they never win over the saved file.
+// ended runs are renamed so that they never win over the saved file; unfinished writes go.
 void SettleOrphanJournals(FileSystem& fs, const NotesRecovery& recovery);
 
 struct SettingsRecovery {

@@ -182,6 +182,9 @@ TEST(SafetyRecovery, NewestEndedRunWinsAndTheOthersAreKeptOnceNotesAreSaved) {
     fs.files[newer] = NotesBytes("newer");
     fs.files[live] = NotesBytes("live");
     fs.files[kFolder + L"nts-20260101.ini"] = NotesBytes("dated");
+    // Writes cut short by a kill: even a complete-looking one is never loaded.
+    fs.files[newer + L".new-1"] = NotesBytes("unfinished");
+    fs.files[live + L".new-1"] = NotesBytes("live, writing");
     NoteMap notes;
     const NotesRecovery r = RecoverNotes(
         fs, kTemp, View(fs), [](const RunId& run) { return run.pid == 40; }, notes);
@@ -194,6 +197,8 @@ TEST(SafetyRecovery, NewestEndedRunWinsAndTheOthersAreKeptOnceNotesAreSaved) {
     EXPECT_FALSE(fs.Exists(older));
     EXPECT_EQ(fs.files[kFolder + L"kept-" + JournalName({30, 100})], NotesBytes("older"));
     EXPECT_TRUE(fs.Exists(live)) << "another run's journal was touched";
+    EXPECT_FALSE(fs.Exists(newer + L".new-1"));
+    EXPECT_TRUE(fs.Exists(live + L".new-1")) << "a live run's unfinished write was removed";
     // A kept journal is never a source again.
     const NotesRecovery next = RecoverNotes(fs, kTemp, View(fs), {}, notes);
     EXPECT_EQ(next.source, NotesSource::kJournal);

@@ -1,0 +1,358 @@
+// End-to-end tests of the safety folder: the temporary folder's files deleted between runs, a killed
+// run, an Escaped run, two copies at once, and the time the end of the session takes with a large
+// diary. The safety folder belongs to the user, not to a run, so each test moves the user's own
+// folder aside first and puts it back afterwards; these tests must not run side by side.
+#include "harness.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "diary/date_key.h"
+#include "diary/notes_file.h"
+
+namespace e2e {
+namespace {
+
+constexpr int kCalendarId = 1000;
+constexpr int kNoteBoxId = 1001;
+constexpr DWORD kJournalWaitMs = 8000;
+
+std::wstring LocalAppDataQuillidar() {
+    // FOLDERID_LocalAppData, as the program names it.
+    constexpr GUID kLocalAppData = {
+        0xF1B32785, 0x6FBA, 0x4FCF, {0x9D, 0x55, 0x7B, 0x8E, 0x7F, 0x15, 0x70, 0x91}};
+    PWSTR base = nullptr;
+    std::wstring path;
+    if (SUCCEEDED(SHGetKnownFolderPath(kLocalAppData, 0, nullptr, &base)))
+        path = std::wstring(base) + L"\\Quillidar";
+    CoTaskMemFree(base);
+    return path;
+}
+
+std::vector<std::wstring> FilesIn(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.emplace_back(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
+std::optional<std::string> ReadWhole(const std::wstring& path) {
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    std::string bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        bytes.append(buffer, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+std::vector<std::wstring> Journals(const std::wstring& folder, const wchar_t* prefix = L"journal-") {
+    std::vector<std::wstring> journals;
+    for (const std::wstring& name : FilesIn(folder)) {
+        if (name.rfind(prefix, 0) == 0)
+            journals.push_back(name);
+    }
+    return journals;
+}
+
+std::string Utf8Name(const std::wstring& name) {
+    return std::string(name.begin(), name.end());
+}
+
+std::optional<NoteMap> Notes(const std::optional<std::string>& bytes) {
+    NoteMap notes;
+    if (!bytes || !DecodeNotes(*bytes, notes))
+        return std::nullopt;
+    return notes;
+}
+
+std::string KeyOf(const SYSTEMTIME& day) {
+    return DateKeyOfDate(day.wYear, day.wMonth, day.wDay);
+}
+
+// A point of the month calendar (client coordinates) that selects the day when clicked.
+std::optional<POINT> PointOfDay(HANDLE process, HWND calendar, const SYSTEMTIME& day) {
+    const RECT client = ClientRect(calendar);
+    for (LONG y = 2; y < client.bottom; y += 5) {
+        for (LONG x = 2; x < client.right; x += 7) {
+            MCHITTESTINFO hit{};
+            hit.cbSize = sizeof hit;
+            hit.pt = {x, y};
+            if (!SendRemote(process, calendar, MCM_HITTEST, 0, &hit, sizeof hit))
+                return std::nullopt;
+            if (hit.uHit == MCHT_CALENDARDATE && hit.st.wYear == day.wYear && hit.st.wMonth == day.wMonth &&
+                hit.st.wDay == day.wDay)
+                return POINT{x + 1, y + 1};
+        }
+    }
+    return std::nullopt;
+}
+
+// A day of the shown month a week away from the given one.
+SYSTEMTIME WeekAway(SYSTEMTIME day) {
+    day.wDay = static_cast<WORD>(day.wDay <= 14 ? day.wDay + 7 : day.wDay - 7);
+    return day;
+}
+
+class Safety : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        m_folder = LocalAppDataQuillidar();
+        ASSERT_FALSE(m_folder.empty()) << "the system names no local application-data folder";
+        m_aside = m_folder + L".e2e-aside-" + std::to_wstring(GetCurrentProcessId());
+        if (GetFileAttributesW(m_folder.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            ASSERT_TRUE(MoveFileW(m_folder.c_str(), m_aside.c_str()))
+                << "cannot move the user's folder aside";
+            m_movedAside = true;
+        }
+    }
+
+    void TearDown() override {
+        for (const std::wstring& name : FilesIn(m_folder))
+            DeleteFileW((m_folder + L"\\" + name).c_str());
+        RemoveDirectoryW(m_folder.c_str());
+        if (m_movedAside) {
+            EXPECT_TRUE(MoveFileW(m_aside.c_str(), m_folder.c_str())) << "the user's folder was not put back";
+        }
+    }
+
+    std::optional<std::string> SafetyFile(const std::wstring& name) const {
+        return ReadWhole(m_folder + L"\\" + name);
+    }
+
+    // Waits for the run's journal to hold the text; returns its name.
+    std::wstring WaitForJournal(const QuillProcess& app, const std::string& text) const {
+        const std::wstring prefix = L"journal-" + std::to_wstring(app.Pid()) + L"-";
+        std::wstring found;
+        WaitUntil(
+            [&] {
+                for (const std::wstring& name : Journals(m_folder, prefix.c_str())) {
+                    // Not a write still on its way ("....nts.new-1").
+                    if (name.size() < 4 || name.compare(name.size() - 4, 4, L".nts") != 0)
+                        continue;
+                    const std::optional<std::string> bytes = SafetyFile(name);
+                    if (bytes && bytes->find(text) != std::string::npos) {
+                        found = name;
+                        return true;
+                    }
+                }
+                return false;
+            },
+            kJournalWaitMs);
+        return found;
+    }
+
+    std::wstring m_folder;
+    std::wstring m_aside;
+    bool m_movedAside = false;
+};
+
+struct Opened {
+    HWND window = nullptr;
+    HWND calendar = nullptr;
+    HWND note = nullptr;
+};
+
+Opened Open(QuillProcess& app) {
+    Opened run;
+    if (!app.Start())
+        return run;
+    run.window = app.WaitForWindow();
+    if (!run.window)
+        return run;
+    run.calendar = Child(run.window, kCalendarId);
+    run.note = Child(run.window, kNoteBoxId);
+    return run;
+}
+
+void TypeIntoNoteBox(const Opened& run, std::wstring_view text) {
+    Click(run.note, {8, 8});
+    Chord(run.window, {VK_CONTROL, VK_END});
+    Type(run.window, text);
+}
+
+void CloseWithOk(QuillProcess& app, const Opened& run) {
+    PostMessageW(run.window, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(app.WaitForExit());
+}
+
+TEST_F(Safety, DeletedTemporaryFilesComeBackFromTheCopies) {
+    std::string shownText;
+    RECT shownAt{};
+    {
+        QuillProcess first;
+        const Opened run = Open(first);
+        ASSERT_NE(run.note, nullptr);
+        TypeIntoNoteBox(run, L" kept safe");
+        Drag(run.window, {120, 10}, {160, 50});
+        shownText = TextGbk(run.note);
+        shownAt = WindowRect(run.window);
+        ASSERT_NE(shownText.find("kept safe"), std::string::npos);
+        CloseWithOk(first, run);
+
+        EXPECT_EQ(SafetyFile(L"nts.ini"), first.ReadTempFile(L"nts.ini"));
+        EXPECT_EQ(SafetyFile(L"qlw.ini"), first.ReadTempFile(L"qlw.ini"));
+        SYSTEMTIME today{};
+        GetLocalTime(&today);
+        wchar_t dated[32];
+        swprintf(dated, 32, L"nts-%04d%02d%02d.ini", today.wYear, today.wMonth, today.wDay);
+        EXPECT_EQ(SafetyFile(dated), first.ReadTempFile(L"nts.ini"));
+        EXPECT_TRUE(Journals(m_folder).empty());
+    }
+    // A new run gets a new, empty temporary folder: as if the system had cleaned it.
+    QuillProcess second;
+    const Opened run = Open(second);
+    ASSERT_NE(run.note, nullptr);
+    EXPECT_TRUE(second.TempFiles().empty());
+    EXPECT_EQ(TextGbk(run.note), shownText);
+    const RECT at = WindowRect(run.window);
+    EXPECT_EQ(at.left, shownAt.left);
+    EXPECT_EQ(at.top, shownAt.top);
+    Key(run.window, VK_ESCAPE);
+    EXPECT_TRUE(second.WaitForExit());
+}
+
+TEST_F(Safety, AKilledRunGivesBackEveryFiledNoteAndTheNoteBox) {
+    QuillProcess killed;
+    // An empty diary in the temporary folder: the journal must win over it.
+    ASSERT_TRUE(killed.WriteTempFile(L"nts.ini", std::string(4, '\0')));
+    const Opened run = Open(killed);
+    ASSERT_NE(run.note, nullptr);
+    const std::optional<SYSTEMTIME> today = MonthCalSelection(killed.Handle(), run.calendar);
+    ASSERT_TRUE(today);
+    const SYSTEMTIME other = WeekAway(*today);
+
+    TypeIntoNoteBox(run, L"alpha filed");
+    const std::optional<POINT> otherAt = PointOfDay(killed.Handle(), run.calendar, other);
+    ASSERT_TRUE(otherAt) << "no point of the calendar shows day " << other.wDay;
+    Click(run.calendar, *otherAt);
+    ASSERT_TRUE(WaitForJournal(killed, "alpha filed").size()) << "filing a note wrote no journal";
+    TypeIntoNoteBox(run, L"beta typed");
+    const std::wstring journal = WaitForJournal(killed, "beta typed");
+    ASSERT_FALSE(journal.empty()) << "typing and pausing wrote no journal";
+    killed.Kill();
+
+    QuillProcess next;
+    next.ShareTempFolderWith(killed);
+    const Opened again = Open(next);
+    ASSERT_NE(again.note, nullptr);
+    EXPECT_EQ(TextGbk(again.note), "alpha filed");
+    EXPECT_TRUE(SafetyFile(journal)) << "the recovered journal went before the next save";
+    const std::optional<POINT> otherAgain = PointOfDay(next.Handle(), again.calendar, other);
+    ASSERT_TRUE(otherAgain);
+    Click(again.calendar, *otherAgain);
+    EXPECT_TRUE(WaitUntil([&] { return TextGbk(again.note) == "beta typed"; }, 2000)) << TextGbk(again.note);
+    CloseWithOk(next, again);
+
+    const std::optional<NoteMap> saved = Notes(next.ReadTempFile(L"nts.ini"));
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->GetNote(KeyOf(*today)), "alpha filed");
+    EXPECT_EQ(saved->GetNote(KeyOf(other)), "beta typed");
+    EXPECT_TRUE(Journals(m_folder).empty()) << Utf8Name(Journals(m_folder).front());
+    EXPECT_TRUE(Journals(m_folder, L"kept-").empty());
+}
+
+TEST_F(Safety, AnEscapedRunGivesNothingBack) {
+    QuillProcess escaped;
+    const Opened run = Open(escaped);
+    ASSERT_NE(run.note, nullptr);
+    const std::string greeting = TextGbk(run.note);
+    TypeIntoNoteBox(run, L" discarded");
+    ASSERT_FALSE(WaitForJournal(escaped, "discarded").empty());
+    Key(run.window, VK_ESCAPE);
+    ASSERT_TRUE(escaped.WaitForExit());
+    EXPECT_TRUE(Journals(m_folder).empty());
+    EXPECT_TRUE(escaped.TempFiles().empty());
+
+    QuillProcess next;
+    next.ShareTempFolderWith(escaped);
+    const Opened again = Open(next);
+    ASSERT_NE(again.note, nullptr);
+    EXPECT_EQ(TextGbk(again.note), greeting);
+    Key(again.window, VK_ESCAPE);
+    EXPECT_TRUE(next.WaitForExit());
+}
+
+TEST_F(Safety, TwoCopiesNeverTakeEachOthersJournalAndTheLastToCloseWins) {
+    QuillProcess first;
+    const Opened a = Open(first);
+    ASSERT_NE(a.note, nullptr);
+    const std::string greeting = TextGbk(a.note);
+    TypeIntoNoteBox(a, L" from first");
+    ASSERT_FALSE(WaitForJournal(first, "from first").empty());
+
+    // The first copy's journal is there, but its run is alive: the second copy starts as usual.
+    QuillProcess second;
+    second.ShareTempFolderWith(first);
+    const Opened b = Open(second);
+    ASSERT_NE(b.note, nullptr);
+    EXPECT_EQ(TextGbk(b.note), greeting);
+    TypeIntoNoteBox(b, L" from second");
+    ASSERT_FALSE(WaitForJournal(second, "from second").empty());
+
+    PostMessageW(a.window, WM_COMMAND, 56, 0);
+    ASSERT_TRUE(first.WaitForExit());
+    CloseWithOk(second, b);
+
+    const std::optional<std::string> saved = second.ReadTempFile(L"nts.ini");
+    ASSERT_TRUE(saved);
+    EXPECT_NE(saved->find("from second"), std::string::npos);
+    EXPECT_EQ(saved->find("from first"), std::string::npos);
+    EXPECT_EQ(SafetyFile(L"nts.ini"), saved);
+    EXPECT_TRUE(Journals(m_folder).empty()) << Utf8Name(Journals(m_folder).front());
+    EXPECT_TRUE(Journals(m_folder, L"kept-").empty());
+}
+
+TEST_F(Safety, EndOfSessionSavesAHundredYearDiaryWellWithinTheSystemsFiveSeconds) {
+    constexpr int kNotes = 36500;
+    NoteMap diary;
+    for (int i = 0; i < kNotes; ++i) {
+        const std::int64_t day = 86400LL * (i + 1);
+        diary.Append({DateKeyOfInstant(day + 43200),
+                      "Note number " + std::to_string(i) + ": a day's lines of about this length.\r\n"});
+    }
+    const std::string bytes = EncodeNotes(diary);
+    QuillProcess app;
+    ASSERT_TRUE(app.WriteTempFile(L"nts.ini", bytes));
+    const Opened run = Open(app);
+    ASSERT_NE(run.window, nullptr);
+    TypeIntoNoteBox(run, L" and one more");
+
+    DWORD_PTR result = 0;
+    const ULONGLONG start = GetTickCount64();
+    const LRESULT answered =
+        SendMessageTimeoutW(run.window, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 20000, &result);
+    const ULONGLONG ms = GetTickCount64() - start;
+    ASSERT_NE(answered, 0) << "WM_ENDSESSION was not answered";
+    std::cout << "[ timing ] WM_ENDSESSION with " << kNotes << " notes (" << bytes.size() << " bytes): " << ms
+              << " ms\n";
+    RecordProperty("end_session_ms", static_cast<int>(ms));
+    EXPECT_LT(ms, 5000u);
+    ASSERT_TRUE(app.WaitForExit());
+    const std::optional<NoteMap> saved = Notes(app.ReadTempFile(L"nts.ini"));
+    ASSERT_TRUE(saved);
+    EXPECT_GE(saved->size(), static_cast<std::size_t>(kNotes) - 1);
+    EXPECT_EQ(SafetyFile(L"nts.ini"), app.ReadTempFile(L"nts.ini"));
+}
+
+} // namespace
+} // namespace e2e
