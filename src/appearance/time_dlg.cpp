@@ -1,8 +1,6 @@
 // The custom clock pattern dialog: OK takes the text as it is, the close box and Esc keep the old one.
 #include "appearance/time_dlg.h"
 
-#include <vector>
-
 #include "app/calendar_dlg.h"
 #include "ui/text.h"
 
@@ -17,11 +15,7 @@ BOOL CTimeDlg::OnInitDialog() {
 }
 
 void CTimeDlg::OnOK() {
-    const int length = ::GetWindowTextLengthW(m_editFormat);
-    std::vector<wchar_t> text(static_cast<size_t>(length) + 1, L'\0');
-    const int got = ::GetWindowTextW(m_editFormat, text.data(), length + 1);
     if (g_pCalendarDlg)
-        g_pCalendarDlg->m_settings.m_strCustomFormat =
-            ui::Narrow(std::wstring_view(text.data(), got > 0 ? got : 0));
+        g_pCalendarDlg->m_settings.m_strCustomFormat = ui::WindowTextGbk(m_editFormat);
     ui::Dialog::OnOK();
 }

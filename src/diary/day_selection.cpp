@@ -18,23 +18,9 @@ std::string CCalendarDlg::GetSelectedDateKey() {
     return DateKeyOfDate(st.wYear, st.wMonth, st.wDay);
 }
 
-namespace {
-
-std::string EditText(HWND edit) {
-    const int length = ::GetWindowTextLengthW(edit);
-    if (length <= 0)
-        return {};
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    const int got = ::GetWindowTextW(edit, text.data(), length + 1);
-    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
-    return ui::Narrow(text);
-}
-
-} // namespace
-
 void CCalendarDlg::StoreCurrentNote() {
     const std::string key = m_strDateKey;
-    SetNote(key, EditText(m_edit));
+    SetNote(key, ui::WindowTextGbk(m_edit));
     MarkNoteDays();
 }
 

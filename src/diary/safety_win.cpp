@@ -20,16 +20,6 @@ std::uint64_t Ticks(const FILETIME& time) {
     return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
-std::string NoteBoxText(HWND edit) {
-    const int length = ::GetWindowTextLengthW(edit);
-    if (length <= 0)
-        return {};
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    const int got = ::GetWindowTextW(edit, text.data(), length + 1);
-    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
-    return ui::Narrow(text);
-}
-
 } // namespace
 
 FsPath SafetyFolderPath() {
@@ -131,7 +121,7 @@ bool CCalendarDlg::WriteJournal() {
             return false;
         // What the OK path would save, without touching the list itself.
         NoteMap notes = m_notes;
-        notes.SetNote(m_strDateKey, NoteBoxText(m_edit));
+        notes.SetNote(m_strDateKey, ui::WindowTextGbk(m_edit));
         const FsPath path = folder + JournalName(CurrentRun());
         if (!WriteSafetyFile(fs, path, EncodeNotes(notes)))
             return false;

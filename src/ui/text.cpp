@@ -32,4 +32,14 @@ std::string Narrow(std::wstring_view wide) {
     return out;
 }
 
+std::string WindowTextGbk(HWND window) {
+    const int length = ::GetWindowTextLengthW(window);
+    if (length <= 0)
+        return {};
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const int got = ::GetWindowTextW(window, text.data(), length + 1);
+    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    return Narrow(text);
+}
+
 } // namespace ui
