@@ -1,0 +1,302 @@
+// Helpers of the diary's end-to-end tests: notes files written by hand, today's key, day cells of
+// the month calendar, how much ink a cell holds, and one run of the program with its diary controls.
+#pragma once
+
+#include "harness.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "diary/date_key.h"
+
+namespace e2e::diary {
+
+inline constexpr int kCalendarId = 1000;
+inline constexpr int kNoteBoxId = 1001;
+inline constexpr WPARAM kCloseCommand = 56; // the context menu's "关闭"
+
+// "俺的第一篇日记.." in GBK.
+inline const std::string kGreeting = "\xB0\xB3\xB5\xC4\xB5\xDA\xD2\xBB\xC6\xAA\xC8\xD5\xBC\xC7\x2E\x2E";
+
+// ---- Notes files, encoded here independently of the program ----
+
+inline std::string Le32(std::uint32_t v) {
+    return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
+            static_cast<char>((v >> 16) & 0xFF), static_cast<char>((v >> 24) & 0xFF)};
+}
+
+// The shortest length prefix the writer uses, then the bytes.
+inline std::string Counted(std::string_view s) {
+    const std::size_t n = s.size();
+    std::string out;
+    if (n < 0xFF) {
+        out += static_cast<char>(n);
+    } else if (n <= 0xFFFD) {
+        out += '\xFF';
+        out += static_cast<char>(n & 0xFF);
+        out += static_cast<char>(n >> 8);
+    } else {
+        out += "\xFF\xFF\xFF";
+        out += Le32(static_cast<std::uint32_t>(n));
+    }
+    out += s;
+    return out;
+}
+
+using Entries = std::vector<std::pair<std::string, std::string>>;
+
+inline std::string NotesBytes(const Entries& entries) {
+    std::string out = Le32(static_cast<std::uint32_t>(entries.size()));
+    for (const auto& [key, text] : entries)
+        out += Counted(key) + Counted(text);
+    return out;
+}
+
+// A file of tests/data.
+inline std::string SampleFile(const char* name) {
+    std::ifstream in(std::string(QUILL_TEST_DATA) + "/" + name, std::ios::binary);
+    if (!in) {
+        ADD_FAILURE() << "missing sample file " << name;
+        return {};
+    }
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline std::string Hex(std::string_view bytes, std::size_t max = 96) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size() && i < max; ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        out += digits[b >> 4];
+        out += digits[b & 15];
+        out += ' ';
+    }
+    if (bytes.size() > max)
+        out += "... (" + std::to_string(bytes.size()) + " bytes)";
+    return out;
+}
+
+inline ::testing::AssertionResult SameBytes(const std::optional<std::string>& actual,
+                                            std::string_view expected) {
+    if (!actual)
+        return ::testing::AssertionFailure() << "the file does not exist";
+    if (*actual == expected)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "\n  got      " << Hex(*actual) << "\n  expected " << Hex(expected);
+}
+
+// ---- Dates ----
+
+inline std::string TodayKey() {
+    return DateKeyOfInstant(static_cast<std::int64_t>(std::time(nullptr)));
+}
+
+inline SYSTEMTIME Today() {
+    SYSTEMTIME st{};
+    GetLocalTime(&st);
+    return st;
+}
+
+inline bool SameDay(const SYSTEMTIME& a, const SYSTEMTIME& b) {
+    return a.wYear == b.wYear && a.wMonth == b.wMonth && a.wDay == b.wDay;
+}
+
+inline int DaysInMonth(int year, int month) {
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : days[month - 1];
+}
+
+// A day next to today in the same month, and the arrow key that selects it from today.
+struct Neighbour {
+    SYSTEMTIME day;
+    WORD toward;
+    WORD back;
+};
+
+inline Neighbour NeighbourOf(const SYSTEMTIME& today) {
+    Neighbour n{today, VK_RIGHT, VK_LEFT};
+    if (today.wDay < DaysInMonth(today.wYear, today.wMonth)) {
+        ++n.day.wDay;
+    } else {
+        --n.day.wDay;
+        std::swap(n.toward, n.back);
+    }
+    return n;
+}
+
+inline std::string KeyOf(const SYSTEMTIME& st) {
+    return DateKeyOfDate(st.wYear, st.wMonth, st.wDay);
+}
+
+// ---- The month calendar seen from outside ----
+
+// The cell of a day of the selection's month, in the calendar's client coordinates.
+inline std::optional<RECT> DayCell(HANDLE process, HWND calendar, const SYSTEMTIME& day) {
+    auto hit = [&](POINT p) -> std::optional<MCHITTESTINFO> {
+        MCHITTESTINFO info{};
+        info.cbSize = sizeof info;
+        info.pt = p;
+        if (!SendRemote(process, calendar, MCM_HITTEST, 0, &info, sizeof info))
+            return std::nullopt;
+        return info;
+    };
+    // Any date cell tells the grid's pitch; the day is then found from its distance in days.
+    const RECT client = ClientRect(calendar);
+    std::optional<MCHITTESTINFO> ref;
+    for (int y = client.bottom / 2; y < client.bottom && !ref; y += 4) {
+        std::optional<MCHITTESTINFO> h = hit({client.right / 2, y});
+        if (h && (h->uHit & MCHT_CALENDARDATE) == MCHT_CALENDARDATE && h->rc.right > h->rc.left)
+            ref = h;
+    }
+    if (!ref)
+        return std::nullopt;
+    auto dayNumber = [](const SYSTEMTIME& st) {
+        FILETIME ft{};
+        SYSTEMTIME midnight{st.wYear, st.wMonth, 0, st.wDay, 0, 0, 0, 0};
+        SystemTimeToFileTime(&midnight, &ft);
+        return static_cast<long long>((ULARGE_INTEGER{{ft.dwLowDateTime, ft.dwHighDateTime}}.QuadPart) /
+                                      (10000000ULL * 86400));
+    };
+    const long long offset = ref->iCol + (dayNumber(day) - dayNumber(ref->st));
+    const long long row = ref->iRow + (offset >= 0 ? offset / 7 : -((6 - offset) / 7));
+    const long long col = ((offset % 7) + 7) % 7;
+    const LONG w = ref->rc.right - ref->rc.left, h = ref->rc.bottom - ref->rc.top;
+    const POINT centre{static_cast<LONG>(ref->rc.left + (col - ref->iCol) * w + w / 2),
+                       static_cast<LONG>(ref->rc.top + (row - ref->iRow) * h + h / 2)};
+    std::optional<MCHITTESTINFO> found = hit(centre);
+    if (!found || (found->uHit & MCHT_CALENDARDATE) != MCHT_CALENDARDATE || !SameDay(found->st, day))
+        return std::nullopt;
+    return found->rc;
+}
+
+// Pixels of the rectangle (client coordinates of w) as the screen shows them.
+inline std::vector<COLORREF> Grab(HWND w, RECT client) {
+    POINT origin = ToScreen(w, {client.left, client.top});
+    const int cx = Width(client), cy = Height(client);
+    std::vector<COLORREF> pixels;
+    if (cx <= 0 || cy <= 0)
+        return pixels;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = cx;
+    bi.bmiHeader.biHeight = -cy;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (mem && bmp) {
+        HGDIOBJ old = SelectObject(mem, bmp);
+        if (BitBlt(mem, 0, 0, cx, cy, screen, origin.x, origin.y, SRCCOPY)) {
+            GdiFlush();
+            const auto* p = static_cast<const DWORD*>(bits);
+            pixels.assign(p, p + static_cast<std::size_t>(cx) * cy);
+        }
+        SelectObject(mem, old);
+    }
+    if (bmp)
+        DeleteObject(bmp);
+    if (mem)
+        DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+// How many pixels of a day's cell stand out from its background: a bold number holds clearly more
+// than the same number drawn plain in the same cell. The border is left out, where the mark of
+// today and the selection's edge are drawn.
+inline int Ink(HWND calendar, RECT cell) {
+    InflateRect(&cell, -2, -2);
+    const std::vector<COLORREF> pixels = Grab(calendar, cell);
+    std::map<COLORREF, int> counts;
+    for (COLORREF c : pixels)
+        ++counts[c & 0xFFFFFF];
+    if (counts.empty())
+        return -1;
+    const COLORREF back = std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) {
+                              return a.second < b.second;
+                          })->first;
+    auto channel = [](COLORREF c, int shift) { return static_cast<int>((c >> shift) & 0xFF); };
+    // Summed contrast rather than a count of dark pixels: smoothed edges and light text colours of
+    // some schemes still weigh in.
+    long long contrast = 0;
+    for (COLORREF c : pixels) {
+        int diff = 0;
+        for (int shift : {0, 8, 16})
+            diff = std::max(diff, std::abs(channel(c, shift) - channel(back, shift)));
+        contrast += diff;
+    }
+    return static_cast<int>(contrast / 32);
+}
+
+// The program keeps copies of its files in a folder of the user's own, and a start without "nts.ini"
+// takes the notes from there. Each test moves that folder aside, so that no run of another test
+// stands in for a first start, and puts it back at the end.
+class SafetyFolderAside {
+  public:
+    SafetyFolderAside() {
+        // FOLDERID_LocalAppData, spelled out as the program does.
+        constexpr GUID kLocalAppData = {
+            0xF1B32785, 0x6FBA, 0x4FCF, {0x9D, 0x55, 0x7B, 0x8E, 0x7F, 0x15, 0x70, 0x91}};
+        PWSTR base = nullptr;
+        if (SUCCEEDED(SHGetKnownFolderPath(kLocalAppData, 0, nullptr, &base)) && base)
+            m_folder = std::wstring(base) + L"\\Quillidar";
+        CoTaskMemFree(base);
+        if (m_folder.empty())
+            return;
+        m_aside = m_folder + L".e2e-diary-aside-" + std::to_wstring(GetCurrentProcessId());
+        if (GetFileAttributesW(m_folder.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            m_movedAside = MoveFileW(m_folder.c_str(), m_aside.c_str()) != FALSE;
+            if (!m_movedAside)
+                ADD_FAILURE() << "cannot move the program's safety folder aside";
+        }
+    }
+    ~SafetyFolderAside() {
+        Clear();
+        if (m_movedAside && !MoveFileW(m_aside.c_str(), m_folder.c_str()))
+            ADD_FAILURE() << "the program's safety folder was not put back";
+    }
+    SafetyFolderAside(const SafetyFolderAside&) = delete;
+    SafetyFolderAside& operator=(const SafetyFolderAside&) = delete;
+
+    // Forgets what the runs of this test left there.
+    void Clear() const {
+        if (m_folder.empty())
+            return;
+        WIN32_FIND_DATAW found{};
+        HANDLE search = FindFirstFileW((m_folder + L"\\*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                    DeleteFileW((m_folder + L"\\" + found.cFileName).c_str());
+            } while (FindNextFileW(search, &found));
+            FindClose(search);
+        }
+        RemoveDirectoryW(m_folder.c_str());
+    }
+
+  private:
+    std::wstring m_folder;
+    std::wstring m_aside;
+    bool m_movedAside = false;
+};
+
+} // namespace e2e::diary

@@ -1,0 +1,392 @@
+// End-to-end tests of the diary: the greeting of a first start, notes filed as the selection moves,
+// bold days, what reaches "nts.ini" on close and what a cancel or a damaged file leaves behind.
+#include "diary_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace e2e::diary {
+namespace {
+
+// One run of the program and its two diary controls.
+class DiaryRun {
+  public:
+    DiaryRun() = default;
+    // A later start in the same temporary folder.
+    explicit DiaryRun(const DiaryRun& earlier) { m_app.ShareTempFolderWith(earlier.m_app); }
+
+    bool Start() {
+        if (!m_app.Start())
+            return false;
+        window = m_app.WaitForWindow();
+        if (!window)
+            return false;
+        calendar = Child(window, kCalendarId);
+        note = Child(window, kNoteBoxId);
+        if (!calendar || !note) {
+            ADD_FAILURE() << "the calendar window lacks its month calendar or note box";
+            return false;
+        }
+        return Settle(window);
+    }
+
+    QuillProcess& App() { return m_app; }
+    std::optional<std::string> File(const wchar_t* name) const { return m_app.ReadTempFile(name); }
+
+    std::string Note() const { return TextGbk(note); }
+    std::optional<SYSTEMTIME> Selection() const { return MonthCalSelection(m_app.Handle(), calendar); }
+
+    // Puts the caret at the end of the note box.
+    bool FocusNote() {
+        if (!BringToFront(window))
+            return false;
+        const RECT box = ClientRect(note);
+        Click(note, {box.right / 2, box.bottom / 2});
+        if (!WaitUntil([&] { return FocusedWindow(window) == note; }, 2000)) {
+            ADD_FAILURE() << "a click into the note box did not give it the focus";
+            return false;
+        }
+        return Chord(window, {VK_CONTROL, VK_END});
+    }
+
+    bool TypeNote(std::wstring_view text) { return FocusNote() && Type(window, text); }
+
+    // Tab keys move the focus out of the note box, so a tab reaches a note the way users put one
+    // there: pasted.
+    bool PasteNote(std::wstring_view text) {
+        if (!FocusNote() || !OpenClipboard(nullptr))
+            return false;
+        EmptyClipboard();
+        HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+        if (mem) {
+            auto* p = static_cast<wchar_t*>(GlobalLock(mem));
+            std::copy(text.begin(), text.end(), p);
+            p[text.size()] = L'\0';
+            GlobalUnlock(mem);
+            if (!SetClipboardData(CF_UNICODETEXT, mem))
+                GlobalFree(mem);
+        }
+        CloseClipboard();
+        return Chord(window, {VK_CONTROL, 'V'});
+    }
+
+    bool ClearNote() {
+        return FocusNote() && Chord(window, {VK_CONTROL, VK_SHIFT, VK_HOME}) && Key(window, VK_DELETE);
+    }
+
+    // Moves the selection with an arrow key on the month calendar. A calendar that takes no keys (Wine's)
+    // gets a click on the day instead.
+    bool Select(const SYSTEMTIME& day, WORD arrow) {
+        const std::string before = Note();
+        for (int i = 0; i < 3 && FocusedWindow(window) != calendar; ++i)
+            Chord(window, {VK_SHIFT, VK_TAB});
+        if (FocusedWindow(window) != calendar) {
+            ADD_FAILURE() << "Shift+Tab did not reach the month calendar";
+            return false;
+        }
+        if (Note() != before) {
+            ADD_FAILURE() << "Shift+Tab changed the note";
+            return false;
+        }
+        Key(window, arrow);
+        std::optional<SYSTEMTIME> now = Selection();
+        if (now && SameDay(*now, day)) {
+            s_keyboardMoves = true;
+            return true;
+        }
+        s_clickMoves = true;
+        std::optional<RECT> cell = DayCell(m_app.Handle(), calendar, day);
+        if (!cell) {
+            ADD_FAILURE() << "day " << day.wDay << " is not on the calendar";
+            return false;
+        }
+        Click(calendar, {(cell->left + cell->right) / 2, (cell->top + cell->bottom) / 2});
+        now = Selection();
+        if (!now || !SameDay(*now, day)) {
+            ADD_FAILURE() << "neither the arrow key nor a click selected day " << day.wDay;
+            return false;
+        }
+        return true;
+    }
+
+    // The ink of a day's cell once the calendar has painted everything asked of it so far.
+    int DayInk(const SYSTEMTIME& day) {
+        Settle(window);
+        WaitUntil([&] { return !GetUpdateRect(calendar, nullptr, FALSE); }, 2000);
+        Pump(50);
+        std::optional<RECT> cell = DayCell(m_app.Handle(), calendar, day);
+        if (!cell) {
+            ADD_FAILURE() << "day " << day.wDay << " is not on the calendar";
+            return -1;
+        }
+        return Ink(calendar, *cell);
+    }
+
+    // The context menu's "关闭": the OK path.
+    bool Close() {
+        PostMessageW(window, WM_COMMAND, kCloseCommand, 0);
+        return m_app.WaitForExit();
+    }
+
+    bool Cancel() { return Key(window, VK_ESCAPE) && m_app.WaitForExit(); }
+
+    HWND window = nullptr;
+    HWND calendar = nullptr;
+    HWND note = nullptr;
+
+    static inline bool s_keyboardMoves = false;
+    static inline bool s_clickMoves = false;
+
+  private:
+    QuillProcess m_app;
+};
+
+// Bold against plain of the same cell in the same state: the measured bold numbers hold about
+// two and a half times the contrast of plain ones.
+::testing::AssertionResult Bolder(int bold, int plain) {
+    if (plain > 0 && bold * 4 >= plain * 5)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "ink " << bold << " is not clearly more than plain " << plain;
+}
+
+class Diary : public ::testing::Test {
+  protected:
+    SafetyFolderAside m_safety;
+};
+
+TEST_F(Diary, FirstStartGreetsWithTodayBoldAndAnEmptyListStartsEmpty) {
+    const SYSTEMTIME today = Today();
+    const std::string key = TodayKey();
+
+    DiaryRun empty;
+    ASSERT_TRUE(empty.App().WriteTempFile(L"nts.ini", std::string(4, '\0')));
+    ASSERT_TRUE(empty.Start());
+    EXPECT_EQ(empty.Note(), "") << "a count of zero is a list, not a first start";
+    const int plain = empty.DayInk(today);
+    ASSERT_TRUE(empty.Close());
+    EXPECT_TRUE(SameBytes(empty.File(L"nts.ini"), std::string(4, '\0')));
+
+    m_safety.Clear();
+    DiaryRun first;
+    ASSERT_TRUE(first.Start());
+    EXPECT_EQ(first.Note(), kGreeting);
+    EXPECT_TRUE(Bolder(first.DayInk(today), plain)) << "today is not bold";
+    ASSERT_TRUE(first.Close());
+    // Written out rather than encoded: the one-note file byte by byte.
+    EXPECT_TRUE(
+        SameBytes(first.File(L"nts.ini"), std::string("\x01\x00\x00\x00\x06", 5) + key + "\x10" + kGreeting));
+}
+
+TEST_F(Diary, TypedNoteIsFiledWhenTheSelectionMovesAndSurvivesRestart) {
+    const SYSTEMTIME today = Today();
+    const Neighbour next = NeighbourOf(today);
+    const std::string key = TodayKey();
+
+    DiaryRun run;
+    ASSERT_TRUE(run.App().WriteTempFile(L"nts.ini", std::string(4, '\0')));
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.Select(next.day, next.toward));
+    const int plain = run.DayInk(today);
+    ASSERT_TRUE(run.Select(today, next.back));
+
+    ASSERT_TRUE(run.TypeNote(L"今天下雨 a=b\nline 2"));
+    ASSERT_TRUE(run.PasteNote(L"\tx=\"y\"\t"));
+    const std::string text = "\xBD\xF1\xCC\xEC\xCF\xC2\xD3\xEA a=b\r\nline 2\tx=\"y\"\t";
+    EXPECT_EQ(run.Note(), text);
+
+    ASSERT_TRUE(run.Select(next.day, next.toward));
+    EXPECT_EQ(run.Note(), "") << "the next day shows the note just typed";
+    EXPECT_TRUE(Bolder(run.DayInk(today), plain)) << "the day of the new note is not bold";
+    ASSERT_TRUE(run.Select(today, next.back));
+    EXPECT_EQ(run.Note(), text);
+
+    ASSERT_TRUE(run.Close());
+    const std::string expected = NotesBytes({{key, text}});
+    EXPECT_TRUE(SameBytes(run.File(L"nts.ini"), expected));
+
+    DiaryRun again(run);
+    ASSERT_TRUE(again.Start());
+    EXPECT_EQ(again.Note(), text);
+    ASSERT_TRUE(again.Close());
+    EXPECT_TRUE(SameBytes(again.File(L"nts.ini"), expected));
+}
+
+TEST_F(Diary, BlankNotesAreDeletedAndTheirDaysLoseTheBoldFace) {
+    const SYSTEMTIME today = Today();
+    const Neighbour next = NeighbourOf(today);
+
+    DiaryRun run;
+    ASSERT_TRUE(run.App().WriteTempFile(L"nts.ini",
+                                        NotesBytes({{TodayKey(), "today's"}, {KeyOf(next.day), "next"}})));
+    ASSERT_TRUE(run.Start());
+    EXPECT_EQ(run.Note(), "today's");
+    const int nextBold = run.DayInk(next.day);
+
+    ASSERT_TRUE(run.Select(next.day, next.toward));
+    EXPECT_EQ(run.Note(), "next");
+    const int todayBold = run.DayInk(today);
+    ASSERT_TRUE(run.ClearNote());
+
+    ASSERT_TRUE(run.Select(today, next.back));
+    EXPECT_TRUE(Bolder(nextBold, run.DayInk(next.day))) << "the cleared day is still bold";
+    ASSERT_TRUE(run.ClearNote());
+    ASSERT_TRUE(run.TypeNote(L"  \n \n  "));
+
+    ASSERT_TRUE(run.Select(next.day, next.toward));
+    EXPECT_EQ(run.Note(), "") << "the cleared note came back";
+    EXPECT_TRUE(Bolder(todayBold, run.DayInk(today))) << "a day holding only white space is still bold";
+    ASSERT_TRUE(run.Select(today, next.back));
+    EXPECT_EQ(run.Note(), "") << "white space was kept as a note";
+
+    ASSERT_TRUE(run.Close());
+    EXPECT_TRUE(SameBytes(run.File(L"nts.ini"), std::string(4, '\0')));
+}
+
+TEST_F(Diary, EscapeWritesNeitherFile) {
+    const SYSTEMTIME today = Today();
+    const Neighbour next = NeighbourOf(today);
+    const std::string notes = SampleFile("nts_one_note.bin");
+    const std::string settings = SampleFile("qlw_defaults_400_300.bin");
+
+    DiaryRun run;
+    ASSERT_TRUE(run.App().WriteTempFile(L"nts.ini", notes));
+    ASSERT_TRUE(run.App().WriteTempFile(L"qlw.ini", settings));
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.TypeNote(L"丢掉 me"));
+    ASSERT_TRUE(run.Select(next.day, next.toward));
+    ASSERT_TRUE(run.TypeNote(L"and me"));
+    ASSERT_TRUE(run.Cancel());
+
+    EXPECT_TRUE(SameBytes(run.File(L"nts.ini"), notes));
+    EXPECT_TRUE(SameBytes(run.File(L"qlw.ini"), settings));
+    EXPECT_EQ(run.App().TempFiles(), (std::vector<std::wstring>{L"nts.ini", L"qlw.ini"}));
+}
+
+// A notes file as found at start, what the note box shows, and what "关闭" leaves in "nts.ini" when
+// nothing was touched. Keys of days that never come (day 32 and up) keep today's note out of the way.
+struct FileCase {
+    const char* name;
+    std::function<std::string(const std::string& todayKey)> file;
+    std::function<std::string(const std::string& todayKey)> shown;
+    std::function<std::string(const std::string& todayKey)> saved;
+    bool unreadable; // kept aside under a name of its own before the save replaces it
+};
+
+void PrintTo(const FileCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+std::string LongText() {
+    std::string text;
+    for (int i = 0; text.size() < 70000; ++i)
+        text += "\xC8\xD5\xBC\xC7 line " + std::to_string(i) + " a=b\t\r\n";
+    return text;
+}
+
+auto Fixed(std::string bytes) {
+    return [bytes](const std::string&) { return bytes; };
+}
+auto Sample(const char* name) {
+    return [name](const std::string&) { return SampleFile(name); };
+}
+auto GreetingOnly() {
+    return [](const std::string& key) { return NotesBytes({{key, kGreeting}}); };
+}
+
+class DiaryFile : public ::testing::TestWithParam<FileCase> {
+  protected:
+    SafetyFolderAside m_safety;
+};
+
+TEST_P(DiaryFile, LoadsAndSavesAsExpected) {
+    const FileCase& c = GetParam();
+    const std::string key = TodayKey();
+    const std::string original = c.file(key);
+
+    DiaryRun run;
+    ASSERT_TRUE(run.App().WriteTempFile(L"nts.ini", original));
+    ASSERT_TRUE(run.Start());
+    EXPECT_EQ(run.Note(), c.shown(key));
+    ASSERT_TRUE(run.Close());
+    EXPECT_TRUE(SameBytes(run.File(L"nts.ini"), c.saved(key)));
+
+    std::vector<std::wstring> copies;
+    for (const std::wstring& name : run.App().TempFiles()) {
+        if (name.starts_with(L"nts.ini.unreadable-")) {
+            copies.push_back(name);
+            EXPECT_TRUE(SameBytes(run.File(name.c_str()), original)) << "copy " << ToGbk(name);
+        }
+    }
+    EXPECT_EQ(copies.size(), c.unreadable ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Diary, DiaryFile,
+    ::testing::Values(
+        FileCase{"CountThreeWithTwoEntries", Sample("e2e_count3_two_entries.bin"), Fixed(kGreeting),
+                 GreetingOnly(), true},
+        FileCase{"ThirtyTwoBitLengthPastTheEnd", Sample("e2e_huge_length32.bin"), Fixed(kGreeting),
+                 GreetingOnly(), true},
+        FileCase{"SixtyFourBitLengthTooBig", Sample("e2e_length64_too_big.bin"), Fixed(kGreeting),
+                 GreetingOnly(), true},
+        FileCase{"TooShortForTheCount", Fixed(std::string("\x01\x00\x00", 3)), Fixed(kGreeting),
+                 GreetingOnly(), true},
+        FileCase{"NegativeCountIsAnEmptyList",
+                 Fixed("\xFF\xFF\xFF\xFF\x06"
+                       "320126\x01x"),
+                 Fixed(""), Fixed(std::string(4, '\0')), false},
+        FileCase{"WideTaggedAreSavedNarrow", Sample("e2e_wide_tagged.bin"), Fixed(""),
+                 Fixed(NotesBytes({{"320126", "narrow"},
+                                   {"330126", "\xBF\xED\xD7\xD6\xB7\xFB note"},
+                                   {"340126", "\xBA\xF3"}})),
+                 false},
+        FileCase{"ZeroByteCutsAndTrailingBytesGo", Sample("e2e_zero_byte_and_tail.bin"), Fixed(""),
+                 Fixed(NotesBytes({{"320126", "ab"}, {"330126", "\xCE\xB2\xB0\xCD=tail"}})), false},
+        FileCase{"DuplicatesOfTodayBecomeTheFirstOneFiledLast",
+                 [](const std::string& key) {
+                     return NotesBytes({{key, "first"}, {"320126", "x"}, {key, ""}, {key, "third"}});
+                 },
+                 Fixed("first"),
+                 [](const std::string& key) {
+                     return NotesBytes({{"320126", "x"}, {key, "first"}});
+                 },
+                 false},
+        FileCase{"TabsLineBreaksAndEqualsSigns",
+                 [](const std::string& key) {
+                     return NotesBytes({{key, "a=b\tc\r\n\r\n\"d\"=\te\r\n"}});
+                 },
+                 Fixed("a=b\tc\r\n\r\n\"d\"=\te\r\n"),
+                 [](const std::string& key) {
+                     return NotesBytes({{key, "a=b\tc\r\n\r\n\"d\"=\te\r\n"}});
+                 },
+                 false},
+        FileCase{"LongNoteOfTodayIsKeptWhole",
+                 [](const std::string& key) {
+                     return NotesBytes({{key, LongText()}});
+                 },
+                 Fixed(LongText()),
+                 [](const std::string& key) {
+                     return NotesBytes({{key, LongText()}});
+                 },
+                 false}),
+    [](const ::testing::TestParamInfo<FileCase>& info) { return std::string(info.param.name); });
+
+// Which way the selection moved, for whoever reads the log: Wine's month calendar takes no keys.
+class ReportSelectionPath : public ::testing::Environment {
+  public:
+    void TearDown() override {
+        if (DiaryRun::s_clickMoves)
+            std::printf("note: the month calendar ignored arrow keys; days were selected by clicking\n");
+    }
+};
+const auto* const kReport = ::testing::AddGlobalTestEnvironment(new ReportSelectionPath);
+} // namespace
+} // namespace e2e::diary
