@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <ctime>
 #include <vector>
 
@@ -18,6 +19,18 @@ std::string CCalendarDlg::GetSelectedDateKey() {
     return DateKeyOfDate(st.wYear, st.wMonth, st.wDay);
 }
 
+namespace {
+
+// Compared as shown, so that a character the notes cannot hold is still replaced by what was filed.
+std::wstring ShownText(HWND edit) {
+    std::wstring text(static_cast<std::size_t>(std::max(0, ::GetWindowTextLengthW(edit))) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        std::max(0, ::GetWindowTextW(edit, text.data(), static_cast<int>(text.size())))));
+    return text;
+}
+
+} // namespace
+
 void CCalendarDlg::StoreCurrentNote() {
     const std::string key = m_strDateKey;
     SetNote(key, ui::WindowTextGbk(m_edit));
@@ -27,7 +40,11 @@ void CCalendarDlg::StoreCurrentNote() {
 void CCalendarDlg::OnSelChangeCalendar(NMHDR*, LRESULT* pResult) {
     StoreCurrentNote();
     const std::string key = GetSelectedDateKey();
-    ::SetWindowTextW(m_edit, ui::Wide(GetNote(key)).c_str());
+    const std::wstring note = ui::Wide(GetNote(key));
+    // The calendar also reports the day already shown (its today link; Wine's calendar every two
+    // minutes): putting the same text back would throw the caret to the start while the user types.
+    if (key != m_strDateKey || ShownText(m_edit) != note)
+        ::SetWindowTextW(m_edit, note.c_str());
     m_strDateKey = key;
     *pResult = 0;
 }

@@ -185,6 +185,22 @@ inline std::optional<RECT> DayCell(HANDLE process, HWND calendar, const SYSTEMTI
     return found->rc;
 }
 
+// The calendar's "today" link, in its client coordinates.
+inline std::optional<RECT> TodayLink(HANDLE process, HWND calendar) {
+    const RECT client = ClientRect(calendar);
+    for (int y = client.bottom - 1; y > client.bottom / 2; y -= 2) {
+        for (int x : {client.right / 4, client.right / 2}) {
+            MCHITTESTINFO info{};
+            info.cbSize = sizeof info;
+            info.pt = {x, y};
+            if (SendRemote(process, calendar, MCM_HITTEST, 0, &info, sizeof info) &&
+                info.uHit == MCHT_TODAYLINK)
+                return info.rc;
+        }
+    }
+    return std::nullopt;
+}
+
 // Pixels of the rectangle (client coordinates of w) as the screen shows them.
 inline std::vector<COLORREF> Grab(HWND w, RECT client) {
     POINT origin = ToScreen(w, {client.left, client.top});

@@ -250,6 +250,25 @@ TEST_F(Diary, BlankNotesAreDeletedAndTheirDaysLoseTheBoldFace) {
     EXPECT_TRUE(SameBytes(run.File(L"nts.ini"), std::string(4, '\0')));
 }
 
+// The calendar also reports the day already shown: its "today" link does, and Wine's calendar does so
+// every two minutes on its own. Typing must go on where it was.
+TEST_F(Diary, ReportOfTheShownDayLeavesTheCaretWhereItWas) {
+    DiaryRun run;
+    ASSERT_TRUE(run.App().WriteTempFile(L"nts.ini", NotesBytes({{TodayKey(), "abc"}})));
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.TypeNote(L"def"));
+    std::optional<RECT> link = TodayLink(run.App().Handle(), run.calendar);
+    ASSERT_TRUE(link.has_value()) << "the calendar shows no today link";
+    Click(run.calendar, {(link->left + link->right) / 2, (link->top + link->bottom) / 2});
+    if (FocusedWindow(run.window) == run.note)
+        ASSERT_TRUE(Type(run.window, L"ghi"));
+    else
+        ASSERT_TRUE(run.TypeNote(L"ghi"));
+    EXPECT_EQ(run.Note(), "abcdefghi");
+    ASSERT_TRUE(run.Close());
+    EXPECT_TRUE(SameBytes(run.File(L"nts.ini"), NotesBytes({{TodayKey(), "abcdefghi"}})));
+}
+
 TEST_F(Diary, EscapeWritesNeitherFile) {
     const SYSTEMTIME today = Today();
     const Neighbour next = NeighbourOf(today);
