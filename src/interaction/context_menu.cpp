@@ -111,9 +111,10 @@ void ChooseTitleFont(CCalendarDlg& dlg) {
     cf.hwndOwner = dlg.GetHwnd();
     cf.lpLogFont = &lf;
     cf.Flags = CF_SCREENFONTS | CF_EFFECTS | CF_INITTOLOGFONTSTRUCT;
-    // After Cancel the dialog leaves the LOGFONT as it was, so the copy back changes nothing.
-    ::ChooseFontW(&cf);
-    dlg.m_settings.m_lfFont = FromLogFontW(lf);
+    // Some font dialogs (Wine's among them) write each pick into the LOGFONT while they are open
+    // and leave it there on Cancel, so only OK may copy it back.
+    if (::ChooseFontW(&cf))
+        dlg.m_settings.m_lfFont = FromLogFontW(lf);
     const LOGFONTW chosen = ToLogFontW(dlg.m_settings.m_lfFont);
     dlg.m_fontTitle.reset(::CreateFontIndirectW(&chosen));
     dlg.RedrawWhole();

@@ -1,0 +1,257 @@
+// End-to-end tests of the context menu: where it opens and from which presses, its appearance and
+// clock commands applied at once and kept through "关闭" and a restart, the custom-pattern dialog and
+// the font dialog's cancel.
+#include "look_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <ostream>
+#include <string>
+
+namespace e2e::look {
+namespace {
+
+bool MenuWasEverShown(const QuillProcess& app) {
+    for (HWND h : app.ShownWindows()) {
+        if (IsWindow(h) && ClassName(h) == L"#32768")
+            return true;
+    }
+    return false;
+}
+
+TEST(Menu, OpensBelowTheMenuBoxAndOnlyFromIt) {
+    QuillProcess app;
+    HWND w = StartWith(app, QuietSettingsAt(200, 150));
+    ASSERT_NE(w, nullptr);
+
+    // Just outside the box, to its right and below it: the press starts a drag, no menu.
+    for (POINT press : {POINT{17, 0}, POINT{0, 24}}) {
+        SCOPED_TRACE(::testing::Message() << "press at client (" << press.x << "," << press.y << ")");
+        const POINT from = ToScreen(w, press);
+        const POINT to{from.x + 9, from.y + 7};
+        PressAt(from);
+        MoveTo({from.x + 5, from.y + 4});
+        MoveTo(to);
+        EXPECT_TRUE(SettlesUnderCursor(w, press, to)) << "the press did not start a drag";
+        ReleaseAt(to);
+        Settle(w);
+        EXPECT_FALSE(MenuWasEverShown(app)) << "a menu opened";
+    }
+
+    // The box's last pixel opens the menu with its top-left corner at client (0, 24).
+    const RECT before = WindowRect(w);
+    HWND menu = OpenMenu(app, w, {16, 23});
+    ASSERT_NE(menu, nullptr);
+    const RECT menuRect = WindowRect(menu);
+    const POINT expected = ToScreen(w, {0, 24});
+    EXPECT_EQ(menuRect.left, expected.x);
+    EXPECT_EQ(menuRect.top, expected.y);
+    const RECT whileOpen = WindowRect(w);
+    EXPECT_TRUE(EqualRect(&before, &whileOpen)) << "the press on the menu box moved the window";
+    Key(w, VK_ESCAPE);
+    WaitMenusClosed(app);
+    Pump(100);
+    EXPECT_TRUE(app.Running()) << "closing the menu ended the program";
+    MoveTo({expected.x + 30, expected.y - 40});
+    Settle(w);
+    const RECT after = WindowRect(w);
+    EXPECT_TRUE(EqualRect(&before, &after)) << "the press on the menu box started a drag";
+}
+
+TEST(Menu, ChoicesApplyAtOnceAndSurviveCloseAndRestart) {
+    CalendarSettings s = QuietSettingsAt(200, 150);
+    QuillProcess app;
+    HWND w = StartWith(app, s);
+    ASSERT_NE(w, nullptr);
+    const LONG W = ClientRect(w).right;
+    const std::optional<POINT> bg = BackgroundPoint(w);
+    ASSERT_TRUE(bg.has_value());
+    const COLORREF desktop = DesktopNextTo(w);
+    const SchemeColors& red = kSchemes[2];
+    ASSERT_TRUE(StripHasText(w, false));
+
+    ASSERT_TRUE(ChooseSubmenuItem(app, w, 0, 2)) << "颜色 / 红色";
+    EXPECT_TRUE(PixelIs(w, *bg, red.back, 0, 500)) << "the red scheme did not show at once";
+    EXPECT_TRUE(PixelIs(w, {8, 11}, red.accent, 0, 500));
+
+    ASSERT_TRUE(ChooseSubmenuItem(app, w, 1, 2)) << "样式 / 全圆角";
+    EXPECT_TRUE(PixelIs(w, {0, 0}, desktop, 2, 500)) << "the top-left corner was not rounded at once";
+    EXPECT_TRUE(PixelIs(w, {W - 1, ClientRect(w).bottom - 1}, desktop, 2, 500));
+
+    ASSERT_TRUE(ChooseSubmenuItem(app, w, 2, 1)) << "标题 / 渐变 2";
+    EXPECT_TRUE(PixelIs(w, {W / 2, 1}, Between(red.accent, red.back, 1, kStripHeight), 4, 500))
+        << "gradient 2 did not put the medium colour at the top at once";
+
+    ASSERT_TRUE(ChooseSubmenuItem(app, w, 3, 0)) << "时间 / %H:%M:%S";
+    EXPECT_TRUE(StripHasText(w, true)) << "the clock format did not show at once";
+
+    const RECT placed = WindowRect(w);
+    ASSERT_TRUE(CloseFromMenu(app, w));
+    CalendarSettings expected = s;
+    expected.m_nColorScheme = 2;
+    expected.m_nCornerStyle = 2;
+    expected.m_nGradient = 1;
+    expected.m_nTimeFormat = 40;
+    expected.m_nPosX = placed.left;
+    expected.m_nPosY = placed.top;
+    EXPECT_TRUE(SameBytes(app.ReadTempFile(kSettingsFile), SettingsBytes(expected)));
+
+    QuillProcess again;
+    again.ShareTempFolderWith(app);
+    ASSERT_TRUE(again.Start());
+    HWND w2 = again.WaitForWindow();
+    ASSERT_NE(w2, nullptr);
+    EXPECT_TRUE(PixelIs(w2, *bg, red.back)) << "scheme after restart";
+    EXPECT_TRUE(PixelIs(w2, {0, 0}, desktop, 2)) << "corner style after restart";
+    EXPECT_TRUE(PixelIs(w2, {W / 2, 1}, Between(red.accent, red.back, 1, kStripHeight), 4))
+        << "gradient after restart";
+    EXPECT_TRUE(StripHasText(w2, true)) << "clock format after restart";
+}
+
+// ---- The custom-pattern dialog ----
+
+HWND WaitForDialog(const QuillProcess& app, HWND calendarWindow) {
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND h : app.TopLevelWindows()) {
+                if (h != calendarWindow && IsWindowVisible(h) && ClassName(h) == L"#32770") {
+                    found = h;
+                    return true;
+                }
+            }
+            return false;
+        },
+        5000);
+    if (!found)
+        ADD_FAILURE() << "no dialog opened";
+    return found;
+}
+
+// The screen point of a window's close box, found by asking the window itself.
+std::optional<POINT> CloseBoxOf(HWND dlg) {
+    const RECT r = WindowRect(dlg);
+    const POINT clientOrigin = ToScreen(dlg, {0, 0});
+    for (LONG y = r.top + 1; y < clientOrigin.y; ++y) {
+        for (LONG x = r.right - 2; x > r.right - 60 && x > r.left; --x) {
+            DWORD_PTR hit = 0;
+            if (SendMessageTimeoutW(dlg, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_NORMAL, kWaitMs, &hit) &&
+                hit == HTCLOSE)
+                return POINT{x - 3, y + 3};
+        }
+    }
+    return std::nullopt;
+}
+
+struct PatternCase {
+    const char* name;
+    int startFormat;
+    std::string startPattern;
+    std::wstring typed;
+    std::function<void(HWND dlg)> end;
+    int savedFormat;
+    std::string savedPattern;
+    bool stripHasText;
+};
+
+void PrintTo(const PatternCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+void ClickOk(HWND dlg) {
+    HWND ok = Child(dlg, IDOK);
+    ASSERT_NE(ok, nullptr);
+    const RECT r = ClientRect(ok);
+    Click(ok, {r.right / 2, r.bottom / 2});
+}
+
+void CloseBox(HWND dlg) {
+    std::optional<POINT> box = CloseBoxOf(dlg);
+    ASSERT_TRUE(box.has_value()) << "the dialog has no close box";
+    ClickAt(*box);
+}
+
+class MenuCustomPattern : public ::testing::TestWithParam<PatternCase> {};
+
+TEST_P(MenuCustomPattern, DialogEndsAsChosen) {
+    const PatternCase& c = GetParam();
+    CalendarSettings s = QuietSettingsAt(200, 150);
+    s.m_nTimeFormat = c.startFormat;
+    s.m_strCustomFormat = c.startPattern;
+    QuillProcess app;
+    HWND w = StartWith(app, s);
+    ASSERT_NE(w, nullptr);
+
+    // 自定义... is the seventh item of 时间, after the six fixed formats and a separator.
+    ASSERT_TRUE(ChooseSubmenuItem(app, w, 3, 6));
+    HWND dlg = WaitForDialog(app, w);
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(TextW(dlg), L"时间格式...");
+    HWND edit = Child(dlg, 1001);
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(TextGbk(edit), c.startPattern) << "the dialog does not open on the current pattern";
+    ASSERT_TRUE(SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(c.typed.c_str()),
+                                    SMTO_NORMAL, kWaitMs, nullptr));
+
+    c.end(dlg);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dlg) || !IsWindowVisible(dlg); }, 3000))
+        << "the dialog stayed";
+    Settle(w);
+    EXPECT_TRUE(StripHasText(w, c.stripHasText));
+
+    const RECT placed = WindowRect(w);
+    ASSERT_TRUE(CloseFromMenu(app, w));
+    CalendarSettings expected = s;
+    expected.m_nTimeFormat = c.savedFormat;
+    expected.m_strCustomFormat = c.savedPattern;
+    expected.m_nPosX = placed.left;
+    expected.m_nPosY = placed.top;
+    EXPECT_TRUE(SameBytes(app.ReadTempFile(kSettingsFile), SettingsBytes(expected)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Menu, MenuCustomPattern,
+    ::testing::Values(
+        // From a blank custom strip: the typed pattern (GBK text and a conversion) shows at once.
+        PatternCase{"OkWithPattern", 46, "", L"日记 %Y", ClickOk, 46, "\xC8\xD5\xBC\xC7 %Y", true},
+        // From a fixed format with text: OK with nothing typed selects the custom format, blank.
+        PatternCase{"OkWithEmptyText", 40, "\xCA\xB1\xBC\xE4 %H:%M", L"", ClickOk, 46, "", false},
+        PatternCase{"CancelByEscape", 40, "", L"abc", [](HWND dlg) { Key(dlg, VK_ESCAPE); }, 40, "", true},
+        PatternCase{"CancelByCloseBox", 40, "", L"abc", CloseBox, 40, "", true}),
+    [](const ::testing::TestParamInfo<PatternCase>& info) { return std::string(info.param.name); });
+
+TEST(Menu, FontDialogCancelKeepsTheTitleFont) {
+    CalendarSettings s = QuietSettingsAt(200, 150);
+    s.m_strCustomFormat = "Quill WWW 123";
+    s.m_lfFont.lfHeight = -20;
+    s.m_lfFont.lfWeight = 700;
+    s.m_lfFont.lfItalic = 1;
+    SetFaceName(s.m_lfFont, "Tahoma");
+    QuillProcess app;
+    HWND w = StartWith(app, s);
+    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(StripHasText(w, true));
+    const auto columnsBefore = StripTextColumns(w);
+
+    ASSERT_TRUE(OpenMenu(app, w, NextMenuBoxPoint()));
+    MenuKeys(w, {VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN}); // 字体...
+    HWND dlg = WaitForDialog(app, w);
+    ASSERT_NE(dlg, nullptr);
+    Key(dlg, VK_ESCAPE);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dlg) || !IsWindowVisible(dlg); }, 3000))
+        << "the dialog stayed";
+    Settle(w);
+    Pump(200);
+    EXPECT_EQ(StripTextColumns(w), columnsBefore) << "the title text changed its extent";
+
+    const RECT placed = WindowRect(w);
+    ASSERT_TRUE(CloseFromMenu(app, w));
+    CalendarSettings expected = s;
+    expected.m_nPosX = placed.left;
+    expected.m_nPosY = placed.top;
+    EXPECT_TRUE(SameBytes(app.ReadTempFile(kSettingsFile), SettingsBytes(expected)));
+}
+
+} // namespace
+} // namespace e2e::look
