@@ -517,6 +517,49 @@ std::wstring HelpTitleAsAnsi() {
     return out;
 }
 
+// A viewer started since `viewers` was made shows the program's help file (by its title).
+bool WaitForHelpWindow(const ViewerCleanup& viewers, DWORD timeoutMs,
+                       std::vector<std::wstring>* titles = nullptr) {
+    std::set<DWORD> started;
+    const bool shown = WaitUntil(
+        [&] {
+            started.clear();
+            for (DWORD pid : ViewerProcesses()) {
+                if (!viewers.Before().count(pid))
+                    started.insert(pid);
+            }
+            return FindWindowTitled(HelpTitle(), started) || FindWindowTitled(HelpTitleAsAnsi(), started);
+        },
+        timeoutMs);
+    if (titles) {
+        for (DWORD pid : started) {
+            for (HWND w : VisibleWindowsOf(pid, L"HH Parent"))
+                titles->push_back(TextW(w));
+        }
+    }
+    return shown;
+}
+
+// Moves a file out of the way for the length of a test and puts it back.
+class FileAside {
+  public:
+    explicit FileAside(std::wstring path) : m_path(std::move(path)), m_aside(m_path + L".e2e-aside") {
+        m_moved = MoveFileExW(m_path.c_str(), m_aside.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+    }
+    ~FileAside() {
+        if (m_moved && !MoveFileExW(m_aside.c_str(), m_path.c_str(), MOVEFILE_REPLACE_EXISTING))
+            ADD_FAILURE() << "could not put " << ToGbk(m_path) << " back";
+    }
+    FileAside(const FileAside&) = delete;
+    FileAside& operator=(const FileAside&) = delete;
+    bool Moved() const { return m_moved; }
+
+  private:
+    std::wstring m_path;
+    std::wstring m_aside;
+    bool m_moved = false;
+};
+
 struct HelpTrigger {
     const char* name;
     std::function<void(HWND calendar)> act;
@@ -547,30 +590,32 @@ TEST_P(Help, OpensTheHelpFileNextToTheProgram) {
     ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(calendar) == monthCal; }, 2000));
 
     GetParam().act(calendar);
-    std::set<DWORD> started;
-    HWND viewer = nullptr;
-    const bool opened = WaitUntil(
-        [&] {
-            started.clear();
-            for (DWORD pid : ViewerProcesses()) {
-                if (!viewers.Before().count(pid))
-                    started.insert(pid);
-            }
-            viewer = FindWindowTitled(HelpTitle(), started);
-            if (!viewer)
-                viewer = FindWindowTitled(HelpTitleAsAnsi(), started);
-            return viewer != nullptr;
-        },
-        8000);
-    if (!opened) {
-        std::vector<std::wstring> titles;
-        for (DWORD pid : started) {
-            for (HWND w : VisibleWindowsOf(pid, L"HH Parent"))
-                titles.push_back(TextW(w));
-        }
-        ADD_FAILURE() << (started.empty() ? "no help viewer started" : "the help viewer shows another file")
-                      << "; its windows: " << ::testing::PrintToString(titles);
-    }
+    std::vector<std::wstring> titles;
+    EXPECT_TRUE(WaitForHelpWindow(viewers, 8000, &titles))
+        << "no help viewer showing the program's help file; viewer windows: "
+        << ::testing::PrintToString(titles);
+    EXPECT_TRUE(app.Running());
+}
+
+// Wine's shell finds a relative name next to the program before it looks in the current directory, so
+// only with no help file next to the program does a relative name give itself away there.
+TEST(HelpFile, NotTakenFromTheCurrentDirectory) {
+    const std::wstring exe = QuillidarPath();
+    const std::wstring beside = exe.substr(0, exe.find_last_of(L'\\') + 1) + L"Help.chm";
+    TempFolder workDir;
+    ASSERT_TRUE(CopyFileW(beside.c_str(), (workDir.Path() + L"Help.chm").c_str(), FALSE));
+    FileAside aside(beside);
+    ASSERT_TRUE(aside.Moved());
+
+    ViewerCleanup viewers;
+    QuillProcess app;
+    app.SetWorkingDirectory(workDir.Path());
+    ASSERT_TRUE(StartWithSettings(app));
+    HWND calendar = app.WaitForWindow();
+    ASSERT_NE(calendar, nullptr);
+    PostMessageW(calendar, WM_COMMAND, 54, 0);
+    // The viewer comes up within a second or two when it comes at all.
+    EXPECT_FALSE(WaitForHelpWindow(viewers, 3000)) << "the help file of the current directory was opened";
     EXPECT_TRUE(app.Running());
 }
 
