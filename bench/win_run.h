@@ -1,0 +1,71 @@
+// One run of a program under test, watched from outside: started with its own TMP and TEMP, its
+// first complete paint found by a pixel, its memory and CPU time read from the system.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace bench {
+
+double SecondsNow();
+
+struct Memory {
+    double peakWorkingSet = 0; // bytes
+    double privateBytes = 0;   // bytes, committed private (Wine: anonymous resident)
+};
+
+class WinRun {
+  public:
+    WinRun() = default;
+    ~WinRun();
+    WinRun(const WinRun&) = delete;
+    WinRun& operator=(const WinRun&) = delete;
+
+    // Starts exe with TMP and TEMP set to tempDir (no trailing backslash); false if it cannot.
+    bool Start(const std::wstring& exe, const std::wstring& tempDir);
+    // Waits until the process shows its dialog and the pixel on the line under the title strip, half
+    // way across, has the colour; returns the seconds since Start, or nothing after timeoutMs.
+    std::optional<double> WaitForPaint(COLORREF color, DWORD timeoutMs);
+
+    HWND Window() const { return m_window; }
+    HANDLE Process() const { return m_process; }
+    std::optional<Memory> ReadMemory() const;
+    // User plus kernel time of the process so far.
+    std::optional<double> CpuSeconds() const;
+    bool WaitForExit(DWORD timeoutMs) const;
+    void Kill();
+
+  private:
+    HANDLE m_process = nullptr;
+    DWORD m_pid = 0;
+    double m_started = 0;
+    HWND m_window = nullptr;
+};
+
+// CPU seconds (user plus system) of a Unix process, from /proc through the Z: drive; the clock
+// ticks per second are passed in. Nothing when the process is not there.
+std::optional<double> UnixProcessCpuSeconds(std::uint32_t pid, int ticksPerSecond);
+
+// The text of a window of another process (WM_GETTEXT); nothing when it does not answer in time.
+std::optional<std::wstring> RemoteText(HWND w, DWORD timeoutMs = 2000);
+
+// Sends a message whose lParam points at `size` bytes: copied into the process, sent, copied back.
+// For the control messages the system does not carry across processes (MCM_HITTEST, ...).
+bool SendRemote(HANDLE process, HWND w, UINT msg, void* data, std::size_t size);
+
+// File helpers over Windows paths.
+bool WriteWholeFile(const std::wstring& path, std::string_view bytes);
+std::optional<std::uint64_t> FileSize(const std::wstring& path);
+std::optional<std::string> ReadWholeFile(const std::wstring& path);
+void MakeFolders(const std::wstring& path);
+// Removes the files directly inside the folder (not the folder, not sub-folders).
+void EmptyFolder(const std::wstring& folder);
+
+std::wstring Widen(std::string_view utf8OrAscii);
+std::string Utf8(std::wstring_view text);
+std::wstring FromGbk(std::string_view gbk);
+
+} // namespace bench

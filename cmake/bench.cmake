@@ -1,0 +1,42 @@
+# Benchmarks (bench/): Google Benchmark figures of the portable core in the native tree; in the
+# Windows tree the bare-dialog floors and the driver that measures Quillidar.exe against them.
+# scripts/bench builds and runs both; nothing here is a pass/fail test.
+set(QUILL_BENCH_DIR ${CMAKE_SOURCE_DIR}/bench)
+
+if(WIN32)
+  # The floors are the calendar window's own template with nothing of the program behind it.
+  foreach(floor IN ITEMS startup idle_timer idle)
+    add_executable(floor_${floor} WIN32 ${QUILL_BENCH_DIR}/floor_dialog.cpp ${CMAKE_SOURCE_DIR}/src/res/quillidar.rc)
+    target_include_directories(floor_${floor} PRIVATE ${CMAKE_SOURCE_DIR}/src)
+    target_compile_definitions(floor_${floor} PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
+    target_link_libraries(floor_${floor} PRIVATE comctl32 gdi32 user32)
+    target_link_options(floor_${floor} PRIVATE -municode)
+    set_target_properties(floor_${floor} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+    quill_warnings(floor_${floor})
+  endforeach()
+  target_compile_definitions(floor_startup PRIVATE QUILL_FLOOR_STARTUP)
+  target_compile_definitions(floor_idle_timer PRIVATE QUILL_FLOOR_TIMER)
+
+  add_executable(startup_bench ${QUILL_BENCH_DIR}/startup_bench.cpp ${QUILL_BENCH_DIR}/win_run.cpp
+                               ${QUILL_BENCH_DIR}/bench_data.cpp)
+  target_include_directories(startup_bench PRIVATE ${QUILL_BENCH_DIR})
+  target_compile_definitions(startup_bench PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+  target_link_libraries(startup_bench PRIVATE quill_core psapi shell32 ole32 user32 gdi32 uuid)
+  target_link_options(startup_bench PRIVATE -municode)
+  set_target_properties(startup_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+  quill_warnings(startup_bench)
+  add_custom_target(bench_win DEPENDS Quillidar startup_bench floor_startup floor_idle_timer floor_idle)
+else()
+  find_package(benchmark QUIET)
+  if(benchmark_FOUND)
+    add_executable(core_bench ${QUILL_BENCH_DIR}/core_bench.cpp ${QUILL_BENCH_DIR}/bench_data.cpp)
+    target_include_directories(core_bench PRIVATE ${QUILL_BENCH_DIR})
+    target_link_libraries(core_bench PRIVATE quill_core benchmark::benchmark)
+    set_target_properties(core_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+    quill_warnings(core_bench)
+    # One short pass over the smallest diary: the benchmarks still build and run.
+    add_test(NAME bench.core_smoke COMMAND core_bench --benchmark_filter=/365$ --benchmark_min_time=0.001)
+  else()
+    message(STATUS "Google Benchmark not found (Debian package libbenchmark-dev): core_bench is not built")
+  endif()
+endif()
