@@ -203,37 +203,10 @@ inline std::optional<RECT> TodayLink(HANDLE process, HWND calendar) {
 
 // Pixels of the rectangle (client coordinates of w) as the screen shows them.
 inline std::vector<COLORREF> Grab(HWND w, RECT client) {
-    POINT origin = ToScreen(w, {client.left, client.top});
-    const int cx = Width(client), cy = Height(client);
-    std::vector<COLORREF> pixels;
-    if (cx <= 0 || cy <= 0)
-        return pixels;
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = cx;
-    bi.bmiHeader.biHeight = -cy;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (mem && bmp) {
-        HGDIOBJ old = SelectObject(mem, bmp);
-        if (BitBlt(mem, 0, 0, cx, cy, screen, origin.x, origin.y, SRCCOPY)) {
-            GdiFlush();
-            const auto* p = static_cast<const DWORD*>(bits);
-            pixels.assign(p, p + static_cast<std::size_t>(cx) * cy);
-        }
-        SelectObject(mem, old);
-    }
-    if (bmp)
-        DeleteObject(bmp);
-    if (mem)
-        DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
-    return pixels;
+    const POINT origin = ToScreen(w, {client.left, client.top});
+    const std::vector<std::uint32_t> raw =
+        CaptureScreen({origin.x, origin.y, origin.x + Width(client), origin.y + Height(client)});
+    return std::vector<COLORREF>(raw.begin(), raw.end());
 }
 
 // How many pixels of a day's cell stand out from its background: a bold number holds clearly more

@@ -728,6 +728,39 @@ COLORREF ScreenPixel(POINT screen) {
     return c;
 }
 
+std::vector<std::uint32_t> CaptureScreen(const RECT& screen) {
+    const int w = Width(screen), h = Height(screen);
+    std::vector<std::uint32_t> pixels;
+    if (w <= 0 || h <= 0)
+        return pixels;
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    HDC dc = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(dc);
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (mem && bmp) {
+        HGDIOBJ old = SelectObject(mem, bmp);
+        if (BitBlt(mem, 0, 0, w, h, dc, screen.left, screen.top, SRCCOPY)) {
+            GdiFlush();
+            const auto* p = static_cast<const std::uint32_t*>(bits);
+            pixels.assign(p, p + static_cast<std::size_t>(w) * h);
+        }
+        SelectObject(mem, old);
+    }
+    if (bmp)
+        DeleteObject(bmp);
+    if (mem)
+        DeleteDC(mem);
+    ReleaseDC(nullptr, dc);
+    return pixels;
+}
+
 bool SaveScreenshot(const std::wstring& path) {
     const int x = GetSystemMetrics(SM_XVIRTUALSCREEN), y = GetSystemMetrics(SM_YVIRTUALSCREEN);
     const int w = GetSystemMetrics(SM_CXVIRTUALSCREEN), h = GetSystemMetrics(SM_CYVIRTUALSCREEN);

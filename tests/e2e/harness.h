@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <cstdint>
 #include <vector>
 
 namespace e2e {
@@ -164,6 +165,9 @@ inline LONG Height(const RECT& r) {
 
 // The colour on screen at a point, from the screen's device context.
 COLORREF ScreenPixel(POINT screen);
+// A block of the screen (screen coordinates) in one copy, row by row from the top, each pixel a
+// DIB word 0x00RRGGBB; empty when the rectangle is empty or the copy fails.
+std::vector<std::uint32_t> CaptureScreen(const RECT& screen);
 // Saves the whole screen as a 24-bit BMP file.
 bool SaveScreenshot(const std::wstring& path);
 

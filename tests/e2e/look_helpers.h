@@ -146,36 +146,7 @@ inline COLORREF Between(COLORREF from, COLORREF to, int num, int den) {
 // A block of the screen copied at once, for checks that read many pixels.
 class ScreenBlock {
   public:
-    explicit ScreenBlock(RECT screen) : m_rect(screen) {
-        const int w = Width(screen), h = Height(screen);
-        if (w <= 0 || h <= 0)
-            return;
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-        bi.bmiHeader.biWidth = w;
-        bi.bmiHeader.biHeight = -h;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        bi.bmiHeader.biCompression = BI_RGB;
-        HDC dc = GetDC(nullptr);
-        HDC mem = CreateCompatibleDC(dc);
-        void* bits = nullptr;
-        HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        if (mem && bmp) {
-            HGDIOBJ old = SelectObject(mem, bmp);
-            if (BitBlt(mem, 0, 0, w, h, dc, screen.left, screen.top, SRCCOPY)) {
-                GdiFlush();
-                const auto* p = static_cast<const std::uint32_t*>(bits);
-                m_pixels.assign(p, p + static_cast<std::size_t>(w) * h);
-            }
-            SelectObject(mem, old);
-        }
-        if (bmp)
-            DeleteObject(bmp);
-        if (mem)
-            DeleteDC(mem);
-        ReleaseDC(nullptr, dc);
-    }
+    explicit ScreenBlock(RECT screen) : m_rect(screen), m_pixels(CaptureScreen(screen)) {}
     bool Valid() const { return !m_pixels.empty(); }
     COLORREF At(POINT screen) const {
         const std::uint32_t v = m_pixels[static_cast<std::size_t>(screen.y - m_rect.top) * Width(m_rect) +
