@@ -5,7 +5,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 struct NoteEntry {
@@ -24,6 +23,8 @@ bool IsBlankNote(std::string_view text);
 //
 // Removal leaves a hole that iteration skips and that is compacted away once holes outnumber the
 // live entries; a per-key index finds the first entry of a key, so look-ups do not walk the list.
+// The index is one flat open-addressed table that points into the list and holds no copy of any
+// key, so a million notes cost no allocation of their own beyond their texts.
 class NoteMap {
   public:
     class const_iterator {
@@ -70,6 +71,8 @@ class NoteMap {
     // Appends as it comes, duplicates and blank texts included.
     void Append(NoteEntry entry);
     void Clear();
+    // Room for this many entries in all, so that appending that many moves nothing.
+    void Reserve(std::size_t entries);
 
     std::size_t size() const { return m_nLive; }
     bool empty() const { return m_nLive == 0; }
@@ -78,14 +81,25 @@ class NoteMap {
     std::vector<NoteEntry> Entries() const { return {begin(), end()}; }
 
   private:
+    static constexpr std::size_t kNoSlot = static_cast<std::size_t>(-1);
+
+    // One key of the index: where its first live entry stands, and how many live entries it has.
     struct KeySlots {
-        std::size_t first = 0; // slot of the first live entry of the key
-        std::size_t count = 0; // live entries of the key
+        std::size_t first = kNoSlot; // kNoSlot: an empty bucket
+        std::size_t count = 0;
+        std::size_t hash = 0;
     };
 
+    static std::size_t HashOf(std::string_view key);
+    // The bucket of the key, or kNoSlot.
+    std::size_t FindBucket(std::string_view key, std::size_t hash) const;
+    void IndexAppended(std::size_t slot);
+    void EraseBucket(std::size_t bucket);
+    void Rehash(std::size_t buckets);
     void Compact();
 
     std::vector<std::optional<NoteEntry>> m_slots;
-    std::unordered_map<std::string, KeySlots> m_index;
+    std::vector<KeySlots> m_index; // a power of two in size, at most half full; empty when no keys
+    std::size_t m_nKeys = 0;
     std::size_t m_nLive = 0;
 };

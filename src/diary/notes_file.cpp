@@ -1,6 +1,7 @@
 // The notes file "nts.ini".
 #include "diary/notes_file.h"
 
+#include <algorithm>
 #include <cstdint>
 
 std::string EncodeNotes(const NoteMap& notes) {
@@ -20,7 +21,11 @@ bool DecodeNotes(std::string_view bytes, NoteMap& notes, const WideToNarrow& toN
     if (!reader.ReadInt32(count)) {
         return false;
     }
-    // The count is never used to reserve: a forged one must not cost memory.
+    // Every entry takes at least its two length bytes, so a forged count reserves no more than a
+    // genuine file of this size would need.
+    if (count > 0) {
+        notes.Reserve(std::min<std::size_t>(static_cast<std::size_t>(count), reader.Remaining() / 2));
+    }
     for (std::int32_t i = 0; i < count; ++i) {
         NoteEntry entry;
         if (!reader.ReadString(entry.m_strKey) || !reader.ReadString(entry.m_strText)) {
