@@ -21,6 +21,7 @@ class ArchiveWriter {
     void WriteInt32(std::int32_t value);
     void WriteByte(std::uint8_t value);
     void WriteString(std::string_view text);
+    void Reserve(std::size_t bytes) { m_bytes.reserve(bytes); }
 
     const std::string& Bytes() const { return m_bytes; }
     std::string Take() { return std::move(m_bytes); }

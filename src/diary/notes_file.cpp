@@ -4,8 +4,23 @@
 #include <algorithm>
 #include <cstdint>
 
+namespace {
+
+std::size_t PrefixSize(std::size_t length) {
+    return length < 0xFF ? 1 : length < 0xFFFE ? 3 : length < 0xFFFFFFFF ? 7 : 15;
+}
+
+} // namespace
+
 std::string EncodeNotes(const NoteMap& notes) {
+    // Sized up front: a diary of a hundred megabytes is then written without being copied as it grows.
+    std::size_t size = 4;
+    for (const NoteEntry& entry : notes) {
+        size += PrefixSize(entry.m_strKey.size()) + entry.m_strKey.size() +
+                PrefixSize(entry.m_strText.size()) + entry.m_strText.size();
+    }
     ArchiveWriter writer;
+    writer.Reserve(size);
     writer.WriteInt32(static_cast<std::int32_t>(notes.size()));
     for (const NoteEntry& entry : notes) {
         writer.WriteString(entry.m_strKey);
