@@ -312,12 +312,13 @@ struct Bench {
         std::map<long, Sum> sums;
         RECT rc{};
         GetClientRect(calendar, &rc);
+        bench::RemoteBlock block(process, sizeof(MCHITTESTINFO));
         for (LONG y = 1; y < rc.bottom; y += 3) {
             for (LONG x = 1; x < rc.right; x += 3) {
                 MCHITTESTINFO info{};
                 info.cbSize = sizeof info;
                 info.pt = {x, y};
-                if (!bench::SendRemote(process, calendar, MCM_HITTEST, &info, sizeof info))
+                if (!block.Send(calendar, MCM_HITTEST, &info))
                     return {};
                 // Week numbers share the date bit; only a day's own cell counts.
                 if ((info.uHit & ~(MCHT_NEXT | MCHT_PREV)) != MCHT_CALENDARDATE || !info.st.wYear)
@@ -347,6 +348,7 @@ struct Bench {
         const HWND calendar = GetDlgItem(run.Window(), 1000);
         const HWND edit = GetDlgItem(run.Window(), 1001);
         long day = bench::DaysFromCivil(Today());
+        std::map<long, POINT> cells;
         for (int i = 0; i < opt.switches; ++i) {
             --day;
             const std::wstring expected = noteOf(day);
@@ -361,7 +363,8 @@ struct Bench {
             };
             std::optional<POINT> cell;
             if (m_clicks) {
-                const auto cells = DayCells(run.Process(), calendar);
+                if (!cells.count(day))
+                    cells = DayCells(run.Process(), calendar);
                 const auto it = cells.find(day);
                 if (it == cells.end()) {
                     std::fprintf(stderr, "day switch: the previous day is not on the calendar\n");
@@ -394,6 +397,9 @@ struct Bench {
                    (GetUpdateRect(calendar, nullptr, FALSE) || GetUpdateRect(edit, nullptr, FALSE)))
                 Sleep(1);
             latencies.push_back(bench::SecondsNow() - t0);
+            // Selecting a day of another month scrolls the calendar, and every cell moves.
+            if (bench::CivilFromDays(day).month != bench::CivilFromDays(day + 1).month)
+                cells.clear();
             Sleep(30);
         }
         return true;

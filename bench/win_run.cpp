@@ -219,18 +219,21 @@ std::optional<std::wstring> RemoteText(HWND w, DWORD timeoutMs) {
     return text;
 }
 
-bool SendRemote(HANDLE process, HWND w, UINT msg, void* data, std::size_t size) {
-    void* remote = VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    if (!remote)
-        return false;
+RemoteBlock::RemoteBlock(HANDLE process, std::size_t size)
+    : m_process(process), m_size(size),
+      m_remote(VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)) {}
+
+RemoteBlock::~RemoteBlock() {
+    if (m_remote)
+        VirtualFreeEx(m_process, m_remote, 0, MEM_RELEASE);
+}
+
+bool RemoteBlock::Send(HWND w, UINT msg, void* data) {
     SIZE_T moved = 0;
     DWORD_PTR answer = 0;
-    const bool ok =
-        WriteProcessMemory(process, remote, data, size, &moved) && moved == size &&
-        SendMessageTimeoutW(w, msg, 0, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, 5000, &answer) &&
-        ReadProcessMemory(process, remote, data, size, &moved) && moved == size;
-    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    return ok;
+    return m_remote && WriteProcessMemory(m_process, m_remote, data, m_size, &moved) && moved == m_size &&
+           SendMessageTimeoutW(w, msg, 0, reinterpret_cast<LPARAM>(m_remote), SMTO_NORMAL, 5000, &answer) &&
+           ReadProcessMemory(m_process, m_remote, data, m_size, &moved) && moved == m_size;
 }
 
 bool WriteWholeFile(const std::wstring& path, std::string_view bytes) {

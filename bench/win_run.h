@@ -52,9 +52,25 @@ std::optional<double> UnixProcessCpuSeconds(std::uint32_t pid, int ticksPerSecon
 // The text of a window of another process (WM_GETTEXT); nothing when it does not answer in time.
 std::optional<std::wstring> RemoteText(HWND w, DWORD timeoutMs = 2000);
 
-// Sends a message whose lParam points at `size` bytes: copied into the process, sent, copied back.
-// For the control messages the system does not carry across processes (MCM_HITTEST, ...).
-bool SendRemote(HANDLE process, HWND w, UINT msg, void* data, std::size_t size);
+// A block of memory in another process, for the control messages the system does not carry across
+// processes (MCM_HITTEST, ...): the bytes are copied in, the message is sent, and they are copied back.
+class RemoteBlock {
+  public:
+    RemoteBlock(HANDLE process, std::size_t size);
+    ~RemoteBlock();
+    RemoteBlock(const RemoteBlock&) = delete;
+    RemoteBlock& operator=(const RemoteBlock&) = delete;
+    bool Send(HWND w, UINT msg, void* data);
+
+  private:
+    HANDLE m_process;
+    std::size_t m_size;
+    void* m_remote;
+};
+
+inline bool SendRemote(HANDLE process, HWND w, UINT msg, void* data, std::size_t size) {
+    return RemoteBlock(process, size).Send(w, msg, data);
+}
 
 // File helpers over Windows paths.
 bool WriteWholeFile(const std::wstring& path, std::string_view bytes);
