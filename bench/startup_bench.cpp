@@ -172,6 +172,7 @@ struct Bench {
     bool Launch(WinRun& run, const std::wstring& exe, const std::wstring& temp) {
         if (!safety.empty())
             bench::EmptyFolder(safety);
+        run.SetClockTicks(opt.clockTicks);
         if (!run.Start(exe, temp)) {
             std::fprintf(stderr, "cannot start %s\n", bench::Utf8(exe).c_str());
             return false;
@@ -299,9 +300,9 @@ struct Bench {
             report.Row(std::string(v[i].name) + ", wineserver", Summarize(v[i].server), Unit::Seconds,
                        &floorServer, program ? 1.1 : 0, program ? "<= 1.1x timer floor" : "-");
         }
-        report.Note("Ratios are to the bare dialog with the empty 10 ms timer. CPU times of a process come "
-                    "from GetProcessTimes, those of the wineserver from its /proc stat; both tick in "
-                    "10 ms steps under Wine, so short idle periods read as zero.");
+        report.Note("Ratios are to the bare dialog with the empty 10 ms timer. CPU times are user plus "
+                    "system time from /proc/<pid>/stat of the program's own Unix process and of the "
+                    "wineserver (on Windows, GetProcessTimes); they tick in 10 ms steps.");
     }
 
     // Where each shown day's cell is, in the calendar's client coordinates, found by hit tests.

@@ -108,6 +108,7 @@ bool WinRun::Start(const std::wstring& exe, const std::wstring& tempDir) {
     if (!ok)
         return false;
     CloseHandle(pi.hThread);
+    m_exeName = exe.substr(exe.find_last_of(L"\\/") + 1);
     m_process = pi.hProcess;
     m_pid = pi.dwProcessId;
     return true;
@@ -157,6 +158,10 @@ std::optional<Memory> WinRun::ReadMemory() const {
 }
 
 std::optional<double> WinRun::CpuSeconds() const {
+    if (!m_unixPid)
+        m_unixPid = FindUnixProcess(m_exeName);
+    if (m_unixPid)
+        return UnixProcessCpuSeconds(*m_unixPid, m_ticks);
     FILETIME created, exited, kernel, user;
     if (!GetProcessTimes(m_process, &created, &exited, &kernel, &user))
         return std::nullopt;
@@ -182,17 +187,17 @@ void WinRun::Kill() {
     m_window = nullptr;
 }
 
-std::optional<double> UnixProcessCpuSeconds(std::uint32_t pid, int ticksPerSecond) {
-    const auto text = ReadWholeFile(L"Z:\\proc\\" + std::to_wstring(pid) + L"\\stat");
-    if (!text || ticksPerSecond <= 0)
-        return std::nullopt;
-    // The name in parentheses may hold spaces; the fields are counted from the closing one.
-    const auto close = text->rfind(')');
-    if (close == std::string::npos)
-        return std::nullopt;
+namespace {
+
+// The fields of a /proc/<pid>/stat line after the command name, the state being the first.
+std::vector<std::string> StatFields(const std::string& text) {
     std::vector<std::string> fields;
+    // The name in parentheses may hold spaces; the fields are counted from the closing one.
+    const auto close = text.rfind(')');
+    if (close == std::string::npos || close + 2 > text.size())
+        return fields;
     std::string field;
-    for (char c : text->substr(close + 2)) {
+    for (char c : text.substr(close + 2)) {
         if (c == ' ' || c == '\n') {
             fields.push_back(field);
             field.clear();
@@ -200,6 +205,48 @@ std::optional<double> UnixProcessCpuSeconds(std::uint32_t pid, int ticksPerSecon
             field.push_back(c);
         }
     }
+    return fields;
+}
+
+} // namespace
+
+std::optional<std::uint32_t> FindUnixProcess(const std::wstring& exeName) {
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW(L"Z:\\proc\\*", &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    std::optional<std::uint32_t> best;
+    double bestStart = -1;
+    do {
+        if (!iswdigit(found.cFileName[0]))
+            continue;
+        const std::wstring dir = std::wstring(L"Z:\\proc\\") + found.cFileName;
+        const auto cmdline = ReadWholeFile(dir + L"\\cmdline");
+        if (!cmdline || cmdline->empty())
+            continue;
+        // The first argument is the program itself, as a Unix or a Windows path.
+        std::string first = cmdline->substr(0, cmdline->find('\0'));
+        first = first.substr(first.find_last_of("\\/") + 1);
+        if (_wcsicmp(Widen(first).c_str(), exeName.c_str()) != 0)
+            continue;
+        const auto stat = ReadWholeFile(dir + L"\\stat");
+        const std::vector<std::string> fields = stat ? StatFields(*stat) : std::vector<std::string>{};
+        // The start time is field 22 of the line, 20 after the state.
+        const double start = fields.size() > 19 ? std::stod(fields[19]) : 0;
+        if (start >= bestStart) {
+            bestStart = start;
+            best = static_cast<std::uint32_t>(_wtoi(found.cFileName));
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return best;
+}
+
+std::optional<double> UnixProcessCpuSeconds(std::uint32_t pid, int ticksPerSecond) {
+    const auto text = ReadWholeFile(L"Z:\\proc\\" + std::to_wstring(pid) + L"\\stat");
+    if (!text || ticksPerSecond <= 0)
+        return std::nullopt;
+    const std::vector<std::string> fields = StatFields(*text);
     // utime and stime are fields 14 and 15 of the line, 12 and 13 after the state.
     if (fields.size() < 13)
         return std::nullopt;

@@ -32,8 +32,10 @@ class WinRun {
 
     HWND Window() const { return m_window; }
     HANDLE Process() const { return m_process; }
+    void SetClockTicks(int ticksPerSecond) { m_ticks = ticksPerSecond; }
     std::optional<Memory> ReadMemory() const;
-    // User plus kernel time of the process so far.
+    // User plus kernel time of the process so far. Under Wine the process's own Unix process is read
+    // (Wine's GetProcessTimes does not follow another process's time), elsewhere GetProcessTimes.
     std::optional<double> CpuSeconds() const;
     bool WaitForExit(DWORD timeoutMs) const;
     void Kill();
@@ -41,9 +43,16 @@ class WinRun {
   private:
     HANDLE m_process = nullptr;
     DWORD m_pid = 0;
+    std::wstring m_exeName;
+    mutable std::optional<std::uint32_t> m_unixPid;
     double m_started = 0;
     HWND m_window = nullptr;
+    int m_ticks = 100;
 };
+
+// The Unix process running the program of this file name (the newest, if several), found through
+// /proc on the Z: drive; nothing when there is no /proc (not Wine) or no such process.
+std::optional<std::uint32_t> FindUnixProcess(const std::wstring& exeName);
 
 // CPU seconds (user plus system) of a Unix process, from /proc through the Z: drive; the clock
 // ticks per second are passed in. Nothing when the process is not there.
