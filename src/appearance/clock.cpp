@@ -69,17 +69,20 @@ void CCalendarDlg::OnTimer(UINT_PTR nIDEvent) {
     if (nIDEvent != ID_TIMER_CLOCK)
         return;
     const std::int64_t now = _time64(nullptr);
-    // The menu's texts and the core's table are one and the same, so the tick reads the table and
-    // neither touches the menu nor allocates.
-    const std::string_view pattern =
-        quill::ClockPatternFor(m_settings.m_nTimeFormat, m_settings.m_strCustomFormat);
-    quill::ClockTextBuffer textNow;
-    quill::ClockTextBuffer textShown;
-    const std::size_t nNow = ExpandAt(pattern, now, textNow);
-    const std::size_t nShown = ExpandAt(pattern, m_timeShown, textShown);
-    if (std::string_view(textNow, nNow) != std::string_view(textShown, nShown)) {
-        m_timeShown = now;
-        ::RedrawWindow(m_hWnd, &m_rcTitle, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    // The text is a function of the whole second, so 99 ticks in 100 have nothing to compare.
+    if (now != m_timeShown) {
+        // The menu's texts and the core's table are one and the same, so the tick reads the table
+        // and neither touches the menu nor allocates.
+        const std::string_view pattern =
+            quill::ClockPatternFor(m_settings.m_nTimeFormat, m_settings.m_strCustomFormat);
+        quill::ClockTextBuffer textNow;
+        quill::ClockTextBuffer textShown;
+        const std::size_t nNow = ExpandAt(pattern, now, textNow);
+        const std::size_t nShown = ExpandAt(pattern, m_timeShown, textShown);
+        if (std::string_view(textNow, nNow) != std::string_view(textShown, nShown)) {
+            m_timeShown = now;
+            ::RedrawWindow(m_hWnd, &m_rcTitle, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        }
     }
     JournalTick();
 }
