@@ -105,6 +105,8 @@ class CCalendarDlg : public ui::Dialog {
     COLORREF m_crAccent = 0;
     COLORREF m_crText = 0;
     std::int64_t m_timeShown = 0;
+    // The last second the clock tick compared; -1 before the first tick.
+    std::int64_t m_timeChecked = -1;
     HWND m_edit = nullptr;
     ui::Font m_fontTitle;
     RECT m_rcWindow{};

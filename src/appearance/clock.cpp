@@ -69,8 +69,9 @@ void CCalendarDlg::OnTimer(UINT_PTR nIDEvent) {
     if (nIDEvent != ID_TIMER_CLOCK)
         return;
     const std::int64_t now = _time64(nullptr);
-    // The text is a function of the whole second, so 99 ticks in 100 have nothing to compare.
-    if (now != m_timeShown) {
+    // The text is a function of the whole second, so 99 ticks in 100 have nothing new to compare.
+    if (now != m_timeChecked) {
+        m_timeChecked = now;
         // The menu's texts and the core's table are one and the same, so the tick reads the table
         // and neither touches the menu nor allocates.
         const std::string_view pattern =
