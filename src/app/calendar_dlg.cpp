@@ -136,6 +136,12 @@ INT_PTR CCalendarDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
         OnTimer(static_cast<UINT_PTR>(wParam));
         return FALSE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_EDIT && HIWORD(wParam) == EN_CHANGE) {
+            NoticeTyping();
+            return TRUE;
+        }
+        return ui::Dialog::OnMessage(msg, wParam, lParam);
     case WM_TRAYNOTIFY:
         return SetMsgResult(OnTrayNotify(wParam, lParam));
     case WM_NOTIFY: {

@@ -91,7 +91,7 @@ int LocalDayNumber() {
 
 // Called on every clock tick: must not allocate unless a journal is due.
 void CCalendarDlg::JournalTick() {
-    NoticeTyping();
+    // Typing is noticed as it happens (EN_CHANGE), so an idle tick reads two members and no more.
     if (m_bJournalDue && ::GetTickCount64() - m_nTypedAt >= static_cast<ULONGLONG>(kJournalQuietMs)) {
         if (!WriteJournal())
             m_nTypedAt = ::GetTickCount64(); // try again after another pause, not on every tick
