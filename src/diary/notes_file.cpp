@@ -12,21 +12,55 @@ std::size_t PrefixSize(std::size_t length) {
 
 } // namespace
 
-std::string EncodeNotes(const NoteMap& notes) {
+namespace {
+
+// Encodes the list, leaving out every entry of `skipKey` when one is given, then appends `extra`.
+std::string EncodeEntries(const NoteMap& notes, const std::string_view* skipKey, const NoteEntry* extra) {
+    auto kept = [&](const NoteEntry& entry) { return !skipKey || entry.m_strKey != *skipKey; };
+    auto entrySize = [](const NoteEntry& entry) {
+        return PrefixSize(entry.m_strKey.size()) + entry.m_strKey.size() +
+               PrefixSize(entry.m_strText.size()) + entry.m_strText.size();
+    };
     // Sized up front: a diary of a hundred megabytes is then written without being copied as it grows.
     std::size_t size = 4;
+    std::size_t count = 0;
     for (const NoteEntry& entry : notes) {
-        size += PrefixSize(entry.m_strKey.size()) + entry.m_strKey.size() +
-                PrefixSize(entry.m_strText.size()) + entry.m_strText.size();
+        if (kept(entry)) {
+            size += entrySize(entry);
+            ++count;
+        }
+    }
+    if (extra) {
+        size += entrySize(*extra);
+        ++count;
     }
     ArchiveWriter writer;
     writer.Reserve(size);
-    writer.WriteInt32(static_cast<std::int32_t>(notes.size()));
+    writer.WriteInt32(static_cast<std::int32_t>(count));
     for (const NoteEntry& entry : notes) {
-        writer.WriteString(entry.m_strKey);
-        writer.WriteString(entry.m_strText);
+        if (kept(entry)) {
+            writer.WriteString(entry.m_strKey);
+            writer.WriteString(entry.m_strText);
+        }
+    }
+    if (extra) {
+        writer.WriteString(extra->m_strKey);
+        writer.WriteString(extra->m_strText);
     }
     return writer.Take();
+}
+
+} // namespace
+
+std::string EncodeNotes(const NoteMap& notes) {
+    return EncodeEntries(notes, nullptr, nullptr);
+}
+
+std::string EncodeNotesWithNote(const NoteMap& notes, std::string_view key, std::string_view text) {
+    if (IsBlankNote(text))
+        return EncodeEntries(notes, &key, nullptr);
+    const NoteEntry extra{std::string(key), std::string(text)};
+    return EncodeEntries(notes, &key, &extra);
 }
 
 bool DecodeNotes(std::string_view bytes, NoteMap& notes, const WideToNarrow& toNarrow) {

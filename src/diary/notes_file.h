@@ -10,6 +10,9 @@
 inline constexpr char kNotesFileName[] = "nts.ini";
 
 std::string EncodeNotes(const NoteMap& notes);
+// The bytes EncodeNotes would give after SetNote(key, text), without copying or changing the list:
+// what the crash journal saves while the user is still typing.
+std::string EncodeNotesWithNote(const NoteMap& notes, std::string_view key, std::string_view text);
 
 // Empties the list, then appends the file's entries as they come (duplicates and blank texts
 // included). False when the bytes end early or hold an impossible length; the entries read

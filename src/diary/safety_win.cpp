@@ -120,10 +120,9 @@ bool CCalendarDlg::WriteJournal() {
         if (!EnsureSafetyFolder(folder))
             return false;
         // What the OK path would save, without touching the list itself.
-        NoteMap notes = m_notes;
-        notes.SetNote(m_strDateKey, ui::WindowTextGbk(m_edit));
+        const std::string bytes = EncodeNotesWithNote(m_notes, m_strDateKey, ui::WindowTextGbk(m_edit));
         const FsPath path = folder + JournalName(CurrentRun());
-        if (!WriteSafetyFile(fs, path, EncodeNotes(notes)))
+        if (!WriteSafetyFile(fs, path, bytes))
             return false;
         m_strJournalPath = path;
         m_bJournalDue = false;

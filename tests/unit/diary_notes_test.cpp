@@ -216,3 +216,28 @@ TEST(NotesFile, ZeroBytesCutKeysAndTexts) {
 }
 
 } // namespace
+
+TEST(NotesFile, EncodingWithANoteMatchesFilingItInACopy) {
+    NoteMap notes;
+    notes.Append({"071226", "first"});
+    notes.Append({"081226", "second"});
+    notes.Append({"071226", "a duplicate from the file"});
+    notes.Append({"091226", "   "});
+    const struct {
+        std::string key;
+        std::string text;
+    } cases[] = {
+        {"071226", "replaces both copies, goes last"},
+        {"071226", " \t\r\n"},
+        {"101226", "a new day"},
+        {"101226", ""},
+        {"091226", "blank entry from the file replaced"},
+        {"", "the empty key"},
+    };
+    for (const auto& c : cases) {
+        NoteMap copy = notes;
+        copy.SetNote(c.key, c.text);
+        EXPECT_EQ(EncodeNotesWithNote(notes, c.key, c.text), EncodeNotes(copy)) << c.key << " / " << c.text;
+    }
+    EXPECT_EQ(notes.size(), 4u) << "the list itself is untouched";
+}
