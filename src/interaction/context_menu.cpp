@@ -104,6 +104,19 @@ BOOL CCalendarDlg::OnHelpInfo(HELPINFO*) {
 
 namespace {
 
+// The font dialog's library is loaded on the first use of the command rather than at start: it
+// brings the printing libraries with it, which a widget that starts with Windows should not pay for.
+BOOL RunFontDialog(CHOOSEFONTW* cf) {
+    using ChooseFontFn = BOOL(WINAPI*)(CHOOSEFONTW*);
+    static const ChooseFontFn chooseFont = [] {
+        HMODULE comdlg = ::LoadLibraryExW(L"comdlg32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        return comdlg ? reinterpret_cast<ChooseFontFn>(
+                            reinterpret_cast<void*>(::GetProcAddress(comdlg, "ChooseFontW")))
+                      : nullptr;
+    }();
+    return chooseFont ? chooseFont(cf) : FALSE;
+}
+
 void ChooseTitleFont(CCalendarDlg& dlg) {
     LOGFONTW lf = ToLogFontW(dlg.m_settings.m_lfFont);
     CHOOSEFONTW cf{};
@@ -113,7 +126,7 @@ void ChooseTitleFont(CCalendarDlg& dlg) {
     cf.Flags = CF_SCREENFONTS | CF_EFFECTS | CF_INITTOLOGFONTSTRUCT;
     // Some font dialogs (Wine's among them) write each pick into the LOGFONT while they are open
     // and leave it there on Cancel, so only OK may copy it back.
-    if (::ChooseFontW(&cf))
+    if (RunFontDialog(&cf))
         dlg.m_settings.m_lfFont = FromLogFontW(lf);
     const LOGFONTW chosen = ToLogFontW(dlg.m_settings.m_lfFont);
     dlg.m_fontTitle.reset(::CreateFontIndirectW(&chosen));
