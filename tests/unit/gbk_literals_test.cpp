@@ -18,4 +18,6 @@ TEST(GbkLiterals, ChineseLiteralsCompileToGbkBytes) {
         EXPECT_EQ(c.literal, c.bytes);
 }
 
-TEST(GbkLiterals, ProductNameIsAscii) { EXPECT_EQ(std::string(QuillProductName()), "Quillidar"); }
+TEST(GbkLiterals, ProductNameIsAscii) {
+    EXPECT_EQ(std::string(QuillProductName()), "Quillidar");
+}
