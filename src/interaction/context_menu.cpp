@@ -15,15 +15,15 @@
 
 namespace {
 
-HMENU BuildSubmenu(const quill::SubmenuSpec& spec, int checkTarget) {
+HMENU BuildSubmenu(const quill::SubmenuLayout& layout, int checkTarget) {
     HMENU menu = ::CreatePopupMenu();
-    for (const quill::MenuEntry& item : spec.items) {
+    for (const quill::MenuEntry& item : layout.items) {
         if (item.kind == quill::MenuEntryKind::Separator)
             ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
         else
             ::AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(item.id), ui::Wide(item.text).c_str());
     }
-    ::CheckMenuRadioItem(menu, static_cast<UINT>(spec.radio.first), static_cast<UINT>(spec.radio.last),
+    ::CheckMenuRadioItem(menu, static_cast<UINT>(layout.radio.first), static_cast<UINT>(layout.radio.last),
                          static_cast<UINT>(checkTarget), MF_BYCOMMAND);
     return menu;
 }

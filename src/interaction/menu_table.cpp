@@ -61,7 +61,7 @@ constexpr std::array kContextMenu{
     Command(kCmdClose, "关闭"),
 };
 
-const std::array<SubmenuSpec, 4> kSubmenus{{
+const std::array<SubmenuLayout, 4> kSubmenus{{
     {MenuGroup::Color, "颜色", kColorItems, {20, 25}},
     {MenuGroup::Style, "样式", kStyleItems, {30, 35}},
     {MenuGroup::Title, "标题", kTitleItems, {60, 65}},
@@ -99,9 +99,9 @@ std::span<const MenuEntry> ContextMenuEntries() {
     return kContextMenu;
 }
 
-const SubmenuSpec& SubmenuOf(MenuGroup group) {
+const SubmenuLayout& SubmenuOf(MenuGroup group) {
     return *std::find_if(kSubmenus.begin(), kSubmenus.end(),
-                         [group](const SubmenuSpec& spec) { return spec.group == group; });
+                         [group](const SubmenuLayout& layout) { return layout.group == group; });
 }
 
 std::span<const MenuGroup> SubmenuBuildOrder() {

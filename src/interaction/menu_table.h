@@ -45,7 +45,7 @@ struct RadioRange {
     friend bool operator==(const RadioRange&, const RadioRange&) = default;
 };
 
-struct SubmenuSpec {
+struct SubmenuLayout {
     MenuGroup group;
     std::string_view title;
     std::span<const MenuEntry> items;
@@ -55,7 +55,7 @@ struct SubmenuSpec {
 // The context menu m_menu from top to bottom.
 std::span<const MenuEntry> ContextMenuEntries();
 
-const SubmenuSpec& SubmenuOf(MenuGroup group);
+const SubmenuLayout& SubmenuOf(MenuGroup group);
 
 // Order in which the submenus are created: colour, style, time, title.
 std::span<const MenuGroup> SubmenuBuildOrder();
