@@ -56,6 +56,16 @@ void SetBytes(benchmark::State& state, std::size_t bytes) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
 }
 
+// Runs `once` untimed first, so every figure is of memory the process already has, as in a long
+// run, then times it.
+template <typename Once> void MeasureWarm(benchmark::State& state, Once& once, std::size_t bytes) {
+    once();
+    for (auto _ : state) {
+        once();
+    }
+    SetBytes(state, bytes);
+}
+
 // ---- Floors: the same bytes and records the plainest way ----
 
 std::uint32_t LengthAt(const unsigned char*& p) {
@@ -83,7 +93,6 @@ void PutLength(std::string& out, std::size_t n) {
 
 void FloorParse(benchmark::State& state) {
     const Diary& d = DiaryOf(static_cast<std::size_t>(state.range(0)));
-    // Once untimed, so every figure is of memory the process already has, as in a long run.
     auto once = [&] {
         const auto* p = reinterpret_cast<const unsigned char*>(d.bytes.data());
         std::int32_t count;
@@ -101,16 +110,11 @@ void FloorParse(benchmark::State& state) {
         }
         benchmark::DoNotOptimize(records.data());
     };
-    once();
-    for (auto _ : state) {
-        once();
-    }
-    SetBytes(state, d.bytes.size());
+    MeasureWarm(state, once, d.bytes.size());
 }
 
 void FloorFormat(benchmark::State& state) {
     const Diary& d = DiaryOf(static_cast<std::size_t>(state.range(0)));
-    // Once untimed, so every figure is of memory the process already has, as in a long run.
     auto once = [&] {
         std::string out;
         const auto count = static_cast<std::int32_t>(d.records.size());
@@ -123,17 +127,12 @@ void FloorFormat(benchmark::State& state) {
         }
         benchmark::DoNotOptimize(out.data());
     };
-    once();
-    for (auto _ : state) {
-        once();
-    }
-    SetBytes(state, d.bytes.size());
+    MeasureWarm(state, once, d.bytes.size());
 }
 
 void FloorStreamWrite(benchmark::State& state) {
     const Diary& d = DiaryOf(static_cast<std::size_t>(state.range(0)));
     const std::string path = ScratchPath();
-    // Once untimed, so every figure is of memory the process already has, as in a long run.
     auto once = [&] {
         std::FILE* f = std::fopen(path.c_str(), "wb");
         std::setvbuf(f, nullptr, _IOFBF, 4096);
@@ -175,7 +174,6 @@ void FloorStreamRead(benchmark::State& state) {
     const Diary& d = DiaryOf(static_cast<std::size_t>(state.range(0)));
     const std::string path = ScratchPath();
     std::ofstream(path, std::ios::binary) << d.bytes;
-    // Once untimed, so every figure is of memory the process already has, as in a long run.
     auto once = [&] {
         std::FILE* f = std::fopen(path.c_str(), "rb");
         std::setvbuf(f, nullptr, _IOFBF, 4096);
@@ -204,37 +202,26 @@ void FloorStreamRead(benchmark::State& state) {
 
 void Decode(benchmark::State& state) {
     const Diary& d = DiaryOf(static_cast<std::size_t>(state.range(0)));
-    // Once untimed, so every figure is of memory the process already has, as in a long run.
     auto once = [&] {
         NoteMap notes;
         benchmark::DoNotOptimize(DecodeNotes(d.bytes, notes));
     };
-    once();
-    for (auto _ : state) {
-        once();
-    }
-    SetBytes(state, d.bytes.size());
+    MeasureWarm(state, once, d.bytes.size());
 }
 
 void Encode(benchmark::State& state) {
     const Diary& d = DiaryOf(static_cast<std::size_t>(state.range(0)));
-    // Once untimed, so every figure is of memory the process already has, as in a long run.
     auto once = [&] {
         std::string bytes = EncodeNotes(d.notes);
         benchmark::DoNotOptimize(bytes.data());
     };
-    once();
-    for (auto _ : state) {
-        once();
-    }
-    SetBytes(state, d.bytes.size());
+    MeasureWarm(state, once, d.bytes.size());
 }
 
 // Encode, then the bytes to disk in one write, as the program saves.
 void Save(benchmark::State& state) {
     const Diary& d = DiaryOf(static_cast<std::size_t>(state.range(0)));
     const std::string path = ScratchPath();
-    // Once untimed, so every figure is of memory the process already has, as in a long run.
     auto once = [&] {
         const std::string bytes = EncodeNotes(d.notes);
         std::FILE* f = std::fopen(path.c_str(), "wb");
@@ -254,7 +241,6 @@ void Load(benchmark::State& state) {
     const Diary& d = DiaryOf(static_cast<std::size_t>(state.range(0)));
     const std::string path = ScratchPath();
     std::ofstream(path, std::ios::binary) << d.bytes;
-    // Once untimed, so every figure is of memory the process already has, as in a long run.
     auto once = [&] {
         std::FILE* f = std::fopen(path.c_str(), "rb");
         std::fseek(f, 0, SEEK_END);
