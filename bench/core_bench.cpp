@@ -151,12 +151,8 @@ void FloorStreamWrite(benchmark::State& state) {
         }
         std::fclose(f);
     };
-    once();
-    for (auto _ : state) {
-        once();
-    }
+    MeasureWarm(state, once, d.bytes.size());
     std::remove(path.c_str());
-    SetBytes(state, d.bytes.size());
 }
 
 std::uint32_t LengthFrom(std::FILE* f) {
@@ -190,12 +186,8 @@ void FloorStreamRead(benchmark::State& state) {
         std::fclose(f);
         benchmark::DoNotOptimize(records.data());
     };
-    once();
-    for (auto _ : state) {
-        once();
-    }
+    MeasureWarm(state, once, d.bytes.size());
     std::remove(path.c_str());
-    SetBytes(state, d.bytes.size());
 }
 
 // ---- The program's core ----
@@ -228,12 +220,8 @@ void Save(benchmark::State& state) {
         std::fwrite(bytes.data(), 1, bytes.size(), f);
         std::fclose(f);
     };
-    once();
-    for (auto _ : state) {
-        once();
-    }
+    MeasureWarm(state, once, d.bytes.size());
     std::remove(path.c_str());
-    SetBytes(state, d.bytes.size());
 }
 
 // The whole file into memory, then decode, as the program loads.
@@ -251,12 +239,8 @@ void Load(benchmark::State& state) {
         NoteMap notes;
         benchmark::DoNotOptimize(DecodeNotes(bytes, notes));
     };
-    once();
-    for (auto _ : state) {
-        once();
-    }
+    MeasureWarm(state, once, d.bytes.size());
     std::remove(path.c_str());
-    SetBytes(state, d.bytes.size());
 }
 
 // Filing a changed note under a day that has one: what every day switch after typing does.
