@@ -189,6 +189,7 @@ inline std::optional<Balloon> VisibleBalloon() {
 inline double IconLikeness(HICON icon, const RECT& cell) {
     const int cx = GetSystemMetrics(SM_CXSMICON), cy = GetSystemMetrics(SM_CYSMICON);
     const int x = cell.left + (Width(cell) - cx) / 2, y = cell.top + (Height(cell) - cy) / 2;
+    const std::vector<std::uint32_t> shot = CaptureScreen({x, y, x + cx, y + cy});
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = cx;
@@ -198,16 +199,12 @@ inline double IconLikeness(HICON icon, const RECT& cell) {
     info.bmiHeader.biCompression = BI_RGB;
     HDC screen = GetDC(nullptr);
     HDC mem = CreateCompatibleDC(screen);
-    void* shotBits = nullptr;
     void* drawnBits = nullptr;
-    HBITMAP shot = CreateDIBSection(mem, &info, DIB_RGB_COLORS, &shotBits, nullptr, 0);
     HBITMAP drawn = CreateDIBSection(mem, &info, DIB_RGB_COLORS, &drawnBits, nullptr, 0);
     double likeness = 0;
-    if (shot && drawn) {
-        HGDIOBJ old = SelectObject(mem, shot);
-        BitBlt(mem, 0, 0, cx, cy, screen, x, y, SRCCOPY);
+    if (drawn && shot.size() == static_cast<std::size_t>(cx) * cy) {
+        HGDIOBJ old = SelectObject(mem, drawn);
         // The tray paints on its window colour; draw the icon on the same ground to compare.
-        SelectObject(mem, drawn);
         HBRUSH ground = CreateSolidBrush(GetSysColor(COLOR_WINDOW));
         RECT all{0, 0, cx, cy};
         FillRect(mem, &all, ground);
@@ -215,7 +212,6 @@ inline double IconLikeness(HICON icon, const RECT& cell) {
         DrawIconEx(mem, 0, 0, icon, cx, cy, 0, nullptr, DI_NORMAL);
         SelectObject(mem, old);
         GdiFlush();
-        const auto* s = static_cast<const DWORD*>(shotBits);
         const auto* d = static_cast<const DWORD*>(drawnBits);
         const DWORD groundColour = GetSysColor(COLOR_WINDOW);
         const DWORD groundPixel =
@@ -225,13 +221,11 @@ inline double IconLikeness(HICON icon, const RECT& cell) {
             if ((d[i] & 0xFFFFFF) == groundPixel)
                 continue;
             ++inked;
-            if ((s[i] & 0xFFFFFF) == (d[i] & 0xFFFFFF))
+            if ((shot[i] & 0xFFFFFF) == (d[i] & 0xFFFFFF))
                 ++matching;
         }
         likeness = inked ? static_cast<double>(matching) / inked : 0;
     }
-    if (shot)
-        DeleteObject(shot);
     if (drawn)
         DeleteObject(drawn);
     DeleteDC(mem);
