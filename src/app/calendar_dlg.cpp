@@ -51,10 +51,24 @@ BOOL CCalendarDlg::OnInitDialog() {
     m_nTitleHeight = 23;
     m_nFileKey = kFileKey;
 
-    if (!LoadNotes(m_notes))
-        AddFirstNote(m_notes);
-    if (!LoadSettings(m_settings))
+    try {
+        if (!LoadNotes(m_notes))
+            AddFirstNote(m_notes);
+        m_bNotesLoaded = true;
+    } catch (...) {
+        // The loaders keep failures of a file to themselves, so this is the system failing: show
+        // the window, but never let this run write a diary it did not read.
+        m_notes.Clear();
+    }
+    bool settingsLoaded = false;
+    try {
+        settingsLoaded = LoadSettings(m_settings);
+    } catch (...) {
+        m_bSettingsUnreadable = true;
+    }
+    if (!settingsLoaded)
         SetDefaultSettings(m_settings);
+    m_bSettingsLoaded = true;
     ApplySettings(m_settings);
     BuildContextMenu();
 
@@ -79,19 +93,44 @@ BOOL CCalendarDlg::OnInitDialog() {
     return TRUE;
 }
 
+namespace {
+
+// One step of a way out: whatever it throws, the steps after it still run and the window closes.
+template <typename Step> void Attempt(Step step) {
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
+} // namespace
+
 void CCalendarDlg::OnOK() {
-    RemoveTrayIcon();
-    StoreCurrentNote();
-    SaveSettings(m_settings);
-    // The journal holds notes only, so the notes' save alone decides whether it is still needed.
-    CloseJournal(SaveNotes(m_notes));
+    // The journal first, so that what was typed is on disk whatever fails after it; the tray icon
+    // last, so that a window that stays open is never left without it.
+    bool notesSaved = false;
+    Attempt([&] { StoreCurrentNote(); });
+    if (m_bNotesLoaded) {
+        Attempt([&] {
+            if (m_bJournalDue)
+                WriteJournal();
+        });
+    }
+    if (m_bSettingsLoaded)
+        Attempt([&] { SaveSettings(m_settings); });
+    if (m_bNotesLoaded) {
+        Attempt([&] { notesSaved = SaveNotes(m_notes); });
+        // The journal holds notes only, so the notes' save alone decides whether it is still needed.
+        Attempt([&] { CloseJournal(notesSaved); });
+    }
+    Attempt([&] { RemoveTrayIcon(); });
     ui::Dialog::OnOK();
 }
 
 void CCalendarDlg::OnCancel() {
-    // Escape is a discard: nothing of this run is written.
-    RemoveTrayIcon();
-    DiscardJournal();
+    // Escape is a discard: neither data file is written, but what was typed is set aside.
+    Attempt([&] { DiscardJournal(); });
+    Attempt([&] { RemoveTrayIcon(); });
     ui::Dialog::OnCancel();
 }
 

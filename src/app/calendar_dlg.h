@@ -125,11 +125,17 @@ class CCalendarDlg : public ui::Dialog {
     // A data file that exists but could not be loaded is copied aside before it is replaced.
     bool m_bNotesUnreadable = false;
     bool m_bSettingsUnreadable = false;
+    // Set once the diary and the settings are in memory. Until then nothing may write them: a
+    // set-up that stopped half-way would save an empty diary over the real one.
+    bool m_bNotesLoaded = false;
+    bool m_bSettingsLoaded = false;
     // Where the notes came from at start, and the journals of ended runs found then.
     NotesRecovery m_recovery;
     // This run's journal, once written; what the note box last saw typed, and when.
     std::wstring m_strJournalPath;
     ULONGLONG m_nTypedAt = 0;
+    // When the typing not yet in the journal began.
+    ULONGLONG m_nDueSince = 0;
     bool m_bJournalDue = false;
 };
 

@@ -47,12 +47,21 @@ bool CCalendarDlg::SaveSettings(CalendarSettings& settings) {
         settings.m_nPosY = centred.y;
     }
     WinFileSystem fs;
+    const FsPath path = GetTempFilePath(L"qlw.ini");
+    if (path.empty())
+        return false;
+    EnsureFolderOf(path);
     const std::string bytes = EncodeSettings(settings, static_cast<std::uint8_t>(m_nFileKey));
-    const SaveResult result =
-        SaveDataFile(fs, GetTempFilePath(L"qlw.ini"), bytes, m_bSettingsUnreadable, LocalFileStamp());
+    const SaveResult result = SaveDataFile(fs, path, bytes, m_bSettingsUnreadable, LocalFileStamp());
     if (result.outcome != SaveOutcome::kSaved)
         return false;
     m_bSettingsUnreadable = false;
+    // What an earlier refused save left beside the file is older than what was just written.
+    for (const FsPath& found : FilesBeside(path, L".new-*")) {
+        const std::size_t slash = found.find_last_of(L"\\/");
+        if (IsLeftoverName(std::wstring_view(found).substr(slash + 1), L"qlw.ini"))
+            RemoveFile(fs, found);
+    }
     const FsPath folder = SafetyFolderPath();
     if (EnsureSafetyFolder(folder))
         WriteSafetyFile(fs, folder + kSettingsCopyName, bytes);

@@ -20,6 +20,7 @@ class FakeOutputFile : public OutputFile {
         const std::size_t used = m_fs.Used();
         const std::size_t room = m_fs.m_capacity > used ? m_fs.m_capacity - used : 0;
         std::string& content = m_fs.files[m_path];
+        m_fs.times[m_path] = m_fs.m_clock++;
         if (bytes.size() > room) {
             content.append(bytes.substr(0, room));
             return FileError::kDiskFull;
@@ -95,6 +96,7 @@ FileError FakeFileSystem::CreateNew(const FsPath& path, std::unique_ptr<OutputFi
         return FileError::kExists;
     }
     files[path];
+    times[path] = m_clock++;
     file = std::make_unique<FakeOutputFile>(*this, path);
     return FileError::kNone;
 }
@@ -131,6 +133,14 @@ FileError FakeFileSystem::Replace(const FsPath& source, const FsPath& target) {
     std::string content = std::move(found->second);
     files.erase(found);
     files[target] = std::move(content);
+    // A move keeps the time of the file's last write, as on Windows.
+    const auto time = times.find(source);
+    if (time != times.end()) {
+        times[target] = time->second;
+        times.erase(source);
+    } else {
+        times.erase(target);
+    }
     return FileError::kNone;
 }
 
@@ -144,5 +154,14 @@ FileError FakeFileSystem::Remove(const FsPath& path) {
     if (Blocked(path)) {
         return FileError::kSharing;
     }
+    times.erase(path);
     return files.erase(path) ? FileError::kNone : FileError::kNotFound;
+}
+
+std::optional<std::uint64_t> FakeFileSystem::ModifiedTime(const FsPath& path) {
+    const auto found = times.find(path);
+    if (!files.count(path) || found == times.end()) {
+        return std::nullopt;
+    }
+    return found->second;
 }

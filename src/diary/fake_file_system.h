@@ -2,7 +2,9 @@
 // disk, a read-only folder, a file held open by another program.
 #pragma once
 
+#include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,9 @@ enum class FsOp { kCreate, kWrite, kFlush, kClose, kReplace, kRemove, kRead, kCo
 class FakeFileSystem : public FileSystem {
   public:
     std::map<FsPath, std::string> files;
+    // Last write of each file on a clock that ticks once per create, write and move; a file
+    // placed in `files` directly has no time until SetTime gives it one.
+    std::map<FsPath, std::uint64_t> times;
     std::vector<int> pauses;
 
     // The n-th call of the kind from now on (1 for the next one) fails with the error. A write
@@ -35,6 +40,10 @@ class FakeFileSystem : public FileSystem {
     FileError Replace(const FsPath& source, const FsPath& target) override;
     FileError Remove(const FsPath& path) override;
     bool Exists(const FsPath& path) override { return files.count(path) != 0; }
+    std::optional<std::uint64_t> ModifiedTime(const FsPath& path) override;
+    void SetTime(const FsPath& path, std::uint64_t time) { times[path] = time; }
+    // The clock's next tick; a test sets it to place later writes after the times it gave.
+    void SetClock(std::uint64_t now) { m_clock = now; }
     void Pause(int milliseconds) override { pauses.push_back(milliseconds); }
 
   private:
@@ -57,4 +66,5 @@ class FakeFileSystem : public FileSystem {
     std::size_t m_capacity = static_cast<std::size_t>(-1);
     bool m_readOnly = false;
     int m_open = 0;
+    std::uint64_t m_clock = 1000;
 };

@@ -6,19 +6,21 @@
 namespace {
 
 constexpr int kBusyPauses[kBusyRetries] = {10, 30, 50, 90, 130};
+constexpr int kLoadBusyPauses[kLoadBusyRetries] = {10, 30, 60, 100, 150, 200, 300, 400, 400, 400};
 constexpr int kMaxNameTries = 1000;
 
-bool IsBusy(FileError error) {
-    return error == FileError::kSharing || error == FileError::kAccessDenied;
-}
-
-template <typename Operation> FileError RetryWhileBusy(FileSystem& fs, Operation operation) {
+template <typename Operation, int N>
+FileError RetryWhileBusy(FileSystem& fs, const int (&pauses)[N], Operation operation) {
     FileError error = operation();
-    for (int i = 0; i < kBusyRetries && IsBusy(error); ++i) {
-        fs.Pause(kBusyPauses[i]);
+    for (int i = 0; i < N && IsBusy(error); ++i) {
+        fs.Pause(pauses[i]);
         error = operation();
     }
     return error;
+}
+
+template <typename Operation> FileError RetryWhileBusy(FileSystem& fs, Operation operation) {
+    return RetryWhileBusy(fs, kBusyPauses, operation);
 }
 
 FsPath Widen(std::string_view ascii) {
@@ -75,15 +77,37 @@ SaveResult KeepBeside(FileSystem& fs, const FsPath& path, std::string_view bytes
 
 } // namespace
 
-FileError LoadFile(FileSystem& fs, const FsPath& path, std::string& bytes) {
-    return RetryWhileBusy(fs, [&] {
+bool IsBusy(FileError error) {
+    return error == FileError::kSharing || error == FileError::kAccessDenied;
+}
+
+template <int N>
+FileError ReadWhole(FileSystem& fs, const int (&pauses)[N], const FsPath& path, std::string& bytes) {
+    return RetryWhileBusy(fs, pauses, [&] {
         bytes.clear();
         return fs.ReadAll(path, bytes);
     });
 }
 
+FileError LoadFile(FileSystem& fs, const FsPath& path, std::string& bytes) {
+    return ReadWhole(fs, kLoadBusyPauses, path, bytes);
+}
+
+FileError RemoveFile(FileSystem& fs, const FsPath& path) {
+    return RetryWhileBusy(fs, [&] { return fs.Remove(path); });
+}
+
+FileError MoveOver(FileSystem& fs, const FsPath& source, const FsPath& target) {
+    return RetryWhileBusy(fs, [&] { return fs.Replace(source, target); });
+}
+
 SaveResult SaveFileAtomically(FileSystem& fs, const FsPath& path, std::string_view bytes) {
     SaveResult result;
+    if (path.empty()) {
+        // A folder the system could not name: "" + ".new-1" would land in the current directory.
+        result.error = FileError::kNotFound;
+        return result;
+    }
     FsPath fresh;
     result.error = WriteNewFile(fs, path + L".new-", true, bytes, fresh);
     if (result.error != FileError::kNone) {
@@ -102,7 +126,8 @@ SaveResult SaveFileAtomically(FileSystem& fs, const FsPath& path, std::string_vi
 
 bool KeepAside(FileSystem& fs, const FsPath& path, std::string_view stamp, FsPath* keptAt) {
     std::string old;
-    const FileError read = LoadFile(fs, path, old);
+    // A save is on the clock (the end of a session gives a few seconds): the short wait.
+    const FileError read = ReadWhole(fs, kBusyPauses, path, old);
     if (read == FileError::kNotFound) {
         return true;
     }
@@ -121,6 +146,9 @@ bool KeepAside(FileSystem& fs, const FsPath& path, std::string_view stamp, FsPat
 
 SaveResult SaveDataFile(FileSystem& fs, const FsPath& path, std::string_view bytes, bool keepOldAside,
                         std::string_view stamp) {
+    if (path.empty()) {
+        return SaveFileAtomically(fs, path, bytes);
+    }
     if (keepOldAside && !KeepAside(fs, path, stamp)) {
         return KeepBeside(fs, path, bytes, FileError::kOther);
     }

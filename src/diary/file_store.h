@@ -3,7 +3,9 @@
 // each of them in turn.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,12 +34,18 @@ class FileSystem {
     virtual FileError Replace(const FsPath& source, const FsPath& target) = 0;
     virtual FileError Remove(const FsPath& path) = 0;
     virtual bool Exists(const FsPath& path) = 0;
+    // When the file was last written, in a unit that only grows (100 ns on Windows); nullopt when
+    // it does not exist or the system will not say.
+    virtual std::optional<std::uint64_t> ModifiedTime(const FsPath& path) = 0;
     virtual void Pause(int milliseconds) = 0;
 };
 
 // Sharing and access errors are retried this many times; the pauses between tries add up to
 // 310 ms. Virus scanners, indexers and a second copy of the program hold files only that long.
 inline constexpr int kBusyRetries = 5;
+// A load is worth a longer wait: a backup or an indexer may hold the diary for a second or two
+// at start, and a file given up on is not read this run at all. The pauses add up to 2050 ms.
+inline constexpr int kLoadBusyRetries = 10;
 
 enum class SaveOutcome {
     kSaved,      // the file now holds the bytes
@@ -51,8 +59,16 @@ struct SaveResult {
     FsPath keptAt;
 };
 
-// Reads a whole file, retrying briefly while another program holds it.
+// Reads a whole file, retrying for about two seconds while another program holds it.
 FileError LoadFile(FileSystem& fs, const FsPath& path, std::string& bytes);
+
+// Removes a file, retrying briefly while another program holds it.
+FileError RemoveFile(FileSystem& fs, const FsPath& path);
+// Moves source over target in one step, retrying briefly while another program holds either.
+FileError MoveOver(FileSystem& fs, const FsPath& source, const FsPath& target);
+
+// True for the errors that mean another program holds the file, not that it is damaged.
+bool IsBusy(FileError error);
 
 // Writes the bytes to a new file "<path>.new-N" in the same folder, then moves it over path. A
 // failure before the move removes the new file; a move that keeps failing leaves the new file

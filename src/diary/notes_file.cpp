@@ -1,7 +1,6 @@
 // The notes file "nts.ini".
 #include "diary/notes_file.h"
 
-#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -63,24 +62,24 @@ std::string EncodeNotesWithNote(const NoteMap& notes, std::string_view key, std:
     return EncodeEntries(notes, &key, &extra);
 }
 
-bool DecodeNotes(std::string_view bytes, NoteMap& notes, const WideToNarrow& toNarrow) {
+bool DecodeNotes(std::string_view bytes, NoteMap& notes, const WideToNarrow& toNarrow, std::size_t* unread) {
     notes.Clear();
     ArchiveReader reader(bytes, toNarrow);
     std::int32_t count = 0;
     if (!reader.ReadInt32(count)) {
         return false;
     }
-    // Every entry takes at least its two length bytes, so a forged count reserves no more than a
-    // genuine file of this size would need.
-    if (count > 0) {
-        notes.Reserve(std::min<std::size_t>(static_cast<std::size_t>(count), reader.Remaining() / 2));
-    }
+    // Nothing is reserved from the count: a forged one would claim tens of bytes of list and index
+    // for every byte of the file before a single entry proved it. The list grows as entries arrive.
     for (std::int32_t i = 0; i < count; ++i) {
         NoteEntry entry;
         if (!reader.ReadString(entry.m_strKey) || !reader.ReadString(entry.m_strText)) {
             return false;
         }
         notes.Append(std::move(entry));
+    }
+    if (unread) {
+        *unread = reader.Remaining();
     }
     return true;
 }

@@ -17,5 +17,8 @@ std::string EncodeNotesWithNote(const NoteMap& notes, std::string_view key, std:
 // Empties the list, then appends the file's entries as they come (duplicates and blank texts
 // included). False when the bytes end early or hold an impossible length; the entries read
 // before that stay in the list. A count of zero or below is an empty list; bytes after the last
-// entry are ignored.
-bool DecodeNotes(std::string_view bytes, NoteMap& notes, const WideToNarrow& toNarrow = {});
+// entry are not read, and *unread (when given) says how many there are: a file whose count is
+// wrong still loads, but holds more than the list.
+// Memory grows with the entries actually read, never with what the count claims.
+bool DecodeNotes(std::string_view bytes, NoteMap& notes, const WideToNarrow& toNarrow = {},
+                 std::size_t* unread = nullptr);

@@ -14,6 +14,7 @@ constexpr std::wstring_view kDatedSuffix = L".ini";
 constexpr std::wstring_view kJournalPrefix = L"journal-";
 constexpr std::wstring_view kJournalSuffix = L".nts";
 constexpr std::wstring_view kKeptPrefix = L"kept-";
+constexpr std::wstring_view kDiscardedPrefix = L"discarded-";
 
 FsPath Decimal(std::uint64_t value) {
     const std::string digits = std::to_string(value);
@@ -48,20 +49,55 @@ bool StripAffixes(std::wstring_view& name, std::wstring_view prefix, std::wstrin
     return true;
 }
 
-enum class Loaded { kMissing, kLoadable, kDamaged };
+enum class Loaded {
+    kMissing,
+    kLoadable,
+    kPartial, // loaded, with bytes after the last entry the count announced
+    kDamaged, // damaged, held by another program all through the load, or more than memory allows
+};
 
 Loaded LoadNotesFrom(FileSystem& fs, const FsPath& path, NoteMap& notes, const WideToNarrow& toNarrow) {
-    notes.Clear();
-    std::string bytes;
-    const FileError error = LoadFile(fs, path, bytes);
-    if (error == FileError::kNotFound) {
-        return Loaded::kMissing;
-    }
-    if (error != FileError::kNone || !DecodeNotes(bytes, notes, toNarrow)) {
+    try {
+        notes.Clear();
+        std::string bytes;
+        const FileError error = LoadFile(fs, path, bytes);
+        if (error == FileError::kNotFound) {
+            return Loaded::kMissing;
+        }
+        std::size_t unread = 0;
+        if (error != FileError::kNone || !DecodeNotes(bytes, notes, toNarrow, &unread)) {
+            notes.Clear();
+            return Loaded::kDamaged;
+        }
+        return unread ? Loaded::kPartial : Loaded::kLoadable;
+    } catch (...) {
+        // Out of memory half-way through a large diary is no reason to lose it: the file is
+        // treated as unreadable, so it is kept aside before anything replaces it.
         notes.Clear();
         return Loaded::kDamaged;
     }
-    return Loaded::kLoadable;
+}
+
+bool Loads(Loaded loaded) {
+    return loaded == Loaded::kLoadable || loaded == Loaded::kPartial;
+}
+
+bool HoldsMore(Loaded loaded) {
+    return loaded == Loaded::kDamaged || loaded == Loaded::kPartial;
+}
+
+// When the notes were last saved: the later of the temporary folder's file and its safety copy,
+// since either may have gone since.
+std::optional<std::uint64_t> LastSaveTime(FileSystem& fs, const FsPath& tempNotes,
+                                          const SafetyFolderView& safety) {
+    std::optional<std::uint64_t> last = fs.ModifiedTime(tempNotes);
+    if (!safety.folder.empty()) {
+        const std::optional<std::uint64_t> copy = fs.ModifiedTime(safety.folder + kNotesCopyName);
+        if (copy && (!last || *copy > *last)) {
+            last = copy;
+        }
+    }
+    return last;
 }
 
 } // namespace
@@ -119,6 +155,10 @@ std::optional<RunId> ParseJournalName(std::wstring_view name) {
 
 FsPath KeptJournalName(std::wstring_view journalName) {
     return FsPath(kKeptPrefix) + FsPath(journalName);
+}
+
+FsPath DiscardedJournalName(const RunId& run) {
+    return FsPath(kDiscardedPrefix) + JournalName(run);
 }
 
 std::vector<NotesCandidate> NotesCandidates(const FsPath& tempNotes, const SafetyFolderView& safety,
@@ -179,9 +219,16 @@ NotesRecovery RecoverNotes(FileSystem& fs, const FsPath& tempNotes, const Safety
     }
     notes.Clear();
     bool found = false;
+    const std::optional<std::uint64_t> lastSave = LastSaveTime(fs, tempNotes, safety);
     for (const NotesCandidate& candidate : NotesCandidates(tempNotes, safety, isAlive)) {
         if (candidate.source == NotesSource::kJournal) {
             recovery.orphanJournals.push_back(candidate.path);
+            // Written before the notes were last saved (by this copy's own save, whose removal of
+            // the journal failed, or by another copy): the file holds more than the journal.
+            const std::optional<std::uint64_t> written = fs.ModifiedTime(candidate.path);
+            if (written && lastSave && *written <= *lastSave) {
+                continue;
+            }
         }
         const bool isTemp = candidate.source == NotesSource::kTempFile;
         if (found && !isTemp) {
@@ -190,15 +237,16 @@ NotesRecovery RecoverNotes(FileSystem& fs, const FsPath& tempNotes, const Safety
         if (found) {
             // Only to learn whether it must be kept aside before it is replaced.
             NoteMap scratch;
-            recovery.tempUnreadable =
-                LoadNotesFrom(fs, candidate.path, scratch, toNarrow) == Loaded::kDamaged;
+            recovery.keepTempAside = HoldsMore(LoadNotesFrom(fs, candidate.path, scratch, toNarrow));
             continue;
         }
         const Loaded loaded = LoadNotesFrom(fs, candidate.path, notes, toNarrow);
         if (isTemp) {
-            recovery.tempUnreadable = loaded == Loaded::kDamaged;
+            recovery.keepTempAside = HoldsMore(loaded);
+        } else if (candidate.source != NotesSource::kJournal && HoldsMore(loaded)) {
+            recovery.keepAside.push_back(candidate.path);
         }
-        if (loaded == Loaded::kLoadable) {
+        if (Loads(loaded)) {
             found = true;
             recovery.source = candidate.source;
             recovery.loadedFrom = candidate.path;
@@ -216,14 +264,21 @@ bool WriteSafetyFile(FileSystem& fs, const FsPath& path, std::string_view bytes)
 }
 
 CopyReport CopyNotesToSafety(FileSystem& fs, const SafetyFolderView& safety, std::string_view bytes,
-                             int today) {
+                             int today, const std::vector<FsPath>& keepAside, std::string_view stamp) {
     CopyReport report;
     if (safety.folder.empty()) {
         return report;
     }
-    report.copied = WriteSafetyFile(fs, safety.folder + kNotesCopyName, bytes);
+    auto write = [&](const FsPath& path) {
+        const bool keep = std::find(keepAside.begin(), keepAside.end(), path) != keepAside.end();
+        if (keep && !KeepAside(fs, path, stamp)) {
+            return false;
+        }
+        return WriteSafetyFile(fs, path, bytes);
+    };
+    report.copied = write(safety.folder + kNotesCopyName);
     const FsPath todays = DatedCopyName(today);
-    report.datedCopied = WriteSafetyFile(fs, safety.folder + todays, bytes);
+    report.datedCopied = write(safety.folder + todays);
     // Without today's copy the older ones are all there is: keep them.
     if (!report.datedCopied) {
         return report;
@@ -236,10 +291,65 @@ CopyReport CopyNotesToSafety(FileSystem& fs, const SafetyFolderView& safety, std
     return report;
 }
 
+bool IsLeftoverName(std::wstring_view name, std::wstring_view fileName) {
+    constexpr std::wstring_view kNew = L".new-";
+    if (name.size() <= fileName.size() + kNew.size() || name.substr(0, fileName.size()) != fileName ||
+        name.substr(fileName.size(), kNew.size()) != kNew) {
+        return false;
+    }
+    return ParseDecimal(name.substr(fileName.size() + kNew.size()), 1000000).has_value();
+}
+
+int SettleLeftovers(FileSystem& fs, const std::vector<FsPath>& leftovers, const NoteMap& saved,
+                    std::string_view stamp, const WideToNarrow& toNarrow) {
+    int removed = 0;
+    for (const FsPath& path : leftovers) {
+        bool redundant = true;
+        try {
+            NoteMap left;
+            std::string bytes;
+            const FileError error = LoadFile(fs, path, bytes);
+            if (error == FileError::kNotFound) {
+                continue;
+            }
+            // A file that does not decode was cut short by an interrupted save: its run's journal
+            // holds what it would have.
+            if (error != FileError::kNone) {
+                redundant = false;
+            } else if (DecodeNotes(bytes, left, toNarrow)) {
+                for (const NoteEntry& entry : left) {
+                    if (!IsBlankNote(entry.m_strText) &&
+                        saved.GetNote(entry.m_strKey) != left.GetNote(entry.m_strKey)) {
+                        redundant = false;
+                        break;
+                    }
+                }
+            }
+        } catch (...) {
+            redundant = false;
+        }
+        if (redundant) {
+            if (RemoveFile(fs, path) == FileError::kNone) {
+                ++removed;
+            }
+            continue;
+        }
+        const FsPath base = path + L".kept-" + FsPath(stamp.begin(), stamp.end());
+        for (int n = 1; n <= 1000; ++n) {
+            const FsPath target = n == 1 ? base : base + L"-" + Decimal(static_cast<std::uint64_t>(n));
+            if (!fs.Exists(target)) {
+                fs.Replace(path, target);
+                break;
+            }
+        }
+    }
+    return removed;
+}
+
 void SettleOrphanJournals(FileSystem& fs, const NotesRecovery& recovery) {
     for (const FsPath& path : recovery.orphanJournals) {
         if (recovery.source == NotesSource::kJournal && path == recovery.loadedFrom) {
-            fs.Remove(path);
+            RemoveFile(fs, path);
             continue;
         }
         const std::size_t slash = path.find_last_of(L"\\/");
@@ -247,7 +357,7 @@ void SettleOrphanJournals(FileSystem& fs, const NotesRecovery& recovery) {
         fs.Replace(path, path.substr(0, nameAt) + KeptJournalName(std::wstring_view(path).substr(nameAt)));
     }
     for (const FsPath& path : recovery.strayFiles) {
-        fs.Remove(path);
+        RemoveFile(fs, path);
     }
 }
 

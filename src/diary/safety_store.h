@@ -20,8 +20,10 @@ inline constexpr wchar_t kNotesCopyName[] = L"nts.ini";
 inline constexpr wchar_t kSettingsCopyName[] = L"qlw.ini";
 // Dated copies of the notes are kept for this many days on which the program saved.
 inline constexpr int kDatedCopiesKept = 7;
-// The journal is written once typing has stopped for this long.
+// The journal is written once typing has stopped for this long,
 inline constexpr int kJournalQuietMs = 2000;
+// and at least this often while it goes on without such a pause.
+inline constexpr int kJournalLongestMs = 10000;
 
 // "nts-YYYYMMDD.ini"; the day is given as the number YYYYMMDD.
 FsPath DatedCopyName(int yyyymmdd);
@@ -44,6 +46,9 @@ FsPath JournalName(const RunId& run);
 std::optional<RunId> ParseJournalName(std::wstring_view name);
 // What a superseded or unreadable journal is renamed to: never loaded again, never removed.
 FsPath KeptJournalName(std::wstring_view journalName);
+// Where the journal of a run ended with Escape goes: never loaded again, never removed, so what
+// was typed in a discarded run can still be fetched by hand.
+FsPath DiscardedJournalName(const RunId& run);
 
 // The safety folder as found at start or at a save: its path with a trailing separator (empty
 // when the system names no such folder) and the names of the files in it.
@@ -71,10 +76,15 @@ std::vector<NotesCandidate> NotesCandidates(const FsPath& tempNotes, const Safet
 struct NotesRecovery {
     NotesSource source = NotesSource::kFirstRun;
     FsPath loadedFrom;
-    // The temporary folder's file exists but could not be loaded: copy it aside before replacing it.
-    bool tempUnreadable = false;
+    // The temporary folder's file holds something the list does not: it was damaged, held by
+    // another program all through the load, or left bytes unread. Copy it aside before replacing it.
+    bool keepTempAside = false;
+    // The same for files of the safety folder that were tried, so that a copy is not overwritten
+    // by a save of less than it holds.
+    std::vector<FsPath> keepAside;
     // Journals of runs that are gone. They stay until the notes are next saved: the one loaded is
-    // then removed, the others are renamed to their kept names.
+    // then removed, the others are renamed to their kept names. A journal last written before the
+    // notes file was last saved holds less than the file and is never loaded, only kept.
     std::vector<FsPath> orphanJournals;
     // Unfinished journal writes of ended runs ("<journal>.new-N"): never loaded, removed with them.
     std::vector<FsPath> strayFiles;
@@ -82,6 +92,8 @@ struct NotesRecovery {
 
 // Fills notes from the first candidate that loads; empty with kFirstRun when none does. The
 // temporary folder's file is always read, so a damaged one is known even when a journal wins.
+// Nothing thrown while a candidate is read (memory included) leaves here: that candidate counts
+// as damaged.
 NotesRecovery RecoverNotes(FileSystem& fs, const FsPath& tempNotes, const SafetyFolderView& safety,
                            const RunIsAlive& isAlive, NoteMap& notes, const WideToNarrow& toNarrow = {});
 
@@ -97,8 +109,20 @@ struct CopyReport {
 
 // After a successful save of the notes file: the same bytes as the safety copy and as today's dated
 // copy, then the dated copies beyond the kept ones are removed. Nothing here can fail the save.
+// A file named in keepAside is first copied aside (stamped like any kept-aside copy); when that
+// copy cannot be made, the file is left as it is.
 CopyReport CopyNotesToSafety(FileSystem& fs, const SafetyFolderView& safety, std::string_view bytes,
-                             int today);
+                             int today, const std::vector<FsPath>& keepAside = {},
+                             std::string_view stamp = {});
+
+// "<notes file>.new-N", the file an interrupted or refused save leaves beside the notes file.
+bool IsLeftoverName(std::wstring_view name, std::wstring_view fileName);
+
+// After a successful save of `saved`: a leftover whose every note the save holds, or that is cut
+// short, goes; one holding a note the save lacks is renamed to "<leftover>.kept-<stamp>" so that
+// it is never mistaken for litter again. Returns how many went.
+int SettleLeftovers(FileSystem& fs, const std::vector<FsPath>& leftovers, const NoteMap& saved,
+                    std::string_view stamp, const WideToNarrow& toNarrow = {});
 
 // After the notes were saved: the journal that was loaded is no longer needed; the other journals of
 // ended runs are renamed so that they never win over the saved file; unfinished writes go.

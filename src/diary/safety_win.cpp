@@ -92,9 +92,18 @@ int LocalDayNumber() {
 // Called on every clock tick: must not allocate unless a journal is due.
 void CCalendarDlg::JournalTick() {
     // Typing is noticed as it happens (EN_CHANGE), so an idle tick reads two members and no more.
-    if (m_bJournalDue && ::GetTickCount64() - m_nTypedAt >= static_cast<ULONGLONG>(kJournalQuietMs)) {
-        if (!WriteJournal())
-            m_nTypedAt = ::GetTickCount64(); // try again after another pause, not on every tick
+    if (!m_bJournalDue)
+        return;
+    const ULONGLONG now = ::GetTickCount64();
+    // After a pause in the typing, and also while it goes on without one: a steady typist must
+    // not lose more than the last few seconds to a crash.
+    if (now - m_nTypedAt >= static_cast<ULONGLONG>(kJournalQuietMs) ||
+        now - m_nDueSince >= static_cast<ULONGLONG>(kJournalLongestMs)) {
+        if (!WriteJournal()) {
+            // Try again after another pause, not on every tick.
+            m_nTypedAt = now;
+            m_nDueSince = now;
+        }
     }
 }
 
@@ -103,6 +112,8 @@ void CCalendarDlg::NoticeTyping() {
     if (m_edit && ::SendMessageW(m_edit, EM_GETMODIFY, 0, 0)) {
         ::SendMessageW(m_edit, EM_SETMODIFY, FALSE, 0);
         m_nTypedAt = ::GetTickCount64();
+        if (!m_bJournalDue)
+            m_nDueSince = m_nTypedAt;
         m_bJournalDue = true;
     }
 }
@@ -114,6 +125,9 @@ void CCalendarDlg::JournalNoteFiled() {
 }
 
 bool CCalendarDlg::WriteJournal() {
+    // A diary that was never read must not be journalled: the journal would win over the file.
+    if (!m_bNotesLoaded)
+        return false;
     try {
         WinFileSystem fs;
         const FsPath folder = SafetyFolderPath();
@@ -139,8 +153,10 @@ void CCalendarDlg::CloseJournal(bool bNotesSaved) {
         WriteJournal();
         return;
     }
+    // Removed with the patience of every other file step: a journal left behind is older than the
+    // save, so the next start would only keep it, but it should not be there at all.
     if (!m_strJournalPath.empty())
-        fs.Remove(m_strJournalPath);
+        RemoveFile(fs, m_strJournalPath);
     m_strJournalPath.clear();
     m_bJournalDue = false;
     SettleOrphanJournals(fs, m_recovery);
@@ -148,11 +164,17 @@ void CCalendarDlg::CloseJournal(bool bNotesSaved) {
 }
 
 void CCalendarDlg::DiscardJournal() {
-    // Only this run's: a journal recovered at start stays until notes are saved.
-    if (!m_strJournalPath.empty()) {
-        WinFileSystem fs;
-        fs.Remove(m_strJournalPath);
-        m_strJournalPath.clear();
-    }
+    // Escape means "do not save this run", not "destroy what I typed": this run's journal, brought
+    // up to date, is set aside under a name no start ever loads. A journal recovered at start stays
+    // where it is until notes are saved.
+    if (m_bJournalDue)
+        WriteJournal();
     m_bJournalDue = false;
+    if (m_strJournalPath.empty())
+        return;
+    WinFileSystem fs;
+    const std::size_t slash = m_strJournalPath.find_last_of(L"\\/");
+    const FsPath discarded = m_strJournalPath.substr(0, slash + 1) + DiscardedJournalName(CurrentRun());
+    if (MoveOver(fs, m_strJournalPath, discarded) == FileError::kNone)
+        m_strJournalPath.clear();
 }

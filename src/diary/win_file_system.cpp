@@ -140,6 +140,15 @@ bool WinFileSystem::Exists(const FsPath& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+std::optional<std::uint64_t> WinFileSystem::ModifiedTime(const FsPath& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+        return std::nullopt;
+    }
+    return (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+           data.ftLastWriteTime.dwLowDateTime;
+}
+
 void WinFileSystem::Pause(int milliseconds) {
     Sleep(static_cast<DWORD>(milliseconds));
 }
@@ -158,10 +167,59 @@ FsPath GetTempFilePath(std::wstring_view name) {
         // Too small: length is the size needed, terminator included.
         folder.assign(length, L'\0');
     }
-    if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/') {
+    const bool drive = folder.size() >= 3 && folder[1] == L':' && (folder[2] == L'\\' || folder[2] == L'/');
+    const bool unc = folder.size() >= 3 && folder[0] == L'\\' && folder[1] == L'\\';
+    if (!drive && !unc) {
+        return {};
+    }
+    if (folder.back() != L'\\' && folder.back() != L'/') {
         folder.push_back(L'\\');
     }
     return folder + FsPath(name);
+}
+
+bool EnsureFolderOf(const FsPath& file) {
+    const std::size_t slash = file.find_last_of(L"\\/");
+    if (slash == FsPath::npos || slash == 0) {
+        return false;
+    }
+    const FsPath folder = file.substr(0, slash);
+    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    }
+    // Each level from the top: CreateDirectoryW makes one folder at a time.
+    for (std::size_t at = folder.find_first_of(L"\\/", 3);; at = folder.find_first_of(L"\\/", at + 1)) {
+        const FsPath level = folder.substr(0, at);
+        if (!CreateDirectoryW(level.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS &&
+            at == FsPath::npos) {
+            return false;
+        }
+        if (at == FsPath::npos) {
+            return true;
+        }
+    }
+}
+
+std::vector<FsPath> FilesBeside(const FsPath& file, std::wstring_view suffix) {
+    std::vector<FsPath> paths;
+    const std::size_t slash = file.find_last_of(L"\\/");
+    const FsPath folder = slash == FsPath::npos ? FsPath() : file.substr(0, slash + 1);
+    if (folder.empty()) {
+        return paths;
+    }
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW((file + FsPath(suffix)).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return paths;
+    }
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            paths.push_back(folder + found.cFileName);
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return paths;
 }
 
 std::string NarrowFromUtf16(std::u16string_view text) {

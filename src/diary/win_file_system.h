@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "diary/file_store.h"
 
@@ -13,12 +14,22 @@ class WinFileSystem : public FileSystem {
     FileError Replace(const FsPath& source, const FsPath& target) override;
     FileError Remove(const FsPath& path) override;
     bool Exists(const FsPath& path) override;
+    std::optional<std::uint64_t> ModifiedTime(const FsPath& path) override;
     void Pause(int milliseconds) override;
 };
 
 // The user's temporary folder followed directly by the name; the folder may be of any length.
-// Empty when the system cannot name the folder, so no file is read or written anywhere else.
+// Empty when the system cannot name the folder, or names one that is not a full path, so no file
+// is read or written anywhere else (a relative name would land in the current directory).
 FsPath GetTempFilePath(std::wstring_view name);
+
+// Creates the folder that holds the file, and the folders above it, when they are missing: a
+// temporary folder cleaned away while the program ran must not cost the save.
+bool EnsureFolderOf(const FsPath& file);
+
+// Full paths of the files in the folder of `file` whose names start with its name followed by
+// `suffix` ("*" matches anything after it).
+std::vector<FsPath> FilesBeside(const FsPath& file, std::wstring_view suffix);
 
 // UTF-16 to GBK (code page 936); characters GBK lacks become '?'. For ArchiveReader.
 std::string NarrowFromUtf16(std::u16string_view text);

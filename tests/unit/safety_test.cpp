@@ -144,7 +144,7 @@ TEST(SafetyRecovery, TheFirstSourceThatLoadsWins) {
         const NotesRecovery r = RecoverNotes(fs, kTemp, View(fs), LiveIf(c.journal), notes);
         EXPECT_EQ(r.source, c.source);
         EXPECT_EQ(Loaded(notes), c.text);
-        EXPECT_EQ(r.tempUnreadable, c.tempUnreadable);
+        EXPECT_EQ(r.keepTempAside, c.tempUnreadable);
         const bool orphan = c.journal == S::kGood || c.journal == S::kDamaged;
         EXPECT_EQ(r.orphanJournals.size(), orphan ? 1u : 0u);
         EXPECT_EQ(fs.OpenFiles(), 0);
@@ -169,7 +169,7 @@ TEST(SafetyRecovery, NoCombinationLosesALoadableSourceOrTakesALiveJournal) {
                     if (journal == State::kLive) {
                         EXPECT_NE(Loaded(notes), "journal");
                     }
-                    EXPECT_EQ(r.tempUnreadable, temp == State::kDamaged);
+                    EXPECT_EQ(r.keepTempAside, temp == State::kDamaged);
                 }
 }
 
