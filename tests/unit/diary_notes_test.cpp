@@ -1,12 +1,19 @@
 // The note list's ordering, duplicate and blank rules, and the notes file byte for byte.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
+#include <new>
 #include <iterator>
 #include <random>
 #include <sstream>
 
 #include "diary/notes_file.h"
+
+#if defined(__GNUC__) && !defined(__clang__)
+// operator new is replaced below with malloc and free; GCC cannot see that the pair matches.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
 
 namespace {
 
@@ -146,13 +153,50 @@ TEST(NotesFile, RoundTripKeepsOrderDuplicatesAndEveryByte) {
               std::string::npos);
 }
 
-TEST(NotesFile, CountsOfZeroOrBelowAreAnEmptyList) {
-    for (const std::string& bytes :
-         {"\x00\x00\x00\x00"s, "\xFF\xFF\xFF\xFF"s, "\x00\x00\x00\x80\x06garbage"s}) {
+TEST(NotesFile, CountsBelowTheEntriesLoadWhatTheyCountAndReportTheRestUnread) {
+    const std::string seven =
+        EncodeNotes(Raw({{"1", "a"}, {"2", "b"}, {"3", "c"}, {"4", "d"}, {"5", "e"}, {"6", "f"}, {"7", "g"}}))
+            .substr(4);
+    const struct {
+        std::string count;
+        std::size_t loaded;
+        std::size_t unread;
+    } cases[] = {
+        {"\x00\x00\x00\x00"s, 0, 0},
+        {"\xFF\xFF\xFF\xFF"s, 0, seven.size()},
+        {"\x00\x00\x00\x80"s, 0, seven.size()},
+        {"\x01\x00\x00\x00"s, 1, seven.size() - 4},
+        {"\x07\x00\x00\x00"s, 7, 0},
+    };
+    for (const auto& c : cases) {
         NoteMap notes = Raw({{"1", "2"}});
-        EXPECT_TRUE(DecodeNotes(bytes, notes));
-        EXPECT_TRUE(notes.empty());
+        std::size_t unread = 99;
+        const std::string bytes = c.count + (c.loaded == 0 && c.unread == 0 ? "" : seven);
+        EXPECT_TRUE(DecodeNotes(bytes, notes, {}, &unread)) << c.loaded;
+        EXPECT_EQ(notes.size(), c.loaded);
+        EXPECT_EQ(unread, c.unread) << c.loaded;
     }
+}
+
+namespace {
+// Bytes handed out by operator new on this thread while counting.
+thread_local bool t_counting = false;
+thread_local std::size_t t_allocated = 0;
+} // namespace
+
+TEST(NotesFile, AForgedCountCostsMemoryOnlyForTheEntriesThatArrive) {
+    // One large note announced as two thousand million: what is reserved must follow the note.
+    NoteMap one;
+    one.Append({"071226", std::string(1 << 20, 'x')});
+    const std::string bytes = "\xFF\xFF\xFF\x7F"s + EncodeNotes(one).substr(4);
+    NoteMap notes;
+    t_allocated = 0;
+    t_counting = true;
+    const bool ok = DecodeNotes(bytes, notes);
+    t_counting = false;
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(notes.size(), 1u);
+    EXPECT_LT(t_allocated, 2 * bytes.size()) << "bytes allocated for a file of " << bytes.size();
 }
 
 TEST(NotesFile, EveryCutOfAValidFileFailsAndKeepsTheWholeEntriesBeforeIt) {
@@ -240,4 +284,19 @@ TEST(NotesFile, EncodingWithANoteMatchesFilingItInACopy) {
         EXPECT_EQ(EncodeNotesWithNote(notes, c.key, c.text), EncodeNotes(copy)) << c.key << " / " << c.text;
     }
     EXPECT_EQ(notes.size(), 4u) << "the list itself is untouched";
+}
+
+// Counts what the decoder asks for; the counters are off outside the one test that reads them.
+void* operator new(std::size_t size) {
+    if (t_counting)
+        t_allocated += size;
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
 }

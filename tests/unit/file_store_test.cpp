@@ -109,6 +109,21 @@ TEST(SaveFileAtomically, RetriesBrieflyWhileTheTargetIsHeldOpen) {
     EXPECT_LT(TotalPause(fs), 500);
 }
 
+TEST(LoadFile, WaitsAboutTwoSecondsForAFileHeldAtStart) {
+    for (const int attempts : {kBusyRetries + 3, -1}) {
+        FakeFileSystem fs;
+        fs.files = OnlyOld();
+        fs.HoldOpen(kPath, attempts);
+        std::string bytes;
+        EXPECT_EQ(LoadFile(fs, kPath, bytes), attempts < 0 ? FileError::kSharing : FileError::kNone);
+        EXPECT_EQ(bytes, attempts < 0 ? "" : kOld);
+        if (attempts < 0) {
+            EXPECT_GE(TotalPause(fs), 1800);
+            EXPECT_LE(TotalPause(fs), 2500);
+        }
+    }
+}
+
 TEST(SaveFileAtomically, NeverTouchesANewFileLeftByAnEarlierRun) {
     FakeFileSystem fs;
     fs.files = {{kPath, kOld}, {kPath + L".new-1", "from a crash"}, {kPath + L".new-2", "another"}};

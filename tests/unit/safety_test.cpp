@@ -56,6 +56,8 @@ TEST(SafetyNames, DatedCopiesAndJournalsRoundTripAndRejectLookAlikes) {
         EXPECT_FALSE(ParseJournalName(name)) << std::wstring(name).size();
     }
     EXPECT_EQ(KeptJournalName(L"journal-1-2.nts"), L"kept-journal-1-2.nts");
+    EXPECT_EQ(DiscardedJournalName({1, 2}), L"discarded-journal-1-2.nts");
+    EXPECT_FALSE(ParseJournalName(DiscardedJournalName({1, 2})));
 }
 
 struct PruneCase {
@@ -85,23 +87,38 @@ TEST(SafetyNames, DatedCopiesKeepTodayAndTheNewestOthers) {
     }
 }
 
-enum class State { kNone, kGood, kDamaged, kLive };
+// kPartial: loads, with entries after those its count announced. kHeld: another program holds it
+// through every retry. kStale: a journal last written before the notes file was saved.
+enum class State { kNone, kGood, kDamaged, kLive, kPartial, kHeld, kStale };
 
 struct SourceCase {
     State journal, temp, copy, dated;
     NotesSource source;
     const char* text; // the note that must be loaded
     bool tempUnreadable;
+    std::size_t keptAside = 0; // safety-folder files to copy aside before they are overwritten
 };
 
 // Every source holds its own note, so the loaded note names the source that won.
 FakeFileSystem Folder(const SourceCase& c) {
     FakeFileSystem fs;
     auto put = [&](State state, const FsPath& path, const std::string& text) {
-        if (state == State::kGood || state == State::kLive) {
+        if (state == State::kGood || state == State::kLive || state == State::kHeld) {
             fs.files[path] = NotesBytes(text);
+        } else if (state == State::kStale) {
+            fs.files[path] = NotesBytes(text);
+            fs.SetTime(path, 5);
+        } else if (state == State::kPartial) {
+            fs.files[path] = NotesBytes(text) + "\x06" + "020126" + "\x05" + "extra";
         } else if (state == State::kDamaged) {
             fs.files[path] = kDamaged;
+        }
+        if (state == State::kHeld) {
+            fs.HoldOpen(path);
+        }
+        if (state != State::kNone && state != State::kStale) {
+            // Saved files at 10, journals written after them.
+            fs.SetTime(path, path.find(L"journal") != FsPath::npos ? 20 : 10);
         }
     };
     put(c.journal, kFolder + JournalName({10, 500}), "journal");
@@ -122,11 +139,11 @@ TEST(SafetyRecovery, TheFirstSourceThatLoadsWins) {
         {S::kNone, S::kGood, S::kGood, S::kGood, N::kTempFile, "temp", false},
         {S::kNone, S::kNone, S::kGood, S::kGood, N::kSafetyCopy, "copy", false},
         {S::kNone, S::kNone, S::kNone, S::kGood, N::kDatedCopy, "dated", false},
-        {S::kNone, S::kNone, S::kDamaged, S::kGood, N::kDatedCopy, "dated", false},
+        {S::kNone, S::kNone, S::kDamaged, S::kGood, N::kDatedCopy, "dated", false, 1},
         {S::kNone, S::kNone, S::kNone, S::kNone, N::kFirstRun, "", false},
         {S::kNone, S::kDamaged, S::kGood, S::kGood, N::kSafetyCopy, "copy", true},
-        {S::kNone, S::kDamaged, S::kDamaged, S::kGood, N::kDatedCopy, "dated", true},
-        {S::kNone, S::kDamaged, S::kDamaged, S::kDamaged, N::kFirstRun, "", true},
+        {S::kNone, S::kDamaged, S::kDamaged, S::kGood, N::kDatedCopy, "dated", true, 1},
+        {S::kNone, S::kDamaged, S::kDamaged, S::kDamaged, N::kFirstRun, "", true, 2},
         {S::kGood, S::kGood, S::kGood, S::kGood, N::kJournal, "journal", false},
         {S::kGood, S::kNone, S::kNone, S::kNone, N::kJournal, "journal", false},
         {S::kGood, S::kDamaged, S::kGood, S::kGood, N::kJournal, "journal", true},
@@ -134,6 +151,14 @@ TEST(SafetyRecovery, TheFirstSourceThatLoadsWins) {
         {S::kDamaged, S::kNone, S::kGood, S::kNone, N::kSafetyCopy, "copy", false},
         {S::kLive, S::kGood, S::kGood, S::kGood, N::kTempFile, "temp", false},
         {S::kLive, S::kNone, S::kNone, S::kNone, N::kFirstRun, "", false},
+        {S::kNone, S::kPartial, S::kGood, S::kGood, N::kTempFile, "temp", true},
+        {S::kNone, S::kHeld, S::kGood, S::kGood, N::kSafetyCopy, "copy", true},
+        {S::kNone, S::kHeld, S::kNone, S::kNone, N::kFirstRun, "", true},
+        {S::kStale, S::kGood, S::kGood, S::kGood, N::kTempFile, "temp", false},
+        {S::kStale, S::kNone, S::kGood, S::kNone, N::kSafetyCopy, "copy", false},
+        {S::kGood, S::kHeld, S::kNone, S::kNone, N::kJournal, "journal", true},
+        {S::kNone, S::kNone, S::kPartial, S::kGood, N::kSafetyCopy, "copy", false, 1},
+        {S::kNone, S::kDamaged, S::kHeld, S::kDamaged, N::kFirstRun, "", true, 2},
     };
     for (const SourceCase& c : cases) {
         SCOPED_TRACE(::testing::Message() << "journal " << int(c.journal) << " temp " << int(c.temp)
@@ -145,7 +170,8 @@ TEST(SafetyRecovery, TheFirstSourceThatLoadsWins) {
         EXPECT_EQ(r.source, c.source);
         EXPECT_EQ(Loaded(notes), c.text);
         EXPECT_EQ(r.keepTempAside, c.tempUnreadable);
-        const bool orphan = c.journal == S::kGood || c.journal == S::kDamaged;
+        EXPECT_EQ(r.keepAside.size(), c.keptAside);
+        const bool orphan = c.journal == S::kGood || c.journal == S::kDamaged || c.journal == S::kStale;
         EXPECT_EQ(r.orphanJournals.size(), orphan ? 1u : 0u);
         EXPECT_EQ(fs.OpenFiles(), 0);
     }
@@ -289,6 +315,63 @@ TEST(SafetyCopies, EachFailedWriteLeavesTheOldCopiesAndNoStrayFile) {
             EXPECT_EQ(path.find(L".new-"), FsPath::npos) << "stray file left";
         }
         EXPECT_EQ(fs.OpenFiles(), 0);
+    }
+}
+
+TEST(SafetyCopies, ACopyThatHeldMoreThanWasLoadedIsCopiedAsideFirstOrLeftAlone) {
+    const FsPath copy = kFolder + L"nts.ini";
+    const FsPath todays = kFolder + DatedCopyName(20260110);
+    for (const bool held : {false, true}) {
+        FakeFileSystem fs;
+        fs.files[copy] = "partial copy";
+        fs.files[todays] = "damaged dated";
+        if (held) {
+            fs.HoldOpen(copy);
+        }
+        const CopyReport report =
+            CopyNotesToSafety(fs, View(fs), NotesBytes("new"), 20260110, {copy, todays}, "20260110-090000");
+        EXPECT_EQ(report.copied, !held);
+        EXPECT_TRUE(report.datedCopied);
+        EXPECT_EQ(fs.files[copy + L".unreadable-20260110-090000"], held ? "" : "partial copy");
+        EXPECT_EQ(fs.files[todays + L".unreadable-20260110-090000"], "damaged dated");
+        EXPECT_EQ(fs.files[todays], NotesBytes("new"));
+        if (held) {
+            fs.ReleaseAll();
+            EXPECT_EQ(fs.files[copy], "partial copy") << "overwritten without a copy";
+        }
+    }
+}
+
+TEST(SafetyLeftovers, WhatTheSaveHoldsGoesAndANoteItLacksIsKept) {
+    const FsPath file = L"T\\nts.ini";
+    EXPECT_TRUE(IsLeftoverName(L"nts.ini.new-12", L"nts.ini"));
+    for (const wchar_t* name :
+         {L"nts.ini.new-", L"nts.ini.new-1x", L"qlw.ini.new-1", L"nts.ini.new-1.kept-1"}) {
+        EXPECT_FALSE(IsLeftoverName(name, L"nts.ini")) << std::wstring(name).size();
+    }
+    NoteMap saved;
+    saved.SetNote("010126", "same");
+    saved.SetNote("020126", "newer");
+    NoteMap other;
+    other.SetNote("030126", "only in the leftover");
+    const struct {
+        std::string bytes;
+        bool kept;
+    } cases[] = {
+        {EncodeNotes(saved), false},
+        {NotesBytes("same"), false},
+        {EncodeNotes(saved).substr(0, 9), false}, // a save cut short
+        {EncodeNotes(other), true},
+        {NotesBytes("older text"), true},
+    };
+    for (const auto& c : cases) {
+        FakeFileSystem fs;
+        fs.files[file + L".new-1"] = c.bytes;
+        fs.files[file + L".new-1.kept-stamp"] = "an earlier one";
+        EXPECT_EQ(SettleLeftovers(fs, {file + L".new-1"}, saved, "stamp"), c.kept ? 0 : 1);
+        EXPECT_FALSE(fs.Exists(file + L".new-1"));
+        EXPECT_EQ(fs.files.count(file + L".new-1.kept-stamp-2"), c.kept ? 1u : 0u) << c.bytes.size();
+        EXPECT_EQ(fs.files[file + L".new-1.kept-stamp"], "an earlier one");
     }
 }
 
