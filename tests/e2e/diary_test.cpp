@@ -296,7 +296,9 @@ struct FileCase {
     std::function<std::string(const std::string& todayKey)> file;
     std::function<std::string(const std::string& todayKey)> shown;
     std::function<std::string(const std::string& todayKey)> saved;
-    bool unreadable; // kept aside under a name of its own before the save replaces it
+    // Kept aside under a name of its own before the save replaces it: damaged, or holding bytes
+    // after the entries its count announced.
+    bool unreadable;
 };
 
 void PrintTo(const FileCase& c, std::ostream* os) {
@@ -361,14 +363,24 @@ INSTANTIATE_TEST_SUITE_P(
         FileCase{"NegativeCountIsAnEmptyList",
                  Fixed("\xFF\xFF\xFF\xFF\x06"
                        "320126\x01x"),
-                 Fixed(""), Fixed(std::string(4, '\0')), false},
+                 Fixed(""), Fixed(std::string(4, '\0')), true},
+        FileCase{"CountOneOfSeven",
+                 Fixed(std::string("\x01\x00\x00\x00", 4) + NotesBytes({{"320126", "e1"},
+                                                                        {"330126", "e2"},
+                                                                        {"340126", "e3"},
+                                                                        {"350126", "e4"},
+                                                                        {"360126", "e5"},
+                                                                        {"370126", "e6"},
+                                                                        {"380126", "e7"}})
+                                                                .substr(4)),
+                 Fixed(""), Fixed(NotesBytes({{"320126", "e1"}})), true},
         FileCase{"WideTaggedAreSavedNarrow", Sample("e2e_wide_tagged.bin"), Fixed(""),
                  Fixed(NotesBytes({{"320126", "narrow"},
                                    {"330126", "\xBF\xED\xD7\xD6\xB7\xFB note"},
                                    {"340126", "\xBA\xF3"}})),
                  false},
         FileCase{"ZeroByteCutsAndTrailingBytesGo", Sample("e2e_zero_byte_and_tail.bin"), Fixed(""),
-                 Fixed(NotesBytes({{"320126", "ab"}, {"330126", "\xCE\xB2\xB0\xCD=tail"}})), false},
+                 Fixed(NotesBytes({{"320126", "ab"}, {"330126", "\xCE\xB2\xB0\xCD=tail"}})), true},
         FileCase{"DuplicatesOfTodayBecomeTheFirstOneFiledLast",
                  [](const std::string& key) {
                      return NotesBytes({{key, "first"}, {"320126", "x"}, {key, ""}, {key, "third"}});

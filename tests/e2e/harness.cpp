@@ -344,6 +344,10 @@ bool QuillProcess::Start() {
     if (m_job) {
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
         limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (m_memoryLimit) {
+            limits.BasicLimitInformation.LimitFlags |= JOB_OBJECT_LIMIT_PROCESS_MEMORY;
+            limits.ProcessMemoryLimit = m_memoryLimit;
+        }
         if (!SetInformationJobObject(m_job, JobObjectExtendedLimitInformation, &limits, sizeof limits) ||
             !AssignProcessToJobObject(m_job, m_process)) {
             CloseHandle(m_job);

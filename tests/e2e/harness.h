@@ -68,6 +68,9 @@ class QuillProcess {
     void SetWorkingDirectory(std::wstring dir) { m_workDir = std::move(dir); }
     // Adds or replaces one variable of the environment the program gets (an empty value removes it).
     void SetEnv(std::wstring name, std::wstring value);
+    // Before Start: the most memory the program may commit (a job limit; 0 for none). Where the
+    // system does not enforce it, the program simply runs without it.
+    void SetMemoryLimit(SIZE_T bytes) { m_memoryLimit = bytes; }
     // Runs this copy with the temporary folder of another (a second copy of the program).
     void ShareTempFolderWith(const QuillProcess& other) { m_temp = other.m_temp; }
     bool WriteTempFile(const std::wstring& name, std::string_view bytes) const {
@@ -109,6 +112,7 @@ class QuillProcess {
     std::vector<std::pair<std::wstring, std::wstring>> m_env;
     HANDLE m_process = nullptr;
     HANDLE m_job = nullptr;
+    SIZE_T m_memoryLimit = 0;
     DWORD m_pid = 0;
     HWINEVENTHOOK m_hook = nullptr;
     std::thread m_watcher;

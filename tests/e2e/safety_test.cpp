@@ -12,6 +12,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "diary/date_key.h"
@@ -78,11 +79,65 @@ std::string Utf8Name(const std::wstring& name) {
     return std::string(name.begin(), name.end());
 }
 
+bool WriteWhole(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+std::string NotesBytesOf(const std::string& text) {
+    NoteMap notes;
+    notes.SetNote("010120", text);
+    return EncodeNotes(notes);
+}
+
 std::optional<NoteMap> Notes(const std::optional<std::string>& bytes) {
     NoteMap notes;
     if (!bytes || !DecodeNotes(*bytes, notes))
         return std::nullopt;
     return notes;
+}
+
+// Every text of the diary, one after another.
+std::string Text(const NoteMap& notes) {
+    std::string all;
+    for (const NoteEntry& entry : notes)
+        all += entry.m_strText;
+    return all;
+}
+
+// Holds a file open without sharing, as a backup or an indexer would, from now for `ms`.
+class FileHolder {
+  public:
+    FileHolder(const std::wstring& path, DWORD ms) {
+        m_file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(m_file, INVALID_HANDLE_VALUE) << "cannot hold the file";
+        m_release = std::thread([this, ms] {
+            Sleep(ms);
+            CloseHandle(m_file);
+        });
+    }
+    ~FileHolder() { m_release.join(); }
+    FileHolder(const FileHolder&) = delete;
+    FileHolder& operator=(const FileHolder&) = delete;
+
+  private:
+    HANDLE m_file = INVALID_HANDLE_VALUE;
+    std::thread m_release;
+};
+
+// The files a save copied aside before replacing what it could not fully load.
+std::vector<std::string> KeptAside(const QuillProcess& app) {
+    std::vector<std::string> kept;
+    for (const std::wstring& name : app.TempFiles()) {
+        if (name.rfind(L"nts.ini.unreadable-", 0) == 0)
+            kept.push_back(app.ReadTempFile(name).value_or(""));
+    }
+    return kept;
 }
 
 std::string KeyOf(const SYSTEMTIME& day) {
@@ -271,17 +326,24 @@ TEST_F(Safety, AKilledRunGivesBackEveryFiledNoteAndTheNoteBox) {
     EXPECT_TRUE(Journals(m_folder, L"kept-").empty());
 }
 
-TEST_F(Safety, AnEscapedRunGivesNothingBack) {
+TEST_F(Safety, AnEscapedRunWritesNoDataFileButSetsWhatWasTypedAside) {
     QuillProcess escaped;
     const Opened run = Open(escaped);
     ASSERT_NE(run.note, nullptr);
     const std::string greeting = TextGbk(run.note);
-    TypeIntoNoteBox(run, L" discarded");
-    ASSERT_FALSE(WaitForJournal(escaped, "discarded").empty());
-    Key(run.window, VK_ESCAPE);
+    TypeIntoNoteBox(run, L" journalled");
+    ASSERT_FALSE(WaitForJournal(escaped, "journalled").empty());
+    // Typed after the last journal: Escape itself must set it aside.
+    TypeIntoNoteBox(run, L" and escaped");
+    Key(run.note, VK_ESCAPE);
     ASSERT_TRUE(escaped.WaitForExit());
     EXPECT_TRUE(Journals(m_folder).empty());
     EXPECT_TRUE(escaped.TempFiles().empty());
+    const std::vector<std::wstring> discarded = Journals(m_folder, L"discarded-journal-");
+    ASSERT_EQ(discarded.size(), 1u);
+    const std::optional<NoteMap> kept = Notes(SafetyFile(discarded.front()));
+    ASSERT_TRUE(kept);
+    EXPECT_NE(Text(*kept).find(" journalled and escaped"), std::string::npos) << Text(*kept);
 
     QuillProcess next;
     next.ShareTempFolderWith(escaped);
@@ -290,6 +352,27 @@ TEST_F(Safety, AnEscapedRunGivesNothingBack) {
     EXPECT_EQ(TextGbk(again.note), greeting);
     Key(again.window, VK_ESCAPE);
     EXPECT_TRUE(next.WaitForExit());
+    EXPECT_EQ(Journals(m_folder, L"discarded-journal-"), discarded) << "a discarded journal was touched";
+}
+
+TEST_F(Safety, SteadyTypingReachesTheJournalEveryTenSeconds) {
+    QuillProcess killed;
+    const Opened run = Open(killed);
+    ASSERT_NE(run.note, nullptr);
+    Click(run.note, {8, 8});
+    Chord(run.window, {VK_CONTROL, VK_END});
+    // A key every 0.6 s never leaves the two-second pause the journal otherwise waits for.
+    const ULONGLONG start = GetTickCount64();
+    for (int i = 0; GetTickCount64() - start < 13000; ++i) {
+        Type(run.window, std::wstring(1, static_cast<wchar_t>(L'a' + i % 26)));
+        Pump(600);
+    }
+    killed.Kill();
+    const std::vector<std::wstring> journals = Journals(m_folder);
+    ASSERT_EQ(journals.size(), 1u) << "nothing typed in 13 s reached the journal";
+    const std::optional<NoteMap> journal = Notes(SafetyFile(journals.front()));
+    ASSERT_TRUE(journal);
+    EXPECT_NE(Text(*journal).find("abcdefghijklmnop"), std::string::npos) << Text(*journal);
 }
 
 TEST_F(Safety, TwoCopiesNeverTakeEachOthersJournalAndTheLastToCloseWins) {
@@ -352,6 +435,118 @@ TEST_F(Safety, EndOfSessionSavesAHundredYearDiaryWellWithinTheSystemsFiveSeconds
     ASSERT_TRUE(saved);
     EXPECT_GE(saved->size(), static_cast<std::size_t>(kNotes) - 1);
     EXPECT_EQ(SafetyFile(L"nts.ini"), app.ReadTempFile(L"nts.ini"));
+}
+
+// Seven notes: the bytes after the count, and the files made of them with wrong counts.
+std::string SevenEntries() {
+    NoteMap seven;
+    for (int day = 1; day <= 7; ++day)
+        seven.Append({DateKeyOfDate(2020, 1, day), "entry " + std::to_string(day)});
+    return EncodeNotes(seven).substr(4);
+}
+
+struct HeldMoreCase {
+    const char* name;
+    std::string file;
+    SIZE_T memoryLimit;
+};
+
+TEST_F(Safety, AFileThatHoldsMoreThanWasLoadedIsCopiedAsideBeforeTheSave) {
+    std::string big = SevenEntries();
+    // Eight megabytes of real entries behind a forged count: the decoder must not reserve for it.
+    for (int i = 0; big.size() < (8u << 20); ++i) {
+        big.push_back('\x06');
+        big.append(DateKeyOfDate(1990, 1 + i % 12, 1 + i % 28));
+        big.append("\xFF\x00\x10", 3);
+        big.append(4096, 'z');
+    }
+    const HeldMoreCase cases[] = {
+        {"forged count, limited memory", "\xFF\xFF\xFF\x7F" + big, 160u << 20},
+    };
+    for (const HeldMoreCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        QuillProcess app;
+        app.SetMemoryLimit(c.memoryLimit);
+        ASSERT_TRUE(app.WriteTempFile(L"nts.ini", c.file));
+        const Opened run = Open(app);
+        ASSERT_NE(run.note, nullptr);
+        // Set-up ran to its end: the window was placed and the clock is ticking in its strip.
+        EXPECT_GT(WindowRect(run.window).left, 0);
+        TypeIntoNoteBox(run, L" typed today");
+        CloseWithOk(app, run);
+        EXPECT_EQ(KeptAside(app), std::vector<std::string>{c.file});
+        const std::optional<NoteMap> saved = Notes(app.ReadTempFile(L"nts.ini"));
+        ASSERT_TRUE(saved);
+        EXPECT_NE(Text(*saved).find("typed today"), std::string::npos);
+        TearDown();
+        SetUp();
+    }
+}
+
+TEST_F(Safety, AFileHeldAtStartIsWaitedForThenTakenFromTheCopyAndKeptAside) {
+    NoteMap copy;
+    copy.SetNote("010120", "from the safety copy");
+    for (const DWORD heldMs : {1000u, 5000u}) {
+        SCOPED_TRACE(heldMs);
+        ASSERT_TRUE(CreateDirectoryW(m_folder.c_str(), nullptr));
+        ASSERT_TRUE(WriteWhole(m_folder + L"\\nts.ini", EncodeNotes(copy)));
+        QuillProcess app;
+        const std::string temp = NotesBytesOf("from the temporary folder");
+        ASSERT_TRUE(app.WriteTempFile(L"nts.ini", temp));
+        Opened run;
+        {
+            FileHolder holder(app.TempDir() + L"nts.ini", heldMs);
+            run = Open(app);
+            ASSERT_NE(run.note, nullptr);
+        }
+        const bool waited = heldMs < 2000;
+        CloseWithOk(app, run);
+        const std::optional<NoteMap> saved = Notes(app.ReadTempFile(L"nts.ini"));
+        ASSERT_TRUE(saved);
+        EXPECT_EQ(Text(*saved), waited ? "from the temporary folder" : "from the safety copy");
+        EXPECT_EQ(KeptAside(app), waited ? std::vector<std::string>{} : std::vector<std::string>{temp});
+        TearDown();
+        SetUp();
+    }
+}
+
+TEST_F(Safety, AFileHeldAtTheSaveIsSavedByTheNextRunAndNothingIsLeftBeside) {
+    QuillProcess first;
+    const Opened run = Open(first);
+    ASSERT_NE(run.note, nullptr);
+    TypeIntoNoteBox(run, L" while held");
+    {
+        ASSERT_TRUE(first.WriteTempFile(L"nts.ini", NotesBytesOf("the old diary")));
+        FileHolder holder(first.TempDir() + L"nts.ini", 3000);
+        CloseWithOk(first, run);
+    }
+    EXPECT_EQ(Text(*Notes(first.ReadTempFile(L"nts.ini"))), "the old diary");
+
+    QuillProcess next;
+    next.ShareTempFolderWith(first);
+    const Opened again = Open(next);
+    ASSERT_NE(again.note, nullptr);
+    EXPECT_NE(TextGbk(again.note).find("while held"), std::string::npos) << TextGbk(again.note);
+    CloseWithOk(next, again);
+    EXPECT_NE(Text(*Notes(next.ReadTempFile(L"nts.ini"))).find("while held"), std::string::npos);
+    for (const std::wstring& name : next.TempFiles())
+        EXPECT_EQ(name.find(L".new-"), std::wstring::npos) << "left beside: " << Utf8Name(name);
+}
+
+TEST_F(Safety, ATemporaryFolderRemovedWhileRunningIsMadeAgainForTheSave) {
+    QuillProcess app;
+    const Opened run = Open(app);
+    ASSERT_NE(run.note, nullptr);
+    TypeIntoNoteBox(run, L" after the clean-up");
+    std::wstring folder = app.TempDir();
+    folder.pop_back();
+    for (const std::wstring& name : app.TempFiles())
+        DeleteFileW((app.TempDir() + name).c_str());
+    ASSERT_TRUE(RemoveDirectoryW(folder.c_str()));
+    CloseWithOk(app, run);
+    const std::optional<NoteMap> saved = Notes(app.ReadTempFile(L"nts.ini"));
+    ASSERT_TRUE(saved) << "the save was lost with its folder";
+    EXPECT_NE(Text(*saved).find("after the clean-up"), std::string::npos);
 }
 
 } // namespace
