@@ -116,6 +116,32 @@ FileError FakeFileSystem::ReadAll(const FsPath& path, std::string& bytes) {
     return FileError::kNone;
 }
 
+FileError FakeFileSystem::CopyNew(const FsPath& source, const FsPath& target) {
+    std::string bytes;
+    FileError error = ReadAll(source, bytes);
+    if (error != FileError::kNone) {
+        return error;
+    }
+    std::unique_ptr<OutputFile> file;
+    error = CreateNew(target, file);
+    if (error != FileError::kNone) {
+        return error;
+    }
+    error = file->Write(bytes);
+    if (error == FileError::kNone) {
+        error = file->Flush();
+    }
+    const FileError closed = file->Close();
+    if (error == FileError::kNone) {
+        error = closed;
+    }
+    if (error != FileError::kNone) {
+        files.erase(target);
+        times.erase(target);
+    }
+    return error;
+}
+
 FileError FakeFileSystem::Replace(const FsPath& source, const FsPath& target) {
     if (const FileError injected = Enter(FsOp::kReplace); injected != FileError::kNone) {
         return injected;

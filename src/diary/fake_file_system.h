@@ -37,6 +37,9 @@ class FakeFileSystem : public FileSystem {
 
     FileError CreateNew(const FsPath& path, std::unique_ptr<OutputFile>& file) override;
     FileError ReadAll(const FsPath& path, std::string& bytes) override;
+    // A read of the source and a create, write, flush and close of the target, each open to the
+    // faults of its kind.
+    FileError CopyNew(const FsPath& source, const FsPath& target) override;
     FileError Replace(const FsPath& source, const FsPath& target) override;
     FileError Remove(const FsPath& path) override;
     bool Exists(const FsPath& path) override { return files.count(path) != 0; }

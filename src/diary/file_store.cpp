@@ -125,17 +125,19 @@ SaveResult SaveFileAtomically(FileSystem& fs, const FsPath& path, std::string_vi
 }
 
 bool KeepAside(FileSystem& fs, const FsPath& path, std::string_view stamp, FsPath* keptAt) {
-    std::string old;
+    // Copied, not read into memory: the file kept aside may be the one that was too large to load.
     // A save is on the clock (the end of a session gives a few seconds): the short wait.
-    const FileError read = ReadWhole(fs, kBusyPauses, path, old);
-    if (read == FileError::kNotFound) {
+    const FsPath base = path + L".unreadable-" + Widen(stamp);
+    FileError error = FileError::kExists;
+    FsPath copy;
+    for (int n = 1; n <= kMaxNameTries && error == FileError::kExists; ++n) {
+        copy = SeriesName(base, n, false);
+        error = RetryWhileBusy(fs, [&] { return fs.CopyNew(path, copy); });
+    }
+    if (error == FileError::kNotFound) {
         return true;
     }
-    if (read != FileError::kNone) {
-        return false;
-    }
-    FsPath copy;
-    if (WriteNewFile(fs, path + L".unreadable-" + Widen(stamp), false, old, copy) != FileError::kNone) {
+    if (error != FileError::kNone) {
         return false;
     }
     if (keptAt) {

@@ -30,6 +30,9 @@ class FileSystem {
     // Creates a file that did not exist (kExists otherwise), open for writing, shared with nobody.
     virtual FileError CreateNew(const FsPath& path, std::unique_ptr<OutputFile>& file) = 0;
     virtual FileError ReadAll(const FsPath& path, std::string& bytes) = 0;
+    // Copies source to a file that did not exist (kExists otherwise), flushed to disk, without
+    // holding the whole file in memory. A copy that fails leaves no target behind.
+    virtual FileError CopyNew(const FsPath& source, const FsPath& target) = 0;
     // Moves source over target in one step, replacing target if it exists, written through to disk.
     virtual FileError Replace(const FsPath& source, const FsPath& target) = 0;
     virtual FileError Remove(const FsPath& path) = 0;

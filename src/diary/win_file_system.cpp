@@ -125,6 +125,31 @@ FileError WinFileSystem::ReadAll(const FsPath& path, std::string& bytes) {
     return result;
 }
 
+FileError WinFileSystem::CopyNew(const FsPath& source, const FsPath& target) {
+    if (!CopyFileW(source.c_str(), target.c_str(), TRUE)) {
+        const FileError error = LastError();
+        // CopyFileW may leave part of a target it created; one that existed before is not ours.
+        if (error != FileError::kExists) {
+            DeleteFileW(target.c_str());
+        }
+        return error;
+    }
+    // CopyFileW does not flush: the copy must be on the disk before the original is replaced.
+    const HANDLE handle =
+        CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    FileError error = handle == INVALID_HANDLE_VALUE ? LastError() : FileError::kNone;
+    if (handle != INVALID_HANDLE_VALUE) {
+        if (!FlushFileBuffers(handle)) {
+            error = LastError();
+        }
+        CloseHandle(handle);
+    }
+    if (error != FileError::kNone) {
+        DeleteFileW(target.c_str());
+    }
+    return error;
+}
+
 FileError WinFileSystem::Replace(const FsPath& source, const FsPath& target) {
     // Not ReplaceFileW: Wine does that in several steps.
     return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)

@@ -11,6 +11,7 @@ class WinFileSystem : public FileSystem {
   public:
     FileError CreateNew(const FsPath& path, std::unique_ptr<OutputFile>& file) override;
     FileError ReadAll(const FsPath& path, std::string& bytes) override;
+    FileError CopyNew(const FsPath& source, const FsPath& target) override;
     FileError Replace(const FsPath& source, const FsPath& target) override;
     FileError Remove(const FsPath& path) override;
     bool Exists(const FsPath& path) override;
