@@ -60,6 +60,7 @@ BOOL CCalendarDlg::OnInitDialog() {
     if (!LoadSettings(m_settings))
         SetDefaultSettings(m_settings);
     ApplySettings(m_settings);
+    m_bNoteEdited = false; // ApplySettings put today's note into the box
     BuildContextMenu();
 
     // The template leaves the note box short of the window's foot; it reaches it at run time.
