@@ -34,6 +34,10 @@ void CCalendarDlg::DoDataExchange() {
 BOOL CCalendarDlg::OnInitDialog() {
     ui::Dialog::OnInitDialog();
     DoDataExchange();
+    // The box's default limit (30,000 characters under Wine, 32,767 on Windows) would cut a long
+    // paste short and refuse typing into a longer note read from the file; 0 lifts it to the most
+    // a multi-line box takes.
+    ::SendMessageW(m_edit, EM_SETLIMITTEXT, 0, 0);
 
     if (HMENU sysMenu = ::GetSystemMenu(m_hWnd, FALSE)) {
         wchar_t text[128] = {};
@@ -70,6 +74,7 @@ BOOL CCalendarDlg::OnInitDialog() {
         SetDefaultSettings(m_settings);
     m_bSettingsLoaded = true;
     ApplySettings(m_settings);
+    m_bNoteEdited = false; // ApplySettings put today's note into the box
     BuildContextMenu();
 
     // The template leaves the note box short of the window's foot; it reaches it at run time.

@@ -49,6 +49,7 @@ class CCalendarDlg : public ui::Dialog {
     bool SaveNotes(const NoteMap& notes);
     void AddFirstNote(NoteMap& notes);
     std::string GetSelectedDateKey();
+    std::string CurrentNoteText();
     void StoreCurrentNote();
     void MarkNoteDays();
     void OnSelChangeCalendar(NMHDR* pNMHDR, LRESULT* pResult);
@@ -122,6 +123,8 @@ class CCalendarDlg : public ui::Dialog {
     NOTIFYICONDATAW m_nid{};
     NoteMap m_notes;
     std::string m_strDateKey;
+    // The user changed the note box since its note was put there: only then is its text read back.
+    bool m_bNoteEdited = false;
     // A data file that exists but could not be loaded is copied aside before it is replaced.
     bool m_bNotesUnreadable = false;
     bool m_bSettingsUnreadable = false;

@@ -1,6 +1,8 @@
 // Byte encoding shared by the notes file and the settings file.
 #include "diary/archive.h"
 
+#include "diary/gb18030.h"
+
 namespace {
 
 void AppendLittleEndian(std::string& out, std::uint64_t value, std::size_t size) {
@@ -19,25 +21,6 @@ void CutAtZero(std::string& text) {
 constexpr std::uint16_t kWideTag = 0xFFFE;
 
 } // namespace
-
-std::string AsciiOnlyNarrow(std::u16string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i];
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-            continue;
-        }
-        // A surrogate pair is one character, so it gets one '?'.
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            ++i;
-        }
-        out.push_back('?');
-    }
-    return out;
-}
 
 std::string LengthPrefix(std::uint64_t length) {
     std::string out;
@@ -72,7 +55,7 @@ void ArchiveWriter::WriteString(std::string_view text) {
 ArchiveReader::ArchiveReader(std::string_view bytes, WideToNarrow toNarrow)
     : m_bytes(bytes), m_toNarrow(std::move(toNarrow)) {
     if (!m_toNarrow) {
-        m_toNarrow = AsciiOnlyNarrow;
+        m_toNarrow = Gb18030FromUtf16;
     }
 }
 

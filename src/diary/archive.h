@@ -7,11 +7,9 @@
 #include <string>
 #include <string_view>
 
-// Turns a UTF-16 string met in a file into GBK. The Windows build passes one backed by code page 936;
-// without one, ASCII is kept and every other character becomes '?'.
+// Turns a UTF-16 string met in a file into the notes' bytes; without one the reader uses
+// Gb18030FromUtf16, the program's own, so every build reads such a file the same way.
 using WideToNarrow = std::function<std::string(std::u16string_view)>;
-
-std::string AsciiOnlyNarrow(std::u16string_view text);
 
 // The length prefix the writer puts in front of a string of `length` bytes (one of four forms).
 std::string LengthPrefix(std::uint64_t length);

@@ -31,9 +31,22 @@ std::wstring ShownText(HWND edit) {
 
 } // namespace
 
+std::string CCalendarDlg::CurrentNoteText() {
+    // Bytes that are no valid text are shown as U+FFFD, so reading back a note nobody changed would
+    // file those in their place. The comparison also catches text replaced from outside without a
+    // notice to us (WM_SETTEXT by an automation tool clears the box's modified flag).
+    const std::wstring shown = ShownText(m_edit);
+    if (!m_bNoteEdited) {
+        std::string original = GetNote(m_strDateKey);
+        if (shown == ui::Wide(original))
+            return original;
+    }
+    return ui::Narrow(shown);
+}
+
 void CCalendarDlg::StoreCurrentNote() {
     const std::string key = m_strDateKey;
-    SetNote(key, ui::WindowTextGbk(m_edit));
+    SetNote(key, CurrentNoteText());
     MarkNoteDays();
 }
 
@@ -43,8 +56,10 @@ void CCalendarDlg::OnSelChangeCalendar(NMHDR*, LRESULT* pResult) {
     const std::wstring note = ui::Wide(GetNote(key));
     // The calendar also reports the day already shown (its today link; Wine's calendar every two
     // minutes): putting the same text back would throw the caret to the start while the user types.
-    if (key != m_strDateKey || ShownText(m_edit) != note)
+    if (key != m_strDateKey || ShownText(m_edit) != note) {
         ::SetWindowTextW(m_edit, note.c_str());
+        m_bNoteEdited = false;
+    }
     m_strDateKey = key;
     *pResult = 0;
 }

@@ -111,6 +111,7 @@ void CCalendarDlg::NoticeTyping() {
     // The flag is taken down here so that the next keystroke raises it again and restarts the pause.
     if (m_edit && ::SendMessageW(m_edit, EM_GETMODIFY, 0, 0)) {
         ::SendMessageW(m_edit, EM_SETMODIFY, FALSE, 0);
+        m_bNoteEdited = true;
         m_nTypedAt = ::GetTickCount64();
         if (!m_bJournalDue)
             m_nDueSince = m_nTypedAt;
@@ -134,7 +135,7 @@ bool CCalendarDlg::WriteJournal() {
         if (!EnsureSafetyFolder(folder))
             return false;
         // What the OK path would save, without touching the list itself.
-        const std::string bytes = EncodeNotesWithNote(m_notes, m_strDateKey, ui::WindowTextGbk(m_edit));
+        const std::string bytes = EncodeNotesWithNote(m_notes, m_strDateKey, CurrentNoteText());
         const FsPath path = folder + JournalName(CurrentRun());
         if (!WriteSafetyFile(fs, path, bytes))
             return false;

@@ -1,7 +1,7 @@
 // The file layer on Win32: exclusive creates, flushed writes and one-step replaces.
 #include "diary/win_file_system.h"
 
-#include "ui/text.h"
+#include "diary/gb18030.h"
 
 #include <windows.h>
 
@@ -248,8 +248,7 @@ std::vector<FsPath> FilesBeside(const FsPath& file, std::wstring_view suffix) {
 }
 
 std::string NarrowFromUtf16(std::u16string_view text) {
-    // wchar_t is UTF-16 on Windows.
-    return ui::Narrow(std::wstring_view(reinterpret_cast<const wchar_t*>(text.data()), text.size()));
+    return Gb18030FromUtf16(text);
 }
 
 std::string LocalFileStamp() {

@@ -1,4 +1,4 @@
-// The file layer on Win32, the data files' folder, and the code-page 936 reading of wide strings.
+// The file layer on Win32, the data files' folder, and the reading of wide strings met in the files.
 #pragma once
 
 #include <string>
@@ -32,7 +32,7 @@ bool EnsureFolderOf(const FsPath& file);
 // `suffix` ("*" matches anything after it).
 std::vector<FsPath> FilesBeside(const FsPath& file, std::wstring_view suffix);
 
-// UTF-16 to GBK (code page 936); characters GBK lacks become '?'. For ArchiveReader.
+// UTF-16 to the notes' bytes (Gb18030FromUtf16, as ArchiveReader's own default). For ArchiveReader.
 std::string NarrowFromUtf16(std::u16string_view text);
 
 // "YYYYMMDD-HHMMSS" of the local time now.

@@ -1,35 +1,18 @@
-// GBK <-> UTF-16 conversion with the code page named explicitly, so the window's text does not
-// depend on the system's ANSI code page or display language.
+// Text at the W APIs: the notes' bytes (GBK as code page 936 has it, GB18030 beyond) to UTF-16 and
+// back, converted by the program itself, so the window's text depends neither on the system's ANSI
+// code page nor on which code pages the system carries.
 #include "ui/text.h"
 
-#include <windows.h>
-
-#include <climits>
+#include "diary/gb18030.h"
 
 namespace ui {
 
 std::wstring Wide(std::string_view gbk) {
-    if (gbk.empty() || gbk.size() > INT_MAX)
-        return {};
-    const int n = MultiByteToWideChar(kGbkCodePage, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
-    if (n <= 0)
-        return {};
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(kGbkCodePage, 0, gbk.data(), static_cast<int>(gbk.size()), out.data(), n);
-    return out;
+    return WideFromGb18030(gbk);
 }
 
 std::string Narrow(std::wstring_view wide) {
-    if (wide.empty() || wide.size() > INT_MAX)
-        return {};
-    const int n = WideCharToMultiByte(kGbkCodePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                      nullptr, nullptr);
-    if (n <= 0)
-        return {};
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(kGbkCodePage, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr,
-                        nullptr);
-    return out;
+    return Gb18030FromWide(wide);
 }
 
 std::string WindowTextGbk(HWND window) {

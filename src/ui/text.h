@@ -1,4 +1,5 @@
-// Text at the Win32 boundary: GBK bytes inside the program, UTF-16 for the W APIs, always code page 936.
+// Text at the Win32 boundary: the notes' bytes inside the program (GBK exactly as code page 936 has
+// it, GB18030 for every other character), UTF-16 for the W APIs.
 #pragma once
 #include <windows.h>
 
@@ -7,11 +8,9 @@
 
 namespace ui {
 
-constexpr unsigned kGbkCodePage = 936;
-
-// GBK bytes to UTF-16. Invalid sequences become U+FFFD rather than failing the whole text.
+// Bytes to UTF-16. Each byte that starts no valid code becomes U+FFFD rather than failing the whole text.
 std::wstring Wide(std::string_view gbk);
-// UTF-16 to GBK bytes. Characters GBK cannot hold become '?'.
+// UTF-16 to bytes; Wide gives it back exactly. Only a lone surrogate becomes '?'.
 std::string Narrow(std::wstring_view wide);
 
 // The whole text of a window or control, as GBK bytes.

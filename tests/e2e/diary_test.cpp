@@ -410,6 +410,136 @@ INSTANTIATE_TEST_SUITE_P(
                  false}),
     [](const ::testing::TestParamInfo<FileCase>& info) { return std::string(info.param.name); });
 
+// Notes longer than the edit control takes by default, put there the two ways a user does.
+struct LongCase {
+    const char* name;
+    std::size_t stored; // characters of today's note in the file at start
+    std::size_t pasted;
+    std::wstring_view typed;
+};
+
+void PrintTo(const LongCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+// Hanzi, ASCII and line breaks, cut to exactly `length` characters.
+std::wstring LongWide(std::size_t length, wchar_t tag) {
+    std::wstring text;
+    for (int i = 0; text.size() < length; ++i)
+        text += std::wstring(1, tag) + L"日记第" + std::to_wstring(i) + L"行 a=b\r\n";
+    text.resize(length);
+    if (text.back() == L'\r')
+        text.back() = L'.';
+    return text;
+}
+
+class DiaryLongNote : public ::testing::TestWithParam<LongCase> {
+  protected:
+    SafetyFolderAside m_safety;
+};
+
+TEST_P(DiaryLongNote, IsKeptToTheLastCharacter) {
+    const LongCase& c = GetParam();
+    const std::string key = TodayKey();
+    const std::wstring stored = LongWide(c.stored, L'S');
+    const std::wstring pasted = LongWide(c.pasted, L'P');
+
+    DiaryRun run;
+    ASSERT_TRUE(run.App().WriteTempFile(L"nts.ini", c.stored ? NotesBytes({{key, ToGbk(stored)}})
+                                                             : std::string(4, '\0')));
+    ASSERT_TRUE(run.Start());
+    ASSERT_EQ(TextW(run.note).size(), stored.size());
+    if (!pasted.empty()) {
+        ASSERT_TRUE(run.PasteNote(pasted));
+    }
+    if (!c.typed.empty()) {
+        ASSERT_TRUE(run.TypeNote(c.typed));
+    }
+    const std::wstring expected = stored + pasted + std::wstring(c.typed);
+    const std::wstring shown = TextW(run.note);
+    EXPECT_EQ(shown.size(), expected.size());
+    EXPECT_TRUE(shown == expected) << "the note box does not hold every character";
+    ASSERT_TRUE(run.Close());
+    EXPECT_TRUE(SameBytes(run.File(L"nts.ini"), NotesBytes({{key, ToGbk(expected)}})));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Diary, DiaryLongNote,
+    ::testing::Values(LongCase{"PasteOf40000Characters", 0, 40000, L""},
+                      LongCase{"TypingIntoALoaded50000CharacterNote", 50000, 0, L"\u5B8C!"}),
+    [](const ::testing::TestParamInfo<LongCase>& info) { return std::string(info.param.name); });
+
+// Bytes that read as something else than they are: shown as well as they can be, and written back
+// untouched when nobody edits them, after the selection has been away and back.
+struct KeptBytesCase {
+    const char* name;
+    std::string bytes;
+    std::wstring shown;
+};
+
+void PrintTo(const KeptBytesCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class DiaryKeptBytes : public ::testing::TestWithParam<KeptBytesCase> {
+  protected:
+    SafetyFolderAside m_safety;
+};
+
+TEST_P(DiaryKeptBytes, UneditedNoteIsWrittenBackAsItWasRead) {
+    const KeptBytesCase& c = GetParam();
+    const SYSTEMTIME today = Today();
+    const Neighbour next = NeighbourOf(today);
+    // In the order the filing leaves them in: today's note is filed last, at the close.
+    const std::string file = NotesBytes({{KeyOf(next.day), "next \xC8\xD5"}, {TodayKey(), c.bytes}});
+
+    DiaryRun run;
+    ASSERT_TRUE(run.App().WriteTempFile(L"nts.ini", file));
+    ASSERT_TRUE(run.Start());
+    EXPECT_TRUE(TextW(run.note) == c.shown) << "shown as " << ToGbk(TextW(run.note));
+    ASSERT_TRUE(run.Select(next.day, next.toward));
+    EXPECT_EQ(run.Note(), "next \xC8\xD5");
+    ASSERT_TRUE(run.Select(today, next.back));
+    EXPECT_TRUE(TextW(run.note) == c.shown);
+    ASSERT_TRUE(run.Close());
+    EXPECT_TRUE(SameBytes(run.File(L"nts.ini"), file));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Diary, DiaryKeptBytes,
+    ::testing::Values(KeptBytesCase{"LeadByteBeforeASpace", "ab\x81 cd", L"ab\xFFFD cd"},
+                      KeptBytesCase{"LeadByteAtTheEnd", "ab\x81", L"ab\xFFFD"},
+                      KeptBytesCase{"ByteFF", "x\xFFy", L"x\xFFFDy"},
+                      KeptBytesCase{"FourByteControlCharacter", "\x81\x30\x81\x30", L"\x0080"},
+                      // U+E76C, whose own code is A2 E3: saving it anew would change the bytes.
+                      KeptBytesCase{"SecondCodeOfACharacter", "\x83\x36\xC7\x39", L"\xE76C"}),
+    [](const ::testing::TestParamInfo<KeptBytesCase>& info) { return std::string(info.param.name); });
+
+// Characters GBK lacks are saved in their GB18030 codes and come back as they were typed.
+TEST_F(Diary, CharactersBeyondGbkSurviveSaveAndRestart) {
+    const std::string key = TodayKey();
+    const std::wstring typed = L"日记 \U0001F600 한국어 \u01F9 €";
+    const std::string bytes = "\xC8\xD5\xBC\xC7 "
+                              "\x94\x39\xFC\x36 "
+                              "\x83\x36\x84\x33\x82\x37\xF4\x30\x83\x32\xEB\x35 "
+                              "\xA8\xBF "
+                              "\x80";
+
+    DiaryRun run;
+    ASSERT_TRUE(run.App().WriteTempFile(L"nts.ini", std::string(4, '\0')));
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.TypeNote(typed));
+    ASSERT_TRUE(TextW(run.note) == typed) << "typed as " << ToGbk(TextW(run.note));
+    ASSERT_TRUE(run.Close());
+    EXPECT_TRUE(SameBytes(run.File(L"nts.ini"), NotesBytes({{key, bytes}})));
+
+    DiaryRun again(run);
+    ASSERT_TRUE(again.Start());
+    EXPECT_TRUE(TextW(again.note) == typed) << "shown as " << ToGbk(TextW(again.note));
+    ASSERT_TRUE(again.Close());
+    EXPECT_TRUE(SameBytes(again.File(L"nts.ini"), NotesBytes({{key, bytes}})));
+}
+
 // Which way the selection moved, for whoever reads the log: Wine's month calendar takes no keys.
 class ReportSelectionPath : public ::testing::Environment {
   public:

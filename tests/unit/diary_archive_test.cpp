@@ -117,15 +117,16 @@ TEST(ArchiveReader, WideStringsInEveryLengthFormGoThroughTheConverter) {
     }
 }
 
-TEST(ArchiveReader, DefaultConverterKeepsAsciiOnly) {
+TEST(ArchiveReader, DefaultConverterKeepsEveryCharacter) {
     // The reader views its bytes, so they must outlive it.
-    const std::string bytes = "\xFF\xFE\xFF\x05"
-                              "a\x00\x2D\x4E\x3D\xD8\x00\xDE"
-                              "b\x00"s;
+    const std::string bytes = "\xFF\xFE\xFF\x06"
+                              "a\x00\x2D\x4E\x3D\xD8\x00\xDE\x5C\xD5"
+                              "b\x00"s; // a 中 😀 한 b
     ArchiveReader reader(bytes);
     std::string text;
     ASSERT_TRUE(reader.ReadString(text));
-    EXPECT_EQ(text, "a??b"); // the surrogate pair is one character
+    EXPECT_EQ(Hex(text), Hex("a\xD6\xD0\x94\x39\xFC\x36\x83\x36\x84\x33"
+                             "b"));
 }
 
 TEST(ArchiveReader, StringsEndAtTheirFirstZero) {
