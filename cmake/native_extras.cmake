@@ -9,7 +9,8 @@ if(QUILL_FUZZ)
   endif()
   set(QUILL_FUZZ_SANITIZERS -fsanitize=fuzzer,address,undefined)
   set(QUILL_DECODER_SOURCES
-      src/diary/archive.cpp src/diary/note_map.cpp src/diary/notes_file.cpp
+      src/diary/archive.cpp src/diary/gb18030.cpp src/diary/gb18030_table.cpp src/diary/note_map.cpp
+      src/diary/notes_file.cpp
       src/appearance/calendar_settings.cpp src/appearance/settings_file.cpp)
   list(TRANSFORM QUILL_DECODER_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
   foreach(name IN ITEMS notes settings)

@@ -72,8 +72,10 @@ BOOL CCalendarDlg::OnInitDialog() {
     }
     if (!settingsLoaded)
         SetDefaultSettings(m_settings);
-    m_bSettingsLoaded = true;
     ApplySettings(m_settings);
+    // Only a window that took its settings may save them: one that stopped before would write its
+    // unplaced position over the user's.
+    m_bSettingsLoaded = true;
     m_bNoteEdited = false; // ApplySettings put today's note into the box
     BuildContextMenu();
 

@@ -1,13 +1,19 @@
 // libFuzzer harness for the notes file decoder: no input may crash it, and a list it accepts must
-// survive encode and decode unchanged.
+// survive encode and decode unchanged. The same bytes, read as text, must come back from the text
+// converter unchanged once they are characters.
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
+#include "diary/gb18030.h"
 #include "diary/notes_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    const std::u16string text = Utf16FromGb18030(bytes);
+    if (Utf16FromGb18030(Gb18030FromUtf16(text)) != text) {
+        std::abort();
+    }
     NoteMap notes;
     if (!DecodeNotes(bytes, notes)) {
         return 0;
