@@ -127,14 +127,7 @@ FileError FakeFileSystem::CopyNew(const FsPath& source, const FsPath& target) {
     if (error != FileError::kNone) {
         return error;
     }
-    error = file->Write(bytes);
-    if (error == FileError::kNone) {
-        error = file->Flush();
-    }
-    const FileError closed = file->Close();
-    if (error == FileError::kNone) {
-        error = closed;
-    }
+    error = WriteFlushClose(*file, bytes);
     if (error != FileError::kNone) {
         files.erase(target);
         times.erase(target);

@@ -49,15 +49,8 @@ FileError WriteNewFile(FileSystem& fs, const FsPath& base, bool numberFirst, std
     if (error != FileError::kNone) {
         return error;
     }
-    error = file->Write(bytes);
-    if (error == FileError::kNone) {
-        error = file->Flush();
-    }
-    const FileError closed = file->Close();
+    error = WriteFlushClose(*file, bytes);
     file.reset();
-    if (error == FileError::kNone) {
-        error = closed;
-    }
     if (error != FileError::kNone) {
         RetryWhileBusy(fs, [&] { return fs.Remove(name); });
         return error;
@@ -76,6 +69,15 @@ SaveResult KeepBeside(FileSystem& fs, const FsPath& path, std::string_view bytes
 }
 
 } // namespace
+
+FileError WriteFlushClose(OutputFile& file, std::string_view bytes) {
+    FileError error = file.Write(bytes);
+    if (error == FileError::kNone) {
+        error = file.Flush();
+    }
+    const FileError closed = file.Close();
+    return error == FileError::kNone ? closed : error;
+}
 
 bool IsBusy(FileError error) {
     return error == FileError::kSharing || error == FileError::kAccessDenied;

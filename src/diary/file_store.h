@@ -24,6 +24,10 @@ class OutputFile {
     virtual FileError Close() = 0;
 };
 
+// Writes all of the bytes, flushes them to the disk and closes the file; the first error, if any.
+// The file is closed either way.
+FileError WriteFlushClose(OutputFile& file, std::string_view bytes);
+
 class FileSystem {
   public:
     virtual ~FileSystem() = default;

@@ -4,24 +4,11 @@
 #include <string>
 
 #include "diary/archive.h"
+#include "hex.h"
 
 namespace {
 
 using namespace std::string_literals;
-
-std::string Hex(std::string_view bytes) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (!out.empty()) {
-            out += ' ';
-        }
-        out += digits[b >> 4];
-        out += digits[b & 15];
-    }
-    return out;
-}
 
 TEST(ArchiveWriter, LengthPrefixFormsAndTheirLimits) {
     const struct {

@@ -5,23 +5,11 @@
 #include <string>
 
 #include "diary/gb18030.h"
+#include "hex.h"
 
 namespace {
 
 using namespace std::string_literals;
-
-std::string Hex(std::string_view bytes) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (!out.empty())
-            out += ' ';
-        out += digits[b >> 4];
-        out += digits[b & 15];
-    }
-    return out;
-}
 
 // Both ways: the bytes are what the text is written as, and what they read back as.
 TEST(Gb18030, TextAndItsBytes) {
