@@ -5,13 +5,16 @@
 
 #include <ctime>
 
+#include "app/single_instance.h"
 #include "appearance/color_scheme.h"
 #include "appearance/settings_file.h"
+#include "appearance/settings_limits.h"
 #include "diary/date_key.h"
 
 CCalendarDlg* g_pCalendarDlg = nullptr;
 
-CCalendarDlg::CCalendarDlg(HWND parent) : ui::Dialog(IDD, parent) {
+CCalendarDlg::CCalendarDlg(SingleInstance& instance, HWND parent)
+    : ui::Dialog(IDD, parent), m_pInstance(&instance) {
     m_bShowBalloon = false;
     m_timeShown = 0;
     // A settings file may name a scheme without colours; until a valid one is applied the window
@@ -55,6 +58,9 @@ BOOL CCalendarDlg::OnInitDialog() {
         AddFirstNote(m_notes);
     if (!LoadSettings(m_settings))
         SetDefaultSettings(m_settings);
+    // A file written by hand or damaged may hold a size or a format the window cannot draw; values in
+    // range pass as they are, so the next save writes the bytes it read.
+    m_settings = quill::ShowableSettings(m_settings);
     ApplySettings(m_settings);
     BuildContextMenu();
 
@@ -76,10 +82,12 @@ BOOL CCalendarDlg::OnInitDialog() {
     ::SetTimer(m_hWnd, ID_TIMER_CLOCK, 10, nullptr);
     InstallTrayIcon(m_bShowBalloon);
     MarkNoteDays();
+    m_pInstance->Publish(m_hWnd);
     return TRUE;
 }
 
 void CCalendarDlg::OnOK() {
+    m_pInstance->Publish(nullptr);
     RemoveTrayIcon();
     StoreCurrentNote();
     SaveSettings(m_settings);
@@ -90,6 +98,7 @@ void CCalendarDlg::OnOK() {
 
 void CCalendarDlg::OnCancel() {
     // Escape is a discard: nothing of this run is written.
+    m_pInstance->Publish(nullptr);
     RemoveTrayIcon();
     DiscardJournal();
     ui::Dialog::OnCancel();
@@ -166,6 +175,11 @@ INT_PTR CCalendarDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND:
         return OnEraseBkgnd(reinterpret_cast<HDC>(wParam));
     default:
+        // Registered at run time, so it cannot be a case of its own.
+        if (msg == SingleInstance::ComeForwardMessage()) {
+            ComeForward();
+            return TRUE;
+        }
         return ui::Dialog::OnMessage(msg, wParam, lParam);
     }
 }

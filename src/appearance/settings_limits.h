@@ -1,0 +1,34 @@
+// What the calendar window can draw of a settings record. "qlw.ini" is read unchecked, so a file
+// written by hand or damaged may ask for a corner that hides the menu box, a clock format without a
+// pattern or a title font that does not fit the strip; those values are brought to the nearest the
+// window draws properly, and every value it draws properly is left exactly as the file has it.
+//
+// Scheme, corner style and gradient numbers without a meaning of their own are kept: they already
+// draw as the startup colours, square corners and a flat strip.
+#pragma once
+
+#include <cstdint>
+
+#include "appearance/calendar_settings.h"
+#include "appearance/paint_geometry.h"
+
+namespace quill {
+
+// CreateRoundRectRgn's ellipse size, so a corner's curve reaches half of it into the window. Up to
+// the menu box's width it stays clear of the box's triangle and ends well inside the strip; a
+// negative size would cut the bottom of a window with rounded top corners.
+inline constexpr std::int32_t kMinCornerRadius = 0;
+inline constexpr std::int32_t kMaxCornerRadius = 2 * kMenuButtonWidth;
+
+// The title font's height in pixels either way: a character height when negative, a cell height
+// when positive, the font mapper's default size when 0 (kept: it fits). Below 8 the clock is a row of
+// specks. A character height of 18 starts one pixel down the strip, and Tahoma's descent
+// (423/2048 of it) still ends inside the strip's 23 pixels; a cell height h starts (23 + h) / 3
+// down, so 12 is the largest cell that ends inside.
+inline constexpr std::int32_t kMinTitleFontHeight = 8;
+inline constexpr std::int32_t kMaxTitleCharHeight = 18;
+inline constexpr std::int32_t kMaxTitleCellHeight = 12;
+
+CalendarSettings ShowableSettings(CalendarSettings settings);
+
+} // namespace quill

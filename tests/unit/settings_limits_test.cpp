@@ -1,0 +1,115 @@
+// What the window can draw of a settings record: crafted values brought into range, others untouched.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <fstream>
+#include <iterator>
+
+#include "appearance/clock_format.h"
+#include "appearance/settings_file.h"
+#include "appearance/settings_limits.h"
+
+using namespace quill;
+
+namespace {
+
+// Every field set and none at its default, so a rule that touches the wrong field shows.
+CalendarSettings Sample() {
+    CalendarSettings s;
+    s.m_nColorScheme = 7;
+    s.m_nCornerStyle = 5;
+    s.m_nGradient = 9;
+    s.m_nTimeFormat = 41;
+    s.m_nCornerRadius = 12;
+    s.m_nPosX = -1920;
+    s.m_nPosY = INT_MIN;
+    s.m_lfFont.lfHeight = -13;
+    s.m_lfFont.lfItalic = 1;
+    s.m_lfFont.lfWeight = 900;
+    SetFaceName(s.m_lfFont, "\xCB\xCE\xCC\xE5");
+    s.m_strCustomFormat = "%H";
+    return s;
+}
+
+TEST(ShowableSettings, OutOfRangeValuesComeToTheNearestTheWindowDraws) {
+    struct Case {
+        const char* what;
+        std::int32_t radius, format, height;
+        std::int32_t expectedRadius, expectedFormat, expectedHeight;
+    } cases[] = {
+        {"all in range", 15, 43, -16, 15, 43, -16},
+        {"the edges of every range", 0, 40, -8, 0, 40, -8},
+        {"the other edges", 34, 46, -18, 34, 46, -18},
+        {"cell heights", 12, 44, 8, 12, 44, 8},
+        {"largest cell", 12, 45, 12, 12, 45, 12},
+        {"font mapper's default size", 12, 42, 0, 12, 42, 0},
+        {"one past each top", 35, 47, -19, 34, 43, -18},
+        {"one past each bottom", -1, 39, -7, 0, 43, -8},
+        {"one past the largest cell", 12, 43, 13, 12, 43, 12},
+        {"small cell height", 12, 43, 7, 12, 43, 8},
+        {"largest values", INT_MAX, INT_MAX, INT_MAX, 34, 43, 12},
+        {"smallest values", INT_MIN, INT_MIN, INT_MIN, 0, 43, -18},
+        {"menu ids of other groups", -5, 99, 1, 0, 43, 8},
+        {"no format", 12, 0, -1, 12, 43, -8},
+    };
+    for (const Case& c : cases) {
+        CalendarSettings in = Sample();
+        in.m_nCornerRadius = c.radius;
+        in.m_nTimeFormat = c.format;
+        in.m_lfFont.lfHeight = c.height;
+        CalendarSettings expected = Sample();
+        expected.m_nCornerRadius = c.expectedRadius;
+        expected.m_nTimeFormat = c.expectedFormat;
+        expected.m_lfFont.lfHeight = c.expectedHeight;
+        EXPECT_EQ(ShowableSettings(in), expected) << c.what;
+        EXPECT_EQ(ShowableSettings(expected), expected) << c.what << ": a second pass changed it";
+    }
+}
+
+TEST(ShowableSettings, AFileInRangeIsSavedWithTheBytesItWasReadFrom) {
+    std::ifstream in(std::string(QUILL_TEST_DATA) + "/qlw_defaults_400_300.bin", std::ios::binary);
+    const std::string golden{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_EQ(golden.size(), 66u);
+    CalendarSettings loaded;
+    ASSERT_TRUE(DecodeSettings(golden, loaded, kFileKey));
+    EXPECT_EQ(EncodeSettings(ShowableSettings(loaded), kFileKey), golden);
+
+    CalendarSettings s = Sample();
+    for (std::int32_t radius = kMinCornerRadius; radius <= kMaxCornerRadius; ++radius) {
+        for (std::int32_t format = kTimeFormatFirst; format <= kTimeFormatCustom; ++format) {
+            s.m_nCornerRadius = radius;
+            s.m_nTimeFormat = format;
+            ASSERT_EQ(ShowableSettings(s), s) << radius << " " << format;
+        }
+    }
+    for (std::int32_t height = -kMaxTitleCharHeight; height <= kMaxTitleCellHeight; ++height) {
+        s.m_lfFont.lfHeight = height;
+        const bool inRange = height == 0 || height <= -kMinTitleFontHeight || height >= kMinTitleFontHeight;
+        EXPECT_EQ(ShowableSettings(s) == s, inRange) << height;
+    }
+}
+
+TEST(ShowableSettings, TheLimitsFitWhatThePainterDraws) {
+    // Each corner of the menu box's triangle, taken as a whole pixel, inside the rounded corner.
+    const double r = kMaxCornerRadius / 2.0;
+    for (const ClientPoint p : MenuTriangle()) {
+        const double dx = std::max(0.0, r - p.x);
+        const double dy = std::max(0.0, r - p.y);
+        EXPECT_LE(dx * dx + dy * dy, r * r) << p.x << "," << p.y;
+    }
+    EXPECT_LT(r, kTitleHeight) << "the curve ends below the strip";
+
+    // The text's top in the strip plus its height: Tahoma's cell is 2472/2048 of its characters.
+    auto charBottom = [](int size) {
+        return TextTopOffset(-size, kTitleHeight) + static_cast<int>(std::ceil(size * 2472.0 / 2048.0));
+    };
+    auto cellBottom = [](int size) { return TextTopOffset(size, kTitleHeight) + size; };
+    EXPECT_LE(charBottom(kMaxTitleCharHeight), kTitleHeight);
+    EXPECT_GT(charBottom(kMaxTitleCharHeight + 1), kTitleHeight);
+    EXPECT_LE(cellBottom(kMaxTitleCellHeight), kTitleHeight);
+    EXPECT_GT(cellBottom(kMaxTitleCellHeight + 1), kTitleHeight);
+    EXPECT_LE(TextTopOffset(-kMinTitleFontHeight, kTitleHeight) + kMinTitleFontHeight, kTitleHeight);
+}
+
+} // namespace
