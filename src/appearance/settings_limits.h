@@ -15,9 +15,11 @@
 namespace quill {
 
 // CreateRoundRectRgn's ellipse size, so a corner's curve reaches half of it into the window. Up to
-// the menu box's width it stays clear of the box's triangle and ends well inside the strip; a
-// negative size would cut the bottom of a window with rounded top corners.
-inline constexpr std::int32_t kMinCornerRadius = 0;
+// the menu box's width it stays clear of the box's triangle and ends well inside the strip. Rounded
+// top corners take a rectangle reaching the radius below the window, and the region leaves out its
+// last row: from 1 up that row is below the window, while 0 cuts the frame's foot and a negative
+// size cuts as many rows more.
+inline constexpr std::int32_t kMinCornerRadius = 1;
 inline constexpr std::int32_t kMaxCornerRadius = 2 * kMenuButtonWidth;
 
 // The title font's height in pixels either way: a character height when negative, a cell height

@@ -39,18 +39,18 @@ TEST(ShowableSettings, OutOfRangeValuesComeToTheNearestTheWindowDraws) {
         std::int32_t expectedRadius, expectedFormat, expectedHeight;
     } cases[] = {
         {"all in range", 15, 43, -16, 15, 43, -16},
-        {"the edges of every range", 0, 40, -8, 0, 40, -8},
+        {"the edges of every range", 1, 40, -8, 1, 40, -8},
         {"the other edges", 34, 46, -18, 34, 46, -18},
         {"cell heights", 12, 44, 8, 12, 44, 8},
         {"largest cell", 12, 45, 12, 12, 45, 12},
         {"font mapper's default size", 12, 42, 0, 12, 42, 0},
         {"one past each top", 35, 47, -19, 34, 43, -18},
-        {"one past each bottom", -1, 39, -7, 0, 43, -8},
+        {"one past each bottom", 0, 39, -7, 1, 43, -8},
         {"one past the largest cell", 12, 43, 13, 12, 43, 12},
         {"small cell height", 12, 43, 7, 12, 43, 8},
         {"largest values", INT_MAX, INT_MAX, INT_MAX, 34, 43, 12},
-        {"smallest values", INT_MIN, INT_MIN, INT_MIN, 0, 43, -18},
-        {"menu ids of other groups", -5, 99, 1, 0, 43, 8},
+        {"smallest values", INT_MIN, INT_MIN, INT_MIN, 1, 43, -18},
+        {"menu ids of other groups", -5, 99, 1, 1, 43, 8},
         {"no format", 12, 0, -1, 12, 43, -8},
     };
     for (const Case& c : cases) {
@@ -98,7 +98,10 @@ TEST(ShowableSettings, TheLimitsFitWhatThePainterDraws) {
         const double dy = std::max(0.0, r - p.y);
         EXPECT_LE(dx * dx + dy * dy, r * r) << p.x << "," << p.y;
     }
-    EXPECT_LT(r, kTitleHeight) << "the curve ends below the strip";
+    EXPECT_LT(r, kTitleHeight) << "the curve ends inside the strip";
+    // The region leaves out its last row, which must lie below the window's.
+    const ClientRect topRounded = CornerRegionFor(1, 309, 275, kMinCornerRadius).rect;
+    EXPECT_GE(topRounded.bottom - 1, 275);
 
     // The text's top in the strip plus its height: Tahoma's cell is 2472/2048 of its characters.
     auto charBottom = [](int size) {
