@@ -24,12 +24,13 @@ inline constexpr std::int32_t kMaxCornerRadius = 2 * kMenuButtonWidth;
 
 // The title font's height in pixels either way: a character height when negative, a cell height
 // when positive, the font mapper's default size when 0 (kept: it fits). Below 8 the clock is a row of
-// specks. A character height of 18 starts one pixel down the strip, and Tahoma's descent
-// (423/2048 of it) still ends inside the strip's 23 pixels; a cell height h starts (23 + h) / 3
-// down, so 12 is the largest cell that ends inside.
+// specks. Above, the text starts TextTopOffset down the strip, and its ascent, which holds every digit
+// and capital, must end inside the strip: with Tahoma's proportions (ascent 2049 and descent 423 to
+// an em of 2048) that allows characters of 22 and cells of 13. Descenders may be cut, as they already
+// are for the larger sizes the font dialog offers; clamping those would undo a user's own choice.
 inline constexpr std::int32_t kMinTitleFontHeight = 8;
-inline constexpr std::int32_t kMaxTitleCharHeight = 18;
-inline constexpr std::int32_t kMaxTitleCellHeight = 12;
+inline constexpr std::int32_t kMaxTitleCharHeight = 22;
+inline constexpr std::int32_t kMaxTitleCellHeight = 13;
 
 CalendarSettings ShowableSettings(CalendarSettings settings);
 

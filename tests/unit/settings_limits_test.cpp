@@ -40,16 +40,16 @@ TEST(ShowableSettings, OutOfRangeValuesComeToTheNearestTheWindowDraws) {
     } cases[] = {
         {"all in range", 15, 43, -16, 15, 43, -16},
         {"the edges of every range", 1, 40, -8, 1, 40, -8},
-        {"the other edges", 34, 46, -18, 34, 46, -18},
+        {"the other edges", 34, 46, -22, 34, 46, -22},
         {"cell heights", 12, 44, 8, 12, 44, 8},
-        {"largest cell", 12, 45, 12, 12, 45, 12},
+        {"largest cell", 12, 45, 13, 12, 45, 13},
         {"font mapper's default size", 12, 42, 0, 12, 42, 0},
-        {"one past each top", 35, 47, -19, 34, 43, -18},
+        {"one past each top", 35, 47, -23, 34, 43, -22},
         {"one past each bottom", 0, 39, -7, 1, 43, -8},
-        {"one past the largest cell", 12, 43, 13, 12, 43, 12},
+        {"one past the largest cell", 12, 43, 14, 12, 43, 13},
         {"small cell height", 12, 43, 7, 12, 43, 8},
-        {"largest values", INT_MAX, INT_MAX, INT_MAX, 34, 43, 12},
-        {"smallest values", INT_MIN, INT_MIN, INT_MIN, 1, 43, -18},
+        {"largest values", INT_MAX, INT_MAX, INT_MAX, 34, 43, 13},
+        {"smallest values", INT_MIN, INT_MIN, INT_MIN, 1, 43, -22},
         {"menu ids of other groups", -5, 99, 1, 1, 43, 8},
         {"no format", 12, 0, -1, 12, 43, -8},
     };
@@ -103,16 +103,18 @@ TEST(ShowableSettings, TheLimitsFitWhatThePainterDraws) {
     const ClientRect topRounded = CornerRegionFor(1, 309, 275, kMinCornerRadius).rect;
     EXPECT_GE(topRounded.bottom - 1, 275);
 
-    // The text's top in the strip plus its height: Tahoma's cell is 2472/2048 of its characters.
-    auto charBottom = [](int size) {
-        return TextTopOffset(-size, kTitleHeight) + static_cast<int>(std::ceil(size * 2472.0 / 2048.0));
+    // The text's top in the strip plus its ascent, in Tahoma's proportions: 2049 of an em of 2048, or
+    // of a cell of 2049 + 423.
+    auto ascentBottom = [](int height) {
+        const double ascent = height < 0 ? -height * 2049.0 / 2048.0 : height * 2049.0 / 2472.0;
+        return TextTopOffset(height, kTitleHeight) + static_cast<int>(std::ceil(ascent));
     };
-    auto cellBottom = [](int size) { return TextTopOffset(size, kTitleHeight) + size; };
-    EXPECT_LE(charBottom(kMaxTitleCharHeight), kTitleHeight);
-    EXPECT_GT(charBottom(kMaxTitleCharHeight + 1), kTitleHeight);
-    EXPECT_LE(cellBottom(kMaxTitleCellHeight), kTitleHeight);
-    EXPECT_GT(cellBottom(kMaxTitleCellHeight + 1), kTitleHeight);
-    EXPECT_LE(TextTopOffset(-kMinTitleFontHeight, kTitleHeight) + kMinTitleFontHeight, kTitleHeight);
+    EXPECT_LE(ascentBottom(-kMaxTitleCharHeight), kTitleHeight);
+    EXPECT_GT(ascentBottom(-kMaxTitleCharHeight - 1), kTitleHeight);
+    EXPECT_LE(ascentBottom(kMaxTitleCellHeight), kTitleHeight);
+    EXPECT_GT(ascentBottom(kMaxTitleCellHeight + 1), kTitleHeight);
+    EXPECT_LE(ascentBottom(kMinTitleFontHeight), kTitleHeight);
+    EXPECT_LE(ascentBottom(-kMinTitleFontHeight), kTitleHeight);
 }
 
 } // namespace
