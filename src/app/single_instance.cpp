@@ -8,8 +8,9 @@
 
 #include "app/instance_name.h"
 
-// Both sides are this program. Window handles are 32 bits wide on every Windows, 64-bit included, so
-// both fields are read and written whole on any processor.
+// Both sides are this program. Windows keeps 32 significant bits in a window handle, 64-bit Windows
+// included, so that programs of either width can pass one to the other: both fields fit a LONG, which
+// every processor reads and writes whole.
 struct SingleInstance::Record {
     volatile LONG window;
     volatile LONG pid;
@@ -83,7 +84,7 @@ bool SingleInstance::AskRunningToComeForward(const wchar_t* recordName) {
     const ui::KernelHandle mapping(::OpenFileMappingW(FILE_MAP_READ, FALSE, recordName));
     if (!mapping)
         return false;
-    const void* view = ::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0);
+    const void* view = ::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, sizeof(Record));
     if (!view)
         return false;
     const auto* record = static_cast<const Record*>(view);
@@ -129,6 +130,7 @@ bool SingleInstance::Claim() {
             OpenRecord(names.window.c_str());
             return true;
         }
+        // A failed wait tells nothing either.
         if (got != WAIT_TIMEOUT)
             return true;
         if (AskRunningToComeForward(names.window.c_str()) || ::GetTickCount64() >= deadline)
@@ -138,7 +140,7 @@ bool SingleInstance::Claim() {
 }
 
 void SingleInstance::OpenRecord(const wchar_t* name) {
-    // Paging-file memory, not a file: nothing of it reaches the disk.
+    // Backed by the paging file: no file appears in any folder.
     m_recordMapping.reset(
         ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(Record), name));
     if (!m_recordMapping)
