@@ -4,7 +4,7 @@ if(NOT WINE64)
   find_program(WINE64 NAMES wine64 wine)
 endif()
 
-set(QUILL_WIN_LIBS comctl32 gdi32 msimg32 shell32 ole32 user32 kernel32)
+set(QUILL_WIN_LIBS comctl32 gdi32 msimg32 shell32 ole32 user32 advapi32 kernel32)
 
 add_library(quill_win STATIC ${QUILL_WIN_SOURCES})
 target_include_directories(quill_win PUBLIC ${CMAKE_SOURCE_DIR}/src)

@@ -5,20 +5,28 @@
 #include <commctrl.h>
 
 #include "app/calendar_dlg.h"
+#include "app/single_instance.h"
 #include "res/resource.h"
 
 BOOL CCalendarApp::InitInstance() {
+    // First of all, before any file is read: a second copy on this temporary folder would edit the
+    // same notes, and whichever closed last would overwrite what the other had saved.
+    SingleInstance instance;
+    if (!instance.Claim())
+        return FALSE;
+
     // The month-calendar class of the calendar template comes from here.
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_DATE_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&icc);
     ::InitCommonControls();
 
-    CParent owner;
+    CParent owner(instance);
     owner.DoModal();
     return FALSE;
 }
 
-CParent::CParent(HWND parent) : ui::Dialog(IDD_PARENT, parent) {}
+CParent::CParent(SingleInstance& instance, HWND parent)
+    : ui::Dialog(IDD_PARENT, parent), m_pInstance(&instance) {}
 
 BOOL CParent::OnInitDialog() {
     ui::Dialog::OnInitDialog();
@@ -26,7 +34,7 @@ BOOL CParent::OnInitDialog() {
     // gets no taskbar button.
     ui::Dialog::s_mainWnd = m_hWnd;
     {
-        CCalendarDlg dlg;
+        CCalendarDlg dlg(*m_pInstance);
         dlg.DoModal();
     }
     // Ending the owner inside its own initialisation keeps the dialog manager from ever showing it.

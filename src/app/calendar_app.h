@@ -4,6 +4,8 @@
 
 #include "ui/dialog.h"
 
+class SingleInstance;
+
 class CCalendarApp {
   public:
     // Runs the whole program inside two nested modal dialogs; always FALSE, so no message loop follows.
@@ -12,8 +14,11 @@ class CCalendarApp {
 
 class CParent : public ui::Dialog {
   public:
-    explicit CParent(HWND parent = nullptr);
+    explicit CParent(SingleInstance& instance, HWND parent = nullptr);
 
   protected:
     BOOL OnInitDialog() override;
+
+  private:
+    SingleInstance* m_pInstance;
 };

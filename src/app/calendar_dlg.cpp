@@ -5,13 +5,16 @@
 
 #include <ctime>
 
+#include "app/single_instance.h"
 #include "appearance/color_scheme.h"
 #include "appearance/settings_file.h"
+#include "appearance/settings_limits.h"
 #include "diary/date_key.h"
 
 CCalendarDlg* g_pCalendarDlg = nullptr;
 
-CCalendarDlg::CCalendarDlg(HWND parent) : ui::Dialog(IDD, parent) {
+CCalendarDlg::CCalendarDlg(SingleInstance& instance, HWND parent)
+    : ui::Dialog(IDD, parent), m_pInstance(&instance) {
     m_bShowBalloon = false;
     m_timeShown = 0;
     // A settings file may name a scheme without colours; until a valid one is applied the window
@@ -72,6 +75,9 @@ BOOL CCalendarDlg::OnInitDialog() {
     }
     if (!settingsLoaded)
         SetDefaultSettings(m_settings);
+    // A file written by hand or damaged may hold a size or a format the window cannot draw; values in
+    // range pass as they are, so the next save writes the bytes it read.
+    m_settings = quill::ShowableSettings(m_settings);
     ApplySettings(m_settings);
     // Only a window that took its settings may save them: one that stopped before would write its
     // unplaced position over the user's.
@@ -97,6 +103,7 @@ BOOL CCalendarDlg::OnInitDialog() {
     ::SetTimer(m_hWnd, ID_TIMER_CLOCK, 10, nullptr);
     InstallTrayIcon(m_bShowBalloon);
     MarkNoteDays();
+    m_pInstance->Publish(m_hWnd);
     return TRUE;
 }
 
@@ -113,6 +120,8 @@ template <typename Step> void Attempt(Step step) {
 } // namespace
 
 void CCalendarDlg::OnOK() {
+    // A second start from now on waits for this one to end instead of calling it forward.
+    Attempt([&] { m_pInstance->Publish(nullptr); });
     // The journal first, so that what was typed is on disk whatever fails after it; the tray icon
     // last, so that a window that stays open is never left without it.
     bool notesSaved = false;
@@ -136,6 +145,7 @@ void CCalendarDlg::OnOK() {
 
 void CCalendarDlg::OnCancel() {
     // Escape is a discard: neither data file is written, but what was typed is set aside.
+    Attempt([&] { m_pInstance->Publish(nullptr); });
     Attempt([&] { DiscardJournal(); });
     Attempt([&] { RemoveTrayIcon(); });
     ui::Dialog::OnCancel();
@@ -212,6 +222,11 @@ INT_PTR CCalendarDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND:
         return OnEraseBkgnd(reinterpret_cast<HDC>(wParam));
     default:
+        // Registered at run time, so it cannot be a case of its own.
+        if (msg == SingleInstance::ComeForwardMessage()) {
+            ComeForward();
+            return TRUE;
+        }
         return ui::Dialog::OnMessage(msg, wParam, lParam);
     }
 }

@@ -19,6 +19,8 @@
 #include "ui/dialog.h"
 #include "ui/handle.h"
 
+class SingleInstance;
+
 inline constexpr UINT WM_TRAYNOTIFY = 117;
 inline constexpr UINT ID_TRAYICON = 118;
 inline constexpr UINT_PTR ID_TIMER_CLOCK = 1;
@@ -27,7 +29,8 @@ class CCalendarDlg : public ui::Dialog {
   public:
     enum { IDD = IDD_CALENDAR };
 
-    explicit CCalendarDlg(HWND parent = nullptr);
+    // The window tells `instance` where it is, so that a later start can call it forward.
+    explicit CCalendarDlg(SingleInstance& instance, HWND parent = nullptr);
     ~CCalendarDlg() override;
 
   protected:
@@ -140,6 +143,12 @@ class CCalendarDlg : public ui::Dialog {
     // When the typing not yet in the journal began.
     ULONGLONG m_nDueSince = 0;
     bool m_bJournalDue = false;
+
+  private:
+    // What a left click on the tray icon does; also the answer to a later start of the program.
+    void ComeForward();
+
+    SingleInstance* m_pInstance;
 };
 
 // The one calendar window; set by its constructor and never cleared.

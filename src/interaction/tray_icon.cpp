@@ -42,6 +42,10 @@ void CCalendarDlg::RemoveTrayIcon() {
     ::Shell_NotifyIconW(NIM_DELETE, &m_nid);
 }
 
+void CCalendarDlg::ComeForward() {
+    ::SetForegroundWindow(m_hWnd);
+}
+
 LRESULT CCalendarDlg::OnTrayNotify(WPARAM, LPARAM lParam) {
     POINT cursor{};
     ::GetCursorPos(&cursor);
@@ -54,7 +58,7 @@ LRESULT CCalendarDlg::OnTrayNotify(WPARAM, LPARAM lParam) {
         ::PostMessageW(m_hWnd, WM_NULL, 0, 0);
         break;
     case quill::TrayAction::BringToFront:
-        ::SetForegroundWindow(m_hWnd);
+        ComeForward();
         break;
     case quill::TrayAction::None:
         break;

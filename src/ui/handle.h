@@ -43,12 +43,17 @@ inline void DestroyMenuHandle(HMENU h) {
 inline void DestroyIconHandle(HICON h) {
     ::DestroyIcon(h);
 }
+inline void CloseKernelHandle(HANDLE h) {
+    ::CloseHandle(h);
+}
 
 using Pen = Unique<HPEN, DeleteGdiObject>;
 using Brush = Unique<HBRUSH, DeleteGdiObject>;
 using Font = Unique<HFONT, DeleteGdiObject>;
 using Region = Unique<HRGN, DeleteGdiObject>;
 using Menu = Unique<HMENU, DestroyMenuHandle>;
+// Mutexes, mappings, tokens: the handles CloseHandle ends (not files, whose "none" is INVALID_HANDLE_VALUE).
+using KernelHandle = Unique<HANDLE, CloseKernelHandle>;
 
 // Selects an object into a DC and restores the previous one when it goes out of scope. Declare the
 // owned object before the guard, so it is deselected before it is deleted.

@@ -702,6 +702,25 @@ bool Type(HWND w, std::wstring_view text) {
 
 // ---- Reading back ----
 
+CoverWindow::CoverWindow(const RECT& screen) {
+    static const ATOM atom = [] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hbrBackground = GetSysColorBrush(COLOR_WINDOW);
+        wc.lpszClassName = L"QuillE2ECover";
+        return RegisterClassW(&wc);
+    }();
+    m_window = CreateWindowExW(0, MAKEINTATOM(atom), L"cover", WS_POPUP | WS_VISIBLE | WS_BORDER, screen.left,
+                               screen.top, Width(screen), Height(screen), nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+}
+
+CoverWindow::~CoverWindow() {
+    if (m_window)
+        DestroyWindow(m_window);
+}
+
 POINT ToScreen(HWND w, POINT client) {
     ClientToScreen(w, &client);
     return client;

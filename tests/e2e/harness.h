@@ -153,6 +153,21 @@ bool Chord(HWND w, std::initializer_list<WORD> vks);
 // Types text as Unicode characters (KEYEVENTF_UNICODE), whatever the keyboard layout.
 bool Type(HWND w, std::wstring_view text);
 
+// A plain window of the driver's own, laid over the program's, to see the program's window come
+// forward. Not a static control: those are transparent to hit-testing, so WindowFromPoint would look
+// through them.
+class CoverWindow {
+  public:
+    explicit CoverWindow(const RECT& screen);
+    ~CoverWindow();
+    CoverWindow(const CoverWindow&) = delete;
+    CoverWindow& operator=(const CoverWindow&) = delete;
+    HWND Get() const { return m_window; }
+
+  private:
+    HWND m_window = nullptr;
+};
+
 // ---- Reading back ----
 
 POINT ToScreen(HWND w, POINT client);

@@ -6,6 +6,7 @@
 
 #include <commctrl.h>
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 
@@ -156,6 +157,50 @@ INSTANTIATE_TEST_SUITE_P(Look, Look,
                                            LookCase{"Yellow_Gradient3_Style5Square", 3, 3, 5},
                                            LookCase{"Grey_Gradient9_Square", 4, 9, 0}),
                          [](const ::testing::TestParamInfo<LookCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// A "qlw.ini" written by hand, with values no menu gives: the window still shows its menu box, its
+// whole outline and the clock.
+struct CraftedCase {
+    const char* name;
+    int corner;
+    std::int32_t radius;
+    std::int32_t format;
+    std::int32_t height;
+};
+
+void PrintTo(const CraftedCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class LookCrafted : public ::testing::TestWithParam<CraftedCase> {};
+
+TEST_P(LookCrafted, StillShowsTheMenuBoxTheOutlineAndTheClock) {
+    const CraftedCase& c = GetParam();
+    CalendarSettings s = QuietSettingsAt(200, 150);
+    s.m_nCornerStyle = c.corner;
+    s.m_nCornerRadius = c.radius;
+    s.m_nTimeFormat = c.format;
+    s.m_lfFont.lfHeight = c.height;
+    QuillProcess app;
+    HWND w = StartWith(app, s);
+    ASSERT_NE(w, nullptr);
+    const SchemeColors& colors = kSchemes[0];
+    const RECT client = ClientRect(w);
+    EXPECT_TRUE(PixelIs(w, {8, 11}, colors.accent)) << "triangle fill";
+    EXPECT_TRUE(PixelIs(w, {8, 9}, colors.text)) << "triangle outline";
+    EXPECT_TRUE(PixelIs(w, {16, 12}, colors.accent)) << "menu box frame";
+    EXPECT_TRUE(PixelIs(w, {client.right / 2, client.bottom - 1}, colors.accent)) << "frame at the foot";
+    EXPECT_TRUE(StripHasText(w, true));
+}
+
+INSTANTIATE_TEST_SUITE_P(Look, LookCrafted,
+                         ::testing::Values(CraftedCase{"AllRoundedHugeRadius_Format99_LargestCharHeight", 2,
+                                                       INT32_MAX, 99, INT32_MIN},
+                                           CraftedCase{"TopRoundedNegativeRadius_FormatMinus5_LargestCell", 1,
+                                                       INT32_MIN, -5, INT32_MAX}),
+                         [](const ::testing::TestParamInfo<CraftedCase>& info) {
                              return std::string(info.param.name);
                          });
 

@@ -1,5 +1,5 @@
 // End-to-end tests of the safety folder: the temporary folder's files deleted between runs, a killed
-// run, an Escaped run, two copies at once, and the time the end of the session takes with a large
+// run, an Escaped run, one copy per temporary folder, and the time the end of the session takes with a large
 // diary. The safety folder belongs to the user, not to a run, so each test moves the user's own
 // folder aside first and puts it back afterwards; these tests must not run side by side.
 #include "harness.h"
@@ -10,11 +10,14 @@
 #include <shlobj.h>
 
 #include <iostream>
+#include <map>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/instance_name.h"
+#include "appearance/settings_file.h"
 #include "diary/date_key.h"
 #include "diary/notes_file.h"
 
@@ -64,6 +67,25 @@ std::optional<std::string> ReadWhole(const std::wstring& path) {
         bytes.append(buffer, got);
     CloseHandle(file);
     return bytes;
+}
+
+// Every file of a folder with its bytes and the time it was last written, so that a file written again
+// with the same bytes shows too.
+using Files = std::map<std::wstring, std::pair<ULONGLONG, std::string>>;
+
+Files FilesOf(std::wstring folder) {
+    if (!folder.empty() && folder.back() == L'\\')
+        folder.pop_back();
+    Files files;
+    for (const std::wstring& name : FilesIn(folder)) {
+        const std::wstring path = folder + L"\\" + name;
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+        const ULONGLONG written =
+            (ULONGLONG{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
+        files[name] = {written, ReadWhole(path).value_or("(unreadable)")};
+    }
+    return files;
 }
 
 std::vector<std::wstring> Journals(const std::wstring& folder, const wchar_t* prefix = L"journal-") {
@@ -245,6 +267,14 @@ void TypeIntoNoteBox(const Opened& run, std::wstring_view text) {
     Type(run.window, text);
 }
 
+bool WriteSettingsAt(const QuillProcess& app, int x, int y) {
+    CalendarSettings settings;
+    FillDefaultSettings(settings);
+    settings.m_nPosX = x;
+    settings.m_nPosY = y;
+    return app.WriteTempFile(L"qlw.ini", EncodeSettings(settings, kFileKey));
+}
+
 void CloseWithOk(QuillProcess& app, const Opened& run) {
     PostMessageW(run.window, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(app.WaitForExit());
@@ -375,34 +405,97 @@ TEST_F(Safety, SteadyTypingReachesTheJournalEveryTenSeconds) {
     EXPECT_NE(Text(*journal).find("abcdefghijklmnop"), std::string::npos) << Text(*journal);
 }
 
-TEST_F(Safety, TwoCopiesNeverTakeEachOthersJournalAndTheLastToCloseWins) {
+TEST_F(Safety, ASecondStartCallsTheRunningCopyForwardAndTouchesNoFile) {
     QuillProcess first;
+    // Both files there, for the second start to leave alone.
+    ASSERT_TRUE(WriteSettingsAt(first, 200, 150));
+    ASSERT_TRUE(first.WriteTempFile(L"nts.ini", std::string(4, '\0')));
     const Opened a = Open(first);
     ASSERT_NE(a.note, nullptr);
-    const std::string greeting = TextGbk(a.note);
     TypeIntoNoteBox(a, L" from first");
     ASSERT_FALSE(WaitForJournal(first, "from first").empty());
 
-    // The first copy's journal is there, but its run is alive: the second copy starts as usual.
+    RECT covered = WindowRect(a.window);
+    InflateRect(&covered, 20, 20);
+    CoverWindow cover(covered);
+    ASSERT_NE(cover.Get(), nullptr);
+    const POINT middle{(covered.left + covered.right) / 2, (covered.top + covered.bottom) / 2};
+    auto onTop = [&] { return GetAncestor(WindowFromPoint(middle), GA_ROOT); };
+    ASSERT_TRUE(BringToFront(cover.Get()));
+    ASSERT_TRUE(WaitUntil([&] { return onTop() == cover.Get(); }, 2000))
+        << "the cover does not cover the window";
+
+    const Files tempBefore = FilesOf(first.TempDir());
+    const Files safetyBefore = FilesOf(m_folder);
+    ASSERT_EQ(tempBefore.size(), 2u);
+    ASSERT_FALSE(safetyBefore.empty()) << "the first copy's journal";
+
     QuillProcess second;
     second.ShareTempFolderWith(first);
-    const Opened b = Open(second);
-    ASSERT_NE(b.note, nullptr);
-    EXPECT_EQ(TextGbk(b.note), greeting);
-    TypeIntoNoteBox(b, L" from second");
-    ASSERT_FALSE(WaitForJournal(second, "from second").empty());
+    const ULONGLONG start = GetTickCount64();
+    ASSERT_TRUE(second.Start());
+    ASSERT_TRUE(second.WaitForExit());
+    EXPECT_LT(GetTickCount64() - start, ULONGLONG{quill::kWaitForRunningMs})
+        << "the second start waited as if the first had no window";
+    EXPECT_EQ(second.ExitCode(), std::optional<DWORD>(0));
+    EXPECT_TRUE(second.ShownWindows().empty()) << "the second start showed a window";
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == a.window && onTop() == a.window; }, 3000))
+        << "the first copy's window did not come forward";
+    EXPECT_EQ(FilesOf(first.TempDir()), tempBefore);
+    EXPECT_EQ(FilesOf(m_folder), safetyBefore);
 
     PostMessageW(a.window, WM_COMMAND, 56, 0);
     ASSERT_TRUE(first.WaitForExit());
-    CloseWithOk(second, b);
-
-    const std::optional<std::string> saved = second.ReadTempFile(L"nts.ini");
+    const std::optional<std::string> saved = first.ReadTempFile(L"nts.ini");
     ASSERT_TRUE(saved);
-    EXPECT_NE(saved->find("from second"), std::string::npos);
-    EXPECT_EQ(saved->find("from first"), std::string::npos);
+    EXPECT_NE(saved->find("from first"), std::string::npos);
     EXPECT_EQ(SafetyFile(L"nts.ini"), saved);
     EXPECT_TRUE(Journals(m_folder).empty()) << Utf8Name(Journals(m_folder).front());
-    EXPECT_TRUE(Journals(m_folder, L"kept-").empty());
+}
+
+TEST_F(Safety, TwoStartsAtOnceOnOneFolderShowOneWindow) {
+    QuillProcess one;
+    QuillProcess other;
+    other.ShareTempFolderWith(one);
+    ASSERT_TRUE(one.Start());
+    ASSERT_TRUE(other.Start());
+    // Whichever took the folder shows its window; the other waits for it, calls it and ends.
+    ASSERT_TRUE(
+        WaitUntil([&] { return !one.Running() || !other.Running(); }, quill::kWaitForRunningMs + 5000))
+        << "both starts are still running";
+    QuillProcess& running = one.Running() ? one : other;
+    QuillProcess& ended = one.Running() ? other : one;
+    HWND window = running.WaitForWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(ended.ShownWindows().empty()) << "the start that gave way showed a window";
+    Key(window, VK_ESCAPE);
+    EXPECT_TRUE(running.WaitForExit());
+    EXPECT_TRUE(running.TempFiles().empty());
+}
+
+TEST_F(Safety, CopiesOnDifferentTemporaryFoldersRunSideBySide) {
+    QuillProcess first;
+    QuillProcess second;
+    // Apart on the screen, so that each copy is typed into.
+    ASSERT_TRUE(WriteSettingsAt(first, 20, 20));
+    ASSERT_TRUE(WriteSettingsAt(second, 400, 300));
+    const Opened a = Open(first);
+    ASSERT_NE(a.note, nullptr);
+    const Opened b = Open(second);
+    ASSERT_NE(b.note, nullptr);
+    TypeIntoNoteBox(a, L" in the first folder");
+    TypeIntoNoteBox(b, L" in the second folder");
+    ASSERT_TRUE(first.Running());
+    CloseWithOk(first, a);
+    CloseWithOk(second, b);
+
+    const std::optional<std::string> firstNotes = first.ReadTempFile(L"nts.ini");
+    const std::optional<std::string> secondNotes = second.ReadTempFile(L"nts.ini");
+    ASSERT_TRUE(firstNotes && secondNotes);
+    EXPECT_NE(firstNotes->find("in the first folder"), std::string::npos);
+    EXPECT_EQ(firstNotes->find("in the second folder"), std::string::npos);
+    EXPECT_NE(secondNotes->find("in the second folder"), std::string::npos);
+    EXPECT_EQ(secondNotes->find("in the first folder"), std::string::npos);
 }
 
 TEST_F(Safety, EndOfSessionSavesAHundredYearDiaryWellWithinTheSystemsFiveSeconds) {

@@ -239,35 +239,6 @@ TEST_F(Tray, RightClickOpensTheMenuAtTheCursorAndCloseSaves) {
     EXPECT_TRUE(WaitUntil([&] { return IconGone(*cell); }, kTrayWaitMs));
 }
 
-// A plain window of the driver's own, laid over the program's. Not a static control: those are
-// transparent to hit-testing, so WindowFromPoint would look through them.
-class CoverWindow {
-  public:
-    explicit CoverWindow(const RECT& r) {
-        static const ATOM atom = [] {
-            WNDCLASSW wc{};
-            wc.lpfnWndProc = DefWindowProcW;
-            wc.hInstance = GetModuleHandleW(nullptr);
-            wc.hbrBackground = GetSysColorBrush(COLOR_WINDOW);
-            wc.lpszClassName = L"QuillE2ECover";
-            return RegisterClassW(&wc);
-        }();
-        m_window =
-            CreateWindowExW(0, MAKEINTATOM(atom), L"cover", WS_POPUP | WS_VISIBLE | WS_BORDER, r.left, r.top,
-                            Width(r), Height(r), nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    }
-    ~CoverWindow() {
-        if (m_window)
-            DestroyWindow(m_window);
-    }
-    CoverWindow(const CoverWindow&) = delete;
-    CoverWindow& operator=(const CoverWindow&) = delete;
-    HWND Get() const { return m_window; }
-
-  private:
-    HWND m_window = nullptr;
-};
-
 TEST_F(Tray, LeftPressBringsTheCoveredWindowToTheFrontInPlace) {
     QuillProcess app;
     ASSERT_TRUE(StartWithSettings(app));

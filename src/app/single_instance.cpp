@@ -1,0 +1,165 @@
+// One Quillidar per user and temporary folder: the mutex, the window record and the call to come forward.
+#include "app/single_instance.h"
+
+#include <sddl.h>
+
+#include <string>
+#include <vector>
+
+#include "app/instance_name.h"
+
+// Both sides are this program. Windows keeps 32 significant bits in a window handle, 64-bit Windows
+// included, so that programs of either width can pass one to the other: both fields fit a LONG, which
+// every processor reads and writes whole.
+struct SingleInstance::Record {
+    volatile LONG window;
+    volatile LONG pid;
+};
+
+namespace {
+
+// Between two looks at the running copy while it is still starting.
+constexpr DWORD kPollMs = 50;
+
+// The user's SID, which stays the same when the account is renamed; empty when it cannot be read.
+std::wstring UserSid() {
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
+        return {};
+    const ui::KernelHandle owned(token);
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    if (size == 0)
+        return {};
+    std::vector<BYTE> buffer(size);
+    if (!::GetTokenInformation(token, TokenUser, buffer.data(), size, &size))
+        return {};
+    LPWSTR text = nullptr;
+    if (!::ConvertSidToStringSidW(reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid, &text))
+        return {};
+    std::wstring sid(text);
+    ::LocalFree(text);
+    return sid;
+}
+
+// The temporary folder the data files live in, spelled so that every spelling of one folder
+// agrees: its long form when it exists (an 8.3 name in TMP is the same folder), letters upper-cased
+// with the system's table, since the file system compares names that way.
+std::wstring TempFolderForNaming() {
+    std::wstring folder(MAX_PATH + 1, L'\0');
+    DWORD n = ::GetTempPathW(static_cast<DWORD>(folder.size()), folder.data());
+    if (n >= folder.size()) {
+        folder.resize(n + 1);
+        n = ::GetTempPathW(static_cast<DWORD>(folder.size()), folder.data());
+    }
+    if (n == 0 || n >= folder.size())
+        return {};
+    folder.resize(n);
+
+    const DWORD longSize = ::GetLongPathNameW(folder.c_str(), nullptr, 0);
+    if (longSize > 0) {
+        std::wstring longForm(longSize, L'\0');
+        const DWORD got = ::GetLongPathNameW(folder.c_str(), longForm.data(), longSize);
+        if (got > 0 && got < longSize) {
+            longForm.resize(got);
+            folder = std::move(longForm);
+        }
+    }
+
+    const int upperSize = ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, folder.c_str(),
+                                          static_cast<int>(folder.size()), nullptr, 0, nullptr, nullptr, 0);
+    if (upperSize > 0) {
+        std::wstring upper(static_cast<std::size_t>(upperSize), L'\0');
+        if (::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, folder.c_str(),
+                            static_cast<int>(folder.size()), upper.data(), upperSize, nullptr, nullptr,
+                            0) > 0)
+            folder = std::move(upper);
+    }
+    return folder;
+}
+
+} // namespace
+
+bool SingleInstance::AskRunningToComeForward(const wchar_t* recordName) {
+    const ui::KernelHandle mapping(::OpenFileMappingW(FILE_MAP_READ, FALSE, recordName));
+    if (!mapping)
+        return false;
+    const void* view = ::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, sizeof(Record));
+    if (!view)
+        return false;
+    const auto* record = static_cast<const Record*>(view);
+    const HWND window = static_cast<HWND>(LongToHandle(record->window));
+    const auto pid = static_cast<DWORD>(record->pid);
+    ::UnmapViewOfFile(view);
+
+    // A record left by a copy that has just ended may name a window that is gone, or a handle that
+    // now belongs to someone else.
+    DWORD owner = 0;
+    if (!window || !::IsWindow(window) || !::GetWindowThreadProcessId(window, &owner) || owner != pid)
+        return false;
+    // The running copy sits in the background, and only the process the user has just started may
+    // let it take the foreground.
+    ::AllowSetForegroundWindow(pid);
+    return ::PostMessageW(window, ComeForwardMessage(), 0, 0) != FALSE;
+}
+
+SingleInstance::~SingleInstance() {
+    if (m_record)
+        ::UnmapViewOfFile(m_record);
+    m_recordMapping.reset();
+    if (m_bOwner)
+        ::ReleaseMutex(m_mutex.get());
+}
+
+bool SingleInstance::Claim() {
+    const quill::InstanceNames names = quill::MakeInstanceNames(UserSid(), TempFolderForNaming());
+    m_mutex.reset(::CreateMutexW(nullptr, FALSE, names.mutex.c_str()));
+    // Without the mutex there is no telling whether another copy runs; the program runs, as it
+    // always did.
+    if (!m_mutex)
+        return true;
+
+    const ULONGLONG deadline = ::GetTickCount64() + quill::kWaitForRunningMs;
+    DWORD wait = 0;
+    for (;;) {
+        // Abandoned means the copy that held it was killed: its notes are in its journal, and this
+        // start is the one to recover them.
+        const DWORD got = ::WaitForSingleObject(m_mutex.get(), wait);
+        if (got == WAIT_OBJECT_0 || got == WAIT_ABANDONED) {
+            m_bOwner = true;
+            OpenRecord(names.window.c_str());
+            return true;
+        }
+        // A failed wait tells nothing either.
+        if (got != WAIT_TIMEOUT)
+            return true;
+        if (AskRunningToComeForward(names.window.c_str()) || ::GetTickCount64() >= deadline)
+            return false;
+        wait = kPollMs;
+    }
+}
+
+void SingleInstance::OpenRecord(const wchar_t* name) {
+    // Backed by the paging file: no file appears in any folder.
+    m_recordMapping.reset(
+        ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(Record), name));
+    if (!m_recordMapping)
+        return;
+    m_record =
+        static_cast<Record*>(::MapViewOfFile(m_recordMapping.get(), FILE_MAP_WRITE, 0, 0, sizeof(Record)));
+    if (!m_record)
+        return;
+    // A later start may still hold the record of a copy that was killed: none of it stays.
+    ::InterlockedExchange(&m_record->window, 0);
+    ::InterlockedExchange(&m_record->pid, static_cast<LONG>(::GetCurrentProcessId()));
+}
+
+void SingleInstance::Publish(HWND window) {
+    if (m_record)
+        ::InterlockedExchange(&m_record->window, HandleToLong(window));
+}
+
+UINT SingleInstance::ComeForwardMessage() {
+    static const UINT message = ::RegisterWindowMessageW(quill::kComeForwardMessage);
+    return message;
+}
