@@ -243,7 +243,7 @@ NotesRecovery RecoverNotes(FileSystem& fs, const FsPath& tempNotes, const Safety
         const Loaded loaded = LoadNotesFrom(fs, candidate.path, notes, toNarrow);
         if (isTemp) {
             recovery.keepTempAside = HoldsMore(loaded);
-        } else if (candidate.source != NotesSource::kJournal && HoldsMore(loaded)) {
+        } else if (HoldsMore(loaded)) {
             recovery.keepAside.push_back(candidate.path);
         }
         if (Loads(loaded)) {
@@ -348,7 +348,9 @@ int SettleLeftovers(FileSystem& fs, const std::vector<FsPath>& leftovers, const 
 
 void SettleOrphanJournals(FileSystem& fs, const NotesRecovery& recovery) {
     for (const FsPath& path : recovery.orphanJournals) {
-        if (recovery.source == NotesSource::kJournal && path == recovery.loadedFrom) {
+        const bool holdsMore =
+            std::find(recovery.keepAside.begin(), recovery.keepAside.end(), path) != recovery.keepAside.end();
+        if (recovery.source == NotesSource::kJournal && path == recovery.loadedFrom && !holdsMore) {
             RemoveFile(fs, path);
             continue;
         }

@@ -80,7 +80,7 @@ struct NotesRecovery {
     // another program all through the load, or left bytes unread. Copy it aside before replacing it.
     bool keepTempAside = false;
     // The same for files of the safety folder that were tried, so that a copy is not overwritten
-    // by a save of less than it holds.
+    // by a save of less than it holds, and a journal that held more is kept, not removed.
     std::vector<FsPath> keepAside;
     // Journals of runs that are gone. They stay until the notes are next saved: the one loaded is
     // then removed, the others are renamed to their kept names. A journal last written before the
