@@ -7,7 +7,7 @@ if(WIN32)
   # The floors are the calendar window's own template with nothing of the program behind it.
   foreach(floor IN ITEMS startup idle_timer idle)
     add_executable(floor_${floor} WIN32 ${QUILL_BENCH_DIR}/floor_dialog.cpp ${CMAKE_SOURCE_DIR}/src/res/quillidar.rc)
-    target_include_directories(floor_${floor} PRIVATE ${CMAKE_SOURCE_DIR}/src)
+    target_include_directories(floor_${floor} PRIVATE ${CMAKE_SOURCE_DIR}/src ${QUILL_GENERATED})
     target_compile_definitions(floor_${floor} PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
     target_link_libraries(floor_${floor} PRIVATE comctl32 gdi32 user32)
     target_link_options(floor_${floor} PRIVATE -municode)

@@ -6,17 +6,42 @@ endif()
 
 set(QUILL_WIN_LIBS comctl32 gdi32 msimg32 shell32 ole32 user32 advapi32 kernel32)
 
-add_library(quill_win STATIC ${QUILL_WIN_SOURCES})
+# The window glue, one room per folder.
+add_library(quill_win STATIC
+  src/app/calendar_app.cpp
+  src/app/calendar_dlg.cpp
+  src/app/single_instance.cpp
+  src/appearance/clock.cpp
+  src/appearance/font_glue.cpp
+  src/appearance/settings_io.cpp
+  src/appearance/time_dlg.cpp
+  src/appearance/window_look.cpp
+  src/diary/day_selection.cpp
+  src/diary/notes_io.cpp
+  src/diary/safety_win.cpp
+  src/diary/win_file_system.cpp
+  src/interaction/about_dlg.cpp
+  src/interaction/context_menu.cpp
+  src/interaction/dragging.cpp
+  src/interaction/link_static.cpp
+  src/interaction/placement_glue.cpp
+  src/interaction/tray_icon.cpp
+  src/ui/dialog.cpp
+  src/ui/text.cpp)
 target_include_directories(quill_win PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_compile_definitions(quill_win PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 target_link_libraries(quill_win PUBLIC quill_core ${QUILL_WIN_LIBS})
 quill_warnings(quill_win)
 
-# windres reads the UTF-8 script and stores every dialog and string text as UTF-16.
-set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 add_executable(Quillidar WIN32 src/app/main.cpp src/res/quillidar.rc)
+target_include_directories(Quillidar PRIVATE ${QUILL_GENERATED})
 target_link_libraries(Quillidar PRIVATE quill_win)
-target_link_options(Quillidar PRIVATE -municode)
+if(NOT MSVC)
+  # windres reads the UTF-8 script and stores every dialog and string text as UTF-16 (rc.exe takes
+  # the script's #pragma code_page); MinGW's entry point for wWinMain.
+  set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
+  target_link_options(Quillidar PRIVATE -municode)
+endif()
 quill_warnings(Quillidar)
 
 function(quill_wine_test name)
@@ -31,43 +56,49 @@ add_test(NAME build.imports
          COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${TOOLCHAIN_PREFIX}-objdump -DEXE=$<TARGET_FILE:Quillidar>
                  -P ${CMAKE_SOURCE_DIR}/cmake/check_imports.cmake)
 
-file(GLOB QUILL_E2E_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)
-if(QUILL_E2E_SOURCES)
-  add_executable(quill_e2e ${QUILL_E2E_SOURCES})
-  target_compile_definitions(quill_e2e PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601
-                                               QUILL_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
-  target_include_directories(quill_e2e PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests/e2e)
-  target_link_libraries(quill_e2e PRIVATE quill_core GTest::gtest_main user32 gdi32 shell32 ole32 uuid psapi)
-  quill_warnings(quill_e2e)
-  add_dependencies(quill_e2e Quillidar)
-  # One ctest entry per area, so a failure names its area; the last entry runs whatever no area
-  # names, so a new suite is never skipped.
-  set(QUILL_E2E_AREAS
-      "shell=Shell*:*ShellEnding*"
-      "diary=Diary*:*DiaryFile*"
-      "look=Look*:*/Look.*"
-      "menu=Menu*:*MenuCustomPattern*"
-      "placement=Placement*:*PlacementStored*"
-      "tray=Tray*:*TrayExit*"
-      "about=About*:Help*:*/Help.*:HelpFile*"
-      "safety=Safety*")
-  set(all_filters)
-  foreach(area IN LISTS QUILL_E2E_AREAS)
-    string(REPLACE "=" ";" parts "${area}")
-    list(GET parts 0 name)
-    list(GET parts 1 filter)
-    list(APPEND all_filters ${filter})
-    quill_wine_test(e2e.${name} $<TARGET_FILE:quill_e2e> --gtest_brief=1 --gtest_filter=${filter}
-                    --quillidar=Z:$<TARGET_FILE:Quillidar>)
-    set_tests_properties(e2e.${name} PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
-  endforeach()
-  list(JOIN all_filters ":" joined)
-  quill_wine_test(e2e.other $<TARGET_FILE:quill_e2e> --gtest_brief=1 --gtest_filter=-${joined}
+set(QUILL_E2E_SOURCES
+  tests/e2e/diary_test.cpp
+  tests/e2e/harness.cpp
+  tests/e2e/look_test.cpp
+  tests/e2e/menu_test.cpp
+  tests/e2e/placement_test.cpp
+  tests/e2e/safety_folder_guard.cpp
+  tests/e2e/safety_test.cpp
+  tests/e2e/shell_test.cpp
+  tests/e2e/tray_about_test.cpp)
+add_executable(quill_e2e ${QUILL_E2E_SOURCES})
+target_compile_definitions(quill_e2e PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601
+                                             QUILL_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
+target_include_directories(quill_e2e PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests/e2e ${QUILL_GENERATED})
+target_link_libraries(quill_e2e PRIVATE quill_core GTest::gtest_main user32 gdi32 shell32 ole32 uuid psapi)
+quill_warnings(quill_e2e)
+add_dependencies(quill_e2e Quillidar)
+# One ctest entry per area, so a failure names its area; the last entry runs whatever no area
+# names, so a new suite is never skipped.
+set(QUILL_E2E_AREAS
+    "shell=Shell*:*ShellEnding*"
+    "diary=Diary*:*DiaryFile*"
+    "look=Look*:*/Look.*"
+    "menu=Menu*:*MenuCustomPattern*"
+    "placement=Placement*:*PlacementStored*"
+    "tray=Tray*:*TrayExit*"
+    "about=About*:Help*:*/Help.*:HelpFile*"
+    "safety=Safety*")
+set(all_filters)
+foreach(area IN LISTS QUILL_E2E_AREAS)
+  string(REPLACE "=" ";" parts "${area}")
+  list(GET parts 0 name)
+  list(GET parts 1 filter)
+  list(APPEND all_filters ${filter})
+  quill_wine_test(e2e.${name} $<TARGET_FILE:quill_e2e> --gtest_brief=1 --gtest_filter=${filter}
                   --quillidar=Z:$<TARGET_FILE:Quillidar>)
-  set_tests_properties(e2e.other PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
-endif()
+  set_tests_properties(e2e.${name} PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
+endforeach()
+list(JOIN all_filters ":" joined)
+quill_wine_test(e2e.other $<TARGET_FILE:quill_e2e> --gtest_brief=1 --gtest_filter=-${joined}
+                --quillidar=Z:$<TARGET_FILE:Quillidar>)
+set_tests_properties(e2e.other PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
 
-include(cmake/windows_extras.cmake OPTIONAL)
 
 # Help.chm, compiled from docs/help at build time and shipped next to Quillidar.exe.
 find_program(CHMCMD chmcmd)
@@ -93,4 +124,3 @@ if(CHMCMD)
 else()
   message(WARNING "chmcmd not found (Debian package fp-utils): Help.chm is not built")
 endif()
-include(cmake/bench.cmake OPTIONAL)

@@ -23,10 +23,6 @@ LinkLook ApplyLinkPreset(const LinkLook& look, int preset, Colorref buttonFace) 
     return {colors, colors, look.radius};
 }
 
-const LinkColors& ColorsFor(const LinkLook& look, bool hovered) {
-    return hovered ? look.hover : look.normal;
-}
-
 LinkFont LinkFontFor(bool hovered) {
     LinkFont font;
     font.underline = hovered;

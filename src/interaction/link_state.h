@@ -10,8 +10,6 @@
 namespace quill {
 
 // The texts themselves live in res/identity.h, which the resource script shares.
-inline constexpr std::string_view kAboutMakerLine = QUILL_MAKER_LINE;
-inline constexpr std::string_view kAboutContactLine = QUILL_CONTACT_LINE;
 inline constexpr std::string_view kAboutHomePage = QUILL_HOME_URL;
 inline constexpr std::string_view kAboutSupportMail = QUILL_SUPPORT_MAIL;
 
@@ -46,8 +44,6 @@ LinkLook InitialLinkLook();
 // the system colour read at the call. Other presets leave the look as it is; fonts and radius never
 // change here.
 LinkLook ApplyLinkPreset(const LinkLook& look, int preset, Colorref buttonFace);
-
-const LinkColors& ColorsFor(const LinkLook& look, bool hovered);
 
 // The two fonts the control creates: the same face and size, underlined while hovered.
 struct LinkFont {

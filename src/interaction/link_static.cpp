@@ -52,19 +52,15 @@ void CLinkStatic::PreSubclassWindow() {
     ApplyLook(quill::InitialLinkLook());
     m_bHover = false;
     m_strURL.clear();
-    m_bToolTip = false;
     m_toolTip = ::CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                   CW_USEDEFAULT, m_hWnd, nullptr, ::GetModuleHandleW(nullptr), nullptr);
     m_pFontNormal.reset(MakeLinkFont(false));
-    if (m_pFontNormal)
-        ::GetObjectW(m_pFontNormal.get(), sizeof(m_lfNormal), &m_lfNormal);
     m_pFontHover.reset(MakeLinkFont(true));
 }
 
 void CLinkStatic::SetToolTipText(const std::string& text) {
     if (!m_toolTip)
         return;
-    m_bToolTip = true;
     ::SendMessageW(m_toolTip, TTM_ACTIVATE, TRUE, 0);
     std::wstring wide = ui::Wide(text);
     TTTOOLINFOW ti{};

@@ -34,11 +34,9 @@ class CLinkStatic {
     COLORREF m_crHoverBorder = 0;
     ui::Font m_pFontHover;
     ui::Font m_pFontNormal;
-    LOGFONTW m_lfNormal{};
     RECT m_rcLink{};
     int m_nRadius = 0;
     bool m_bHover = false;
-    bool m_bToolTip = false;
     HWND m_toolTip = nullptr;
     std::string m_strURL;
 

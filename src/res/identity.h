@@ -2,7 +2,7 @@
    Included by the resource script and by C++ code, so plain preprocessor strings only. */
 #pragma once
 
-#define QUILL_PRODUCT_LINE "Quillidar 1.5"
+#include "version.h"
 #define QUILL_MAKER_LINE "由 Quillidar 项目制作"
 #define QUILL_CONTACT_LINE "联系: quillidar@example.org"
 #define QUILL_HOME_TEXT "example.org"

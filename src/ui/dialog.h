@@ -15,7 +15,6 @@ class Dialog {
     // Without a parent the process's main window owns it, as the application framework would choose.
     INT_PTR DoModal();
 
-    HWND GetSafeHwnd() const { return m_hWnd; }
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
 
     // The window that owns dialogs created without an explicit parent.

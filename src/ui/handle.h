@@ -40,9 +40,6 @@ inline void DeleteGdiObject(HGDIOBJ h) {
 inline void DestroyMenuHandle(HMENU h) {
     ::DestroyMenu(h);
 }
-inline void DestroyIconHandle(HICON h) {
-    ::DestroyIcon(h);
-}
 inline void CloseKernelHandle(HANDLE h) {
     ::CloseHandle(h);
 }

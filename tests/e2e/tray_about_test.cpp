@@ -1,6 +1,7 @@
 // End-to-end tests of the notification-area icon in the desktop's own taskbar, the About box and the
 // help command.
 #include "harness.h"
+#include "version.h"
 #include "tray_helpers.h"
 
 #include <gtest/gtest.h>
@@ -274,7 +275,7 @@ TEST_F(Tray, LeftPressBringsTheCoveredWindowToTheFrontInPlace) {
 
 HWND FindAbout(const QuillProcess& app, HWND calendar) {
     for (HWND w : VisibleWindowsOf(app.Pid(), L"#32770")) {
-        if (w != calendar && TextW(w) == L"Quillidar 1.5")
+        if (w != calendar && TextW(w) == L"" QUILL_PRODUCT_LINE)
             return w;
     }
     return nullptr;
@@ -317,7 +318,7 @@ std::wstring FromGbk(const char* gbk) {
 void ExpectAboutContents(HWND about) {
     const std::vector<ControlSeen> visible{
         {L"Static", -1, L"", true},
-        {L"Static", -1, L"Quillidar 1.5", false},
+        {L"Static", -1, L"" QUILL_PRODUCT_LINE, false},
         {L"Static", -1, FromGbk(QUILL_MAKER_LINE), false},
         {L"Button", IDOK, L"确定", false},
         {L"Static", -1, FromGbk(QUILL_CONTACT_LINE), false},

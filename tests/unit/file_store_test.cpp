@@ -4,7 +4,7 @@
 
 #include <numeric>
 
-#include "diary/fake_file_system.h"
+#include "fake_file_system.h"
 
 namespace {
 

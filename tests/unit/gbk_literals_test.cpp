@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "core_version.h"
+#include "version.h"
 
 TEST(GbkLiterals, ChineseLiteralsCompileToGbkBytes) {
     struct Case {
@@ -18,6 +18,7 @@ TEST(GbkLiterals, ChineseLiteralsCompileToGbkBytes) {
         EXPECT_EQ(c.literal, c.bytes);
 }
 
-TEST(GbkLiterals, ProductNameIsAscii) {
-    EXPECT_EQ(std::string(QuillProductName()), "Quillidar");
+TEST(GbkLiterals, TheAboutBoxCaptionIsAsciiOnAnyCodePage) {
+    for (const char c : std::string(QUILL_PRODUCT_LINE))
+        EXPECT_LT(static_cast<unsigned char>(c), 0x80) << QUILL_PRODUCT_LINE;
 }

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "diary/fake_file_system.h"
+#include "fake_file_system.h"
 #include "diary/notes_file.h"
 #include "diary/safety_store.h"
 

@@ -1,5 +1,5 @@
 // A folder in memory with faults on demand.
-#include "diary/fake_file_system.h"
+#include "fake_file_system.h"
 
 class FakeOutputFile : public OutputFile {
   public:

@@ -1,1 +1,0 @@
-list(APPEND QUILL_WIN_SOURCES src/ui/text.cpp src/ui/dialog.cpp)
