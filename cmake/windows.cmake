@@ -15,7 +15,9 @@ add_library(quill_win STATIC
   src/appearance/font_glue.cpp
   src/appearance/settings_io.cpp
   src/appearance/time_dlg.cpp
+  src/appearance/title_strip.cpp
   src/appearance/window_look.cpp
+  src/diary/crash_journal.cpp
   src/diary/day_selection.cpp
   src/diary/notes_io.cpp
   src/diary/safety_win.cpp

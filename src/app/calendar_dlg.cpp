@@ -6,7 +6,7 @@
 #include <ctime>
 
 #include "app/single_instance.h"
-#include "appearance/color_scheme.h"
+#include "appearance/paint_geometry.h"
 #include "appearance/settings_file.h"
 #include "appearance/settings_limits.h"
 #include "diary/date_key.h"
@@ -16,13 +16,6 @@ CCalendarDlg* g_pCalendarDlg = nullptr;
 CCalendarDlg::CCalendarDlg(SingleInstance& instance, HWND parent)
     : ui::Dialog(IDD, parent), m_pInstance(&instance) {
     m_bShowBalloon = false;
-    m_timeShown = 0;
-    // A settings file may name a scheme without colours; until a valid one is applied the window
-    // uses the blue scheme's rather than painting black on black.
-    const quill::ColorScheme startup = quill::StartupColors();
-    m_crBack = startup.back;
-    m_crAccent = startup.accent;
-    m_crText = startup.text;
     m_hIcon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
     g_pCalendarDlg = this;
 }
@@ -54,8 +47,7 @@ BOOL CCalendarDlg::OnInitDialog() {
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
     m_bDragging = false;
-    m_settings.m_nCornerRadius = 15;
-    m_nTitleHeight = 23;
+    m_settings.m_nCornerRadius = kDefaultCornerRadius;
     m_nFileKey = kFileKey;
 
     try {
@@ -88,17 +80,18 @@ BOOL CCalendarDlg::OnInitDialog() {
     // The template leaves the note box short of the window's foot; it reaches it at run time.
     RECT rcEdit{};
     ::GetWindowRect(m_edit, &rcEdit);
-    rcEdit.bottom += 13;
+    rcEdit.bottom += quill::kNoteBoxExtension;
     ::MapWindowPoints(HWND_DESKTOP, m_hWnd, reinterpret_cast<POINT*>(&rcEdit), 2);
     ::MoveWindow(m_edit, rcEdit.left, rcEdit.top, rcEdit.right - rcEdit.left, rcEdit.bottom - rcEdit.top,
                  TRUE);
 
-    ::GetClientRect(m_hWnd, &m_rcWindow);
-    m_rcTitle = RECT{0, 0, m_rcWindow.right, m_nTitleHeight};
-    m_rcMenuButton = RECT{0, 0, 17, m_nTitleHeight + 1};
+    RECT client{};
+    ::GetClientRect(m_hWnd, &client);
+    m_strip.Layout(client.right);
 
-    m_timeShown = static_cast<std::int64_t>(std::time(nullptr));
-    m_strDateKey = DateKeyOfInstant(m_timeShown);
+    const auto now = static_cast<std::int64_t>(std::time(nullptr));
+    m_strip.ClockShownAt(now);
+    m_strDateKey = DateKeyOfInstant(now);
 
     ::SetTimer(m_hWnd, ID_TIMER_CLOCK, 10, nullptr);
     InstallTrayIcon(m_bShowBalloon);
@@ -128,7 +121,7 @@ void CCalendarDlg::OnOK() {
     Attempt([&] { StoreCurrentNote(); });
     if (m_bNotesLoaded) {
         Attempt([&] {
-            if (m_bJournalDue)
+            if (m_journal.Pending())
                 WriteJournal();
         });
     }
@@ -165,6 +158,18 @@ HICON CCalendarDlg::OnQueryDragIcon() {
     return m_hIcon;
 }
 
+INT_PTR CCalendarDlg::OnNotify(UINT id, NMHDR* header) {
+    if (id == IDC_CALENDAR && header->code == MCN_SELCHANGE) {
+        LRESULT result = 0;
+        // Typing just before the click is noticed before the note is filed, so the journal sees it.
+        NoticeTyping();
+        OnSelChangeCalendar(header, &result);
+        JournalNoteFiled();
+        return SetMsgResult(result);
+    }
+    return FALSE;
+}
+
 INT_PTR CCalendarDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     const POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     switch (msg) {
@@ -192,25 +197,8 @@ INT_PTR CCalendarDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
         OnTimer(static_cast<UINT_PTR>(wParam));
         return FALSE;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDC_EDIT && HIWORD(wParam) == EN_CHANGE) {
-            NoticeTyping();
-            return TRUE;
-        }
-        return ui::Dialog::OnMessage(msg, wParam, lParam);
     case WM_TRAYNOTIFY:
         return SetMsgResult(OnTrayNotify(wParam, lParam));
-    case WM_NOTIFY: {
-        auto* hdr = reinterpret_cast<NMHDR*>(lParam);
-        if (hdr && hdr->idFrom == IDC_CALENDAR && hdr->code == MCN_SELCHANGE) {
-            LRESULT result = 0;
-            NoticeTyping();
-            OnSelChangeCalendar(hdr, &result);
-            JournalNoteFiled();
-            return SetMsgResult(result);
-        }
-        return FALSE;
-    }
     case WM_HELP:
         return SetMsgResult(OnHelpInfo(reinterpret_cast<HELPINFO*>(lParam)));
     case WM_QUERYENDSESSION:

@@ -4,6 +4,8 @@
 //   diary/        notes load and save, day selection, bold days
 //   appearance/   settings load and save, colours, outline, painting, clock, CTimeDlg
 //   interaction/  context menu and commands, dragging, tray icon, About box
+// Parts with a life of their own are small classes of their folders, held here: the title strip,
+// the context menu, the tray icon and the crash journal.
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
@@ -13,16 +15,22 @@
 #include <string>
 
 #include "appearance/calendar_settings.h"
+#include "appearance/title_strip.h"
+#include "diary/crash_journal.h"
 #include "diary/note_map.h"
 #include "diary/safety_store.h"
+#include "interaction/context_menu.h"
+#include "interaction/tray_icon.h"
+#include "interaction/tray_record.h"
 #include "res/resource.h"
 #include "ui/dialog.h"
 #include "ui/handle.h"
 
 class SingleInstance;
 
-inline constexpr UINT WM_TRAYNOTIFY = 117;
-inline constexpr UINT ID_TRAYICON = 118;
+// The tray's message and icon id, as the tray's record defines them.
+inline constexpr UINT WM_TRAYNOTIFY = quill::kTrayCallbackMessage;
+inline constexpr UINT ID_TRAYICON = quill::kTrayIconId;
 inline constexpr UINT_PTR ID_TIMER_CLOCK = 1;
 
 class CCalendarDlg : public ui::Dialog {
@@ -35,13 +43,15 @@ class CCalendarDlg : public ui::Dialog {
 
   protected:
     INT_PTR OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
-    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
-    void DoDataExchange();
+    BOOL OnCommand(UINT id, UINT code, HWND control) override;
+    INT_PTR OnNotify(UINT id, NMHDR* header) override;
     BOOL OnInitDialog() override;
     void OnOK() override;
     void OnCancel() override;
 
-  public:
+  private:
+    void DoDataExchange();
+
     // Shell (app/).
     void OnSysCommand(UINT nID, LPARAM lParam);
     HICON OnQueryDragIcon();
@@ -59,7 +69,7 @@ class CCalendarDlg : public ui::Dialog {
     std::string GetNote(const std::string& key) const { return m_notes.GetNote(key); }
     void SetNote(const std::string& key, const std::string& text) { m_notes.SetNote(key, text); }
 
-    // Safety copies and the crash journal (diary/safety_win.cpp).
+    // The crash journal (diary/crash_journal.cpp).
     void JournalTick();
     void NoticeTyping();
     void JournalNoteFiled();
@@ -74,6 +84,7 @@ class CCalendarDlg : public ui::Dialog {
     void ApplySettings(CalendarSettings& settings);
     void SetColorScheme(int scheme);
     void SetCornerStyle(int style);
+    void ChooseTitleFont();
     void OnPaint();
     BOOL OnEraseBkgnd(HDC hdc);
     void RedrawWhole();
@@ -92,38 +103,22 @@ class CCalendarDlg : public ui::Dialog {
     void RemoveTrayIcon();
     LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
     void ShowAboutBox();
-
-    HWND GetHwnd() const { return m_hWnd; }
+    // What a left click on the tray icon does; also the answer to a later start of the program.
+    void ComeForward();
 
     HICON m_hIcon = nullptr;
-    int m_nTitleHeight = 0;
     int m_nFileKey = 0;
     bool m_bDragging = false;
     bool m_bShowBalloon = false;
-    ui::Pen m_penAccent;
-    ui::Pen m_penText;
-    ui::Brush m_brAccent;
     HWND m_calendar = nullptr;
-    CalendarSettings m_settings;
-    COLORREF m_crBack = 0;
-    COLORREF m_crAccent = 0;
-    COLORREF m_crText = 0;
-    std::int64_t m_timeShown = 0;
-    // The last second the clock tick compared; -1 before the first tick.
-    std::int64_t m_timeChecked = -1;
     HWND m_edit = nullptr;
-    ui::Font m_fontTitle;
+    CalendarSettings m_settings;
+    // The window rectangle (screen coordinates) as last placed or read.
     RECT m_rcWindow{};
-    RECT m_rcTitle{};
-    RECT m_rcMenuButton{};
-    // The context menu owns its four submenus once they are appended to it.
-    ui::Menu m_menu;
-    HMENU m_menuTimeFormat = nullptr;
-    HMENU m_menuColor = nullptr;
-    HMENU m_menuStyle = nullptr;
-    HMENU m_menuTitle = nullptr;
     POINT m_ptDragAnchor{};
-    NOTIFYICONDATAW m_nid{};
+    TitleStrip m_strip;
+    ContextMenu m_contextMenu;
+    TrayIcon m_tray;
     NoteMap m_notes;
     std::string m_strDateKey;
     // The user changed the note box since its note was put there: only then is its text read back.
@@ -137,17 +132,7 @@ class CCalendarDlg : public ui::Dialog {
     bool m_bSettingsLoaded = false;
     // Where the notes came from at start, and the journals of ended runs found then.
     NotesRecovery m_recovery;
-    // This run's journal, once written; what the note box last saw typed, and when.
-    std::wstring m_strJournalPath;
-    ULONGLONG m_nTypedAt = 0;
-    // When the typing not yet in the journal began.
-    ULONGLONG m_nDueSince = 0;
-    bool m_bJournalDue = false;
-
-  private:
-    // What a left click on the tray icon does; also the answer to a later start of the program.
-    void ComeForward();
-
+    CrashJournal m_journal;
     SingleInstance* m_pInstance;
 };
 

@@ -34,6 +34,6 @@ void FillDefaultSettings(CalendarSettings& settings) {
     settings.m_nColorScheme = 0;
     settings.m_nCornerStyle = 0;
     settings.m_nGradient = 0;
-    settings.m_nTimeFormat = kDefaultTimeFormat;
+    settings.m_nTimeFormat = quill::kDefaultTimeFormat;
     settings.m_strCustomFormat = "时间 %H:%M";
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "appearance/clock_format.h"
+
 // The LOGFONTA fields, without <windows.h>; the window copies it field by field.
 struct LogFontData {
     std::int32_t lfHeight = 0;
@@ -33,14 +35,13 @@ void SetFaceName(LogFontData& font, std::string_view name);
 // Tahoma, height -11, everything else zero: ANSI character set, default precision and quality.
 LogFontData BaseLogFont();
 
-inline constexpr std::int32_t kDefaultTimeFormat = 43;
 inline constexpr std::int32_t kDefaultCornerRadius = 15;
 
 struct CalendarSettings {
     std::int32_t m_nCornerStyle = 0;
     std::int32_t m_nColorScheme = 0;
     std::int32_t m_nGradient = 0;
-    std::int32_t m_nTimeFormat = kDefaultTimeFormat;
+    std::int32_t m_nTimeFormat = quill::kDefaultTimeFormat;
     std::int32_t m_nCornerRadius = kDefaultCornerRadius;
     std::int32_t m_nPosX = 0;
     std::int32_t m_nPosY = 0;

@@ -50,11 +50,9 @@ std::string CCalendarDlg::FormatClockText(int nFormat, bool bExpand) {
     std::string pattern;
     if (nFormat == quill::kTimeFormatCustom) {
         pattern = m_settings.m_strCustomFormat;
-    } else if (m_menuTimeFormat) {
+    } else if (m_contextMenu.Built()) {
         // The fixed formats' patterns are the texts of their menu items.
-        wchar_t text[256] = {};
-        if (::GetMenuStringW(m_menuTimeFormat, static_cast<UINT>(nFormat), text, 256, MF_BYCOMMAND) > 0)
-            pattern = ui::Narrow(text);
+        pattern = m_contextMenu.ItemText(nFormat);
     } else {
         pattern = std::string(quill::ClockPatternFor(nFormat, {}));
     }
@@ -65,25 +63,29 @@ std::string CCalendarDlg::FormatClockText(int nFormat, bool bExpand) {
     return std::string(buffer, n);
 }
 
+bool TitleStrip::ClockChanged(std::int64_t now, std::string_view pattern) {
+    // The text is a function of the whole second, so 99 ticks in 100 have nothing new to compare.
+    if (now == m_timeChecked)
+        return false;
+    m_timeChecked = now;
+    quill::ClockTextBuffer textNow;
+    quill::ClockTextBuffer textShown;
+    const std::size_t nNow = ExpandAt(pattern, now, textNow);
+    const std::size_t nShown = ExpandAt(pattern, m_timeShown, textShown);
+    if (std::string_view(textNow, nNow) == std::string_view(textShown, nShown))
+        return false;
+    m_timeShown = now;
+    return true;
+}
+
 void CCalendarDlg::OnTimer(UINT_PTR nIDEvent) {
     if (nIDEvent != ID_TIMER_CLOCK)
         return;
-    const std::int64_t now = _time64(nullptr);
-    // The text is a function of the whole second, so 99 ticks in 100 have nothing new to compare.
-    if (now != m_timeChecked) {
-        m_timeChecked = now;
-        // The menu's texts and the core's table are one and the same, so the tick reads the table
-        // and neither touches the menu nor allocates.
-        const std::string_view pattern =
-            quill::ClockPatternFor(m_settings.m_nTimeFormat, m_settings.m_strCustomFormat);
-        quill::ClockTextBuffer textNow;
-        quill::ClockTextBuffer textShown;
-        const std::size_t nNow = ExpandAt(pattern, now, textNow);
-        const std::size_t nShown = ExpandAt(pattern, m_timeShown, textShown);
-        if (std::string_view(textNow, nNow) != std::string_view(textShown, nShown)) {
-            m_timeShown = now;
-            ::RedrawWindow(m_hWnd, &m_rcTitle, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-        }
-    }
+    // The menu's texts and the core's table are one and the same, so the tick reads the table and
+    // neither touches the menu nor allocates.
+    const std::string_view pattern =
+        quill::ClockPatternFor(m_settings.m_nTimeFormat, m_settings.m_strCustomFormat);
+    if (m_strip.ClockChanged(_time64(nullptr), pattern))
+        ::RedrawWindow(m_hWnd, &m_strip.StripRect(), nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     JournalTick();
 }

@@ -66,7 +66,6 @@ std::string ExpandClockPattern(std::string_view pattern, const ClockTime& time, 
 
 // Clock formats are held by their menu command id, not by an index.
 inline constexpr int kTimeFormatFirst = 40;
-inline constexpr int kTimeFormatLastFixed = 45;
 inline constexpr int kTimeFormatCustom = 46;
 inline constexpr int kDefaultTimeFormat = 43;
 

@@ -11,8 +11,9 @@
 namespace quill {
 
 inline constexpr int kTitleHeight = 23;
-inline constexpr int kDefaultCornerRadius = 15;
 inline constexpr int kMenuButtonWidth = 17;
+// The template leaves the note box this many pixels short of the window's foot; set-up adds them.
+inline constexpr int kNoteBoxExtension = 13;
 
 // (0, 0, client width, strip height): the strip the clock repaints.
 ClientRect TitleStripRect(int clientWidth, int titleHeight);

@@ -9,7 +9,8 @@
 #include "appearance/calendar_settings.h"
 #include "diary/archive.h"
 
-inline constexpr char kSettingsFileName[] = "qlw.ini";
+// In the temporary folder, and the safety copy's name in the safety folder.
+inline constexpr wchar_t kSettingsFileName[] = L"qlw.ini";
 
 // The face name is stored shifted by this key. No GBK text contains the byte 0xFF, and only a
 // name byte equal to the key turns into the zero byte that would cut the name short when read.

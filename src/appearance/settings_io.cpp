@@ -11,7 +11,7 @@ bool CCalendarDlg::LoadSettings(CalendarSettings& settings) {
     const auto key = static_cast<std::uint8_t>(m_nFileKey);
     const FsPath folder = SafetyFolderPath();
     const SettingsRecovery recovery = RecoverSettings(
-        fs, GetTempFilePath(L"qlw.ini"), folder.empty() ? FsPath() : folder + kSettingsCopyName,
+        fs, GetTempFilePath(kSettingsFileName), folder.empty() ? FsPath() : folder + kSettingsFileName,
         [&](std::string_view bytes, bool fromCopy) {
             if (!fromCopy)
                 return DecodeSettings(bytes, settings, key, NarrowFromUtf16);
@@ -37,33 +37,23 @@ void CCalendarDlg::SetDefaultSettings(CalendarSettings& settings) {
 
 bool CCalendarDlg::SaveSettings(CalendarSettings& settings) {
     ::GetWindowRect(m_hWnd, &m_rcWindow);
-    const quill::ScreenRect desktop = DesktopRect();
-    if (quill::IsPointOnDesktop(desktop, {m_rcWindow.left, m_rcWindow.top})) {
-        settings.m_nPosX = m_rcWindow.left;
-        settings.m_nPosY = m_rcWindow.top;
-    } else {
-        const quill::ScreenPoint centred = quill::CenterOnDesktop(desktop, ToScreenRect(m_rcWindow));
-        settings.m_nPosX = centred.x;
-        settings.m_nPosY = centred.y;
-    }
+    const quill::ScreenPoint at =
+        quill::PlaceOnDesktop(DesktopRect(), {m_rcWindow.left, m_rcWindow.top}, ToScreenRect(m_rcWindow));
+    settings.m_nPosX = at.x;
+    settings.m_nPosY = at.y;
     WinFileSystem fs;
-    const FsPath path = GetTempFilePath(L"qlw.ini");
-    if (path.empty())
-        return false;
+    const FsPath path = GetTempFilePath(kSettingsFileName);
     EnsureFolderOf(path);
     const std::string bytes = EncodeSettings(settings, static_cast<std::uint8_t>(m_nFileKey));
-    const SaveResult result = SaveDataFile(fs, path, bytes, m_bSettingsUnreadable, LocalFileStamp());
-    if (result.outcome != SaveOutcome::kSaved)
+    if (!SaveThenCopy(fs, path, bytes, m_bSettingsUnreadable, LocalFileStamp(), [&] {
+            // What an earlier refused save left beside the file is older than what was just written.
+            for (const FsPath& leftover : LeftoversOf(path))
+                RemoveFile(fs, leftover);
+            const FsPath folder = SafetyFolderPath();
+            if (EnsureSafetyFolder(folder))
+                WriteSafetyFile(fs, folder + kSettingsFileName, bytes);
+        }))
         return false;
     m_bSettingsUnreadable = false;
-    // What an earlier refused save left beside the file is older than what was just written.
-    for (const FsPath& found : FilesBeside(path, L".new-*")) {
-        const std::size_t slash = found.find_last_of(L"\\/");
-        if (IsLeftoverName(std::wstring_view(found).substr(slash + 1), L"qlw.ini"))
-            RemoveFile(fs, found);
-    }
-    const FsPath folder = SafetyFolderPath();
-    if (EnsureSafetyFolder(folder))
-        WriteSafetyFile(fs, folder + kSettingsCopyName, bytes);
     return true;
 }

@@ -25,7 +25,7 @@ CalendarSettings ShowableSettings(CalendarSettings settings) {
     settings.m_nCornerRadius = std::clamp(settings.m_nCornerRadius, kMinCornerRadius, kMaxCornerRadius);
     // Ids past the menu's items have no pattern and leave the strip blank.
     if (settings.m_nTimeFormat < kTimeFormatFirst || settings.m_nTimeFormat > kTimeFormatCustom)
-        settings.m_nTimeFormat = ::kDefaultTimeFormat;
+        settings.m_nTimeFormat = kDefaultTimeFormat;
     settings.m_lfFont.lfHeight = ShowableFontHeight(settings.m_lfFont.lfHeight);
     return settings;
 }

@@ -2,11 +2,14 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+
 #include "ui/dialog.h"
 
 class CTimeDlg : public ui::Dialog {
   public:
-    explicit CTimeDlg(HWND parent = nullptr);
+    // Shows `pattern` and, on OK only, writes the edited text back into it.
+    explicit CTimeDlg(std::string& pattern, HWND parent = nullptr);
 
   protected:
     BOOL OnInitDialog() override;
@@ -14,4 +17,5 @@ class CTimeDlg : public ui::Dialog {
 
   private:
     HWND m_editFormat = nullptr;
+    std::string* m_pPattern;
 };

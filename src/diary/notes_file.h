@@ -7,7 +7,8 @@
 #include "diary/archive.h"
 #include "diary/note_map.h"
 
-inline constexpr char kNotesFileName[] = "nts.ini";
+// In the temporary folder, and the safety copy's name in the safety folder.
+inline constexpr wchar_t kNotesFileName[] = L"nts.ini";
 
 std::string EncodeNotes(const NoteMap& notes);
 // The bytes EncodeNotes would give after SetNote(key, text), without copying or changing the list:

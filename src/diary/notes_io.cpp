@@ -7,7 +7,7 @@
 
 bool CCalendarDlg::LoadNotes(NoteMap& notes) {
     WinFileSystem fs;
-    m_recovery = RecoverNotes(fs, GetTempFilePath(L"nts.ini"), ReadSafetyFolder(), RunIsRunning, notes,
+    m_recovery = RecoverNotes(fs, GetTempFilePath(kNotesFileName), ReadSafetyFolder(), RunIsRunning, notes,
                               NarrowFromUtf16);
     // A file that holds more than was loaded is copied aside before it is replaced, whichever
     // source the notes came from.
@@ -17,26 +17,18 @@ bool CCalendarDlg::LoadNotes(NoteMap& notes) {
 
 bool CCalendarDlg::SaveNotes(const NoteMap& notes) {
     WinFileSystem fs;
-    const FsPath path = GetTempFilePath(L"nts.ini");
-    if (path.empty())
-        return false;
+    const FsPath path = GetTempFilePath(kNotesFileName);
     EnsureFolderOf(path);
     const std::string bytes = EncodeNotes(notes);
     const std::string stamp = LocalFileStamp();
-    const SaveResult result = SaveDataFile(fs, path, bytes, m_bNotesUnreadable, stamp);
-    if (result.outcome != SaveOutcome::kSaved)
+    if (!SaveThenCopy(fs, path, bytes, m_bNotesUnreadable, stamp, [&] {
+            SettleLeftovers(fs, LeftoversOf(path), notes, stamp, NarrowFromUtf16);
+            const SafetyFolderView safety = ReadSafetyFolder();
+            if (EnsureSafetyFolder(safety.folder))
+                CopyNotesToSafety(fs, safety, bytes, LocalDayNumber(), m_recovery.keepAside, stamp);
+        }))
         return false;
     m_bNotesUnreadable = false;
-    std::vector<FsPath> leftovers;
-    for (const FsPath& found : FilesBeside(path, L".new-*")) {
-        const std::size_t slash = found.find_last_of(L"\\/");
-        if (IsLeftoverName(std::wstring_view(found).substr(slash + 1), L"nts.ini"))
-            leftovers.push_back(found);
-    }
-    SettleLeftovers(fs, leftovers, notes, stamp, NarrowFromUtf16);
-    const SafetyFolderView safety = ReadSafetyFolder();
-    if (EnsureSafetyFolder(safety.folder))
-        CopyNotesToSafety(fs, safety, bytes, LocalDayNumber(), m_recovery.keepAside, stamp);
     m_recovery.keepAside.clear();
     return true;
 }

@@ -92,7 +92,7 @@ std::optional<std::uint64_t> LastSaveTime(FileSystem& fs, const FsPath& tempNote
                                           const SafetyFolderView& safety) {
     std::optional<std::uint64_t> last = fs.ModifiedTime(tempNotes);
     if (!safety.folder.empty()) {
-        const std::optional<std::uint64_t> copy = fs.ModifiedTime(safety.folder + kNotesCopyName);
+        const std::optional<std::uint64_t> copy = fs.ModifiedTime(safety.folder + kNotesFileName);
         if (copy && (!last || *copy > *last)) {
             last = copy;
         }
@@ -190,9 +190,9 @@ std::vector<NotesCandidate> NotesCandidates(const FsPath& tempNotes, const Safet
     candidates.push_back({NotesSource::kTempFile, tempNotes});
     if (!safety.folder.empty()) {
         const bool hasCopy =
-            std::find(safety.names.begin(), safety.names.end(), FsPath(kNotesCopyName)) != safety.names.end();
+            std::find(safety.names.begin(), safety.names.end(), FsPath(kNotesFileName)) != safety.names.end();
         if (hasCopy) {
-            candidates.push_back({NotesSource::kSafetyCopy, safety.folder + kNotesCopyName});
+            candidates.push_back({NotesSource::kSafetyCopy, safety.folder + kNotesFileName});
         }
     }
     for (const auto& [day, name] : dated) {
@@ -276,7 +276,7 @@ CopyReport CopyNotesToSafety(FileSystem& fs, const SafetyFolderView& safety, std
         }
         return WriteSafetyFile(fs, path, bytes);
     };
-    report.copied = write(safety.folder + kNotesCopyName);
+    report.copied = write(safety.folder + kNotesFileName);
     const FsPath todays = DatedCopyName(today);
     report.datedCopied = write(safety.folder + todays);
     // Without today's copy the older ones are all there is: keep them.
@@ -289,6 +289,15 @@ CopyReport CopyNotesToSafety(FileSystem& fs, const SafetyFolderView& safety, std
         }
     }
     return report;
+}
+
+bool SaveThenCopy(FileSystem& fs, const FsPath& path, std::string_view bytes, bool keepOldAside,
+                  std::string_view stamp, const std::function<void()>& afterSave) {
+    if (path.empty() || SaveDataFile(fs, path, bytes, keepOldAside, stamp).outcome != SaveOutcome::kSaved) {
+        return false;
+    }
+    afterSave();
+    return true;
 }
 
 bool IsLeftoverName(std::wstring_view name, std::wstring_view fileName) {

@@ -16,8 +16,6 @@
 
 // Folder under the user's local application-data folder.
 inline constexpr wchar_t kSafetyFolderName[] = L"Quillidar";
-inline constexpr wchar_t kNotesCopyName[] = L"nts.ini";
-inline constexpr wchar_t kSettingsCopyName[] = L"qlw.ini";
 // Dated copies of the notes are kept for this many days on which the program saved.
 inline constexpr int kDatedCopiesKept = 7;
 // The journal is written once typing has stopped for this long,
@@ -114,6 +112,12 @@ struct CopyReport {
 CopyReport CopyNotesToSafety(FileSystem& fs, const SafetyFolderView& safety, std::string_view bytes,
                              int today, const std::vector<FsPath>& keepAside = {},
                              std::string_view stamp = {});
+
+// The close's save of a data file: the file itself (copied aside first when keepOldAside), then,
+// only once it holds the bytes, `afterSave` (what the safety folder keeps of it, and the clean-up of
+// what earlier saves left). False when the file does not hold the bytes; `afterSave` has not run.
+bool SaveThenCopy(FileSystem& fs, const FsPath& path, std::string_view bytes, bool keepOldAside,
+                  std::string_view stamp, const std::function<void()>& afterSave);
 
 // "<notes file>.new-N", the file an interrupted or refused save leaves beside the notes file.
 bool IsLeftoverName(std::wstring_view name, std::wstring_view fileName);

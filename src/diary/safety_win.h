@@ -15,5 +15,8 @@ RunId CurrentRun();
 // False only when the run's process has ended or its id now belongs to a later process.
 bool RunIsRunning(const RunId& run);
 
+// What earlier refused or interrupted saves left beside the data file `file` ("<name>.new-N").
+std::vector<FsPath> LeftoversOf(const FsPath& file);
+
 // Today's local date as the number YYYYMMDD.
 int LocalDayNumber();

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "interaction/context_menu.h"
+
 #include "app/calendar_dlg.h"
 #include "appearance/font_glue.h"
 #include "appearance/time_dlg.h"
@@ -30,25 +32,39 @@ HMENU BuildSubmenu(const quill::SubmenuLayout& layout, int checkTarget) {
 
 } // namespace
 
-void CCalendarDlg::BuildContextMenu() {
+HMENU ContextMenu::Submenu(quill::MenuGroup group) const {
+    switch (group) {
+    case quill::MenuGroup::Color:
+        return m_menuColor;
+    case quill::MenuGroup::Style:
+        return m_menuStyle;
+    case quill::MenuGroup::Title:
+        return m_menuTitle;
+    case quill::MenuGroup::TimeFormat:
+        return m_menuTimeFormat;
+    }
+    return nullptr;
+}
+
+void ContextMenu::Build(const CalendarSettings& settings) {
     for (quill::MenuGroup group : quill::SubmenuBuildOrder()) {
         int value = 0;
         HMENU* slot = nullptr;
         switch (group) {
         case quill::MenuGroup::Color:
-            value = m_settings.m_nColorScheme;
+            value = settings.m_nColorScheme;
             slot = &m_menuColor;
             break;
         case quill::MenuGroup::Style:
-            value = m_settings.m_nCornerStyle;
+            value = settings.m_nCornerStyle;
             slot = &m_menuStyle;
             break;
         case quill::MenuGroup::Title:
-            value = m_settings.m_nGradient;
+            value = settings.m_nGradient;
             slot = &m_menuTitle;
             break;
         case quill::MenuGroup::TimeFormat:
-            value = m_settings.m_nTimeFormat;
+            value = settings.m_nTimeFormat;
             slot = &m_menuTimeFormat;
             break;
         }
@@ -65,21 +81,37 @@ void CCalendarDlg::BuildContextMenu() {
             ::AppendMenuW(m_menu.get(), MF_STRING, static_cast<UINT_PTR>(entry.id),
                           ui::Wide(entry.text).c_str());
             break;
-        case quill::MenuEntryKind::Submenu: {
-            HMENU sub = entry.group == quill::MenuGroup::Color   ? m_menuColor
-                        : entry.group == quill::MenuGroup::Style ? m_menuStyle
-                        : entry.group == quill::MenuGroup::Title ? m_menuTitle
-                                                                 : m_menuTimeFormat;
-            ::AppendMenuW(m_menu.get(), MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(sub),
-                          ui::Wide(entry.text).c_str());
+        case quill::MenuEntryKind::Submenu:
+            ::AppendMenuW(m_menu.get(), MF_POPUP | MF_STRING,
+                          reinterpret_cast<UINT_PTR>(Submenu(entry.group)), ui::Wide(entry.text).c_str());
             break;
-        }
         }
     }
 }
 
+void ContextMenu::Show(HWND owner, POINT screen) const {
+    ::TrackPopupMenu(m_menu.get(), 0, screen.x, screen.y, 0, owner, nullptr);
+}
+
+void ContextMenu::Check(quill::MenuGroup group, quill::RadioRange range, UINT id) const {
+    ::CheckMenuRadioItem(Submenu(group), static_cast<UINT>(range.first), static_cast<UINT>(range.last), id,
+                         MF_BYCOMMAND);
+}
+
+std::string ContextMenu::ItemText(int id) const {
+    wchar_t text[256] = {};
+    if (!m_menuTimeFormat ||
+        ::GetMenuStringW(m_menuTimeFormat, static_cast<UINT>(id), text, 256, MF_BYCOMMAND) <= 0)
+        return {};
+    return ui::Narrow(text);
+}
+
+void CCalendarDlg::BuildContextMenu() {
+    m_contextMenu.Build(m_settings);
+}
+
 void CCalendarDlg::ShowContextMenu(POINT ptScreen) {
-    ::TrackPopupMenu(m_menu.get(), 0, ptScreen.x, ptScreen.y, 0, m_hWnd, nullptr);
+    m_contextMenu.Show(m_hWnd, ptScreen);
 }
 
 void CCalendarDlg::OpenHelp() {
@@ -117,57 +149,60 @@ BOOL RunFontDialog(CHOOSEFONTW* cf) {
     return chooseFont ? chooseFont(cf) : FALSE;
 }
 
-void ChooseTitleFont(CCalendarDlg& dlg) {
-    LOGFONTW lf = ToLogFontW(dlg.m_settings.m_lfFont);
+} // namespace
+
+void CCalendarDlg::ChooseTitleFont() {
+    LOGFONTW lf = ToLogFontW(m_settings.m_lfFont);
     CHOOSEFONTW cf{};
     cf.lStructSize = sizeof(cf);
-    cf.hwndOwner = dlg.GetHwnd();
+    cf.hwndOwner = m_hWnd;
     cf.lpLogFont = &lf;
     cf.Flags = CF_SCREENFONTS | CF_EFFECTS | CF_INITTOLOGFONTSTRUCT;
     // Some font dialogs (Wine's among them) write each pick into the LOGFONT while they are open
     // and leave it there on Cancel, so only OK may copy it back.
     if (RunFontDialog(&cf))
-        dlg.m_settings.m_lfFont = FromLogFontW(lf);
-    const LOGFONTW chosen = ToLogFontW(dlg.m_settings.m_lfFont);
-    dlg.m_fontTitle.reset(::CreateFontIndirectW(&chosen));
-    dlg.RedrawWhole();
+        m_settings.m_lfFont = FromLogFontW(lf);
+    m_strip.SetFont(m_settings.m_lfFont);
+    RedrawWhole();
 }
 
-} // namespace
-
-BOOL CCalendarDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
-    const quill::MenuCommand cmd = quill::ClassifyCommand(static_cast<std::uint64_t>(wParam));
-    const UINT id = static_cast<UINT>(wParam);
+BOOL CCalendarDlg::OnCommand(UINT id, UINT code, HWND control) {
+    if (id == IDC_EDIT && code == EN_CHANGE) {
+        NoticeTyping();
+        return TRUE;
+    }
+    // Compared whole: a notification code makes any id an unknown command.
+    const quill::MenuCommand cmd = quill::ClassifyCommand((std::uint64_t{code} << 16) | id);
     switch (cmd.action) {
     case quill::CommandAction::ColorScheme:
         m_settings.m_nColorScheme = cmd.value;
         SetColorScheme(cmd.value);
-        ::CheckMenuRadioItem(m_menuColor, cmd.check.first, cmd.check.last, id, MF_BYCOMMAND);
+        m_contextMenu.Check(cmd.group, cmd.check, id);
         RedrawWhole();
         break;
     case quill::CommandAction::CornerStyle:
         m_settings.m_nCornerStyle = cmd.value;
         SetCornerStyle(cmd.value);
-        ::CheckMenuRadioItem(m_menuStyle, cmd.check.first, cmd.check.last, id, MF_BYCOMMAND);
+        m_contextMenu.Check(cmd.group, cmd.check, id);
         RedrawWhole();
         break;
     case quill::CommandAction::TimeFormat:
         if (cmd.value == quill::kCmdTimeCustom) {
-            CTimeDlg dlg;
+            CTimeDlg dlg(m_settings.m_strCustomFormat);
             if (dlg.DoModal() == IDCANCEL)
                 return FALSE;
         }
         m_settings.m_nTimeFormat = cmd.value;
-        ::CheckMenuRadioItem(m_menuTimeFormat, cmd.check.first, cmd.check.last, id, MF_BYCOMMAND);
+        m_contextMenu.Check(cmd.group, cmd.check, id);
         RedrawWhole();
         break;
     case quill::CommandAction::Gradient:
         m_settings.m_nGradient = cmd.value;
-        ::CheckMenuRadioItem(m_menuTitle, cmd.check.first, cmd.check.last, id, MF_BYCOMMAND);
+        m_contextMenu.Check(cmd.group, cmd.check, id);
         RedrawWhole();
         break;
     case quill::CommandAction::Font:
-        ChooseTitleFont(*this);
+        ChooseTitleFont();
         break;
     case quill::CommandAction::Help:
         OpenHelp();
@@ -182,5 +217,5 @@ BOOL CCalendarDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     case quill::CommandAction::Other:
         break;
     }
-    return ui::Dialog::OnCommand(wParam, lParam);
+    return ui::Dialog::OnCommand(id, code, control);
 }

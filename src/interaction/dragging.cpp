@@ -6,8 +6,8 @@
 #include "interaction/placement.h"
 
 void CCalendarDlg::OnLButtonDown(UINT, POINT point) {
-    const quill::ClientRect box{m_rcMenuButton.left, m_rcMenuButton.top, m_rcMenuButton.right,
-                                m_rcMenuButton.bottom};
+    const RECT& menuBox = m_strip.MenuBox();
+    const quill::ClientRect box{menuBox.left, menuBox.top, menuBox.right, menuBox.bottom};
     if (quill::IsInMenuBox(box, {point.x, point.y})) {
         const quill::ClientPoint drop = quill::MenuDropPoint(box);
         POINT pt{drop.x, drop.y};

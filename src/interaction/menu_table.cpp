@@ -61,36 +61,50 @@ constexpr std::array kContextMenu{
     Command(kCmdClose, "关闭"),
 };
 
-const std::array<SubmenuLayout, 4> kSubmenus{{
-    {MenuGroup::Color, "颜色", kColorItems, {20, 25}},
-    {MenuGroup::Style, "样式", kStyleItems, {30, 35}},
-    {MenuGroup::Title, "标题", kTitleItems, {60, 65}},
-    {MenuGroup::TimeFormat, "时间", kTimeItems, {40, 46}},
+// Everything about one radio group, in one row: its submenu, the ids a command of it accepts and the
+// ranges its radio mark is set over when the menu is built and when a command moves it. The
+// accepted ids run past the items because any WM_COMMAND may arrive, not only the menu's own.
+struct GroupDispatch {
+    SubmenuLayout layout; // its radio is the range checked when the menu is built
+    CommandAction action;
+    int base; // subtracted from the id to get the value; 0 keeps the id
+    int firstId;
+    int lastId;
+    RadioRange check; // the range a command's mark moves over
+};
+
+const std::array<GroupDispatch, 4> kGroupDispatch{{
+    {{MenuGroup::Color, "颜色", kColorItems, {kCmdColorBlue, kCmdColorBlue + 5}},
+     CommandAction::ColorScheme,
+     kCmdColorBlue,
+     kCmdColorBlue,
+     kCmdColorBlue + 9,
+     {kCmdColorBlue, kCmdColorBlue + 5}},
+    {{MenuGroup::Style, "样式", kStyleItems, {kCmdCornerRect, kCmdCornerRect + 5}},
+     CommandAction::CornerStyle,
+     kCmdCornerRect,
+     kCmdCornerRect,
+     kCmdCornerRect + 4,
+     {kCmdCornerRect, kCmdCornerRect + 5}},
+    {{MenuGroup::Title, "标题", kTitleItems, {kCmdGradient1, kCmdGradient1 + 5}},
+     CommandAction::Gradient,
+     kCmdGradient1,
+     kCmdGradient1,
+     kCmdGradient1 + 8,
+     {kCmdGradient1, kCmdGradient1 + 9}},
+    {{MenuGroup::TimeFormat, "时间", kTimeItems, {kTimeFormatFirst, kTimeFormatCustom}},
+     CommandAction::TimeFormat,
+     0,
+     kTimeFormatFirst,
+     kTimeFormatCustom + 2,
+     {kTimeFormatFirst, kTimeFormatCustom}},
 }};
 
 constexpr std::array kBuildOrder{MenuGroup::Color, MenuGroup::Style, MenuGroup::TimeFormat, MenuGroup::Title};
 
-// Ids a command accepts per group, and the wider ranges its radio mark is moved over. The command
-// ranges run past the items because any WM_COMMAND may arrive, not only the menu's own.
-struct GroupDispatch {
-    CommandAction action;
-    MenuGroup group;
-    int base; // subtracted from the id to get the value; 0 keeps the id
-    int firstId;
-    int lastId;
-    RadioRange check;
-};
-
-constexpr std::array<GroupDispatch, 4> kGroupDispatch{{
-    {CommandAction::ColorScheme, MenuGroup::Color, 20, 20, 29, {20, 25}},
-    {CommandAction::CornerStyle, MenuGroup::Style, 30, 30, 34, {30, 35}},
-    {CommandAction::TimeFormat, MenuGroup::TimeFormat, 0, 40, 48, {40, 46}},
-    {CommandAction::Gradient, MenuGroup::Title, 60, 60, 68, {60, 69}},
-}};
-
 const GroupDispatch& DispatchOf(MenuGroup group) {
     return *std::find_if(kGroupDispatch.begin(), kGroupDispatch.end(),
-                         [group](const GroupDispatch& dispatch) { return dispatch.group == group; });
+                         [group](const GroupDispatch& dispatch) { return dispatch.layout.group == group; });
 }
 
 } // namespace
@@ -100,8 +114,7 @@ std::span<const MenuEntry> ContextMenuEntries() {
 }
 
 const SubmenuLayout& SubmenuOf(MenuGroup group) {
-    return *std::find_if(kSubmenus.begin(), kSubmenus.end(),
-                         [group](const SubmenuLayout& layout) { return layout.group == group; });
+    return DispatchOf(group).layout;
 }
 
 std::span<const MenuGroup> SubmenuBuildOrder() {
@@ -120,7 +133,7 @@ MenuCommand ClassifyCommand(std::uint64_t wParam) {
     const int id = static_cast<int>(wParam);
     for (const GroupDispatch& dispatch : kGroupDispatch) {
         if (id >= dispatch.firstId && id <= dispatch.lastId) {
-            return {dispatch.action, id - dispatch.base, dispatch.group, dispatch.check};
+            return {dispatch.action, id - dispatch.base, dispatch.layout.group, dispatch.check};
         }
     }
     MenuCommand command;

@@ -5,6 +5,8 @@
 #include <span>
 #include <string_view>
 
+#include "appearance/clock_format.h"
+
 namespace quill {
 
 // Named apart from the resource header's IDM_ macros so that both can be included together.
@@ -16,8 +18,8 @@ inline constexpr int kCmdColorGray = 24;
 inline constexpr int kCmdCornerRect = 30;
 inline constexpr int kCmdCornerTop = 31;
 inline constexpr int kCmdCornerAll = 32;
-inline constexpr int kCmdTimeFirst = 40; // 40 to 45 are the fixed clock formats
-inline constexpr int kCmdTimeCustom = 46;
+// The clock formats' ids are clock_format.h's kTimeFormatFirst to kTimeFormatCustom.
+inline constexpr int kCmdTimeCustom = kTimeFormatCustom;
 inline constexpr int kCmdFont = 50;
 inline constexpr int kCmdHelp = 54;
 inline constexpr int kCmdAbout = 55;

@@ -34,6 +34,10 @@ ScreenPoint CenterOnDesktop(const ScreenRect& desktop, const ScreenRect& window)
     return {ClampToInt(middleX - width / 2), ClampToInt(middleY - height / 2)};
 }
 
+ScreenPoint PlaceOnDesktop(const ScreenRect& desktop, ScreenPoint stored, const ScreenRect& window) {
+    return IsPointOnDesktop(desktop, stored) ? stored : CenterOnDesktop(desktop, window);
+}
+
 bool IsInMenuBox(const ClientRect& rcMenuButton, ClientPoint point) {
     return InHalfOpen(point.x, rcMenuButton.left, rcMenuButton.right) &&
            InHalfOpen(point.y, rcMenuButton.top, rcMenuButton.bottom);

@@ -40,6 +40,10 @@ bool IsPointOnDesktop(const ScreenRect& desktop, ScreenPoint point);
 // 309 by 254 window on a 1024 by 768 desktop lands at (358, 257), not (357, 257).
 ScreenPoint CenterOnDesktop(const ScreenRect& desktop, const ScreenRect& window);
 
+// Where the window goes: the stored corner when it lies on the desktop, else centred on it. The one
+// rule for placing the window at start and for the position a save records.
+ScreenPoint PlaceOnDesktop(const ScreenRect& desktop, ScreenPoint stored, const ScreenRect& window);
+
 // A press here opens the context menu instead of starting a drag; same edge rule as PtInRect.
 bool IsInMenuBox(const ClientRect& rcMenuButton, ClientPoint point);
 

@@ -4,6 +4,8 @@
 
 #include <cwchar>
 
+#include "interaction/tray_icon.h"
+
 #include "app/calendar_dlg.h"
 #include "interaction/tray_record.h"
 #include "ui/text.h"
@@ -17,13 +19,14 @@ template <size_t N> void CopyText(wchar_t (&dest)[N], std::string_view gbk) {
 
 } // namespace
 
-void CCalendarDlg::InstallTrayIcon(bool bBalloon) {
-    const quill::TrayRecord record = quill::MakeTrayRecord(bBalloon);
+void TrayIcon::Install(HWND owner, HICON icon, bool balloon) {
+    const quill::TrayRecord record = quill::MakeTrayRecord(balloon);
+    m_nid = NOTIFYICONDATAW{};
     // The version-2 size of the Unicode record: balloon fields, no trailing GUID; every shell since
     // Windows 2000 accepts it, and it carries the Chinese texts on any display language.
     m_nid.cbSize = NOTIFYICONDATAW_V2_SIZE;
-    m_nid.hIcon = m_hIcon;
-    m_nid.hWnd = m_hWnd;
+    m_nid.hIcon = icon;
+    m_nid.hWnd = owner;
     m_nid.uID = record.id;
     m_nid.uCallbackMessage = record.callbackMessage;
     CopyText(m_nid.szTip, record.tip);
@@ -38,8 +41,16 @@ void CCalendarDlg::InstallTrayIcon(bool bBalloon) {
     ::Shell_NotifyIconW(NIM_ADD, &m_nid);
 }
 
-void CCalendarDlg::RemoveTrayIcon() {
+void TrayIcon::Remove() {
     ::Shell_NotifyIconW(NIM_DELETE, &m_nid);
+}
+
+void CCalendarDlg::InstallTrayIcon(bool bBalloon) {
+    m_tray.Install(m_hWnd, m_hIcon, bBalloon);
+}
+
+void CCalendarDlg::RemoveTrayIcon() {
+    m_tray.Remove();
 }
 
 void CCalendarDlg::ComeForward() {

@@ -15,8 +15,8 @@ INT_PTR Dialog::DoModal() {
                              &Dialog::Proc, reinterpret_cast<LPARAM>(this));
 }
 
-BOOL Dialog::OnCommand(WPARAM wParam, LPARAM) {
-    switch (LOWORD(wParam)) {
+BOOL Dialog::OnCommand(UINT id, UINT, HWND) {
+    switch (id) {
     case IDOK:
         OnOK();
         return TRUE;
@@ -28,12 +28,20 @@ BOOL Dialog::OnCommand(WPARAM wParam, LPARAM) {
     }
 }
 
+INT_PTR Dialog::OnNotify(UINT, NMHDR*) {
+    return FALSE;
+}
+
 INT_PTR Dialog::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_INITDIALOG:
         return OnInitDialog();
     case WM_COMMAND:
-        return OnCommand(wParam, lParam);
+        return OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_NOTIFY: {
+        auto* header = reinterpret_cast<NMHDR*>(lParam);
+        return header ? OnNotify(static_cast<UINT>(header->idFrom), header) : FALSE;
+    }
     default:
         return FALSE;
     }

@@ -25,7 +25,12 @@ class Dialog {
     // SetMsgResult where Win32 reads one), FALSE to let the dialog manager do its default work.
     virtual INT_PTR OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     virtual BOOL OnInitDialog() { return TRUE; }
-    virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
+    // WM_COMMAND, its words split: the command or control id, the notification code (0 from a
+    // menu, 1 from an accelerator) and the control that sent it (null from a menu).
+    virtual BOOL OnCommand(UINT id, UINT code, HWND control);
+    // WM_NOTIFY with the sender's id; the answer is the procedure's (set DWLP_MSGRESULT through
+    // SetMsgResult where the notification reads one).
+    virtual INT_PTR OnNotify(UINT id, NMHDR* header);
     virtual void OnOK() { EndDialog(IDOK); }
     virtual void OnCancel() { EndDialog(IDCANCEL); }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "appearance/color_scheme.h"
+#include "appearance/calendar_settings.h"
 #include "appearance/paint_geometry.h"
 
 #include <climits>
