@@ -37,8 +37,7 @@ void CCalendarDlg::SetDefaultSettings(CalendarSettings& settings) {
 
 bool CCalendarDlg::SaveSettings(CalendarSettings& settings) {
     ::GetWindowRect(m_hWnd, &m_rcWindow);
-    const quill::ScreenPoint at =
-        quill::PlaceOnDesktop(DesktopRect(), {m_rcWindow.left, m_rcWindow.top}, ToScreenRect(m_rcWindow));
+    const quill::ScreenPoint at = PlacementFor(m_hWnd, {m_rcWindow.left, m_rcWindow.top});
     settings.m_nPosX = at.x;
     settings.m_nPosY = at.y;
     WinFileSystem fs;

@@ -39,8 +39,7 @@ void CCalendarDlg::SetCornerStyle(int style) {
 
 void CCalendarDlg::ApplySettings(CalendarSettings& settings) {
     ::GetWindowRect(m_hWnd, &m_rcWindow);
-    const quill::ScreenPoint at =
-        quill::PlaceOnDesktop(DesktopRect(), {settings.m_nPosX, settings.m_nPosY}, ToScreenRect(m_rcWindow));
+    const quill::ScreenPoint at = PlacementFor(m_hWnd, {settings.m_nPosX, settings.m_nPosY});
     settings.m_nPosX = at.x;
     settings.m_nPosY = at.y;
     ::MoveWindow(m_hWnd, at.x, at.y, m_rcWindow.right - m_rcWindow.left, m_rcWindow.bottom - m_rcWindow.top,

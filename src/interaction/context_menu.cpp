@@ -32,43 +32,29 @@ HMENU BuildSubmenu(const quill::SubmenuLayout& layout, int checkTarget) {
 
 } // namespace
 
-HMENU ContextMenu::Submenu(quill::MenuGroup group) const {
+namespace {
+
+// The settings value a group's radio mark stands on.
+int ValueOf(const CalendarSettings& settings, quill::MenuGroup group) {
     switch (group) {
     case quill::MenuGroup::Color:
-        return m_menuColor;
+        return settings.m_nColorScheme;
     case quill::MenuGroup::Style:
-        return m_menuStyle;
+        return settings.m_nCornerStyle;
     case quill::MenuGroup::Title:
-        return m_menuTitle;
+        return settings.m_nGradient;
     case quill::MenuGroup::TimeFormat:
-        return m_menuTimeFormat;
+        return settings.m_nTimeFormat;
     }
-    return nullptr;
+    return 0;
 }
+
+} // namespace
 
 void ContextMenu::Build(const CalendarSettings& settings) {
     for (quill::MenuGroup group : quill::SubmenuBuildOrder()) {
-        int value = 0;
-        HMENU* slot = nullptr;
-        switch (group) {
-        case quill::MenuGroup::Color:
-            value = settings.m_nColorScheme;
-            slot = &m_menuColor;
-            break;
-        case quill::MenuGroup::Style:
-            value = settings.m_nCornerStyle;
-            slot = &m_menuStyle;
-            break;
-        case quill::MenuGroup::Title:
-            value = settings.m_nGradient;
-            slot = &m_menuTitle;
-            break;
-        case quill::MenuGroup::TimeFormat:
-            value = settings.m_nTimeFormat;
-            slot = &m_menuTimeFormat;
-            break;
-        }
-        *slot = BuildSubmenu(quill::SubmenuOf(group), quill::BuildCheckTarget(group, value));
+        m_submenus[static_cast<std::size_t>(group)] =
+            BuildSubmenu(quill::SubmenuOf(group), quill::BuildCheckTarget(group, ValueOf(settings, group)));
     }
 
     m_menu.reset(::CreatePopupMenu());
@@ -100,8 +86,8 @@ void ContextMenu::Check(quill::MenuGroup group, quill::RadioRange range, UINT id
 
 std::string ContextMenu::ItemText(int id) const {
     wchar_t text[256] = {};
-    if (!m_menuTimeFormat ||
-        ::GetMenuStringW(m_menuTimeFormat, static_cast<UINT>(id), text, 256, MF_BYCOMMAND) <= 0)
+    const HMENU times = Submenu(quill::MenuGroup::TimeFormat);
+    if (!times || ::GetMenuStringW(times, static_cast<UINT>(id), text, 256, MF_BYCOMMAND) <= 0)
         return {};
     return ui::Narrow(text);
 }
@@ -173,18 +159,13 @@ BOOL CCalendarDlg::OnCommand(UINT id, UINT code, HWND control) {
     }
     // Compared whole: a notification code makes any id an unknown command.
     const quill::MenuCommand cmd = quill::ClassifyCommand((std::uint64_t{code} << 16) | id);
+    bool radio = true; // a pick in one of the four groups: its mark moves and the window repaints
     switch (cmd.action) {
     case quill::CommandAction::ColorScheme:
-        m_settings.m_nColorScheme = cmd.value;
         SetColorScheme(cmd.value);
-        m_contextMenu.Check(cmd.group, cmd.check, id);
-        RedrawWhole();
         break;
     case quill::CommandAction::CornerStyle:
-        m_settings.m_nCornerStyle = cmd.value;
         SetCornerStyle(cmd.value);
-        m_contextMenu.Check(cmd.group, cmd.check, id);
-        RedrawWhole();
         break;
     case quill::CommandAction::TimeFormat:
         if (cmd.value == quill::kCmdTimeCustom) {
@@ -193,14 +174,19 @@ BOOL CCalendarDlg::OnCommand(UINT id, UINT code, HWND control) {
                 return FALSE;
         }
         m_settings.m_nTimeFormat = cmd.value;
-        m_contextMenu.Check(cmd.group, cmd.check, id);
-        RedrawWhole();
         break;
     case quill::CommandAction::Gradient:
         m_settings.m_nGradient = cmd.value;
+        break;
+    default:
+        radio = false;
+        break;
+    }
+    if (radio) {
         m_contextMenu.Check(cmd.group, cmd.check, id);
         RedrawWhole();
-        break;
+    }
+    switch (cmd.action) {
     case quill::CommandAction::Font:
         ChooseTitleFont();
         break;
@@ -214,7 +200,7 @@ BOOL CCalendarDlg::OnCommand(UINT id, UINT code, HWND control) {
         OnOK();
         // The dialog has ended; the base must not see this command as its own OK a second time.
         return TRUE;
-    case quill::CommandAction::Other:
+    default:
         break;
     }
     return ui::Dialog::OnCommand(id, code, control);

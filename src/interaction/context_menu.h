@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include <array>
+#include <cstddef>
 #include <string>
 
 #include "appearance/calendar_settings.h"
@@ -18,15 +20,13 @@ class ContextMenu {
     void Check(quill::MenuGroup group, quill::RadioRange range, UINT id) const;
     // The text of a clock format's item, which is its pattern; empty when the menu has none.
     std::string ItemText(int id) const;
-    bool Built() const { return m_menuTimeFormat != nullptr; }
+    bool Built() const { return m_menu.get() != nullptr; }
 
   private:
-    HMENU Submenu(quill::MenuGroup group) const;
+    HMENU Submenu(quill::MenuGroup group) const { return m_submenus[static_cast<std::size_t>(group)]; }
 
     // The menu owns its four submenus once they are appended to it.
     ui::Menu m_menu;
-    HMENU m_menuTimeFormat = nullptr;
-    HMENU m_menuColor = nullptr;
-    HMENU m_menuStyle = nullptr;
-    HMENU m_menuTitle = nullptr;
+    // Colour, style, title and time, in the order of quill::MenuGroup.
+    std::array<HMENU, 4> m_submenus{};
 };

@@ -6,3 +6,9 @@ quill::ScreenRect DesktopRect() {
     ::GetWindowRect(::GetDesktopWindow(), &rc);
     return ToScreenRect(rc);
 }
+
+quill::ScreenPoint PlacementFor(HWND window, quill::ScreenPoint stored) {
+    RECT rc{};
+    ::GetWindowRect(window, &rc);
+    return quill::PlaceOnDesktop(DesktopRect(), stored, ToScreenRect(rc));
+}

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "diary/archive.h"
-#include "hex.h"
+#include "test_bytes.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "diary/gb18030.h"
-#include "hex.h"
+#include "test_bytes.h"
 
 namespace {
 

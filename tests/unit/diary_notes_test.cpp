@@ -1,6 +1,8 @@
 // The note list's ordering, duplicate and blank rules, and the notes file byte for byte.
 #include <gtest/gtest.h>
 
+#include "test_bytes.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <new>
@@ -18,12 +20,6 @@
 namespace {
 
 using namespace std::string_literals;
-
-std::string ReadData(const char* name) {
-    std::ifstream in(std::string(QUILL_TEST_DATA) + "/" + name, std::ios::binary);
-    EXPECT_TRUE(in) << name;
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 NoteMap Raw(std::initializer_list<NoteEntry> entries) {
     NoteMap notes;

@@ -1,6 +1,8 @@
 // The settings record's defaults and the settings file byte for byte, damaged or whole.
 #include <gtest/gtest.h>
 
+#include "test_bytes.h"
+
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -10,12 +12,6 @@
 namespace {
 
 using namespace std::string_literals;
-
-std::string ReadData(const char* name) {
-    std::ifstream in(std::string(QUILL_TEST_DATA) + "/" + name, std::ios::binary);
-    EXPECT_TRUE(in) << name;
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 CalendarSettings Defaults(int x, int y) {
     CalendarSettings settings;

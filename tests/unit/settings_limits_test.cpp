@@ -1,6 +1,8 @@
 // What the window can draw of a settings record: crafted values brought into range, others untouched.
 #include <gtest/gtest.h>
 
+#include "test_bytes.h"
+
 #include <climits>
 #include <cmath>
 #include <fstream>
@@ -68,8 +70,7 @@ TEST(ShowableSettings, OutOfRangeValuesComeToTheNearestTheWindowDraws) {
 }
 
 TEST(ShowableSettings, AFileInRangeIsSavedWithTheBytesItWasReadFrom) {
-    std::ifstream in(std::string(QUILL_TEST_DATA) + "/qlw_defaults_400_300.bin", std::ios::binary);
-    const std::string golden{std::istreambuf_iterator<char>(in), {}};
+    const std::string golden = ReadData("qlw_defaults_400_300.bin");
     ASSERT_EQ(golden.size(), 66u);
     CalendarSettings loaded;
     ASSERT_TRUE(DecodeSettings(golden, loaded, kFileKey));
