@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "driver/remote.h"
 #include "harness.h"
 
 namespace e2e {
@@ -30,7 +31,8 @@ namespace tray_detail {
 
 // Sends msg to a window of another process with lParam pointing at a copy of `bytes` placed in that
 // process; `fixup` gets the local copy and the remote address before it is sent, to aim embedded
-// pointers at the remote block. The block comes back in `bytes`.
+// pointers at the remote block. The block comes back in `bytes`. Reports nothing: the tray's windows
+// come and go while a test polls them.
 inline bool SendWithRemoteBlock(HWND w, UINT msg, WPARAM wp, std::vector<BYTE>& bytes,
                                 const std::function<void(BYTE* local, BYTE* remote)>& fixup,
                                 LRESULT* result = nullptr) {
@@ -40,17 +42,12 @@ inline bool SendWithRemoteBlock(HWND w, UINT msg, WPARAM wp, std::vector<BYTE>& 
     if (!process)
         return false;
     bool ok = false;
-    auto* remote = static_cast<BYTE*>(
-        VirtualAllocEx(process, nullptr, bytes.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    if (remote) {
-        fixup(bytes.data(), remote);
-        DWORD_PTR answer = 0;
-        ok = WriteProcessMemory(process, remote, bytes.data(), bytes.size(), nullptr) &&
-             SendMessageTimeoutW(w, msg, wp, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, 2000, &answer) &&
-             ReadProcessMemory(process, remote, bytes.data(), bytes.size(), nullptr);
-        if (result)
-            *result = static_cast<LRESULT>(answer);
-        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    {
+        const driver::RemoteBlock block(process, bytes.size());
+        if (block.Valid()) {
+            fixup(bytes.data(), static_cast<BYTE*>(block.Address()));
+            ok = block.Send(w, msg, wp, bytes.data(), result, 2000);
+        }
     }
     CloseHandle(process);
     return ok;
