@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "appearance/settings_file.h"
+#include "hex.h"
 
 namespace {
 
@@ -81,14 +82,46 @@ TEST(ShiftString, ShiftsEveryByteBothWays) {
     }
 }
 
-TEST(SettingsFile, DefaultsAt400By300ByteForByte) {
-    const std::string golden = ReadData("qlw_defaults_400_300.bin");
-    ASSERT_EQ(golden.size(), 66u);
-    EXPECT_EQ(EncodeSettings(Defaults(400, 300), kFileKey), golden);
+// The record of tools/make_settings_sample.py's file: no two fields alike and none zero, so a field
+// written or read at another's place changes the bytes, even between fields of the same size.
+CalendarSettings EveryFieldDistinct() {
+    CalendarSettings s;
+    s.m_nColorScheme = 4;
+    s.m_nCornerStyle = 1;
+    s.m_nCornerRadius = 9;
+    s.m_nGradient = 2;
+    s.m_nTimeFormat = 45;
+    s.m_nPosX = 321;
+    s.m_nPosY = -57;
+    s.m_lfFont = BaseLogFont();
+    s.m_lfFont.lfHeight = -19;
+    s.m_lfFont.lfItalic = 1;
+    s.m_lfFont.lfUnderline = 2;
+    s.m_lfFont.lfWeight = 700;
+    SetFaceName(s.m_lfFont, "SimHei");
+    s.m_strCustomFormat = "%Y-%m-%d";
+    return s;
+}
 
-    CalendarSettings back = Odd();
-    ASSERT_TRUE(DecodeSettings(golden, back, kFileKey));
-    EXPECT_EQ(back, Defaults(400, 300));
+TEST(SettingsFile, GoldenFilesByteForByte) {
+    const struct {
+        const char* file;
+        std::size_t size;
+        CalendarSettings settings;
+    } cases[] = {
+        {"qlw_defaults_400_300.bin", 66, Defaults(400, 300)},
+        {"qlw_every_field_distinct.bin", 54, EveryFieldDistinct()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string golden = ReadData(c.file);
+        ASSERT_EQ(golden.size(), c.size);
+        EXPECT_EQ(Hex(EncodeSettings(c.settings, kFileKey)), Hex(golden));
+
+        CalendarSettings back = Odd();
+        ASSERT_TRUE(DecodeSettings(golden, back, kFileKey));
+        EXPECT_EQ(back, c.settings);
+    }
 }
 
 TEST(SettingsFile, RoundTripOfEveryStoredField) {
