@@ -42,28 +42,27 @@ COLORREF ScreenPixel(POINT screen) {
     return c;
 }
 
-std::vector<std::uint32_t> CaptureScreen(const RECT& screen) {
-    const int w = Width(screen), h = Height(screen);
+std::vector<std::uint32_t> DrawOffScreen(int width, int height, const std::function<bool(HDC)>& draw) {
     std::vector<std::uint32_t> pixels;
-    if (w <= 0 || h <= 0)
+    if (width <= 0 || height <= 0)
         return pixels;
     BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height; // top-down: the first row is the top one
     bi.bmiHeader.biPlanes = 1;
     bi.bmiHeader.biBitCount = 32;
     bi.bmiHeader.biCompression = BI_RGB;
-    HDC dc = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(dc);
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
     void* bits = nullptr;
-    HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (mem && bmp) {
         HGDIOBJ old = SelectObject(mem, bmp);
-        if (BitBlt(mem, 0, 0, w, h, dc, screen.left, screen.top, SRCCOPY)) {
+        if (draw(mem)) {
             GdiFlush();
             const auto* p = static_cast<const std::uint32_t*>(bits);
-            pixels.assign(p, p + static_cast<std::size_t>(w) * h);
+            pixels.assign(p, p + static_cast<std::size_t>(width) * height);
         }
         SelectObject(mem, old);
     }
@@ -71,54 +70,54 @@ std::vector<std::uint32_t> CaptureScreen(const RECT& screen) {
         DeleteObject(bmp);
     if (mem)
         DeleteDC(mem);
-    ReleaseDC(nullptr, dc);
+    ReleaseDC(nullptr, screen);
     return pixels;
+}
+
+std::vector<std::uint32_t> CaptureScreen(const RECT& screen) {
+    return DrawOffScreen(Width(screen), Height(screen), [&](HDC mem) {
+        HDC dc = GetDC(nullptr);
+        const bool copied =
+            BitBlt(mem, 0, 0, Width(screen), Height(screen), dc, screen.left, screen.top, SRCCOPY) != FALSE;
+        ReleaseDC(nullptr, dc);
+        return copied;
+    });
 }
 
 bool SaveScreenshot(const std::wstring& path) {
     const int x = GetSystemMetrics(SM_XVIRTUALSCREEN), y = GetSystemMetrics(SM_YVIRTUALSCREEN);
     const int w = GetSystemMetrics(SM_CXVIRTUALSCREEN), h = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    if (w <= 0 || h <= 0)
+    const std::vector<std::uint32_t> pixels = CaptureScreen({x, y, x + w, y + h});
+    if (pixels.empty())
         return false;
     BITMAPINFOHEADER bih{};
     bih.biSize = sizeof bih;
     bih.biWidth = w;
-    bih.biHeight = h; // bottom-up, the layout every reader of BMP files takes
+    bih.biHeight = h; // bottom-up, 24 bits: the layout every reader of BMP files takes
     bih.biPlanes = 1;
     bih.biBitCount = 24;
     bih.biCompression = BI_RGB;
     const DWORD stride = (static_cast<DWORD>(w) * 3 + 3) & ~3u;
     bih.biSizeImage = stride * static_cast<DWORD>(h);
-
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    void* bits = nullptr;
-    HBITMAP bmp =
-        CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&bih), DIB_RGB_COLORS, &bits, nullptr, 0);
-    bool ok = false;
-    if (mem && bmp) {
-        HGDIOBJ old = SelectObject(mem, bmp);
-        ok = BitBlt(mem, 0, 0, w, h, screen, x, y, SRCCOPY) != FALSE;
-        GdiFlush();
-        SelectObject(mem, old);
+    std::string rows(bih.biSizeImage, '\0');
+    for (int row = 0; row < h; ++row) {
+        char* out = rows.data() + static_cast<std::size_t>(h - 1 - row) * stride;
+        for (int col = 0; col < w; ++col) {
+            const std::uint32_t p = pixels[static_cast<std::size_t>(row) * w + col];
+            *out++ = static_cast<char>(p & 0xFF);
+            *out++ = static_cast<char>((p >> 8) & 0xFF);
+            *out++ = static_cast<char>((p >> 16) & 0xFF);
+        }
     }
-    if (ok) {
-        BITMAPFILEHEADER bfh{};
-        bfh.bfType = 0x4D42;
-        bfh.bfOffBits = sizeof bfh + sizeof bih;
-        bfh.bfSize = bfh.bfOffBits + bih.biSizeImage;
-        std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(&bfh), sizeof bfh);
-        out.write(reinterpret_cast<const char*>(&bih), sizeof bih);
-        out.write(static_cast<const char*>(bits), bih.biSizeImage);
-        ok = static_cast<bool>(out);
-    }
-    if (bmp)
-        DeleteObject(bmp);
-    if (mem)
-        DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
-    return ok;
+    BITMAPFILEHEADER bfh{};
+    bfh.bfType = 0x4D42;
+    bfh.bfOffBits = sizeof bfh + sizeof bih;
+    bfh.bfSize = bfh.bfOffBits + bih.biSizeImage;
+    std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(&bfh), sizeof bfh);
+    out.write(reinterpret_cast<const char*>(&bih), sizeof bih);
+    out.write(rows.data(), static_cast<std::streamsize>(rows.size()));
+    return static_cast<bool>(out);
 }
 
 HWND FocusedWindow(HWND w) {

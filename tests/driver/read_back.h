@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,6 +28,10 @@ inline LONG Height(const RECT& r) {
 
 // The colour on screen at a point, from the screen's device context.
 COLORREF ScreenPixel(POINT screen);
+// What draw paints into a bitmap of width by height pixels (given its memory device context; false
+// when it could not paint), row by row from the top, each pixel a DIB word 0x00RRGGBB; empty when
+// the bitmap cannot be made or draw fails.
+std::vector<std::uint32_t> DrawOffScreen(int width, int height, const std::function<bool(HDC)>& draw);
 // A block of the screen (screen coordinates) in one copy, row by row from the top, each pixel a
 // DIB word 0x00RRGGBB; empty when the rectangle is empty or the copy fails.
 std::vector<std::uint32_t> CaptureScreen(const RECT& screen);

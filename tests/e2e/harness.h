@@ -51,6 +51,7 @@ using driver::CaptureScreen;
 using driver::Child;
 using driver::ClassName;
 using driver::ClientRect;
+using driver::DrawOffScreen;
 using driver::FocusedWindow;
 using driver::Height;
 using driver::RectInParent;

@@ -83,25 +83,19 @@ TEST(ShiftString, ShiftsEveryByteBothWays) {
 }
 
 // The record of tools/make_settings_sample.py's file: no two fields alike and none zero, so a field
-// written or read at another's place changes the bytes, even between fields of the same size.
-CalendarSettings EveryFieldDistinct() {
-    CalendarSettings s;
-    s.m_nColorScheme = 4;
-    s.m_nCornerStyle = 1;
-    s.m_nCornerRadius = 9;
-    s.m_nGradient = 2;
-    s.m_nTimeFormat = 45;
-    s.m_nPosX = 321;
-    s.m_nPosY = -57;
-    s.m_lfFont = BaseLogFont();
-    s.m_lfFont.lfHeight = -19;
-    s.m_lfFont.lfItalic = 1;
-    s.m_lfFont.lfUnderline = 2;
-    s.m_lfFont.lfWeight = 700;
-    SetFaceName(s.m_lfFont, "SimHei");
-    s.m_strCustomFormat = "%Y-%m-%d";
-    return s;
-}
+// written or read at another's place changes the bytes, even between fields of the same size. The
+// font fields the file does not carry are left at zero, as the base font has them.
+const CalendarSettings kEveryFieldDistinct = {
+    .m_nCornerStyle = 1,
+    .m_nColorScheme = 4,
+    .m_nGradient = 2,
+    .m_nTimeFormat = 45,
+    .m_nCornerRadius = 9,
+    .m_nPosX = 321,
+    .m_nPosY = -57,
+    .m_lfFont = {.lfHeight = -19, .lfWeight = 700, .lfItalic = 1, .lfUnderline = 2, .lfFaceName = "SimHei"},
+    .m_strCustomFormat = "%Y-%m-%d",
+};
 
 TEST(SettingsFile, GoldenFilesByteForByte) {
     const struct {
@@ -110,7 +104,7 @@ TEST(SettingsFile, GoldenFilesByteForByte) {
         CalendarSettings settings;
     } cases[] = {
         {"qlw_defaults_400_300.bin", 66, Defaults(400, 300)},
-        {"qlw_every_field_distinct.bin", 54, EveryFieldDistinct()},
+        {"qlw_every_field_distinct.bin", 54, kEveryFieldDistinct},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
