@@ -6,7 +6,7 @@
 //                 [--only=startup,idle,switch,save]
 #include <windows.h>
 #include <commctrl.h>
-#include <shlobj.h>
+#include <objbase.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -20,6 +20,11 @@
 #include "appearance/settings_file.h"
 #include "bench_data.h"
 #include "diary/notes_file.h"
+#include "driver/files.h"
+#include "driver/remote.h"
+#include "driver/read_back.h"
+#include "driver/text.h"
+#include "driver/wait.h"
 #include "win_run.h"
 
 namespace {
@@ -141,23 +146,19 @@ struct DataSet {
 
 // A temporary folder for the program holding a settings file and a notes file of `notes` notes.
 DataSet MakeSet(const std::wstring& folder, std::size_t notes, int timeFormat) {
-    bench::MakeFolders(folder);
-    bench::EmptyFolder(folder);
+    driver::MakeFolders(folder);
+    driver::EmptyFolder(folder);
     const std::string bytes = EncodeNotes(bench::MakeDiary(notes, Today()));
-    bench::WriteWholeFile(Join(folder, L"nts.ini"), bytes);
-    bench::WriteWholeFile(Join(folder, L"qlw.ini"), SettingsBytes(timeFormat));
+    driver::WriteWholeFile(Join(folder, L"nts.ini"), bytes);
+    driver::WriteWholeFile(Join(folder, L"qlw.ini"), SettingsBytes(timeFormat));
     return {folder, bytes.size()};
 }
 
 // The copies the program keeps outside the temporary folder: with them left in place, a later run
 // started on an empty folder would load the diary of an earlier one.
 std::wstring SafetyFolder() {
-    PWSTR base = nullptr;
-    std::wstring folder;
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &base)) && base)
-        folder = std::wstring(base) + L"\\Quillidar";
-    CoTaskMemFree(base);
-    return folder;
+    const std::wstring base = driver::LocalAppDataFolder();
+    return base.empty() ? base : base + L"\\Quillidar";
 }
 
 // ---- One run ----
@@ -171,10 +172,10 @@ struct Bench {
 
     bool Launch(WinRun& run, const std::wstring& exe, const std::wstring& temp) {
         if (!safety.empty())
-            bench::EmptyFolder(safety);
+            driver::EmptyFolder(safety);
         run.SetClockTicks(opt.clockTicks);
         if (!run.Start(exe, temp)) {
-            std::fprintf(stderr, "cannot start %s\n", bench::Utf8(exe).c_str());
+            std::fprintf(stderr, "cannot start %s\n", driver::Utf8(exe).c_str());
             return false;
         }
         return true;
@@ -313,13 +314,13 @@ struct Bench {
         std::map<long, Sum> sums;
         RECT rc{};
         GetClientRect(calendar, &rc);
-        bench::RemoteBlock block(process, sizeof(MCHITTESTINFO));
+        const driver::RemoteBlock block(process, sizeof(MCHITTESTINFO));
         for (LONG y = 1; y < rc.bottom; y += 3) {
             for (LONG x = 1; x < rc.right; x += 3) {
                 MCHITTESTINFO info{};
                 info.cbSize = sizeof info;
                 info.pt = {x, y};
-                if (!block.Send(calendar, MCM_HITTEST, &info))
+                if (!block.Send(calendar, MCM_HITTEST, 0, &info, nullptr, 5000))
                     return {};
                 // Week numbers share the date bit; only a day's own cell counts.
                 if ((info.uHit & ~(MCHT_NEXT | MCHT_PREV)) != MCHT_CALENDARDATE || !info.st.wYear)
@@ -354,8 +355,8 @@ struct Bench {
             --day;
             const std::wstring expected = noteOf(day);
             auto shown = [&](double t0, double limit) {
-                while (bench::SecondsNow() - t0 < limit) {
-                    const auto text = bench::RemoteText(edit);
+                while (driver::SecondsNow() - t0 < limit) {
+                    const auto text = driver::ReadText(edit, 2000);
                     if (text && *text == expected)
                         return true;
                     Sleep(1);
@@ -373,7 +374,7 @@ struct Bench {
                 }
                 cell = it->second;
             }
-            const double t0 = bench::SecondsNow();
+            const double t0 = driver::SecondsNow();
             if (cell) {
                 PostMessageW(calendar, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(cell->x, cell->y));
                 PostMessageW(calendar, WM_LBUTTONUP, 0, MAKELPARAM(cell->x, cell->y));
@@ -394,10 +395,10 @@ struct Bench {
                 return false;
             }
             // Bold days are set before the text; done once neither control waits for a repaint.
-            while (bench::SecondsNow() - t0 < 3 &&
+            while (driver::SecondsNow() - t0 < 3 &&
                    (GetUpdateRect(calendar, nullptr, FALSE) || GetUpdateRect(edit, nullptr, FALSE)))
                 Sleep(1);
-            latencies.push_back(bench::SecondsNow() - t0);
+            latencies.push_back(driver::SecondsNow() - t0);
             // Selecting a day of another month scrolls the calendar, and every cell moves.
             if (bench::CivilFromDays(day).month != bench::CivilFromDays(day + 1).month)
                 cells.clear();
@@ -410,7 +411,7 @@ struct Bench {
         std::vector<double> program, floor;
         bool failed = false;
         auto noteOf = [](long day) {
-            return bench::FromGbk(bench::NoteTextFor(bench::KeyOf(bench::CivilFromDays(day))));
+            return driver::FromGbk(bench::NoteTextFor(bench::KeyOf(bench::CivilFromDays(day))));
         };
         auto dateOf = [](long day) {
             const bench::Date d = bench::CivilFromDays(day);
@@ -456,10 +457,10 @@ struct Bench {
                                   {"Quillidar, 36,500 notes", opt.program, &n36500, {}},
                                   {"Quillidar, 1,000,000 notes", opt.program, &n1m, {}}};
         const std::wstring folder = Join(opt.work, L"runs\\save");
-        bench::MakeFolders(folder);
+        driver::MakeFolders(folder);
         int incomplete = 0;
         Interleaved(std::max(1, opt.reps / 2), v.size(), [&](std::size_t i) {
-            bench::EmptyFolder(folder);
+            driver::EmptyFolder(folder);
             for (const wchar_t* name : {L"nts.ini", L"qlw.ini"})
                 CopyFileW(Join(v[i].set->folder, name).c_str(), Join(folder, name).c_str(), FALSE);
             WinRun run;
@@ -468,15 +469,15 @@ struct Bench {
                 return;
             }
             Sleep(500);
-            const double t0 = bench::SecondsNow();
+            const double t0 = driver::SecondsNow();
             PostMessageW(run.Window(), WM_ENDSESSION, TRUE, 0);
             if (!run.WaitForExit(60000)) {
                 std::fprintf(stderr, "save %s: still running after 60 s\n", v[i].name);
                 return;
             }
-            const double t = bench::SecondsNow() - t0;
+            const double t = driver::SecondsNow() - t0;
             // Today's note moves to the end of the list; the file keeps its length.
-            const auto size = bench::FileSize(Join(folder, L"nts.ini"));
+            const auto size = driver::FileSize(Join(folder, L"nts.ini"));
             if (v[i].set != &none && (!size || *size != v[i].set->notesBytes)) {
                 ++incomplete;
                 std::fprintf(stderr, "save %s: nts.ini has %llu bytes, %llu expected\n", v[i].name,
@@ -529,9 +530,9 @@ bool ParseArgs(int argc, wchar_t** argv, Options& opt) {
         else if (auto v = value(L"clock-ticks"))
             opt.clockTicks = _wtoi(v);
         else if (auto v = value(L"only"))
-            opt.only = bench::Utf8(v);
+            opt.only = driver::Utf8(v);
         else {
-            std::fprintf(stderr, "unknown argument %s\n", bench::Utf8(arg).c_str());
+            std::fprintf(stderr, "unknown argument %s\n", driver::Utf8(arg).c_str());
             return false;
         }
     }
@@ -554,8 +555,8 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring sets = Join(b.opt.work, L"sets");
     std::fprintf(stderr, "writing the diaries...\n");
     b.none = {Join(sets, L"floor"), 0};
-    bench::MakeFolders(b.none.folder);
-    bench::EmptyFolder(b.none.folder);
+    driver::MakeFolders(b.none.folder);
+    driver::EmptyFolder(b.none.folder);
     b.empty = MakeSet(Join(sets, L"empty"), 0, kFormatWithSeconds);
     b.fmt44 = MakeSet(Join(sets, L"no-seconds"), 0, kFormatWithoutSeconds);
     b.n36500 = MakeSet(Join(sets, L"n36500"), 36500, kFormatWithSeconds);
@@ -581,8 +582,8 @@ int wmain(int argc, wchar_t** argv) {
     const std::string md = b.report.md.str();
     std::fwrite(md.data(), 1, md.size(), stdout);
     if (!b.opt.out.empty())
-        bench::WriteWholeFile(b.opt.out, md);
+        driver::WriteWholeFile(b.opt.out, md);
     if (!b.safety.empty())
-        bench::EmptyFolder(b.safety);
+        driver::EmptyFolder(b.safety);
     return 0;
 }

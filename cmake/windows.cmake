@@ -58,6 +58,17 @@ add_test(NAME build.imports
          COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${TOOLCHAIN_PREFIX}-objdump -DEXE=$<TARGET_FILE:Quillidar>
                  -P ${CMAKE_SOURCE_DIR}/cmake/check_imports.cmake)
 
+# The Windows process driver, shared by the end-to-end tests and the benchmarks: start a program with
+# its own TMP and TEMP, wait for its window, give it input, read it back. It knows no test framework.
+add_library(quill_driver STATIC
+  tests/driver/dialog_units.cpp tests/driver/files.cpp tests/driver/input.cpp tests/driver/process.cpp
+  tests/driver/read_back.cpp tests/driver/remote.cpp tests/driver/report.cpp tests/driver/text.cpp
+  tests/driver/wait.cpp)
+target_include_directories(quill_driver PUBLIC ${CMAKE_SOURCE_DIR}/tests)
+target_compile_definitions(quill_driver PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+target_link_libraries(quill_driver PUBLIC user32 gdi32 shell32 ole32 uuid)
+quill_warnings(quill_driver)
+
 set(QUILL_E2E_SOURCES
   tests/e2e/diary_test.cpp
   tests/e2e/harness.cpp
@@ -72,7 +83,7 @@ add_executable(quill_e2e ${QUILL_E2E_SOURCES})
 target_compile_definitions(quill_e2e PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601
                                              QUILL_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
 target_include_directories(quill_e2e PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests/e2e ${QUILL_GENERATED})
-target_link_libraries(quill_e2e PRIVATE quill_core GTest::gtest_main user32 gdi32 shell32 ole32 uuid psapi)
+target_link_libraries(quill_e2e PRIVATE quill_core quill_driver GTest::gtest_main)
 quill_warnings(quill_e2e)
 add_dependencies(quill_e2e Quillidar)
 # One ctest entry per area, so a failure names its area; the last entry runs whatever no area

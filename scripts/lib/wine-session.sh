@@ -22,6 +22,21 @@ _quill_pids=()
 
 _quill_log() { [ -n "${QUILL_QUIET:-}" ] || echo "wine-session: $*" >&2; }
 
+# True while the process runs (a child that has ended but is not yet reaped does not count).
+_quill_alive() {
+  local state
+  state=$(cut -d' ' -f3 "/proc/$1/stat" 2>/dev/null) || return 1
+  [ -n "$state" ] && [ "$state" != Z ]
+}
+
+# True when the process is the wineserver of this session's prefix: it holds the write lock on the
+# "lock" file of its server folder (its working folder), which only the prefix's one server can hold.
+_quill_server_is() {
+  local pid=$1 inode
+  inode=$(stat -L -c %i "/proc/$pid/cwd/lock" 2>/dev/null) || return 1
+  grep -Eq "^[0-9]+: POSIX +ADVISORY +WRITE +$pid +[0-9a-fA-F]+:[0-9a-fA-F]+:$inode " /proc/locks
+}
+
 _quill_free_display() {
   local n
   for n in $(seq 90 140); do
@@ -76,12 +91,23 @@ wine_session_start() {
   fi
   _quill_make_prefix
   "$WINESERVER" -p -f >/dev/null 2>&1 &
-  _quill_pids+=($!)
-  QUILL_WINESERVER_PID=$!
-  sleep 0.2
-  # A server already running for this prefix belongs to another session: leave it alone at the end.
-  if ! kill -0 "$QUILL_WINESERVER_PID" 2>/dev/null; then
-    QUILL_WINESERVER_PID=
+  local server=$!
+  _quill_pids+=("$server")
+  QUILL_WINESERVER_PID=
+  # The server started here either takes the prefix's lock or, finding another session's server
+  # holding it, exits: whichever is seen first decides. One still undecided after 30 s (it would
+  # have to be stuck) is not counted as this session's; it is stopped by its pid with the rest.
+  local i
+  for i in $(seq 1 600); do
+    if _quill_server_is "$server"; then
+      QUILL_WINESERVER_PID=$server
+      break
+    fi
+    _quill_alive "$server" || break
+    sleep 0.05
+  done
+  if [ -z "$QUILL_WINESERVER_PID" ]; then
+    _quill_log "using a wineserver this session did not start; it is left running at the end"
   fi
   "$WINE64" explorer "/desktop=shell,$QUILL_DESKTOP_SIZE" >/dev/null 2>&1 &
   _quill_pids+=($!)
@@ -98,7 +124,8 @@ wine_session_start() {
 wine_session_stop() {
   local rc=$?
   trap - EXIT
-  if [ -n "${WINEPREFIX:-}" ] && [ -n "${QUILL_WINESERVER_PID:-}" ]; then
+  # -k stops whichever server holds the prefix: only when that is still the one started here.
+  if [ -n "${WINEPREFIX:-}" ] && [ -n "${QUILL_WINESERVER_PID:-}" ] && _quill_server_is "$QUILL_WINESERVER_PID"; then
     "$WINESERVER" -k >/dev/null 2>&1 || true
   fi
   local p

@@ -2,12 +2,12 @@
 // the month calendar, how much ink a cell holds, and one run of the program with its diary controls.
 #pragma once
 
+#include "driver/files.h"
 #include "harness.h"
 
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
-#include <shlobj.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -242,13 +242,7 @@ inline int Ink(HWND calendar, RECT cell) {
 class SafetyFolderAside {
   public:
     SafetyFolderAside() {
-        // FOLDERID_LocalAppData, spelled out as the program does.
-        constexpr GUID kLocalAppData = {
-            0xF1B32785, 0x6FBA, 0x4FCF, {0x9D, 0x55, 0x7B, 0x8E, 0x7F, 0x15, 0x70, 0x91}};
-        PWSTR base = nullptr;
-        if (SUCCEEDED(SHGetKnownFolderPath(kLocalAppData, 0, nullptr, &base)) && base)
-            m_folder = std::wstring(base) + L"\\Quillidar";
-        CoTaskMemFree(base);
+        m_folder = SafetyFolderPath();
         if (m_folder.empty())
             return;
         m_aside = m_folder + L".e2e-diary-aside-" + std::to_wstring(GetCurrentProcessId());
@@ -270,15 +264,7 @@ class SafetyFolderAside {
     void Clear() const {
         if (m_folder.empty())
             return;
-        WIN32_FIND_DATAW found{};
-        HANDLE search = FindFirstFileW((m_folder + L"\\*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                    DeleteFileW((m_folder + L"\\" + found.cFileName).c_str());
-            } while (FindNextFileW(search, &found));
-            FindClose(search);
-        }
+        driver::EmptyFolder(m_folder);
         RemoveDirectoryW(m_folder.c_str());
     }
 

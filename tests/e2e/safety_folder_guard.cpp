@@ -2,7 +2,6 @@
 // tests: the user's own folder is moved aside for the run and put back at the end, and every test
 // starts with an empty folder, so copies saved by one test are never recovered by the next.
 #include <windows.h>
-#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -10,19 +9,12 @@
 #include <filesystem>
 #include <string>
 
+#include "harness.h"
+
 namespace e2e {
 namespace {
 
-std::wstring SafetyFolder() {
-    PWSTR base = nullptr;
-    std::wstring path;
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &base)))
-        path = std::wstring(base) + L"\\Quillidar";
-    CoTaskMemFree(base);
-    return path;
-}
-
-void EmptyFolder(const std::wstring& folder) {
+void RemoveFolder(const std::wstring& folder) {
     std::error_code ec;
     std::filesystem::remove_all(folder, ec);
 }
@@ -30,7 +22,7 @@ void EmptyFolder(const std::wstring& folder) {
 class SafetyFolderGuard : public ::testing::Environment, public ::testing::EmptyTestEventListener {
   public:
     void SetUp() override {
-        m_folder = SafetyFolder();
+        m_folder = SafetyFolderPath();
         if (m_folder.empty())
             return;
         m_aside = m_folder + L".e2e-user-" + std::to_wstring(GetCurrentProcessId());
@@ -45,14 +37,14 @@ class SafetyFolderGuard : public ::testing::Environment, public ::testing::Empty
     void TearDown() override {
         if (m_folder.empty())
             return;
-        EmptyFolder(m_folder);
+        RemoveFolder(m_folder);
         if (m_movedAside && !MoveFileW(m_aside.c_str(), m_folder.c_str()))
             std::fwprintf(stderr, L"e2e: the user's folder is still at %ls\n", m_aside.c_str());
     }
 
     void OnTestStart(const ::testing::TestInfo&) override {
         if (!m_folder.empty())
-            EmptyFolder(m_folder);
+            RemoveFolder(m_folder);
     }
 
   private:

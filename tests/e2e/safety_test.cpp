@@ -2,12 +2,12 @@
 // run, an Escaped run, one copy per temporary folder, and the time the end of the session takes with a large
 // diary. The safety folder belongs to the user, not to a run, so each test moves the user's own
 // folder aside first and puts it back afterwards; these tests must not run side by side.
+#include "driver/files.h"
 #include "harness.h"
 
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
-#include <shlobj.h>
 
 #include <iostream>
 #include <map>
@@ -28,46 +28,9 @@ constexpr int kCalendarId = 1000;
 constexpr int kNoteBoxId = 1001;
 constexpr DWORD kJournalWaitMs = 8000;
 
-std::wstring LocalAppDataQuillidar() {
-    // FOLDERID_LocalAppData, as the program names it.
-    constexpr GUID kLocalAppData = {
-        0xF1B32785, 0x6FBA, 0x4FCF, {0x9D, 0x55, 0x7B, 0x8E, 0x7F, 0x15, 0x70, 0x91}};
-    PWSTR base = nullptr;
-    std::wstring path;
-    if (SUCCEEDED(SHGetKnownFolderPath(kLocalAppData, 0, nullptr, &base)))
-        path = std::wstring(base) + L"\\Quillidar";
-    CoTaskMemFree(base);
-    return path;
-}
-
-std::vector<std::wstring> FilesIn(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.emplace_back(found.cFileName);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    return names;
-}
-
-std::optional<std::string> ReadWhole(const std::wstring& path) {
-    HANDLE file =
-        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return std::nullopt;
-    std::string bytes;
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        bytes.append(buffer, got);
-    CloseHandle(file);
-    return bytes;
-}
+using driver::FilesIn;
+using driver::ReadWholeFile;
+using driver::WriteWholeFile;
 
 // Every file of a folder with its bytes and the time it was last written, so that a file written again
 // with the same bytes shows too.
@@ -83,7 +46,7 @@ Files FilesOf(std::wstring folder) {
         GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
         const ULONGLONG written =
             (ULONGLONG{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
-        files[name] = {written, ReadWhole(path).value_or("(unreadable)")};
+        files[name] = {written, ReadWholeFile(path).value_or("(unreadable)")};
     }
     return files;
 }
@@ -99,16 +62,6 @@ std::vector<std::wstring> Journals(const std::wstring& folder, const wchar_t* pr
 
 std::string Utf8Name(const std::wstring& name) {
     return std::string(name.begin(), name.end());
-}
-
-bool WriteWhole(const std::wstring& path, const std::string& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
 }
 
 std::string NotesBytesOf(const std::string& text) {
@@ -193,7 +146,7 @@ SYSTEMTIME WeekAway(SYSTEMTIME day) {
 class Safety : public ::testing::Test {
   protected:
     void SetUp() override {
-        m_folder = LocalAppDataQuillidar();
+        m_folder = SafetyFolderPath();
         ASSERT_FALSE(m_folder.empty()) << "the system names no local application-data folder";
         m_aside = m_folder + L".e2e-aside-" + std::to_wstring(GetCurrentProcessId());
         if (GetFileAttributesW(m_folder.c_str()) != INVALID_FILE_ATTRIBUTES) {
@@ -213,7 +166,7 @@ class Safety : public ::testing::Test {
     }
 
     std::optional<std::string> SafetyFile(const std::wstring& name) const {
-        return ReadWhole(m_folder + L"\\" + name);
+        return ReadWholeFile(m_folder + L"\\" + name);
     }
 
     // Waits for the run's journal to hold the text; returns its name.
@@ -582,7 +535,7 @@ TEST_F(Safety, AFileHeldAtStartIsWaitedForThenTakenFromTheCopyAndKeptAside) {
     for (const DWORD heldMs : {1000u, 5000u}) {
         SCOPED_TRACE(heldMs);
         ASSERT_TRUE(CreateDirectoryW(m_folder.c_str(), nullptr));
-        ASSERT_TRUE(WriteWhole(m_folder + L"\\nts.ini", EncodeNotes(copy)));
+        ASSERT_TRUE(WriteWholeFile(m_folder + L"\\nts.ini", EncodeNotes(copy)));
         QuillProcess app;
         const std::string temp = NotesBytesOf("from the temporary folder");
         ASSERT_TRUE(app.WriteTempFile(L"nts.ini", temp));

@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "driver/remote.h"
 #include "harness.h"
 
 namespace e2e {
@@ -30,7 +31,8 @@ namespace tray_detail {
 
 // Sends msg to a window of another process with lParam pointing at a copy of `bytes` placed in that
 // process; `fixup` gets the local copy and the remote address before it is sent, to aim embedded
-// pointers at the remote block. The block comes back in `bytes`.
+// pointers at the remote block. The block comes back in `bytes`. Reports nothing: the tray's windows
+// come and go while a test polls them.
 inline bool SendWithRemoteBlock(HWND w, UINT msg, WPARAM wp, std::vector<BYTE>& bytes,
                                 const std::function<void(BYTE* local, BYTE* remote)>& fixup,
                                 LRESULT* result = nullptr) {
@@ -40,17 +42,12 @@ inline bool SendWithRemoteBlock(HWND w, UINT msg, WPARAM wp, std::vector<BYTE>& 
     if (!process)
         return false;
     bool ok = false;
-    auto* remote = static_cast<BYTE*>(
-        VirtualAllocEx(process, nullptr, bytes.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    if (remote) {
-        fixup(bytes.data(), remote);
-        DWORD_PTR answer = 0;
-        ok = WriteProcessMemory(process, remote, bytes.data(), bytes.size(), nullptr) &&
-             SendMessageTimeoutW(w, msg, wp, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, 2000, &answer) &&
-             ReadProcessMemory(process, remote, bytes.data(), bytes.size(), nullptr);
-        if (result)
-            *result = static_cast<LRESULT>(answer);
-        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    {
+        const driver::RemoteBlock block(process, bytes.size());
+        if (block.Valid()) {
+            fixup(bytes.data(), static_cast<BYTE*>(block.Address()));
+            ok = block.Send(w, msg, wp, bytes.data(), result, 2000);
+        }
     }
     CloseHandle(process);
     return ok;
@@ -190,47 +187,28 @@ inline double IconLikeness(HICON icon, const RECT& cell) {
     const int cx = GetSystemMetrics(SM_CXSMICON), cy = GetSystemMetrics(SM_CYSMICON);
     const int x = cell.left + (Width(cell) - cx) / 2, y = cell.top + (Height(cell) - cy) / 2;
     const std::vector<std::uint32_t> shot = CaptureScreen({x, y, x + cx, y + cy});
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = cx;
-    info.bmiHeader.biHeight = -cy;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    void* drawnBits = nullptr;
-    HBITMAP drawn = CreateDIBSection(mem, &info, DIB_RGB_COLORS, &drawnBits, nullptr, 0);
-    double likeness = 0;
-    if (drawn && shot.size() == static_cast<std::size_t>(cx) * cy) {
-        HGDIOBJ old = SelectObject(mem, drawn);
-        // The tray paints on its window colour; draw the icon on the same ground to compare.
-        HBRUSH ground = CreateSolidBrush(GetSysColor(COLOR_WINDOW));
+    // The tray paints on its window colour; draw the icon on the same ground to compare.
+    const COLORREF groundColour = GetSysColor(COLOR_WINDOW);
+    const std::vector<std::uint32_t> drawn = DrawOffScreen(cx, cy, [&](HDC mem) {
+        HBRUSH ground = CreateSolidBrush(groundColour);
         RECT all{0, 0, cx, cy};
         FillRect(mem, &all, ground);
         DeleteObject(ground);
-        DrawIconEx(mem, 0, 0, icon, cx, cy, 0, nullptr, DI_NORMAL);
-        SelectObject(mem, old);
-        GdiFlush();
-        const auto* d = static_cast<const DWORD*>(drawnBits);
-        const DWORD groundColour = GetSysColor(COLOR_WINDOW);
-        const DWORD groundPixel =
-            (GetRValue(groundColour) << 16) | (GetGValue(groundColour) << 8) | GetBValue(groundColour);
-        int inked = 0, matching = 0;
-        for (int i = 0; i < cx * cy; ++i) {
-            if ((d[i] & 0xFFFFFF) == groundPixel)
-                continue;
-            ++inked;
-            if ((shot[i] & 0xFFFFFF) == (d[i] & 0xFFFFFF))
-                ++matching;
-        }
-        likeness = inked ? static_cast<double>(matching) / inked : 0;
+        return DrawIconEx(mem, 0, 0, icon, cx, cy, 0, nullptr, DI_NORMAL) != FALSE;
+    });
+    if (drawn.empty() || shot.size() != drawn.size())
+        return 0;
+    const std::uint32_t groundPixel =
+        (GetRValue(groundColour) << 16) | (GetGValue(groundColour) << 8) | GetBValue(groundColour);
+    int inked = 0, matching = 0;
+    for (std::size_t i = 0; i < drawn.size(); ++i) {
+        if ((drawn[i] & 0xFFFFFF) == groundPixel)
+            continue;
+        ++inked;
+        if ((shot[i] & 0xFFFFFF) == (drawn[i] & 0xFFFFFF))
+            ++matching;
     }
-    if (drawn)
-        DeleteObject(drawn);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
-    return likeness;
+    return inked ? static_cast<double>(matching) / inked : 0;
 }
 
 // Icons of the driver's own, added to the tray before the program's so that its icon lands away from

@@ -182,6 +182,47 @@ TEST(SafetyRecovery, TheFirstSourceThatLoadsWins) {
     }
 }
 
+TEST(SafetyRecovery, TheNewestDatedCopyThatLoadsWins) {
+    struct DatedCase {
+        const char* name;
+        std::vector<std::pair<int, const char*>> copies; // day and note; no note: damaged
+        bool listedNewestFirst;                          // the order the folder lists them in
+        int loadedDay;
+    };
+    const DatedCase cases[] = {
+        {"two readable days", {{20260109, "older"}, {20260110, "newer"}}, false, 20260110},
+        {"two readable days, listed newest first",
+         {{20260109, "older"}, {20260110, "newer"}},
+         true,
+         20260110},
+        {"across the year's end", {{20251231, "december"}, {20260101, "january"}}, false, 20260101},
+        {"the newest damaged",
+         {{20260108, "oldest"}, {20260109, "middle"}, {20260110, nullptr}},
+         false,
+         20260109},
+    };
+    for (const DatedCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeFileSystem fs;
+        std::string expected;
+        for (const auto& [day, text] : c.copies) {
+            fs.files[kFolder + DatedCopyName(day)] = text ? NotesBytes(text) : kDamaged;
+            if (day == c.loadedDay) {
+                expected = text;
+            }
+        }
+        SafetyFolderView view = View(fs);
+        if (c.listedNewestFirst) {
+            std::reverse(view.names.begin(), view.names.end());
+        }
+        NoteMap notes;
+        const NotesRecovery r = RecoverNotes(fs, kTemp, view, {}, notes);
+        EXPECT_EQ(r.source, NotesSource::kDatedCopy);
+        EXPECT_EQ(r.loadedFrom, kFolder + DatedCopyName(c.loadedDay));
+        EXPECT_EQ(Loaded(notes), expected);
+    }
+}
+
 TEST(SafetyRecovery, NoCombinationLosesALoadableSourceOrTakesALiveJournal) {
     const State states[] = {State::kNone, State::kGood, State::kDamaged};
     const State journals[] = {State::kNone, State::kGood, State::kDamaged, State::kLive};

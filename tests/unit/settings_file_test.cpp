@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "appearance/settings_file.h"
+#include "hex.h"
 
 namespace {
 
@@ -77,14 +78,40 @@ TEST(ShiftString, ShiftsEveryByteBothWays) {
     }
 }
 
-TEST(SettingsFile, DefaultsAt400By300ByteForByte) {
-    const std::string golden = ReadData("qlw_defaults_400_300.bin");
-    ASSERT_EQ(golden.size(), 66u);
-    EXPECT_EQ(EncodeSettings(Defaults(400, 300), kFileKey), golden);
+// The record of tools/make_settings_sample.py's file: no two fields alike and none zero, so a field
+// written or read at another's place changes the bytes, even between fields of the same size. The
+// font fields the file does not carry are left at zero, as the base font has them.
+const CalendarSettings kEveryFieldDistinct = {
+    .m_nCornerStyle = 1,
+    .m_nColorScheme = 4,
+    .m_nGradient = 2,
+    .m_nTimeFormat = 45,
+    .m_nCornerRadius = 9,
+    .m_nPosX = 321,
+    .m_nPosY = -57,
+    .m_lfFont = {.lfHeight = -19, .lfWeight = 700, .lfItalic = 1, .lfUnderline = 2, .lfFaceName = "SimHei"},
+    .m_strCustomFormat = "%Y-%m-%d",
+};
 
-    CalendarSettings back = Odd();
-    ASSERT_TRUE(DecodeSettings(golden, back, kFileKey));
-    EXPECT_EQ(back, Defaults(400, 300));
+TEST(SettingsFile, GoldenFilesByteForByte) {
+    const struct {
+        const char* file;
+        std::size_t size;
+        CalendarSettings settings;
+    } cases[] = {
+        {"qlw_defaults_400_300.bin", 66, Defaults(400, 300)},
+        {"qlw_every_field_distinct.bin", 54, kEveryFieldDistinct},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string golden = ReadData(c.file);
+        ASSERT_EQ(golden.size(), c.size);
+        EXPECT_EQ(Hex(EncodeSettings(c.settings, kFileKey)), Hex(golden));
+
+        CalendarSettings back = Odd();
+        ASSERT_TRUE(DecodeSettings(golden, back, kFileKey));
+        EXPECT_EQ(back, c.settings);
+    }
 }
 
 TEST(SettingsFile, RoundTripOfEveryStoredField) {
