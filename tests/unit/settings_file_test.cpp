@@ -1,14 +1,10 @@
 // The settings record's defaults and the settings file byte for byte, damaged or whole.
 #include <gtest/gtest.h>
 
-#include "test_bytes.h"
-
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "appearance/settings_file.h"
-#include "hex.h"
+#include "test_bytes.h"
 
 namespace {
 
