@@ -80,6 +80,21 @@ std::string DefaultFileAt(std::int32_t x, std::int32_t y) {
            face + std::string("\x0A\xCA\xB1\xBC\xE4 %H:%M", 11);
 }
 
+// Closes with Enter, then checks that the settings file holds `at` and that the next start puts the
+// window there.
+void ExpectSavedAndRestoredAt(QuillProcess& app, HWND w, POINT at) {
+    ASSERT_TRUE(CloseWithEnter(app, w));
+    const std::optional<std::string> bytes = app.ReadTempFile(kSettingsFile);
+    ASSERT_TRUE(bytes.has_value() && bytes->size() >= 28);
+    EXPECT_EQ(Int32At(*bytes, 20), at.x);
+    EXPECT_EQ(Int32At(*bytes, 24), at.y);
+
+    QuillProcess again;
+    HWND w2 = Restart(again, app);
+    ASSERT_NE(w2, nullptr);
+    EXPECT_TRUE(IsAt(w2, at));
+}
+
 TEST(Placement, FirstStartIsCentredAndSavesTheDefaults) {
     QuillProcess app;
     ASSERT_TRUE(app.Start());
@@ -117,16 +132,7 @@ TEST(Placement, DragKeepsThePressedPointUnderTheCursorAndTheWindowStaysWhereLeft
     Settle(w);
     EXPECT_TRUE(IsAt(w, left)) << "the window still follows the mouse after the release";
 
-    ASSERT_TRUE(CloseWithEnter(app, w));
-    const std::optional<std::string> bytes = app.ReadTempFile(kSettingsFile);
-    ASSERT_TRUE(bytes.has_value() && bytes->size() >= 28);
-    EXPECT_EQ(Int32At(*bytes, 20), left.x);
-    EXPECT_EQ(Int32At(*bytes, 24), left.y);
-
-    QuillProcess again;
-    HWND w2 = Restart(again, app);
-    ASSERT_NE(w2, nullptr);
-    EXPECT_TRUE(IsAt(w2, left));
+    ExpectSavedAndRestoredAt(app, w, left);
 }
 
 TEST(Placement, DraggedOffTheScreenComesBackCentred) {
@@ -146,16 +152,7 @@ TEST(Placement, DraggedOffTheScreenComesBackCentred) {
     ASSERT_LT(WindowRect(w).left, 0);
     const POINT centre = CentredFor(w);
 
-    ASSERT_TRUE(CloseWithEnter(app, w));
-    const std::optional<std::string> bytes = app.ReadTempFile(kSettingsFile);
-    ASSERT_TRUE(bytes.has_value() && bytes->size() >= 28);
-    EXPECT_EQ(Int32At(*bytes, 20), centre.x);
-    EXPECT_EQ(Int32At(*bytes, 24), centre.y);
-
-    QuillProcess again;
-    HWND w2 = Restart(again, app);
-    ASSERT_NE(w2, nullptr);
-    EXPECT_TRUE(IsAt(w2, centre));
+    ExpectSavedAndRestoredAt(app, w, centre);
 }
 
 struct StoredPlace {

@@ -133,6 +133,19 @@ class Tray : public ::testing::Test {
         s_fillers = nullptr;
     }
     static FillerIcons* s_fillers;
+
+    // Starts the program with settings and waits for its window and its icon; false (and a test
+    // failure) when either does not come.
+    static bool StartWithIcon(QuillProcess& app, HWND& window, RECT& cell) {
+        if (!StartWithSettings(app))
+            return false;
+        window = app.WaitForWindow();
+        const std::optional<RECT> icon = window ? WaitForIcon() : std::nullopt;
+        if (!icon)
+            ADD_FAILURE() << "no window or no tray icon";
+        cell = icon.value_or(RECT{});
+        return icon.has_value();
+    }
 };
 FillerIcons* Tray::s_fillers = nullptr;
 
@@ -150,11 +163,10 @@ class TrayExit : public Tray, public ::testing::WithParamInterface<Exit> {};
 
 TEST_P(TrayExit, IconShownWhileRunningAndGoneAfterwards) {
     QuillProcess app;
-    ASSERT_TRUE(StartWithSettings(app));
-    HWND window = app.WaitForWindow();
-    ASSERT_NE(window, nullptr);
-    std::optional<RECT> cell = WaitForIcon();
-    ASSERT_TRUE(cell);
+    HWND window = nullptr;
+    RECT iconCell{};
+    ASSERT_TRUE(StartWithIcon(app, window, iconCell));
+    const std::optional<RECT> cell = iconCell;
 
     HWND calendar = Child(window, kCalendarId);
     ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(window) == calendar; }, 2000));
@@ -242,11 +254,10 @@ TEST_F(Tray, RightClickOpensTheMenuAtTheCursorAndCloseSaves) {
 
 TEST_F(Tray, LeftPressBringsTheCoveredWindowToTheFrontInPlace) {
     QuillProcess app;
-    ASSERT_TRUE(StartWithSettings(app));
-    HWND window = app.WaitForWindow();
-    ASSERT_NE(window, nullptr);
-    std::optional<RECT> cell = WaitForIcon();
-    ASSERT_TRUE(cell);
+    HWND window = nullptr;
+    RECT iconCell{};
+    ASSERT_TRUE(StartWithIcon(app, window, iconCell));
+    const std::optional<RECT> cell = iconCell;
 
     const RECT before = WindowRect(window);
     RECT coverRect = before;
