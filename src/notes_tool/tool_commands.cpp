@@ -3,6 +3,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <new>
 #include <regex>
 #include <sstream>
@@ -382,7 +383,13 @@ ToolRun RunNotesTool(const std::vector<std::string>& args, ToolHost& host) {
             run.out = o.str();
             return run;
         } catch (const CLI::ParseError& e) {
-            throw ToolError{kExitUsage, std::string(e.what()) + " (see " + kToolName + " --help)"};
+            const auto& commands = app.get_subcommands({});
+            const bool unknown = !args.empty() && !args[0].empty() && args[0][0] != '-' &&
+                                 std::none_of(commands.begin(), commands.end(), [&](const CLI::App* command) {
+                                     return command->get_name() == args[0];
+                                 });
+            const std::string what = unknown ? "there is no command " + args[0] : std::string(e.what());
+            throw ToolError{kExitUsage, what + " (see " + kToolName + " --help)"};
         }
 
         if (list->parsed()) {
