@@ -80,9 +80,9 @@ class Tool {
     NamedFile Named(const std::string& name) const { return {name, m_host.pathOf(name)}; }
 
     // FILE when given, else the widget's own notes file.
-    NamedFile NotesFile(const CLI::Option* option, const std::string& given) const {
-        if (option->count() > 0) {
-            return Named(given);
+    NamedFile NotesFile(bool given, const std::string& name) const {
+        if (given) {
+            return Named(name);
         }
         if (m_host.defaultNotes.empty()) {
             Fail("", "FILE is needed: there is no widget notes file to take here", kExitUsage);
@@ -290,85 +290,253 @@ void Check(Tool& tool, const NamedFile& file, const std::string& bytes, int& sta
     tool.Out(report);
 }
 
+// The command line as parsed; a *Given flag tells an option left out from one given empty.
+struct Arguments {
+    std::string file, day, needle, in, second, out, format, from, to;
+    std::string onConflict = "keep";
+    bool regex = false;
+    int pivot = 0;
+    bool fileGiven = false, formatGiven = false, outGiven = false, fromGiven = false, toGiven = false;
+};
+
+std::string Filed(const FilingCounts& c) {
+    return std::to_string(c.added) + " added, " + std::to_string(c.replaced) + " replaced, " +
+           std::to_string(c.appended) + " appended, " + std::to_string(c.kept) + " kept, " +
+           std::to_string(c.deleted) + " deleted, " + std::to_string(c.unchanged) + " unchanged, " +
+           std::to_string(c.blank) + " blank";
+}
+
+void Export(Tool& tool, const Arguments& a) {
+    const NamedFile source = tool.NotesFile(a.fileGiven, a.file);
+    ExportOptions options;
+    options.pivot = a.pivot;
+    if (a.fromGiven) {
+        options.from = DayOption("--from", a.from, a.pivot);
+    }
+    if (a.toGiven) {
+        options.to = DayOption("--to", a.to, a.pivot);
+    }
+    if (options.from && options.to && *options.from > *options.to) {
+        Fail("", "--from " + a.from + " comes after --to " + a.to, kExitUsage);
+    }
+    std::optional<Format> format = FormatOfName(a.format);
+    if (!a.formatGiven && a.outGiven) {
+        const auto dot = a.out.find_last_of('.');
+        format = dot == std::string::npos ? std::nullopt : FormatOfName(a.out.substr(dot + 1));
+    }
+    std::optional<NamedFile> target;
+    if (a.outGiven) {
+        target = tool.Named(a.out);
+        tool.RefuseSame(*target, source);
+    }
+    const LoadedNotes notes = tool.Load(source);
+    ToolHost& host = tool.Host();
+    if (host.fixedStamp) {
+        options.stamp = *host.fixedStamp;
+    } else if (const auto modified = host.fs->ModifiedTime(source.path)) {
+        // The file layer's times are Windows file times: 100 ns steps since 1601.
+        options.stamp = static_cast<std::int64_t>(*modified / 10000000) - 11644473600;
+    }
+    const std::string bytes =
+        ExportNotes(format.value_or(Format::kJson), DiaryEntries(notes.bytes, notes.scan.entries), options);
+    if (target) {
+        tool.WriteFile(*target, bytes);
+    } else {
+        tool.Out(bytes);
+    }
+}
+
+// The name SaveDataFile's copy aside takes: the first of name, name-2, name-3, ... not yet taken.
+std::string AsideName(Tool& tool, const NamedFile& file, const std::string& stamp) {
+    const std::string base = ".unreadable-" + stamp;
+    for (int n = 1; n < 1000; ++n) {
+        const std::string suffix = base + (n == 1 ? std::string() : "-" + std::to_string(n));
+        if (!tool.Host().fs->Exists(file.path + FsPath(suffix.begin(), suffix.end()))) {
+            return file.name + suffix;
+        }
+    }
+    return file.name + base;
+}
+
+void Import(Tool& tool, const Arguments& a) {
+    ToolHost& host = tool.Host();
+    const NamedFile source = tool.Named(a.in);
+    const std::string input = tool.Read(source);
+    const Format kind = a.formatGiven ? *FormatOfName(a.format) : GuessImportFormat(a.in, input);
+    const Imported imported = kind == Format::kJson ? ImportJson(input) : ImportCsv(input);
+    if (!imported.error.empty()) {
+        Fail(source.name, imported.error);
+    }
+    const NamedFile target = tool.NotesFile(a.fileGiven, a.file);
+    tool.RefuseRunningWidget(target);
+
+    // The target as the widget would load it; one it could not load whole is copied aside before
+    // it is replaced, as the widget does.
+    std::string old;
+    const FileError error = LoadFile(*host.fs, target.path, old);
+    if (error != FileError::kNone && error != FileError::kNotFound) {
+        Fail(target.name, Reading(error));
+    }
+    const bool existed = error == FileError::kNone;
+    const NotesScan scan = ScanNotes(old);
+    const bool keepAside = existed && (scan.damaged || scan.unread > 0);
+    FilingCounts counts;
+    const std::string bytes = FileNotes(existed ? DiaryEntries(old, scan.entries) : std::vector<DiaryEntry>{},
+                                        imported.entries, *OnConflictOfName(a.onConflict), counts);
+    const std::string summary =
+        !existed || scan.entries.empty()
+            ? Count(counts.restored, "entry", "entries") + " restored into an empty diary"
+            : Filed(counts);
+    if (existed && !keepAside && bytes == old) {
+        tool.Out(target.name + ": " + summary + "; nothing changed, the file is left as it was\n");
+        return;
+    }
+    if (!existed && target.path == host.defaultNotes && host.ensureFolderOf) {
+        host.ensureFolderOf(target.path);
+    }
+    const std::string stamp = host.fileStamp();
+    const std::string asideName = AsideName(tool, target, stamp);
+    const SaveResult saved = SaveDataFile(*host.fs, target.path, bytes, keepAside, stamp);
+    if (saved.outcome == SaveOutcome::kKeptBeside) {
+        Fail(target.name,
+             Writing(saved.error) + "; it is left as it was and the imported diary is beside it");
+    }
+    if (saved.outcome != SaveOutcome::kSaved) {
+        Fail(target.name, Writing(saved.error));
+    }
+    tool.Out(target.name + ": " + summary + "\n");
+    if (keepAside) {
+        tool.Out(target.name + ": the old file " +
+                 (scan.damaged
+                      ? "was damaged at byte " + std::to_string(scan.damageOffset) + " (" + scan.damage + ")"
+                      : "held " + std::to_string(scan.unread) + " bytes after its last entry") +
+                 "; it is kept as " + asideName + "\n");
+    }
+}
+
+void Merge(Tool& tool, const Arguments& a) {
+    const NamedFile first = tool.Named(a.file);
+    const NamedFile other = tool.Named(a.second);
+    const NamedFile target = tool.Named(a.out);
+    tool.RefuseSame(target, first);
+    tool.RefuseSame(target, other);
+    tool.RefuseRunningWidget(target);
+    const LoadedNotes x = tool.Load(first);
+    const LoadedNotes y = tool.Load(other);
+    FilingCounts counts;
+    const std::string bytes =
+        FileNotes(DiaryEntries(x.bytes, x.scan.entries), DiaryEntries(y.bytes, y.scan.entries),
+                  *OnConflictOfName(a.onConflict), counts);
+    tool.WriteFile(target, bytes);
+    if (x.scan.entries.empty()) {
+        tool.Out(target.name + ": " + first.name + " holds no entries; " +
+                 Count(counts.restored, "entry", "entries") + " of " + other.name + " written\n");
+    } else {
+        tool.Out(target.name + ": " + Count(x.scan.entries.size(), "entry", "entries") + " of " + first.name +
+                 ", and from " + other.name + ": " + Filed(counts) + "\n");
+    }
+}
+
+void SalvageTo(Tool& tool, const Arguments& a) {
+    const NamedFile source = tool.Named(a.file);
+    const NamedFile target = tool.Named(a.out);
+    tool.RefuseSame(target, source);
+    tool.RefuseRunningWidget(target);
+    const Salvaged result = Salvage(tool.Read(source));
+    tool.WriteFile(target, result.bytes);
+    const NotesScan& scan = result.scan;
+    std::string report = source.name + ": " + Count(scan.entries.size(), "entry", "entries");
+    report += scan.damaged ? " before the damage at byte " + std::to_string(scan.damageOffset) + " (" +
+                                 scan.damage + "), " + std::to_string(result.found) + " more found after it"
+                           : " the widget reads, " + std::to_string(result.found) + " more found after them";
+    report += ", " + Count(result.skipped, "byte", "bytes") + " skipped\n";
+    report +=
+        target.name + ": " + Count(scan.entries.size() + result.found, "entry", "entries") + " written\n";
+    tool.Out(report);
+}
+
 } // namespace
 
 ToolRun RunNotesTool(const std::vector<std::string>& args, ToolHost& host) {
     ToolRun run;
     Tool tool(host, run);
+    Arguments a;
+    a.pivot = DefaultPivot(host.currentYear);
 
     CLI::App app{"Reads, searches, exports, imports, merges and repairs a Quillidar diary (nts.ini).",
                  kToolName};
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string(kToolName) + " " + QuillProductVersion());
     const std::string fileHelp = "the notes file (default: the widget's own, %TEMP%\\nts.ini, on Windows)";
-
-    int pivot = DefaultPivot(host.currentYear);
-    const std::string pivotHelp =
-        "last year of the hundred years a key's date is taken from (default: next year)";
-    auto addPivot = [&](CLI::App* command) {
-        command->add_option("--pivot", pivot, pivotHelp)->check(CLI::Range(kFirstPivot, kLastPivot));
+    std::vector<CLI::Option*> fileOptions;
+    auto addFile = [&](CLI::App* command, const char* name) {
+        fileOptions.push_back(command->add_option(name, a.file, fileHelp));
     };
-
-    std::string file, day, needle, in, second, out, format, onConflict = "keep", from, to;
-    bool regex = false;
+    auto addPivot = [&](CLI::App* command) {
+        command
+            ->add_option("--pivot", a.pivot,
+                         "last year of the hundred years a key's date is taken from (default: next year)")
+            ->check(CLI::Range(kFirstPivot, kLastPivot));
+    };
+    const auto conflictNames = CLI::IsMember({"keep", "replace", "append"});
 
     CLI::App* list =
         app.add_subcommand("list", "one line per note in file order: date, key, byte length, first line");
-    CLI::Option* listFile = list->add_option("FILE", file, fileHelp);
+    addFile(list, "FILE");
     addPivot(list);
 
     CLI::App* show = app.add_subcommand("show", "the note of a day, as the widget shows it");
-    show->add_option("DATE", day, "YYYY-MM-DD or a six-digit key")->required();
-    CLI::Option* showFile = show->add_option("FILE", file, fileHelp);
+    show->add_option("DATE", a.day, "YYYY-MM-DD or a six-digit key")->required();
+    addFile(show, "FILE");
 
     CLI::App* search = app.add_subcommand("search", "the lines of notes that contain TEXT");
-    search->add_option("TEXT", needle, "the text to look for")->required();
-    CLI::Option* searchFile = search->add_option("FILE", file, fileHelp);
-    search->add_flag("--regex", regex, "TEXT is an ECMAScript regular expression");
+    search->add_option("TEXT", a.needle, "the text to look for")->required();
+    addFile(search, "FILE");
+    search->add_flag("--regex", a.regex, "TEXT is an ECMAScript regular expression");
     addPivot(search);
 
-    CLI::App* exportCommand = app.add_subcommand("export", "the diary as json, csv, md, txt or ics (UTF-8)");
-    CLI::Option* exportFile = exportCommand->add_option("FILE", file, fileHelp);
-    CLI::Option* formatOption =
-        exportCommand
-            ->add_option("--format", format,
+    CLI::App* exporting = app.add_subcommand("export", "the diary as json, csv, md, txt or ics (UTF-8)");
+    addFile(exporting, "FILE");
+    const CLI::Option* exportFormat =
+        exporting
+            ->add_option("--format", a.format,
                          "json, csv, md, txt or ics (default: from OUT's name, else json)")
             ->check(CLI::IsMember({"json", "csv", "md", "txt", "ics"}));
-    CLI::Option* outOption =
-        exportCommand->add_option("-o,--output", out, "the file to write (default: standard output)");
-    CLI::Option* fromOption = exportCommand->add_option("--from", from, "leave out the days before this one");
-    CLI::Option* toOption = exportCommand->add_option("--to", to, "leave out the days after this one");
-    addPivot(exportCommand);
+    const CLI::Option* exportOut =
+        exporting->add_option("-o,--output", a.out, "the file to write (default: standard output)");
+    const CLI::Option* from = exporting->add_option("--from", a.from, "leave out the days before this one");
+    const CLI::Option* to = exporting->add_option("--to", a.to, "leave out the days after this one");
+    addPivot(exporting);
 
-    CLI::App* importCommand =
+    CLI::App* importing =
         app.add_subcommand("import", "files the notes of a json or csv export into a diary");
-    importCommand->add_option("IN", in, "the json or csv file")->required();
-    CLI::Option* importFormat =
-        importCommand->add_option("--format", format, "json or csv (default: from IN)")
+    importing->add_option("IN", a.in, "the json or csv file")->required();
+    const CLI::Option* importFormat =
+        importing->add_option("--format", a.format, "json or csv (default: from IN)")
             ->check(CLI::IsMember({"json", "csv"}));
-    CLI::Option* intoOption = importCommand->add_option("--into", file, fileHelp);
-    const auto conflictNames = CLI::IsMember({"keep", "replace", "append"});
-    importCommand
-        ->add_option("--on-conflict", onConflict, "when the day holds another note: keep, replace or append")
+    addFile(importing, "--into");
+    importing
+        ->add_option("--on-conflict", a.onConflict,
+                     "when the day holds another note: keep, replace or append")
         ->check(conflictNames);
 
     CLI::App* merge = app.add_subcommand("merge", "the union of two diaries");
-    merge->add_option("A", file, "the first diary")->required();
-    merge->add_option("B", second, "the second diary, whose notes are filed into the first")->required();
-    merge->add_option("-o,--output", out, "the notes file to write")->required();
+    merge->add_option("A", a.file, "the first diary")->required();
+    merge->add_option("B", a.second, "the second diary, whose notes are filed into the first")->required();
+    merge->add_option("-o,--output", a.out, "the notes file to write")->required();
     merge
-        ->add_option("--on-conflict", onConflict,
+        ->add_option("--on-conflict", a.onConflict,
                      "when a day holds two different notes: keep, replace or append")
         ->check(conflictNames);
 
     CLI::App* check =
         app.add_subcommand("check", "reads a notes file without trusting it and says what is in it");
-    CLI::Option* checkFile = check->add_option("FILE", file, fileHelp);
+    addFile(check, "FILE");
 
     CLI::App* salvage =
         app.add_subcommand("salvage", "writes every entry that can be recovered to a new file");
-    salvage->add_option("FILE", file, "the damaged notes file")->required();
-    salvage->add_option("-o,--output", out, "the notes file to write")->required();
+    salvage->add_option("FILE", a.file, "the damaged notes file")->required();
+    salvage->add_option("-o,--output", a.out, "the notes file to write")->required();
 
     std::vector<const char*> argv{kToolName};
     for (const std::string& arg : args) {
@@ -378,9 +546,9 @@ ToolRun RunNotesTool(const std::vector<std::string>& args, ToolHost& host) {
         try {
             app.parse(static_cast<int>(argv.size()), argv.data());
         } catch (const CLI::Success& e) {
-            std::ostringstream o, e2;
-            app.exit(e, o, e2);
-            run.out = o.str();
+            std::ostringstream out, err;
+            app.exit(e, out, err);
+            run.out = out.str();
             return run;
         } catch (const CLI::ParseError& e) {
             const auto& commands = app.get_subcommands({});
@@ -391,169 +559,30 @@ ToolRun RunNotesTool(const std::vector<std::string>& args, ToolHost& host) {
             const std::string what = unknown ? "there is no command " + args[0] : std::string(e.what());
             throw ToolError{kExitUsage, what + " (see " + kToolName + " --help)"};
         }
+        a.fileGiven = std::any_of(fileOptions.begin(), fileOptions.end(),
+                                  [](const CLI::Option* o) { return o->count() > 0; });
+        a.formatGiven = exportFormat->count() > 0 || importFormat->count() > 0;
+        a.outGiven = exportOut->count() > 0;
+        a.fromGiven = from->count() > 0;
+        a.toGiven = to->count() > 0;
 
         if (list->parsed()) {
-            List(tool, tool.Load(tool.NotesFile(listFile, file)), pivot);
+            List(tool, tool.Load(tool.NotesFile(a.fileGiven, a.file)), a.pivot);
         } else if (show->parsed()) {
-            Show(tool, tool.Load(tool.NotesFile(showFile, file)), day);
+            Show(tool, tool.Load(tool.NotesFile(a.fileGiven, a.file)), a.day);
         } else if (search->parsed()) {
-            Search(tool, tool.Load(tool.NotesFile(searchFile, file)), needle, regex, pivot);
-        } else if (exportCommand->parsed()) {
-            const NamedFile source = tool.NotesFile(exportFile, file);
-            ExportOptions options;
-            options.pivot = pivot;
-            if (fromOption->count()) {
-                options.from = DayOption("--from", from, pivot);
-            }
-            if (toOption->count()) {
-                options.to = DayOption("--to", to, pivot);
-            }
-            if (options.from && options.to && *options.from > *options.to) {
-                Fail("", "--from " + from + " comes after --to " + to, kExitUsage);
-            }
-            std::optional<Format> chosen = FormatOfName(format);
-            if (!formatOption->count() && outOption->count()) {
-                const auto dot = out.find_last_of('.');
-                chosen = dot == std::string::npos ? std::nullopt : FormatOfName(out.substr(dot + 1));
-            }
-            std::optional<NamedFile> target;
-            if (outOption->count()) {
-                target = tool.Named(out);
-                tool.RefuseSame(*target, source);
-            }
-            const LoadedNotes notes = tool.Load(source);
-            if (host.fixedStamp) {
-                options.stamp = *host.fixedStamp;
-            } else if (const auto modified = host.fs->ModifiedTime(source.path)) {
-                // The file layer's times are Windows file times: 100 ns steps since 1601.
-                options.stamp = static_cast<std::int64_t>(*modified / 10000000) - 11644473600;
-            }
-            const std::string bytes = ExportNotes(chosen.value_or(Format::kJson),
-                                                  DiaryEntries(notes.bytes, notes.scan.entries), options);
-            if (target) {
-                tool.WriteFile(*target, bytes);
-            } else {
-                tool.Out(bytes);
-            }
-        } else if (importCommand->parsed()) {
-            const NamedFile source = tool.Named(in);
-            const std::string input = tool.Read(source);
-            const Format kind = importFormat->count() ? *FormatOfName(format) : GuessImportFormat(in, input);
-            const Imported imported = kind == Format::kJson ? ImportJson(input) : ImportCsv(input);
-            if (!imported.error.empty()) {
-                Fail(source.name, imported.error);
-            }
-            const NamedFile target = tool.NotesFile(intoOption, file);
-            tool.RefuseRunningWidget(target);
-
-            // The target as the widget would load it; a file it could not load whole is copied
-            // aside before it is replaced, as the widget does.
-            std::string old;
-            const FileError error = LoadFile(*host.fs, target.path, old);
-            if (error != FileError::kNone && error != FileError::kNotFound) {
-                Fail(target.name, Reading(error));
-            }
-            const bool existed = error == FileError::kNone;
-            const NotesScan scan = ScanNotes(old);
-            const bool keepAside = existed && (scan.damaged || scan.unread > 0);
-            FilingCounts counts;
-            const std::string bytes =
-                FileNotes(existed ? DiaryEntries(old, scan.entries) : std::vector<DiaryEntry>{},
-                          imported.entries, *OnConflictOfName(onConflict), counts);
-
-            std::string summary;
-            if (counts.restored > 0 || !existed || scan.entries.empty()) {
-                summary = Count(counts.restored, "entry", "entries") + " restored into an empty diary";
-            } else {
-                summary = std::to_string(counts.added) + " added, " + std::to_string(counts.replaced) +
-                          " replaced, " + std::to_string(counts.appended) + " appended, " +
-                          std::to_string(counts.kept) + " kept, " + std::to_string(counts.deleted) +
-                          " deleted, " + std::to_string(counts.unchanged) + " unchanged, " +
-                          std::to_string(counts.blank) + " blank";
-            }
-            if (existed && !keepAside && bytes == old) {
-                tool.Out(target.name + ": " + summary + "; nothing changed, the file is left as it was\n");
-                return run;
-            }
-            if (!existed && target.path == host.defaultNotes && host.ensureFolderOf) {
-                host.ensureFolderOf(target.path);
-            }
-            const std::string stamp = host.fileStamp();
-            FsPath aside = target.path + L".unreadable-" + FsPath(stamp.begin(), stamp.end());
-            std::string asideName = target.name + ".unreadable-" + stamp;
-            for (int n = 2; keepAside && host.fs->Exists(aside) && n < 1000; ++n) {
-                const std::string suffix = "-" + std::to_string(n);
-                aside = target.path + L".unreadable-" + FsPath(stamp.begin(), stamp.end()) +
-                        FsPath(suffix.begin(), suffix.end());
-                asideName = target.name + ".unreadable-" + stamp + suffix;
-            }
-            const SaveResult saved = SaveDataFile(*host.fs, target.path, bytes, keepAside, stamp);
-            if (saved.outcome == SaveOutcome::kKeptBeside) {
-                Fail(target.name,
-                     Writing(saved.error) + "; it is left as it was and the imported diary is beside it");
-            }
-            if (saved.outcome != SaveOutcome::kSaved) {
-                Fail(target.name, Writing(saved.error));
-            }
-            tool.Out(target.name + ": " + summary + "\n");
-            if (keepAside) {
-                tool.Out(target.name + ": the old file " +
-                         (scan.damaged
-                              ? "was damaged at byte " + std::to_string(scan.damageOffset) + " (" +
-                                    scan.damage + ")"
-                              : "held " + std::to_string(scan.unread) + " bytes after its last entry") +
-                         "; it is kept as " + asideName + "\n");
-            }
+            Search(tool, tool.Load(tool.NotesFile(a.fileGiven, a.file)), a.needle, a.regex, a.pivot);
+        } else if (exporting->parsed()) {
+            Export(tool, a);
+        } else if (importing->parsed()) {
+            Import(tool, a);
         } else if (merge->parsed()) {
-            const NamedFile first = tool.Named(file);
-            const NamedFile other = tool.Named(second);
-            const NamedFile target = tool.Named(out);
-            tool.RefuseSame(target, first);
-            tool.RefuseSame(target, other);
-            tool.RefuseRunningWidget(target);
-            const LoadedNotes a = tool.Load(first);
-            const LoadedNotes b = tool.Load(other);
-            FilingCounts counts;
-            const std::string bytes =
-                FileNotes(DiaryEntries(a.bytes, a.scan.entries), DiaryEntries(b.bytes, b.scan.entries),
-                          *OnConflictOfName(onConflict), counts);
-            tool.WriteFile(target, bytes);
-            if (counts.restored > 0 || a.scan.entries.empty()) {
-                tool.Out(target.name + ": " + first.name + " holds no entries; " +
-                         Count(counts.restored, "entry", "entries") + " of " + other.name + " written\n");
-            } else {
-                tool.Out(target.name + ": " + Count(a.scan.entries.size(), "entry", "entries") + " of " +
-                         first.name + ", and from " + other.name + ": " + std::to_string(counts.added) +
-                         " added, " + std::to_string(counts.replaced) + " replaced, " +
-                         std::to_string(counts.appended) + " appended, " + std::to_string(counts.kept) +
-                         " kept, " + std::to_string(counts.deleted) + " deleted, " +
-                         std::to_string(counts.unchanged) + " unchanged, " + std::to_string(counts.blank) +
-                         " blank\n");
-            }
+            Merge(tool, a);
         } else if (check->parsed()) {
-            const NamedFile target = tool.NotesFile(checkFile, file);
+            const NamedFile target = tool.NotesFile(a.fileGiven, a.file);
             Check(tool, target, tool.Read(target), run.status);
         } else if (salvage->parsed()) {
-            const NamedFile source = tool.Named(file);
-            const NamedFile target = tool.Named(out);
-            tool.RefuseSame(target, source);
-            tool.RefuseRunningWidget(target);
-            const Salvaged result = Salvage(tool.Read(source));
-            tool.WriteFile(target, result.bytes);
-            const NotesScan& scan = result.scan;
-            std::string report = source.name + ": ";
-            if (scan.damaged) {
-                report += Count(scan.entries.size(), "entry", "entries") + " before the damage at byte " +
-                          std::to_string(scan.damageOffset) + " (" + scan.damage + ")";
-            } else {
-                report += Count(scan.entries.size(), "entry", "entries") + " the widget reads";
-            }
-            report += ", " + std::to_string(result.found) + " more found after " +
-                      (scan.damaged ? "it" : "them") + ", " + Count(result.skipped, "byte", "bytes") +
-                      " skipped\n";
-            report += target.name + ": " + Count(scan.entries.size() + result.found, "entry", "entries") +
-                      " written\n";
-            tool.Out(report);
+            SalvageTo(tool, a);
         }
     } catch (const ToolError& e) {
         run.status = e.status;
