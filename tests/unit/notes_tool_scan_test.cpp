@@ -91,16 +91,6 @@ TEST(NotesScan, SaysWhereAndWhyReadingStops) {
     }
 }
 
-TEST(NotesScan, CountsWhatCheckReports) {
-    const NotesScan scan = ScanNotes(ReadSample("e2e_wide_tagged.bin"));
-    ASSERT_FALSE(scan.damaged);
-    ASSERT_EQ(scan.entries.size(), 3u);
-    EXPECT_TRUE(scan.entries[1].key.wide);
-    EXPECT_TRUE(scan.entries[1].text.wide);
-    EXPECT_FALSE(scan.entries[2].key.wide);
-    EXPECT_FALSE(scan.entries[2].text.wide);
-}
-
 void ExpectLoadsWhole(const std::string& file, const std::string& what) {
     NoteMap notes;
     std::size_t unread = 99;
