@@ -361,14 +361,15 @@ std::string AsideName(Tool& tool, const NamedFile& file, const std::string& stam
 void Import(Tool& tool, const Arguments& a) {
     ToolHost& host = tool.Host();
     const NamedFile source = tool.Named(a.in);
+    const NamedFile target = tool.NotesFile(a.fileGiven, a.file);
+    tool.RefuseSame(target, source);
+    tool.RefuseRunningWidget(target);
     const std::string input = tool.Read(source);
     const Format kind = a.formatGiven ? *FormatOfName(a.format) : GuessImportFormat(a.in, input);
     const Imported imported = kind == Format::kJson ? ImportJson(input) : ImportCsv(input);
     if (!imported.error.empty()) {
         Fail(source.name, imported.error);
     }
-    const NamedFile target = tool.NotesFile(a.fileGiven, a.file);
-    tool.RefuseRunningWidget(target);
 
     // The target as the widget would load it; one it could not load whole is copied aside before
     // it is replaced, as the widget does.
