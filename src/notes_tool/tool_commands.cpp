@@ -204,6 +204,14 @@ std::wstring Wide(std::u16string_view text) {
     return out;
 }
 
+#ifdef __GLIBCXX__
+// The usual matcher of this library recurses once per character and overflows the stack on a line
+// of some ten thousand characters; its polynomial mode does not, and refuses back-references.
+constexpr auto kRegexSyntax = std::regex::ECMAScript | std::regex_constants::__polynomial;
+#else
+constexpr auto kRegexSyntax = std::regex::ECMAScript;
+#endif
+
 void Search(Tool& tool, const LoadedNotes& notes, const std::string& needle, bool regex, int pivot) {
     const auto wanted = Utf16FromUtf8(needle);
     if (!wanted) {
@@ -212,9 +220,12 @@ void Search(Tool& tool, const LoadedNotes& notes, const std::string& needle, boo
     std::wregex expression;
     if (regex) {
         try {
-            expression = std::wregex(Wide(*wanted), std::regex::ECMAScript);
+            expression = std::wregex(Wide(*wanted), kRegexSyntax);
         } catch (const std::regex_error& e) {
-            Fail("", "TEXT is not a regular expression: " + std::string(e.what()), kExitUsage);
+            Fail("",
+                 "TEXT is no regular expression this search can run (back-references are not): " +
+                     std::string(e.what()),
+                 kExitUsage);
         }
     }
     for (const StoredEntry& entry : notes.scan.entries) {
@@ -228,8 +239,14 @@ void Search(Tool& tool, const LoadedNotes& notes, const std::string& needle, boo
                 end = text.size();
             }
             const std::u16string_view line(text.data() + start, end - start);
-            const bool match = regex ? std::regex_search(Wide(line), expression)
-                                     : line.find(*wanted) != std::u16string_view::npos;
+            bool match = false;
+            try {
+                match = regex ? std::regex_search(Wide(line), expression)
+                              : line.find(*wanted) != std::u16string_view::npos;
+            } catch (const std::regex_error& e) {
+                Fail("", "TEXT cannot be matched against the note of " + Heading(entry.key.value, pivot) +
+                             ": " + e.what());
+            }
             if (match) {
                 tool.Out(Heading(entry.key.value, pivot) + "\t" + Utf8FromNotes(entry.key.value) + "\t" +
                          Utf8FromUtf16(line) + "\n");

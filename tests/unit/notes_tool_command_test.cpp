@@ -138,6 +138,13 @@ TEST(NotesToolCommand, ReadingCommands) {
     });
 }
 
+TEST(NotesToolCommand, ARegexOverALongLineNeitherCrashesNorStalls) {
+    Folder folder({{"long.nts", Nts({{"010126", std::string(200000, 'a') + "\r\nb"}})}});
+    const ToolRun run = folder.Run({"search", "--regex", "^(a|b)*$", "long.nts"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(run.out == "2026-01-01\t010126\t" + std::string(200000, 'a') + "\n2026-01-01\t010126\tb\n");
+}
+
 TEST(NotesToolCommand, FailuresWriteNothingAndSayOneLine) {
     RunCases({
         {"a damaged file",
@@ -198,7 +205,8 @@ TEST(NotesToolCommand, UsageErrorsNameTheProblemOnOneLine) {
          "quillidar-notes: --format: xml not in {json,csv,md,txt,ics}"},
         {{}, "quillidar-notes: A subcommand is required"},
         {{"frobnicate"}, "quillidar-notes: there is no command frobnicate (see quillidar-notes --help)"},
-        {{"search", "(", "d.nts", "--regex"}, "quillidar-notes: TEXT is not a regular expression: "},
+        {{"search", "(", "d.nts", "--regex"},
+         "quillidar-notes: TEXT is no regular expression this search can run "},
     };
     for (const auto& c : cases) {
         Folder folder({{"d.nts", kSmall}});
