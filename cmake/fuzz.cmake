@@ -1,4 +1,4 @@
-# The libFuzzer harnesses of the two file decoders, in a clang tree of their own (scripts/fuzz
+# The libFuzzer harnesses of the two file decoders and of quillidar-notes' check and salvage, in a clang tree of their own (scripts/fuzz
 # configures it): the decoder library is built with the sanitizers and the fuzzer's coverage, and
 # each harness links it. Nothing else of the project is built in this tree.
 if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
@@ -12,3 +12,18 @@ foreach(name IN ITEMS notes settings)
   target_compile_options(${name}_fuzz PRIVATE ${QUILL_FUZZ_SANITIZERS} -fsanitize=fuzzer -g -O1 -Wall -Wextra)
   target_link_options(${name}_fuzz PRIVATE ${QUILL_FUZZ_SANITIZERS} -fsanitize=fuzzer)
 endforeach()
+# quillidar-notes' reader, salvage and json/csv round trip over the same decoders.
+add_library(quill_salvage_fuzzed STATIC
+  src/diary/date_key.cpp
+  src/notes_tool/diary_dates.cpp
+  src/notes_tool/export_formats.cpp
+  src/notes_tool/filing.cpp
+  src/notes_tool/import_formats.cpp
+  src/notes_tool/notes_scan.cpp
+  src/notes_tool/text_codec.cpp)
+target_link_libraries(quill_salvage_fuzzed PUBLIC quill_codec)
+target_compile_options(quill_salvage_fuzzed PRIVATE ${QUILL_FUZZ_SANITIZERS} -fsanitize=fuzzer-no-link -g -O1 -Wall -Wextra)
+add_executable(salvage_fuzz tests/fuzz/salvage_fuzz.cpp)
+target_link_libraries(salvage_fuzz PRIVATE quill_salvage_fuzzed)
+target_compile_options(salvage_fuzz PRIVATE ${QUILL_FUZZ_SANITIZERS} -fsanitize=fuzzer -g -O1 -Wall -Wextra)
+target_link_options(salvage_fuzz PRIVATE ${QUILL_FUZZ_SANITIZERS} -fsanitize=fuzzer)

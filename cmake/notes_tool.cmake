@@ -1,0 +1,58 @@
+# quillidar-notes: the diary's command-line tool in both trees, and the tests that run the program.
+# CLI11 and nlohmann/json are header-only Debian packages under /usr/include. The MinGW tree must
+# not search /usr/include as a whole (glibc's headers are there), so both trees see them through a
+# folder of links to just these two.
+find_path(QUILL_CLI11_INCLUDE CLI/CLI.hpp PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+find_path(QUILL_JSON_INCLUDE nlohmann/json.hpp PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+if(NOT QUILL_CLI11_INCLUDE OR NOT QUILL_JSON_INCLUDE)
+  message(FATAL_ERROR "quillidar-notes needs libcli11-dev and nlohmann-json3-dev (scripts/setup installs them)")
+endif()
+set(quill_tool_headers ${CMAKE_BINARY_DIR}/notes_tool_headers)
+file(MAKE_DIRECTORY ${quill_tool_headers})
+file(CREATE_LINK ${QUILL_CLI11_INCLUDE}/CLI ${quill_tool_headers}/CLI SYMBOLIC)
+file(CREATE_LINK ${QUILL_JSON_INCLUDE}/nlohmann ${quill_tool_headers}/nlohmann SYMBOLIC)
+
+# The portable part, shared by both programs and the unit tests; each platform adds its file layer
+# and main.
+add_library(quill_notes_tool STATIC
+  src/notes_tool/diary_dates.cpp
+  src/notes_tool/export_formats.cpp
+  src/notes_tool/filing.cpp
+  src/notes_tool/import_formats.cpp
+  src/notes_tool/notes_scan.cpp
+  src/notes_tool/text_codec.cpp
+  src/notes_tool/tool_commands.cpp)
+if(NOT WIN32)
+  target_sources(quill_notes_tool PRIVATE src/notes_tool/posix_file_system.cpp)
+endif()
+target_include_directories(quill_notes_tool SYSTEM PUBLIC ${quill_tool_headers})
+target_link_libraries(quill_notes_tool PUBLIC quill_core)
+quill_warnings(quill_notes_tool)
+target_link_libraries(quill_unit_tests PRIVATE quill_notes_tool)
+
+if(WIN32)
+  add_executable(quillidar-notes src/notes_tool/main_win.cpp src/diary/win_file_system.cpp)
+else()
+  add_executable(quillidar-notes src/notes_tool/main_posix.cpp)
+endif()
+target_link_libraries(quillidar-notes PRIVATE quill_notes_tool)
+quill_warnings(quillidar-notes)
+
+# One case end to end through the real program: a diary exported to json and imported back into a
+# new file, byte for byte; under Wine for the Windows program.
+set(quill_tool_case -DDATA=${CMAKE_SOURCE_DIR}/tests/data/tool -DWORK=${CMAKE_BINARY_DIR}/tool_case
+                    -P ${CMAKE_SOURCE_DIR}/tests/tool/export_import_case.cmake)
+if(WIN32)
+  target_compile_definitions(quillidar-notes PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+                                                     _WIN32_WINNT=0x0601 WINVER=0x0601)
+  target_link_options(quillidar-notes PRIVATE -municode)
+  target_link_libraries(quillidar-notes PRIVATE advapi32 kernel32)
+  add_test(NAME build.imports.notes
+           COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${TOOLCHAIN_PREFIX}-objdump -DEXE=$<TARGET_FILE:quillidar-notes>
+                   -P ${CMAKE_SOURCE_DIR}/cmake/check_imports.cmake)
+  add_test(NAME tool.wine COMMAND ${CMAKE_COMMAND} -DRUN=${WINE64} -DTOOL=Z:$<TARGET_FILE:quillidar-notes>
+                                  -DPATH_PREFIX=Z: ${quill_tool_case})
+  set_tests_properties(tool.wine PROPERTIES ENVIRONMENT "WINEDEBUG=-all" TIMEOUT 120)
+else()
+  add_test(NAME tool.native COMMAND ${CMAKE_COMMAND} -DTOOL=$<TARGET_FILE:quillidar-notes> ${quill_tool_case})
+endif()

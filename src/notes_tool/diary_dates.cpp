@@ -1,0 +1,102 @@
+// Dates of the diary's keys, in a window of a hundred years.
+#include "notes_tool/diary_dates.h"
+
+namespace notes_tool {
+
+namespace {
+
+bool IsLeap(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int DaysIn(int year, int month) {
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && IsLeap(year) ? 29 : days[month - 1];
+}
+
+bool IsDay(const Date& d) {
+    return d.year >= 1 && d.year <= 9999 && d.month >= 1 && d.month <= 12 && d.day >= 1 &&
+           d.day <= DaysIn(d.year, d.month);
+}
+
+// The number the digits spell, or -1 when one of them is no ASCII digit.
+int Number(std::string_view digits) {
+    int value = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') {
+            return -1;
+        }
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+void AppendDigits(std::string& out, int value, int width) {
+    std::string digits(static_cast<std::size_t>(width), '0');
+    for (int i = width - 1; i >= 0; --i, value /= 10) {
+        digits[static_cast<std::size_t>(i)] = static_cast<char>('0' + value % 10);
+    }
+    out += digits;
+}
+
+} // namespace
+
+std::optional<Date> DateOfKey(std::string_view key, int pivot) {
+    if (key.size() != 6) {
+        return std::nullopt;
+    }
+    const int day = Number(key.substr(0, 2));
+    const int month = Number(key.substr(2, 2));
+    const int yy = Number(key.substr(4, 2));
+    if (day < 0 || month < 0 || yy < 0) {
+        return std::nullopt;
+    }
+    // The one year of the window whose last two digits are yy.
+    const int year = pivot - ((pivot % 100 - yy + 100) % 100);
+    const Date date{year, month, day};
+    if (!IsDay(date)) {
+        return std::nullopt;
+    }
+    return date;
+}
+
+std::string IsoDate(const Date& date) {
+    std::string out;
+    AppendDigits(out, date.year, 4);
+    out += '-';
+    AppendDigits(out, date.month, 2);
+    out += '-';
+    AppendDigits(out, date.day, 2);
+    return out;
+}
+
+std::optional<Date> ParseIsoDate(std::string_view text) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') {
+        return std::nullopt;
+    }
+    const Date date{Number(text.substr(0, 4)), Number(text.substr(5, 2)), Number(text.substr(8, 2))};
+    if (!IsDay(date)) {
+        return std::nullopt;
+    }
+    return date;
+}
+
+std::string KeyOfDate(const Date& date) {
+    std::string key;
+    AppendDigits(key, date.day, 2);
+    AppendDigits(key, date.month, 2);
+    AppendDigits(key, date.year % 100, 2);
+    return key;
+}
+
+std::optional<std::string> KeyOfDayArgument(std::string_view text) {
+    if (text.size() == 6 && Number(text) >= 0) {
+        return std::string(text);
+    }
+    if (const auto date = ParseIsoDate(text)) {
+        return KeyOfDate(*date);
+    }
+    return std::nullopt;
+}
+
+} // namespace notes_tool

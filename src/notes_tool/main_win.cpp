@@ -1,0 +1,191 @@
+// quillidar-notes.exe: a console program; FILE defaults to the widget's own %TEMP%\nts.ini.
+#include <windows.h>
+#include <sddl.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/instance_name.h"
+#include "diary/win_file_system.h"
+#include "notes_tool/text_codec.h"
+#include "notes_tool/tool_commands.h"
+
+namespace {
+
+// Standard output and error: UTF-16 to a console, which shows it whatever its code page; the UTF-8
+// bytes themselves to a file or a pipe.
+void WriteAll(DWORD which, const std::string& utf8) {
+    if (utf8.empty()) {
+        return;
+    }
+    const HANDLE handle = GetStdHandle(which);
+    DWORD mode = 0;
+    if (GetConsoleMode(handle, &mode)) {
+        const std::u16string text = notes_tool::Utf16FromUtf8(utf8).value_or(u"?");
+        std::size_t done = 0;
+        while (done < text.size()) {
+            DWORD written = 0;
+            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(text.size() - done, 8192));
+            if (!WriteConsoleW(handle, text.data() + done, chunk, &written, nullptr) || written == 0) {
+                return;
+            }
+            done += written;
+        }
+        return;
+    }
+    std::size_t done = 0;
+    while (done < utf8.size()) {
+        DWORD written = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(utf8.size() - done, 1u << 20));
+        if (!WriteFile(handle, utf8.data() + done, chunk, &written, nullptr) || written == 0) {
+            return;
+        }
+        done += written;
+    }
+}
+
+std::wstring WideOfUtf8(std::string_view text) {
+    const std::u16string wide = notes_tool::Utf16FromUtf8(text).value_or(u"");
+    return std::wstring(wide.begin(), wide.end());
+}
+
+// One file's identity, which every spelling of its path shares.
+bool FileId(const FsPath& path, BY_HANDLE_FILE_INFORMATION& info) {
+    const HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const BOOL ok = GetFileInformationByHandle(handle, &info);
+    CloseHandle(handle);
+    return ok != 0;
+}
+
+bool SameFile(const FsPath& a, const FsPath& b) {
+    BY_HANDLE_FILE_INFORMATION first{}, second{};
+    return FileId(a, first) && FileId(b, second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+}
+
+// The widget names its one-copy mutex after the user's SID and its temporary folder spelled as
+// below (app/single_instance.cpp); the tool asks for the same name to learn whether it runs.
+std::wstring UserSid() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return {};
+    }
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    LPWSTR text = nullptr;
+    std::wstring sid;
+    if (size > 0 && GetTokenInformation(token, TokenUser, buffer.data(), size, &size) &&
+        ConvertSidToStringSidW(reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
+        sid = text;
+        LocalFree(text);
+    }
+    CloseHandle(token);
+    return sid;
+}
+
+std::wstring LongUpper(std::wstring path) {
+    const DWORD longSize = GetLongPathNameW(path.c_str(), nullptr, 0);
+    if (longSize > 0) {
+        std::wstring longForm(longSize, L'\0');
+        const DWORD got = GetLongPathNameW(path.c_str(), longForm.data(), longSize);
+        if (got > 0 && got < longSize) {
+            longForm.resize(got);
+            path = std::move(longForm);
+        }
+    }
+    const int size = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, path.c_str(),
+                                   static_cast<int>(path.size()), nullptr, 0, nullptr, nullptr, 0);
+    if (size > 0) {
+        std::wstring upper(static_cast<std::size_t>(size), L'\0');
+        if (LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, path.c_str(), static_cast<int>(path.size()),
+                          upper.data(), size, nullptr, nullptr, 0) > 0) {
+            path = std::move(upper);
+        }
+    }
+    return path;
+}
+
+std::wstring TempFolder() {
+    std::wstring folder(MAX_PATH + 1, L'\0');
+    DWORD n = GetTempPathW(static_cast<DWORD>(folder.size()), folder.data());
+    if (n >= folder.size()) {
+        folder.resize(n + 1);
+        n = GetTempPathW(static_cast<DWORD>(folder.size()), folder.data());
+    }
+    if (n == 0 || n >= folder.size()) {
+        return {};
+    }
+    folder.resize(n);
+    return folder;
+}
+
+std::wstring FullPath(const FsPath& path) {
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) {
+        return path;
+    }
+    std::wstring full(size, L'\0');
+    const DWORD got = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    full.resize(got < size ? got : 0);
+    return full;
+}
+
+// Only the widget's own file, %TEMP%\nts.ini, is in a running widget's memory.
+bool WidgetRunningOn(const FsPath& path) {
+    const std::wstring folder = TempFolder();
+    if (folder.empty() || LongUpper(FullPath(path)) != LongUpper(FullPath(folder + L"nts.ini"))) {
+        return false;
+    }
+    const quill::InstanceNames names = quill::MakeInstanceNames(UserSid(), LongUpper(folder));
+    const HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, names.mutex.c_str());
+    if (!mutex) {
+        return false;
+    }
+    CloseHandle(mutex);
+    return true;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    WinFileSystem fs;
+    notes_tool::ToolHost host;
+    host.fs = &fs;
+    host.pathOf = [](std::string_view text) { return FsPath(WideOfUtf8(text)); };
+    host.defaultNotes = GetTempFilePath(L"nts.ini");
+    if (!host.defaultNotes.empty()) {
+        host.defaultNotesName =
+            notes_tool::Utf8FromUtf16(std::u16string(host.defaultNotes.begin(), host.defaultNotes.end()));
+    }
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    host.currentYear = now.wYear;
+    if (const wchar_t* epoch = _wgetenv(L"SOURCE_DATE_EPOCH")) {
+        wchar_t* end = nullptr;
+        const long long seconds = std::wcstoll(epoch, &end, 10);
+        if (end != epoch && *end == L'\0') {
+            host.fixedStamp = seconds;
+        }
+    }
+    host.fileStamp = LocalFileStamp;
+    host.sameFile = SameFile;
+    host.widgetRunningOn = WidgetRunningOn;
+    host.ensureFolderOf = [](const FsPath& file) { EnsureFolderOf(file); };
+
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring_view arg(argv[i]);
+        args.push_back(notes_tool::Utf8FromUtf16(std::u16string(arg.begin(), arg.end())));
+    }
+    const notes_tool::ToolRun run = notes_tool::RunNotesTool(args, host);
+    WriteAll(STD_OUTPUT_HANDLE, run.out);
+    WriteAll(STD_ERROR_HANDLE, run.err);
+    return run.status;
+}

@@ -1,0 +1,52 @@
+// The commands of quillidar-notes over the file layer, free of any platform: the program's main
+// supplies the host, the tests a host over a folder in memory.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "diary/file_store.h"
+
+namespace notes_tool {
+
+inline constexpr char kToolName[] = "quillidar-notes";
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1; // a file that cannot be read or written, or is damaged
+inline constexpr int kExitUsage = 2;
+
+// What only the platform knows.
+struct ToolHost {
+    FileSystem* fs = nullptr;
+    // A path as given on the command line (UTF-8), as the file layer takes it.
+    std::function<FsPath(std::string_view)> pathOf;
+    // The widget's notes file, taken when FILE is left out; empty where there is none.
+    FsPath defaultNotes;
+    std::string defaultNotesName; // how messages name it, UTF-8
+    int currentYear = 2026;
+    // Seconds since 1970 to stamp an ics export with instead of the diary's last save
+    // (SOURCE_DATE_EPOCH), so that two exports of one diary are the same bytes.
+    std::optional<std::int64_t> fixedStamp;
+    // "YYYYMMDD-HHMMSS" of now, for the copy of a damaged file kept aside.
+    std::function<std::string()> fileStamp;
+    std::function<bool(const FsPath&, const FsPath&)> sameFile;
+    // True when a running widget has this notes file in memory: its next save would replace
+    // whatever is written here now.
+    std::function<bool(const FsPath&)> widgetRunningOn;
+    // Makes the folder of the widget's own file again when it was cleaned away.
+    std::function<void(const FsPath&)> ensureFolderOf;
+};
+
+struct ToolRun {
+    int status = kExitOk;
+    std::string out; // UTF-8 for standard output; an error empties it, so no half result is shown
+    std::string err; // UTF-8 for standard error, one line per message
+};
+
+// args: the command line after the program's name, UTF-8.
+ToolRun RunNotesTool(const std::vector<std::string>& args, ToolHost& host);
+
+} // namespace notes_tool

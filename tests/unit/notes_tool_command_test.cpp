@@ -1,0 +1,375 @@
+// quillidar-notes' commands end to end over a folder in memory: what each prints, its exit status,
+// the files afterwards, and that a failing command writes nothing.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "fake_file_system.h"
+#include "test_bytes.h"
+#include "notes_tool/tool_commands.h"
+#include "notes_tool_helpers.h"
+
+namespace {
+
+using namespace notes_tool;
+using namespace std::string_literals;
+
+using Files = std::map<std::string, std::string>;
+
+FsPath PathOf(std::string_view name) {
+    return FsPath(name.begin(), name.end());
+}
+
+struct Folder {
+    FakeFileSystem fs;
+    std::set<FsPath> running; // files a running widget holds
+    ToolHost host;
+
+    explicit Folder(const Files& files) {
+        for (const auto& [name, bytes] : files) {
+            fs.files[PathOf(name)] = bytes;
+        }
+        host.fs = &fs;
+        host.pathOf = PathOf;
+        host.defaultNotes = L"nts.ini";
+        host.defaultNotesName = "nts.ini";
+        host.currentYear = 2026;
+        host.fixedStamp = 1796724000;
+        host.fileStamp = [] { return std::string("20261208-100000"); };
+        host.sameFile = [](const FsPath& a, const FsPath& b) { return a == b; };
+        host.widgetRunningOn = [this](const FsPath& path) { return running.count(path) > 0; };
+    }
+
+    ToolRun Run(const std::vector<std::string>& args) { return RunNotesTool(args, host); }
+
+    Files Now() const {
+        Files files;
+        for (const auto& [path, bytes] : fs.files) {
+            files[std::string(path.begin(), path.end())] = bytes;
+        }
+        return files;
+    }
+};
+
+const std::string kSmall = ReadSample("tool/small.nts");
+const std::string kCut = ReadSample("e2e_count3_two_entries.bin");
+const std::string kTail = ReadSample("e2e_zero_byte_and_tail.bin");
+
+struct Case {
+    const char* what;
+    Files before;
+    std::vector<std::string> args;
+    int status;
+    std::string out;
+    std::string err;
+    Files after{}; // empty: the files as before
+};
+
+void RunCases(const std::vector<Case>& cases) {
+    for (const Case& c : cases) {
+        Folder folder(c.before);
+        const ToolRun run = folder.Run(c.args);
+        EXPECT_EQ(run.status, c.status) << c.what << "\n" << run.err;
+        EXPECT_EQ(run.out, c.out) << c.what;
+        EXPECT_EQ(run.err, c.err) << c.what;
+        const Files expected = c.after.empty() ? c.before : c.after;
+        EXPECT_EQ(folder.Now(), expected) << c.what;
+    }
+}
+
+TEST(NotesToolCommand, ReadingCommands) {
+    const std::string search = Nts({{"010126", "丂 is 81 40\r\nsay a@b"}, {"020126", "雪下了"}});
+    RunCases({
+        {"list",
+         {{"d.nts", Nts({{"081226", "今天下雪了。\r\n第二行"},
+                         {"150399", "old"},
+                         {"101226", "坏"
+                                    "\xFF"
+                                    "在"},
+                         {"310226", "no such day"}})}},
+         {"list", "d.nts", "--pivot", "2027"},
+         0,
+         U8(u8"2026-12-08\t081226\t20\t今天下雪了。\n1999-03-15\t150399\t3\told\n2026-12-"
+            u8"10\t101226\t5\t坏\uFFFD在\n"
+            "310226\t310226\t11\tno such day\n"),
+         ""},
+        {"list takes the widget's file when FILE is left out",
+         {{"nts.ini", Nts({{"010126", "a"}})}},
+         {"list"},
+         0,
+         "2026-01-01\t010126\t1\ta\n",
+         ""},
+        {"a file with bytes after its last entry is listed, with a warning",
+         {{"t.nts", kTail}},
+         {"list", "t.nts"},
+         0,
+         "320126\t320126\t2\tab\n330126\t330126\t9\t" + U8(u8"尾巴=tail\n"),
+         "quillidar-notes: t.nts: 5 bytes after the last entry are not read; salvage recovers any entries "
+         "among them\n"},
+        {"show: the first copy, as the window",
+         {{"d.nts", kSmall}},
+         {"show", "2026-12-08", "d.nts"},
+         0,
+         U8(u8"今天下雪了。\r\n第二行\t有制表符"),
+         ""},
+        {"show by key", {{"d.nts", kSmall}}, {"show", "310226", "d.nts"}, 0, "no such day", ""},
+        {"show of a day without a note", {{"d.nts", kSmall}}, {"show", "2026-12-11", "d.nts"}, 0, "", ""},
+        {"show of no day",
+         {{"d.nts", kSmall}},
+         {"show", "2026-02-30", "d.nts"},
+         2,
+         "",
+         "quillidar-notes: DATE \"2026-02-30\" is neither a day written YYYY-MM-DD nor a six-digit key\n"},
+        // 丂 is the bytes 81 40, and 40 is '@': characters are compared, not bytes.
+        {"search in characters",
+         {{"s.nts", search}},
+         {"search", "@", "s.nts"},
+         0,
+         "2026-01-01\t010126\tsay a@b\n",
+         ""},
+        {"search's regex . is one character",
+         {{"s.nts", search}},
+         {"search", U8(u8"雪.了"), "s.nts", "--regex"},
+         0,
+         U8(u8"2026-01-02\t020126\t雪下了\n"),
+         ""},
+    });
+}
+
+TEST(NotesToolCommand, ARegexOverALongLineNeitherCrashesNorStalls) {
+    Folder folder({{"long.nts", Nts({{"010126", std::string(200000, 'a') + "\r\nb"}})}});
+    const ToolRun run = folder.Run({"search", "--regex", "^(a|b)*$", "long.nts"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(run.out == "2026-01-01\t010126\t" + std::string(200000, 'a') + "\n2026-01-01\t010126\tb\n");
+}
+
+TEST(NotesToolCommand, FailuresWriteNothingAndSayOneLine) {
+    RunCases({
+        {"a damaged file",
+         {{"cut.nts", kCut}},
+         {"export", "cut.nts", "--format", "json"},
+         1,
+         "",
+         "quillidar-notes: cut.nts: damaged at byte 32: the count says 3 entries but the file ends after 2 "
+         "(check "
+         "tells more, salvage recovers what is left)\n"},
+        {"no such file", {}, {"list", "none.nts"}, 1, "", "quillidar-notes: none.nts: no such file\n"},
+        {"the output is the input",
+         {{"d.nts", kSmall}},
+         {"export", "d.nts", "-o", "d.nts"},
+         2,
+         "",
+         "quillidar-notes: d.nts: is the input file d.nts, which is never written over\n"},
+        {"salvage over its input",
+         {{"cut.nts", kCut}},
+         {"salvage", "cut.nts", "-o", "cut.nts"},
+         2,
+         "",
+         "quillidar-notes: cut.nts: is the input file cut.nts, which is never written over\n"},
+        {"an import into the file it reads",
+         {{"x.json", "{}"}},
+         {"import", "x.json", "--into", "x.json"},
+         2,
+         "",
+         "quillidar-notes: x.json: is the input file x.json, which is never written over\n"},
+        {"merge over one of its inputs",
+         {{"a.nts", kSmall}, {"b.nts", kSmall}},
+         {"merge", "a.nts", "b.nts", "-o", "b.nts"},
+         2,
+         "",
+         "quillidar-notes: b.nts: is the input file b.nts, which is never written over\n"},
+        {"--from after --to",
+         {{"d.nts", kSmall}},
+         {"export", "d.nts", "--from", "2026-12-09", "--to", "2026-12-08"},
+         2,
+         "",
+         "quillidar-notes: --from 2026-12-09 comes after --to 2026-12-08\n"},
+        {"an import that is no diary",
+         {{"in.json", "{\"format\": \"quillidar-notes\", \"version\": 1, \"notes\": [{}]}"}},
+         {"import", "in.json", "--into", "d.nts"},
+         1,
+         "",
+         "quillidar-notes: in.json: note 1: no key and no date\n"},
+    });
+}
+
+TEST(NotesToolCommand, UsageErrorsNameTheProblemOnOneLine) {
+    const struct {
+        std::vector<std::string> args;
+        const char* start;
+    } cases[] = {
+        {{"list", "d.nts", "--pivot", "99"}, "quillidar-notes: --pivot: Value 99 not in range 100 to 9999"},
+        {{"export", "d.nts", "--format", "xml"},
+         "quillidar-notes: --format: xml not in {json,csv,md,txt,ics}"},
+        {{}, "quillidar-notes: A subcommand is required"},
+        {{"frobnicate"}, "quillidar-notes: there is no command frobnicate (see quillidar-notes --help)"},
+        {{"search", "(", "d.nts", "--regex"},
+         "quillidar-notes: TEXT is no regular expression this search can run "},
+    };
+    for (const auto& c : cases) {
+        Folder folder({{"d.nts", kSmall}});
+        const ToolRun run = folder.Run(c.args);
+        EXPECT_EQ(run.status, kExitUsage) << c.start;
+        EXPECT_EQ(run.err.rfind(c.start, 0), 0u) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_EQ(run.out, "");
+    }
+}
+
+TEST(NotesToolCommand, ExportsGoToTheNamedFileInTheFormatItsNameSays) {
+    Folder folder({{"d.nts", kSmall}});
+    const ToolRun run = folder.Run({"export", "d.nts", "--pivot", "2027", "-o", "out.ics"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(folder.Now().at("out.ics"), ReadSample("tool/small.ics"));
+    EXPECT_EQ(folder.Now().size(), 2u);
+}
+
+TEST(NotesToolCommand, CheckReportsWhatTheWidgetWouldDo) {
+    RunCases({
+        {"a whole file",
+         {{"w.nts", ReadSample("e2e_wide_tagged.bin")}},
+         {"check", "w.nts"},
+         0,
+         "file: w.nts\nsize: 64 bytes\ncount: 3\nentries: 3\ndistinct keys: 3\nduplicates: 0\nblank texts: "
+         "0\n"
+         "wide-tagged strings: 2\nunread bytes: 0\nstatus: loads\n",
+         ""},
+        {"duplicates and unread bytes",
+         {{"t.nts", Nts({{"010126", "a"}, {"010126", " "}}) + "xyz"}},
+         {"check", "t.nts"},
+         0,
+         "file: t.nts\nsize: 25 bytes\ncount: 2\nentries: 2\ndistinct keys: 1\nduplicates: 1\nblank texts: "
+         "1\n"
+         "wide-tagged strings: 0\nunread bytes: 3\nstatus: loads, but the widget copies the file aside "
+         "before its "
+         "next save, for the bytes it does not read\n",
+         ""},
+        {"a damaged file",
+         {{"cut.nts", kCut}},
+         {"check", "cut.nts"},
+         1,
+         "file: cut.nts\nsize: 32 bytes\ncount: 3\nentries: 2 (before the damage)\ndistinct keys: "
+         "2\nduplicates: 0\n"
+         "blank texts: 0\nwide-tagged strings: 0\nstatus: damaged at byte 32: the count says 3 entries but "
+         "the file "
+         "ends after 2\n",
+         "quillidar-notes: cut.nts: damaged at byte 32: the count says 3 entries but the file ends after "
+         "2\n"},
+    });
+}
+
+TEST(NotesToolCommand, SalvageWritesWhatCanBeRecovered) {
+    const std::string a = WrittenEntry("010126", "first");
+    const std::string c = WrittenEntry("030126", "third");
+    const std::string damaged = Int32(3) + a +
+                                "\x06"
+                                "020126"
+                                "\x60"
+                                "second" +
+                                c;
+    RunCases(
+        {{"damaged",
+          {{"x.nts", damaged}},
+          {"salvage", "x.nts", "-o", "y.nts"},
+          0,
+          "x.nts: 1 entry before the damage at byte 24 (the text of entry 2 needs 96 bytes but only 19 are "
+          "left), 1 more found after it, 14 bytes skipped\ny.nts: 2 entries written\n",
+          "",
+          {{"x.nts", damaged}, {"y.nts", Int32(2) + a + c}}}});
+}
+
+TEST(NotesToolCommand, ImportFilesIntoTheDiaryAndKeepsADamagedOneAside) {
+    const std::string json = R"({"format": "quillidar-notes", "version": 1, "notes": [
+        {"key": "010126", "text": "new"}, {"key": "020126", "text": "b"}]})";
+    const std::string target = Nts({{"010126", "old"}, {"020126", "b"}});
+    RunCases({
+        {"append into the widget's file",
+         {{"in.json", json}, {"nts.ini", target}},
+         {"import", "in.json", "--on-conflict", "append"},
+         0,
+         "nts.ini: 0 added, 0 replaced, 1 appended, 0 kept, 0 deleted, 1 unchanged, 0 blank\n",
+         "",
+         {{"in.json", json}, {"nts.ini", Nts({{"020126", "b"}, {"010126", "old\r\n----\r\nnew"}})}}},
+        {"keep changes nothing and writes nothing",
+         {{"in.json", json}, {"nts.ini", target}},
+         {"import", "in.json"},
+         0,
+         "nts.ini: 0 added, 0 replaced, 0 appended, 1 kept, 0 deleted, 1 unchanged, 0 blank; nothing "
+         "changed, the "
+         "file is left as it was\n",
+         ""},
+        {"a missing target is created",
+         {{"in.json", json}},
+         {"import", "in.json", "--into", "new.nts"},
+         0,
+         "new.nts: 2 entries restored into an empty diary\n",
+         "",
+         {{"in.json", json}, {"new.nts", Nts({{"010126", "new"}, {"020126", "b"}})}}},
+        {"a damaged target is copied aside first",
+         {{"in.json", json}, {"cut.nts", kCut}},
+         {"import", "in.json", "--into", "cut.nts"},
+         0,
+         "cut.nts: 2 added, 0 replaced, 0 appended, 0 kept, 0 deleted, 0 unchanged, 0 blank\n"
+         "cut.nts: the old file was damaged at byte 32 (the count says 3 entries but the file ends after 2); "
+         "it is "
+         "kept as cut.nts.unreadable-20261208-100000\n",
+         "",
+         {{"in.json", json},
+          {"cut.nts.unreadable-20261208-100000", kCut},
+          {"cut.nts",
+           Nts({{"320126", "第一条"}, {"330126", "second"}, {"010126", "new"}, {"020126", "b"}})}}},
+    });
+}
+
+TEST(NotesToolCommand, NothingIsWrittenWhereItWouldBeLost) {
+    const std::string json =
+        R"({"format": "quillidar-notes", "version": 1, "notes": [{"key": "010126", "text": "n"}]})";
+    const Files before = {{"in.json", json}, {"nts.ini", Nts({{"020126", "b"}})}};
+    {
+        Folder folder(before);
+        folder.running.insert(L"nts.ini");
+        const ToolRun run = folder.Run({"import", "in.json"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err,
+                  "quillidar-notes: nts.ini: Quillidar is running on this diary and would save over it when "
+                  "closed; close it first\n");
+        EXPECT_EQ(folder.Now(), before);
+    }
+    {
+        Folder folder(before);
+        folder.fs.SetCapacity(json.size() + 10);
+        const ToolRun run = folder.Run({"import", "in.json"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, "quillidar-notes: nts.ini: cannot be written: the disk is full\n");
+        EXPECT_EQ(folder.Now(), before) << "no new file left behind";
+    }
+    {
+        Folder folder(before);
+        folder.fs.HoldOpen(L"nts.ini");
+        const ToolRun run = folder.Run({"import", "in.json"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, "quillidar-notes: nts.ini: another program holds it\n");
+        EXPECT_EQ(folder.Now(), before);
+    }
+}
+
+TEST(NotesToolCommand, MergeIsTheUnionOfTwoDiaries) {
+    const std::string a = Nts({{"010126", "a"}, {"020126", "home"}});
+    const std::string b = Nts({{"020126", "work"}, {"030126", "c"}});
+    RunCases(
+        {{"replace",
+          {{"a.nts", a}, {"b.nts", b}},
+          {"merge", "a.nts", "b.nts", "-o", "m.nts", "--on-conflict", "replace"},
+          0,
+          "m.nts: 2 entries of a.nts, and from b.nts: 1 added, 1 replaced, 0 appended, 0 kept, 0 deleted, 0 "
+          "unchanged, 0 blank\n",
+          "",
+          {{"a.nts", a},
+           {"b.nts", b},
+           {"m.nts", Nts({{"010126", "a"}, {"020126", "work"}, {"030126", "c"}})}}}});
+}
+
+} // namespace

@@ -1,0 +1,258 @@
+// quillidar-notes' import: filing with the window's rule and the three conflict modes, and json and
+// csv that are not what they should be.
+#include <gtest/gtest.h>
+
+#include "test_bytes.h"
+#include "notes_tool/filing.h"
+#include "notes_tool/import_formats.h"
+#include "notes_tool/text_codec.h"
+#include "notes_tool_helpers.h"
+
+namespace {
+
+using namespace notes_tool;
+using namespace std::string_literals;
+
+using Notes = std::vector<std::pair<std::string, std::string>>;
+
+std::vector<DiaryEntry> Entries(const Notes& notes) {
+    return EntriesOf(Nts(notes));
+}
+
+std::string Counted(const FilingCounts& c) {
+    return std::to_string(c.restored) + " restored " + std::to_string(c.added) + " added " +
+           std::to_string(c.unchanged) + " unchanged " + std::to_string(c.replaced) + " replaced " +
+           std::to_string(c.appended) + " appended " + std::to_string(c.kept) + " kept " +
+           std::to_string(c.deleted) + " deleted " + std::to_string(c.blank) + " blank";
+}
+
+TEST(FileNotes, EachConflictModeOnEachKindOfDay) {
+    // 030126 holds a blank entry, as a file may: the window shows no note for that day.
+    const Notes target = {{"010126", "a"}, {"020126", "b"}, {"030126", " "}, {"060126", "x\r\n----\r\ny"}};
+    const std::string sep = kAppendSeparator;
+    const struct {
+        const char* what;
+        Notes incoming;
+        OnConflict mode;
+        Notes expected;
+        const char* counts;
+    } cases[] = {
+        {"a new day",
+         {{"040126", "d"}},
+         OnConflict::kKeep,
+         {target[0], target[1], target[2], target[3], {"040126", "d"}},
+         "0 restored 1 added 0 unchanged 0 replaced 0 appended 0 kept 0 deleted 0 blank"},
+        {"the same note",
+         {{"010126", "a"}},
+         OnConflict::kReplace,
+         target,
+         "0 restored 0 added 1 unchanged 0 replaced 0 appended 0 kept 0 deleted 0 blank"},
+        {"a day that shows no note",
+         {{"030126", "c"}},
+         OnConflict::kKeep,
+         {target[0], target[1], target[3], {"030126", "c"}},
+         "0 restored 1 added 0 unchanged 0 replaced 0 appended 0 kept 0 deleted 0 blank"},
+        {"keep",
+         {{"020126", "B"}},
+         OnConflict::kKeep,
+         target,
+         "0 restored 0 added 0 unchanged 0 replaced 0 appended 1 kept 0 deleted 0 blank"},
+        {"replace",
+         {{"020126", "B"}},
+         OnConflict::kReplace,
+         {target[0], target[2], target[3], {"020126", "B"}},
+         "0 restored 0 added 0 unchanged 1 replaced 0 appended 0 kept 0 deleted 0 blank"},
+        {"append",
+         {{"020126", "B"}},
+         OnConflict::kAppend,
+         {target[0], target[2], target[3], {"020126", "b" + sep + "B"}},
+         "0 restored 0 added 0 unchanged 0 replaced 1 appended 0 kept 0 deleted 0 blank"},
+        {"append of a part already there",
+         {{"060126", "y"}, {"060126", "x"}},
+         OnConflict::kAppend,
+         target,
+         "0 restored 0 added 2 unchanged 0 replaced 0 appended 0 kept 0 deleted 0 blank"},
+        {"a blank text, replacing",
+         {{"010126", "\r\n"}},
+         OnConflict::kReplace,
+         {target[1], target[2], target[3]},
+         "0 restored 0 added 0 unchanged 0 replaced 0 appended 0 kept 1 deleted 0 blank"},
+        {"a blank text, keeping",
+         {{"010126", ""}},
+         OnConflict::kKeep,
+         target,
+         "0 restored 0 added 0 unchanged 0 replaced 0 appended 1 kept 0 deleted 0 blank"},
+        {"a blank text, appending",
+         {{"010126", ""}},
+         OnConflict::kAppend,
+         target,
+         "0 restored 0 added 0 unchanged 0 replaced 0 appended 1 kept 0 deleted 0 blank"},
+        {"a blank text for a day without a note",
+         {{"050126", " "}},
+         OnConflict::kReplace,
+         target,
+         "0 restored 0 added 0 unchanged 0 replaced 0 appended 0 kept 0 deleted 1 blank"},
+        // One import's copies of a day are filed one after the other.
+        {"two copies, keep",
+         {{"050126", "x"}, {"050126", "y"}},
+         OnConflict::kKeep,
+         {target[0], target[1], target[2], target[3], {"050126", "x"}},
+         "0 restored 1 added 0 unchanged 0 replaced 0 appended 1 kept 0 deleted 0 blank"},
+        {"two copies, replace",
+         {{"050126", "x"}, {"050126", "y"}},
+         OnConflict::kReplace,
+         {target[0], target[1], target[2], target[3], {"050126", "y"}},
+         "0 restored 1 added 0 unchanged 1 replaced 0 appended 0 kept 0 deleted 0 blank"},
+        {"two copies, append",
+         {{"050126", "x"}, {"050126", "y"}},
+         OnConflict::kAppend,
+         {target[0], target[1], target[2], target[3], {"050126", "x" + sep + "y"}},
+         "0 restored 1 added 0 unchanged 0 replaced 1 appended 0 kept 0 deleted 0 blank"},
+    };
+    for (const auto& c : cases) {
+        FilingCounts counts;
+        EXPECT_EQ(Hex(FileNotes(Entries(target), Entries(c.incoming), c.mode, counts)), Hex(Nts(c.expected)))
+            << c.what;
+        EXPECT_EQ(Counted(counts), c.counts) << c.what;
+    }
+}
+
+// The priorities of gbk_hex and stored_hex are what the round trips of the export test rest on;
+// these are the fields a person editing an export changes.
+TEST(ImportJson, FieldsAPersonMayHaveEdited) {
+    const struct {
+        const char* what;
+        std::string note;
+        std::string key;
+        std::string text;
+        bool stored;
+    } cases[] = {
+        {"a date alone gives the key", R"({"date": "2026-12-08", "text": "t"})", "081226", "t", false},
+        {"a null date", R"({"date": null, "key": "310226", "text": "t"})", "310226", "t", false},
+        // Edited since the export: the stored form is of another text and is not used.
+        {"stored_hex of an edited entry",
+         R"({"key": "010126", "text": "xy", "stored_hex": "06303130313236056162006364"})", "010126", "xy",
+         false},
+    };
+    for (const auto& c : cases) {
+        const Imported imported =
+            ImportJson(R"({"format": "quillidar-notes", "version": 1, "notes": [)" + c.note + "]}");
+        ASSERT_EQ(imported.error, "") << c.what;
+        ASSERT_EQ(imported.entries.size(), 1u);
+        EXPECT_EQ(Hex(imported.entries[0].key), Hex(c.key)) << c.what;
+        EXPECT_EQ(Hex(imported.entries[0].text), Hex(c.text)) << c.what;
+        EXPECT_EQ(!imported.entries[0].stored.empty(), c.stored) << c.what;
+    }
+}
+
+TEST(ImportJson, InputThatIsNoDiaryIsRefusedWithWhereAndWhy) {
+    const std::string head = R"({"format": "quillidar-notes", "version": 1, "notes": [)";
+    const struct {
+        std::string json;
+        const char* error; // its start
+    } cases[] = {
+        {"{\"format\": ", "at byte 11: parse error at line 1, column 12"},
+        {"[1]", "not an export of this tool"},
+        {R"({"format": "quillidar-notes", "version": 2, "notes": []})",
+         "version 2 is not one this program reads (1)"},
+        {R"({"format": "quillidar-notes", "version": 1})", "no \"notes\" list"},
+        {head + R"({"key": "010126", "text": "a"}, 7]})", "note 2: not an object"},
+        {head + R"({"key": "010126"}]})", "note 1: no text"},
+        {head + R"({"text": "a"}]})", "note 1: no key and no date"},
+        {head + R"({"key": 10126, "text": "a"}]})", "note 1: key is not a string"},
+        {head + R"({"date": "2026-12-09", "key": "081226", "text": "a"}]})",
+         "note 1: date 2026-12-09 does not match key 081226"},
+        {head + R"({"date": "2026-02-30", "text": "a"}]})",
+         "note 1: date \"2026-02-30\" is no day written YYYY-MM-DD"},
+        {head + R"({"key": "010126", "text": "a", "gbk_hex": "abc"}]})",
+         "note 1: gbk_hex is not an even number of hexadecimal digits"},
+        {head + R"({"key": "010126", "text": "a\u0000b"}]})",
+         "note 1: a zero byte, which the notes file cannot hold"},
+    };
+    for (const auto& c : cases) {
+        const Imported imported = ImportJson(c.json);
+        EXPECT_EQ(imported.error.substr(0, std::string(c.error).size()), c.error) << c.json;
+        EXPECT_TRUE(imported.entries.empty());
+    }
+}
+
+TEST(ImportCsv, WhatEditorsAndSpreadsheetsLeaveIsRead) {
+    const struct {
+        const char* what;
+        std::string csv;
+        std::vector<std::pair<std::string, std::string>> notes;
+    } cases[] = {
+        {"a byte order mark, LF line ends, a blank last line, columns in another order",
+         "\xEF\xBB\xBFtext,key\n\"a\",010126\n\n",
+         {{"010126", "a"}}},
+        {"an empty key and a date", "date,key,text\r\n2026-12-08,,\"t\"\r\n", {{"081226", "t"}}},
+        {"an empty key without a date is the empty key", "date,key,text\r\n,,\"t\"\r\n", {{"", "t"}}},
+        {"line breaks and quotes inside a text",
+         "key,text\r\n010126,\"a\r\n\"\"b\"\",c\"\r\n",
+         {{"010126", "a\r\n\"b\",c"}}},
+        {"a column this tool does not know", "key,mood,text\r\n010126,ok,x\r\n", {{"010126", "x"}}},
+        {"no last line end", "key,text\r\n010126,x", {{"010126", "x"}}},
+    };
+    for (const auto& c : cases) {
+        const Imported imported = ImportCsv(c.csv);
+        ASSERT_EQ(imported.error, "") << c.what;
+        ASSERT_EQ(imported.entries.size(), c.notes.size()) << c.what;
+        for (std::size_t i = 0; i < c.notes.size(); ++i) {
+            EXPECT_EQ(imported.entries[i].key, c.notes[i].first) << c.what;
+            EXPECT_EQ(imported.entries[i].text, c.notes[i].second) << c.what;
+        }
+    }
+}
+
+TEST(ImportCsv, InputThatIsNoDiaryIsRefusedWithWhereAndWhy) {
+    const struct {
+        std::string csv;
+        const char* error;
+    } cases[] = {
+        {"key,text\r\n010126,\"caf\xC3\"\r\n", "at byte 21: not UTF-8"},
+        {"key,text\r\n010126,\"open\r\n", "at byte 17: a quoted field is not closed"},
+        {"key,text\r\n010126,a\"b\r\n", "at byte 18: a quote inside a field that does not start with one"},
+        {"key,text\r\n010126,\"a\"b\r\n",
+         "at byte 20: a closing quote is followed by more than a comma or a line end"},
+        {"key,text\r\n010126,a,b\r\n", "at byte 10, record 1: 3 fields, the header has 2"},
+        {"date,key\r\n2026-12-08,081226\r\n",
+         "the header has no text column, or neither a key nor a date column"},
+        {"key,key,text\r\n", "the header names column key twice"},
+        {"date,key,text\r\n2026-12-08,091226,\"t\"\r\n",
+         "at byte 15, record 1: date 2026-12-08 does not match key 091226"},
+        {"", "no header line"},
+    };
+    for (const auto& c : cases) {
+        const Imported imported = ImportCsv(c.csv);
+        EXPECT_EQ(imported.error, c.error) << c.csv;
+        EXPECT_TRUE(imported.entries.empty());
+    }
+}
+
+TEST(TextCodec, Utf8IsReadStrictlyAndBytesTravelAsHex) {
+    const struct {
+        std::string utf8;
+        std::size_t bad; // npos: valid
+    } cases[] = {
+        {U8(u8"日记 😀"), std::string::npos},
+        {"a\x80", 1},
+        {"\xC0\xAF", 0},
+        {"ab\xED\xA0\x80", 2},
+        {"\xF4\x90\x80\x80", 0},
+        {"x\xE6\x97", 1},
+        {"\xE6\x97\x41", 0},
+        {"\xF8\x88\x80\x80\x80", 0},
+    };
+    for (const auto& c : cases) {
+        std::size_t bad = std::string::npos;
+        EXPECT_EQ(Utf16FromUtf8(c.utf8, &bad).has_value(), c.bad == std::string::npos) << Hex(c.utf8);
+        EXPECT_EQ(bad, c.bad) << Hex(c.utf8);
+    }
+    EXPECT_EQ(Utf8FromUtf16(u"a\xD800z\xDC00"), U8(u8"a\uFFFDz\uFFFD"));
+    EXPECT_EQ(HexOf("\x00\x7F\xFF"s), "007fff");
+    EXPECT_EQ(BytesOfHex("007FfF"), "\x00\x7F\xFF"s);
+    EXPECT_FALSE(BytesOfHex("0"));
+    EXPECT_FALSE(BytesOfHex("0g"));
+}
+
+} // namespace
