@@ -295,7 +295,7 @@ bool QuillProcess::Start() {
         ADD_FAILURE() << "the program was started twice by one QuillProcess";
         return false;
     }
-    const std::wstring& exe = QuillidarPath();
+    const std::wstring& exe = m_exe.empty() ? QuillidarPath() : m_exe;
     if (GetFileAttributesW(exe.c_str()) == INVALID_FILE_ATTRIBUTES) {
         ADD_FAILURE()
             << "no program at " << Utf8(exe)

@@ -64,6 +64,8 @@ class QuillProcess {
     QuillProcess(const QuillProcess&) = delete;
     QuillProcess& operator=(const QuillProcess&) = delete;
 
+    // Before Start: runs this program instead of QuillidarPath() (a copy elsewhere, an installed one).
+    void SetProgram(std::wstring exe) { m_exe = std::move(exe); }
     // Before Start. The working directory defaults to the program's folder.
     void SetWorkingDirectory(std::wstring dir) { m_workDir = std::move(dir); }
     // Adds or replaces one variable of the environment the program gets (an empty value removes it).
@@ -108,6 +110,7 @@ class QuillProcess {
     void Watch();
 
     std::shared_ptr<TempFolder> m_temp;
+    std::wstring m_exe;
     std::wstring m_workDir;
     std::vector<std::pair<std::wstring, std::wstring>> m_env;
     HANDLE m_process = nullptr;
