@@ -19,8 +19,8 @@ void RestrictDllSearch() {
     }
     // The libraries system DLLs ask for by name on the program's behalf, taken from the system folder
     // now: a later request by name finds them loaded. That covers a loader without the call above, and
-    // a system DLL's delayed import that does not go through the default directories (Wine's comctl32
-    // and user32 ask for uxtheme and msimg32 so).
+    // a system DLL's delayed import that does not go through the default directories (Wine's user32
+    // asks for msimg32 so when it draws).
     for (const wchar_t* name : {L"uxtheme.dll", L"dwmapi.dll", L"version.dll", L"msimg32.dll"})
         LoadSystemDll(name);
 }

@@ -1,9 +1,9 @@
-/* A program that takes no care where its DLLs come from. It imports only KnownDLLs and asks for every
-   name on its command line the plain way.
-   - With the planted names as arguments, every marker must run: planting them works at all, so a
-     program showing none of them means something.
-   - Without arguments it shows what the system's own DLLs load for any program that merely starts:
-     nothing on Windows; under Wine, whose user32 imports version.dll, that one. */
+/* A program that asks for DLLs by name, next to the marker DLLs. It imports only KnownDLLs.
+     dll_probe NAME...   loads each name the plain way: every marker must run, so planting them works
+                         at all and a program showing none of them means something.
+     dll_probe           merely starts: what the system's own DLLs load from a program's folder for
+                         any program (nothing on Windows; under Wine, whose user32 imports version.dll,
+                         that one). */
 #include <windows.h>
 
 int wmain(int argc, wchar_t** argv) {

@@ -86,30 +86,46 @@ void ExpectReleaseFilesIn(const std::wstring& folder) {
     EXPECT_EQ(names, wanted);
 }
 
-// What Apps and features shows as the size: the folder's files in KiB, rounded up each.
+// What Apps and features shows as the size: the folder's files in KiB.
 void ExpectEstimatedSize(const std::wstring& folder) {
-    DWORD kib = 0;
-    for (const auto& [name, bytes] : FilesIn(folder).value_or(FileSet{}))
-        kib += static_cast<DWORD>((bytes.size() + 1023) / 1024);
+    std::size_t bytes = 0;
+    std::size_t files = 0;
+    for (const auto& [name, content] : FilesIn(folder).value_or(FileSet{})) {
+        bytes += content.size();
+        ++files;
+    }
     const RegValue size = ReadRegistry(kUninstallKey, L"EstimatedSize");
     ASSERT_TRUE(size.number) << "no EstimatedSize";
-    EXPECT_NEAR(static_cast<double>(*size.number), kib, 2.0);
+    EXPECT_NEAR(static_cast<double>(*size.number), bytes / 1024.0, 1.0 + files);
 }
 
 // ---- Fresh install ----
+
+bool UnderWine() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+// The installer's stub is NSIS's own, and NSIS limits its DLL search to the system folder: every
+// library it asks for by name comes from there. Under Wine, once, before that limit applies, the
+// stub's start takes uxtheme.dll from its folder (and unloads it at once); a program of our own does
+// not see this (DllSearch tests). On Windows nothing may run.
+std::vector<std::wstring> SetupsOwnLoads() {
+    return UnderWine() ? std::vector<std::wstring>{L"uxtheme.dll"} : std::vector<std::wstring>{};
+}
 
 // Run from a Downloads folder where DLLs of system names lie next to it, as a browser may leave them.
 TEST(InstallerInstall, SilentInstallPutsEverythingInPlaceAndRunsNoPlantedDll) {
     TempFolder downloads;
     const std::wstring setup = downloads.Path() + FileNameOf(Arg(L"setup"));
     ASSERT_TRUE(CopyFileW(Arg(L"setup").c_str(), setup.c_str(), FALSE));
-    ASSERT_TRUE(PlantMarkers(downloads.Path()));
+    ASSERT_TRUE(PlantMarkers(downloads.Path(), MarkersToPlant()));
     TempFolder temp;
     {
         WindowsLoadOrder order(FileNameOf(setup));
         EXPECT_EQ(RunToEnd(setup, L"/S", TempOf(temp.Path())), std::optional<DWORD>(0));
     }
-    EXPECT_EQ(MarkersThatRan(downloads.Path()), MarkersOfAnyProgram());
+    EXPECT_EQ(MarkersThatRan(downloads.Path()), SetupsOwnLoads());
 
     const std::wstring folder = DefaultInstallFolder();
     ExpectReleaseFilesIn(folder);

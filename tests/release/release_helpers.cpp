@@ -259,9 +259,9 @@ WindowsLoadOrder::~WindowsLoadOrder() {
     RegDeleteTreeW(HKEY_CURRENT_USER, m_key.c_str());
 }
 
-bool PlantMarkers(const std::wstring& folder) {
+bool PlantMarkers(const std::wstring& folder, const std::vector<std::wstring>& names) {
     const std::wstring marker = DriverFolder() + L"\\quill_dll_marker.dll";
-    for (const std::wstring& name : PlantedDllNames()) {
+    for (const std::wstring& name : names) {
         if (!CopyFileW(marker.c_str(), (folder + L"\\" + name).c_str(), FALSE)) {
             ADD_FAILURE() << "cannot plant " << Utf8(name) << " from " << Utf8(marker);
             return false;
@@ -288,19 +288,37 @@ std::wstring ProbePath() {
     return DriverFolder() + L"\\quill_dll_probe.exe";
 }
 
+namespace {
+
+// The markers that run next to the probe run with these arguments.
+std::vector<std::wstring> ProbeMarkers(const std::vector<std::wstring>& planted, const std::wstring& args) {
+    TempFolder folder;
+    const std::wstring probe = folder.Path() + L"quill_dll_probe.exe";
+    if (!PlantMarkers(folder.Path(), planted) || !CopyFileW(ProbePath().c_str(), probe.c_str(), FALSE)) {
+        ADD_FAILURE() << "cannot lay out the probe";
+        return {};
+    }
+    WindowsLoadOrder order(L"quill_dll_probe.exe");
+    EXPECT_EQ(RunToEnd(probe, args, {}, kWaitMs), std::optional<DWORD>(0))
+        << "the probe failed: " << Utf8(args);
+    return MarkersThatRan(folder.Path());
+}
+
+} // namespace
+
 const std::vector<std::wstring>& MarkersOfAnyProgram() {
-    static const std::vector<std::wstring> markers = [] {
-        TempFolder folder;
-        const std::wstring probe = folder.Path() + L"quill_dll_probe.exe";
-        if (!PlantMarkers(folder.Path()) || !CopyFileW(ProbePath().c_str(), probe.c_str(), FALSE)) {
-            ADD_FAILURE() << "cannot lay out the probe";
-            return std::vector<std::wstring>{};
-        }
-        WindowsLoadOrder order(L"quill_dll_probe.exe");
-        RunToEnd(probe, L"", {}, kWaitMs);
-        return MarkersThatRan(folder.Path());
-    }();
+    static const std::vector<std::wstring> markers = ProbeMarkers(PlantedDllNames(), L"");
     return markers;
+}
+
+std::vector<std::wstring> MarkersToPlant() {
+    std::vector<std::wstring> names;
+    for (const std::wstring& name : PlantedDllNames()) {
+        const std::vector<std::wstring>& any = MarkersOfAnyProgram();
+        if (std::find(any.begin(), any.end(), name) == any.end())
+            names.push_back(name);
+    }
+    return names;
 }
 
 std::optional<DWORD> RunToEnd(const std::wstring& exe, const std::wstring& args, const Env& env,

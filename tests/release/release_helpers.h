@@ -56,8 +56,8 @@ class WindowsLoadOrder {
   private:
     std::wstring m_key;
 };
-// Copies the marker DLL (next to the driver) into folder under every planted name.
-bool PlantMarkers(const std::wstring& folder);
+// Copies the marker DLL (next to the driver) into folder under each of these names.
+bool PlantMarkers(const std::wstring& folder, const std::vector<std::wstring>& names);
 // The markers whose DllMain ran: "<name>.loaded" files in folder, lower-case, sorted.
 std::vector<std::wstring> MarkersThatRan(const std::wstring& folder);
 // The program next to the driver that loads whatever it is told to (tests/release/dll_probe.c).
@@ -66,6 +66,9 @@ std::wstring ProbePath();
 // system's own DLLs load from a program's folder, which no program can prevent. None on Windows;
 // version.dll under Wine, whose user32 imports it.
 const std::vector<std::wstring>& MarkersOfAnyProgram();
+// The planted names a program can keep out of itself: all but those. Planting the others would only
+// break the system's own DLLs (Wine's user32 calls into version.dll).
+std::vector<std::wstring> MarkersToPlant();
 
 struct Env {
     std::vector<std::pair<std::wstring, std::wstring>> vars;
