@@ -115,9 +115,11 @@ if(CHMCMD)
     COMMAND ${CMAKE_COMMAND} -E chdir ${help_work} ${CMAKE_COMMAND} -E rename quillidar.gbk quillidar.hhp
     COMMAND ${CMAKE_COMMAND} -E chdir ${help_work} ${CMAKE_COMMAND} -E rename toc.gbk toc.hhc
     COMMAND ${CMAKE_COMMAND} -E chdir ${help_work} ${CHMCMD} quillidar.hhp
+    # chmcmd stamps the time of day into the file; the release is the same whenever it is built.
+    COMMAND python3 ${CMAKE_SOURCE_DIR}/scripts/lib/chm_stamp.py ${help_work}/Help.chm
     COMMAND ${CMAKE_COMMAND} -E copy ${help_work}/Help.chm ${CMAKE_BINARY_DIR}/Help.chm
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-    DEPENDS ${QUILL_HELP_SOURCES}
+    DEPENDS ${QUILL_HELP_SOURCES} ${CMAKE_SOURCE_DIR}/scripts/lib/chm_stamp.py
     COMMENT "Compiling Help.chm")
   add_custom_target(help_chm ALL DEPENDS ${CMAKE_BINARY_DIR}/Help.chm)
   add_dependencies(Quillidar help_chm)
