@@ -1,25 +1,35 @@
-# Fails when the program imports a DLL that is not part of every Windows installation.
+# Fails when a program of the release imports a DLL that is not a KnownDLL of every Windows from 7 to
+# 11. The loader takes any other DLL from the program's own folder first, and a portable copy is run
+# from wherever it was unpacked, often Downloads: whatever lies there would run inside the program.
+# Everything else (comctl32, msimg32, ...) is loaded at run time from the system folder by full path.
+#   cmake -DOBJDUMP=... -DEXES="a.exe;b.exe" -P check_imports.cmake
 cmake_policy(SET CMP0057 NEW)
-execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "objdump failed on ${EXE}")
-endif()
-string(REGEX MATCHALL "DLL Name: [^\r\n]+" lines "${dump}")
-set(allowed kernel32.dll user32.dll gdi32.dll comctl32.dll comdlg32.dll shell32.dll msimg32.dll
-            ole32.dll advapi32.dll msvcrt.dll shlwapi.dll psapi.dll)
+# HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\KnownDLLs, in every version from 7 to 11.
+set(known advapi32.dll comdlg32.dll gdi32.dll imagehlp.dll imm32.dll kernel32.dll msvcrt.dll normaliz.dll
+          nsi.dll ole32.dll oleaut32.dll psapi.dll rpcrt4.dll setupapi.dll shell32.dll shlwapi.dll
+          user32.dll wldap32.dll ws2_32.dll)
 set(bad)
-foreach(line IN LISTS lines)
-  string(REGEX REPLACE "DLL Name: " "" dll "${line}")
-  string(STRIP "${dll}" dll)
-  string(TOLOWER "${dll}" dll)
-  if(dll MATCHES "^api-ms-win-crt-")
-    continue()
+foreach(exe IN LISTS EXES)
+  execute_process(COMMAND ${OBJDUMP} -p ${exe} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "objdump failed on ${exe}")
   endif()
-  if(NOT dll IN_LIST allowed)
-    list(APPEND bad ${dll})
+  get_filename_component(name ${exe} NAME)
+  string(REGEX MATCHALL "DLL Name: [^\r\n]+" lines "${dump}")
+  if(NOT lines)
+    message(FATAL_ERROR "${name}: no import table found")
   endif()
-  message(STATUS "imports ${dll}")
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE "DLL Name: " "" dll "${line}")
+    string(STRIP "${dll}" dll)
+    string(TOLOWER "${dll}" dll)
+    if(NOT dll IN_LIST known)
+      list(APPEND bad "${name}: ${dll}")
+    endif()
+    message(STATUS "${name} imports ${dll}")
+  endforeach()
 endforeach()
 if(bad)
-  message(FATAL_ERROR "not a system DLL: ${bad}")
+  list(JOIN bad ", " bad)
+  message(FATAL_ERROR "not a KnownDLL: ${bad}")
 endif()

@@ -47,9 +47,6 @@ if(WIN32)
                                                      _WIN32_WINNT=0x0601 WINVER=0x0601)
   target_link_options(quillidar-notes PRIVATE -municode)
   target_link_libraries(quillidar-notes PRIVATE advapi32 kernel32)
-  add_test(NAME build.imports.notes
-           COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${TOOLCHAIN_PREFIX}-objdump -DEXE=$<TARGET_FILE:quillidar-notes>
-                   -P ${CMAKE_SOURCE_DIR}/cmake/check_imports.cmake)
   add_test(NAME tool.wine COMMAND ${CMAKE_COMMAND} -DRUN=${WINE64} -DTOOL=Z:$<TARGET_FILE:quillidar-notes>
                                   -DPATH_PREFIX=Z: ${quill_tool_case})
   set_tests_properties(tool.wine PROPERTIES ENVIRONMENT "WINEDEBUG=-all" TIMEOUT 120)

@@ -72,6 +72,19 @@ _quill_make_prefix() {
   touch "$stamp"
 }
 
+# Makes WINEPREFIX a prefix nobody has run anything in, for tests of what installs itself: a copy of
+# a pristine prefix in $1, made once the way every session's prefix is made and never used itself.
+# Call before wine_session_start.
+wine_prefix_fresh() {
+  local pristine=$1 target=$WINEPREFIX
+  if [ ! -f "$pristine/.quillidar-prefix-v2" ]; then
+    WINEPREFIX=$pristine _quill_make_prefix
+  fi
+  rm -rf "$target"
+  mkdir -p "$(dirname "$target")"
+  cp -a "$pristine" "$target"
+}
+
 wine_session_start() {
   trap wine_session_stop EXIT
   trap 'exit 130' INT TERM

@@ -2,11 +2,10 @@
 // before its modal loop begins, so the owner is never shown.
 #include "app/calendar_app.h"
 
-#include <commctrl.h>
-
 #include "app/calendar_dlg.h"
 #include "app/single_instance.h"
 #include "res/resource.h"
+#include "ui/common_controls.h"
 
 BOOL CCalendarApp::InitInstance() {
     // First of all, before any file is read: a second copy on this temporary folder would edit the
@@ -16,9 +15,7 @@ BOOL CCalendarApp::InitInstance() {
         return FALSE;
 
     // The month-calendar class of the calendar template comes from here.
-    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_DATE_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
-    ::InitCommonControlsEx(&icc);
-    ::InitCommonControls();
+    ui::InitCommonControls(ICC_DATE_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES);
 
     CParent owner(instance);
     owner.DoModal();

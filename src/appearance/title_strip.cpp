@@ -69,9 +69,10 @@ void TitleStrip::Paint(HDC dc, const RECT& client, const CalendarSettings& setti
             quill::TitleGradientFor(settings.m_nGradient, m_crBack, m_crAccent, ToClientRect(m_rcTitle))) {
         TRIVERTEX vertices[2] = {ToVertex(gradient->start), ToVertex(gradient->end)};
         GRADIENT_RECT rect{0, 1};
-        ::GradientFill(dc, vertices, 2, &rect, 1,
-                       gradient->direction == quill::GradientDirection::Vertical ? GRADIENT_FILL_RECT_V
-                                                                                 : GRADIENT_FILL_RECT_H);
+        // gdi32's own entry: msimg32, whose GradientFill forwards here, is no KnownDLL.
+        ::GdiGradientFill(dc, vertices, 2, &rect, 1,
+                          gradient->direction == quill::GradientDirection::Vertical ? GRADIENT_FILL_RECT_V
+                                                                                    : GRADIENT_FILL_RECT_H);
     }
 
     ui::SelectGuard font(dc, m_fontTitle.get());

@@ -13,6 +13,7 @@
 #include "appearance/time_dlg.h"
 #include "interaction/menu_table.h"
 #include "interaction/placement.h"
+#include "ui/dll_search.h"
 #include "ui/text.h"
 
 namespace {
@@ -127,7 +128,7 @@ namespace {
 BOOL RunFontDialog(CHOOSEFONTW* cf) {
     using ChooseFontFn = BOOL(WINAPI*)(CHOOSEFONTW*);
     static const ChooseFontFn chooseFont = [] {
-        HMODULE comdlg = ::LoadLibraryExW(L"comdlg32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        HMODULE comdlg = ui::LoadSystemDll(L"comdlg32.dll");
         return comdlg ? reinterpret_cast<ChooseFontFn>(
                             reinterpret_cast<void*>(::GetProcAddress(comdlg, "ChooseFontW")))
                       : nullptr;

@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include "res/resource.h"
+#include "ui/common_controls.h"
 #include "ui/text.h"
 
 namespace {
@@ -19,7 +20,7 @@ HFONT MakeLinkFont(bool hovered) {
 
 CLinkStatic::~CLinkStatic() {
     if (m_hWnd && ::IsWindow(m_hWnd))
-        ::RemoveWindowSubclass(m_hWnd, &CLinkStatic::SubclassProc, 0);
+        ui::RemoveWindowSubclass(m_hWnd, &CLinkStatic::SubclassProc, 0);
 }
 
 void CLinkStatic::SubclassDlgItem(int id, HWND dialog) {
@@ -27,7 +28,7 @@ void CLinkStatic::SubclassDlgItem(int id, HWND dialog) {
     if (!m_hWnd)
         return;
     PreSubclassWindow();
-    ::SetWindowSubclass(m_hWnd, &CLinkStatic::SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
+    ui::SetWindowSubclass(m_hWnd, &CLinkStatic::SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
 }
 
 void CLinkStatic::ApplyLook(const quill::LinkLook& look) {
@@ -93,9 +94,9 @@ LRESULT CALLBACK CLinkStatic::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, L
                                            DWORD_PTR self) {
     auto* link = reinterpret_cast<CLinkStatic*>(self);
     if (msg == WM_NCDESTROY) {
-        ::RemoveWindowSubclass(hwnd, &CLinkStatic::SubclassProc, 0);
+        ui::RemoveWindowSubclass(hwnd, &CLinkStatic::SubclassProc, 0);
         link->m_hWnd = nullptr;
-        return ::DefSubclassProc(hwnd, msg, wParam, lParam);
+        return ui::DefSubclassProc(hwnd, msg, wParam, lParam);
     }
     return link->OnMessage(msg, wParam, lParam);
 }
@@ -150,7 +151,7 @@ LRESULT CLinkStatic::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             ::StrokeAndFillPath(dc);
         }
         ::SetBkColor(dc, back);
-        return ::DefSubclassProc(m_hWnd, msg, wParam, lParam);
+        return ui::DefSubclassProc(m_hWnd, msg, wParam, lParam);
     }
     case WM_LBUTTONUP:
         if (!m_strURL.empty())
@@ -159,5 +160,5 @@ LRESULT CLinkStatic::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     default:
         break;
     }
-    return ::DefSubclassProc(m_hWnd, msg, wParam, lParam);
+    return ui::DefSubclassProc(m_hWnd, msg, wParam, lParam);
 }

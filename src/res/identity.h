@@ -8,3 +8,9 @@
 #define QUILL_HOME_TEXT "example.org"
 #define QUILL_HOME_URL "https://quillidar.example.org/"
 #define QUILL_SUPPORT_MAIL "support@example.org"
+// The maker as the release names it: the programs' VERSIONINFO and the installer's uninstall entry.
+#define QUILL_PRODUCT_NAME "Quillidar"
+#define QUILL_PUBLISHER "Quillidar 项目"
+#define QUILL_COPYRIGHT "Copyright (C) Quillidar 项目"
+#define QUILL_DESCRIPTION "Quillidar 日历和日记"
+#define QUILL_NOTES_DESCRIPTION "Quillidar 日记命令行工具"

@@ -151,7 +151,11 @@ QuillProcess::~QuillProcess() {
 }
 
 bool QuillProcess::Start() {
-    const std::wstring& exe = QuillidarPath();
+    if (m_process.Pid()) {
+        ADD_FAILURE() << "the program was started twice by one QuillProcess";
+        return false;
+    }
+    const std::wstring& exe = m_exe.empty() ? QuillidarPath() : m_exe;
     if (GetFileAttributesW(exe.c_str()) == INVALID_FILE_ATTRIBUTES) {
         ADD_FAILURE()
             << "no program at " << driver::Utf8(exe)

@@ -110,6 +110,8 @@ class QuillProcess {
     QuillProcess(const QuillProcess&) = delete;
     QuillProcess& operator=(const QuillProcess&) = delete;
 
+    // Before Start: runs this program instead of QuillidarPath() (a copy elsewhere, an installed one).
+    void SetProgram(std::wstring exe) { m_exe = std::move(exe); }
     // Before Start. The working directory defaults to the program's folder.
     void SetWorkingDirectory(std::wstring dir) { m_options.workDir = std::move(dir); }
     // Adds or replaces one variable of the environment the program gets (an empty value removes it).
@@ -146,6 +148,7 @@ class QuillProcess {
   private:
     // Declared before the process, so the program is gone before its folder is removed.
     std::shared_ptr<TempFolder> m_temp;
+    std::wstring m_exe;
     driver::StartOptions m_options;
     driver::Process m_process;
 };
