@@ -19,6 +19,7 @@ add_library(quill_win STATIC
   src/appearance/window_look.cpp
   src/diary/crash_journal.cpp
   src/diary/day_selection.cpp
+  src/diary/note_box.cpp
   src/diary/notes_io.cpp
   src/diary/safety_win.cpp
   src/diary/win_file_system.cpp
@@ -29,6 +30,7 @@ add_library(quill_win STATIC
   src/interaction/placement_glue.cpp
   src/interaction/tray_icon.cpp
   src/ui/dialog.cpp
+  src/ui/dpi.cpp
   src/ui/text.cpp)
 target_include_directories(quill_win PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_compile_definitions(quill_win PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)

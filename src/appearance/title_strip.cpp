@@ -4,6 +4,7 @@
 #include "appearance/color_scheme.h"
 #include "appearance/font_glue.h"
 #include "appearance/paint_geometry.h"
+#include "appearance/title_font.h"
 
 namespace {
 
@@ -26,6 +27,13 @@ TRIVERTEX ToVertex(const quill::GradientVertex& v) {
     return t;
 }
 
+void FillBands(HDC dc, const std::array<quill::ClientRect, 4>& bands, HBRUSH brush) {
+    for (const quill::ClientRect& band : bands) {
+        const RECT r = ToRect(band);
+        ::FillRect(dc, &r, brush);
+    }
+}
+
 } // namespace
 
 TitleStrip::TitleStrip() {
@@ -43,19 +51,41 @@ void TitleStrip::SetScheme(int scheme) {
         m_crAccent = colors->accent;
         m_crText = colors->text;
     }
-    m_penAccent.reset(::CreatePen(PS_SOLID, 1, m_crAccent));
-    m_penText.reset(::CreatePen(PS_SOLID, 1, m_crText));
+    MakePens();
+}
+
+void TitleStrip::MakePens() {
+    m_penText.reset(::CreatePen(PS_SOLID, m_metrics.lineWidth, m_crText));
     m_brAccent.reset(::CreateSolidBrush(m_crAccent));
 }
 
 void TitleStrip::SetFont(const LogFontData& font) {
-    const LOGFONTW lf = ToLogFontW(font);
+    m_font = font;
+    m_bFontSet = true;
+    MakeFont();
+}
+
+void TitleStrip::MakeFont() {
+    LOGFONTW lf = ToLogFontW(m_font);
+    m_nDrawnHeight = quill::DrawnTitleFontHeight(m_font.lfHeight, m_metrics.dpi);
+    lf.lfHeight = m_nDrawnHeight;
     m_fontTitle.reset(::CreateFontIndirectW(&lf));
 }
 
+void TitleStrip::SetDpi(int dpi) {
+    m_metrics = quill::MetricsForDpi(dpi);
+    if (m_brAccent)
+        MakePens();
+    if (m_bFontSet)
+        MakeFont();
+    if (m_nClientWidth >= 0)
+        Layout(m_nClientWidth);
+}
+
 void TitleStrip::Layout(int clientWidth) {
-    m_rcTitle = ToRect(quill::TitleStripRect(clientWidth, quill::kTitleHeight));
-    m_rcMenuButton = ToRect(quill::MenuButtonRect(quill::kTitleHeight));
+    m_nClientWidth = clientWidth;
+    m_rcTitle = ToRect(quill::TitleStripRect(clientWidth, m_metrics.titleHeight));
+    m_rcMenuButton = ToRect(quill::MenuButtonRect(m_metrics));
 }
 
 void TitleStrip::Paint(HDC dc, const RECT& client, const CalendarSettings& settings,
@@ -78,10 +108,11 @@ void TitleStrip::Paint(HDC dc, const RECT& client, const CalendarSettings& setti
     ui::SelectGuard pen(dc, m_penText.get());
     ui::SelectGuard brush(dc, m_brAccent.get());
 
-    ::FrameRect(dc, &client, m_brAccent.get());
-    ::FrameRect(dc, &m_rcMenuButton, m_brAccent.get());
+    // Bands rather than FrameRect, which draws one pixel whatever the DPI.
+    FillBands(dc, quill::FrameBands(ToClientRect(client), m_metrics.lineWidth), m_brAccent.get());
+    FillBands(dc, quill::FrameBands(ToClientRect(m_rcMenuButton), m_metrics.lineWidth), m_brAccent.get());
 
-    const auto corners = quill::MenuTriangle();
+    const auto corners = quill::MenuTriangle(m_metrics.dpi);
     POINT triangle[3];
     for (int i = 0; i < 3; ++i)
         triangle[i] = POINT{corners[i].x, corners[i].y};
@@ -89,12 +120,18 @@ void TitleStrip::Paint(HDC dc, const RECT& client, const CalendarSettings& setti
 
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, m_crText);
-    RECT rcText = ToRect(
-        quill::ClockTextRect(ToClientRect(m_rcTitle), settings.m_lfFont.lfHeight, quill::kTitleHeight));
-    ::DrawTextW(dc, clock.c_str(), static_cast<int>(clock.size()), &rcText, DT_CENTER | DT_TOP);
+    // An ampersand in a pattern of the user's is text, not a mnemonic to underline.
+    constexpr UINT kTextFlags = DT_TOP | DT_NOPREFIX;
+    const int length = static_cast<int>(clock.size());
+    RECT measured{0, 0, 0, 0};
+    ::DrawTextW(dc, clock.c_str(), length, &measured, kTextFlags | DT_CALCRECT);
+    const quill::ClockTextPlacement place =
+        quill::PlaceClockText(ToClientRect(m_rcTitle), ToClientRect(m_rcMenuButton), m_metrics.lineWidth,
+                              m_nDrawnHeight, m_metrics.titleHeight, measured.right - measured.left);
+    RECT rcText = ToRect(place.rect);
+    ::DrawTextW(dc, clock.c_str(), length, &rcText,
+                kTextFlags | (place.centred ? DT_CENTER : DT_LEFT | DT_END_ELLIPSIS));
 
-    ui::SelectGuard line(dc, m_penAccent.get());
-    const quill::LineSegment under = quill::StripUnderline(ToClientRect(m_rcTitle));
-    ::MoveToEx(dc, under.from.x, under.from.y, nullptr);
-    ::LineTo(dc, under.to.x, under.to.y);
+    const RECT under = ToRect(quill::StripUnderlineBand(ToClientRect(m_rcTitle), m_metrics.lineWidth));
+    ::FillRect(dc, &under, m_brAccent.get());
 }
