@@ -66,6 +66,7 @@ set(QUILL_E2E_SOURCES
   tests/e2e/look_test.cpp
   tests/e2e/menu_test.cpp
   tests/e2e/placement_test.cpp
+  tests/e2e/platform_test.cpp
   tests/e2e/safety_folder_guard.cpp
   tests/e2e/safety_test.cpp
   tests/e2e/shell_test.cpp

@@ -114,8 +114,10 @@ ClockTextPlacement PlaceClockText(const ClientRect& rcTitle, const ClientRect& m
                                   int lfHeight, int titleHeight, int textWidth) {
     const ClientRect whole = ClockTextRect(rcTitle, lfHeight, titleHeight);
     const std::int64_t room = std::int64_t{rcTitle.right} - rcTitle.left - textWidth;
-    const int firstFree = menuBox.right;
-    const int lastFree = Add(rcTitle.right, -lineWidth);
+    // Two line widths off the box's frame and the window's, so the text never touches either.
+    const int gap = Add(lineWidth, lineWidth);
+    const int firstFree = Add(menuBox.right, gap);
+    const int lastFree = Add(rcTitle.right, -Add(lineWidth, gap));
     if (textWidth >= 0 && room >= 0) {
         // DrawText centres with either rounding of the half; both must clear the box and the frame.
         const std::int64_t leftmost = rcTitle.left + room / 2;

@@ -76,8 +76,9 @@ LineSegment StripUnderline(const ClientRect& rcTitle);
 ClientRect StripUnderlineBand(const ClientRect& rcTitle, int lineWidth);
 
 // Where the clock text goes. It stays centred across the whole strip, where it has always been, while
-// it fits between the menu box and the right frame; a text too wide for that starts just right of the
-// box, and one wider than the room there ends in an ellipsis. Either way it never covers the box.
+// it fits between the menu box and the right frame with a gap of two line widths to each; a text too
+// wide for that starts that gap right of the box, and one wider than the room there ends in an
+// ellipsis. Either way it never covers the box or the frame.
 struct ClockTextPlacement {
     ClientRect rect;     // the rectangle handed to DrawText, which also clips to it
     bool centred = true; // DT_CENTER; else left-aligned and ended with an ellipsis where cut

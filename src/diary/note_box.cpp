@@ -65,6 +65,8 @@ void NoteBox::RepaintMargins() const {
         const RECT r{part.left, part.top, part.right, part.bottom};
         ::InvalidateRect(m_hWnd, &r, TRUE);
     }
+    // At once, with the lines the scroll uncovered: not even one frame of the wrong strip.
+    ::UpdateWindow(m_hWnd);
 }
 
 LRESULT CALLBACK NoteBox::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,

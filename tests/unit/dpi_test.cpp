@@ -146,15 +146,15 @@ TEST(Dpi, ClockTextNeverCoversTheMenuBox) {
     } cases[] = {
         {"default clock", strip96, box96, 1, -16, 23, 130, {{0, 2, 309, 23}, true}},
         {"empty text", strip96, box96, 1, -16, 23, 0, {{0, 2, 309, 23}, true}},
-        // 309 - 275 = 34: starts at 17 either way, ends at 292 or 293.
-        {"just clears the box", strip96, box96, 1, -16, 23, 275, {{0, 2, 309, 23}, true}},
-        {"one pixel more", strip96, box96, 1, -16, 23, 276, {{17, 2, 308, 23}, false}},
-        {"fits right of the box", strip96, box96, 1, -16, 23, 291, {{17, 2, 308, 23}, false}},
-        {"wider than the room", strip96, box96, 1, -22, 23, 600, {{17, 0, 308, 23}, false}},
-        {"wider than the strip", strip96, box96, 1, -16, 23, 5000, {{17, 2, 308, 23}, false}},
-        {"negative width", strip96, box96, 1, -16, 23, -1, {{17, 2, 308, 23}, false}},
+        // 309 - 271 = 38: starts at 19 either way, two pixels right of the box; ends at 290 or 291.
+        {"just clears the box", strip96, box96, 1, -16, 23, 271, {{0, 2, 309, 23}, true}},
+        {"one pixel more", strip96, box96, 1, -16, 23, 272, {{19, 2, 306, 23}, false}},
+        {"fits right of the box", strip96, box96, 1, -16, 23, 287, {{19, 2, 306, 23}, false}},
+        {"wider than the room", strip96, box96, 1, -22, 23, 600, {{19, 0, 306, 23}, false}},
+        {"wider than the strip", strip96, box96, 1, -16, 23, 5000, {{19, 2, 306, 23}, false}},
+        {"negative width", strip96, box96, 1, -16, 23, -1, {{19, 2, 306, 23}, false}},
         {"144 DPI centred", strip144, box144, 2, -24, 35, 195, {{0, 3, 463, 35}, true}},
-        {"144 DPI too wide", strip144, box144, 2, -24, 35, 420, {{26, 3, 461, 35}, false}},
+        {"144 DPI too wide", strip144, box144, 2, -24, 35, 420, {{30, 3, 457, 35}, false}},
         {"strip narrower than the box",
          TitleStripRect(10, 23),
          box96,
@@ -162,16 +162,16 @@ TEST(Dpi, ClockTextNeverCoversTheMenuBox) {
          -16,
          23,
          4,
-         {{17, 2, 17, 23}, false}},
+         {{19, 2, 19, 23}, false}},
     };
     for (const Case& c : cases) {
         const ClockTextPlacement got = PlaceClockText(c.strip, c.box, c.line, c.height, c.title, c.width);
         EXPECT_EQ(got, c.expected) << c.name;
-        // Whatever the text, the rectangle DrawText clips to leaves the box and the right frame alone
-        // unless the text is centred clear of them.
+        // Whatever the text, the rectangle DrawText clips to keeps two line widths off the box and the
+        // right frame unless the text is centred clear of them.
         if (!got.centred) {
-            EXPECT_GE(got.rect.left, c.box.right) << c.name;
-            EXPECT_TRUE(got.rect.right <= c.strip.right - c.line || got.rect.right == got.rect.left)
+            EXPECT_GE(got.rect.left, c.box.right + 2 * c.line) << c.name;
+            EXPECT_TRUE(got.rect.right <= c.strip.right - 3 * c.line || got.rect.right == got.rect.left)
                 << c.name;
         }
     }

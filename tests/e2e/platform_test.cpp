@@ -1,0 +1,273 @@
+// End-to-end tests of the window's dealings with the platform at 96 DPI: the icon after the taskbar
+// restarts, a drag that loses the mouse, the context menu from the keyboard, a clock too wide for the
+// strip, and a long note scrolled far by its scroll box.
+#include "diary_helpers.h"
+#include "look_helpers.h"
+#include "tray_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace e2e::look {
+namespace {
+
+HWND CaptureOf(HWND w) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(w, nullptr), &info);
+    return info.hwndCapture;
+}
+
+::testing::AssertionResult StaysAt(HWND w, const RECT& expected) {
+    const RECT r = WindowRect(w);
+    if (EqualRect(&r, &expected))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the window moved from (" << expected.left << "," << expected.top
+                                         << ") to (" << r.left << "," << r.top << ")";
+}
+
+// ---- The taskbar restarts ----
+
+TEST(TrayRestart, TaskbarCreatedPutsTheIconBackWithoutTheBalloon) {
+    QuillProcess app;
+    CalendarSettings s = QuietSettingsAt(200, 150);
+    HWND w = StartWith(app, s); // a settings file: no first-run balloon
+    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(WaitUntil([] { return TrayIconCell(L"Quillidar").has_value(); }, 5000)) << "no icon at start";
+
+    // A shell that restarts comes up with an empty notification area; this takes the icon away as
+    // the lost shell did.
+    NOTIFYICONDATAW nid{};
+    nid.cbSize = NOTIFYICONDATAW_V2_SIZE;
+    nid.hWnd = w;
+    nid.uID = 118;
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &nid));
+    ASSERT_TRUE(WaitUntil([] { return !TrayIconCell(L"Quillidar").has_value(); }, 5000));
+
+    // What the new taskbar broadcasts to every top-level window.
+    const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(HWND_BROADCAST, taskbarCreated, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored);
+    EXPECT_TRUE(WaitUntil([] { return TrayIconCell(L"Quillidar").has_value(); }, 5000))
+        << "the icon did not come back after TaskbarCreated";
+    // The tray holds a balloon back for two seconds after the icon comes.
+    EXPECT_FALSE(WaitUntil([] { return VisibleBalloon().has_value(); }, 2500)) << "the balloon came back too";
+    EXPECT_TRUE(app.Running());
+}
+
+// ---- A drag that loses the mouse ----
+
+struct LostDrag {
+    const char* name;
+    std::function<void(HWND)> loseIt;
+};
+
+void PrintTo(const LostDrag& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class PlacementLostDrag : public ::testing::TestWithParam<LostDrag> {};
+
+TEST_P(PlacementLostDrag, StopsFollowingTheCursor) {
+    QuillProcess app;
+    HWND w = StartWith(app, QuietSettingsAt(200, 150));
+    ASSERT_NE(w, nullptr);
+    const POINT anchor{150, 10};
+    const POINT from = ToScreen(w, anchor);
+    PressAt(from);
+    const POINT first{from.x + 40, from.y + 30};
+    MoveTo(first);
+    ASSERT_TRUE(SettlesUnderCursor(w, anchor, first)) << "the drag never started";
+    ASSERT_EQ(CaptureOf(w), w);
+
+    GetParam().loseIt(w);
+    Settle(w);
+    EXPECT_EQ(CaptureOf(w), nullptr) << "the window still holds the mouse";
+    const RECT left = WindowRect(w);
+    // With the button still down the cursor moves on over the window; one more move is posted, as
+    // SettlesUnderCursor does, so the window surely hears of the button held.
+    MoveTo({first.x + 50, first.y + 40});
+    Settle(w);
+    PostMessageW(w, WM_MOUSEMOVE, MK_LBUTTON, 0);
+    Settle(w);
+    Pump(150);
+    EXPECT_TRUE(StaysAt(w, left)) << "the window still follows the cursor";
+    ReleaseAt({first.x + 50, first.y + 40});
+    Settle(w);
+    EXPECT_TRUE(StaysAt(w, left));
+    EXPECT_TRUE(app.Running());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Placement, PlacementLostDrag,
+    ::testing::Values(
+        // What the system sends when a dialog or a menu of another window takes over the mouse.
+        LostDrag{"CaptureTakenAway",
+                 [](HWND w) { SendMessageTimeoutW(w, WM_CANCELMODE, 0, 0, SMTO_NORMAL, kWaitMs, nullptr); }},
+        // The release went to another window: the next move comes without the button.
+        LostDrag{"MoveWithoutTheButton", [](HWND w) { PostMessageW(w, WM_MOUSEMOVE, 0, 0); }}),
+    [](const ::testing::TestParamInfo<LostDrag>& info) { return std::string(info.param.name); });
+
+// ---- The context menu from the keyboard ----
+
+struct MenuKey {
+    const char* name;
+    std::vector<WORD> keys;
+};
+
+void PrintTo(const MenuKey& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class MenuKeyboard : public ::testing::TestWithParam<MenuKey> {};
+
+TEST_P(MenuKeyboard, OpensTheMenuBelowTheMenuBox) {
+    QuillProcess app;
+    HWND w = StartWith(app, QuietSettingsAt(200, 150));
+    ASSERT_NE(w, nullptr);
+    HWND calendar = Child(w, 1000);
+    ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(w) == calendar; }, 3000));
+    const RECT before = WindowRect(w);
+
+    const std::vector<WORD>& keys = GetParam().keys;
+    if (keys.size() == 2)
+        Chord(w, {keys[0], keys[1]});
+    else
+        Key(w, keys[0]);
+    HWND menu = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            const auto menus = VisibleMenus(app);
+            menu = menus.empty() ? nullptr : menus.front();
+            return menu != nullptr;
+        },
+        3000))
+        << "no menu opened";
+    const RECT menuRect = WindowRect(menu);
+    const POINT expected = ToScreen(w, {0, 24});
+    EXPECT_EQ(menuRect.left, expected.x);
+    EXPECT_EQ(menuRect.top, expected.y);
+    EXPECT_TRUE(StaysAt(w, before));
+
+    Key(w, VK_ESCAPE);
+    WaitMenusClosed(app);
+    EXPECT_TRUE(app.Running());
+}
+
+INSTANTIATE_TEST_SUITE_P(Menu, MenuKeyboard,
+                         ::testing::Values(MenuKey{"ShiftF10", {VK_SHIFT, VK_F10}},
+                                           MenuKey{"MenuKey", {VK_APPS}}),
+                         [](const ::testing::TestParamInfo<MenuKey>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// ---- A clock too wide for the strip ----
+
+// The menu box with the two columns right of it that keep text off its frame, and the strip's right
+// frame with the two columns before it, copied from the screen.
+std::vector<std::uint32_t> BoxAndFrame(HWND w) {
+    const RECT client = ClientRect(w);
+    const POINT origin = ToScreen(w, {0, 0});
+    std::vector<std::uint32_t> pixels = CaptureScreen({origin.x, origin.y, origin.x + 19, origin.y + 24});
+    const std::vector<std::uint32_t> frame =
+        CaptureScreen({origin.x + client.right - 3, origin.y, origin.x + client.right, origin.y + 24});
+    pixels.insert(pixels.end(), frame.begin(), frame.end());
+    return pixels;
+}
+
+struct LongClock {
+    const char* name;
+    const char* pattern;
+    std::int32_t height;
+};
+
+void PrintTo(const LongClock& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class LookLongClock : public ::testing::TestWithParam<LongClock> {};
+
+TEST_P(LookLongClock, LeavesTheMenuBoxAndTheFrameUntouched) {
+    // The same window with a blank strip shows the box as it must look.
+    std::vector<std::uint32_t> blank;
+    {
+        QuillProcess app;
+        HWND w = StartWith(app, QuietSettingsAt(200, 150));
+        ASSERT_NE(w, nullptr);
+        ASSERT_TRUE(PixelIs(w, {8, 11}, kSchemes[0].accent)) << "the window is not painted";
+        blank = BoxAndFrame(w);
+    }
+    CalendarSettings s = QuietSettingsAt(200, 150);
+    s.m_strCustomFormat = GetParam().pattern;
+    s.m_lfFont.lfHeight = GetParam().height;
+    QuillProcess app;
+    HWND w = StartWith(app, s);
+    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(StripHasText(w, true));
+    EXPECT_EQ(BoxAndFrame(w), blank) << "the clock text reached the menu box or the right frame";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Look, LookLongClock,
+    ::testing::Values(LongClock{"LongPattern", "WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW", -16},
+                      LongClock{"LargestFont", "Wednesday 12:00:00 PM WWWWW", -22}),
+    [](const ::testing::TestParamInfo<LongClock>& info) { return std::string(info.param.name); });
+
+// ---- A long note scrolled far ----
+
+TEST(DiaryNoteBox, ScrollBoxDraggedFarLeavesNoSliceOfTheCalendar) {
+    QuillProcess app;
+    std::string text;
+    for (int i = 0; i < 300; ++i)
+        text += "line " + std::to_string(i) + " of a note long enough to wrap in the box\r\n";
+    ASSERT_TRUE(app.WriteTempFile(L"nts.ini", diary::NotesBytes({{diary::TodayKey(), text}})));
+    // A blank clock: the strip is never repainted, so nothing hides what the note box leaves.
+    HWND w = StartWith(app, QuietSettingsAt(200, 150));
+    ASSERT_NE(w, nullptr);
+    HWND edit = Child(w, diary::kNoteBoxId);
+    ASSERT_NE(edit, nullptr);
+    const RECT box = RectInParent(edit);
+    Click(w, {box.left + 20, box.top + 10});
+
+    // The inside of the note box left of its scroll bar: white, grey text and the caret, never the
+    // window's own background.
+    const POINT inner = ToScreen(w, {box.left + 1, box.top + 1});
+    const RECT inside{inner.x, inner.y, inner.x + Width(box) - 2 - GetSystemMetrics(SM_CXVSCROLL),
+                      inner.y + Height(box) - 2};
+    const auto backgroundPixels = [&] {
+        ScreenBlock block(inside);
+        int n = 0;
+        for (LONG y = inside.top; y < inside.bottom; ++y)
+            for (LONG x = inside.left; x < inside.right; ++x)
+                n += ChannelDistance(block.At({x, y}), kSchemes[0].back) <= 4 ? 1 : 0;
+        return n;
+    };
+    ASSERT_EQ(backgroundPixels(), 0);
+
+    // The scroll box sits right under the up arrow; each pixel it moves scrolls many lines at once.
+    POINT thumb = ToScreen(w, {box.right - 1 - GetSystemMetrics(SM_CXVSCROLL) / 2,
+                               box.top + 1 + GetSystemMetrics(SM_CYVSCROLL) + 4});
+    for (int pass = 0; pass < 2; ++pass) {
+        PressAt(thumb);
+        for (int step = 1; step <= 20; ++step) {
+            MoveTo({thumb.x, thumb.y + (pass == 0 ? step : -step)});
+            // Pumping only: Settle repaints the calendar window, and with it the whole note box.
+            Pump(20);
+            int found = backgroundPixels();
+            if (found > 0)
+                WaitUntil([&] { return (found = backgroundPixels()) == 0; }, 300);
+            ASSERT_EQ(found, 0) << "pass " << pass << ", step " << step
+                                << ": the note box shows the window's background";
+        }
+        thumb.y += pass == 0 ? 20 : -20;
+        ReleaseAt(thumb);
+        Pump(50);
+    }
+}
+
+} // namespace
+} // namespace e2e::look
