@@ -62,6 +62,7 @@ add_test(NAME build.imports
 
 set(QUILL_E2E_SOURCES
   tests/e2e/diary_test.cpp
+  tests/e2e/dpi_test.cpp
   tests/e2e/harness.cpp
   tests/e2e/look_test.cpp
   tests/e2e/menu_test.cpp
@@ -99,10 +100,17 @@ foreach(area IN LISTS QUILL_E2E_AREAS)
                   --quillidar=Z:$<TARGET_FILE:Quillidar>)
   set_tests_properties(e2e.${name} PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
 endforeach()
+# The tests of a 144-DPI display run in a Wine session of their own at that DPI.
+set(QUILL_E2E_DPI144 "Dpi144*")
+list(APPEND all_filters ${QUILL_E2E_DPI144})
 list(JOIN all_filters ":" joined)
 quill_wine_test(e2e.other $<TARGET_FILE:quill_e2e> --gtest_brief=1 --gtest_filter=-${joined}
                 --quillidar=Z:$<TARGET_FILE:Quillidar>)
 set_tests_properties(e2e.other PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
+add_test(NAME e2e.dpi144
+         COMMAND ${CMAKE_SOURCE_DIR}/scripts/lib/in-wine-session 144 $<TARGET_FILE:quill_e2e> --gtest_brief=1
+                 --gtest_filter=${QUILL_E2E_DPI144} --quillidar=Z:$<TARGET_FILE:Quillidar>)
+set_tests_properties(e2e.dpi144 PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
 
 
 # Help.chm, compiled from docs/help at build time and shipped next to Quillidar.exe.

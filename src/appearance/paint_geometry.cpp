@@ -50,10 +50,14 @@ int UnscaleFromDpi(int pixels, int dpi) {
     return RescaleForDpi(pixels, dpi, kDefaultDpi);
 }
 
+int LineWidthForDpi(int width, int dpi) {
+    return width > 1 ? std::max(1, ScaleForDpi(width, dpi)) : width;
+}
+
 WindowMetrics MetricsForDpi(int dpi) {
     dpi = UsableDpi(dpi);
     return {dpi, ScaleForDpi(kTitleHeight, dpi), ScaleForDpi(kMenuButtonWidth, dpi),
-            std::max(1, ScaleForDpi(kLineWidth, dpi)), ScaleForDpi(kNoteBoxExtension, dpi)};
+            LineWidthForDpi(kLineWidth, dpi), ScaleForDpi(kNoteBoxExtension, dpi)};
 }
 
 ClientRect TitleStripRect(int clientWidth, int titleHeight) {

@@ -30,12 +30,16 @@ int RescaleForDpi(int pixels, int fromDpi, int toDpi);
 int ScaleForDpi(int pixels, int dpi);
 int UnscaleFromDpi(int pixels, int dpi);
 
+// A line of one pixel stays one pixel at every DPI: it stays sharp, and it meets the controls, which
+// the dialog manager places with one-pixel gaps of its own (the month calendar starts on the row
+// right under the line at every DPI, not on the row under a thicker one). A wider line would scale.
+int LineWidthForDpi(int width, int dpi);
+
 // The window's fixed sizes at one DPI.
 struct WindowMetrics {
     int dpi = kDefaultDpi;
     int titleHeight = kTitleHeight;
     int menuButtonWidth = kMenuButtonWidth;
-    // Never thinner than one pixel, so a frame never vanishes at a DPI below 96.
     int lineWidth = kLineWidth;
     int noteBoxExtension = kNoteBoxExtension;
     friend bool operator==(const WindowMetrics&, const WindowMetrics&) = default;

@@ -29,8 +29,8 @@ TEST(Dpi, EveryGeometryValueByDpi) {
     } cases[] = {
         {96, 23, 17, 1, 13, {0, 0, 17, 24}, {{{3, 9}, {13, 9}, {8, 14}}}, 15, -16, -11, 5},
         {120, 29, 21, 1, 16, {0, 0, 21, 30}, {{{4, 11}, {16, 11}, {10, 18}}}, 19, -20, -14, 6},
-        {144, 35, 26, 2, 20, {0, 0, 26, 37}, {{{5, 14}, {20, 14}, {12, 21}}}, 23, -24, -17, 8},
-        {192, 46, 34, 2, 26, {0, 0, 34, 48}, {{{6, 18}, {26, 18}, {16, 28}}}, 30, -32, -22, 10},
+        {144, 35, 26, 1, 20, {0, 0, 26, 36}, {{{5, 14}, {20, 14}, {12, 21}}}, 23, -24, -17, 8},
+        {192, 46, 34, 1, 26, {0, 0, 34, 47}, {{{6, 18}, {26, 18}, {16, 28}}}, 30, -32, -22, 10},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.dpi);
@@ -94,8 +94,14 @@ TEST(Dpi, ScalingRoundsHalfAwayFromZeroAndNeverOverflows) {
             ASSERT_EQ(UnscaleFromDpi(ScaleForDpi(pixels, dpi), dpi), pixels) << pixels << " at " << dpi;
         }
     }
-    // Scaling never makes a line vanish.
-    for (int dpi : {1, 48, 72, 95})
+    // One-pixel lines stay one pixel; wider ones would scale, and never vanish.
+    struct Line {
+        int width, dpi, expected;
+    } lines[] = {{1, 96, 1},  {1, 144, 1}, {1, 192, 1}, {1, 48, 1}, {2, 96, 2},
+                 {2, 144, 3}, {3, 120, 4}, {2, 192, 4}, {2, 24, 1}, {0, 144, 0}};
+    for (const Line& l : lines)
+        EXPECT_EQ(LineWidthForDpi(l.width, l.dpi), l.expected) << l.width << " at " << l.dpi;
+    for (int dpi : {1, 48, 72, 95, 144, 192})
         EXPECT_EQ(MetricsForDpi(dpi).lineWidth, 1) << dpi;
 }
 
@@ -153,8 +159,8 @@ TEST(Dpi, ClockTextNeverCoversTheMenuBox) {
         {"wider than the room", strip96, box96, 1, -22, 23, 600, {{19, 0, 306, 23}, false}},
         {"wider than the strip", strip96, box96, 1, -16, 23, 5000, {{19, 2, 306, 23}, false}},
         {"negative width", strip96, box96, 1, -16, 23, -1, {{19, 2, 306, 23}, false}},
-        {"144 DPI centred", strip144, box144, 2, -24, 35, 195, {{0, 3, 463, 35}, true}},
-        {"144 DPI too wide", strip144, box144, 2, -24, 35, 420, {{30, 3, 457, 35}, false}},
+        {"144 DPI centred", strip144, box144, 1, -24, 35, 195, {{0, 3, 463, 35}, true}},
+        {"144 DPI too wide", strip144, box144, 1, -24, 35, 420, {{28, 3, 460, 35}, false}},
         {"strip narrower than the box",
          TitleStripRect(10, 23),
          box96,
