@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <cwchar>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -164,6 +166,100 @@ INSTANTIATE_TEST_SUITE_P(Menu, MenuKeyboard,
                          [](const ::testing::TestParamInfo<MenuKey>& info) {
                              return std::string(info.param.name);
                          });
+
+// ---- The font dialog ----
+
+// The face list (combo box 0x470) of the system font dialog, read across the process boundary.
+std::vector<std::wstring> FaceList(HWND dialog) {
+    std::vector<std::wstring> faces;
+    HWND combo = GetDlgItem(dialog, 0x470);
+    DWORD_PTR count = 0;
+    if (!combo || !SendMessageTimeoutW(combo, CB_GETCOUNT, 0, 0, SMTO_NORMAL, kWaitMs, &count))
+        return faces;
+    for (DWORD_PTR i = 0; i < count; ++i) {
+        wchar_t face[LF_FACESIZE + 1] = {};
+        DWORD_PTR length = 0;
+        if (SendMessageTimeoutW(combo, CB_GETLBTEXTLEN, i, 0, SMTO_NORMAL, kWaitMs, &length) &&
+            length <= LF_FACESIZE &&
+            SendMessageTimeoutW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(face), SMTO_NORMAL, kWaitMs,
+                                nullptr))
+            faces.emplace_back(face);
+    }
+    return faces;
+}
+
+// The face GDI draws a font of this name with, here in the driver: the program's font mapper is the same.
+std::wstring MappedFace(const wchar_t* face, int weight) {
+    LOGFONTW lf{};
+    lf.lfHeight = -16;
+    lf.lfWeight = weight;
+    wcsncpy_s(lf.lfFaceName, face, _TRUNCATE);
+    HDC screen = GetDC(nullptr);
+    HFONT font = CreateFontIndirectW(&lf);
+    HGDIOBJ old = SelectObject(screen, font);
+    wchar_t name[LF_FACESIZE] = {};
+    GetTextFaceW(screen, LF_FACESIZE, name);
+    SelectObject(screen, old);
+    DeleteObject(font);
+    ReleaseDC(nullptr, screen);
+    return name;
+}
+
+// The installed face is the one the test prefix stands in for the dialogs' Song face with.
+struct StoredFace {
+    const char* name;
+    const char* face;
+    std::int32_t height;
+    std::int32_t weight;
+    const wchar_t* style; // as the dialog names it
+    const wchar_t* size;  // points
+};
+
+void PrintTo(const StoredFace& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class MenuFontDialog : public ::testing::TestWithParam<StoredFace> {};
+
+TEST_P(MenuFontDialog, OpensOnTheStoredFaceSizeAndStyleOrTheNearestInstalled) {
+    const StoredFace& c = GetParam();
+    CalendarSettings s = QuietSettingsAt(20, 20);
+    SetFaceName(s.m_lfFont, c.face);
+    s.m_lfFont.lfHeight = c.height;
+    s.m_lfFont.lfWeight = c.weight;
+    QuillProcess app;
+    HWND w = StartWith(app, s);
+    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(OpenMenu(app, w, NextMenuBoxPoint()));
+    MenuKeys(w, {VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN}); // 字体...
+    HWND dlg = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            for (HWND h : app.TopLevelWindows()) {
+                if (h != w && IsWindowVisible(h) && ClassName(h) == L"#32770")
+                    dlg = h;
+            }
+            return dlg != nullptr;
+        },
+        5000))
+        << "no font dialog";
+    const std::wstring wideFace(c.face, c.face + std::strlen(c.face));
+    EXPECT_EQ(TextW(GetDlgItem(dlg, 0x470)), MappedFace(wideFace.c_str(), c.weight));
+    EXPECT_EQ(TextW(GetDlgItem(dlg, 0x471)), c.style);
+    EXPECT_EQ(TextW(GetDlgItem(dlg, 0x472)), c.size);
+    const std::vector<std::wstring> faces = FaceList(dlg);
+    EXPECT_FALSE(faces.empty());
+    for (const std::wstring& face : faces)
+        EXPECT_NE(face.substr(0, 1), L"@") << "a sideways face is offered: " << ToGbk(face);
+    Key(dlg, VK_ESCAPE);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dlg) || !IsWindowVisible(dlg); }, 3000));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Menu, MenuFontDialog,
+    ::testing::Values(StoredFace{"Installed", "AR PL UMing CN", -20, 700, L"Bold", L"15"},
+                      StoredFace{"NotInstalled", "Bradley Hand ITC", -16, 600, L"Bold", L"12"}),
+    [](const ::testing::TestParamInfo<StoredFace>& info) { return std::string(info.param.name); });
 
 // ---- A clock too wide for the strip ----
 
