@@ -103,6 +103,8 @@ void CCalendarDlg::OnDpiChanged(int dpi, const RECT& suggested) {
     ::GetClientRect(m_hWnd, &client);
     m_strip.Layout(client.right);
     SetCornerStyle(m_settings.m_nCornerStyle);
+    // A month calendar given a new font lays itself out again and forgets the bold days.
+    MarkNoteDays();
     // A drag carried across the monitors' border keeps the same point of the window under the cursor.
     m_drag.Rescale(old, dpi);
     ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);

@@ -167,6 +167,78 @@ INSTANTIATE_TEST_SUITE_P(Menu, MenuKeyboard,
                              return std::string(info.param.name);
                          });
 
+// ---- A display of another DPI ----
+
+// What the system sends when the window meets a monitor of another DPI: the new DPI and where it
+// suggests the window goes.
+bool SendDpiChanged(const QuillProcess& app, HWND w, int dpi, RECT suggested) {
+    return SendRemote(app.Handle(), w, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), &suggested, sizeof suggested);
+}
+
+TEST(LookDpiChange, TheWindowScalesToTheNewDpiAndBackPixelForPixel) {
+    const SchemeColors& c = kSchemes[0];
+    CalendarSettings s = QuietSettingsAt(200, 150);
+    s.m_nGradient = 9; // a flat strip shows where it ends
+    s.m_nCornerStyle = 1;
+    QuillProcess app;
+    HWND w = StartWith(app, s);
+    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(PixelIs(w, {8, 11}, c.accent)) << "the window is not painted";
+    const RECT at96 = WindowRect(w);
+    const RECT box96 = RectInParent(Child(w, 1001));
+    const std::vector<std::uint32_t> before = CaptureScreen(at96);
+
+    // A monitor of 144 DPI: the suggested rectangle is the window one and a half times as large.
+    const RECT suggested{at96.left, at96.top, at96.left + Width(at96) * 3 / 2,
+                         at96.top + Height(at96) * 3 / 2};
+    ASSERT_TRUE(SendDpiChanged(app, w, 144, suggested));
+    Settle(w);
+    const RECT at144 = WindowRect(w);
+    EXPECT_TRUE(EqualRect(&at144, &suggested)) << "the suggested rectangle was not taken";
+    EXPECT_TRUE(PixelIs(w, {Width(at144) / 2, 34}, c.back)) << "the strip is not 35 pixels high";
+    EXPECT_TRUE(PixelIs(w, {Width(at144) / 2, 35}, c.accent)) << "no line under the 35-pixel strip";
+    EXPECT_TRUE(PixelIs(w, {25, 18}, c.accent)) << "the menu box is not 26 pixels wide";
+    EXPECT_TRUE(PixelIs(w, {12, 16}, c.accent)) << "the triangle is not scaled";
+    const RECT box144 = RectInParent(Child(w, 1001));
+    EXPECT_EQ(box144.top, box96.top * 3 / 2 + (box96.top % 2));
+    EXPECT_EQ(box144.bottom, box96.bottom * 3 / 2 + (box96.bottom % 2));
+    // Back on a monitor of 96 DPI the window is what it was, pixel for pixel.
+    ASSERT_TRUE(SendDpiChanged(app, w, 96, at96));
+    Settle(w);
+    const RECT again = WindowRect(w);
+    ASSERT_TRUE(EqualRect(&again, &at96));
+    std::vector<std::uint32_t> after;
+    WaitUntil([&] { return (after = CaptureScreen(at96)) == before; }, kPixelWaitMs);
+    if (after.size() == before.size() && after != before) {
+        LONG left = LONG_MAX, top = LONG_MAX, right = -1, bottom = -1, count = 0;
+        for (LONG y = 0; y < Height(at96); ++y)
+            for (LONG x = 0; x < Width(at96); ++x)
+                if (after[static_cast<std::size_t>(y * Width(at96) + x)] !=
+                    before[static_cast<std::size_t>(y * Width(at96) + x)]) {
+                    ++count;
+                    left = std::min(left, x), top = std::min(top, y), right = std::max(right, x),
+                    bottom = std::max(bottom, y);
+                }
+        ADD_FAILURE() << count << " pixels differ from before the round trip, within (" << left << "," << top
+                      << ")-(" << right << "," << bottom << ")";
+    }
+    EXPECT_EQ(after.size(), before.size());
+    const RECT boxAgain = RectInParent(Child(w, 1001));
+    EXPECT_TRUE(EqualRect(&boxAgain, &box96));
+
+    // Once more at 144 DPI: the menu opens from the scaled box, just under it.
+    ASSERT_TRUE(SendDpiChanged(app, w, 144, suggested));
+    Settle(w);
+    // The menu opens from the scaled box, just under it.
+    HWND menu = OpenMenu(app, w, {25, 35});
+    ASSERT_NE(menu, nullptr);
+    const RECT menuRect = WindowRect(menu);
+    EXPECT_EQ(menuRect.left, at144.left);
+    EXPECT_EQ(menuRect.top, at144.top + 36);
+    Key(w, VK_ESCAPE);
+    WaitMenusClosed(app);
+}
+
 // ---- The font dialog ----
 
 // The face list (combo box 0x470) of the system font dialog, read across the process boundary.
