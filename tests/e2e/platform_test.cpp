@@ -186,6 +186,9 @@ TEST(LookDpiChange, TheWindowScalesToTheNewDpiAndBackPixelForPixel) {
     ASSERT_TRUE(PixelIs(w, {8, 11}, c.accent)) << "the window is not painted";
     const RECT at96 = WindowRect(w);
     const RECT box96 = RectInParent(Child(w, 1001));
+    // A cursor left over the window would light up whatever it rests on differently before and after.
+    MoveTo({at96.right + 60, at96.bottom + 60});
+    Settle(w);
     const std::vector<std::uint32_t> before = CaptureScreen(at96);
 
     // A monitor of 144 DPI: the suggested rectangle is the window one and a half times as large.
