@@ -50,46 +50,23 @@ int UnscaleFromDpi(int pixels, int dpi) {
     return RescaleForDpi(pixels, dpi, kDefaultDpi);
 }
 
-int LineWidthForDpi(int width, int dpi) {
-    return width > 1 ? std::max(1, ScaleForDpi(width, dpi)) : width;
-}
-
 WindowMetrics MetricsForDpi(int dpi) {
     dpi = UsableDpi(dpi);
     return {dpi, ScaleForDpi(kTitleHeight, dpi), ScaleForDpi(kMenuButtonWidth, dpi),
-            LineWidthForDpi(kLineWidth, dpi), ScaleForDpi(kNoteBoxExtension, dpi)};
+            ScaleForDpi(kNoteBoxExtension, dpi)};
 }
 
 ClientRect TitleStripRect(int clientWidth, int titleHeight) {
     return {0, 0, clientWidth, titleHeight};
 }
 
-ClientRect MenuButtonRect(int titleHeight, int width, int lineWidth) {
-    return {0, 0, width, Add(titleHeight, lineWidth)};
-}
-
-ClientRect MenuButtonRect(const WindowMetrics& metrics) {
-    return MenuButtonRect(metrics.titleHeight, metrics.menuButtonWidth, metrics.lineWidth);
+ClientRect MenuButtonRect(int titleHeight, int width) {
+    return {0, 0, width, Add(titleHeight, 1)};
 }
 
 std::array<ClientPoint, 3> MenuTriangle(int dpi) {
     const auto at = [dpi](int x, int y) { return ClientPoint{ScaleForDpi(x, dpi), ScaleForDpi(y, dpi)}; };
     return {{at(3, 9), at(13, 9), at(8, 14)}};
-}
-
-std::array<ClientRect, 4> FrameBands(const ClientRect& rect, int width) {
-    if (IsEmpty(rect) || width <= 0) {
-        const ClientRect none{rect.left, rect.top, rect.left, rect.top};
-        return {none, none, none, none};
-    }
-    const int top = std::min(Add(rect.top, width), rect.bottom);
-    const int bottom = std::max(Add(rect.bottom, -width), rect.top);
-    const int left = std::min(Add(rect.left, width), rect.right);
-    const int right = std::max(Add(rect.right, -width), rect.left);
-    return {{{rect.left, rect.top, rect.right, top},
-             {rect.left, bottom, rect.right, rect.bottom},
-             {rect.left, rect.top, left, rect.bottom},
-             {right, rect.top, rect.right, rect.bottom}}};
 }
 
 int TextTopOffset(int lfHeight, int strip) {
@@ -109,19 +86,13 @@ LineSegment StripUnderline(const ClientRect& rcTitle) {
     return {{0, rcTitle.bottom}, {rcTitle.right, rcTitle.bottom}};
 }
 
-ClientRect StripUnderlineBand(const ClientRect& rcTitle, int lineWidth) {
-    const LineSegment line = StripUnderline(rcTitle);
-    return {line.from.x, line.from.y, line.to.x, Add(line.from.y, lineWidth)};
-}
-
-ClockTextPlacement PlaceClockText(const ClientRect& rcTitle, const ClientRect& menuBox, int lineWidth,
-                                  int lfHeight, int titleHeight, int textWidth) {
+ClockTextPlacement PlaceClockText(const ClientRect& rcTitle, const ClientRect& menuBox, int lfHeight,
+                                  int titleHeight, int textWidth) {
     const ClientRect whole = ClockTextRect(rcTitle, lfHeight, titleHeight);
     const std::int64_t room = std::int64_t{rcTitle.right} - rcTitle.left - textWidth;
-    // Two line widths off the box's frame and the window's, so the text never touches either.
-    const int gap = Add(lineWidth, lineWidth);
-    const int firstFree = Add(menuBox.right, gap);
-    const int lastFree = Add(rcTitle.right, -Add(lineWidth, gap));
+    // Two pixels off the box's frame and off the window's, so the text never touches either.
+    const int firstFree = Add(menuBox.right, 2);
+    const int lastFree = Add(rcTitle.right, -3);
     if (textWidth >= 0 && room >= 0) {
         // DrawText centres with either rounding of the half; both must clear the box and the frame.
         const std::int64_t leftmost = rcTitle.left + room / 2;

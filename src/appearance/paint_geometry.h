@@ -13,15 +13,15 @@
 namespace quill {
 
 // Every size below is in pixels at 96 DPI, the display the window was drawn for; a display of more
-// dots per inch gets each of them scaled, so the window keeps its proportions and stays sharp.
+// dots per inch gets each of them scaled, so the window keeps its proportions and stays sharp. The
+// frames and the line under the strip stay one pixel at every DPI: sharp, and meeting the controls,
+// which the dialog manager places one pixel under the line whatever the DPI.
 inline constexpr int kDefaultDpi = 96;
 
 inline constexpr int kTitleHeight = 23;
 inline constexpr int kMenuButtonWidth = 17;
 // The template leaves the note box this many pixels short of the window's foot; set-up adds them.
 inline constexpr int kNoteBoxExtension = 13;
-// The frames, the menu box's outline, the triangle's outline and the line under the strip.
-inline constexpr int kLineWidth = 1;
 
 // `pixels` at one DPI as many at another, rounded half away from zero as MulDiv rounds. A DPI below 1
 // (a failed query) counts as 96, and the result stays in int whatever the operands.
@@ -30,17 +30,11 @@ int RescaleForDpi(int pixels, int fromDpi, int toDpi);
 int ScaleForDpi(int pixels, int dpi);
 int UnscaleFromDpi(int pixels, int dpi);
 
-// A line of one pixel stays one pixel at every DPI: it stays sharp, and it meets the controls, which
-// the dialog manager places with one-pixel gaps of its own (the month calendar starts on the row
-// right under the line at every DPI, not on the row under a thicker one). A wider line would scale.
-int LineWidthForDpi(int width, int dpi);
-
 // The window's fixed sizes at one DPI.
 struct WindowMetrics {
     int dpi = kDefaultDpi;
     int titleHeight = kTitleHeight;
     int menuButtonWidth = kMenuButtonWidth;
-    int lineWidth = kLineWidth;
     int noteBoxExtension = kNoteBoxExtension;
     friend bool operator==(const WindowMetrics&, const WindowMetrics&) = default;
 };
@@ -49,17 +43,11 @@ WindowMetrics MetricsForDpi(int dpi);
 // (0, 0, client width, strip height): the strip the clock repaints.
 ClientRect TitleStripRect(int clientWidth, int titleHeight);
 
-// (0, 0, width, strip height + line width): as much taller than the strip as the line under the
-// strip is thick, so its frame meets that line.
-ClientRect MenuButtonRect(int titleHeight, int width = kMenuButtonWidth, int lineWidth = kLineWidth);
-ClientRect MenuButtonRect(const WindowMetrics& metrics);
+// (0, 0, width, strip height + 1): one pixel taller than the strip, so its frame meets the line under it.
+ClientRect MenuButtonRect(int titleHeight, int width = kMenuButtonWidth);
 
 // Corners of the down-pointing triangle in the menu box.
 std::array<ClientPoint, 3> MenuTriangle(int dpi = kDefaultDpi);
-
-// The four bands of a frame `width` pixels thick just inside `rect`: top, bottom, left, right. With
-// width 1 they cover exactly the pixels FrameRect paints; an empty rectangle gives empty bands.
-std::array<ClientRect, 4> FrameBands(const ClientRect& rect, int width);
 
 // Top of the clock text inside the strip. `lfHeight` comes from the settings file unchecked, so any
 // int is accepted (INT_MIN included) without overflow.
@@ -76,12 +64,10 @@ struct LineSegment {
     friend bool operator==(const LineSegment&, const LineSegment&) = default;
 };
 LineSegment StripUnderline(const ClientRect& rcTitle);
-// The same line as a band `lineWidth` pixels thick, starting on the row the line is drawn along.
-ClientRect StripUnderlineBand(const ClientRect& rcTitle, int lineWidth);
 
 // Where the clock text goes. It stays centred across the whole strip, where it has always been, while
-// it fits between the menu box and the right frame with a gap of two line widths to each; a text too
-// wide for that starts that gap right of the box, and one wider than the room there ends in an
+// it fits between the menu box and the right frame with two pixels to spare on each side; a text too
+// wide for that starts two pixels right of the box, and one wider than the room there ends in an
 // ellipsis. Either way it never covers the box or the frame.
 struct ClockTextPlacement {
     ClientRect rect;     // the rectangle handed to DrawText, which also clips to it
@@ -90,8 +76,8 @@ struct ClockTextPlacement {
 };
 // `textWidth` is the widest line of the text in the title font; `lfHeight` the height the font is
 // drawn with, `titleHeight` the strip's.
-ClockTextPlacement PlaceClockText(const ClientRect& rcTitle, const ClientRect& menuBox, int lineWidth,
-                                  int lfHeight, int titleHeight, int textWidth);
+ClockTextPlacement PlaceClockText(const ClientRect& rcTitle, const ClientRect& menuBox, int lfHeight,
+                                  int titleHeight, int textWidth);
 
 // One corner of a two-vertex gradient rectangle, channels 16 bits wide as GradientFill wants them.
 struct GradientVertex {

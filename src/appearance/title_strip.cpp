@@ -27,13 +27,6 @@ TRIVERTEX ToVertex(const quill::GradientVertex& v) {
     return t;
 }
 
-void FillBands(HDC dc, const std::array<quill::ClientRect, 4>& bands, HBRUSH brush) {
-    for (const quill::ClientRect& band : bands) {
-        const RECT r = ToRect(band);
-        ::FillRect(dc, &r, brush);
-    }
-}
-
 } // namespace
 
 TitleStrip::TitleStrip() {
@@ -51,11 +44,8 @@ void TitleStrip::SetScheme(int scheme) {
         m_crAccent = colors->accent;
         m_crText = colors->text;
     }
-    MakePens();
-}
-
-void TitleStrip::MakePens() {
-    m_penText.reset(::CreatePen(PS_SOLID, m_metrics.lineWidth, m_crText));
+    m_penAccent.reset(::CreatePen(PS_SOLID, 1, m_crAccent));
+    m_penText.reset(::CreatePen(PS_SOLID, 1, m_crText));
     m_brAccent.reset(::CreateSolidBrush(m_crAccent));
 }
 
@@ -74,8 +64,6 @@ void TitleStrip::MakeFont() {
 
 void TitleStrip::SetDpi(int dpi) {
     m_metrics = quill::MetricsForDpi(dpi);
-    if (m_brAccent)
-        MakePens();
     if (m_bFontSet)
         MakeFont();
     if (m_nClientWidth >= 0)
@@ -85,7 +73,7 @@ void TitleStrip::SetDpi(int dpi) {
 void TitleStrip::Layout(int clientWidth) {
     m_nClientWidth = clientWidth;
     m_rcTitle = ToRect(quill::TitleStripRect(clientWidth, m_metrics.titleHeight));
-    m_rcMenuButton = ToRect(quill::MenuButtonRect(m_metrics));
+    m_rcMenuButton = ToRect(quill::MenuButtonRect(m_metrics.titleHeight, m_metrics.menuButtonWidth));
 }
 
 void TitleStrip::Paint(HDC dc, const RECT& client, const CalendarSettings& settings,
@@ -108,9 +96,8 @@ void TitleStrip::Paint(HDC dc, const RECT& client, const CalendarSettings& setti
     ui::SelectGuard pen(dc, m_penText.get());
     ui::SelectGuard brush(dc, m_brAccent.get());
 
-    // Bands rather than FrameRect, which draws one pixel whatever the DPI.
-    FillBands(dc, quill::FrameBands(ToClientRect(client), m_metrics.lineWidth), m_brAccent.get());
-    FillBands(dc, quill::FrameBands(ToClientRect(m_rcMenuButton), m_metrics.lineWidth), m_brAccent.get());
+    ::FrameRect(dc, &client, m_brAccent.get());
+    ::FrameRect(dc, &m_rcMenuButton, m_brAccent.get());
 
     const auto corners = quill::MenuTriangle(m_metrics.dpi);
     POINT triangle[3];
@@ -126,12 +113,14 @@ void TitleStrip::Paint(HDC dc, const RECT& client, const CalendarSettings& setti
     RECT measured{0, 0, 0, 0};
     ::DrawTextW(dc, clock.c_str(), length, &measured, kTextFlags | DT_CALCRECT);
     const quill::ClockTextPlacement place =
-        quill::PlaceClockText(ToClientRect(m_rcTitle), ToClientRect(m_rcMenuButton), m_metrics.lineWidth,
-                              m_nDrawnHeight, m_metrics.titleHeight, measured.right - measured.left);
+        quill::PlaceClockText(ToClientRect(m_rcTitle), ToClientRect(m_rcMenuButton), m_nDrawnHeight,
+                              m_metrics.titleHeight, measured.right - measured.left);
     RECT rcText = ToRect(place.rect);
     ::DrawTextW(dc, clock.c_str(), length, &rcText,
                 kTextFlags | (place.centred ? DT_CENTER : DT_LEFT | DT_END_ELLIPSIS));
 
-    const RECT under = ToRect(quill::StripUnderlineBand(ToClientRect(m_rcTitle), m_metrics.lineWidth));
-    ::FillRect(dc, &under, m_brAccent.get());
+    ui::SelectGuard line(dc, m_penAccent.get());
+    const quill::LineSegment under = quill::StripUnderline(ToClientRect(m_rcTitle));
+    ::MoveToEx(dc, under.from.x, under.from.y, nullptr);
+    ::LineTo(dc, under.to.x, under.to.y);
 }

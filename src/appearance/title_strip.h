@@ -40,13 +40,13 @@ class TitleStrip {
     void ClockShownAt(std::int64_t now) { m_timeShown = now; }
 
   private:
-    void MakePens();
     void MakeFont();
 
     COLORREF m_crBack = 0;
     COLORREF m_crAccent = 0;
     COLORREF m_crText = 0;
     quill::WindowMetrics m_metrics;
+    ui::Pen m_penAccent;
     ui::Pen m_penText;
     ui::Brush m_brAccent;
     LogFontData m_font;

@@ -1,14 +1,12 @@
 // End-to-end tests of the window's dealings with the platform at 96 DPI: the icon after the taskbar
-// restarts, a drag that loses the mouse, the context menu from the keyboard, a clock too wide for the
-// strip, and a long note scrolled far by its scroll box.
+// restarts, a drag that loses the mouse, the context menu from the keyboard, a monitor of another DPI,
+// a clock too wide for the strip, and a long note scrolled far by its scroll box.
 #include "diary_helpers.h"
 #include "look_helpers.h"
 #include "tray_helpers.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <cwchar>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -90,13 +88,16 @@ TEST_P(PlacementLostDrag, StopsFollowingTheCursor) {
     Settle(w);
     EXPECT_EQ(CaptureOf(w), nullptr) << "the window still holds the mouse";
     const RECT left = WindowRect(w);
-    // With the button still down the cursor moves on over the window; one more move is posted, as
-    // SettlesUnderCursor does, so the window surely hears of the button held.
+    // With the button still down the cursor moves on over the window. Under Wine the program may read
+    // the cursor where it was for a tenth of a second after a move (see SettlesUnderCursor), which
+    // would keep even a window that follows in place: moves with the button held are posted after
+    // that time, so a window that still follows the cursor surely moves.
     MoveTo({first.x + 50, first.y + 40});
-    Settle(w);
-    PostMessageW(w, WM_MOUSEMOVE, MK_LBUTTON, 0);
-    Settle(w);
-    Pump(150);
+    for (int i = 0; i < 2; ++i) {
+        Pump(150);
+        PostMessageW(w, WM_MOUSEMOVE, MK_LBUTTON, 0);
+        Settle(w);
+    }
     EXPECT_TRUE(StaysAt(w, left)) << "the window still follows the cursor";
     ReleaseAt({first.x + 50, first.y + 40});
     Settle(w);
@@ -116,56 +117,27 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- The context menu from the keyboard ----
 
-struct MenuKey {
-    const char* name;
-    std::vector<WORD> keys;
-};
-
-void PrintTo(const MenuKey& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class MenuKeyboard : public ::testing::TestWithParam<MenuKey> {};
-
-TEST_P(MenuKeyboard, OpensTheMenuBelowTheMenuBox) {
+TEST(MenuKeyboard, ShiftF10AndTheMenuKeyOpenTheMenuBelowTheMenuBox) {
     QuillProcess app;
     HWND w = StartWith(app, QuietSettingsAt(200, 150));
     ASSERT_NE(w, nullptr);
     HWND calendar = Child(w, 1000);
     ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(w) == calendar; }, 3000));
     const RECT before = WindowRect(w);
-
-    const std::vector<WORD>& keys = GetParam().keys;
-    if (keys.size() == 2)
-        Chord(w, {keys[0], keys[1]});
-    else
-        Key(w, keys[0]);
-    HWND menu = nullptr;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            const auto menus = VisibleMenus(app);
-            menu = menus.empty() ? nullptr : menus.front();
-            return menu != nullptr;
-        },
-        3000))
-        << "no menu opened";
-    const RECT menuRect = WindowRect(menu);
     const POINT expected = ToScreen(w, {0, 24});
-    EXPECT_EQ(menuRect.left, expected.x);
-    EXPECT_EQ(menuRect.top, expected.y);
+    for (const bool menuKey : {false, true}) {
+        SCOPED_TRACE(menuKey ? "menu key" : "Shift+F10");
+        menuKey ? Key(w, VK_APPS) : Chord(w, {VK_SHIFT, VK_F10});
+        ASSERT_TRUE(WaitUntil([&] { return !VisibleMenus(app).empty(); }, 3000)) << "no menu opened";
+        const RECT menu = WindowRect(VisibleMenus(app).front());
+        EXPECT_EQ(menu.left, expected.x);
+        EXPECT_EQ(menu.top, expected.y);
+        Key(w, VK_ESCAPE);
+        WaitMenusClosed(app);
+    }
     EXPECT_TRUE(StaysAt(w, before));
-
-    Key(w, VK_ESCAPE);
-    WaitMenusClosed(app);
     EXPECT_TRUE(app.Running());
 }
-
-INSTANTIATE_TEST_SUITE_P(Menu, MenuKeyboard,
-                         ::testing::Values(MenuKey{"ShiftF10", {VK_SHIFT, VK_F10}},
-                                           MenuKey{"MenuKey", {VK_APPS}}),
-                         [](const ::testing::TestParamInfo<MenuKey>& info) {
-                             return std::string(info.param.name);
-                         });
 
 // ---- A display of another DPI ----
 
@@ -188,7 +160,6 @@ TEST(LookDpiChange, TheWindowScalesToTheNewDpiAndBackPixelForPixel) {
     ASSERT_NE(w, nullptr);
     ASSERT_TRUE(PixelIs(w, {8, 11}, c.accent)) << "the window is not painted";
     const RECT at96 = WindowRect(w);
-    const RECT box96 = RectInParent(Child(w, 1001));
     const std::vector<std::uint32_t> before = CaptureScreen(at96);
 
     // A monitor of 144 DPI: the suggested rectangle is the window one and a half times as large.
@@ -202,9 +173,6 @@ TEST(LookDpiChange, TheWindowScalesToTheNewDpiAndBackPixelForPixel) {
     EXPECT_TRUE(PixelIs(w, {Width(at144) / 2, 35}, c.accent)) << "no line under the 35-pixel strip";
     EXPECT_TRUE(PixelIs(w, {25, 18}, c.accent)) << "the menu box is not 26 pixels wide";
     EXPECT_TRUE(PixelIs(w, {12, 16}, c.accent)) << "the triangle is not scaled";
-    const RECT box144 = RectInParent(Child(w, 1001));
-    EXPECT_EQ(box144.top, box96.top * 3 / 2 + (box96.top % 2));
-    EXPECT_EQ(box144.bottom, box96.bottom * 3 / 2 + (box96.bottom % 2));
     // Back on a monitor of 96 DPI the window is what it was, pixel for pixel.
     ASSERT_TRUE(SendDpiChanged(app, w, 96, at96));
     Settle(w);
@@ -212,129 +180,8 @@ TEST(LookDpiChange, TheWindowScalesToTheNewDpiAndBackPixelForPixel) {
     ASSERT_TRUE(EqualRect(&again, &at96));
     std::vector<std::uint32_t> after;
     WaitUntil([&] { return (after = CaptureScreen(at96)) == before; }, kPixelWaitMs);
-    if (after.size() == before.size() && after != before) {
-        LONG left = LONG_MAX, top = LONG_MAX, right = -1, bottom = -1, count = 0;
-        for (LONG y = 0; y < Height(at96); ++y)
-            for (LONG x = 0; x < Width(at96); ++x)
-                if (after[static_cast<std::size_t>(y * Width(at96) + x)] !=
-                    before[static_cast<std::size_t>(y * Width(at96) + x)]) {
-                    ++count;
-                    left = std::min(left, x), top = std::min(top, y), right = std::max(right, x),
-                    bottom = std::max(bottom, y);
-                }
-        ADD_FAILURE() << count << " pixels differ from before the round trip, within (" << left << "," << top
-                      << ")-(" << right << "," << bottom << ")";
-    }
-    EXPECT_EQ(after.size(), before.size());
-    const RECT boxAgain = RectInParent(Child(w, 1001));
-    EXPECT_TRUE(EqualRect(&boxAgain, &box96));
-
-    // Once more at 144 DPI: the menu opens from the scaled box, just under it.
-    ASSERT_TRUE(SendDpiChanged(app, w, 144, suggested));
-    Settle(w);
-    // The menu opens from the scaled box, just under it.
-    HWND menu = OpenMenu(app, w, {25, 35});
-    ASSERT_NE(menu, nullptr);
-    const RECT menuRect = WindowRect(menu);
-    EXPECT_EQ(menuRect.left, at144.left);
-    EXPECT_EQ(menuRect.top, at144.top + 36);
-    Key(w, VK_ESCAPE);
-    WaitMenusClosed(app);
+    EXPECT_TRUE(after == before) << "the window differs from before the round trip";
 }
-
-// ---- The font dialog ----
-
-// The face list (combo box 0x470) of the system font dialog, read across the process boundary.
-std::vector<std::wstring> FaceList(HWND dialog) {
-    std::vector<std::wstring> faces;
-    HWND combo = GetDlgItem(dialog, 0x470);
-    DWORD_PTR count = 0;
-    if (!combo || !SendMessageTimeoutW(combo, CB_GETCOUNT, 0, 0, SMTO_NORMAL, kWaitMs, &count))
-        return faces;
-    for (DWORD_PTR i = 0; i < count; ++i) {
-        wchar_t face[LF_FACESIZE + 1] = {};
-        DWORD_PTR length = 0;
-        if (SendMessageTimeoutW(combo, CB_GETLBTEXTLEN, i, 0, SMTO_NORMAL, kWaitMs, &length) &&
-            length <= LF_FACESIZE &&
-            SendMessageTimeoutW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(face), SMTO_NORMAL, kWaitMs,
-                                nullptr))
-            faces.emplace_back(face);
-    }
-    return faces;
-}
-
-// The face GDI draws a font of this name with, here in the driver: the program's font mapper is the same.
-std::wstring MappedFace(const wchar_t* face, int weight) {
-    LOGFONTW lf{};
-    lf.lfHeight = -16;
-    lf.lfWeight = weight;
-    wcsncpy_s(lf.lfFaceName, face, _TRUNCATE);
-    HDC screen = GetDC(nullptr);
-    HFONT font = CreateFontIndirectW(&lf);
-    HGDIOBJ old = SelectObject(screen, font);
-    wchar_t name[LF_FACESIZE] = {};
-    GetTextFaceW(screen, LF_FACESIZE, name);
-    SelectObject(screen, old);
-    DeleteObject(font);
-    ReleaseDC(nullptr, screen);
-    return name;
-}
-
-// The installed face is the one the test prefix stands in for the dialogs' Song face with.
-struct StoredFace {
-    const char* name;
-    const char* face;
-    std::int32_t height;
-    std::int32_t weight;
-    const wchar_t* style; // as the dialog names it
-    const wchar_t* size;  // points
-};
-
-void PrintTo(const StoredFace& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class MenuFontDialog : public ::testing::TestWithParam<StoredFace> {};
-
-TEST_P(MenuFontDialog, OpensOnTheStoredFaceSizeAndStyleOrTheNearestInstalled) {
-    const StoredFace& c = GetParam();
-    CalendarSettings s = QuietSettingsAt(20, 20);
-    SetFaceName(s.m_lfFont, c.face);
-    s.m_lfFont.lfHeight = c.height;
-    s.m_lfFont.lfWeight = c.weight;
-    QuillProcess app;
-    HWND w = StartWith(app, s);
-    ASSERT_NE(w, nullptr);
-    ASSERT_TRUE(OpenMenu(app, w, NextMenuBoxPoint()));
-    MenuKeys(w, {VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN}); // 字体...
-    HWND dlg = nullptr;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            for (HWND h : app.TopLevelWindows()) {
-                if (h != w && IsWindowVisible(h) && ClassName(h) == L"#32770")
-                    dlg = h;
-            }
-            return dlg != nullptr;
-        },
-        5000))
-        << "no font dialog";
-    const std::wstring wideFace(c.face, c.face + std::strlen(c.face));
-    EXPECT_EQ(TextW(GetDlgItem(dlg, 0x470)), MappedFace(wideFace.c_str(), c.weight));
-    EXPECT_EQ(TextW(GetDlgItem(dlg, 0x471)), c.style);
-    EXPECT_EQ(TextW(GetDlgItem(dlg, 0x472)), c.size);
-    const std::vector<std::wstring> faces = FaceList(dlg);
-    EXPECT_FALSE(faces.empty());
-    for (const std::wstring& face : faces)
-        EXPECT_NE(face.substr(0, 1), L"@") << "a sideways face is offered: " << ToGbk(face);
-    Key(dlg, VK_ESCAPE);
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dlg) || !IsWindowVisible(dlg); }, 3000));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Menu, MenuFontDialog,
-    ::testing::Values(StoredFace{"Installed", "AR PL UMing CN", -20, 700, L"Bold", L"15"},
-                      StoredFace{"NotInstalled", "Bradley Hand ITC", -16, 600, L"Bold", L"12"}),
-    [](const ::testing::TestParamInfo<StoredFace>& info) { return std::string(info.param.name); });
 
 // ---- A clock too wide for the strip ----
 
@@ -350,19 +197,8 @@ std::vector<std::uint32_t> BoxAndFrame(HWND w) {
     return pixels;
 }
 
-struct LongClock {
-    const char* name;
-    const char* pattern;
-    std::int32_t height;
-};
-
-void PrintTo(const LongClock& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class LookLongClock : public ::testing::TestWithParam<LongClock> {};
-
-TEST_P(LookLongClock, LeavesTheMenuBoxAndTheFrameUntouched) {
+// A pattern far wider than the strip, in the largest font the strip takes.
+TEST(LookLongClock, LeavesTheMenuBoxAndTheFrameUntouched) {
     // The same window with a blank strip shows the box as it must look.
     std::vector<std::uint32_t> blank;
     {
@@ -373,20 +209,14 @@ TEST_P(LookLongClock, LeavesTheMenuBoxAndTheFrameUntouched) {
         blank = BoxAndFrame(w);
     }
     CalendarSettings s = QuietSettingsAt(200, 150);
-    s.m_strCustomFormat = GetParam().pattern;
-    s.m_lfFont.lfHeight = GetParam().height;
+    s.m_strCustomFormat = "Wednesday 12:00:00 PM WWWWWWWWWWWWWWWWWWWWWWWWWWWWWW";
+    s.m_lfFont.lfHeight = -22;
     QuillProcess app;
     HWND w = StartWith(app, s);
     ASSERT_NE(w, nullptr);
     ASSERT_TRUE(StripHasText(w, true));
     EXPECT_EQ(BoxAndFrame(w), blank) << "the clock text reached the menu box or the right frame";
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Look, LookLongClock,
-    ::testing::Values(LongClock{"LongPattern", "WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW", -16},
-                      LongClock{"LargestFont", "Wednesday 12:00:00 PM WWWWW", -22}),
-    [](const ::testing::TestParamInfo<LongClock>& info) { return std::string(info.param.name); });
 
 // ---- A long note scrolled far ----
 
