@@ -20,6 +20,7 @@ add_library(quill_win STATIC
   src/appearance/window_look.cpp
   src/diary/crash_journal.cpp
   src/diary/day_selection.cpp
+  src/diary/note_box.cpp
   src/diary/notes_io.cpp
   src/diary/safety_win.cpp
   src/diary/win_file_system.cpp
@@ -32,6 +33,7 @@ add_library(quill_win STATIC
   src/ui/common_controls.cpp
   src/ui/dialog.cpp
   src/ui/dll_search.cpp
+  src/ui/dpi.cpp
   src/ui/text.cpp)
 target_include_directories(quill_win PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_compile_definitions(quill_win PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
@@ -69,10 +71,12 @@ quill_warnings(quill_driver)
 
 set(QUILL_E2E_SOURCES
   tests/e2e/diary_test.cpp
+  tests/e2e/dpi_test.cpp
   tests/e2e/harness.cpp
   tests/e2e/look_test.cpp
   tests/e2e/menu_test.cpp
   tests/e2e/placement_test.cpp
+  tests/e2e/platform_test.cpp
   tests/e2e/safety_folder_guard.cpp
   tests/e2e/safety_test.cpp
   tests/e2e/shell_test.cpp
@@ -105,10 +109,17 @@ foreach(area IN LISTS QUILL_E2E_AREAS)
                   --quillidar=Z:$<TARGET_FILE:Quillidar>)
   set_tests_properties(e2e.${name} PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
 endforeach()
+# The tests of a 144-DPI display run in a Wine session of their own at that DPI.
+set(QUILL_E2E_DPI144 "Dpi144*")
+list(APPEND all_filters ${QUILL_E2E_DPI144})
 list(JOIN all_filters ":" joined)
 quill_wine_test(e2e.other $<TARGET_FILE:quill_e2e> --gtest_brief=1 --gtest_filter=-${joined}
                 --quillidar=Z:$<TARGET_FILE:Quillidar>)
 set_tests_properties(e2e.other PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
+add_test(NAME e2e.dpi144
+         COMMAND ${CMAKE_SOURCE_DIR}/scripts/lib/in-wine-session 144 $<TARGET_FILE:quill_e2e> --gtest_brief=1
+                 --gtest_filter=${QUILL_E2E_DPI144} --quillidar=Z:$<TARGET_FILE:Quillidar>)
+set_tests_properties(e2e.dpi144 PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
 
 
 # Help.chm, compiled from docs/help at build time and shipped next to Quillidar.exe.

@@ -5,9 +5,18 @@
 # What a session is: its own prefix under build/ (made once, reused), WINEDEBUG=-all, an Xvfb
 # of its own when DISPLAY is unset, one persistent wineserver, and a 1024x768 virtual desktop
 # (it has a taskbar and a notification area, and its windows are not X windows of their own).
+#
+# QUILL_LOGPIXELS=N gives the session a display of N dots per inch (144 is 150% scaling) in a
+# prefix of its own, build/wineprefix-<N>dpi unless QUILL_WINEPREFIX names one; 96, the default,
+# is the plain prefix.
 
 QUILL_ROOT=${QUILL_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
-export WINEPREFIX=${QUILL_WINEPREFIX:-$QUILL_ROOT/build/wineprefix}
+QUILL_LOGPIXELS=${QUILL_LOGPIXELS:-96}
+if [ "$QUILL_LOGPIXELS" = 96 ]; then
+  export WINEPREFIX=${QUILL_WINEPREFIX:-$QUILL_ROOT/build/wineprefix}
+else
+  export WINEPREFIX=${QUILL_WINEPREFIX:-$QUILL_ROOT/build/wineprefix-${QUILL_LOGPIXELS}dpi}
+fi
 export WINEDEBUG=-all
 export WINEARCH=win64
 # No Mono or Gecko installer prompts, no menu entries or file associations written on the host.
@@ -50,6 +59,7 @@ _quill_free_display() {
 
 _quill_make_prefix() {
   local stamp="$WINEPREFIX/.quillidar-prefix-v2"
+  [ "$QUILL_LOGPIXELS" = 96 ] || stamp="$stamp-${QUILL_LOGPIXELS}dpi"
   [ -f "$stamp" ] && return 0
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     _quill_log "creating Wine prefix in $WINEPREFIX (once)"
@@ -68,6 +78,12 @@ _quill_make_prefix() {
   for face in 宋体 SimSun 新宋体 NSimSun; do
     "${reg[@]}" 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d "AR PL UMing CN" /f >/dev/null 2>&1
   done
+  if [ "$QUILL_LOGPIXELS" != 96 ]; then
+    # Wine takes the system DPI from the user's key; the machine's is the one its own settings write.
+    "${reg[@]}" 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$QUILL_LOGPIXELS" /f >/dev/null 2>&1
+    "${reg[@]}" 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
+      /v LogPixels /t REG_DWORD /d "$QUILL_LOGPIXELS" /f >/dev/null 2>&1
+  fi
   "$WINESERVER" -w
   touch "$stamp"
 }

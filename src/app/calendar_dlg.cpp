@@ -10,6 +10,7 @@
 #include "appearance/settings_file.h"
 #include "appearance/settings_limits.h"
 #include "diary/date_key.h"
+#include "ui/dpi.h"
 
 CCalendarDlg* g_pCalendarDlg = nullptr;
 
@@ -30,6 +31,10 @@ void CCalendarDlg::DoDataExchange() {
 BOOL CCalendarDlg::OnInitDialog() {
     ui::Dialog::OnInitDialog();
     DoDataExchange();
+    // The template came out at the display's DPI; everything drawn here in pixels follows it.
+    ui::TakeOverDpiChanges(m_hWnd);
+    m_strip.SetDpi(ui::WindowDpi(m_hWnd));
+    m_noteBox.Attach(m_edit);
     // The box's default limit (30,000 characters under Wine, 32,767 on Windows) would cut a long
     // paste short and refuse typing into a longer note read from the file; 0 lifts it to the most
     // a multi-line box takes.
@@ -46,7 +51,6 @@ BOOL CCalendarDlg::OnInitDialog() {
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
-    m_bDragging = false;
     m_settings.m_nCornerRadius = kDefaultCornerRadius;
     m_nFileKey = kFileKey;
 
@@ -80,7 +84,7 @@ BOOL CCalendarDlg::OnInitDialog() {
     // The template leaves the note box short of the window's foot; it reaches it at run time.
     RECT rcEdit{};
     ::GetWindowRect(m_edit, &rcEdit);
-    rcEdit.bottom += quill::kNoteBoxExtension;
+    rcEdit.bottom += m_strip.Metrics().noteBoxExtension;
     ::MapWindowPoints(HWND_DESKTOP, m_hWnd, reinterpret_cast<POINT*>(&rcEdit), 2);
     ::MoveWindow(m_edit, rcEdit.left, rcEdit.top, rcEdit.right - rcEdit.left, rcEdit.bottom - rcEdit.top,
                  TRUE);
@@ -194,6 +198,14 @@ INT_PTR CCalendarDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONUP:
         OnLButtonUp(static_cast<UINT>(wParam), pt);
         return FALSE;
+    case WM_CAPTURECHANGED:
+        OnCaptureChanged();
+        return FALSE;
+    case WM_CONTEXTMENU:
+        return OnContextMenu(reinterpret_cast<HWND>(wParam), pt);
+    case WM_DPICHANGED:
+        OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return SetMsgResult(0);
     case WM_TIMER:
         OnTimer(static_cast<UINT_PTR>(wParam));
         return FALSE;
@@ -213,6 +225,10 @@ INT_PTR CCalendarDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         // Registered at run time, so it cannot be a case of its own.
         if (msg == SingleInstance::ComeForwardMessage()) {
             ComeForward();
+            return TRUE;
+        }
+        if (msg == TrayIcon::TaskbarCreatedMessage()) {
+            OnTaskbarCreated();
             return TRUE;
         }
         return ui::Dialog::OnMessage(msg, wParam, lParam);

@@ -17,9 +17,11 @@
 #include "appearance/calendar_settings.h"
 #include "appearance/title_strip.h"
 #include "diary/crash_journal.h"
+#include "diary/note_box.h"
 #include "diary/note_map.h"
 #include "diary/safety_store.h"
 #include "interaction/context_menu.h"
+#include "interaction/placement.h"
 #include "interaction/tray_icon.h"
 #include "interaction/tray_record.h"
 #include "res/resource.h"
@@ -87,6 +89,8 @@ class CCalendarDlg : public ui::Dialog {
     void ChooseTitleFont();
     void OnPaint();
     BOOL OnEraseBkgnd(HDC hdc);
+    // The window met a display of another DPI: `suggested` is where the system wants it at that DPI.
+    void OnDpiChanged(int dpi, const RECT& suggested);
     void RedrawWhole();
     std::string FormatClockText(int nFormat, bool bExpand);
     void OnTimer(UINT_PTR nIDEvent);
@@ -94,13 +98,20 @@ class CCalendarDlg : public ui::Dialog {
     // Interaction (interaction/).
     void BuildContextMenu();
     void ShowContextMenu(POINT ptScreen);
+    // The menu dropped from the menu box, as a click on the box opens it.
+    void ShowContextMenuAtBox();
+    // Shift+F10 or the menu key, in the window or the month calendar.
+    BOOL OnContextMenu(HWND from, POINT screen);
     void OnLButtonDown(UINT nFlags, POINT point);
     void OnMouseMove(UINT nFlags, POINT point);
     void OnLButtonUp(UINT nFlags, POINT point);
+    void OnCaptureChanged();
     BOOL OnHelpInfo(HELPINFO* pHelpInfo);
     void OpenHelp();
     void InstallTrayIcon(bool bBalloon);
     void RemoveTrayIcon();
+    // The shell's notification area was made anew (the taskbar restarted): the icon goes back in.
+    void OnTaskbarCreated();
     LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
     void ShowAboutBox();
     // What a left click on the tray icon does; also the answer to a later start of the program.
@@ -108,14 +119,16 @@ class CCalendarDlg : public ui::Dialog {
 
     HICON m_hIcon = nullptr;
     int m_nFileKey = 0;
-    bool m_bDragging = false;
     bool m_bShowBalloon = false;
     HWND m_calendar = nullptr;
     HWND m_edit = nullptr;
+    // The controls' font once the window has met another DPI; until then the dialog manager's.
+    ui::Font m_dialogFont;
+    NoteBox m_noteBox;
     CalendarSettings m_settings;
     // The window rectangle (screen coordinates) as last placed or read.
     RECT m_rcWindow{};
-    POINT m_ptDragAnchor{};
+    quill::WindowDrag m_drag;
     TitleStrip m_strip;
     ContextMenu m_contextMenu;
     TrayIcon m_tray;

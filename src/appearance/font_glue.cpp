@@ -3,6 +3,7 @@
 
 #include <cwchar>
 
+#include "ui/handle.h"
 #include "ui/text.h"
 
 LOGFONTW ToLogFontW(const LogFontData& font) {
@@ -42,4 +43,46 @@ LogFontData FromLogFontW(const LOGFONTW& lf) {
     font.lfPitchAndFamily = lf.lfPitchAndFamily;
     SetFaceName(font, ui::Narrow(std::wstring_view(lf.lfFaceName, wcsnlen(lf.lfFaceName, LF_FACESIZE))));
     return font;
+}
+
+std::vector<std::string> InstalledFacesNamed(std::string_view face) {
+    std::vector<std::string> found;
+    LOGFONTW query{};
+    query.lfCharSet = DEFAULT_CHARSET;
+    const std::wstring wide = ui::Wide(face);
+    if (wide.empty() || wide.size() >= LF_FACESIZE)
+        return found;
+    wcsncpy_s(query.lfFaceName, LF_FACESIZE, wide.c_str(), _TRUNCATE);
+    HDC screen = ::GetDC(nullptr);
+    if (!screen)
+        return found;
+    ::EnumFontFamiliesExW(
+        screen, &query,
+        [](const LOGFONTW* lf, const TEXTMETRICW*, DWORD, LPARAM param) -> int {
+            auto* out = reinterpret_cast<std::vector<std::string>*>(param);
+            out->push_back(
+                ui::Narrow(std::wstring_view(lf->lfFaceName, wcsnlen(lf->lfFaceName, LF_FACESIZE))));
+            return 1;
+        },
+        reinterpret_cast<LPARAM>(&found), 0);
+    ::ReleaseDC(nullptr, screen);
+    return found;
+}
+
+std::string MappedFace(const LOGFONTW& lf) {
+    std::string face;
+    HDC screen = ::GetDC(nullptr);
+    if (!screen)
+        return face;
+    if (HFONT font = ::CreateFontIndirectW(&lf)) {
+        wchar_t name[LF_FACESIZE] = {};
+        {
+            ui::SelectGuard select(screen, font);
+            if (::GetTextFaceW(screen, LF_FACESIZE, name) > 0)
+                face = ui::Narrow(name);
+        }
+        ::DeleteObject(font);
+    }
+    ::ReleaseDC(nullptr, screen);
+    return face;
 }

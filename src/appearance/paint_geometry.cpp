@@ -1,4 +1,5 @@
-// Where the calendar window paints: title strip, menu box, triangle, clock text, gradient and outline.
+// Where the calendar window paints: title strip, menu box, triangle, clock text, gradient and outline,
+// and how each of those sizes follows the display's DPI.
 #include "appearance/paint_geometry.h"
 
 #include <algorithm>
@@ -20,18 +21,52 @@ std::uint16_t Wide16(std::uint8_t channel) {
     return static_cast<std::uint16_t>(channel << 8);
 }
 
+// a * b / c, rounded half away from zero like MulDiv; c is positive.
+int MulDivRounded(int a, int b, int c) {
+    const std::int64_t product = std::int64_t{a} * b;
+    const std::int64_t magnitude = (product < 0 ? -product : product) + c / 2;
+    return ClampToInt(product < 0 ? -(magnitude / c) : magnitude / c);
+}
+
+int UsableDpi(int dpi) {
+    return dpi > 0 ? dpi : kDefaultDpi;
+}
+
+bool IsEmpty(const ClientRect& r) {
+    return r.right <= r.left || r.bottom <= r.top;
+}
+
 } // namespace
+
+int RescaleForDpi(int pixels, int fromDpi, int toDpi) {
+    return MulDivRounded(pixels, UsableDpi(toDpi), UsableDpi(fromDpi));
+}
+
+int ScaleForDpi(int pixels, int dpi) {
+    return RescaleForDpi(pixels, kDefaultDpi, dpi);
+}
+
+int UnscaleFromDpi(int pixels, int dpi) {
+    return RescaleForDpi(pixels, dpi, kDefaultDpi);
+}
+
+WindowMetrics MetricsForDpi(int dpi) {
+    dpi = UsableDpi(dpi);
+    return {dpi, ScaleForDpi(kTitleHeight, dpi), ScaleForDpi(kMenuButtonWidth, dpi),
+            ScaleForDpi(kNoteBoxExtension, dpi)};
+}
 
 ClientRect TitleStripRect(int clientWidth, int titleHeight) {
     return {0, 0, clientWidth, titleHeight};
 }
 
-ClientRect MenuButtonRect(int titleHeight) {
-    return {0, 0, kMenuButtonWidth, Add(titleHeight, 1)};
+ClientRect MenuButtonRect(int titleHeight, int width) {
+    return {0, 0, width, Add(titleHeight, 1)};
 }
 
-std::array<ClientPoint, 3> MenuTriangle() {
-    return {{{3, 9}, {13, 9}, {8, 14}}};
+std::array<ClientPoint, 3> MenuTriangle(int dpi) {
+    const auto at = [dpi](int x, int y) { return ClientPoint{ScaleForDpi(x, dpi), ScaleForDpi(y, dpi)}; };
+    return {{at(3, 9), at(13, 9), at(8, 14)}};
 }
 
 int TextTopOffset(int lfHeight, int strip) {
@@ -49,6 +84,24 @@ ClientRect ClockTextRect(const ClientRect& rcTitle, int lfHeight, int titleHeigh
 
 LineSegment StripUnderline(const ClientRect& rcTitle) {
     return {{0, rcTitle.bottom}, {rcTitle.right, rcTitle.bottom}};
+}
+
+ClockTextPlacement PlaceClockText(const ClientRect& rcTitle, const ClientRect& menuBox, int lfHeight,
+                                  int titleHeight, int textWidth) {
+    const ClientRect whole = ClockTextRect(rcTitle, lfHeight, titleHeight);
+    const std::int64_t room = std::int64_t{rcTitle.right} - rcTitle.left - textWidth;
+    // Two pixels off the box's frame and off the window's, so the text never touches either.
+    const int firstFree = Add(menuBox.right, 2);
+    const int lastFree = Add(rcTitle.right, -3);
+    if (textWidth >= 0 && room >= 0) {
+        // DrawText centres with either rounding of the half; both must clear the box and the frame.
+        const std::int64_t leftmost = rcTitle.left + room / 2;
+        const std::int64_t rightmost = rcTitle.left + (room + 1) / 2 + textWidth;
+        if (leftmost >= firstFree && rightmost <= lastFree) {
+            return {whole, true};
+        }
+    }
+    return {{firstFree, whole.top, std::max(lastFree, firstFree), whole.bottom}, false};
 }
 
 GradientVertex MakeGradientVertex(ClientPoint at, Colorref color) {
@@ -77,6 +130,25 @@ CornerRegion CornerRegionFor(int style, int width, int height, int radius) {
     default:
         return {RegionKind::Rect, {0, 0, width, height}, 0, 0};
     }
+}
+
+std::vector<ClientRect> OutsideTextRect(const ClientRect& client, const ClientRect& text) {
+    const ClientRect inner{std::clamp(text.left, client.left, client.right),
+                           std::clamp(text.top, client.top, client.bottom),
+                           std::clamp(text.right, client.left, client.right),
+                           std::clamp(text.bottom, client.top, client.bottom)};
+    if (IsEmpty(inner)) {
+        return IsEmpty(client) ? std::vector<ClientRect>{} : std::vector<ClientRect>{client};
+    }
+    std::vector<ClientRect> parts;
+    for (const ClientRect& part : {ClientRect{client.left, client.top, client.right, inner.top},
+                                   ClientRect{client.left, inner.bottom, client.right, client.bottom},
+                                   ClientRect{client.left, inner.top, inner.left, inner.bottom},
+                                   ClientRect{inner.right, inner.top, client.right, inner.bottom}}) {
+        if (!IsEmpty(part))
+            parts.push_back(part);
+    }
+    return parts;
 }
 
 } // namespace quill

@@ -1,4 +1,5 @@
-// Where the calendar window paints: title strip, menu box, triangle, clock text, gradient and outline.
+// Where the calendar window paints: title strip, menu box, triangle, clock text, gradient and outline,
+// and how each of those sizes follows the display's DPI.
 #pragma once
 
 #include "appearance/color_scheme.h"
@@ -7,22 +8,46 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace quill {
+
+// Every size below is in pixels at 96 DPI, the display the window was drawn for; a display of more
+// dots per inch gets each of them scaled, so the window keeps its proportions and stays sharp. The
+// frames and the line under the strip stay one pixel at every DPI: sharp, and meeting the controls,
+// which the dialog manager places one pixel under the line whatever the DPI.
+inline constexpr int kDefaultDpi = 96;
 
 inline constexpr int kTitleHeight = 23;
 inline constexpr int kMenuButtonWidth = 17;
 // The template leaves the note box this many pixels short of the window's foot; set-up adds them.
 inline constexpr int kNoteBoxExtension = 13;
 
+// `pixels` at one DPI as many at another, rounded half away from zero as MulDiv rounds. A DPI below 1
+// (a failed query) counts as 96, and the result stays in int whatever the operands.
+int RescaleForDpi(int pixels, int fromDpi, int toDpi);
+// From 96 DPI to `dpi`, and back.
+int ScaleForDpi(int pixels, int dpi);
+int UnscaleFromDpi(int pixels, int dpi);
+
+// The window's fixed sizes at one DPI.
+struct WindowMetrics {
+    int dpi = kDefaultDpi;
+    int titleHeight = kTitleHeight;
+    int menuButtonWidth = kMenuButtonWidth;
+    int noteBoxExtension = kNoteBoxExtension;
+    friend bool operator==(const WindowMetrics&, const WindowMetrics&) = default;
+};
+WindowMetrics MetricsForDpi(int dpi);
+
 // (0, 0, client width, strip height): the strip the clock repaints.
 ClientRect TitleStripRect(int clientWidth, int titleHeight);
 
-// (0, 0, 17, strip height + 1): one pixel taller than the strip, so its frame meets the line under it.
-ClientRect MenuButtonRect(int titleHeight);
+// (0, 0, width, strip height + 1): one pixel taller than the strip, so its frame meets the line under it.
+ClientRect MenuButtonRect(int titleHeight, int width = kMenuButtonWidth);
 
 // Corners of the down-pointing triangle in the menu box.
-std::array<ClientPoint, 3> MenuTriangle();
+std::array<ClientPoint, 3> MenuTriangle(int dpi = kDefaultDpi);
 
 // Top of the clock text inside the strip. `lfHeight` comes from the settings file unchecked, so any
 // int is accepted (INT_MIN included) without overflow.
@@ -39,6 +64,20 @@ struct LineSegment {
     friend bool operator==(const LineSegment&, const LineSegment&) = default;
 };
 LineSegment StripUnderline(const ClientRect& rcTitle);
+
+// Where the clock text goes. It stays centred across the whole strip, where it has always been, while
+// it fits between the menu box and the right frame with two pixels to spare on each side; a text too
+// wide for that starts two pixels right of the box, and one wider than the room there ends in an
+// ellipsis. Either way it never covers the box or the frame.
+struct ClockTextPlacement {
+    ClientRect rect;     // the rectangle handed to DrawText, which also clips to it
+    bool centred = true; // DT_CENTER; else left-aligned and ended with an ellipsis where cut
+    friend bool operator==(const ClockTextPlacement&, const ClockTextPlacement&) = default;
+};
+// `textWidth` is the widest line of the text in the title font; `lfHeight` the height the font is
+// drawn with, `titleHeight` the strip's.
+ClockTextPlacement PlaceClockText(const ClientRect& rcTitle, const ClientRect& menuBox, int lfHeight,
+                                  int titleHeight, int textWidth);
 
 // One corner of a two-vertex gradient rectangle, channels 16 bits wide as GradientFill wants them.
 struct GradientVertex {
@@ -81,5 +120,10 @@ struct CornerRegion {
 // Style 1 rounds the top corners only, by letting the rounded rectangle reach `radius` pixels below
 // the window; style 2 rounds all four; anything else is the plain client rectangle.
 CornerRegion CornerRegionFor(int style, int width, int height, int radius);
+
+// The parts of a box's client area that lie outside its text rectangle (top, bottom, left, right;
+// empty ones left out). A multi-line edit box scrolls only its text rectangle, a whole number of
+// lines, so what shows in the strip under the last line is repainted by nobody but a full repaint.
+std::vector<ClientRect> OutsideTextRect(const ClientRect& client, const ClientRect& text);
 
 } // namespace quill

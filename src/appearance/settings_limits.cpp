@@ -6,9 +6,8 @@
 #include "appearance/clock_format.h"
 
 namespace quill {
-namespace {
 
-std::int32_t ShowableFontHeight(std::int32_t height) {
+std::int32_t ShowableTitleFontHeight(std::int32_t height) {
     if (height == 0)
         return 0;
     // In 64 bits, so that the most negative height has a magnitude.
@@ -19,14 +18,12 @@ std::int32_t ShowableFontHeight(std::int32_t height) {
     return height < 0 ? -fitted : fitted;
 }
 
-} // namespace
-
 CalendarSettings ShowableSettings(CalendarSettings settings) {
     settings.m_nCornerRadius = std::clamp(settings.m_nCornerRadius, kMinCornerRadius, kMaxCornerRadius);
     // Ids past the menu's items have no pattern and leave the strip blank.
     if (settings.m_nTimeFormat < kTimeFormatFirst || settings.m_nTimeFormat > kTimeFormatCustom)
         settings.m_nTimeFormat = kDefaultTimeFormat;
-    settings.m_lfFont.lfHeight = ShowableFontHeight(settings.m_lfFont.lfHeight);
+    settings.m_lfFont.lfHeight = ShowableTitleFontHeight(settings.m_lfFont.lfHeight);
     return settings;
 }
 

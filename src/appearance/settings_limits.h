@@ -26,12 +26,15 @@ inline constexpr std::int32_t kMaxCornerRadius = 2 * kMenuButtonWidth;
 // when positive, the font mapper's default size when 0 (kept: it fits). Below 8 the clock is a row of
 // specks. Above, the text starts TextTopOffset down the strip, and its ascent, which holds every digit
 // and capital, must end inside the strip: with Tahoma's proportions (ascent 2049 and descent 423 to
-// an em of 2048) that allows characters of 22 and cells of 13. Descenders may be cut, as they already
-// are for the larger sizes the font dialog offers; clamping those would undo a user's own choice.
+// an em of 2048) that allows characters of 22 and cells of 13, which also bound the larger sizes the
+// font dialog offers. Descenders may be cut: clamping down to where they fit would undo a user's choice.
 inline constexpr std::int32_t kMinTitleFontHeight = 8;
 inline constexpr std::int32_t kMaxTitleCharHeight = 22;
 inline constexpr std::int32_t kMaxTitleCellHeight = 13;
 
 CalendarSettings ShowableSettings(CalendarSettings settings);
+
+// The title-font height part of it: 0 kept, any other height brought to the nearest in range.
+std::int32_t ShowableTitleFontHeight(std::int32_t height);
 
 } // namespace quill

@@ -4,6 +4,7 @@
 #include "appearance/color_scheme.h"
 #include "appearance/font_glue.h"
 #include "appearance/paint_geometry.h"
+#include "appearance/title_font.h"
 
 namespace {
 
@@ -49,13 +50,30 @@ void TitleStrip::SetScheme(int scheme) {
 }
 
 void TitleStrip::SetFont(const LogFontData& font) {
-    const LOGFONTW lf = ToLogFontW(font);
+    m_font = font;
+    m_bFontSet = true;
+    MakeFont();
+}
+
+void TitleStrip::MakeFont() {
+    LOGFONTW lf = ToLogFontW(m_font);
+    m_nDrawnHeight = quill::DrawnTitleFontHeight(m_font.lfHeight, m_metrics.dpi);
+    lf.lfHeight = m_nDrawnHeight;
     m_fontTitle.reset(::CreateFontIndirectW(&lf));
 }
 
+void TitleStrip::SetDpi(int dpi) {
+    m_metrics = quill::MetricsForDpi(dpi);
+    if (m_bFontSet)
+        MakeFont();
+    if (m_nClientWidth >= 0)
+        Layout(m_nClientWidth);
+}
+
 void TitleStrip::Layout(int clientWidth) {
-    m_rcTitle = ToRect(quill::TitleStripRect(clientWidth, quill::kTitleHeight));
-    m_rcMenuButton = ToRect(quill::MenuButtonRect(quill::kTitleHeight));
+    m_nClientWidth = clientWidth;
+    m_rcTitle = ToRect(quill::TitleStripRect(clientWidth, m_metrics.titleHeight));
+    m_rcMenuButton = ToRect(quill::MenuButtonRect(m_metrics.titleHeight, m_metrics.menuButtonWidth));
 }
 
 void TitleStrip::Paint(HDC dc, const RECT& client, const CalendarSettings& settings,
@@ -82,7 +100,7 @@ void TitleStrip::Paint(HDC dc, const RECT& client, const CalendarSettings& setti
     ::FrameRect(dc, &client, m_brAccent.get());
     ::FrameRect(dc, &m_rcMenuButton, m_brAccent.get());
 
-    const auto corners = quill::MenuTriangle();
+    const auto corners = quill::MenuTriangle(m_metrics.dpi);
     POINT triangle[3];
     for (int i = 0; i < 3; ++i)
         triangle[i] = POINT{corners[i].x, corners[i].y};
@@ -90,9 +108,17 @@ void TitleStrip::Paint(HDC dc, const RECT& client, const CalendarSettings& setti
 
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, m_crText);
-    RECT rcText = ToRect(
-        quill::ClockTextRect(ToClientRect(m_rcTitle), settings.m_lfFont.lfHeight, quill::kTitleHeight));
-    ::DrawTextW(dc, clock.c_str(), static_cast<int>(clock.size()), &rcText, DT_CENTER | DT_TOP);
+    // An ampersand in a pattern of the user's is text, not a mnemonic to underline.
+    constexpr UINT kTextFlags = DT_TOP | DT_NOPREFIX;
+    const int length = static_cast<int>(clock.size());
+    RECT measured{0, 0, 0, 0};
+    ::DrawTextW(dc, clock.c_str(), length, &measured, kTextFlags | DT_CALCRECT);
+    const quill::ClockTextPlacement place =
+        quill::PlaceClockText(ToClientRect(m_rcTitle), ToClientRect(m_rcMenuButton), m_nDrawnHeight,
+                              m_metrics.titleHeight, measured.right - measured.left);
+    RECT rcText = ToRect(place.rect);
+    ::DrawTextW(dc, clock.c_str(), length, &rcText,
+                kTextFlags | (place.centred ? DT_CENTER : DT_LEFT | DT_END_ELLIPSIS));
 
     ui::SelectGuard line(dc, m_penAccent.get());
     const quill::LineSegment under = quill::StripUnderline(ToClientRect(m_rcTitle));

@@ -1,6 +1,6 @@
-// The title strip and the window's frame: the scheme's colours and the pen, brush and font they are
-// drawn with, the strip's and the menu box's rectangles, the clock text's last change, and the
-// painting of it all.
+// The title strip and the window's frame: the scheme's colours and the pens, brush and font they are
+// drawn with, the window's sizes at its DPI, the strip's and the menu box's rectangles, the clock
+// text's last change, and the painting of it all.
 #pragma once
 #include <windows.h>
 
@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "appearance/calendar_settings.h"
+#include "appearance/paint_geometry.h"
 #include "ui/handle.h"
 
 class TitleStrip {
@@ -18,6 +19,8 @@ class TitleStrip {
     // The colours of a known scheme; an unknown one keeps the colours in use.
     void SetScheme(int scheme);
     void SetFont(const LogFontData& font);
+    // Every size follows the DPI: the pens, the font and the rectangles are made again at the new one.
+    void SetDpi(int dpi);
     // The strip across the client width, the menu box at its left end.
     void Layout(int clientWidth);
 
@@ -26,6 +29,7 @@ class TitleStrip {
     COLORREF Text() const { return m_crText; }
     const RECT& StripRect() const { return m_rcTitle; }
     const RECT& MenuBox() const { return m_rcMenuButton; }
+    const quill::WindowMetrics& Metrics() const { return m_metrics; }
 
     // Background, gradient, frame, menu box, clock text and the line under the strip.
     void Paint(HDC dc, const RECT& client, const CalendarSettings& settings, const std::wstring& clock) const;
@@ -36,13 +40,21 @@ class TitleStrip {
     void ClockShownAt(std::int64_t now) { m_timeShown = now; }
 
   private:
+    void MakeFont();
+
     COLORREF m_crBack = 0;
     COLORREF m_crAccent = 0;
     COLORREF m_crText = 0;
+    quill::WindowMetrics m_metrics;
     ui::Pen m_penAccent;
     ui::Pen m_penText;
     ui::Brush m_brAccent;
+    LogFontData m_font;
+    bool m_bFontSet = false;
+    // The height the font is drawn with: the record's, within the strip and at the DPI.
+    int m_nDrawnHeight = 0;
     ui::Font m_fontTitle;
+    int m_nClientWidth = -1;
     RECT m_rcTitle{};
     RECT m_rcMenuButton{};
     std::int64_t m_timeShown = 0;

@@ -1,4 +1,5 @@
-// The calendar window's own look: colour scheme, outline, settings applied, and the paint handler.
+// The calendar window's own look: colour scheme, outline, settings applied, the paint handler, and the
+// whole window scaled when it meets a display of another DPI.
 #include <windows.h>
 
 #include "app/calendar_dlg.h"
@@ -27,7 +28,8 @@ void CCalendarDlg::SetCornerStyle(int style) {
     RECT rc{};
     ::GetClientRect(m_hWnd, &rc);
     const quill::CornerRegion shape =
-        quill::CornerRegionFor(style, rc.right - rc.left, rc.bottom - rc.top, m_settings.m_nCornerRadius);
+        quill::CornerRegionFor(style, rc.right - rc.left, rc.bottom - rc.top,
+                               quill::ScaleForDpi(m_settings.m_nCornerRadius, m_strip.Metrics().dpi));
     HRGN region = shape.kind == quill::RegionKind::RoundRect
                       ? ::CreateRoundRectRgn(shape.rect.left, shape.rect.top, shape.rect.right,
                                              shape.rect.bottom, shape.ellipseWidth, shape.ellipseHeight)
@@ -68,4 +70,42 @@ void CCalendarDlg::OnPaint() {
     ::EndPaint(m_hWnd, &ps);
 
     ::RedrawWindow(m_edit, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+void CCalendarDlg::OnDpiChanged(int dpi, const RECT& suggested) {
+    const int old = m_strip.Metrics().dpi;
+    // The controls' font first: the month calendar sizes its cells from it.
+    HFONT current = reinterpret_cast<HFONT>(::SendMessageW(m_calendar, WM_GETFONT, 0, 0));
+    LOGFONTW lf{};
+    if (current && ::GetObjectW(current, sizeof lf, &lf) == sizeof lf) {
+        lf.lfHeight = quill::RescaleForDpi(lf.lfHeight, old, dpi);
+        ui::Font scaled(::CreateFontIndirectW(&lf));
+        if (scaled) {
+            for (HWND control : {m_calendar, m_edit})
+                ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(scaled.get()), FALSE);
+            // The controls hold the old font until now; it is deleted only after they let go of it.
+            m_dialogFont = std::move(scaled);
+        }
+    }
+    for (HWND control : {m_calendar, m_edit}) {
+        RECT r{};
+        ::GetWindowRect(control, &r);
+        ::MapWindowPoints(HWND_DESKTOP, m_hWnd, reinterpret_cast<POINT*>(&r), 2);
+        const auto scale = [&](LONG v) { return quill::RescaleForDpi(static_cast<int>(v), old, dpi); };
+        ::MoveWindow(control, scale(r.left), scale(r.top), scale(r.right) - scale(r.left),
+                     scale(r.bottom) - scale(r.top), FALSE);
+    }
+    ::SetWindowPos(m_hWnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    ::GetWindowRect(m_hWnd, &m_rcWindow);
+    m_strip.SetDpi(dpi);
+    RECT client{};
+    ::GetClientRect(m_hWnd, &client);
+    m_strip.Layout(client.right);
+    SetCornerStyle(m_settings.m_nCornerStyle);
+    // A month calendar given a new font lays itself out again and forgets the bold days.
+    MarkNoteDays();
+    // A drag carried across the monitors' border keeps the same point of the window under the cursor.
+    m_drag.Rescale(old, dpi);
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }

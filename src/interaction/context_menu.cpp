@@ -11,9 +11,11 @@
 #include "app/calendar_dlg.h"
 #include "appearance/font_glue.h"
 #include "appearance/time_dlg.h"
+#include "appearance/title_font.h"
 #include "interaction/menu_table.h"
 #include "interaction/placement.h"
 #include "ui/dll_search.h"
+#include "ui/dpi.h"
 #include "ui/text.h"
 
 namespace {
@@ -101,6 +103,24 @@ void CCalendarDlg::ShowContextMenu(POINT ptScreen) {
     m_contextMenu.Show(m_hWnd, ptScreen);
 }
 
+void CCalendarDlg::ShowContextMenuAtBox() {
+    const RECT& menuBox = m_strip.MenuBox();
+    const quill::ClientPoint drop =
+        quill::MenuDropPoint({menuBox.left, menuBox.top, menuBox.right, menuBox.bottom});
+    POINT pt{drop.x, drop.y};
+    ::ClientToScreen(m_hWnd, &pt);
+    ShowContextMenu(pt);
+}
+
+BOOL CCalendarDlg::OnContextMenu(HWND, POINT screen) {
+    // Only the keyboard's request, which comes without a point: a right click on the window opens
+    // nothing of its own. The note box answers both with its own editing menu and never sends this.
+    if (screen.x != -1 || screen.y != -1)
+        return FALSE;
+    ShowContextMenuAtBox();
+    return TRUE;
+}
+
 void CCalendarDlg::OpenHelp() {
     // Resolved next to the program, never against the current directory, so a file planted in
     // whatever folder the program was started from is not what opens.
@@ -139,16 +159,27 @@ BOOL RunFontDialog(CHOOSEFONTW* cf) {
 } // namespace
 
 void CCalendarDlg::ChooseTitleFont() {
-    LOGFONTW lf = ToLogFontW(m_settings.m_lfFont);
+    const LogFontData& stored = m_settings.m_lfFont;
+    const int dpi = ui::ScreenDpi();
+    LOGFONTW lf = ToLogFontW(stored);
+    lf.lfHeight = quill::DialogFontHeight(stored.lfHeight, dpi);
+    const int offered = lf.lfHeight;
+    const std::string face =
+        quill::DialogFaceName(FaceName(stored), InstalledFacesNamed(FaceName(stored)), MappedFace(lf));
+    wcsncpy_s(lf.lfFaceName, LF_FACESIZE, ui::Wide(face).c_str(), _TRUNCATE);
     CHOOSEFONTW cf{};
     cf.lStructSize = sizeof(cf);
     cf.hwndOwner = m_hWnd;
     cf.lpLogFont = &lf;
-    cf.Flags = CF_SCREENFONTS | CF_EFFECTS | CF_INITTOLOGFONTSTRUCT;
+    // Sideways faces ("@" names) draw the clock on its side.
+    cf.Flags = CF_SCREENFONTS | CF_EFFECTS | CF_INITTOLOGFONTSTRUCT | CF_NOVERTFONTS;
     // Some font dialogs (Wine's among them) write each pick into the LOGFONT while they are open
     // and leave it there on Cancel, so only OK may copy it back.
-    if (RunFontDialog(&cf))
-        m_settings.m_lfFont = FromLogFontW(lf);
+    if (RunFontDialog(&cf)) {
+        LogFontData chosen = FromLogFontW(lf);
+        chosen.lfHeight = quill::StoredFontHeight(stored.lfHeight, offered, lf.lfHeight, dpi);
+        m_settings.m_lfFont = chosen;
+    }
     m_strip.SetFont(m_settings.m_lfFont);
     RedrawWhole();
 }

@@ -7,32 +7,35 @@
 
 void CCalendarDlg::OnLButtonDown(UINT, POINT point) {
     const RECT& menuBox = m_strip.MenuBox();
-    const quill::ClientRect box{menuBox.left, menuBox.top, menuBox.right, menuBox.bottom};
-    if (quill::IsInMenuBox(box, {point.x, point.y})) {
-        const quill::ClientPoint drop = quill::MenuDropPoint(box);
-        POINT pt{drop.x, drop.y};
-        ::ClientToScreen(m_hWnd, &pt);
-        ShowContextMenu(pt);
+    if (quill::IsInMenuBox({menuBox.left, menuBox.top, menuBox.right, menuBox.bottom}, {point.x, point.y})) {
+        ShowContextMenuAtBox();
         return;
     }
-    m_ptDragAnchor = point;
-    m_bDragging = true;
+    m_drag.Begin({point.x, point.y});
     ::SetCapture(m_hWnd);
 }
 
-void CCalendarDlg::OnMouseMove(UINT, POINT) {
-    if (!m_bDragging)
+void CCalendarDlg::OnMouseMove(UINT nFlags, POINT) {
+    if (!m_drag.Active())
         return;
     // The message's own point is relative to where the window was; the cursor is where it is now.
     POINT cursor{};
     ::GetCursorPos(&cursor);
-    const quill::ScreenPoint pos =
-        quill::DragPosition({cursor.x, cursor.y}, {m_ptDragAnchor.x, m_ptDragAnchor.y});
-    ::MoveWindow(m_hWnd, pos.x, pos.y, m_rcWindow.right - m_rcWindow.left, m_rcWindow.bottom - m_rcWindow.top,
-                 TRUE);
+    if (const auto pos = m_drag.Follow({cursor.x, cursor.y}, (nFlags & MK_LBUTTON) != 0)) {
+        ::MoveWindow(m_hWnd, pos->x, pos->y, m_rcWindow.right - m_rcWindow.left,
+                     m_rcWindow.bottom - m_rcWindow.top, TRUE);
+    } else {
+        // The button came up where this window never heard of it.
+        ::ReleaseCapture();
+    }
 }
 
 void CCalendarDlg::OnLButtonUp(UINT, POINT) {
-    m_bDragging = false;
+    m_drag.End();
     ::ReleaseCapture();
+}
+
+void CCalendarDlg::OnCaptureChanged() {
+    // Whoever took the capture has the mouse now; following it any further would be a drag nobody holds.
+    m_drag.End();
 }

@@ -10,9 +10,9 @@ bool Contains(const ScreenRect& rect, ScreenPoint point) {
 
 } // namespace
 
-LinkLook InitialLinkLook() {
+LinkLook InitialLinkLook(int dpi) {
     const LinkColors colors{Rgb(50, 50, 50), Rgb(250, 250, 250), Rgb(150, 150, 150)};
-    return {colors, colors, 5};
+    return {colors, colors, ScaleForDpi(5, dpi)};
 }
 
 LinkLook ApplyLinkPreset(const LinkLook& look, int preset, Colorref buttonFace) {
@@ -23,8 +23,9 @@ LinkLook ApplyLinkPreset(const LinkLook& look, int preset, Colorref buttonFace) 
     return {colors, colors, look.radius};
 }
 
-LinkFont LinkFontFor(bool hovered) {
+LinkFont LinkFontFor(bool hovered, int dpi) {
     LinkFont font;
+    font.height = ScaleForDpi(font.height, dpi);
     font.underline = hovered;
     return font;
 }

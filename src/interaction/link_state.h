@@ -2,6 +2,7 @@
 #pragma once
 
 #include "appearance/color_scheme.h"
+#include "appearance/paint_geometry.h"
 #include "interaction/placement.h"
 #include "res/identity.h"
 
@@ -37,22 +38,24 @@ struct LinkLook {
     friend bool operator==(const LinkLook&, const LinkLook&) = default;
 };
 
-// Dark grey text on a near-white box with a grey outline, the same in both states.
-LinkLook InitialLinkLook();
+// Dark grey text on a near-white box with a grey outline, the same in both states; the box's corners
+// are rounded by 5 pixels at 96 DPI, scaled to the dialog's `dpi`.
+LinkLook InitialLinkLook(int dpi = kDefaultDpi);
 
 // Preset 2: blue text on the button face, box and outline vanishing into the dialog. `buttonFace` is
 // the system colour read at the call. Other presets leave the look as it is; fonts and radius never
 // change here.
 LinkLook ApplyLinkPreset(const LinkLook& look, int preset, Colorref buttonFace);
 
-// The two fonts the control creates: the same face and size, underlined while hovered.
+// The two fonts the control creates: the same face and size, underlined while hovered; 11 pixels high
+// at 96 DPI, scaled to the dialog's `dpi`.
 struct LinkFont {
     int height = -11;
     int weight = 400;
     bool underline = false;
     std::string_view face = "MS Shell Dlg 2";
 };
-LinkFont LinkFontFor(bool hovered);
+LinkFont LinkFontFor(bool hovered, int dpi = kDefaultDpi);
 
 // What the control must do after an event; the glue carries it out in field order.
 struct LinkEffects {

@@ -6,12 +6,13 @@
 
 #include "res/resource.h"
 #include "ui/common_controls.h"
+#include "ui/dpi.h"
 #include "ui/text.h"
 
 namespace {
 
-HFONT MakeLinkFont(bool hovered) {
-    const quill::LinkFont f = quill::LinkFontFor(hovered);
+HFONT MakeLinkFont(bool hovered, int dpi) {
+    const quill::LinkFont f = quill::LinkFontFor(hovered, dpi);
     return ::CreateFontW(f.height, 0, 0, 0, f.weight, FALSE, f.underline ? TRUE : FALSE, FALSE, 0, 0, 0, 0, 0,
                          ui::Wide(f.face).c_str());
 }
@@ -50,13 +51,15 @@ quill::LinkLook CLinkStatic::CurrentLook() const {
 }
 
 void CLinkStatic::PreSubclassWindow() {
-    ApplyLook(quill::InitialLinkLook());
+    // The box's corners and the fonts are sized for the display the About box opened on.
+    const int dpi = ui::WindowDpi(m_hWnd);
+    ApplyLook(quill::InitialLinkLook(dpi));
     m_bHover = false;
     m_strURL.clear();
     m_toolTip = ::CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                   CW_USEDEFAULT, m_hWnd, nullptr, ::GetModuleHandleW(nullptr), nullptr);
-    m_pFontNormal.reset(MakeLinkFont(false));
-    m_pFontHover.reset(MakeLinkFont(true));
+    m_pFontNormal.reset(MakeLinkFont(false, dpi));
+    m_pFontHover.reset(MakeLinkFont(true, dpi));
 }
 
 void CLinkStatic::SetToolTipText(const std::string& text) {

@@ -1,6 +1,8 @@
 // Placement maths for the calendar window: desktop tests, centring, the menu box and dragging.
 #include "interaction/placement.h"
 
+#include "appearance/paint_geometry.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <limits>
@@ -35,7 +37,18 @@ ScreenPoint CenterOnDesktop(const ScreenRect& desktop, const ScreenRect& window)
 }
 
 ScreenPoint PlaceOnDesktop(const ScreenRect& desktop, ScreenPoint stored, const ScreenRect& window) {
-    return IsPointOnDesktop(desktop, stored) ? stored : CenterOnDesktop(desktop, window);
+    return PlaceOnMonitors(std::span<const ScreenRect>(&desktop, 1), desktop, stored, window);
+}
+
+ScreenPoint PlaceOnMonitors(std::span<const ScreenRect> monitors, const ScreenRect& primary,
+                            ScreenPoint stored, const ScreenRect& window) {
+    if (monitors.empty())
+        monitors = std::span<const ScreenRect>(&primary, 1);
+    for (const ScreenRect& monitor : monitors) {
+        if (IsPointOnDesktop(monitor, stored))
+            return stored;
+    }
+    return CenterOnDesktop(primary, window);
 }
 
 bool IsInMenuBox(const ClientRect& rcMenuButton, ClientPoint point) {
@@ -49,6 +62,31 @@ ClientPoint MenuDropPoint(const ClientRect& rcMenuButton) {
 
 ScreenPoint DragPosition(ScreenPoint cursor, ClientPoint anchor) {
     return {ClampToInt(std::int64_t{cursor.x} - anchor.x), ClampToInt(std::int64_t{cursor.y} - anchor.y)};
+}
+
+void WindowDrag::Begin(ClientPoint anchor) {
+    m_active = true;
+    m_anchor = anchor;
+}
+
+std::optional<ScreenPoint> WindowDrag::Follow(ScreenPoint cursor, bool leftButtonHeld) {
+    if (!m_active)
+        return std::nullopt;
+    if (!leftButtonHeld) {
+        m_active = false;
+        return std::nullopt;
+    }
+    return DragPosition(cursor, m_anchor);
+}
+
+bool WindowDrag::End() {
+    const bool wasActive = m_active;
+    m_active = false;
+    return wasActive;
+}
+
+void WindowDrag::Rescale(int fromDpi, int toDpi) {
+    m_anchor = {RescaleForDpi(m_anchor.x, fromDpi, toDpi), RescaleForDpi(m_anchor.y, fromDpi, toDpi)};
 }
 
 } // namespace quill

@@ -39,14 +39,32 @@ void TrayIcon::Install(HWND owner, HICON icon, bool balloon) {
     }
     ::Shell_NotifyIconW(NIM_DELETE, &m_nid);
     ::Shell_NotifyIconW(NIM_ADD, &m_nid);
+    m_bShown = true;
 }
 
 void TrayIcon::Remove() {
+    m_bShown = false;
     ::Shell_NotifyIconW(NIM_DELETE, &m_nid);
 }
 
+void TrayIcon::Restore() {
+    if (m_bShown)
+        Install(m_nid.hWnd, m_nid.hIcon, false);
+}
+
+UINT TrayIcon::TaskbarCreatedMessage() {
+    static const UINT message = ::RegisterWindowMessageW(L"TaskbarCreated");
+    return message;
+}
+
 void CCalendarDlg::InstallTrayIcon(bool bBalloon) {
+    // A run with more rights than the shell would not hear from it otherwise.
+    ::ChangeWindowMessageFilterEx(m_hWnd, TrayIcon::TaskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
     m_tray.Install(m_hWnd, m_hIcon, bBalloon);
+}
+
+void CCalendarDlg::OnTaskbarCreated() {
+    m_tray.Restore();
 }
 
 void CCalendarDlg::RemoveTrayIcon() {

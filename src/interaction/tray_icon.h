@@ -9,7 +9,16 @@ class TrayIcon {
     // that explains the two clicks.
     void Install(HWND owner, HICON icon, bool balloon);
     void Remove();
+    // Adds the icon again, without the balloon, for a notification area that was made anew; nothing
+    // once it was removed.
+    void Restore();
+
+    // What the shell broadcasts when its taskbar starts, after a crash or a restart of Explorer as
+    // much as at log-on; registered at run time, so it is not a constant.
+    static UINT TaskbarCreatedMessage();
 
   private:
     NOTIFYICONDATAW m_nid{};
+    // Between Install and Remove: a window on its way out gets no icon back.
+    bool m_bShown = false;
 };

@@ -486,12 +486,14 @@ HWND FindWindowTitled(const std::wstring& title, const std::set<DWORD>& among) {
     return search.found;
 }
 
+// The title a viewer shows. Viewers read a help file's title in the system's ANSI code page whatever
+// language the file declares (Wine's outside a Chinese locale does), so the title is plain ASCII and
+// reads the same everywhere.
 std::wstring HelpTitle() {
-    return L"Quillidar 帮助";
+    return L"Quillidar";
 }
 
-// The help file carries its title in code page 936; a viewer that reads it in the system's ANSI code
-// page instead (Wine's, outside a Chinese locale) shows that reading.
+// How a viewer reading the title in the system's ANSI code page shows it: for an ASCII title, the same.
 std::wstring HelpTitleAsAnsi() {
     const std::string gbk = ToGbk(HelpTitle());
     const int n = MultiByteToWideChar(CP_ACP, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);

@@ -4,6 +4,8 @@
 #include "interaction/placement.h"
 
 #include <climits>
+#include <optional>
+#include <vector>
 
 using namespace quill;
 
@@ -80,4 +82,68 @@ TEST(Placement, DragKeepsThePressedPointUnderTheCursor) {
     for (const Case& c : cases) {
         EXPECT_EQ(DragPosition(c.cursor, c.anchor), c.expected);
     }
+}
+
+// The stored corner is kept when it lies on any monitor, else the window is centred on the primary one;
+// with one monitor that is the desktop rule.
+TEST(Placement, MonitorRule) {
+    const ScreenRect primary{0, 0, 1920, 1080};
+    const ScreenRect right{1920, 0, 3840, 1080};
+    const ScreenRect shortRight{1920, 0, 3200, 720};
+    const ScreenRect leftAbove{-1280, -1024, 0, 0};
+    const ScreenPoint centred{806, 403};
+    struct Case {
+        const char* name;
+        std::vector<ScreenRect> monitors;
+        ScreenPoint stored;
+        ScreenPoint expected;
+    } cases[] = {
+        {"one monitor, last pixel", {primary}, {1919, 1079}, {1919, 1079}},
+        {"one monitor, right edge excluded", {primary}, {1920, 300}, centred},
+        {"side by side, first pixel of the second", {primary, right}, {1920, 0}, {1920, 0}},
+        {"side by side, past the second", {primary, right}, {3840, 500}, centred},
+        {"shorter second, on its last row", {primary, shortRight}, {3199, 719}, {3199, 719}},
+        {"shorter second, below its foot", {primary, shortRight}, {2000, 900}, centred},
+        {"negative coordinates, on it", {primary, leftAbove}, {-1280, -1024}, {-1280, -1024}},
+        {"negative coordinates, its right edge", {primary, leftAbove}, {0, -1}, centred},
+        {"no monitors reported: the primary alone", {}, {400, 300}, {400, 300}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(PlaceOnMonitors(c.monitors, primary, c.stored, {0, 0, 309, 275}), c.expected) << c.name;
+}
+
+// Each step is one message the window gets; a move reports where the window goes, if anywhere.
+TEST(Placement, DragEndsAtReleaseLostCaptureOrAMoveWithoutTheButton) {
+    enum Step { Press, Held, NotHeld, End };
+    const std::optional<ScreenPoint> follows = ScreenPoint{490, 390};
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+        std::vector<std::optional<ScreenPoint>> moves;
+        bool activeAfter;
+    } cases[] = {
+        {"press, moves, release", {Press, Held, Held, End, Held}, {follows, follows, std::nullopt}, false},
+        {"a move without the button ends it", {Press, NotHeld, Held}, {std::nullopt, std::nullopt}, false},
+        {"moves before any press", {Held, End, Held}, {std::nullopt, std::nullopt}, false},
+        {"a new press after a lost capture", {Press, End, Press, Held}, {follows}, true},
+    };
+    for (const Case& c : cases) {
+        WindowDrag drag;
+        std::vector<std::optional<ScreenPoint>> moves;
+        for (Step step : c.steps) {
+            if (step == Press)
+                drag.Begin({10, 10});
+            else if (step == End)
+                drag.End();
+            else
+                moves.push_back(drag.Follow({500, 400}, step == Held));
+        }
+        EXPECT_EQ(moves, c.moves) << c.name;
+        EXPECT_EQ(drag.Active(), c.activeAfter) << c.name;
+    }
+    // A DPI change under a drag scales the pressed point with the window.
+    WindowDrag drag;
+    drag.Begin({150, 10});
+    drag.Rescale(96, 144);
+    EXPECT_EQ(drag.Anchor(), (ClientPoint{225, 15}));
 }

@@ -1,0 +1,87 @@
+// The note box's repaint after a scroll: its margins are invalidated whenever its first line moved.
+#include "diary/note_box.h"
+
+#include <commctrl.h>
+
+#include "appearance/paint_geometry.h"
+
+namespace {
+
+// What may move the text: the scroll bar and the wheel, keys and typing, a selection dragged past an
+// edge (its timer scrolls), text put in, and the box's own scroll requests.
+bool MayScroll(UINT msg) {
+    switch (msg) {
+    case WM_VSCROLL:
+    case WM_MOUSEWHEEL:
+    case WM_KEYDOWN:
+    case WM_CHAR:
+    case WM_IME_CHAR:
+    case WM_IME_COMPOSITION:
+    case WM_MOUSEMOVE:
+    case WM_TIMER:
+    case WM_LBUTTONDOWN:
+    case WM_SIZE:
+    case WM_SETTEXT:
+    case WM_PASTE:
+    case WM_CUT:
+    case WM_CLEAR:
+    case WM_UNDO:
+    case EM_UNDO:
+    case EM_REPLACESEL:
+    case EM_SETSEL:
+    case EM_SCROLL:
+    case EM_LINESCROLL:
+    case EM_SCROLLCARET:
+        return true;
+    default:
+        return false;
+    }
+}
+
+quill::ClientRect ToClientRect(const RECT& r) {
+    return {r.left, r.top, r.right, r.bottom};
+}
+
+} // namespace
+
+NoteBox::~NoteBox() {
+    if (m_hWnd && ::IsWindow(m_hWnd))
+        ::RemoveWindowSubclass(m_hWnd, &NoteBox::SubclassProc, 0);
+}
+
+void NoteBox::Attach(HWND edit) {
+    m_hWnd = edit;
+    if (edit)
+        ::SetWindowSubclass(edit, &NoteBox::SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
+}
+
+void NoteBox::RepaintMargins() const {
+    RECT client{};
+    ::GetClientRect(m_hWnd, &client);
+    RECT text{};
+    // Straight to the box's own procedure: this one only watches.
+    ::DefSubclassProc(m_hWnd, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&text));
+    for (const quill::ClientRect& part : quill::OutsideTextRect(ToClientRect(client), ToClientRect(text))) {
+        const RECT r{part.left, part.top, part.right, part.bottom};
+        ::InvalidateRect(m_hWnd, &r, TRUE);
+    }
+    // At once, with the lines the scroll uncovered: not even one frame of the wrong strip.
+    ::UpdateWindow(m_hWnd);
+}
+
+LRESULT CALLBACK NoteBox::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                       DWORD_PTR self) {
+    auto* box = reinterpret_cast<NoteBox*>(self);
+    if (msg == WM_NCDESTROY) {
+        ::RemoveWindowSubclass(hwnd, &NoteBox::SubclassProc, 0);
+        box->m_hWnd = nullptr;
+        return ::DefSubclassProc(hwnd, msg, wParam, lParam);
+    }
+    if (!MayScroll(msg))
+        return ::DefSubclassProc(hwnd, msg, wParam, lParam);
+    const LRESULT firstBefore = ::DefSubclassProc(hwnd, EM_GETFIRSTVISIBLELINE, 0, 0);
+    const LRESULT result = ::DefSubclassProc(hwnd, msg, wParam, lParam);
+    if (box->m_hWnd && ::DefSubclassProc(hwnd, EM_GETFIRSTVISIBLELINE, 0, 0) != firstBefore)
+        box->RepaintMargins();
+    return result;
+}
