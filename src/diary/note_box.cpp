@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "appearance/paint_geometry.h"
+#include "ui/common_controls.h"
 
 namespace {
 
@@ -46,13 +47,13 @@ quill::ClientRect ToClientRect(const RECT& r) {
 
 NoteBox::~NoteBox() {
     if (m_hWnd && ::IsWindow(m_hWnd))
-        ::RemoveWindowSubclass(m_hWnd, &NoteBox::SubclassProc, 0);
+        ui::RemoveWindowSubclass(m_hWnd, &NoteBox::SubclassProc, 0);
 }
 
 void NoteBox::Attach(HWND edit) {
     m_hWnd = edit;
     if (edit)
-        ::SetWindowSubclass(edit, &NoteBox::SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
+        ui::SetWindowSubclass(edit, &NoteBox::SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
 }
 
 void NoteBox::RepaintMargins() const {
@@ -60,7 +61,7 @@ void NoteBox::RepaintMargins() const {
     ::GetClientRect(m_hWnd, &client);
     RECT text{};
     // Straight to the box's own procedure: this one only watches.
-    ::DefSubclassProc(m_hWnd, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&text));
+    ui::DefSubclassProc(m_hWnd, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&text));
     for (const quill::ClientRect& part : quill::OutsideTextRect(ToClientRect(client), ToClientRect(text))) {
         const RECT r{part.left, part.top, part.right, part.bottom};
         ::InvalidateRect(m_hWnd, &r, TRUE);
@@ -73,15 +74,15 @@ LRESULT CALLBACK NoteBox::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
                                        DWORD_PTR self) {
     auto* box = reinterpret_cast<NoteBox*>(self);
     if (msg == WM_NCDESTROY) {
-        ::RemoveWindowSubclass(hwnd, &NoteBox::SubclassProc, 0);
+        ui::RemoveWindowSubclass(hwnd, &NoteBox::SubclassProc, 0);
         box->m_hWnd = nullptr;
-        return ::DefSubclassProc(hwnd, msg, wParam, lParam);
+        return ui::DefSubclassProc(hwnd, msg, wParam, lParam);
     }
     if (!MayScroll(msg))
-        return ::DefSubclassProc(hwnd, msg, wParam, lParam);
-    const LRESULT firstBefore = ::DefSubclassProc(hwnd, EM_GETFIRSTVISIBLELINE, 0, 0);
-    const LRESULT result = ::DefSubclassProc(hwnd, msg, wParam, lParam);
-    if (box->m_hWnd && ::DefSubclassProc(hwnd, EM_GETFIRSTVISIBLELINE, 0, 0) != firstBefore)
+        return ui::DefSubclassProc(hwnd, msg, wParam, lParam);
+    const LRESULT firstBefore = ui::DefSubclassProc(hwnd, EM_GETFIRSTVISIBLELINE, 0, 0);
+    const LRESULT result = ui::DefSubclassProc(hwnd, msg, wParam, lParam);
+    if (box->m_hWnd && ui::DefSubclassProc(hwnd, EM_GETFIRSTVISIBLELINE, 0, 0) != firstBefore)
         box->RepaintMargins();
     return result;
 }
