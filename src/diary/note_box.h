@@ -1,9 +1,10 @@
 // The note box's repaint after a scroll. A multi-line edit box scrolls only its text rectangle, a
-// whole number of lines, by copying what is on the screen; a scroll by more than the box is high
-// (dragging the scroll box, Ctrl+End in a long note) copies from outside the box, and the strip
-// under the last line, which the copy reaches but the box never invalidates, then shows a slice of
-// the month calendar until something repaints the whole box. Here the box invalidates that strip
-// and the other margins itself whenever its first visible line changed.
+// whole number of lines, by copying what is on the screen. A scroll by more than the box is high
+// (dragging the scroll box of a long note moves many lines at once) copies, with Wine's at least,
+// from outside the box into the strip under the last line, which the box never invalidates: a slice
+// of the month calendar stays there until something repaints the whole box (the clock, once a second
+// or a minute). Here the box invalidates that strip and its other margins whenever its first visible
+// line changed, and paints them at once.
 #pragma once
 #include <windows.h>
 
