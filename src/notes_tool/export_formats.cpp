@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "diary/date_key.h"
 #include "notes_tool/text_codec.h"
 
 namespace notes_tool {
@@ -256,18 +257,6 @@ std::string IcsLine(std::string_view line) {
     out.append(line);
     out += kEol;
     return out;
-}
-
-void CivilFromDays(std::int64_t z, std::int64_t& y, std::int64_t& m, std::int64_t& d) {
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const std::int64_t doe = z - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
-    d = doy - (153 * mp + 2) / 5 + 1;
-    m = mp < 10 ? mp + 3 : mp - 9;
-    y = yoe + era * 400 + (m <= 2);
 }
 
 std::string UtcStamp(std::int64_t seconds) {
