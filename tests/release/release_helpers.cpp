@@ -59,7 +59,8 @@ std::vector<wchar_t> EnvironmentWith(const Env& env) {
     return block;
 }
 
-std::vector<DWORD> ChildrenOf(DWORD parent) {
+// The ids of the running processes whose snapshot entry passes `keep`.
+template <typename Keep> std::vector<DWORD> ProcessesWhere(Keep keep) {
     std::vector<DWORD> out;
     HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snap == INVALID_HANDLE_VALUE)
@@ -67,11 +68,17 @@ std::vector<DWORD> ChildrenOf(DWORD parent) {
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32FirstW(snap, &entry); more; more = Process32NextW(snap, &entry)) {
-        if (entry.th32ParentProcessID == parent && entry.th32ProcessID != parent)
+        if (keep(entry))
             out.push_back(entry.th32ProcessID);
     }
     CloseHandle(snap);
     return out;
+}
+
+std::vector<DWORD> ChildrenOf(DWORD parent) {
+    return ProcessesWhere([parent](const PROCESSENTRY32W& entry) {
+        return entry.th32ParentProcessID == parent && entry.th32ProcessID != parent;
+    });
 }
 
 std::wstring ImageOf(DWORD pid) {
@@ -409,18 +416,9 @@ void PrintTo(const RegValue& v, std::ostream* os) {
 }
 
 std::vector<DWORD> ProcessesRunning(const std::wstring& exe) {
-    std::vector<DWORD> out;
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snap == INVALID_HANDLE_VALUE)
-        return out;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snap, &entry); more; more = Process32NextW(snap, &entry)) {
-        if (SamePath(FileNameOf(exe), entry.szExeFile) && SamePath(ImageOf(entry.th32ProcessID), exe))
-            out.push_back(entry.th32ProcessID);
-    }
-    CloseHandle(snap);
-    return out;
+    return ProcessesWhere([&exe](const PROCESSENTRY32W& entry) {
+        return SamePath(FileNameOf(exe), entry.szExeFile) && SamePath(ImageOf(entry.th32ProcessID), exe);
+    });
 }
 
 HWND CalendarWindowOf(DWORD pid) {
