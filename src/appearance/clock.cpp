@@ -2,6 +2,7 @@
 // 10 ms tick that repaints the strip only when the text would change.
 #include <windows.h>
 
+#include <algorithm>
 #include <ctime>
 #include <string>
 
@@ -44,6 +45,17 @@ std::size_t ExpandAt(std::string_view pattern, std::int64_t instant, quill::Cloc
     return quill::ExpandClockPattern(pattern, quill::ClockTimeFromTm(tm), LocalZone(), out);
 }
 
+// The current second. Read from the system clock directly: the runtime's _time64 asks for the time
+// zone on every call, which under Wine is a look at the zone file each time, a hundred times a
+// second for nothing.
+std::int64_t NowSeconds() {
+    FILETIME ft{};
+    ::GetSystemTimeAsFileTime(&ft);
+    const std::uint64_t ticks = (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+    constexpr std::uint64_t kUnixEpoch = 116444736000000000ULL; // 1970-01-01 in 100 ns since 1601
+    return ticks >= kUnixEpoch ? static_cast<std::int64_t>((ticks - kUnixEpoch) / 10000000ULL) : 0;
+}
+
 } // namespace
 
 std::string CCalendarDlg::FormatClockText(int nFormat, bool bExpand) {
@@ -59,7 +71,7 @@ std::string CCalendarDlg::FormatClockText(int nFormat, bool bExpand) {
     if (!bExpand)
         return pattern;
     quill::ClockTextBuffer buffer;
-    const std::size_t n = ExpandAt(pattern, static_cast<std::int64_t>(_time64(nullptr)), buffer);
+    const std::size_t n = ExpandAt(pattern, NowSeconds(), buffer);
     return std::string(buffer, n);
 }
 
@@ -68,13 +80,16 @@ bool TitleStrip::ClockChanged(std::int64_t now, std::string_view pattern) {
     if (now == m_timeChecked)
         return false;
     m_timeChecked = now;
+    // The text of the second shown is kept from the last change, so a second costs one expansion.
+    if (m_nTextShown == kNoTextShown)
+        m_nTextShown = ExpandAt(pattern, m_timeShown, m_textShown);
     quill::ClockTextBuffer textNow;
-    quill::ClockTextBuffer textShown;
     const std::size_t nNow = ExpandAt(pattern, now, textNow);
-    const std::size_t nShown = ExpandAt(pattern, m_timeShown, textShown);
-    if (std::string_view(textNow, nNow) == std::string_view(textShown, nShown))
+    if (std::string_view(textNow, nNow) == std::string_view(m_textShown, m_nTextShown))
         return false;
     m_timeShown = now;
+    std::copy(textNow, textNow + nNow, m_textShown);
+    m_nTextShown = nNow;
     return true;
 }
 
@@ -85,7 +100,8 @@ void CCalendarDlg::OnTimer(UINT_PTR nIDEvent) {
     // neither touches the menu nor allocates.
     const std::string_view pattern =
         quill::ClockPatternFor(m_settings.m_nTimeFormat, m_settings.m_strCustomFormat);
-    if (m_strip.ClockChanged(_time64(nullptr), pattern))
-        ::RedrawWindow(m_hWnd, &m_strip.StripRect(), nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    // No erase: the paint covers the strip, and an erase first would fill it twice a second.
+    if (m_strip.ClockChanged(NowSeconds(), pattern))
+        ::RedrawWindow(m_hWnd, &m_strip.StripRect(), nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     JournalTick();
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "appearance/calendar_settings.h"
+#include "appearance/clock_format.h"
 #include "appearance/paint_geometry.h"
 #include "ui/handle.h"
 
@@ -37,7 +38,10 @@ class TitleStrip {
     // Whether the clock's text for the second `now` differs from the one shown; called on every
     // tick, so it compares once per second and allocates nothing.
     bool ClockChanged(std::int64_t now, std::string_view pattern);
-    void ClockShownAt(std::int64_t now) { m_timeShown = now; }
+    void ClockShownAt(std::int64_t now) {
+        m_timeShown = now;
+        m_nTextShown = kNoTextShown;
+    }
 
   private:
     void MakeFont();
@@ -58,6 +62,10 @@ class TitleStrip {
     RECT m_rcTitle{};
     RECT m_rcMenuButton{};
     std::int64_t m_timeShown = 0;
+    // The text of m_timeShown as last compared; kNoTextShown until the first comparison.
+    static constexpr std::size_t kNoTextShown = static_cast<std::size_t>(-1);
+    quill::ClockTextBuffer m_textShown{};
+    std::size_t m_nTextShown = kNoTextShown;
     // The last second the clock tick compared; -1 before the first tick.
     std::int64_t m_timeChecked = -1;
 };

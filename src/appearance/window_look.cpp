@@ -69,7 +69,14 @@ void CCalendarDlg::OnPaint() {
     m_strip.Paint(dc, rcClient, m_settings, ui::Wide(FormatClockText(m_settings.m_nTimeFormat, true)));
     ::EndPaint(m_hWnd, &ps);
 
-    ::RedrawWindow(m_edit, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    // The fill above may have covered the note box; the clock's paint, once a second, never reaches
+    // it, and repainting the box then would double the cost of every tick that changes the text.
+    RECT rcEdit{};
+    ::GetWindowRect(m_edit, &rcEdit);
+    ::MapWindowPoints(HWND_DESKTOP, m_hWnd, reinterpret_cast<POINT*>(&rcEdit), 2);
+    RECT overlap{};
+    if (::IntersectRect(&overlap, &rcEdit, &ps.rcPaint))
+        ::RedrawWindow(m_edit, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }
 
 void CCalendarDlg::OnDpiChanged(int dpi, const RECT& suggested) {

@@ -109,6 +109,20 @@ bool ArchiveReader::ReadByte(std::uint8_t& value) {
 }
 
 bool ArchiveReader::ReadString(std::string& text) {
+    std::string converted;
+    std::string_view view;
+    if (!ReadText(view, converted)) {
+        return false;
+    }
+    if (view.data() == converted.data()) {
+        text = std::move(converted);
+    } else {
+        text.assign(view);
+    }
+    return true;
+}
+
+bool ArchiveReader::ReadText(std::string_view& text, std::string& converted) {
     bool wide = false;
     std::uint64_t length = 0;
     if (!ReadUInt(1, length)) {
@@ -161,10 +175,11 @@ bool ArchiveReader::ReadString(std::string& text) {
         if (zero != std::u16string::npos) {
             units.resize(zero);
         }
-        text = m_toNarrow(units);
+        converted = m_toNarrow(units);
+        CutAtZero(converted);
+        text = converted;
     } else {
-        text.assign(raw);
+        text = raw.substr(0, raw.find('\0'));
     }
-    CutAtZero(text);
     return true;
 }

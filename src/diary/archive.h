@@ -40,6 +40,9 @@ class ArchiveReader {
     bool ReadInt32(std::int32_t& value);
     bool ReadByte(std::uint8_t& value);
     bool ReadString(std::string& text);
+    // The same without a copy: a string stored as GBK bytes is a view of the reader's bytes; one
+    // stored as UTF-16 is converted into `converted`, and the view is of that.
+    bool ReadText(std::string_view& text, std::string& converted);
 
     bool Ok() const { return m_error == ArchiveError::kNone; }
     ArchiveError Error() const { return m_error; }

@@ -10,7 +10,7 @@ std::uint32_t NoteDaysMask(const NoteMap& notes, std::string_view selectedKey) {
     for (int day = 1; day <= 31; ++day) {
         std::string key{static_cast<char>('0' + day / 10), static_cast<char>('0' + day % 10)};
         key += monthYear;
-        if (!IsBlankNote(notes.GetNote(key))) {
+        if (!IsBlankNote(notes.FindNote(key))) {
             mask |= std::uint32_t{1} << (day - 1);
         }
     }

@@ -39,6 +39,15 @@ class FileSystem {
     virtual FileError CopyNew(const FsPath& source, const FsPath& target) = 0;
     // Moves source over target in one step, replacing target if it exists, written through to disk.
     virtual FileError Replace(const FsPath& source, const FsPath& target) = 0;
+    // Gives an existing file a second name that did not exist (kExists otherwise), in the same
+    // folder, so two names hold one set of bytes without writing them twice. Nothing here ever
+    // writes into an existing file (every save is a new file moved over the old name), so each name
+    // keeps the bytes it was given for as long as it lives. Not every disk can; kOther then.
+    virtual FileError LinkNew(const FsPath& existing, const FsPath& target) {
+        (void)existing;
+        (void)target;
+        return FileError::kOther;
+    }
     virtual FileError Remove(const FsPath& path) = 0;
     virtual bool Exists(const FsPath& path) = 0;
     // When the file was last written, in a unit that only grows (100 ns on Windows); nullopt when
@@ -81,6 +90,12 @@ bool IsBusy(FileError error);
 // failure before the move removes the new file; a move that keeps failing leaves the new file
 // where it is, so the bytes survive next to the old file.
 SaveResult SaveFileAtomically(FileSystem& fs, const FsPath& path, std::string_view bytes);
+
+// Writes the bytes, flushed, to a new file "<path>.new-N" under the first free N; `written` names
+// it. Nothing is left behind on failure.
+FileError WriteBeside(FileSystem& fs, const FsPath& path, std::string_view bytes, FsPath& written);
+// The same with a second name of `existing` (FileSystem::LinkNew) instead of written bytes.
+FileError LinkBeside(FileSystem& fs, const FsPath& existing, const FsPath& path, FsPath& linked);
 
 // Copies the file at path, byte for byte, to "<path>.unreadable-<stamp>", or with "-2", "-3", ...
 // appended when that name is taken; an existing file is never overwritten. True when there is

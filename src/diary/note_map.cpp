@@ -1,7 +1,8 @@
-// The diary in memory: ordered notes with a key index.
+// The diary in memory: ordered notes over one block of file bytes, with a key index.
 #include "diary/note_map.h"
 
 #include <functional>
+#include <stdexcept>
 
 bool IsBlankNote(std::string_view text) {
     for (const char c : text) {
@@ -20,11 +21,30 @@ bool IsBlankNote(std::string_view text) {
     return true;
 }
 
-std::size_t NoteMap::HashOf(std::string_view key) {
-    return std::hash<std::string_view>{}(key);
+std::uint32_t NoteMap::HashOf(std::string_view key) {
+    const std::size_t h = std::hash<std::string_view>{}(key);
+    return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
 
-std::size_t NoteMap::FindBucket(std::string_view key, std::size_t hash) const {
+NoteView NoteMap::ViewOf(std::size_t slot) const {
+    const Slot& s = m_slots[slot];
+    if (s.keyAt == kApart) {
+        const NoteEntry& entry = m_apart[s.textAt];
+        return {entry.m_strKey, entry.m_strText};
+    }
+    const std::string_view block = m_block;
+    return {block.substr(s.keyAt, s.keyLen), block.substr(s.textAt, s.textLen)};
+}
+
+bool NoteMap::InBlock(std::string_view bytes) const {
+    // Compared as addresses: a view of any other buffer lies wholly outside the block's range.
+    const auto begin = reinterpret_cast<std::uintptr_t>(m_block.data());
+    const auto at = reinterpret_cast<std::uintptr_t>(bytes.data());
+    return !m_block.empty() && at >= begin && at - begin <= m_block.size() &&
+           bytes.size() <= m_block.size() - (at - begin) && at - begin + bytes.size() < kApart;
+}
+
+std::size_t NoteMap::FindBucket(std::string_view key, std::uint32_t hash) const {
     if (m_index.empty()) {
         return kNoSlot;
     }
@@ -34,7 +54,7 @@ std::size_t NoteMap::FindBucket(std::string_view key, std::size_t hash) const {
         if (b.first == kNoSlot) {
             return kNoSlot;
         }
-        if (b.hash == hash && m_slots[b.first]->m_strKey == key) {
+        if (b.hash == hash && KeyOf(b.first) == key) {
             return i;
         }
     }
@@ -57,8 +77,8 @@ void NoteMap::Rehash(std::size_t buckets) {
 }
 
 void NoteMap::IndexAppended(std::size_t slot) {
-    const std::string& key = m_slots[slot]->m_strKey;
-    const std::size_t hash = HashOf(key);
+    const std::string_view key = KeyOf(slot);
+    const std::uint32_t hash = HashOf(key);
     const std::size_t found = FindBucket(key, hash);
     if (found != kNoSlot) {
         ++m_index[found].count;
@@ -72,7 +92,7 @@ void NoteMap::IndexAppended(std::size_t slot) {
     while (m_index[i].first != kNoSlot) {
         i = (i + 1) & mask;
     }
-    m_index[i] = KeySlots{slot, 1, hash};
+    m_index[i] = KeySlots{static_cast<std::uint32_t>(slot), 1, hash};
     ++m_nKeys;
 }
 
@@ -93,47 +113,106 @@ void NoteMap::EraseBucket(std::size_t bucket) {
     --m_nKeys;
 }
 
-std::string NoteMap::GetNote(std::string_view key) const {
+std::string_view NoteMap::FindNote(std::string_view key) const {
     const std::size_t found = FindBucket(key, HashOf(key));
     if (found == kNoSlot) {
         return {};
     }
-    return m_slots[m_index[found].first]->m_strText;
+    return ViewOf(m_index[found].first).m_strText;
 }
 
-void NoteMap::SetNote(std::string key, std::string text) {
-    const std::size_t found = FindBucket(key, HashOf(key));
+void NoteMap::SetNote(std::string_view key, std::string_view text) {
+    // Both are read before anything is removed: either may be a view of an entry that goes.
+    const std::string ownKey(key);
+    const std::size_t found = FindBucket(ownKey, HashOf(ownKey));
+    // Filed again as it stands (a day looked at and left): the new entry points where the old one
+    // did, so paging through a loaded diary copies nothing.
+    Slot same;
+    if (found != kNoSlot) {
+        const std::size_t first = m_index[found].first;
+        if (m_slots[first].keyAt != kApart && ViewOf(first).m_strText == text) {
+            same = m_slots[first];
+        }
+    }
+    NoteEntry fresh;
+    const bool keep = !IsBlankNote(text);
+    if (keep && same.keyAt == kHole) {
+        fresh = {ownKey, std::string(text)};
+    }
     if (found != kNoSlot) {
         const KeySlots slots = m_index[found];
         EraseBucket(found);
         std::size_t left = slots.count;
         for (std::size_t i = slots.first; left > 0 && i < m_slots.size(); ++i) {
-            if (m_slots[i] && m_slots[i]->m_strKey == key) {
-                m_slots[i].reset();
-                --left;
-                --m_nLive;
+            Slot& s = m_slots[i];
+            if (s.keyAt == kHole || KeyOf(i) != ownKey) {
+                continue;
             }
+            if (s.keyAt == kApart) {
+                m_apart[s.textAt] = NoteEntry{};
+            }
+            s = Slot{};
+            --left;
+            --m_nLive;
         }
     }
-    if (!IsBlankNote(text)) {
-        Append({std::move(key), std::move(text)});
+    if (keep && same.keyAt != kHole) {
+        PushSlot(same);
+    } else if (keep) {
+        Append(std::move(fresh));
     }
     if (m_slots.size() > 64 && m_slots.size() - m_nLive > m_nLive) {
         Compact();
     }
 }
 
-void NoteMap::Append(NoteEntry entry) {
-    m_slots.emplace_back(std::move(entry));
+void NoteMap::PushSlot(const Slot& slot) {
+    if (m_slots.size() >= kNoSlot) {
+        throw std::length_error("NoteMap: too many entries");
+    }
+    m_slots.push_back(slot);
     ++m_nLive;
     IndexAppended(m_slots.size() - 1);
 }
 
+void NoteMap::Append(std::string_view key, std::string_view text) {
+    if (InBlock(key) && InBlock(text) && key.size() < kApart && text.size() < kApart) {
+        const std::uintptr_t base = reinterpret_cast<std::uintptr_t>(m_block.data());
+        PushSlot(Slot{static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(key.data()) - base),
+                      static_cast<std::uint32_t>(key.size()),
+                      static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(text.data()) - base),
+                      static_cast<std::uint32_t>(text.size())});
+        return;
+    }
+    Append(NoteEntry{std::string(key), std::string(text)});
+}
+
+void NoteMap::Append(NoteEntry entry) {
+    if (m_apart.size() >= kApart) {
+        throw std::length_error("NoteMap: too many entries");
+    }
+    m_apart.push_back(std::move(entry));
+    try {
+        PushSlot(Slot{kApart, 0, static_cast<std::uint32_t>(m_apart.size() - 1), 0});
+    } catch (...) {
+        m_apart.pop_back();
+        throw;
+    }
+}
+
 void NoteMap::Clear() {
-    m_slots.clear();
-    m_index.clear();
+    m_block = std::string();
+    m_apart = {};
+    m_slots = {};
+    m_index = {};
     m_nKeys = 0;
     m_nLive = 0;
+}
+
+std::string_view NoteMap::Adopt(std::string bytes) {
+    Clear();
+    m_block = std::move(bytes);
+    return m_block;
 }
 
 void NoteMap::Reserve(std::size_t entries) {
@@ -147,16 +226,39 @@ void NoteMap::Reserve(std::size_t entries) {
     }
 }
 
+std::size_t NoteMap::HeldBytes() const {
+    std::size_t bytes = m_block.capacity() + m_apart.capacity() * sizeof(NoteEntry) +
+                        m_slots.capacity() * sizeof(Slot) + m_index.capacity() * sizeof(KeySlots);
+    for (const NoteEntry& entry : m_apart) {
+        bytes += entry.m_strKey.capacity() + entry.m_strText.capacity();
+    }
+    return bytes;
+}
+
 void NoteMap::Compact() {
-    std::vector<std::optional<NoteEntry>> live;
+    // Everything is allocated before anything moves, so running out of memory here leaves the
+    // list as it was.
+    std::size_t apartLive = 0;
+    for (const Slot& slot : m_slots) {
+        apartLive += slot.keyAt == kApart ? 1 : 0;
+    }
+    std::vector<Slot> live;
     live.reserve(m_nLive);
-    for (auto& slot : m_slots) {
-        if (slot) {
-            live.push_back(std::move(slot));
+    std::vector<NoteEntry> apart;
+    apart.reserve(apartLive);
+    std::vector<KeySlots> index(m_index.size());
+    for (const Slot& slot : m_slots) {
+        if (slot.keyAt == kApart) {
+            apart.push_back(std::move(m_apart[slot.textAt]));
+            live.push_back(Slot{kApart, 0, static_cast<std::uint32_t>(apart.size() - 1), 0});
+        } else if (slot.keyAt != kHole) {
+            live.push_back(slot);
         }
     }
     m_slots = std::move(live);
-    m_index.clear();
+    m_apart = std::move(apart);
+    // The same keys as before, so the table of the same size takes them without growing.
+    m_index = std::move(index);
     m_nKeys = 0;
     for (std::size_t i = 0; i < m_slots.size(); ++i) {
         IndexAppended(i);

@@ -2,7 +2,7 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +14,15 @@ struct NoteEntry {
     friend bool operator==(const NoteEntry&, const NoteEntry&) = default;
 };
 
+// An entry as the list hands it out: views of the list's own bytes, valid until the list changes.
+struct NoteView {
+    std::string_view m_strKey;
+    std::string_view m_strText;
+
+    operator NoteEntry() const { return {std::string(m_strKey), std::string(m_strText)}; }
+    friend bool operator==(const NoteView&, const NoteView&) = default;
+};
+
 // True when the text holds nothing but the six ASCII white-space bytes. Any byte from 0x80 up,
 // the GBK full-width space included, counts as writing.
 bool IsBlankNote(std::string_view text);
@@ -21,25 +30,32 @@ bool IsBlankNote(std::string_view text);
 // A sequence, oldest first. SetNote always moves a key's note to the end; entries appended raw
 // (from a file) may repeat a key, and then only the first of them is seen.
 //
+// A diary read from a file keeps the file's bytes as one block (Adopt), and its entries are views
+// into it: a lifetime of notes then costs the file's size and a small record per entry, not two
+// strings per note. What is written afterwards lives apart, one entry at a time; a note filed again
+// unchanged goes on pointing into the block.
+//
 // Removal leaves a hole that iteration skips and that is compacted away once holes outnumber the
-// live entries; a per-key index finds the first entry of a key, so look-ups do not walk the list.
-// The index is one flat open-addressed table that points into the list and holds no copy of any
-// key, so a million notes cost no allocation of their own beyond their texts.
+// live entries. A per-key index finds the first entry of a key, so look-ups do not walk the list:
+// one flat open-addressed table of small integers that point into the list.
 class NoteMap {
   public:
     class const_iterator {
       public:
-        using value_type = NoteEntry;
+        using value_type = NoteView;
         using difference_type = std::ptrdiff_t;
-        using reference = const NoteEntry&;
-        using pointer = const NoteEntry*;
-        using iterator_category = std::forward_iterator_tag;
+        using reference = NoteView;
+        using iterator_category = std::input_iterator_tag;
 
         const_iterator() = default;
-        reference operator*() const { return **m_it; }
-        pointer operator->() const { return &**m_it; }
+        NoteView operator*() const { return m_map->ViewOf(m_slot); }
+        struct Arrow {
+            NoteView view;
+            const NoteView* operator->() const { return &view; }
+        };
+        Arrow operator->() const { return {**this}; }
         const_iterator& operator++() {
-            ++m_it;
+            ++m_slot;
             SkipHoles();
             return *this;
         }
@@ -48,57 +64,85 @@ class NoteMap {
             ++*this;
             return old;
         }
-        friend bool operator==(const const_iterator& a, const const_iterator& b) { return a.m_it == b.m_it; }
+        friend bool operator==(const const_iterator& a, const const_iterator& b) {
+            return a.m_slot == b.m_slot;
+        }
 
       private:
         friend class NoteMap;
-        using Base = std::vector<std::optional<NoteEntry>>::const_iterator;
-        const_iterator(Base it, Base end) : m_it(it), m_end(end) { SkipHoles(); }
+        const_iterator(const NoteMap* map, std::size_t slot) : m_map(map), m_slot(slot) { SkipHoles(); }
         void SkipHoles() {
-            while (m_it != m_end && !m_it->has_value()) {
-                ++m_it;
+            while (m_slot < m_map->m_slots.size() && m_map->m_slots[m_slot].keyAt == kHole) {
+                ++m_slot;
             }
         }
-        Base m_it{};
-        Base m_end{};
+        const NoteMap* m_map = nullptr;
+        std::size_t m_slot = 0;
     };
 
     // The text of the first entry filed under the key; empty when there is none.
-    std::string GetNote(std::string_view key) const;
-    // Removes every entry of the key, then appends (key, text) unless the text is blank. Takes copies,
-    // so a key or text that lives in the list itself stays valid while its entry is removed.
-    void SetNote(std::string key, std::string text);
-    // Appends as it comes, duplicates and blank texts included.
+    std::string GetNote(std::string_view key) const { return std::string(FindNote(key)); }
+    // The same without a copy; valid until the list next changes.
+    std::string_view FindNote(std::string_view key) const;
+    // Removes every entry of the key, then appends (key, text) unless the text is blank. The key
+    // or text may be views of the list itself: they are read before anything is removed.
+    void SetNote(std::string_view key, std::string_view text);
+    // Appends as it comes, duplicates and blank texts included. Views into the adopted block are
+    // kept as views; anything else is copied.
+    void Append(std::string_view key, std::string_view text);
     void Append(NoteEntry entry);
     void Clear();
+    // Empties the list and takes the bytes as its block; entries appended with views into the
+    // returned view cost no copy of their bytes.
+    std::string_view Adopt(std::string bytes);
     // Room for this many entries in all, so that appending that many moves nothing.
     void Reserve(std::size_t entries);
 
     std::size_t size() const { return m_nLive; }
     bool empty() const { return m_nLive == 0; }
-    const_iterator begin() const { return {m_slots.begin(), m_slots.end()}; }
-    const_iterator end() const { return {m_slots.end(), m_slots.end()}; }
+    const_iterator begin() const { return {this, 0}; }
+    const_iterator end() const { return {this, m_slots.size()}; }
     std::vector<NoteEntry> Entries() const { return {begin(), end()}; }
+    // Bytes held for notes: the block, the entries apart, the list and its index.
+    std::size_t HeldBytes() const;
 
   private:
-    static constexpr std::size_t kNoSlot = static_cast<std::size_t>(-1);
+    static constexpr std::uint32_t kNoSlot = UINT32_MAX;
+    // keyAt of a removed entry, and of one whose bytes live apart (in m_apart[textAt]).
+    static constexpr std::uint32_t kHole = UINT32_MAX;
+    static constexpr std::uint32_t kApart = UINT32_MAX - 1;
+
+    // One entry: offsets and lengths in the block, or an index into m_apart.
+    struct Slot {
+        std::uint32_t keyAt = kHole;
+        std::uint32_t keyLen = 0;
+        std::uint32_t textAt = 0;
+        std::uint32_t textLen = 0;
+    };
 
     // One key of the index: where its first live entry stands, and how many live entries it has.
     struct KeySlots {
-        std::size_t first = kNoSlot; // kNoSlot: an empty bucket
-        std::size_t count = 0;
-        std::size_t hash = 0;
+        std::uint32_t first = kNoSlot; // kNoSlot: an empty bucket
+        std::uint32_t count = 0;
+        std::uint32_t hash = 0;
     };
 
-    static std::size_t HashOf(std::string_view key);
+    NoteView ViewOf(std::size_t slot) const;
+    std::string_view KeyOf(std::size_t slot) const { return ViewOf(slot).m_strKey; }
+    bool InBlock(std::string_view bytes) const;
+    void PushSlot(const Slot& slot);
+
+    static std::uint32_t HashOf(std::string_view key);
     // The bucket of the key, or kNoSlot.
-    std::size_t FindBucket(std::string_view key, std::size_t hash) const;
+    std::size_t FindBucket(std::string_view key, std::uint32_t hash) const;
     void IndexAppended(std::size_t slot);
     void EraseBucket(std::size_t bucket);
     void Rehash(std::size_t buckets);
     void Compact();
 
-    std::vector<std::optional<NoteEntry>> m_slots;
+    std::string m_block;
+    std::vector<NoteEntry> m_apart; // removed ones are emptied and left until the next compaction
+    std::vector<Slot> m_slots;
     std::vector<KeySlots> m_index; // a power of two in size, at most half full; empty when no keys
     std::size_t m_nKeys = 0;
     std::size_t m_nLive = 0;

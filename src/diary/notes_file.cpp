@@ -14,16 +14,16 @@ std::size_t PrefixSize(std::size_t length) {
 namespace {
 
 // Encodes the list, leaving out every entry of `skipKey` when one is given, then appends `extra`.
-std::string EncodeEntries(const NoteMap& notes, const std::string_view* skipKey, const NoteEntry* extra) {
-    auto kept = [&](const NoteEntry& entry) { return !skipKey || entry.m_strKey != *skipKey; };
-    auto entrySize = [](const NoteEntry& entry) {
+std::string EncodeEntries(const NoteMap& notes, const std::string_view* skipKey, const NoteView* extra) {
+    auto kept = [&](const NoteView& entry) { return !skipKey || entry.m_strKey != *skipKey; };
+    auto entrySize = [](const NoteView& entry) {
         return PrefixSize(entry.m_strKey.size()) + entry.m_strKey.size() +
                PrefixSize(entry.m_strText.size()) + entry.m_strText.size();
     };
     // Sized up front: a diary of a hundred megabytes is then written without being copied as it grows.
     std::size_t size = 4;
     std::size_t count = 0;
-    for (const NoteEntry& entry : notes) {
+    for (const NoteView entry : notes) {
         if (kept(entry)) {
             size += entrySize(entry);
             ++count;
@@ -36,7 +36,7 @@ std::string EncodeEntries(const NoteMap& notes, const std::string_view* skipKey,
     ArchiveWriter writer;
     writer.Reserve(size);
     writer.WriteInt32(static_cast<std::int32_t>(count));
-    for (const NoteEntry& entry : notes) {
+    for (const NoteView entry : notes) {
         if (kept(entry)) {
             writer.WriteString(entry.m_strKey);
             writer.WriteString(entry.m_strText);
@@ -58,25 +58,45 @@ std::string EncodeNotes(const NoteMap& notes) {
 std::string EncodeNotesWithNote(const NoteMap& notes, std::string_view key, std::string_view text) {
     if (IsBlankNote(text))
         return EncodeEntries(notes, &key, nullptr);
-    const NoteEntry extra{std::string(key), std::string(text)};
+    const NoteView extra{key, text};
     return EncodeEntries(notes, &key, &extra);
 }
 
-bool DecodeNotes(std::string_view bytes, NoteMap& notes, const WideToNarrow& toNarrow, std::size_t* unread) {
-    notes.Clear();
-    ArchiveReader reader(bytes, toNarrow);
+bool DecodeNotes(std::string bytes, NoteMap& notes, const WideToNarrow& toNarrow, std::size_t* unread) {
+    const std::string_view block = notes.Adopt(std::move(bytes));
     std::int32_t count = 0;
-    if (!reader.ReadInt32(count)) {
-        return false;
-    }
-    // Nothing is reserved from the count: a forged one would claim tens of bytes of list and index
-    // for every byte of the file before a single entry proved it. The list grows as entries arrive.
-    for (std::int32_t i = 0; i < count; ++i) {
-        NoteEntry entry;
-        if (!reader.ReadString(entry.m_strKey) || !reader.ReadString(entry.m_strText)) {
+    // First the entries the bytes really hold are counted, allocating nothing: a forged count then
+    // costs nothing, and the list and its index are sized once, for what is there.
+    std::size_t proven = 0;
+    bool whole = true;
+    {
+        ArchiveReader reader(block, [](std::u16string_view) { return std::string(); });
+        if (!reader.ReadInt32(count)) {
+            notes.Clear();
             return false;
         }
-        notes.Append(std::move(entry));
+        std::string_view key, text;
+        std::string converted;
+        for (std::int32_t i = 0; i < count; ++i) {
+            if (!reader.ReadText(key, converted) || !reader.ReadText(text, converted)) {
+                whole = false;
+                break;
+            }
+            ++proven;
+        }
+    }
+    notes.Reserve(proven);
+    ArchiveReader reader(block, toNarrow);
+    reader.ReadInt32(count);
+    std::string_view key, text;
+    std::string keyConverted, textConverted;
+    for (std::size_t i = 0; i < proven; ++i) {
+        reader.ReadText(key, keyConverted);
+        reader.ReadText(text, textConverted);
+        notes.Append(key, text);
+    }
+    if (!whole) {
+        return false;
     }
     if (unread) {
         *unread = reader.Remaining();

@@ -20,6 +20,12 @@ std::string EncodeNotesWithNote(const NoteMap& notes, std::string_view key, std:
 // before that stay in the list. A count of zero or below is an empty list; bytes after the last
 // entry are not read, and *unread (when given) says how many there are: a file whose count is
 // wrong still loads, but holds more than the list.
-// Memory grows with the entries actually read, never with what the count claims.
-bool DecodeNotes(std::string_view bytes, NoteMap& notes, const WideToNarrow& toNarrow = {},
+// Memory grows with the entries actually read, never with what the count claims. The list keeps
+// the bytes as its block and its entries point into them.
+bool DecodeNotes(std::string bytes, NoteMap& notes, const WideToNarrow& toNarrow = {},
                  std::size_t* unread = nullptr);
+// The same over bytes the caller keeps: the list takes a copy of them.
+inline bool DecodeNotes(std::string_view bytes, NoteMap& notes, const WideToNarrow& toNarrow = {},
+                        std::size_t* unread = nullptr) {
+    return DecodeNotes(std::string(bytes), notes, toNarrow, unread);
+}

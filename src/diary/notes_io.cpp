@@ -5,6 +5,8 @@
 #include "diary/safety_win.h"
 #include "diary/win_file_system.h"
 
+#include <future>
+
 bool CCalendarDlg::LoadNotes(NoteMap& notes) {
     WinFileSystem fs;
     m_recovery = RecoverNotes(fs, GetTempFilePath(kNotesFileName), ReadSafetyFolder(), RunIsRunning, notes,
@@ -21,13 +23,44 @@ bool CCalendarDlg::SaveNotes(const NoteMap& notes) {
     EnsureFolderOf(path);
     const std::string bytes = EncodeNotes(notes);
     const std::string stamp = LocalFileStamp();
-    if (!SaveThenCopy(fs, path, bytes, m_bNotesUnreadable, stamp, [&] {
-            SettleLeftovers(fs, LeftoversOf(path), notes, stamp, NarrowFromUtf16);
-            const SafetyFolderView safety = ReadSafetyFolder();
-            if (EnsureSafetyFolder(safety.folder))
-                CopyNotesToSafety(fs, safety, bytes, LocalDayNumber(), m_recovery.keepAside, stamp);
-        }))
+    // The safety copy is written on a second thread while the notes file is written here: a diary
+    // of decades is tens of megabytes, and the two writes then take the time of about one. It only
+    // replaces the safety copy once the notes file holds the same bytes.
+    SafetyFolderView early = ReadSafetyFolder();
+    std::future<FsPath> staging;
+    if (!path.empty() && EnsureSafetyFolder(early.folder)) {
+        try {
+            staging = std::async(std::launch::async, [&bytes, folder = early.folder] {
+                WinFileSystem own;
+                return StageSafetyCopy(own, SafetyFolderView{folder, {}}, bytes);
+            });
+        } catch (...) {
+            // No thread to be had: the copy is written after the save, as it always could be.
+        }
+    }
+    auto staged = [&]() -> FsPath {
+        try {
+            return staging.valid() ? staging.get() : FsPath();
+        } catch (...) {
+            return {};
+        }
+    };
+    const bool saved = SaveThenCopy(fs, path, bytes, m_bNotesUnreadable, stamp, [&] {
+        SettleLeftovers(fs, LeftoversOf(path), notes, stamp, NarrowFromUtf16);
+        const SafetyFolderView safety = ReadSafetyFolder();
+        const FsPath ahead = staged();
+        if (EnsureSafetyFolder(safety.folder))
+            CopyNotesToSafety(fs, safety, bytes, LocalDayNumber(), m_recovery.keepAside, stamp, ahead);
+        else if (!ahead.empty())
+            RemoveFile(fs, ahead);
+    });
+    if (!saved) {
+        // The notes file does not hold these bytes, so neither may the safety copy: a journal newer
+        // than the file must still win at the next start.
+        if (const FsPath ahead = staged(); !ahead.empty())
+            RemoveFile(fs, ahead);
         return false;
+    }
     m_bNotesUnreadable = false;
     m_recovery.keepAside.clear();
     return true;

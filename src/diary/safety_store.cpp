@@ -65,7 +65,7 @@ Loaded LoadNotesFrom(FileSystem& fs, const FsPath& path, NoteMap& notes, const W
             return Loaded::kMissing;
         }
         std::size_t unread = 0;
-        if (error != FileError::kNone || !DecodeNotes(bytes, notes, toNarrow, &unread)) {
+        if (error != FileError::kNone || !DecodeNotes(std::move(bytes), notes, toNarrow, &unread)) {
             notes.Clear();
             return Loaded::kDamaged;
         }
@@ -263,22 +263,52 @@ bool WriteSafetyFile(FileSystem& fs, const FsPath& path, std::string_view bytes)
     return result.outcome == SaveOutcome::kSaved;
 }
 
+FsPath StageSafetyCopy(FileSystem& fs, const SafetyFolderView& safety, std::string_view bytes) {
+    FsPath staged;
+    if (safety.folder.empty() ||
+        WriteBeside(fs, safety.folder + kNotesFileName, bytes, staged) != FileError::kNone) {
+        return {};
+    }
+    return staged;
+}
+
 CopyReport CopyNotesToSafety(FileSystem& fs, const SafetyFolderView& safety, std::string_view bytes,
-                             int today, const std::vector<FsPath>& keepAside, std::string_view stamp) {
+                             int today, const std::vector<FsPath>& keepAside, std::string_view stamp,
+                             const FsPath& staged) {
     CopyReport report;
     if (safety.folder.empty()) {
+        if (!staged.empty()) {
+            RemoveFile(fs, staged);
+        }
         return report;
     }
-    auto write = [&](const FsPath& path) {
+    auto mayReplace = [&](const FsPath& path) {
         const bool keep = std::find(keepAside.begin(), keepAside.end(), path) != keepAside.end();
-        if (keep && !KeepAside(fs, path, stamp)) {
-            return false;
-        }
-        return WriteSafetyFile(fs, path, bytes);
+        return !keep || KeepAside(fs, path, stamp);
     };
-    report.copied = write(safety.folder + kNotesFileName);
-    const FsPath todays = DatedCopyName(today);
-    report.datedCopied = write(safety.folder + todays);
+    // A file already written beside the target (flushed, complete) is moved over it; one that cannot
+    // be is removed, since the target and the notes file hold what it does or more.
+    auto commit = [&](const FsPath& path, const FsPath& fresh) {
+        if (mayReplace(path) && MoveOver(fs, fresh, path) == FileError::kNone) {
+            return true;
+        }
+        RemoveFile(fs, fresh);
+        return false;
+    };
+    auto write = [&](const FsPath& path) { return mayReplace(path) && WriteSafetyFile(fs, path, bytes); };
+
+    const FsPath copy = safety.folder + kNotesFileName;
+    report.copied = staged.empty() ? write(copy) : commit(copy, staged);
+    // Today's dated copy is the safety copy under a second name where the disk allows it: the next
+    // save moves a new file over the safety copy's name and leaves this one's bytes as they are,
+    // so it is a copy of its own at the cost of a directory entry instead of another write.
+    const FsPath todays = safety.folder + DatedCopyName(today);
+    FsPath linked;
+    if (report.copied && LinkBeside(fs, copy, todays, linked) == FileError::kNone) {
+        report.datedCopied = commit(todays, linked);
+    } else {
+        report.datedCopied = write(todays);
+    }
     // Without today's copy the older ones are all there is: keep them.
     if (!report.datedCopied) {
         return report;
@@ -325,10 +355,10 @@ int SettleLeftovers(FileSystem& fs, const std::vector<FsPath>& leftovers, const 
             // holds what it would have.
             if (error != FileError::kNone) {
                 redundant = false;
-            } else if (DecodeNotes(bytes, left, toNarrow)) {
-                for (const NoteEntry& entry : left) {
+            } else if (DecodeNotes(std::move(bytes), left, toNarrow)) {
+                for (const NoteView entry : left) {
                     if (!IsBlankNote(entry.m_strText) &&
-                        saved.GetNote(entry.m_strKey) != left.GetNote(entry.m_strKey)) {
+                        saved.FindNote(entry.m_strKey) != left.FindNote(entry.m_strKey)) {
                         redundant = false;
                         break;
                     }

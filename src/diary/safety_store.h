@@ -105,13 +105,19 @@ struct CopyReport {
     int removed = 0;          // dated copies removed
 };
 
+// The safety copy's bytes written ahead into a new file beside it (flushed), so that they can be
+// written while the notes file itself is: that save and this one then share the disk's time
+// instead of following each other. Empty when the file could not be written.
+FsPath StageSafetyCopy(FileSystem& fs, const SafetyFolderView& safety, std::string_view bytes);
+
 // After a successful save of the notes file: the same bytes as the safety copy and as today's dated
 // copy, then the dated copies beyond the kept ones are removed. Nothing here can fail the save.
 // A file named in keepAside is first copied aside (stamped like any kept-aside copy); when that
-// copy cannot be made, the file is left as it is.
+// copy cannot be made, the file is left as it is. `staged`, when given, is what StageSafetyCopy
+// wrote for these bytes: it becomes the safety copy, or is removed.
 CopyReport CopyNotesToSafety(FileSystem& fs, const SafetyFolderView& safety, std::string_view bytes,
                              int today, const std::vector<FsPath>& keepAside = {},
-                             std::string_view stamp = {});
+                             std::string_view stamp = {}, const FsPath& staged = {});
 
 // The close's save of a data file: the file itself (copied aside first when keepOldAside), then,
 // only once it holds the bytes, `afterSave` (what the safety folder keeps of it, and the clean-up of

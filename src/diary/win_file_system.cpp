@@ -157,6 +157,12 @@ FileError WinFileSystem::Replace(const FsPath& source, const FsPath& target) {
                : LastError();
 }
 
+FileError WinFileSystem::LinkNew(const FsPath& existing, const FsPath& target) {
+    // The new name is a directory entry; the folder's entry is written through by the move that
+    // puts it in place, as for every other file here.
+    return CreateHardLinkW(target.c_str(), existing.c_str(), nullptr) ? FileError::kNone : LastError();
+}
+
 FileError WinFileSystem::Remove(const FsPath& path) {
     return DeleteFileW(path.c_str()) ? FileError::kNone : LastError();
 }

@@ -13,6 +13,7 @@ class WinFileSystem : public FileSystem {
     FileError ReadAll(const FsPath& path, std::string& bytes) override;
     FileError CopyNew(const FsPath& source, const FsPath& target) override;
     FileError Replace(const FsPath& source, const FsPath& target) override;
+    FileError LinkNew(const FsPath& existing, const FsPath& target) override;
     FileError Remove(const FsPath& path) override;
     bool Exists(const FsPath& path) override;
     std::optional<std::uint64_t> ModifiedTime(const FsPath& path) override;

@@ -10,7 +10,7 @@
 
 #include "diary/file_store.h"
 
-enum class FsOp { kCreate, kWrite, kFlush, kClose, kReplace, kRemove, kRead, kCount };
+enum class FsOp { kCreate, kWrite, kFlush, kClose, kReplace, kRemove, kRead, kLink, kCount };
 
 class FakeFileSystem : public FileSystem {
   public:
@@ -31,6 +31,8 @@ class FakeFileSystem : public FileSystem {
     // touch it (-1: until ReleaseAll).
     void HoldOpen(const FsPath& path, int attempts = -1) { m_held[path] = attempts; }
     void ReleaseAll() { m_held.clear(); }
+    // A disk that cannot give a file a second name (FAT, some network shares).
+    void SetLinksWork(bool work) { m_linksWork = work; }
 
     int Calls(FsOp op) const { return m_calls[static_cast<int>(op)]; }
     int OpenFiles() const { return m_open; }
@@ -41,6 +43,9 @@ class FakeFileSystem : public FileSystem {
     // faults of its kind.
     FileError CopyNew(const FsPath& source, const FsPath& target) override;
     FileError Replace(const FsPath& source, const FsPath& target) override;
+    // The second name gets the bytes as they are now: since nothing writes into an existing file,
+    // that is all a second name can be seen to do.
+    FileError LinkNew(const FsPath& existing, const FsPath& target) override;
     FileError Remove(const FsPath& path) override;
     bool Exists(const FsPath& path) override { return files.count(path) != 0; }
     std::optional<std::uint64_t> ModifiedTime(const FsPath& path) override;
@@ -68,6 +73,7 @@ class FakeFileSystem : public FileSystem {
     std::map<FsPath, int> m_held;
     std::size_t m_capacity = static_cast<std::size_t>(-1);
     bool m_readOnly = false;
+    bool m_linksWork = true;
     int m_open = 0;
     std::uint64_t m_clock = 1000;
 };

@@ -327,18 +327,85 @@ struct Fault {
     FileError error;
 };
 
-TEST(SafetyCopies, EachFailedWriteLeavesTheOldCopiesAndNoStrayFile) {
-    const Fault faults[] = {
-        {FsOp::kCreate, 1, FileError::kAccessDenied}, {FsOp::kWrite, 1, FileError::kDiskFull},
-        {FsOp::kFlush, 1, FileError::kOther},         {FsOp::kClose, 1, FileError::kOther},
-        {FsOp::kReplace, 1, FileError::kOther},       {FsOp::kCreate, 2, FileError::kAccessDenied},
-        {FsOp::kWrite, 2, FileError::kDiskFull},      {FsOp::kReplace, 2, FileError::kOther},
+// The safety copy written ahead, while the notes file is saved: it takes the copy's place only
+// through CopyNotesToSafety, and is never left lying beside it.
+TEST(SafetyCopies, AStagedCopyBecomesTheSafetyCopyOrGoes) {
+    struct Case {
+        const char* name;
+        bool noFolder;
+        bool keepAside;    // the old safety copy held more than was loaded
+        bool replaceFails; // the staged file cannot be moved over the copy
+    };
+    const Case cases[] = {
+        {"plain", false, false, false},
+        {"kept aside first", false, true, false},
+        {"move fails", false, false, true},
+        {"no safety folder", true, false, false},
     };
     const std::string oldBytes = NotesBytes("old");
     const std::string newBytes = NotesBytes("new");
-    for (const Fault& fault : faults) {
-        SCOPED_TRACE(::testing::Message() << "op " << int(fault.op) << " call " << fault.nth);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         FakeFileSystem fs;
+        fs.files[kFolder + L"nts.ini"] = oldBytes;
+        const FsPath staged = StageSafetyCopy(fs, View(fs), newBytes);
+        ASSERT_EQ(fs.files[staged], newBytes);
+        SafetyFolderView view = View(fs);
+        if (c.noFolder) {
+            view.folder.clear();
+        }
+        // Busy all through the short retries, as a copy held by a backup program would be.
+        if (c.replaceFails) {
+            fs.HoldOpen(kFolder + L"nts.ini", 6);
+        }
+        const std::vector<FsPath> keep =
+            c.keepAside ? std::vector<FsPath>{kFolder + L"nts.ini"} : std::vector<FsPath>{};
+        const CopyReport report = CopyNotesToSafety(fs, view, newBytes, 20260110, keep, "stamp", staged);
+
+        EXPECT_FALSE(fs.Exists(staged));
+        const bool copied = !c.noFolder && !c.replaceFails;
+        EXPECT_EQ(report.copied, copied);
+        EXPECT_EQ(fs.files[kFolder + L"nts.ini"], copied ? newBytes : oldBytes);
+        EXPECT_EQ(fs.Exists(kFolder + L"nts.ini.unreadable-stamp"), c.keepAside);
+        if (!c.noFolder) {
+            EXPECT_EQ(fs.files[kFolder + DatedCopyName(20260110)], newBytes);
+        }
+        EXPECT_EQ(fs.OpenFiles(), 0);
+    }
+}
+
+TEST(SafetyCopies, EachFailedWriteLeavesTheOldCopiesAndNoStrayFile) {
+    // Which copy a fault costs: where the disk gives files second names, today's dated copy is one
+    // (a link that fails falls back to writing it); elsewhere it is written like the safety copy.
+    enum Costs { kNothing, kSafetyCopy, kDatedCopy };
+    struct Case {
+        Fault fault;
+        bool links;
+        Costs costs;
+    };
+    const Case cases[] = {
+        {{FsOp::kCreate, 1, FileError::kAccessDenied}, false, kSafetyCopy},
+        {{FsOp::kWrite, 1, FileError::kDiskFull}, false, kSafetyCopy},
+        {{FsOp::kFlush, 1, FileError::kOther}, false, kSafetyCopy},
+        {{FsOp::kClose, 1, FileError::kOther}, false, kSafetyCopy},
+        {{FsOp::kReplace, 1, FileError::kOther}, false, kSafetyCopy},
+        {{FsOp::kCreate, 2, FileError::kAccessDenied}, false, kDatedCopy},
+        {{FsOp::kWrite, 2, FileError::kDiskFull}, false, kDatedCopy},
+        {{FsOp::kReplace, 2, FileError::kOther}, false, kDatedCopy},
+        {{FsOp::kWrite, 1, FileError::kDiskFull}, true, kSafetyCopy},
+        {{FsOp::kReplace, 1, FileError::kOther}, true, kSafetyCopy},
+        {{FsOp::kReplace, 2, FileError::kOther}, true, kDatedCopy},
+        {{FsOp::kLink, 1, FileError::kOther}, true, kNothing},
+        {{FsOp::kCreate, 2, FileError::kAccessDenied}, true, kNothing},
+    };
+    const std::string oldBytes = NotesBytes("old");
+    const std::string newBytes = NotesBytes("new");
+    for (const Case& c : cases) {
+        const Fault& fault = c.fault;
+        SCOPED_TRACE(::testing::Message()
+                     << "op " << int(fault.op) << " call " << fault.nth << " links " << c.links);
+        FakeFileSystem fs;
+        fs.SetLinksWork(c.links);
         fs.files[kFolder + L"nts.ini"] = oldBytes;
         for (int day = 1; day <= 7; ++day) {
             fs.files[kFolder + DatedCopyName(20260100 + day)] = oldBytes;
@@ -350,13 +417,15 @@ TEST(SafetyCopies, EachFailedWriteLeavesTheOldCopiesAndNoStrayFile) {
         const CopyReport report = CopyNotesToSafety(fs, view, newBytes, 20260110);
 
         EXPECT_EQ(fs.files[kTemp], newBytes);
-        const bool firstFailed = fault.nth == 1;
-        EXPECT_EQ(report.copied, !firstFailed);
-        EXPECT_EQ(report.datedCopied, firstFailed);
-        EXPECT_EQ(fs.files[kFolder + L"nts.ini"], firstFailed ? oldBytes : newBytes);
+        EXPECT_EQ(report.copied, c.costs != kSafetyCopy);
+        EXPECT_EQ(report.datedCopied, c.costs != kDatedCopy);
+        EXPECT_EQ(fs.files[kFolder + L"nts.ini"], c.costs == kSafetyCopy ? oldBytes : newBytes);
+        if (c.costs != kDatedCopy) {
+            EXPECT_EQ(fs.files[kFolder + DatedCopyName(20260110)], newBytes);
+        }
         // Without today's dated copy none of the older ones may go.
-        EXPECT_EQ(report.removed, firstFailed ? 1 : 0);
-        EXPECT_EQ(fs.Exists(kFolder + L"nts-20260101.ini"), !firstFailed);
+        EXPECT_EQ(report.removed, c.costs == kDatedCopy ? 0 : 1);
+        EXPECT_EQ(fs.Exists(kFolder + L"nts-20260101.ini"), c.costs == kDatedCopy);
         for (const auto& [path, bytes] : fs.files) {
             EXPECT_EQ(path.find(L".new-"), FsPath::npos) << "stray file left";
         }
