@@ -1,6 +1,8 @@
 // Diaries of known size for the benchmarks.
 #include "bench_data.h"
 
+#include <cstdint>
+#include <iterator>
 #include <unordered_set>
 
 namespace bench {
@@ -46,20 +48,75 @@ std::string KeyOf(const Date& date) {
     return key;
 }
 
-std::string NoteTextFor(std::string_view key) {
-    // A day's worth of writing: a line of Chinese, a line break, and plain text to about 100 bytes.
-    std::string text = "今天天气很好，我们去公园散步。";
-    text += "\r\n";
-    text += "Notes for ";
-    text += key;
-    text += ": walked, read, wrote letters.";
-    while (text.size() < 100) {
+namespace {
+
+// What a longer day holds, a line at a time: a sentence of each kind per line.
+constexpr std::string_view kChineseLines[] = {
+    "早上六点起床，跑步三公里，然后吃早饭。",
+    "下午在图书馆看书，读完了第三章。",
+    "晚上给朋友写信，谈到最近的工作和家里的事情。",
+    "天气转冷，记得明天多穿衣服。",
+    "和同事开会讨论新的计划，大家意见不一。",
+    "买了菜，做了红烧肉和青菜豆腐汤。",
+    "今天下雨，没有出门，在家整理旧照片。",
+    "读报纸，看到一篇关于城市交通的文章。",
+    "去医院看望外婆，她的身体好多了。",
+    "收拾书房，把不用的东西送给邻居。",
+};
+constexpr std::string_view kAsciiLines[] = {
+    "Walked # minutes by the river.",     "Read # pages before bed.",        "Spent # yuan on books and tea.",
+    "Called home, talked for # minutes.", "Wrote # lines of a long letter.", "Took bus # into town.",
+    "Slept # hours; felt fine.",          "Meeting moved to room #.",
+};
+
+// FNV-1a: the same key always gives the same day.
+std::uint32_t Hash(std::string_view bytes, std::uint32_t seed) {
+    std::uint32_t h = 2166136261u ^ seed;
+    for (char c : bytes) {
+        h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+    }
+    return h;
+}
+
+} // namespace
+
+std::string NoteTextFor(std::string_view key, std::size_t bytes) {
+    std::string text;
+    // Whole pieces only: a piece is GBK text, and cutting one could split a double-byte character.
+    auto put = [&](std::string_view piece) {
+        if (text.size() + piece.size() > bytes) {
+            return false;
+        }
+        text += piece;
+        return true;
+    };
+    // A day's worth of writing: a line of Chinese, a line break, and plain text naming the day.
+    put("今天天气很好，我们去公园散步。");
+    put("\r\n");
+    put("Notes for ");
+    put(key);
+    put(": walked, read, wrote letters.");
+    if (bytes > kShortNoteBytes) {
+        for (std::uint32_t line = 0;; ++line) {
+            const std::uint32_t h = Hash(key, line);
+            const std::string_view pattern = kAsciiLines[(h >> 8) % std::size(kAsciiLines)];
+            const std::size_t at = pattern.find('#');
+            std::string ascii(pattern.substr(0, at));
+            ascii += std::to_string(2 + (h >> 16) % 58);
+            ascii += pattern.substr(at + 1);
+            if (!put("\r\n") || !put(kChineseLines[h % std::size(kChineseLines)]) || !put(" ") ||
+                !put(ascii)) {
+                break;
+            }
+        }
+    }
+    while (text.size() < bytes) {
         text.push_back('.');
     }
     return text;
 }
 
-NoteMap MakeDiary(std::size_t count, const Date& last) {
+NoteMap MakeDiary(std::size_t count, const Date& last, std::size_t bytes) {
     NoteMap notes;
     const std::size_t dated = count < 36524 ? count : 36524;
     const long lastDay = DaysFromCivil(last);
@@ -85,7 +142,7 @@ NoteMap MakeDiary(std::size_t count, const Date& last) {
         keys.insert(keys.begin(), extra.begin(), extra.end());
     }
     for (std::string& key : keys) {
-        std::string text = NoteTextFor(key);
+        std::string text = NoteTextFor(key, bytes);
         notes.Append({std::move(key), std::move(text)});
     }
     return notes;

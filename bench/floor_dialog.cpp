@@ -1,8 +1,11 @@
 // Baseline programs for the benchmarks: a bare dialog from the calendar window's template 102, with
-// its month calendar and note box and nothing else, built three ways:
+// its month calendar and note box and nothing else, built four ways:
 //   QUILL_FLOOR_STARTUP     ends a second after its first paint (start-up and memory floor)
 //   QUILL_FLOOR_TIMER       stays up with an empty 10 ms timer (idle floor of the clock)
-//   neither                 stays up with no timer at all (idle floor of the bare window)
+//   QUILL_FLOOR_SAVE        reads %TEMP%\nts.ini whole before its dialog, and at WM_ENDSESSION writes
+//                           those bytes once to %TEMP%\floor_save.ini, flushed, before it ends
+//                           (the floor of a close that saves the diary)
+//   none of them            stays up with no timer at all (idle floor of the bare window)
 // It paints only the line under where the title strip would be, in the accent colour of the
 // default scheme, so the driver sees its first complete paint exactly as it sees the program's, and
 // answers a new selection in the calendar by putting the day ("2026-12-07") into the note box: the
@@ -20,6 +23,54 @@ constexpr COLORREF kAccent = RGB(100, 100, 190);
 constexpr int kStripHeight = 23;
 
 bool g_painted = false;
+
+#ifdef QUILL_FLOOR_SAVE
+// The diary as read at start: the least a program that keeps it in memory holds.
+char* g_bytes = nullptr;
+DWORD g_size = 0;
+
+// The temporary folder with a trailing backslash, as GetTempPathW gives it, and the name added.
+bool TempPath(const wchar_t* name, wchar_t (&path)[MAX_PATH + 32]) {
+    const DWORD n = GetTempPathW(MAX_PATH + 1, path);
+    if (n == 0 || n > MAX_PATH)
+        return false;
+    lstrcatW(path, name);
+    return true;
+}
+
+void ReadDiary() {
+    wchar_t path[MAX_PATH + 32];
+    if (!TempPath(L"nts.ini", path))
+        return;
+    HANDLE f = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return;
+    LARGE_INTEGER size{};
+    DWORD got = 0;
+    if (GetFileSizeEx(f, &size) && size.QuadPart > 0 && size.QuadPart < MAXDWORD) {
+        g_bytes = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, static_cast<SIZE_T>(size.QuadPart)));
+        if (g_bytes && ReadFile(f, g_bytes, static_cast<DWORD>(size.QuadPart), &got, nullptr))
+            g_size = got;
+    }
+    CloseHandle(f);
+}
+
+// One write of everything and a flush to the disk: what any save that keeps the data safe must at
+// least do.
+void WriteDiary() {
+    wchar_t path[MAX_PATH + 32];
+    if (!TempPath(L"floor_save.ini", path))
+        return;
+    HANDLE f = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written = 0;
+    if (g_size)
+        WriteFile(f, g_bytes, g_size, &written, nullptr);
+    FlushFileBuffers(f);
+    CloseHandle(f);
+}
+#endif
 
 INT_PTR CALLBACK FloorProc(HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
@@ -62,6 +113,9 @@ INT_PTR CALLBACK FloorProc(HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     }
     case WM_ENDSESSION:
+#ifdef QUILL_FLOOR_SAVE
+        WriteDiary();
+#endif
         EndDialog(w, IDOK);
         return TRUE;
     case WM_COMMAND:
@@ -78,6 +132,9 @@ INT_PTR CALLBACK FloorProc(HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_DATE_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
+#ifdef QUILL_FLOOR_SAVE
+    ReadDiary();
+#endif
     DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_CALENDAR), nullptr, FloorProc, 0);
     return 0;
 }
