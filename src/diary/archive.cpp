@@ -1,6 +1,11 @@
 // Byte encoding shared by the notes file and the settings file.
 #include "diary/archive.h"
 
+#include <cstring>
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
 #include "diary/gb18030.h"
 
 namespace {
@@ -19,6 +24,36 @@ void CutAtZero(std::string& text) {
 }
 
 constexpr std::uint16_t kWideTag = 0xFFFE;
+
+// Where the first zero byte is, or the size: sixteen or eight bytes at a time, since a diary's texts are
+// tens of megabytes and some runtimes' memchr goes a byte at a time.
+std::size_t ZeroAt(std::string_view bytes) {
+    std::size_t i = 0;
+#if defined(__SSE2__) || defined(_M_X64)
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= bytes.size(); i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + i));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(block, zero)) != 0) {
+            break;
+        }
+    }
+#endif
+    constexpr std::uint64_t kLow = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data() + i, 8);
+        if ((word - kLow) & ~word & kHigh) {
+            break;
+        }
+    }
+    for (; i < bytes.size(); ++i) {
+        if (bytes[i] == '\0') {
+            return i;
+        }
+    }
+    return bytes.size();
+}
 
 } // namespace
 
@@ -123,6 +158,15 @@ bool ArchiveReader::ReadString(std::string& text) {
 }
 
 bool ArchiveReader::ReadText(std::string_view& text, std::string& converted) {
+    return ReadOrSkipText(&text, converted);
+}
+
+bool ArchiveReader::SkipString() {
+    std::string unused;
+    return ReadOrSkipText(nullptr, unused);
+}
+
+bool ArchiveReader::ReadOrSkipText(std::string_view* text, std::string& converted) {
     bool wide = false;
     std::uint64_t length = 0;
     if (!ReadUInt(1, length)) {
@@ -165,6 +209,9 @@ bool ArchiveReader::ReadText(std::string_view& text, std::string& converted) {
     if (!Take(static_cast<std::size_t>(byteCount), raw)) {
         return false;
     }
+    if (!text) {
+        return true;
+    }
     if (wide) {
         std::u16string units(static_cast<std::size_t>(length), u'\0');
         for (std::size_t i = 0; i < units.size(); ++i) {
@@ -177,9 +224,9 @@ bool ArchiveReader::ReadText(std::string_view& text, std::string& converted) {
         }
         converted = m_toNarrow(units);
         CutAtZero(converted);
-        text = converted;
+        *text = converted;
     } else {
-        text = raw.substr(0, raw.find('\0'));
+        *text = raw.substr(0, ZeroAt(raw));
     }
     return true;
 }

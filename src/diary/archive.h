@@ -43,6 +43,8 @@ class ArchiveReader {
     // The same without a copy: a string stored as GBK bytes is a view of the reader's bytes; one
     // stored as UTF-16 is converted into `converted`, and the view is of that.
     bool ReadText(std::string_view& text, std::string& converted);
+    // Steps over a string, checking its length against the bytes left, without looking at it.
+    bool SkipString();
 
     bool Ok() const { return m_error == ArchiveError::kNone; }
     ArchiveError Error() const { return m_error; }
@@ -50,6 +52,7 @@ class ArchiveReader {
 
   private:
     bool Take(std::size_t count, std::string_view& out);
+    bool ReadOrSkipText(std::string_view* text, std::string& converted);
     bool ReadUInt(std::size_t size, std::uint64_t& value);
     bool Fail(ArchiveError error);
 

@@ -44,6 +44,15 @@ bool NoteMap::InBlock(std::string_view bytes) const {
            bytes.size() <= m_block.size() - (at - begin) && at - begin + bytes.size() < kApart;
 }
 
+NoteMap::Slot NoteMap::BlockSlot(std::string_view key, std::string_view text) const {
+    const auto offset = [&](std::string_view bytes) {
+        return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(bytes.data()) -
+                                          reinterpret_cast<std::uintptr_t>(m_block.data()));
+    };
+    return Slot{offset(key), static_cast<std::uint32_t>(key.size()), offset(text),
+                static_cast<std::uint32_t>(text.size())};
+}
+
 std::size_t NoteMap::FindBucket(std::string_view key, std::uint32_t hash) const {
     if (m_index.empty()) {
         return kNoSlot;
@@ -76,9 +85,8 @@ void NoteMap::Rehash(std::size_t buckets) {
     }
 }
 
-void NoteMap::IndexAppended(std::size_t slot) {
+void NoteMap::IndexAppended(std::size_t slot, std::uint32_t hash) {
     const std::string_view key = KeyOf(slot);
-    const std::uint32_t hash = HashOf(key);
     const std::size_t found = FindBucket(key, hash);
     if (found != kNoSlot) {
         ++m_index[found].count;
@@ -94,6 +102,56 @@ void NoteMap::IndexAppended(std::size_t slot) {
     }
     m_index[i] = KeySlots{static_cast<std::uint32_t>(slot), 1, hash};
     ++m_nKeys;
+}
+
+bool NoteMap::PushUnindexed(std::string_view key, std::string_view text) {
+    if (m_slots.size() >= kNoSlot || m_apart.size() >= kApart) {
+        throw std::length_error("NoteMap: too many entries");
+    }
+    if (InBlock(key) && InBlock(text)) {
+        m_slots.push_back(BlockSlot(key, text));
+    } else {
+        m_apart.push_back(NoteEntry{std::string(key), std::string(text)});
+        m_slots.push_back(Slot{kApart, 0, static_cast<std::uint32_t>(m_apart.size() - 1), 0});
+    }
+    ++m_nLive;
+    return true;
+}
+
+void NoteMap::IndexFrom(std::size_t from) {
+    const std::size_t end = m_slots.size();
+    if (from >= end) {
+        return;
+    }
+    // Sized for every new entry being a new key, so the table keeps its mask while the buckets
+    // ahead are fetched.
+    std::size_t buckets = m_index.empty() ? 16 : m_index.size();
+    while (buckets < (m_nKeys + end - from) * 2) {
+        buckets *= 2;
+    }
+    if (buckets != m_index.size()) {
+        Rehash(buckets);
+    }
+    const std::size_t mask = m_index.size() - 1;
+    constexpr std::size_t kAhead = 16;
+    std::uint32_t hashes[kAhead];
+    auto fetch = [&](std::size_t slot) {
+        const std::uint32_t hash = HashOf(KeyOf(slot));
+        hashes[slot % kAhead] = hash;
+#if defined(__GNUC__) || defined(__clang__)
+        __builtin_prefetch(&m_index[hash & mask]);
+#endif
+    };
+    for (std::size_t slot = from; slot < end && slot < from + kAhead; ++slot) {
+        fetch(slot);
+    }
+    for (std::size_t slot = from; slot < end; ++slot) {
+        const std::uint32_t hash = hashes[slot % kAhead];
+        if (slot + kAhead < end) {
+            fetch(slot + kAhead);
+        }
+        IndexAppended(slot, hash);
+    }
 }
 
 // Linear probing without tombstones: the buckets after the hole that could live in it move back.
@@ -172,16 +230,18 @@ void NoteMap::PushSlot(const Slot& slot) {
     }
     m_slots.push_back(slot);
     ++m_nLive;
-    IndexAppended(m_slots.size() - 1);
+    try {
+        IndexAppended(m_slots.size() - 1);
+    } catch (...) {
+        m_slots.pop_back();
+        --m_nLive;
+        throw;
+    }
 }
 
 void NoteMap::Append(std::string_view key, std::string_view text) {
-    if (InBlock(key) && InBlock(text) && key.size() < kApart && text.size() < kApart) {
-        const std::uintptr_t base = reinterpret_cast<std::uintptr_t>(m_block.data());
-        PushSlot(Slot{static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(key.data()) - base),
-                      static_cast<std::uint32_t>(key.size()),
-                      static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(text.data()) - base),
-                      static_cast<std::uint32_t>(text.size())});
+    if (InBlock(key) && InBlock(text)) {
+        PushSlot(BlockSlot(key, text));
         return;
     }
     Append(NoteEntry{std::string(key), std::string(text)});

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "diary/archive.h"
+
 struct NoteEntry {
     std::string m_strKey;
     std::string m_strText;
@@ -127,15 +129,26 @@ class NoteMap {
         std::uint32_t hash = 0;
     };
 
+    // The file decoder appends a whole file before anything looks the entries up, and the index is
+    // then built in one pass that fetches its buckets ahead (IndexFrom): a million keys scattered
+    // over a table of tens of megabytes would otherwise wait on memory once per key.
+    friend bool DecodeNotes(std::string bytes, NoteMap& notes, const WideToNarrow& toNarrow,
+                            std::size_t* unread);
+    bool PushUnindexed(std::string_view key, std::string_view text);
+    void IndexFrom(std::size_t slot);
+
     NoteView ViewOf(std::size_t slot) const;
     std::string_view KeyOf(std::size_t slot) const { return ViewOf(slot).m_strKey; }
     bool InBlock(std::string_view bytes) const;
+    // The entry of a key and text that both lie in the block (InBlock).
+    Slot BlockSlot(std::string_view key, std::string_view text) const;
     void PushSlot(const Slot& slot);
 
     static std::uint32_t HashOf(std::string_view key);
     // The bucket of the key, or kNoSlot.
     std::size_t FindBucket(std::string_view key, std::uint32_t hash) const;
-    void IndexAppended(std::size_t slot);
+    void IndexAppended(std::size_t slot) { IndexAppended(slot, HashOf(KeyOf(slot))); }
+    void IndexAppended(std::size_t slot, std::uint32_t hash);
     void EraseBucket(std::size_t bucket);
     void Rehash(std::size_t buckets);
     void Compact();

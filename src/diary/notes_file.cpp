@@ -70,30 +70,35 @@ bool DecodeNotes(std::string bytes, NoteMap& notes, const WideToNarrow& toNarrow
     std::size_t proven = 0;
     bool whole = true;
     {
-        ArchiveReader reader(block, [](std::u16string_view) { return std::string(); });
+        ArchiveReader reader(block);
         if (!reader.ReadInt32(count)) {
             notes.Clear();
             return false;
         }
-        std::string_view key, text;
-        std::string converted;
         for (std::int32_t i = 0; i < count; ++i) {
-            if (!reader.ReadText(key, converted) || !reader.ReadText(text, converted)) {
+            if (!reader.SkipString() || !reader.SkipString()) {
                 whole = false;
                 break;
             }
             ++proven;
         }
     }
-    notes.Reserve(proven);
+    notes.m_slots.reserve(proven);
     ArchiveReader reader(block, toNarrow);
     reader.ReadInt32(count);
     std::string_view key, text;
     std::string keyConverted, textConverted;
-    for (std::size_t i = 0; i < proven; ++i) {
-        reader.ReadText(key, keyConverted);
-        reader.ReadText(text, textConverted);
-        notes.Append(key, text);
+    try {
+        for (std::size_t i = 0; i < proven; ++i) {
+            reader.ReadText(key, keyConverted);
+            reader.ReadText(text, textConverted);
+            notes.PushUnindexed(key, text);
+        }
+        notes.IndexFrom(0);
+    } catch (...) {
+        // Never a list whose entries the index does not know.
+        notes.Clear();
+        throw;
     }
     if (!whole) {
         return false;

@@ -253,6 +253,20 @@ TEST(NotesFile, ZeroBytesCutKeysAndTexts) {
                             "cd"s,
                             notes));
     EXPECT_EQ(notes.Entries(), (Entries{{"071226", "ab"}}));
+    // Long texts are searched a word at a time: a zero at every place of a word and of the tail,
+    // and bytes with the high bit set (GBK) that must not look like zeros.
+    const std::string text = "\xC4\xE3\x80\xFF\x01\x7F\xB0\xA1 words and more\xD2\xBB";
+    for (std::size_t zero = 0; zero <= text.size(); ++zero) {
+        std::string cut = text;
+        if (zero < cut.size()) {
+            cut[zero] = '\0';
+        }
+        ASSERT_TRUE(DecodeNotes("\x01\x00\x00\x00\x06"
+                                "071226"s +
+                                    static_cast<char>(cut.size()) + cut,
+                                notes));
+        EXPECT_EQ(notes.GetNote("071226"), text.substr(0, zero)) << zero;
+    }
 }
 
 } // namespace
