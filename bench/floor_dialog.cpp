@@ -5,11 +5,12 @@
 //   QUILL_FLOOR_SAVE        reads %TEMP%\nts.ini whole before its dialog, and at WM_ENDSESSION writes
 //                           those bytes once to %TEMP%\floor_save.ini, flushed, before it ends
 //                           (the floor of a close that saves the diary)
-//   none of them            stays up with no timer at all (idle floor of the bare window)
+//   none of them            stays up with no timer at all (idle floor of the bare window and of the
+//                           day switch)
 // It paints only the line under where the title strip would be, in the accent colour of the
 // default scheme, so the driver sees its first complete paint exactly as it sees the program's, and
-// answers a new selection in the calendar by putting the day ("2026-12-07") into the note box: the
-// least a day switch can cost on this platform.
+// answers a new selection in the calendar by putting the day ("2026-12-07") into the note box,
+// followed by %TEMP%\floor_note.txt when there is one: the least a day switch can cost here.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -24,11 +25,11 @@ constexpr int kStripHeight = 23;
 
 bool g_painted = false;
 
-#ifdef QUILL_FLOOR_SAVE
-// The diary as read at start: the least a program that keeps it in memory holds.
-char* g_bytes = nullptr;
-DWORD g_size = 0;
+#if !defined(QUILL_FLOOR_STARTUP) && !defined(QUILL_FLOOR_TIMER) && !defined(QUILL_FLOOR_SAVE)
+#define QUILL_FLOOR_NOTE
+#endif
 
+#if defined(QUILL_FLOOR_NOTE) || defined(QUILL_FLOOR_SAVE)
 // The temporary folder with a trailing backslash, as GetTempPathW gives it, and the name added.
 bool TempPath(const wchar_t* name, wchar_t (&path)[MAX_PATH + 32]) {
     const DWORD n = GetTempPathW(MAX_PATH + 1, path);
@@ -37,6 +38,37 @@ bool TempPath(const wchar_t* name, wchar_t (&path)[MAX_PATH + 32]) {
     lstrcatW(path, name);
     return true;
 }
+#endif
+
+#ifdef QUILL_FLOOR_NOTE
+// What a new selection shows after its date: the text of %TEMP%\floor_note.txt (UTF-16), which the
+// driver makes as long as the notes of the diary the floor stands beside, so that the floor pays
+// for laying out a note of the same length; nothing when there is no such file.
+constexpr DWORD kNoteCapacity = 1 << 16;
+wchar_t g_note[16 + kNoteCapacity];
+DWORD g_noteChars = 0;
+
+void ReadNote() {
+    wchar_t path[MAX_PATH + 32];
+    if (!TempPath(L"floor_note.txt", path))
+        return;
+    HANDLE f = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return;
+    DWORD got = 0;
+    if (ReadFile(f, g_note + 16, kNoteCapacity * sizeof(wchar_t), &got, nullptr))
+        g_noteChars = got / sizeof(wchar_t);
+    CloseHandle(f);
+}
+#else
+wchar_t g_note[16 + 1];
+DWORD g_noteChars = 0;
+#endif
+
+#ifdef QUILL_FLOOR_SAVE
+// The diary as read at start: the least a program that keeps it in memory holds.
+char* g_bytes = nullptr;
+DWORD g_size = 0;
 
 void ReadDiary() {
     wchar_t path[MAX_PATH + 32];
@@ -106,8 +138,12 @@ INT_PTR CALLBACK FloorProc(HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
         const auto* hdr = reinterpret_cast<const NMHDR*>(lParam);
         if (hdr->idFrom == IDC_CALENDAR && hdr->code == MCN_SELCHANGE) {
             const SYSTEMTIME& st = reinterpret_cast<const NMSELCHANGE*>(lParam)->stSelStart;
-            wchar_t text[16];
-            wsprintfW(text, L"%04d-%02d-%02d", st.wYear, st.wMonth, st.wDay);
+            // The date goes in front of the note, in the buffer's first sixteen places.
+            wchar_t date[16];
+            const int n = wsprintfW(date, L"%04d-%02d-%02d", st.wYear, st.wMonth, st.wDay);
+            wchar_t* text = g_note + 16 - n;
+            CopyMemory(text, date, static_cast<SIZE_T>(n) * sizeof(wchar_t));
+            g_note[16 + g_noteChars] = L'\0';
             SetDlgItemTextW(w, IDC_EDIT, text);
         }
         return TRUE;
@@ -134,6 +170,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     InitCommonControlsEx(&icc);
 #ifdef QUILL_FLOOR_SAVE
     ReadDiary();
+#endif
+#ifdef QUILL_FLOOR_NOTE
+    ReadNote();
 #endif
     DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_CALENDAR), nullptr, FloorProc, 0);
     return 0;

@@ -134,6 +134,8 @@ class CCalendarDlg : public ui::Dialog {
     TrayIcon m_tray;
     NoteMap m_notes;
     std::string m_strDateKey;
+    // The month ("mmyy") whose bold days the calendar shows; empty when they must be set again.
+    std::string m_strMarkedMonth;
     // The user changed the note box since its note was put there: only then is its text read back.
     bool m_bNoteEdited = false;
     // A data file that exists but could not be loaded is copied aside before it is replaced.

@@ -46,8 +46,14 @@ std::string CCalendarDlg::CurrentNoteText() {
 
 void CCalendarDlg::StoreCurrentNote() {
     const std::string key = m_strDateKey;
-    SetNote(key, CurrentNoteText());
-    MarkNoteDays();
+    const bool wasBlank = IsBlankNote(m_notes.FindNote(key));
+    const std::string text = CurrentNoteText();
+    const bool nowBlank = IsBlankNote(text);
+    SetNote(key, text);
+    // Setting the day states repaints the whole calendar, which doubles the cost of a day switch:
+    // only when a day gained or lost its note, or another month is shown.
+    if (wasBlank != nowBlank || MonthOfKey(GetSelectedDateKey()) != m_strMarkedMonth)
+        MarkNoteDays();
 }
 
 void CCalendarDlg::OnSelChangeCalendar(NMHDR*, LRESULT* pResult) {
@@ -65,6 +71,7 @@ void CCalendarDlg::OnSelChangeCalendar(NMHDR*, LRESULT* pResult) {
 }
 
 void CCalendarDlg::MarkNoteDays() {
+    m_strMarkedMonth.clear();
     SYSTEMTIME range[2] = {};
     const int months = MonthCal_GetMonthRange(m_calendar, GMR_DAYSTATE, range);
     if (months <= 0)
@@ -72,7 +79,8 @@ void CCalendarDlg::MarkNoteDays() {
     const std::vector<std::uint32_t> mask =
         DayStateWords(months, NoteDaysMask(m_notes, GetSelectedDateKey()));
     std::vector<MONTHDAYSTATE> words(mask.begin(), mask.end());
-    MonthCal_SetDayState(m_calendar, months, words.data());
+    if (MonthCal_SetDayState(m_calendar, months, words.data()))
+        m_strMarkedMonth = MonthOfKey(GetSelectedDateKey());
 }
 
 void CCalendarDlg::AddFirstNote(NoteMap& notes) {

@@ -1,11 +1,12 @@
 // The bold days of the selected month.
 #include "diary/day_state.h"
 
+#include "diary/date_key.h"
+
 #include <string>
 
 std::uint32_t NoteDaysMask(const NoteMap& notes, std::string_view selectedKey) {
-    const std::string_view monthYear =
-        selectedKey.size() > 4 ? selectedKey.substr(selectedKey.size() - 4) : selectedKey;
+    const std::string_view monthYear = MonthOfKey(selectedKey);
     std::uint32_t mask = 0;
     for (int day = 1; day <= 31; ++day) {
         std::string key{static_cast<char>('0' + day / 10), static_cast<char>('0' + day % 10)};
