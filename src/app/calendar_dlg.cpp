@@ -208,7 +208,9 @@ INT_PTR CCalendarDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return SetMsgResult(0);
     case WM_TIMER:
         OnTimer(static_cast<UINT_PTR>(wParam));
-        return FALSE;
+        // The clock's tick is answered here: the default handling has nothing to do for a timer
+        // without a callback, and passing a hundred ticks a second on to it is not free.
+        return wParam == ID_TIMER_CLOCK;
     case WM_TRAYNOTIFY:
         return SetMsgResult(OnTrayNotify(wParam, lParam));
     case WM_HELP:

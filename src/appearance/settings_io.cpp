@@ -44,14 +44,21 @@ bool CCalendarDlg::SaveSettings(CalendarSettings& settings) {
     const FsPath path = GetTempFilePath(kSettingsFileName);
     EnsureFolderOf(path);
     const std::string bytes = EncodeSettings(settings, static_cast<std::uint8_t>(m_nFileKey));
-    if (!SaveThenCopy(fs, path, bytes, m_bSettingsUnreadable, LocalFileStamp(), [&] {
-            // What an earlier refused save left beside the file is older than what was just written.
-            for (const FsPath& leftover : LeftoversOf(path))
-                RemoveFile(fs, leftover);
-            const FsPath folder = SafetyFolderPath();
-            if (EnsureSafetyFolder(folder))
-                WriteSafetyFile(fs, folder + kSettingsFileName, bytes);
-        }))
+    auto afterSave = [&] {
+        // What an earlier refused save left beside the file is older than what was just written.
+        for (const FsPath& leftover : LeftoversOf(path))
+            RemoveFile(fs, leftover);
+        const FsPath folder = SafetyFolderPath();
+        if (EnsureSafetyFolder(folder) && !HoldsBytes(fs, folder + kSettingsFileName, bytes))
+            WriteSafetyFile(fs, folder + kSettingsFileName, bytes);
+    };
+    // Settings that did not change since they were read or last saved are not written again: a
+    // close then reads two small files instead of writing and flushing two.
+    if (!m_bSettingsUnreadable && HoldsBytes(fs, path, bytes)) {
+        afterSave();
+        return true;
+    }
+    if (!SaveThenCopy(fs, path, bytes, m_bSettingsUnreadable, LocalFileStamp(), afterSave))
         return false;
     m_bSettingsUnreadable = false;
     return true;

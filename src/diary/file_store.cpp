@@ -95,6 +95,11 @@ FileError LoadFile(FileSystem& fs, const FsPath& path, std::string& bytes) {
     return ReadWhole(fs, kLoadBusyPauses, path, bytes);
 }
 
+bool HoldsBytes(FileSystem& fs, const FsPath& path, std::string_view bytes) {
+    std::string held;
+    return !path.empty() && fs.ReadAll(path, held) == FileError::kNone && held == bytes;
+}
+
 FileError RemoveFile(FileSystem& fs, const FsPath& path) {
     return RetryWhileBusy(fs, [&] { return fs.Remove(path); });
 }

@@ -78,6 +78,10 @@ struct SaveResult {
 // Reads a whole file, retrying for about two seconds while another program holds it.
 FileError LoadFile(FileSystem& fs, const FsPath& path, std::string& bytes);
 
+// True when the file exists and holds exactly these bytes (one read, no waiting): a save of bytes
+// already there can leave the file alone.
+bool HoldsBytes(FileSystem& fs, const FsPath& path, std::string_view bytes);
+
 // Removes a file, retrying briefly while another program holds it.
 FileError RemoveFile(FileSystem& fs, const FsPath& path);
 // Moves source over target in one step, retrying briefly while another program holds either.

@@ -24,16 +24,19 @@ bool CCalendarDlg::SaveNotes(const NoteMap& notes) {
     const std::string bytes = EncodeNotes(notes);
     const std::string stamp = LocalFileStamp();
     // The safety copy is written on a second thread while the notes file is written here: a diary
-    // of decades is tens of megabytes, and the two writes then take the time of about one. It only
-    // replaces the safety copy once the notes file holds the same bytes.
-    SafetyFolderView early = ReadSafetyFolder();
+    // of decades is tens of megabytes, and the two writes then take the time of about one (below a
+    // megabyte, starting the thread costs more than it saves). It only replaces the safety copy
+    // once the notes file holds the same bytes.
     std::future<FsPath> staging;
-    if (!path.empty() && EnsureSafetyFolder(early.folder)) {
+    constexpr std::size_t kWorthAThread = 1 << 20;
+    if (!path.empty() && bytes.size() >= kWorthAThread) {
+        const FsPath folder = SafetyFolderPath();
         try {
-            staging = std::async(std::launch::async, [&bytes, folder = early.folder] {
-                WinFileSystem own;
-                return StageSafetyCopy(own, SafetyFolderView{folder, {}}, bytes);
-            });
+            if (EnsureSafetyFolder(folder))
+                staging = std::async(std::launch::async, [&bytes, folder] {
+                    WinFileSystem own;
+                    return StageSafetyCopy(own, SafetyFolderView{folder, {}}, bytes);
+                });
         } catch (...) {
             // No thread to be had: the copy is written after the save, as it always could be.
         }
