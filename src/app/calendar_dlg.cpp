@@ -98,7 +98,9 @@ BOOL CCalendarDlg::OnInitDialog() {
     m_strDateKey = DateKeyOfInstant(now);
 
     ::SetTimer(m_hWnd, ID_TIMER_CLOCK, 10, nullptr);
-    InstallTrayIcon(m_bShowBalloon);
+    // The icon goes in at the clock's first tick: timers come after the first paint, so the window is
+    // on screen without waiting for the notification area to take the icon.
+    m_bTrayDue = true;
     MarkNoteDays();
     m_pInstance->Publish(m_hWnd);
     return TRUE;

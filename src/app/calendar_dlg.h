@@ -120,6 +120,8 @@ class CCalendarDlg : public ui::Dialog {
     HICON m_hIcon = nullptr;
     int m_nFileKey = 0;
     bool m_bShowBalloon = false;
+    // Set up and not yet handed to the notification area (the clock's first tick does that).
+    bool m_bTrayDue = false;
     HWND m_calendar = nullptr;
     HWND m_edit = nullptr;
     // The controls' font once the window has met another DPI; until then the dialog manager's.

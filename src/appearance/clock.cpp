@@ -96,6 +96,10 @@ bool TitleStrip::ClockChanged(std::int64_t now, std::string_view pattern) {
 void CCalendarDlg::OnTimer(UINT_PTR nIDEvent) {
     if (nIDEvent != ID_TIMER_CLOCK)
         return;
+    if (m_bTrayDue) {
+        m_bTrayDue = false;
+        InstallTrayIcon(m_bShowBalloon);
+    }
     // The menu's texts and the core's table are one and the same, so the tick reads the table and
     // neither touches the menu nor allocates.
     const std::string_view pattern =
