@@ -48,6 +48,8 @@ const Diary& DiaryOf(std::size_t count) {
         slot->notes =
             bench::MakeDiary(count, kToday, count == kHeavyNotes ? kHeavyNoteBytes : bench::kShortNoteBytes);
         slot->bytes = EncodeNotes(slot->notes);
+        // The list as the program holds it: read from its file.
+        DecodeNotes(slot->bytes, slot->notes);
         for (const NoteEntry& e : slot->notes)
             slot->records.emplace_back(e.m_strKey, e.m_strText);
     }

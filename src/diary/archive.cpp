@@ -57,8 +57,9 @@ std::size_t ZeroAt(std::string_view bytes) {
 
 } // namespace
 
-std::string LengthPrefix(std::uint64_t length) {
-    std::string out;
+namespace {
+
+void AppendLengthPrefix(std::string& out, std::uint64_t length) {
     if (length < 0xFF) {
         AppendLittleEndian(out, length, 1);
     } else if (length < 0xFFFE) {
@@ -71,6 +72,13 @@ std::string LengthPrefix(std::uint64_t length) {
         out.append("\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 7);
         AppendLittleEndian(out, length, 8);
     }
+}
+
+} // namespace
+
+std::string LengthPrefix(std::uint64_t length) {
+    std::string out;
+    AppendLengthPrefix(out, length);
     return out;
 }
 
@@ -83,7 +91,7 @@ void ArchiveWriter::WriteByte(std::uint8_t value) {
 }
 
 void ArchiveWriter::WriteString(std::string_view text) {
-    m_bytes += LengthPrefix(text.size());
+    AppendLengthPrefix(m_bytes, text.size());
     m_bytes += text;
 }
 

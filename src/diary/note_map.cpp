@@ -32,8 +32,9 @@ NoteView NoteMap::ViewOf(std::size_t slot) const {
         const NoteEntry& entry = m_apart[s.textAt];
         return {entry.m_strKey, entry.m_strText};
     }
-    const std::string_view block = m_block;
-    return {block.substr(s.keyAt, s.keyLen), block.substr(s.textAt, s.textLen)};
+    // Offsets and lengths were checked against the block when the entry came in (InBlock).
+    const char* block = m_block.data();
+    return {std::string_view(block + s.keyAt, s.keyLen), std::string_view(block + s.textAt, s.textLen)};
 }
 
 bool NoteMap::InBlock(std::string_view bytes) const {
@@ -182,31 +183,49 @@ std::string_view NoteMap::FindNote(std::string_view key) const {
 void NoteMap::SetNote(std::string_view key, std::string_view text) {
     // Both are read before anything is removed: either may be a view of an entry that goes.
     const std::string ownKey(key);
-    const std::size_t found = FindBucket(ownKey, HashOf(ownKey));
-    // Filed again as it stands (a day looked at and left): the new entry points where the old one
-    // did, so paging through a loaded diary copies nothing.
+    const std::uint32_t hash = HashOf(ownKey);
+    const std::size_t found = FindBucket(ownKey, hash);
+    const bool keep = !IsBlankNote(text);
+    // Filed again as it stands (a day looked at and left): the new entry is the old one moved to the
+    // end, pointing where it did, so paging through a diary copies nothing.
     Slot same;
-    if (found != kNoSlot) {
+    if (keep && found != kNoSlot) {
         const std::size_t first = m_index[found].first;
-        if (m_slots[first].keyAt != kApart && ViewOf(first).m_strText == text) {
+        if (ViewOf(first).m_strText == text) {
             same = m_slots[first];
         }
     }
     NoteEntry fresh;
-    const bool keep = !IsBlankNote(text);
     if (keep && same.keyAt == kHole) {
         fresh = {ownKey, std::string(text)};
     }
+    // Room first: once the old entries are gone, nothing may fail before the new one is in.
+    auto roomForOneMore = [](auto& items) {
+        if (items.size() == items.capacity()) {
+            items.reserve(items.empty() ? 16 : items.capacity() * 2);
+        }
+    };
+    roomForOneMore(m_slots);
+    if (keep && same.keyAt == kHole) {
+        roomForOneMore(m_apart);
+    }
+    if (keep && found == kNoSlot && (m_nKeys + 1) * 2 > m_index.size()) {
+        Rehash(m_index.empty() ? 16 : m_index.size() * 2);
+    }
+    if (m_slots.size() >= kNoSlot || m_apart.size() >= kApart) {
+        throw std::length_error("NoteMap: too many entries");
+    }
+
     if (found != kNoSlot) {
         const KeySlots slots = m_index[found];
-        EraseBucket(found);
         std::size_t left = slots.count;
         for (std::size_t i = slots.first; left > 0 && i < m_slots.size(); ++i) {
             Slot& s = m_slots[i];
             if (s.keyAt == kHole || KeyOf(i) != ownKey) {
                 continue;
             }
-            if (s.keyAt == kApart) {
+            const bool reused = same.keyAt == kApart && s.keyAt == kApart && s.textAt == same.textAt;
+            if (s.keyAt == kApart && !reused) {
                 m_apart[s.textAt] = NoteEntry{};
             }
             s = Slot{};
@@ -214,10 +233,23 @@ void NoteMap::SetNote(std::string_view key, std::string_view text) {
             --m_nLive;
         }
     }
-    if (keep && same.keyAt != kHole) {
-        PushSlot(same);
-    } else if (keep) {
-        Append(std::move(fresh));
+    if (keep) {
+        Slot slot = same;
+        if (slot.keyAt == kHole) {
+            m_apart.push_back(std::move(fresh));
+            slot = Slot{kApart, 0, static_cast<std::uint32_t>(m_apart.size() - 1), 0};
+        }
+        m_slots.push_back(slot);
+        ++m_nLive;
+        const auto at = static_cast<std::uint32_t>(m_slots.size() - 1);
+        if (found != kNoSlot) {
+            // The key keeps its bucket; only where its one entry stands changes.
+            m_index[found] = KeySlots{at, 1, hash};
+        } else {
+            IndexAppended(at, hash);
+        }
+    } else if (found != kNoSlot) {
+        EraseBucket(found);
     }
     if (m_slots.size() > 64 && m_slots.size() - m_nLive > m_nLive) {
         Compact();
