@@ -299,6 +299,14 @@ CopyReport CopyNotesToSafety(FileSystem& fs, const SafetyFolderView& safety, std
 
     const FsPath copy = safety.folder + kNotesFileName;
     report.copied = staged.empty() ? write(copy) : commit(copy, staged);
+    // A copy written ahead by a run that was cut off before it could move it into place: the notes
+    // file and its journal hold what it does, and each may be a diary's size. One try only: a file
+    // still held is another copy's (on another temporary folder) being written now.
+    for (const FsPath& name : safety.names) {
+        if (report.copied && IsLeftoverName(name, kNotesFileName) && safety.folder + name != staged) {
+            fs.Remove(safety.folder + name);
+        }
+    }
     // Today's dated copy is the safety copy under a second name where the disk allows it: the next
     // save moves a new file over the safety copy's name and leaves this one's bytes as they are,
     // so it is a copy of its own at the cost of a directory entry instead of another write.

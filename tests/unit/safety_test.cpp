@@ -348,6 +348,8 @@ TEST(SafetyCopies, AStagedCopyBecomesTheSafetyCopyOrGoes) {
         SCOPED_TRACE(c.name);
         FakeFileSystem fs;
         fs.files[kFolder + L"nts.ini"] = oldBytes;
+        // Left by a run cut off between writing its copy ahead and moving it into place.
+        fs.files[kFolder + L"nts.ini.new-7"] = oldBytes;
         const FsPath staged = StageSafetyCopy(fs, View(fs), newBytes);
         ASSERT_EQ(fs.files[staged], newBytes);
         SafetyFolderView view = View(fs);
@@ -364,6 +366,7 @@ TEST(SafetyCopies, AStagedCopyBecomesTheSafetyCopyOrGoes) {
 
         EXPECT_FALSE(fs.Exists(staged));
         const bool copied = !c.noFolder && !c.replaceFails;
+        EXPECT_EQ(fs.Exists(kFolder + L"nts.ini.new-7"), !copied);
         EXPECT_EQ(report.copied, copied);
         EXPECT_EQ(fs.files[kFolder + L"nts.ini"], copied ? newBytes : oldBytes);
         EXPECT_EQ(fs.Exists(kFolder + L"nts.ini.unreadable-stamp"), c.keepAside);
