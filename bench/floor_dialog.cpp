@@ -38,6 +38,14 @@ bool TempPath(const wchar_t* name, wchar_t (&path)[MAX_PATH + 32]) {
     lstrcatW(path, name);
     return true;
 }
+
+// A file of the temporary folder opened for reading; INVALID_HANDLE_VALUE when there is none.
+HANDLE OpenTempFile(const wchar_t* name) {
+    wchar_t path[MAX_PATH + 32];
+    if (!TempPath(name, path))
+        return INVALID_HANDLE_VALUE;
+    return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+}
 #endif
 
 #ifdef QUILL_FLOOR_NOTE
@@ -49,10 +57,7 @@ wchar_t g_note[16 + kNoteCapacity];
 DWORD g_noteChars = 0;
 
 void ReadNote() {
-    wchar_t path[MAX_PATH + 32];
-    if (!TempPath(L"floor_note.txt", path))
-        return;
-    HANDLE f = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE f = OpenTempFile(L"floor_note.txt");
     if (f == INVALID_HANDLE_VALUE)
         return;
     DWORD got = 0;
@@ -71,10 +76,7 @@ char* g_bytes = nullptr;
 DWORD g_size = 0;
 
 void ReadDiary() {
-    wchar_t path[MAX_PATH + 32];
-    if (!TempPath(L"nts.ini", path))
-        return;
-    HANDLE f = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE f = OpenTempFile(L"nts.ini");
     if (f == INVALID_HANDLE_VALUE)
         return;
     LARGE_INTEGER size{};
