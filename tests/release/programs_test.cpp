@@ -2,6 +2,7 @@
 // application manifest, and that none of them runs a DLL planted next to it.
 //   --program=PATH   once per shipped program (the build passes them all)
 #include "release_helpers.h"
+#include "driver/files.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +34,7 @@ std::string DescriptionOf(const std::wstring& program) {
 }
 
 bool IsConsoleProgram(const std::wstring& program) {
-    const std::optional<std::string> bytes = ReadBytes(program);
+    const std::optional<std::string> bytes = driver::ReadWholeFile(program);
     if (!bytes || bytes->size() < sizeof(IMAGE_DOS_HEADER))
         return false;
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(bytes->data());

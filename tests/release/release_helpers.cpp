@@ -1,6 +1,8 @@
 // Helpers of the release's end-to-end tests: arguments, processes, files, the registry, shortcuts.
 #include "release_helpers.h"
 
+#include "driver/files.h"
+
 #include <shellapi.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
@@ -156,20 +158,6 @@ bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::optional<std::string> ReadBytes(const std::wstring& path) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE)
-        return std::nullopt;
-    std::string out;
-    char buf[65536];
-    DWORD n = 0;
-    while (ReadFile(f, buf, sizeof buf, &n, nullptr) && n > 0)
-        out.append(buf, n);
-    CloseHandle(f);
-    return out;
-}
-
 std::vector<std::wstring> NamesIn(const std::wstring& folder) {
     std::vector<std::wstring> out;
     WIN32_FIND_DATAW found{};
@@ -194,7 +182,7 @@ std::optional<FileSet> FilesIn(const std::wstring& folder) {
         const std::wstring path = folder + L"\\" + name;
         if (GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY)
             continue;
-        out.emplace_back(name, ReadBytes(path).value_or("<unreadable>"));
+        out.emplace_back(name, driver::ReadWholeFile(path).value_or("<unreadable>"));
     }
     return out;
 }

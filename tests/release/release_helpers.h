@@ -21,7 +21,6 @@ std::wstring Arg(std::wstring_view name);
 std::wstring FolderOf(const std::wstring& path);
 std::wstring FileNameOf(const std::wstring& path);
 bool Exists(const std::wstring& path);
-std::optional<std::string> ReadBytes(const std::wstring& path);
 // Files (not folders) of a folder, by name, with their bytes; nullopt when the folder is missing.
 using FileSet = std::vector<std::pair<std::wstring, std::string>>;
 std::optional<FileSet> FilesIn(const std::wstring& folder);
