@@ -123,7 +123,6 @@ void CCalendarDlg::OnOK() {
     Attempt([&] { m_pInstance->Publish(nullptr); });
     // The journal first, so that what was typed is on disk whatever fails after it; the tray icon
     // last, so that a window that stays open is never left without it.
-    bool notesSaved = false;
     Attempt([&] { StoreCurrentNote(); });
     if (m_bNotesLoaded) {
         Attempt([&] {
@@ -133,11 +132,10 @@ void CCalendarDlg::OnOK() {
     }
     if (m_bSettingsLoaded)
         Attempt([&] { SaveSettings(m_settings); });
-    if (m_bNotesLoaded) {
-        Attempt([&] { notesSaved = SaveNotes(m_notes); });
-        // The journal holds notes only, so the notes' save alone decides whether it is still needed.
-        Attempt([&] { CloseJournal(notesSaved); });
-    }
+    // The keeper settles the journal once the notes file holds what it holds; a failed save leaves
+    // the journal as the record of this run's typing.
+    if (m_bNotesLoaded)
+        Attempt([&] { SaveNotes(m_notes); });
     Attempt([&] { RemoveTrayIcon(); });
     ui::Dialog::OnOK();
 }
@@ -167,10 +165,12 @@ HICON CCalendarDlg::OnQueryDragIcon() {
 INT_PTR CCalendarDlg::OnNotify(UINT id, NMHDR* header) {
     if (id == IDC_CALENDAR && header->code == MCN_SELCHANGE) {
         LRESULT result = 0;
-        // Typing just before the click is noticed before the note is filed, so the journal sees it.
+        // Typing just before the click reaches the journal before the note is filed, while the day
+        // it was typed into is still the selected one.
         NoticeTyping();
+        if (m_journal.Pending())
+            WriteJournal();
         OnSelChangeCalendar(header, &result);
-        JournalNoteFiled();
         return SetMsgResult(result);
     }
     return FALSE;

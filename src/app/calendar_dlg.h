@@ -12,6 +12,7 @@
 #include <shellapi.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "appearance/calendar_settings.h"
@@ -20,11 +21,13 @@
 #include "diary/note_box.h"
 #include "diary/note_map.h"
 #include "diary/safety_store.h"
+#include "diary/win_file_system.h"
 #include "interaction/context_menu.h"
 #include "interaction/placement.h"
 #include "interaction/tray_icon.h"
 #include "interaction/tray_record.h"
 #include "res/resource.h"
+#include "safety/diary_keeper.h"
 #include "ui/dialog.h"
 #include "ui/handle.h"
 
@@ -74,9 +77,7 @@ class CCalendarDlg : public ui::Dialog {
     // The crash journal (diary/crash_journal.cpp).
     void JournalTick();
     void NoticeTyping();
-    void JournalNoteFiled();
     bool WriteJournal();
-    void CloseJournal(bool bNotesSaved);
     void DiscardJournal();
 
     // Settings and look (appearance/).
@@ -147,8 +148,9 @@ class CCalendarDlg : public ui::Dialog {
     // set-up that stopped half-way would save an empty diary over the real one.
     bool m_bNotesLoaded = false;
     bool m_bSettingsLoaded = false;
-    // Where the notes came from at start, and the journals of ended runs found then.
-    NotesRecovery m_recovery;
+    // The diary's safety folder, journal and copies; made when the notes are read.
+    WinFileSystem m_fs;
+    std::unique_ptr<DiaryKeeper> m_keeper;
     CrashJournal m_journal;
     SingleInstance* m_pInstance;
 };

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "app/instance_name.h"
+#include "diary/notes_file.h"
+#include "diary/win_file_system.h"
 
 // Both sides are this program. Windows keeps 32 significant bits in a window handle, 64-bit Windows
 // included, so that programs of either width can pass one to the other: both fields fit a LONG, which
@@ -42,40 +44,16 @@ std::wstring UserSid() {
     return sid;
 }
 
-// The temporary folder the data files live in, spelled so that every spelling of one folder
-// agrees: its long form when it exists (an 8.3 name in TMP is the same folder), letters upper-cased
-// with the system's table, since the file system compares names that way.
+// The temporary folder the data files live in, as the file system names it: every spelling of one
+// folder (a "\\?\" prefix, another drive letter for it, an 8.3 name, letter case, a junction) gives
+// the same name, so two copies can never run on one diary.
 std::wstring TempFolderForNaming() {
-    std::wstring folder(MAX_PATH + 1, L'\0');
-    DWORD n = ::GetTempPathW(static_cast<DWORD>(folder.size()), folder.data());
-    if (n >= folder.size()) {
-        folder.resize(n + 1);
-        n = ::GetTempPathW(static_cast<DWORD>(folder.size()), folder.data());
-    }
-    if (n == 0 || n >= folder.size())
+    const FsPath notes = GetTempFilePath(kNotesFileName);
+    if (notes.empty())
         return {};
-    folder.resize(n);
-
-    const DWORD longSize = ::GetLongPathNameW(folder.c_str(), nullptr, 0);
-    if (longSize > 0) {
-        std::wstring longForm(longSize, L'\0');
-        const DWORD got = ::GetLongPathNameW(folder.c_str(), longForm.data(), longSize);
-        if (got > 0 && got < longSize) {
-            longForm.resize(got);
-            folder = std::move(longForm);
-        }
-    }
-
-    const int upperSize = ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, folder.c_str(),
-                                          static_cast<int>(folder.size()), nullptr, 0, nullptr, nullptr, 0);
-    if (upperSize > 0) {
-        std::wstring upper(static_cast<std::size_t>(upperSize), L'\0');
-        if (::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, folder.c_str(),
-                            static_cast<int>(folder.size()), upper.data(), upperSize, nullptr, nullptr,
-                            0) > 0)
-            folder = std::move(upper);
-    }
-    return folder;
+    const FsPath folder = notes.substr(0, notes.find_last_of(L"\\/") + 1);
+    EnsureFolderOf(notes);
+    return FolderIdentity(folder);
 }
 
 } // namespace

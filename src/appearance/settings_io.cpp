@@ -9,7 +9,8 @@
 bool CCalendarDlg::LoadSettings(CalendarSettings& settings) {
     WinFileSystem fs;
     const auto key = static_cast<std::uint8_t>(m_nFileKey);
-    const FsPath folder = SafetyFolderPath();
+    // The settings' copy lives in the diary's own safety folder, so each diary keeps its own look.
+    const FsPath folder = m_keeper ? m_keeper->Folder() : FsPath();
     const SettingsRecovery recovery = RecoverSettings(
         fs, GetTempFilePath(kSettingsFileName), folder.empty() ? FsPath() : folder + kSettingsFileName,
         [&](std::string_view bytes, bool fromCopy) {
@@ -48,8 +49,9 @@ bool CCalendarDlg::SaveSettings(CalendarSettings& settings) {
         // What an earlier refused save left beside the file is older than what was just written.
         for (const FsPath& leftover : LeftoversOf(path))
             RemoveFile(fs, leftover);
-        const FsPath folder = SafetyFolderPath();
-        if (EnsureSafetyFolder(folder) && !HoldsBytes(fs, folder + kSettingsFileName, bytes))
+        const FsPath folder = m_keeper ? m_keeper->Folder() : FsPath();
+        if (!folder.empty() && fs.MakeFolders(folder) == FileError::kNone &&
+            !HoldsBytes(fs, folder + kSettingsFileName, bytes))
             WriteSafetyFile(fs, folder + kSettingsFileName, bytes);
     };
     // Settings that did not change since they were read or last saved are not written again: a

@@ -1,12 +1,9 @@
-// The crash journal of the running window: written when a note is filed, once typing has paused and
-// at least every ten seconds while it goes on; removed when the notes are saved, set aside when the
-// run is discarded.
+// The crash journal of the running window: each record is the note being typed, written when it is
+// filed, once typing has paused and at least every ten seconds while it goes on. The diary's keeper
+// settles it when the notes are saved.
 #include "diary/crash_journal.h"
 
 #include "app/calendar_dlg.h"
-#include "diary/notes_file.h"
-#include "diary/safety_win.h"
-#include "diary/win_file_system.h"
 
 void CrashJournal::Typed(ULONGLONG now) {
     m_typedAt = now;
@@ -22,43 +19,13 @@ bool CrashJournal::Due(ULONGLONG now) const {
                       now - m_dueSince >= static_cast<ULONGLONG>(kJournalLongestMs));
 }
 
-bool CrashJournal::Write(std::string_view bytes) {
-    WinFileSystem fs;
-    const FsPath folder = SafetyFolderPath();
-    const FsPath path = folder + JournalName(CurrentRun());
-    if (EnsureSafetyFolder(folder) && WriteSafetyFile(fs, path, bytes)) {
-        m_path = path;
+void CrashJournal::Written(bool ok, ULONGLONG now) {
+    if (ok) {
         m_bDue = false;
-        return true;
+        return;
     }
     // Tried again after another pause, not on every tick.
-    m_typedAt = m_dueSince = ::GetTickCount64();
-    return false;
-}
-
-void CrashJournal::Saved(NotesRecovery& recovery) {
-    WinFileSystem fs;
-    // Removed with the patience of every other file step: a journal left behind is older than the
-    // save, so the next start would only keep it, but it should not be there at all.
-    if (!m_path.empty())
-        RemoveFile(fs, m_path);
-    m_path.clear();
-    m_bDue = false;
-    SettleOrphanJournals(fs, recovery);
-    recovery.orphanJournals.clear();
-}
-
-void CrashJournal::Discard() {
-    // Escape means "do not save this run", not "destroy what I typed". A journal recovered at start
-    // stays where it is until notes are saved.
-    m_bDue = false;
-    if (m_path.empty())
-        return;
-    WinFileSystem fs;
-    const std::size_t slash = m_path.find_last_of(L"\\/");
-    const FsPath discarded = m_path.substr(0, slash + 1) + DiscardedJournalName(CurrentRun());
-    if (MoveOver(fs, m_path, discarded) == FileError::kNone)
-        m_path.clear();
+    m_typedAt = m_dueSince = now;
 }
 
 // Called on every clock tick: must not allocate unless a journal is due.
@@ -76,33 +43,23 @@ void CCalendarDlg::NoticeTyping() {
     }
 }
 
-void CCalendarDlg::JournalNoteFiled() {
-    // Showing the new day's note cleared the edit box's flag: typing was noticed just before.
-    if (m_journal.Pending())
-        WriteJournal();
-}
-
 bool CCalendarDlg::WriteJournal() {
-    // A diary that was never read must not be journalled: the journal would win over the file.
-    if (!m_bNotesLoaded)
+    // A diary that was never read must not be journalled: its edits would be applied to another.
+    if (!m_bNotesLoaded || !m_keeper)
         return false;
+    bool ok = false;
     try {
-        // What the OK path would save, without touching the list itself.
-        return m_journal.Write(EncodeNotesWithNote(m_notes, m_strDateKey, CurrentNoteText()));
+        // The day's note as it stands in the box; its base is what the diary held for the day.
+        ok = m_keeper->Record(m_strDateKey, CurrentNoteText(), m_notes);
     } catch (...) {
-        return false;
+        ok = false;
     }
-}
-
-void CCalendarDlg::CloseJournal(bool bNotesSaved) {
-    if (bNotesSaved)
-        m_journal.Saved(m_recovery);
-    else
-        WriteJournal(); // the journal is now the only place that holds this run's notes
+    m_journal.Written(ok, ::GetTickCount64());
+    return ok;
 }
 
 void CCalendarDlg::DiscardJournal() {
+    // Nothing is discarded any more: what was typed is in the journal until the notes are saved.
     if (m_journal.Pending())
         WriteJournal();
-    m_journal.Discard();
 }

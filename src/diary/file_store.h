@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 using FsPath = std::wstring;
 
@@ -46,6 +47,25 @@ class FileSystem {
     virtual FileError LinkNew(const FsPath& existing, const FsPath& target) {
         (void)existing;
         (void)target;
+        return FileError::kOther;
+    }
+    // Opens a file for appending, creating it when it is missing; what is written goes after what
+    // is there. Only journals are written this way: a record cut short is read as the end.
+    virtual FileError OpenAppend(const FsPath& path, std::unique_ptr<OutputFile>& file) {
+        (void)path;
+        (void)file;
+        return FileError::kOther;
+    }
+    // The names of the files (not folders) directly in `folder`, which ends with a separator.
+    virtual FileError ListFolder(const FsPath& folder, std::vector<FsPath>& names) {
+        (void)folder;
+        (void)names;
+        return FileError::kOther;
+    }
+    // Makes the folder (ending with a separator) and every missing folder above it; kExists when a
+    // file stands where a folder should be.
+    virtual FileError MakeFolders(const FsPath& folder) {
+        (void)folder;
         return FileError::kOther;
     }
     virtual FileError Remove(const FsPath& path) = 0;

@@ -1,10 +1,12 @@
-// The safety folder on Win32: where it is, what is in it, and whether another run still goes.
+// The safety folders on Win32, the diary's identity, and whether another run still goes.
 #include "diary/safety_win.h"
 
 #include <windows.h>
 #include <shlobj.h>
 
+#include "diary/notes_file.h"
 #include "diary/win_file_system.h"
+#include "ui/handle.h"
 
 namespace {
 
@@ -16,47 +18,46 @@ std::uint64_t Ticks(const FILETIME& time) {
     return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
-} // namespace
-
-FsPath SafetyFolderPath() {
-    PWSTR base = nullptr;
-    FsPath folder;
-    if (SUCCEEDED(::SHGetKnownFolderPath(kLocalAppDataFolder, 0, nullptr, &base)) && base && base[0]) {
-        folder = base;
-        if (folder.back() != L'\\' && folder.back() != L'/')
-            folder.push_back(L'\\');
-        folder += kSafetyFolderName;
+FsPath WithSeparator(FsPath folder) {
+    if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/')
         folder.push_back(L'\\');
-    }
-    ::CoTaskMemFree(base);
     return folder;
 }
 
-SafetyFolderView ReadSafetyFolder() {
-    SafetyFolderView view;
-    view.folder = SafetyFolderPath();
-    if (view.folder.empty())
-        return view;
-    WIN32_FIND_DATAW found{};
-    const HANDLE search = ::FindFirstFileW((view.folder + L"*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return view;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            view.names.emplace_back(found.cFileName);
-    } while (::FindNextFileW(search, &found));
-    ::FindClose(search);
-    return view;
+} // namespace
+
+std::vector<FsPath> SafetyRoots() {
+    std::vector<FsPath> roots;
+    PWSTR base = nullptr;
+    // KF_FLAG_CREATE: a profile whose application-data folder is missing gets it made, as Windows
+    // itself would at the next sign-in, instead of going without a safety folder.
+    if (SUCCEEDED(::SHGetKnownFolderPath(kLocalAppDataFolder, KF_FLAG_CREATE, nullptr, &base)) && base && base[0]) {
+        const FsPath folder = WithSeparator(base);
+        roots.push_back(folder + kSafetyFolderName + L"\\");
+        roots.push_back(folder + kSafetyFolderName + L".safety\\");
+    } else if (const FsPath notes = GetTempFilePath(kNotesFileName); !notes.empty()) {
+        roots.push_back(notes.substr(0, notes.size() - (sizeof kNotesFileName / sizeof(wchar_t) - 1)) +
+                        kSafetyFolderName + L".safety\\");
+    }
+    ::CoTaskMemFree(base);
+    return roots;
 }
 
-bool EnsureSafetyFolder(const FsPath& folder) {
-    if (folder.empty())
-        return false;
-    return ::CreateDirectoryW(folder.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS;
+DiaryPlace TempDiaryPlace() {
+    DiaryPlace place;
+    place.tempNotes = GetTempFilePath(kNotesFileName);
+    place.safetyRoots = SafetyRoots();
+    if (!place.tempNotes.empty()) {
+        // Made now if it was cleaned away: its identity is what it is on the disk.
+        EnsureFolderOf(place.tempNotes);
+        const std::size_t slash = place.tempNotes.find_last_of(L"\\/");
+        place.identity = FolderIdentity(place.tempNotes.substr(0, slash + 1));
+    }
+    return place;
 }
 
-RunId CurrentRun() {
-    RunId run;
+RunStamp CurrentRun() {
+    RunStamp run;
     run.pid = ::GetCurrentProcessId();
     FILETIME created{}, exited{}, kernel{}, user{};
     if (::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user))
@@ -64,19 +65,26 @@ RunId CurrentRun() {
     return run;
 }
 
-bool RunIsRunning(const RunId& run) {
-    const HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, run.pid);
-    if (!process) {
+bool RunIsRunning(const RunStamp& run) {
+    if (run.pid == ::GetCurrentProcessId())
+        return run.started == CurrentRun().started;
+    const HANDLE opened = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, run.pid);
+    if (!opened) {
         // Denied means some process holds the id and we may not look at it: leave its journal be.
         return ::GetLastError() == ERROR_ACCESS_DENIED;
     }
-    bool running = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    const ui::KernelHandle process(opened);
+    bool running = ::WaitForSingleObject(opened, 0) == WAIT_TIMEOUT;
     FILETIME created{}, exited{}, kernel{}, user{};
-    if (running && ::GetProcessTimes(process, &created, &exited, &kernel, &user) &&
-        Ticks(created) != run.started)
+    if (running && ::GetProcessTimes(opened, &created, &exited, &kernel, &user) && Ticks(created) != run.started)
         running = false;
-    ::CloseHandle(process);
     return running;
+}
+
+int LocalDayNumber() {
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    return now.wYear * 10000 + now.wMonth * 100 + now.wDay;
 }
 
 std::vector<FsPath> LeftoversOf(const FsPath& file) {
@@ -89,10 +97,4 @@ std::vector<FsPath> LeftoversOf(const FsPath& file) {
             leftovers.push_back(found);
     }
     return leftovers;
-}
-
-int LocalDayNumber() {
-    SYSTEMTIME now{};
-    ::GetLocalTime(&now);
-    return now.wYear * 10000 + now.wMonth * 100 + now.wDay;
 }

@@ -1,22 +1,26 @@
-// Where the safety folder is on this machine, what is in it, and whether another run still goes.
+// Where this user's safety folders are on this machine, which diary the temporary folder holds,
+// and whether another run still goes.
 #pragma once
 
-#include "diary/safety_store.h"
+#include <vector>
 
-// %LOCALAPPDATA%\Quillidar\ as the system names it for this user; empty when it names none.
-FsPath SafetyFolderPath();
-// The folder's path and the names of the files in it (none when it does not exist yet).
-SafetyFolderView ReadSafetyFolder();
-// Creates the folder when it is missing; false when it cannot be had.
-bool EnsureSafetyFolder(const FsPath& folder);
+#include "diary/safety_store.h"
+#include "safety/diary_keeper.h"
+
+// The safety folders, best first: %LOCALAPPDATA%\Quillidar\, then a folder of another name beside
+// it (used when a file stands where the first should be), then one in the temporary folder (when
+// the system names no application-data folder at all). Every start reads all of them.
+std::vector<FsPath> SafetyRoots();
+// The diary of this user's temporary folder: its notes file, the safety folders, its identity.
+DiaryPlace TempDiaryPlace();
 
 // This process: its id and creation time.
-RunId CurrentRun();
+RunStamp CurrentRun();
 // False only when the run's process has ended or its id now belongs to a later process.
-bool RunIsRunning(const RunId& run);
-
-// What earlier refused or interrupted saves left beside the data file `file` ("<name>.new-N").
-std::vector<FsPath> LeftoversOf(const FsPath& file);
+bool RunIsRunning(const RunStamp& run);
 
 // Today's local date as the number YYYYMMDD.
 int LocalDayNumber();
+
+// What earlier refused or interrupted saves left beside the data file `file` ("<name>.new-N").
+std::vector<FsPath> LeftoversOf(const FsPath& file);

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <limits>
 #include <new>
 
@@ -79,7 +80,7 @@ class WinOutputFile : public OutputFile {
 
 FileError WinFileSystem::CreateNew(const FsPath& path, std::unique_ptr<OutputFile>& file) {
     const HANDLE handle =
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return LastError();
     }
@@ -88,7 +89,7 @@ FileError WinFileSystem::CreateNew(const FsPath& path, std::unique_ptr<OutputFil
 }
 
 FileError WinFileSystem::ReadAll(const FsPath& path, std::string& bytes) {
-    const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    const HANDLE handle = CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return LastError();
@@ -126,17 +127,17 @@ FileError WinFileSystem::ReadAll(const FsPath& path, std::string& bytes) {
 }
 
 FileError WinFileSystem::CopyNew(const FsPath& source, const FsPath& target) {
-    if (!CopyFileW(source.c_str(), target.c_str(), TRUE)) {
+    if (!CopyFileW(LongPath(source).c_str(), LongPath(target).c_str(), TRUE)) {
         const FileError error = LastError();
         // CopyFileW may leave part of a target it created; one that existed before is not ours.
         if (error != FileError::kExists) {
-            DeleteFileW(target.c_str());
+            DeleteFileW(LongPath(target).c_str());
         }
         return error;
     }
     // CopyFileW does not flush: the copy must be on the disk before the original is replaced.
     const HANDLE handle =
-        CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        CreateFileW(LongPath(target).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     FileError error = handle == INVALID_HANDLE_VALUE ? LastError() : FileError::kNone;
     if (handle != INVALID_HANDLE_VALUE) {
         if (!FlushFileBuffers(handle)) {
@@ -145,14 +146,14 @@ FileError WinFileSystem::CopyNew(const FsPath& source, const FsPath& target) {
         CloseHandle(handle);
     }
     if (error != FileError::kNone) {
-        DeleteFileW(target.c_str());
+        DeleteFileW(LongPath(target).c_str());
     }
     return error;
 }
 
 FileError WinFileSystem::Replace(const FsPath& source, const FsPath& target) {
     // Not ReplaceFileW: Wine does that in several steps.
-    return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+    return MoveFileExW(LongPath(source).c_str(), LongPath(target).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
                ? FileError::kNone
                : LastError();
 }
@@ -160,20 +161,90 @@ FileError WinFileSystem::Replace(const FsPath& source, const FsPath& target) {
 FileError WinFileSystem::LinkNew(const FsPath& existing, const FsPath& target) {
     // The new name is a directory entry; the folder's entry is written through by the move that
     // puts it in place, as for every other file here.
-    return CreateHardLinkW(target.c_str(), existing.c_str(), nullptr) ? FileError::kNone : LastError();
+    return CreateHardLinkW(LongPath(target).c_str(), LongPath(existing).c_str(), nullptr) ? FileError::kNone : LastError();
+}
+
+FileError WinFileSystem::OpenAppend(const FsPath& path, std::unique_ptr<OutputFile>& file) {
+    const HANDLE handle = CreateFileW(LongPath(path).c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return LastError();
+    }
+    file = std::make_unique<WinOutputFile>(handle);
+    return FileError::kNone;
+}
+
+FileError WinFileSystem::ListFolder(const FsPath& folder, std::vector<FsPath>& names) {
+    names.clear();
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW(LongPath(folder + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND ? FileError::kNone : MapError(error);
+    }
+    FileError result = FileError::kNone;
+    try {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                names.emplace_back(found.cFileName);
+            }
+        } while (FindNextFileW(search, &found));
+        // The end of the list, or a fault part-way through it: a partial list must not pass as whole.
+        if (GetLastError() != ERROR_NO_MORE_FILES) {
+            result = LastError();
+        }
+    } catch (...) {
+        result = FileError::kOther;
+    }
+    FindClose(search);
+    return result;
+}
+
+FileError WinFileSystem::MakeFolders(const FsPath& folder) {
+    FsPath path = folder;
+    while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) {
+        path.pop_back();
+    }
+    if (path.empty()) {
+        return FileError::kNotFound;
+    }
+    const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? FileError::kNone : FileError::kExists;
+    }
+    // Each missing level from the top: CreateDirectoryW makes one folder at a time.
+    const std::size_t first = path.size() > 2 && path[0] == L'\\' && path[1] == L'\\'
+                                  ? path.find_first_of(L"\\/", path.find_first_of(L"\\/", 2) + 1)
+                                  : path.find_first_of(L"\\/", 3);
+    for (std::size_t at = first;; at = path.find_first_of(L"\\/", at + 1)) {
+        const FsPath level = path.substr(0, at);
+        if (!CreateDirectoryW(LongPath(level).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+            if (at == FsPath::npos) {
+                return LastError();
+            }
+        }
+        if (at == FsPath::npos) {
+            break;
+        }
+    }
+    const DWORD made = GetFileAttributesW(LongPath(path).c_str());
+    if (made == INVALID_FILE_ATTRIBUTES) {
+        return LastError();
+    }
+    return (made & FILE_ATTRIBUTE_DIRECTORY) ? FileError::kNone : FileError::kExists;
 }
 
 FileError WinFileSystem::Remove(const FsPath& path) {
-    return DeleteFileW(path.c_str()) ? FileError::kNone : LastError();
+    return DeleteFileW(LongPath(path).c_str()) ? FileError::kNone : LastError();
 }
 
 bool WinFileSystem::Exists(const FsPath& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::optional<std::uint64_t> WinFileSystem::ModifiedTime(const FsPath& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+    if (!GetFileAttributesExW(LongPath(path).c_str(), GetFileExInfoStandard, &data)) {
         return std::nullopt;
     }
     return (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
@@ -182,6 +253,99 @@ std::optional<std::uint64_t> WinFileSystem::ModifiedTime(const FsPath& path) {
 
 void WinFileSystem::Pause(int milliseconds) {
     Sleep(static_cast<DWORD>(milliseconds));
+}
+
+FsPath LongPath(const FsPath& path) {
+    if (path.size() < MAX_PATH - 12 || path.compare(0, 4, L"\\\\?\\") == 0) {
+        return path;
+    }
+    FsPath slashed = path;
+    std::replace(slashed.begin(), slashed.end(), L'/', L'\\');
+    if (slashed.size() >= 3 && slashed[1] == L':' && slashed[2] == L'\\') {
+        return L"\\\\?\\" + slashed;
+    }
+    if (slashed.compare(0, 2, L"\\\\") == 0) {
+        return L"\\\\?\\UNC\\" + slashed.substr(2);
+    }
+    return path;
+}
+
+namespace {
+
+std::wstring Upper(const std::wstring& text) {
+    const int size = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, text.c_str(), static_cast<int>(text.size()),
+                                   nullptr, 0, nullptr, nullptr, 0);
+    if (size <= 0) {
+        return text;
+    }
+    std::wstring upper(static_cast<std::size_t>(size), L'\0');
+    if (LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, text.c_str(), static_cast<int>(text.size()),
+                      upper.data(), size, nullptr, nullptr, 0) <= 0) {
+        return text;
+    }
+    return upper;
+}
+
+// "C:\\a\\b\\" from "\\\\?\\C:\\a\\b" or "\\\\?\\UNC\\s\\x": one spelling for the identity.
+std::wstring PlainFolder(std::wstring path) {
+    if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
+        path = L"\\\\" + path.substr(8);
+    } else if (path.compare(0, 4, L"\\\\?\\") == 0) {
+        path = path.substr(4);
+    }
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    if (path.empty() || path.back() != L'\\') {
+        path.push_back(L'\\');
+    }
+    return path;
+}
+
+} // namespace
+
+std::wstring FolderIdentity(const FsPath& folder) {
+    if (folder.empty()) {
+        return {};
+    }
+    const HANDLE handle = CreateFileW(LongPath(folder).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        std::wstring final(1024, L'\0');
+        DWORD got = GetFinalPathNameByHandleW(handle, final.data(), static_cast<DWORD>(final.size()),
+                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (got >= final.size()) {
+            final.assign(got + 1, L'\0');
+            got = GetFinalPathNameByHandleW(handle, final.data(), static_cast<DWORD>(final.size()),
+                                            FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        }
+        BY_HANDLE_FILE_INFORMATION info{};
+        const bool haveInfo = GetFileInformationByHandle(handle, &info) != 0;
+        CloseHandle(handle);
+        if (got > 0 && got < final.size()) {
+            final.resize(got);
+            return Upper(PlainFolder(final));
+        }
+        if (haveInfo) {
+            wchar_t text[64] = {};
+            swprintf(text, 64, L"VOLUME-%08lX-FILE-%08lX%08lX", static_cast<unsigned long>(info.dwVolumeSerialNumber),
+                     static_cast<unsigned long>(info.nFileIndexHigh), static_cast<unsigned long>(info.nFileIndexLow));
+            return text;
+        }
+    }
+    // The folder cannot be opened: its full, long spelling is the best the system can say.
+    std::wstring full(32768, L'\0');
+    const DWORD size = GetFullPathNameW(LongPath(folder).c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (size > 0 && size < full.size()) {
+        full.resize(size);
+    } else {
+        full = folder;
+    }
+    std::wstring longForm(32768, L'\0');
+    const DWORD longSize = GetLongPathNameW(full.c_str(), longForm.data(), static_cast<DWORD>(longForm.size()));
+    if (longSize > 0 && longSize < longForm.size()) {
+        longForm.resize(longSize);
+        full = longForm;
+    }
+    return Upper(PlainFolder(full));
 }
 
 FsPath GetTempFilePath(std::wstring_view name) {
@@ -215,14 +379,14 @@ bool EnsureFolderOf(const FsPath& file) {
         return false;
     }
     const FsPath folder = file.substr(0, slash);
-    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    const DWORD attributes = GetFileAttributesW(LongPath(folder).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     }
     // Each level from the top: CreateDirectoryW makes one folder at a time.
     for (std::size_t at = folder.find_first_of(L"\\/", 3);; at = folder.find_first_of(L"\\/", at + 1)) {
         const FsPath level = folder.substr(0, at);
-        if (!CreateDirectoryW(level.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS &&
+        if (!CreateDirectoryW(LongPath(level).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS &&
             at == FsPath::npos) {
             return false;
         }
@@ -240,7 +404,7 @@ std::vector<FsPath> FilesBeside(const FsPath& file, std::wstring_view suffix) {
         return paths;
     }
     WIN32_FIND_DATAW found{};
-    const HANDLE search = FindFirstFileW((file + FsPath(suffix)).c_str(), &found);
+    const HANDLE search = FindFirstFileW(LongPath(file + FsPath(suffix)).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
         return paths;
     }

@@ -14,6 +14,9 @@ class WinFileSystem : public FileSystem {
     FileError CopyNew(const FsPath& source, const FsPath& target) override;
     FileError Replace(const FsPath& source, const FsPath& target) override;
     FileError LinkNew(const FsPath& existing, const FsPath& target) override;
+    FileError OpenAppend(const FsPath& path, std::unique_ptr<OutputFile>& file) override;
+    FileError ListFolder(const FsPath& folder, std::vector<FsPath>& names) override;
+    FileError MakeFolders(const FsPath& folder) override;
     FileError Remove(const FsPath& path) override;
     bool Exists(const FsPath& path) override;
     std::optional<std::uint64_t> ModifiedTime(const FsPath& path) override;
@@ -24,6 +27,16 @@ class WinFileSystem : public FileSystem {
 // Empty when the system cannot name the folder, or names one that is not a full path, so no file
 // is read or written anywhere else (a relative name would land in the current directory).
 FsPath GetTempFilePath(std::wstring_view name);
+
+// The path as the file APIs take it at any length: a full path of MAX_PATH or more gets the "\\?\"
+// form (which turns off the 260-character limit), with '/' made '\' since that form takes no other.
+FsPath LongPath(const FsPath& path);
+
+// What the file system says the folder is: its final path (junctions, another drive letter for the
+// same folder, 8.3 names, "..", "\\?\" and letter case all give the same), upper-cased with the
+// system's table; else its volume serial and file id; else its full long path. One diary is the
+// notes file of one such folder, whatever spelling reached it.
+std::wstring FolderIdentity(const FsPath& folder);
 
 // Creates the folder that holds the file, and the folders above it, when they are missing: a
 // temporary folder cleaned away while the program ran must not cost the save.

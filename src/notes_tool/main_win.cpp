@@ -112,20 +112,6 @@ std::wstring LongUpper(std::wstring path) {
     return path;
 }
 
-std::wstring TempFolder() {
-    std::wstring folder(MAX_PATH + 1, L'\0');
-    DWORD n = GetTempPathW(static_cast<DWORD>(folder.size()), folder.data());
-    if (n >= folder.size()) {
-        folder.resize(n + 1);
-        n = GetTempPathW(static_cast<DWORD>(folder.size()), folder.data());
-    }
-    if (n == 0 || n >= folder.size()) {
-        return {};
-    }
-    folder.resize(n);
-    return folder;
-}
-
 std::wstring FullPath(const FsPath& path) {
     const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
     if (size == 0) {
@@ -137,13 +123,19 @@ std::wstring FullPath(const FsPath& path) {
     return full;
 }
 
-// Only the widget's own file, %TEMP%\nts.ini, is in a running widget's memory.
+// A widget holds the "nts.ini" of its temporary folder in memory, and its next save replaces that
+// file. Which folder is decided by the file system's identity of it, so every spelling of the path
+// (a "\\?\" prefix, another drive letter, an 8.3 name, letter case, "..", a junction) is refused
+// alike, whichever temporary folder the widget was started with.
 bool WidgetRunningOn(const FsPath& path) {
-    const std::wstring folder = TempFolder();
-    if (folder.empty() || LongUpper(FullPath(path)) != LongUpper(FullPath(folder + L"nts.ini"))) {
+    const std::wstring full = FullPath(path);
+    const std::wstring name = LongUpper(full);
+    const std::size_t slash = full.find_last_of(L"\\/");
+    const std::size_t nameAt = name.find_last_of(L"\\/");
+    if (slash == std::wstring::npos || nameAt == std::wstring::npos || name.substr(nameAt + 1) != L"NTS.INI") {
         return false;
     }
-    const quill::InstanceNames names = quill::MakeInstanceNames(UserSid(), LongUpper(folder));
+    const quill::InstanceNames names = quill::MakeInstanceNames(UserSid(), FolderIdentity(full.substr(0, slash + 1)));
     const HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, names.mutex.c_str());
     if (!mutex) {
         return false;

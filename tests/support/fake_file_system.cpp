@@ -11,6 +11,11 @@ class FakeOutputFile : public OutputFile {
     }
 
     FileError Write(std::string_view bytes) override {
+        if (m_fs.m_killIn == 1 && !m_closed) {
+            m_fs.m_killIn = 0;
+            m_fs.files[m_path].append(bytes.substr(0, bytes.size() / 2));
+            return FileError::kOther;
+        }
         if (const FileError injected = m_fs.Enter(FsOp::kWrite); injected != FileError::kNone) {
             return injected;
         }
@@ -58,6 +63,12 @@ void FakeFileSystem::FailNth(FsOp op, int n, FileError error) {
 
 FileError FakeFileSystem::Enter(FsOp op) {
     const int call = ++m_calls[static_cast<int>(op)];
+    if (m_killIn == 0) {
+        return FileError::kOther;
+    }
+    if (m_killIn > 0 && --m_killIn == 0) {
+        return FileError::kOther;
+    }
     for (const Fault& fault : m_faults) {
         if (fault.op == op && fault.atCall == call) {
             return fault.error;
@@ -208,4 +219,53 @@ std::optional<std::uint64_t> FakeFileSystem::ModifiedTime(const FsPath& path) {
         return std::nullopt;
     }
     return found->second;
+}
+
+FileError FakeFileSystem::OpenAppend(const FsPath& path, std::unique_ptr<OutputFile>& file) {
+    if (const FileError injected = Enter(FsOp::kCreate); injected != FileError::kNone) {
+        return injected;
+    }
+    if (m_readOnly) {
+        return FileError::kAccessDenied;
+    }
+    if (Blocked(path)) {
+        return FileError::kSharing;
+    }
+    files[path];
+    file = std::make_unique<FakeOutputFile>(*this, path);
+    return FileError::kNone;
+}
+
+FileError FakeFileSystem::ListFolder(const FsPath& folder, std::vector<FsPath>& names) {
+    if (const FileError injected = Enter(FsOp::kRead); injected != FileError::kNone) {
+        return injected;
+    }
+    names.clear();
+    for (auto it = files.lower_bound(folder); it != files.end() && it->first.compare(0, folder.size(), folder) == 0;
+         ++it) {
+        const FsPath name = it->first.substr(folder.size());
+        if (!name.empty() && name.find_first_of(L"\\/") == FsPath::npos) {
+            names.push_back(name);
+        }
+    }
+    return FileError::kNone;
+}
+
+FileError FakeFileSystem::MakeFolders(const FsPath& folder) {
+    if (const FileError injected = Enter(FsOp::kCreate); injected != FileError::kNone) {
+        return injected;
+    }
+    for (std::size_t at = folder.find_first_of(L"\\/"); at != FsPath::npos; at = folder.find_first_of(L"\\/", at + 1)) {
+        if (files.count(folder.substr(0, at))) {
+            return FileError::kExists;
+        }
+    }
+    if (folders.count(folder)) {
+        return FileError::kNone;
+    }
+    if (m_readOnly) {
+        return FileError::kAccessDenied;
+    }
+    folders.insert(folder);
+    return FileError::kNone;
 }

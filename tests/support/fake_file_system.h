@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,13 @@ class FakeFileSystem : public FileSystem {
     // A disk that cannot give a file a second name (FAT, some network shares).
     void SetLinksWork(bool work) { m_linksWork = work; }
 
+    // The process dies after this many more calls of any kind: from then on every call fails, and a
+    // write it dies in leaves the first half of its bytes, as a power cut would.
+    void KillAfter(int calls) { m_killIn = calls; }
+    // The next run: calls work again.
+    void Revive() { m_killIn = -1; }
+    bool Dead() const { return m_killIn == 0; }
+
     int Calls(FsOp op) const { return m_calls[static_cast<int>(op)]; }
     int OpenFiles() const { return m_open; }
 
@@ -46,6 +54,11 @@ class FakeFileSystem : public FileSystem {
     // The second name gets the bytes as they are now: since nothing writes into an existing file,
     // that is all a second name can be seen to do.
     FileError LinkNew(const FsPath& existing, const FsPath& target) override;
+    FileError OpenAppend(const FsPath& path, std::unique_ptr<OutputFile>& file) override;
+    FileError ListFolder(const FsPath& folder, std::vector<FsPath>& names) override;
+    // Folders exist once made; a file named as a folder (or one above it) stands in the way.
+    FileError MakeFolders(const FsPath& folder) override;
+    std::set<FsPath> folders;
     FileError Remove(const FsPath& path) override;
     bool Exists(const FsPath& path) override { return files.count(path) != 0; }
     std::optional<std::uint64_t> ModifiedTime(const FsPath& path) override;
@@ -75,5 +88,6 @@ class FakeFileSystem : public FileSystem {
     bool m_readOnly = false;
     bool m_linksWork = true;
     int m_open = 0;
+    int m_killIn = -1;
     std::uint64_t m_clock = 1000;
 };

@@ -1,0 +1,130 @@
+// What keeps one diary safe: its own folder among the user's safety folders, the choice at start of
+// the file its notes come from, the journal of this run's edits, and the copies each save leaves.
+// Every decision is made by content and by the generation the manifest records, never by file
+// times, dates in names or the order runs started in.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "diary/archive.h"
+#include "diary/file_store.h"
+#include "diary/note_map.h"
+#include "safety/edit_journal.h"
+#include "safety/manifest.h"
+
+// Where one diary lives and where it may keep its copies.
+struct DiaryPlace {
+    // "<temporary folder>\nts.ini"; empty when the system names no usable temporary folder.
+    FsPath tempNotes;
+    // The safety folders to use, best first, each ending with a separator: the first that can be
+    // made holds this run's copies and journal; all of them are read at start, so a journal written
+    // while the first could not be had is found once it can.
+    std::vector<FsPath> safetyRoots;
+    // The temporary folder as the file system names it (its final path), so every spelling of one
+    // folder is one diary and two folders are never one.
+    std::wstring identity;
+};
+
+// A 64-bit tag of the identity: names the diary's folder and marks its journals.
+std::uint64_t DiaryTag(std::wstring_view identity);
+
+// The run writing: its process id and creation time, never repeated for one id.
+struct RunStamp {
+    std::uint32_t pid = 0;
+    std::uint64_t started = 0;
+};
+using RunIsAlive = std::function<bool(const RunStamp&)>;
+
+enum class NotesSource { kTempFile, kSafetyCopy, kFirstRun };
+
+struct StartReport {
+    NotesSource source = NotesSource::kFirstRun;
+    FsPath loadedFrom;
+    // The temporary folder's file holds more than the diary read: copied aside before replaced.
+    bool keepTempAside = false;
+    int journals = 0; // journals of ended runs taken in
+    JournalApplyReport edits;
+    int legacyTaken = 0; // files of the shared folder older versions wrote, taken over by this diary
+    // True when the diary has notes of its own: read from a file or brought back by a journal.
+    bool HasDiary() const { return source != NotesSource::kFirstRun || edits.applied + edits.joined > 0; }
+};
+
+struct SaveReport {
+    bool saved = false;       // the temporary folder's file holds the bytes
+    bool copied = false;      // so does the safety copy
+    bool datedCopied = false; // and today's dated copy
+    int removed = 0;          // older dated copies and settled leftovers removed
+};
+
+// Copies written ahead, off the window's thread, while the notes file is written: flushed files
+// beside their names, moved into place only once the notes file holds the same bytes.
+struct StagedCopies {
+    FsPath copy;
+    FsPath dated;
+};
+
+class DiaryKeeper {
+  public:
+    DiaryKeeper(FileSystem& fs, DiaryPlace place, RunStamp run, WideToNarrow toNarrow = {});
+
+    // Reads the diary: the temporary folder's file, else the best copy by generation and content;
+    // then the journals of ended runs of this diary, applied by content. Files the shared folder
+    // holds from older versions are taken over first (moved into this diary's folder and kept).
+    StartReport Start(NoteMap& notes, const RunIsAlive& isAlive);
+
+    // This diary's own safety folder (ending with a separator), empty when none could be had.
+    const FsPath& Folder() const { return m_folder; }
+
+    // The day's note as typed now goes to the journal; false when it could not be written.
+    bool Record(std::string_view key, std::string_view text, const NoteMap& notes);
+
+    // Writes the copies ahead into `folder`; safe on another thread with its own FileSystem.
+    static StagedCopies StageCopies(FileSystem& fs, const FsPath& folder, std::string_view bytes, int today);
+
+    // The save: the notes file, then (only once it holds the bytes) the copies, the manifest, the
+    // journals settled and leftovers whose every note the save holds removed. `today` is YYYYMMDD.
+    // `staged`, when given, waits for the copies StageCopies is writing on another thread; it is
+    // called once the notes file is written, so both writes share the disk's time.
+    SaveReport Save(const NoteMap& notes, std::string_view bytes, int today, std::string_view stamp,
+                    const std::function<StagedCopies()>& staged = {});
+
+  private:
+    void FindFolder();
+    int TakeLegacy(const RunIsAlive& isAlive);
+    void LoadCopy(NoteMap& notes, StartReport& report);
+    void TakeJournals(NoteMap& notes, StartReport& report, const RunIsAlive& isAlive);
+    void WriteManifest();
+    int SettleKept(const NoteMap& notes);
+
+    FileSystem& m_fs;
+    DiaryPlace m_place;
+    RunStamp m_run;
+    WideToNarrow m_toNarrow;
+    std::uint64_t m_tag = 0;
+    FsPath m_folder;
+    std::vector<FsPath> m_otherFolders; // this diary's folders under the other roots
+    Manifest m_manifest;
+    std::uint64_t m_loadedHash = 0;
+    // The temporary folder's file was not what the last save wrote: the copy that save made is kept.
+    bool m_keepCopyAside = false;
+    bool m_keepTempAside = false;
+    std::vector<FsPath> m_keepAside; // copies that held more than they gave when tried
+    std::vector<FsPath> m_applied;   // journals taken in at start, settled by the next save
+    EditJournal m_journal;
+};
+
+// What this diary's safety folder keeps aside (kept copies, unreadable copies, journals of ended
+// runs, files older versions left) and how many notes each holds that the diary lacks.
+struct KeptItem {
+    FsPath path;
+    int notesBeyond = 0; // -1 when the file cannot be read as a diary or a journal
+};
+std::vector<KeptItem> KeptItemsOf(FileSystem& fs, const FsPath& folder, const NoteMap& notes,
+                                  const WideToNarrow& toNarrow = {});
+
+// The diary's folder under one safety root: "diary-<16 hex digits>\".
+FsPath DiaryFolderUnder(const FsPath& root, std::uint64_t tag, int attempt = 0);

@@ -1,0 +1,120 @@
+// The journal of a run's edits: an append-only file of records, each a day's note as typed, the
+// content it replaced and a checksum, so that a crash loses at most the last few seconds of typing
+// and a start can tell, by content alone, whether the diary already holds an edit.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "diary/file_store.h"
+#include "diary/note_map.h"
+
+// Who wrote a journal and what it came after. The run's process id and creation time tell a live
+// run's journal apart (it is never taken); `follows` names the journals this run took in at its
+// start, which must be applied before it.
+struct JournalHeader {
+    std::uint32_t pid = 0;
+    std::uint64_t started = 0;
+    std::uint64_t id = 0;       // this file's own id, unique per run and segment
+    std::uint64_t diaryTag = 0; // the diary it belongs to (a hash of its folder's identity)
+    std::vector<std::uint64_t> follows;
+};
+
+enum class JournalRecordKind : std::uint8_t { kEdit = 'E', kSaved = 'S' };
+
+struct JournalRecord {
+    JournalRecordKind kind = JournalRecordKind::kEdit;
+    std::uint64_t seq = 0;
+    // kEdit: the day, the text it now holds, and the hash (NoteBaseHash) of the text it replaced.
+    std::string key;
+    std::string text;
+    std::uint64_t base = 0;
+    // kSaved: the diary file written by a save that held every edit before this record.
+    std::uint64_t generation = 0;
+    std::uint64_t savedHash = 0;
+};
+
+struct JournalFile {
+    bool valid = false; // a header was read
+    JournalHeader header;
+    std::vector<JournalRecord> records;
+    // Where reading stopped: the file's size when every record was whole and its checksum right.
+    std::size_t readUpTo = 0;
+};
+
+// A note's hash as a journal base: a blank note counts as no note, as the window treats it.
+std::uint64_t NoteBaseHash(std::string_view text);
+
+std::string EncodeJournalStart(const JournalHeader& header);
+std::string EncodeJournalRecord(const JournalRecord& record);
+// Reads up to the first record that is cut short or fails its checksum; what comes before it stands.
+// Nothing the bytes hold can make it read outside them or allocate more than they are long.
+JournalFile DecodeJournal(std::string_view bytes);
+
+// The valid journals' indexes, each after those it follows (a cycle, only damage makes one, broken by
+// id): the order they are applied in, and the order a save marks them settled in.
+std::vector<std::size_t> JournalOrder(const std::vector<JournalFile>& journals);
+
+struct JournalApplyReport {
+    int applied = 0; // days that took a journal's text
+    int joined = 0;  // days changed since the edit's base: both texts kept, joined
+    int kept = 0;    // a deletion of a day changed since: the day's text stays
+};
+
+// Applies the journals to the diary just read, each in turn after those it follows. `loadedHash` is
+// the content hash of the file the diary was read from: edits before a save marker of exactly that
+// file are already in it. An edit whose day still holds the text it replaced (or one the same run
+// typed on the way) takes the day; a day that changed elsewhere since keeps both texts, joined.
+JournalApplyReport ApplyJournals(const std::vector<JournalFile>& journals, NoteMap& notes,
+                                 std::uint64_t loadedHash);
+
+// What the journal of a file holds beyond the diary: the edits that would change it if applied.
+int JournalEditsBeyond(const JournalFile& journal, const NoteMap& notes);
+
+// This run's journal. Each record is appended and flushed on its own and costs the size of the note
+// it holds. A write that fails may leave a record cut short at the end, which reads as the end; the next
+// record starts a new file (a segment) that follows it, so a damaged tail never hides later records.
+class EditJournal {
+  public:
+    // `folder` ends with a separator; `name` gives each segment its file name.
+    EditJournal(FileSystem& fs, FsPath folder, JournalHeader header);
+
+    // The day's note as typed now; its base is the text last recorded for the day in this run, or
+    // the diary's note when the day was not recorded yet.
+    bool Record(std::string_view key, std::string_view text, const NoteMap& notes);
+    // The diary was saved: the records so far are in it and their files were settled (those in
+    // `left` could not be removed and are tried again at the next save). The next record starts a
+    // new file based on the saved diary.
+    void Saved(std::vector<FsPath> left);
+    // The journals this run took in at start; a new segment follows them until they are settled.
+    void SetFollows(std::vector<std::uint64_t> follows) { m_header.follows = std::move(follows); }
+    // Every segment this run wrote that is still on disk.
+    const std::vector<FsPath>& Files() const { return m_files; }
+
+  private:
+    bool Append(const JournalRecord& record);
+    FsPath SegmentPath() const;
+
+    FileSystem* m_fs;
+    FsPath m_folder;
+    JournalHeader m_header;
+    std::uint64_t m_runId = 0;
+    int m_segment = 0;
+    bool m_open = false; // the current segment has its header on disk
+    std::uint64_t m_seq = 0;
+    std::unordered_map<std::string, std::uint64_t> m_last;
+    std::vector<FsPath> m_files;
+};
+
+// Before the diary is saved with bytes of this hash: the journal's edits so far are in them.
+void MarkJournalSaved(FileSystem& fs, const FsPath& path, std::uint64_t generation, std::uint64_t savedHash);
+// After the save: the journals go; returns those that could not be removed.
+std::vector<FsPath> RemoveJournalFiles(FileSystem& fs, const std::vector<FsPath>& paths);
+
+// "journal-<pid>-<started>-<segment>.qjl".
+FsPath EditJournalName(std::uint32_t pid, std::uint64_t started, int segment);
+bool IsEditJournalName(std::wstring_view name);

@@ -1,0 +1,480 @@
+// The diary's keeper: the journal's bytes, the rules that apply it, the start's choice of source by
+// generation and content, the save's copies, and a model of many runs on two diaries sharing one
+// safety folder, with kills, damage and a clock that jumps.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <set>
+
+#include "diary/note_join.h"
+#include "diary/notes_file.h"
+#include "diary/safety_store.h"
+#include "fake_file_system.h"
+#include "safety/content_hash.h"
+#include "safety/diary_keeper.h"
+#include "safety/edit_journal.h"
+#include "safety/manifest.h"
+
+namespace {
+
+const std::vector<FsPath> kRoots = {L"L\\Quillidar\\", L"L\\Quillidar.safety\\"};
+
+DiaryPlace PlaceOf(wchar_t letter) {
+    const FsPath folder = FsPath(1, letter) + L"\\";
+    return {folder + L"nts.ini", kRoots, L"C:\\USERS\\" + folder};
+}
+
+std::string Diary(std::initializer_list<std::pair<const char*, const char*>> notes) {
+    NoteMap map;
+    for (const auto& [key, text] : notes)
+        map.SetNote(key, text);
+    return EncodeNotes(map);
+}
+
+JournalRecord Edit(const char* key, const char* base, const char* text) {
+    JournalRecord record;
+    record.key = key;
+    record.base = NoteBaseHash(base);
+    record.text = text;
+    return record;
+}
+
+JournalFile Journal(std::uint64_t id, std::vector<JournalRecord> records, std::vector<std::uint64_t> follows = {}) {
+    JournalFile file;
+    file.valid = true;
+    file.header.id = id;
+    file.header.follows = std::move(follows);
+    file.records = std::move(records);
+    return file;
+}
+
+TEST(EditJournalBytes, EveryCutAndEveryFlippedByteReadsAWholePrefixOfRecords) {
+    JournalHeader header{7, 99, 1234, 55, {1, 2}};
+    std::string bytes = EncodeJournalStart(header);
+    std::vector<std::size_t> ends;
+    std::vector<JournalRecord> records = {Edit("081226", "", "今天"), Edit("081226", "今天", ""),
+                                          Edit("010100", "x", std::string(300, 'a').c_str())};
+    JournalRecord saved;
+    saved.kind = JournalRecordKind::kSaved;
+    saved.generation = 9;
+    saved.savedHash = 77;
+    records.push_back(saved);
+    for (const JournalRecord& record : records) {
+        bytes += EncodeJournalRecord(record);
+        ends.push_back(bytes.size());
+    }
+    const JournalFile whole = DecodeJournal(bytes);
+    ASSERT_TRUE(whole.valid);
+    EXPECT_EQ(whole.header.follows, header.follows);
+    ASSERT_EQ(whole.records.size(), records.size());
+    EXPECT_EQ(whole.records[2].text, records[2].text);
+    EXPECT_EQ(whole.records[3].generation, 9u);
+    for (std::size_t cut = 0; cut <= bytes.size(); ++cut) {
+        const JournalFile part = DecodeJournal(bytes.substr(0, cut));
+        const std::size_t whole_records =
+            static_cast<std::size_t>(std::count_if(ends.begin(), ends.end(), [&](std::size_t e) { return e <= cut; }));
+        EXPECT_EQ(part.records.size(), part.valid ? whole_records : 0u) << cut;
+    }
+    for (std::size_t at = 0; at < bytes.size(); at += 7) {
+        std::string damaged = bytes;
+        damaged[at] = static_cast<char>(damaged[at] ^ 0x20);
+        const JournalFile read = DecodeJournal(damaged);
+        // Records before the damaged one stand; none after it is read.
+        const std::size_t before =
+            static_cast<std::size_t>(std::count_if(ends.begin(), ends.end(), [&](std::size_t e) { return e <= at; }));
+        EXPECT_LE(read.records.size(), before) << at;
+    }
+}
+
+TEST(EditJournalRules, AnEditTakesItsDayOnlyWhereTheDayStillHoldsWhatItReplaced) {
+    const std::string joined = JoinNoteParts("changed elsewhere", "typed");
+    struct Case {
+        const char* name;
+        const char* diary; // the day's note in the diary read, "" for none
+        std::vector<JournalRecord> records;
+        const char* expected;
+        int applied, joinedCount, kept;
+    } cases[] = {
+        {"base still there", "old", {Edit("k", "old", "typed")}, "typed", 1, 0, 0},
+        {"already holds it", "typed", {Edit("k", "old", "typed")}, "typed", 0, 0, 0},
+        {"changed elsewhere", "changed elsewhere", {Edit("k", "old", "typed")}, joined.c_str(), 0, 1, 0},
+        {"holds a text typed on the way", "t1", {Edit("k", "old", "t1"), Edit("k", "t1", "t2")}, "t2", 1, 0, 0},
+        {"a new day", "", {Edit("k", "", "typed")}, "typed", 1, 0, 0},
+        {"deleted on purpose", "old", {Edit("k", "old", "  \r\n")}, "", 1, 0, 0},
+        {"deletion of a day changed since", "newer", {Edit("k", "old", "")}, "newer", 0, 0, 1},
+        {"deleted elsewhere, typed here", "", {Edit("k", "old", "typed")}, "typed", 1, 0, 0},
+        {"joined already", joined.c_str(), {Edit("k", "old", "typed")}, joined.c_str(), 0, 0, 0},
+        {"blank counts as none", " ", {Edit("k", "", "typed")}, "typed", 1, 0, 0},
+    };
+    for (const Case& c : cases) {
+        NoteMap notes;
+        if (*c.diary)
+            notes.SetNote("k", c.diary);
+        const JournalApplyReport report = ApplyJournals({Journal(1, c.records)}, notes, 0);
+        EXPECT_EQ(notes.GetNote("k"), c.expected) << c.name;
+        EXPECT_EQ(report.applied, c.applied) << c.name;
+        EXPECT_EQ(report.joined, c.joinedCount) << c.name;
+        EXPECT_EQ(report.kept, c.kept) << c.name;
+    }
+}
+
+TEST(EditJournalRules, JournalsApplyAfterThoseTheyFollowAndSkipWhatASaveOfTheReadFileHeld) {
+    // The second run took the first one's journal in at its start: its edit is based on that text.
+    const JournalFile first = Journal(900, {Edit("k", "", "first run")});
+    const JournalFile second = Journal(100, {Edit("k", "first run", "second run")}, {900});
+    for (const bool reversed : {false, true}) {
+        NoteMap notes;
+        ApplyJournals(reversed ? std::vector{second, first} : std::vector{first, second}, notes, 0);
+        EXPECT_EQ(notes.GetNote("k"), "second run") << reversed;
+    }
+    // Edits before a marker of the very file read are in it; of another file, they count by content.
+    JournalRecord marker;
+    marker.kind = JournalRecordKind::kSaved;
+    marker.savedHash = 42;
+    const JournalFile saved = Journal(1, {Edit("k", "", "old text"), marker});
+    for (const std::uint64_t loaded : {42u, 43u}) {
+        NoteMap notes;
+        notes.SetNote("k", "typed later");
+        ApplyJournals({saved}, notes, loaded);
+        EXPECT_EQ(notes.GetNote("k"), loaded == 42 ? "typed later" : JoinNoteParts("typed later", "old text"));
+    }
+}
+
+TEST(EditJournalWriter, AFailedWriteStartsASegmentThatFollowsTheDamagedOne) {
+    FakeFileSystem fs;
+    NoteMap notes;
+    notes.SetNote("k", "saved");
+    EditJournal journal(fs, L"S\\", JournalHeader{1, 2, 3, 4, {}});
+    ASSERT_TRUE(journal.Record("k", "one", notes));
+    fs.KillAfter(1); // the next write is cut in half
+    EXPECT_FALSE(journal.Record("k", "two", notes));
+    fs.Revive();
+    ASSERT_TRUE(journal.Record("k", "three", notes));
+    ASSERT_EQ(journal.Files().size(), 2u);
+    std::vector<JournalFile> read;
+    for (const FsPath& path : journal.Files())
+        read.push_back(DecodeJournal(fs.files[path]));
+    EXPECT_EQ(read[0].records.size(), 1u);
+    EXPECT_EQ(read[1].header.follows, std::vector<std::uint64_t>{read[0].header.id});
+    ApplyJournals({read[1], read[0]}, notes, 0);
+    EXPECT_EQ(notes.GetNote("k"), "three");
+}
+
+// Settles a save's manifest and copies by hand, as a run of this version would have left them.
+void Saved(FakeFileSystem& fs, const FsPath& folder, std::uint64_t generation,
+           std::vector<std::pair<FsPath, std::string>> copies) {
+    Manifest manifest;
+    manifest.folder = PlaceOf(L'A').identity;
+    manifest.generation = generation;
+    for (auto& [name, bytes] : copies) {
+        fs.files[folder + name] = bytes;
+        manifest.SetCopy({name, generation--, bytes.size(), ContentHash(bytes)});
+    }
+    manifest.hash = manifest.copies.empty() ? 0 : manifest.copies.front().hash;
+    fs.files[folder + kManifestName] = EncodeManifest(manifest);
+}
+
+TEST(DiaryKeeperStart, TheLatestSaveWinsByGenerationAndContentNeverByNameOrTime) {
+    const FsPath folder = DiaryFolderUnder(kRoots[0], DiaryTag(PlaceOf(L'A').identity));
+    const std::string latest = Diary({{"081226", "latest"}});
+    const std::string older = Diary({{"011226", "older"}});
+    struct Case {
+        const char* name;
+        std::function<void(FakeFileSystem&)> arrange;
+        const char* expectedDay;
+        const char* expectedText;
+    } cases[] = {
+        {"the temporary file first",
+         [&](FakeFileSystem& fs) {
+             fs.files[L"A\\nts.ini"] = Diary({{"020202", "temp"}});
+             Saved(fs, folder, 5, {{L"nts.ini", latest}});
+         },
+         "020202", "temp"},
+        {"a dated copy from the future written by an earlier save",
+         [&](FakeFileSystem& fs) {
+             Saved(fs, folder, 9, {{L"nts-20261208.ini", latest}, {L"nts-20990101.ini", older}});
+         },
+         "081226", "latest"},
+        {"the safety copy truncated in place",
+         [&](FakeFileSystem& fs) {
+             Saved(fs, folder, 9, {{L"nts.ini", latest}, {L"nts-20261208.ini", latest}});
+             fs.files[folder + L"nts.ini"].resize(9);
+         },
+         "081226", "latest"},
+        {"the safety copy rewritten with an older diary",
+         [&](FakeFileSystem& fs) {
+             Saved(fs, folder, 9, {{L"nts-20261208.ini", latest}, {L"nts.ini", latest}});
+             fs.files[folder + L"nts.ini"] = older;
+         },
+         "081226", "latest"},
+        {"no manifest: the largest copy",
+         [&](FakeFileSystem& fs) {
+             fs.files[folder + L"nts-20990101.ini"] = older;
+             fs.files[folder + L"nts-20200101.ini"] = Diary({{"081226", "latest"}, {"091226", "more"}});
+         },
+         "081226", "latest"},
+    };
+    for (const Case& c : cases) {
+        FakeFileSystem fs;
+        c.arrange(fs);
+        DiaryKeeper keeper(fs, PlaceOf(L'A'), {1, 1});
+        NoteMap notes;
+        const StartReport report = keeper.Start(notes, {});
+        EXPECT_TRUE(report.HasDiary()) << c.name;
+        EXPECT_EQ(notes.GetNote(c.expectedDay), c.expectedText) << c.name;
+    }
+}
+
+TEST(DiaryKeeperStart, EachDiaryHasItsOwnFolderAndTheFirstTakesOverWhatOlderVersionsLeft) {
+    FakeFileSystem fs;
+    fs.files[kRoots[0] + L"nts.ini"] = Diary({{"010101", "shared copy"}});
+    fs.files[kRoots[0] + JournalName({5, 6})] = Diary({{"010101", "shared copy"}, {"020101", "crashed typing"}});
+    fs.files[kRoots[0] + L"kept-journal-1-2.nts"] = Diary({{"030101", "kept"}});
+    fs.files[L"B\\nts.ini"] = Diary({{"090909", "b's own"}});
+    NoteMap a, b;
+    DiaryKeeper keeperA(fs, PlaceOf(L'A'), {1, 1});
+    EXPECT_EQ(keeperA.Start(a, {}).legacyTaken, 3);
+    EXPECT_EQ(a.GetNote("010101"), "shared copy");
+    EXPECT_EQ(a.GetNote("020101"), "crashed typing");
+    DiaryKeeper keeperB(fs, PlaceOf(L'B'), {2, 2});
+    keeperB.Start(b, {});
+    EXPECT_EQ(b.size(), 1u);
+    EXPECT_NE(keeperA.Folder(), keeperB.Folder());
+    // A's typing in its journal never reaches B.
+    ASSERT_TRUE(keeperA.Record("050505", "a typed", a));
+    NoteMap b2;
+    DiaryKeeper(fs, PlaceOf(L'B'), {3, 3}).Start(b2, {});
+    EXPECT_TRUE(b2.GetNote("050505").empty());
+    // What A kept aside goes once its save holds every note of it; until then check lists it.
+    const auto kept = KeptItemsOf(fs, keeperA.Folder(), a);
+    EXPECT_TRUE(std::any_of(kept.begin(), kept.end(), [](const KeptItem& i) { return i.notesBeyond == 1; }));
+    a.SetNote("030101", "kept");
+    EXPECT_TRUE(keeperA.Save(a, EncodeNotes(a), 20261208, "stamp").saved);
+    for (const KeptItem& item : KeptItemsOf(fs, keeperA.Folder(), a))
+        EXPECT_NE(item.notesBeyond, 0) << std::string(item.path.begin(), item.path.end());
+}
+
+TEST(DiaryKeeperSave, CopiesHaveTheirOwnBytesAndFailuresLeaveWhatWasThere) {
+    struct Case {
+        const char* name;
+        FsOp op;
+        int nth;
+        bool saved;
+    } cases[] = {
+        {"all well", FsOp::kCount, 0, true},
+        {"the notes file's create fails", FsOp::kCreate, 1, false},
+        {"the notes file's move fails", FsOp::kReplace, 1, false},
+        {"the safety copy's write fails", FsOp::kWrite, 3, true},
+        {"the dated copy's move fails", FsOp::kReplace, 4, true},
+    };
+    for (const Case& c : cases) {
+        for (const bool staged : {false, true}) {
+            FakeFileSystem fs;
+            NoteMap notes;
+            DiaryKeeper keeper(fs, PlaceOf(L'A'), {1, 1});
+            keeper.Start(notes, {});
+            notes.SetNote("081226", "first");
+            ASSERT_TRUE(keeper.Save(notes, EncodeNotes(notes), 20261207, "s").saved);
+            const auto before = fs.files;
+            notes.SetNote("081226", "second");
+            const std::string bytes = EncodeNotes(notes);
+            StagedCopies ahead;
+            if (staged)
+                ahead = DiaryKeeper::StageCopies(fs, keeper.Folder(), bytes, 20261208);
+            if (c.op != FsOp::kCount)
+                fs.FailNth(c.op, c.nth, FileError::kDiskFull);
+            const SaveReport report = keeper.Save(notes, bytes, 20261208, "s", [&] { return ahead; });
+            EXPECT_EQ(report.saved, c.saved) << c.name << staged;
+            const FsPath folder = keeper.Folder();
+            for (const FsPath& name : {FsPath(L"nts.ini"), FsPath(L"nts-20261208.ini")}) {
+                if (fs.files.count(folder + name)) {
+                    EXPECT_TRUE(fs.files[folder + name] == bytes ||
+                                (before.count(folder + name) && fs.files[folder + name] == before.at(folder + name)))
+                        << c.name << staged;
+                }
+            }
+            EXPECT_EQ(fs.files[folder + L"nts-20261207.ini"], before.at(folder + L"nts-20261207.ini")) << c.name;
+            // Only a notes file that could not be replaced keeps its bytes beside it.
+            for (const auto& [path, content] : fs.files)
+                EXPECT_TRUE(path.find(L".new-") == FsPath::npos || path.rfind(L"A\\", 0) == 0) << c.name << staged;
+            if (c.saved && c.op == FsOp::kCount) {
+                // Rewriting the safety copy in place leaves the dated one as it was: bytes of its own.
+                fs.files[folder + L"nts.ini"].resize(3);
+                fs.files.erase(L"A\\nts.ini");
+                NoteMap again;
+                DiaryKeeper(fs, PlaceOf(L'A'), {2, 2}).Start(again, {});
+                EXPECT_EQ(again.GetNote("081226"), "second") << staged;
+            }
+        }
+    }
+}
+
+TEST(DiaryKeeperStart, AFileWhereTheFolderShouldBeOrAMissingProfileStillKeepsAJournal) {
+    for (const bool blocked : {false, true}) {
+        FakeFileSystem fs;
+        if (blocked)
+            fs.files[L"L\\Quillidar"] = "a file of the same name";
+        NoteMap notes;
+        DiaryKeeper keeper(fs, PlaceOf(L'A'), {1, 1});
+        keeper.Start(notes, {});
+        ASSERT_FALSE(keeper.Folder().empty());
+        EXPECT_EQ(keeper.Folder().rfind(blocked ? kRoots[1] : kRoots[0], 0), 0u);
+        ASSERT_TRUE(keeper.Record("081226", "typed", notes));
+        NoteMap next;
+        DiaryKeeper(fs, PlaceOf(L'A'), {2, 2}).Start(next, {});
+        EXPECT_EQ(next.GetNote("081226"), "typed") << blocked;
+    }
+}
+
+// Runs of two diaries on one shared safety folder, in any order, killed at any step, with the
+// temporary file touched or cleaned away, copies truncated and the clock moved. After every start:
+// every text committed to a diary (journalled, or in a save that completed) is in what the start
+// shows, and no diary shows another's text.
+TEST(DiaryKeeperModel, NoCommittedTextIsLostAndNoDiaryShowsAnothers) {
+    std::mt19937 random(20261208);
+    for (int round = 0; round < 300; ++round) {
+        FakeFileSystem fs;
+        std::set<std::pair<std::uint32_t, std::uint64_t>> alive;
+        struct Run {
+            std::set<std::pair<std::uint32_t, std::uint64_t>>* alive = nullptr;
+            std::pair<std::uint32_t, std::uint64_t> stamp;
+            std::unique_ptr<DiaryKeeper> keeper;
+            NoteMap notes;
+            ~Run() { alive->erase(stamp); }
+        };
+        std::map<wchar_t, std::unique_ptr<Run>> running;
+        std::map<wchar_t, std::map<std::string, std::string>> committed;
+        std::map<wchar_t, int> damage;
+        std::set<std::pair<std::uint32_t, std::uint64_t>> used;
+        // Texts typed over a committed one whose write failed part-way: the write may still have
+        // reached the disk, and then the day rightly shows the newer text.
+        std::map<wchar_t, std::map<std::string, std::set<std::string>>> attempted;
+        int counter = 0;
+        std::string trace;
+        const int days[] = {20261207, 20261208, 20990101, 20200101};
+        const char* keys[] = {"071226", "081226", "010199", "311299"};
+        auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+        auto check = [&](wchar_t d, const NoteMap& notes) {
+            for (const auto& [key, text] : committed[d]) {
+                const std::string_view shown = notes.FindNote(key);
+                const auto& later = attempted[d][key];
+                const bool newer = std::any_of(later.begin(), later.end(), [&](const std::string& t) {
+                    return shown == t || HoldsNotePart(shown, t) || (IsBlankNote(t) && IsBlankNote(shown));
+                });
+                if (!IsBlankNote(text) && !newer) {
+                    ASSERT_TRUE(shown == text || HoldsNotePart(shown, text))
+                        << "round " << round << " diary " << char(d) << " day " << key << " lost " << text << trace;
+                }
+            }
+            for (const NoteView entry : notes)
+                ASSERT_TRUE(entry.m_strText.empty() || entry.m_strText[0] == char(d) ||
+                            entry.m_strText.find(std::string(1, char(d)) + "-") != std::string_view::npos)
+                    << "round " << round << " diary " << char(d) << " shows " << entry.m_strText;
+        };
+        for (int step = 0; step < 60; ++step) {
+            const wchar_t d = pick(2) ? L'A' : L'B';
+            const int action = pick(10);
+            Run* run = running.count(d) ? running[d].get() : nullptr;
+            if (!run) {
+                auto fresh = std::make_unique<Run>();
+                RunStamp stamp{static_cast<std::uint32_t>(1 + pick(3)), static_cast<std::uint64_t>(pick(1000))};
+                // A process id comes back; with the same creation time it never does.
+                while (used.count({stamp.pid, stamp.started}))
+                    ++stamp.started;
+                used.insert({stamp.pid, stamp.started});
+                fresh->alive = &alive;
+                fresh->stamp = {stamp.pid, stamp.started};
+                fresh->keeper = std::make_unique<DiaryKeeper>(fs, PlaceOf(d), stamp);
+                trace += "\nstart " + std::string(1, char(d));
+                const StartReport rep = fresh->keeper->Start(fresh->notes, [&](const RunStamp& r) {
+                    return alive.count({r.pid, r.started}) != 0;
+                });
+                trace += " src=" + std::to_string(int(rep.source)) + " j=" + std::to_string(rep.journals) + " [";
+                for (const NoteView e : fresh->notes)
+                    trace += std::string(e.m_strKey) + "=" + std::string(e.m_strText) + " ";
+                trace += "]";
+                check(d, fresh->notes);
+                alive.insert({stamp.pid, stamp.started});
+                running[d] = std::move(fresh);
+                continue;
+            }
+            if (action < 5) {
+                const std::string key = keys[pick(4)];
+                const std::string text = pick(8) ? std::string(1, char(d)) + "-" + std::to_string(++counter) : "";
+                if (pick(6) == 0)
+                    fs.KillAfter(1 + pick(3));
+                const bool recorded = run->keeper->Record(key, text, run->notes);
+                trace += "\nrecord " + std::string(1, char(d)) + key + "=" + text + (recorded ? " ok" : " failed") + (fs.Dead() ? " died" : "");
+                run->notes.SetNote(key, text);
+                if (!recorded)
+                    attempted[d][key].insert(text);
+                if (fs.Dead()) {
+                    fs.Revive();
+                    running.erase(d);
+                    continue;
+                }
+                fs.Revive();
+                if (recorded) {
+                    committed[d][key] = text;
+                    attempted[d][key].clear();
+                }
+            } else if (action < 7) {
+                const bool kill = pick(4) == 0;
+                if (kill)
+                    fs.KillAfter(1 + pick(40));
+                const SaveReport report =
+                    run->keeper->Save(run->notes, EncodeNotes(run->notes), days[pick(4)], "stamp");
+                const bool died = fs.Dead();
+                trace += std::string("\nsave ") + char(d) + (report.saved ? " saved" : " failed") + (died ? " died" : "");
+                fs.Revive();
+                if (report.saved && !died) {
+                    for (auto& [key, text] : committed[d])
+                        text = run->notes.GetNote(key);
+                    for (const NoteView entry : run->notes)
+                        committed[d][std::string(entry.m_strKey)] = std::string(entry.m_strText);
+                    attempted[d].clear();
+                    damage[d] = 0;
+                }
+                if (died || pick(2))
+                    running.erase(d);
+            } else if (action == 7) {
+                running.erase(d); // killed between two steps
+                trace += std::string("\nkill ") + char(d);
+            } else if (action == 8 && damage[d] == 0) {
+                // The temporary folder cleaned, or a copy truncated or rewritten in place: one of each
+                // between two saves.
+                damage[d] = 1;
+                trace += std::string("\ndamage ") + char(d);
+                if (pick(2)) {
+                    fs.files.erase(FsPath(1, d) + L"\\nts.ini");
+                } else {
+                    const FsPath folder = DiaryFolderUnder(kRoots[0], DiaryTag(PlaceOf(d).identity));
+                    std::vector<FsPath> copies;
+                    for (const auto& [path, bytes] : fs.files) {
+                        if (path.rfind(folder, 0) == 0 && path.find(L".ini") != FsPath::npos)
+                            copies.push_back(path);
+                    }
+                    if (!copies.empty())
+                        fs.files[copies[static_cast<std::size_t>(pick(static_cast<int>(copies.size())))]].resize(5);
+                }
+            } else {
+                for (auto& [path, time] : fs.times)
+                    time = static_cast<std::uint64_t>(pick(100000));
+            }
+        }
+        // Every run ends; each diary starts once more.
+        running.clear();
+        alive.clear();
+        for (const wchar_t d : {L'A', L'B'}) {
+            NoteMap notes;
+            const StartReport rep = DiaryKeeper(fs, PlaceOf(d), {99, 99}).Start(notes, {});
+            trace += "\nlast start " + std::string(1, char(d)) + " from " + std::string(rep.loadedFrom.begin(), rep.loadedFrom.end()) + " [";
+            for (const NoteView e : notes)
+                trace += std::string(e.m_strKey) + "=" + std::string(e.m_strText) + " ";
+            check(d, notes);
+        }
+    }
+}
+
+} // namespace
