@@ -80,14 +80,15 @@ set(QUILL_E2E_SOURCES
   tests/e2e/safety_folder_guard.cpp
   tests/e2e/safety_test.cpp
   tests/e2e/shell_test.cpp
-  tests/e2e/tray_about_test.cpp)
+  tests/e2e/tray_about_test.cpp
+  src/diary/win_file_system.cpp)
 add_executable(quill_e2e ${QUILL_E2E_SOURCES})
 target_compile_definitions(quill_e2e PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601
                                              QUILL_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
 target_include_directories(quill_e2e PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests/e2e ${QUILL_GENERATED})
 target_link_libraries(quill_e2e PRIVATE quill_core quill_driver GTest::gtest_main)
 quill_warnings(quill_e2e)
-add_dependencies(quill_e2e Quillidar)
+add_dependencies(quill_e2e Quillidar quillidar-notes)
 # One ctest entry per area, so a failure names its area; the last entry runs whatever no area
 # names, so a new suite is never skipped.
 set(QUILL_E2E_AREAS

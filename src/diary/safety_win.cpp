@@ -31,7 +31,8 @@ std::vector<FsPath> SafetyRoots() {
     PWSTR base = nullptr;
     // KF_FLAG_CREATE: a profile whose application-data folder is missing gets it made, as Windows
     // itself would at the next sign-in, instead of going without a safety folder.
-    if (SUCCEEDED(::SHGetKnownFolderPath(kLocalAppDataFolder, KF_FLAG_CREATE, nullptr, &base)) && base && base[0]) {
+    if (SUCCEEDED(::SHGetKnownFolderPath(kLocalAppDataFolder, KF_FLAG_CREATE, nullptr, &base)) && base &&
+        base[0]) {
         const FsPath folder = WithSeparator(base);
         roots.push_back(folder + kSafetyFolderName + L"\\");
         roots.push_back(folder + kSafetyFolderName + L".safety\\");
@@ -76,7 +77,8 @@ bool RunIsRunning(const RunStamp& run) {
     const ui::KernelHandle process(opened);
     bool running = ::WaitForSingleObject(opened, 0) == WAIT_TIMEOUT;
     FILETIME created{}, exited{}, kernel{}, user{};
-    if (running && ::GetProcessTimes(opened, &created, &exited, &kernel, &user) && Ticks(created) != run.started)
+    if (running && ::GetProcessTimes(opened, &created, &exited, &kernel, &user) &&
+        Ticks(created) != run.started)
         running = false;
     return running;
 }

@@ -79,8 +79,8 @@ class WinOutputFile : public OutputFile {
 } // namespace
 
 FileError WinFileSystem::CreateNew(const FsPath& path, std::unique_ptr<OutputFile>& file) {
-    const HANDLE handle =
-        CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle = CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return LastError();
     }
@@ -89,8 +89,8 @@ FileError WinFileSystem::CreateNew(const FsPath& path, std::unique_ptr<OutputFil
 }
 
 FileError WinFileSystem::ReadAll(const FsPath& path, std::string& bytes) {
-    const HANDLE handle = CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle = CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return LastError();
     }
@@ -136,8 +136,8 @@ FileError WinFileSystem::CopyNew(const FsPath& source, const FsPath& target) {
         return error;
     }
     // CopyFileW does not flush: the copy must be on the disk before the original is replaced.
-    const HANDLE handle =
-        CreateFileW(LongPath(target).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle = CreateFileW(LongPath(target).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
     FileError error = handle == INVALID_HANDLE_VALUE ? LastError() : FileError::kNone;
     if (handle != INVALID_HANDLE_VALUE) {
         if (!FlushFileBuffers(handle)) {
@@ -153,7 +153,8 @@ FileError WinFileSystem::CopyNew(const FsPath& source, const FsPath& target) {
 
 FileError WinFileSystem::Replace(const FsPath& source, const FsPath& target) {
     // Not ReplaceFileW: Wine does that in several steps.
-    return MoveFileExW(LongPath(source).c_str(), LongPath(target).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+    return MoveFileExW(LongPath(source).c_str(), LongPath(target).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
                ? FileError::kNone
                : LastError();
 }
@@ -161,7 +162,8 @@ FileError WinFileSystem::Replace(const FsPath& source, const FsPath& target) {
 FileError WinFileSystem::LinkNew(const FsPath& existing, const FsPath& target) {
     // The new name is a directory entry; the folder's entry is written through by the move that
     // puts it in place, as for every other file here.
-    return CreateHardLinkW(LongPath(target).c_str(), LongPath(existing).c_str(), nullptr) ? FileError::kNone : LastError();
+    return CreateHardLinkW(LongPath(target).c_str(), LongPath(existing).c_str(), nullptr) ? FileError::kNone
+                                                                                          : LastError();
 }
 
 FileError WinFileSystem::OpenAppend(const FsPath& path, std::unique_ptr<OutputFile>& file) {
@@ -273,8 +275,8 @@ FsPath LongPath(const FsPath& path) {
 namespace {
 
 std::wstring Upper(const std::wstring& text) {
-    const int size = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, text.c_str(), static_cast<int>(text.size()),
-                                   nullptr, 0, nullptr, nullptr, 0);
+    const int size = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, text.c_str(),
+                                   static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr, 0);
     if (size <= 0) {
         return text;
     }
@@ -306,8 +308,9 @@ std::wstring FolderIdentity(const FsPath& folder) {
     if (folder.empty()) {
         return {};
     }
-    const HANDLE handle = CreateFileW(LongPath(folder).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE handle =
+        CreateFileW(LongPath(folder).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
         std::wstring final(1024, L'\0');
         DWORD got = GetFinalPathNameByHandleW(handle, final.data(), static_cast<DWORD>(final.size()),
@@ -326,21 +329,25 @@ std::wstring FolderIdentity(const FsPath& folder) {
         }
         if (haveInfo) {
             wchar_t text[64] = {};
-            swprintf(text, 64, L"VOLUME-%08lX-FILE-%08lX%08lX", static_cast<unsigned long>(info.dwVolumeSerialNumber),
-                     static_cast<unsigned long>(info.nFileIndexHigh), static_cast<unsigned long>(info.nFileIndexLow));
+            swprintf(text, 64, L"VOLUME-%08lX-FILE-%08lX%08lX",
+                     static_cast<unsigned long>(info.dwVolumeSerialNumber),
+                     static_cast<unsigned long>(info.nFileIndexHigh),
+                     static_cast<unsigned long>(info.nFileIndexLow));
             return text;
         }
     }
     // The folder cannot be opened: its full, long spelling is the best the system can say.
     std::wstring full(32768, L'\0');
-    const DWORD size = GetFullPathNameW(LongPath(folder).c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    const DWORD size =
+        GetFullPathNameW(LongPath(folder).c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
     if (size > 0 && size < full.size()) {
         full.resize(size);
     } else {
         full = folder;
     }
     std::wstring longForm(32768, L'\0');
-    const DWORD longSize = GetLongPathNameW(full.c_str(), longForm.data(), static_cast<DWORD>(longForm.size()));
+    const DWORD longSize =
+        GetLongPathNameW(full.c_str(), longForm.data(), static_cast<DWORD>(longForm.size()));
     if (longSize > 0 && longSize < longForm.size()) {
         longForm.resize(longSize);
         full = longForm;
@@ -348,12 +355,52 @@ std::wstring FolderIdentity(const FsPath& folder) {
     return Upper(PlainFolder(full));
 }
 
+namespace {
+
+std::wstring EnvironmentValue(const wchar_t* name) {
+    const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+    if (size == 0) {
+        return {};
+    }
+    std::wstring value(size, L'\0');
+    const DWORD got = GetEnvironmentVariableW(name, value.data(), size);
+    value.resize(got < size ? got : 0);
+    return value;
+}
+
+// The temporary folder as GetTempPathW finds it (TMP, then TEMP, then the profile), for a folder
+// that API refuses: it answers nothing at all for one of MAX_PATH characters or more, and the notes
+// would then have no home but the journal.
+std::wstring LongTempFolder() {
+    for (const wchar_t* name : {L"TMP", L"TEMP", L"USERPROFILE"}) {
+        std::wstring value = EnvironmentValue(name);
+        if (value.empty()) {
+            continue;
+        }
+        const DWORD size = GetFullPathNameW(value.c_str(), 0, nullptr, nullptr);
+        if (size == 0) {
+            return value;
+        }
+        std::wstring full(size, L'\0');
+        const DWORD got = GetFullPathNameW(value.c_str(), size, full.data(), nullptr);
+        if (got > 0 && got < size) {
+            full.resize(got);
+            return full;
+        }
+        return value;
+    }
+    return {};
+}
+
+} // namespace
+
 FsPath GetTempFilePath(std::wstring_view name) {
     std::wstring folder(MAX_PATH + 1, L'\0');
     for (;;) {
         const DWORD length = GetTempPathW(static_cast<DWORD>(folder.size()), folder.data());
         if (length == 0) {
-            return {};
+            folder = LongTempFolder();
+            break;
         }
         if (length < folder.size()) {
             folder.resize(length);
@@ -361,6 +408,9 @@ FsPath GetTempFilePath(std::wstring_view name) {
         }
         // Too small: length is the size needed, terminator included.
         folder.assign(length, L'\0');
+    }
+    if (folder.compare(0, 4, L"\\\\?\\") == 0 && folder.compare(0, 8, L"\\\\?\\UNC\\") != 0) {
+        folder.erase(0, 4);
     }
     const bool drive = folder.size() >= 3 && folder[1] == L':' && (folder[2] == L'\\' || folder[2] == L'/');
     const bool unc = folder.size() >= 3 && folder[0] == L'\\' && folder[1] == L'\\';

@@ -132,10 +132,12 @@ bool WidgetRunningOn(const FsPath& path) {
     const std::wstring name = LongUpper(full);
     const std::size_t slash = full.find_last_of(L"\\/");
     const std::size_t nameAt = name.find_last_of(L"\\/");
-    if (slash == std::wstring::npos || nameAt == std::wstring::npos || name.substr(nameAt + 1) != L"NTS.INI") {
+    if (slash == std::wstring::npos || nameAt == std::wstring::npos ||
+        name.substr(nameAt + 1) != L"NTS.INI") {
         return false;
     }
-    const quill::InstanceNames names = quill::MakeInstanceNames(UserSid(), FolderIdentity(full.substr(0, slash + 1)));
+    const quill::InstanceNames names =
+        quill::MakeInstanceNames(UserSid(), FolderIdentity(full.substr(0, slash + 1)));
     const HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, names.mutex.c_str());
     if (!mutex) {
         return false;

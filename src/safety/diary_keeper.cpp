@@ -101,7 +101,8 @@ bool KeepCopy(FileSystem& fs, const FsPath& folder, const FsPath& name, std::str
         return true;
     const FsPath base = folder + FsPath(kKeptPrefix) + FsPath(stamp.begin(), stamp.end()) + L"-";
     for (int n = 1; n <= 1000; ++n) {
-        const FsPath target = base + (n == 1 ? FsPath() : Decimal(static_cast<std::uint64_t>(n)) + L"-") + name;
+        const FsPath target =
+            base + (n == 1 ? FsPath() : Decimal(static_cast<std::uint64_t>(n)) + L"-") + name;
         const FileError error = fs.CopyNew(folder + name, target);
         if (error == FileError::kNone)
             return true;
@@ -113,7 +114,8 @@ bool KeepCopy(FileSystem& fs, const FsPath& folder, const FsPath& name, std::str
 
 // A file beside its target that a save of ours wrote and did not move into place: never a source.
 bool IsOwnStrayName(std::wstring_view name) {
-    for (const std::wstring_view target : {std::wstring_view(kNotesFileName), std::wstring_view(kManifestName)}) {
+    for (const std::wstring_view target :
+         {std::wstring_view(kNotesFileName), std::wstring_view(kManifestName)}) {
         if (IsLeftoverName(name, target))
             return true;
     }
@@ -189,8 +191,9 @@ int DiaryKeeper::TakeLegacy(const RunIsAlive& isAlive) {
         return 0;
     int taken = 0;
     for (const FsPath& name : Names(m_fs, shared)) {
-        bool take = name == kNotesFileName || ParseDatedCopyName(name) || IsLeftoverName(name, kNotesFileName) ||
-                    StartsWith(name, L"kept-journal-") || StartsWith(name, L"discarded-journal-") ||
+        bool take = name == kNotesFileName || ParseDatedCopyName(name) ||
+                    IsLeftoverName(name, kNotesFileName) || StartsWith(name, L"kept-journal-") ||
+                    StartsWith(name, L"discarded-journal-") ||
                     StartsWith(name, FsPath(kNotesFileName) + L".unreadable-");
         if (const std::optional<RunId> run = ParseJournalName(name))
             take = !isAlive || !isAlive(RunStamp{run->pid, run->started});
@@ -300,7 +303,8 @@ void DiaryKeeper::TakeJournals(NoteMap& notes, StartReport& report, const RunIsA
                     if (IsBlankNote(entry.m_strText) || whole.FindNote(entry.m_strKey) != entry.m_strText)
                         continue;
                     const std::string_view held = notes.FindNote(entry.m_strKey);
-                    if (held == entry.m_strText || held.substr(0, entry.m_strText.size()) == entry.m_strText ||
+                    if (held == entry.m_strText ||
+                        held.substr(0, entry.m_strText.size()) == entry.m_strText ||
                         HoldsNotePart(held, entry.m_strText))
                         continue;
                     if (IsBlankNote(held)) {
@@ -380,7 +384,8 @@ bool DiaryKeeper::Record(std::string_view key, std::string_view text, const Note
     return m_journal.Record(key, text, notes);
 }
 
-StagedCopies DiaryKeeper::StageCopies(FileSystem& fs, const FsPath& folder, std::string_view bytes, int today) {
+StagedCopies DiaryKeeper::StageCopies(FileSystem& fs, const FsPath& folder, std::string_view bytes,
+                                      int today) {
     StagedCopies staged;
     if (folder.empty())
         return staged;
@@ -425,9 +430,9 @@ SaveReport DiaryKeeper::Save(const NoteMap& notes, std::string_view bytes, int t
         for (const FsPath& path : journals)
             MarkJournalSaved(m_fs, path, generation, hash);
     }
-    const bool saved = !m_place.tempNotes.empty() &&
-                       SaveDataFile(m_fs, m_place.tempNotes, bytes, m_keepTempAside, stamp).outcome ==
-                           SaveOutcome::kSaved;
+    const bool saved =
+        !m_place.tempNotes.empty() &&
+        SaveDataFile(m_fs, m_place.tempNotes, bytes, m_keepTempAside, stamp).outcome == SaveOutcome::kSaved;
     StagedCopies staged;
     if (waitForStaged)
         staged = waitForStaged();
@@ -485,8 +490,8 @@ SaveReport DiaryKeeper::Save(const NoteMap& notes, std::string_view bytes, int t
         };
         report.copied = place(kNotesFileName, staged.copy);
         report.datedCopied = place(datedName, staged.dated);
-        for (const auto& [name, done] : {std::pair{FsPath(kNotesFileName), report.copied},
-                                         std::pair{datedName, report.datedCopied}}) {
+        for (const auto& [name, done] :
+             {std::pair{FsPath(kNotesFileName), report.copied}, std::pair{datedName, report.datedCopied}}) {
             if (done) {
                 ManifestCopy copy = fresh;
                 copy.name = name;
@@ -501,7 +506,8 @@ SaveReport DiaryKeeper::Save(const NoteMap& notes, std::string_view bytes, int t
         for (const ManifestCopy& copy : m_manifest.copies) {
             if (copy.name == datedName || !ParseDatedCopyName(copy.name))
                 continue;
-            const auto same = std::find_if(dated.begin(), dated.end(), [&](const ManifestCopy& c) { return c.name == copy.name; });
+            const auto same = std::find_if(dated.begin(), dated.end(),
+                                           [&](const ManifestCopy& c) { return c.name == copy.name; });
             if (same == dated.end())
                 dated.push_back(copy);
             else if (copy.generation > same->generation)
@@ -532,8 +538,8 @@ SaveReport DiaryKeeper::Save(const NoteMap& notes, std::string_view bytes, int t
     std::vector<FsPath> ownLeft;
     m_applied.clear();
     for (const FsPath& path : left) {
-        const bool own = std::find(journals.begin() + static_cast<std::ptrdiff_t>(applied), journals.end(), path) !=
-                         journals.end();
+        const bool own = std::find(journals.begin() + static_cast<std::ptrdiff_t>(applied), journals.end(),
+                                   path) != journals.end();
         (own ? ownLeft : m_applied).push_back(path);
     }
     m_journal.Saved(std::move(ownLeft));
@@ -575,9 +581,11 @@ std::vector<KeptItem> KeptItemsOf(FileSystem& fs, const FsPath& folder, const No
             items.push_back({path, journal.valid ? JournalEditsBeyond(journal, notes) : -1});
             continue;
         }
-        const bool copyOfASave = (name == kNotesFileName || ParseDatedCopyName(name)) && manifest.CopyNamed(name);
+        const bool copyOfASave =
+            (name == kNotesFileName || ParseDatedCopyName(name)) && manifest.CopyNamed(name);
         const bool kept = StartsWith(name, kKeptPrefix) || StartsWith(name, kLegacyPrefix) ||
-                          name.find(L".unreadable-") != FsPath::npos || (IsNotesCopyName(name) && !copyOfASave);
+                          name.find(L".unreadable-") != FsPath::npos ||
+                          (IsNotesCopyName(name) && !copyOfASave);
         if (!kept || name == kManifestName || name == L"qlw.ini" || IsOwnStrayName(name))
             continue;
         items.push_back({path, NotesBeyond(fs, path, notes, toNarrow)});

@@ -55,8 +55,9 @@ class Reader {
             return false;
         value = 0;
         for (int i = 0; i < 4; ++i)
-            value |= static_cast<std::uint32_t>(static_cast<unsigned char>(m_rest[static_cast<std::size_t>(i)]))
-                     << (8 * i);
+            value |=
+                static_cast<std::uint32_t>(static_cast<unsigned char>(m_rest[static_cast<std::size_t>(i)]))
+                << (8 * i);
         m_rest.remove_prefix(4);
         return true;
     }
@@ -65,8 +66,9 @@ class Reader {
             return false;
         value = 0;
         for (int i = 0; i < 8; ++i)
-            value |= static_cast<std::uint64_t>(static_cast<unsigned char>(m_rest[static_cast<std::size_t>(i)]))
-                     << (8 * i);
+            value |=
+                static_cast<std::uint64_t>(static_cast<unsigned char>(m_rest[static_cast<std::size_t>(i)]))
+                << (8 * i);
         m_rest.remove_prefix(8);
         return true;
     }
@@ -219,7 +221,6 @@ std::vector<std::size_t> JournalOrder(const std::vector<JournalFile>& journals) 
     }
     return order;
 }
-
 
 std::uint64_t NoteBaseHash(std::string_view text) {
     return ContentHash(IsBlankNote(text) ? std::string_view() : text);

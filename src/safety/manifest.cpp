@@ -61,8 +61,8 @@ void PutWide(std::wstring& out, std::uint32_t code) {
 } // namespace
 
 const ManifestCopy* Manifest::CopyNamed(std::wstring_view name) const {
-    const auto found =
-        std::find_if(copies.begin(), copies.end(), [&](const ManifestCopy& copy) { return copy.name == name; });
+    const auto found = std::find_if(copies.begin(), copies.end(),
+                                    [&](const ManifestCopy& copy) { return copy.name == name; });
     return found == copies.end() ? nullptr : &*found;
 }
 
@@ -97,7 +97,8 @@ std::optional<Manifest> DecodeManifest(std::string_view bytes) {
     if (bytes.substr(0, firstEnd) != kFirstLine)
         return std::nullopt;
     Manifest manifest;
-    std::string_view rest = firstEnd == std::string_view::npos ? std::string_view() : bytes.substr(firstEnd + 1);
+    std::string_view rest =
+        firstEnd == std::string_view::npos ? std::string_view() : bytes.substr(firstEnd + 1);
     while (!rest.empty()) {
         const std::size_t end = rest.find('\n');
         const std::string_view line = rest.substr(0, end);
@@ -114,15 +115,17 @@ std::optional<Manifest> DecodeManifest(std::string_view bytes) {
         } else if (f[0] == "copy" && f.size() == 5) {
             ManifestCopy copy;
             copy.name = WideOfUtf8(f[4]);
-            if (!Number(f[1], copy.generation) || !Number(f[2], copy.size) || !ParseHashHex(f[3], copy.hash) ||
-                copy.name.empty() || copy.name.find_first_of(L"\\/:") != std::wstring::npos || copy.name == L"." ||
+            if (!Number(f[1], copy.generation) || !Number(f[2], copy.size) ||
+                !ParseHashHex(f[3], copy.hash) || copy.name.empty() ||
+                copy.name.find_first_of(L"\\/:") != std::wstring::npos || copy.name == L"." ||
                 copy.name == L"..")
                 continue;
             // A save cut off between its two manifest writes leaves two entries for one name, the
             // bytes it held and the bytes it was to hold: both stay, the file's bytes pick one.
-            const bool repeated = std::any_of(manifest.copies.begin(), manifest.copies.end(), [&](const ManifestCopy& c) {
-                return c.name == copy.name && c.hash == copy.hash && c.size == copy.size;
-            });
+            const bool repeated =
+                std::any_of(manifest.copies.begin(), manifest.copies.end(), [&](const ManifestCopy& c) {
+                    return c.name == copy.name && c.hash == copy.hash && c.size == copy.size;
+                });
             if (!repeated)
                 manifest.copies.push_back(std::move(copy));
         }
@@ -135,7 +138,8 @@ std::string Utf8OfWide(std::wstring_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         auto code = static_cast<std::uint32_t>(text[i]);
         if (sizeof(wchar_t) == 2 && code >= 0xD800 && code < 0xDC00 && i + 1 < text.size() &&
-            static_cast<std::uint32_t>(text[i + 1]) >= 0xDC00 && static_cast<std::uint32_t>(text[i + 1]) < 0xE000) {
+            static_cast<std::uint32_t>(text[i + 1]) >= 0xDC00 &&
+            static_cast<std::uint32_t>(text[i + 1]) < 0xE000) {
             code = 0x10000 + ((code - 0xD800) << 10) + (static_cast<std::uint32_t>(text[i + 1]) - 0xDC00);
             ++i;
         } else if ((code >= 0xD800 && code < 0xE000) || code > 0x10FFFF) {
@@ -151,8 +155,15 @@ std::wstring WideOfUtf8(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        int extra = lead < 0x80 ? 0 : (lead >> 5) == 0x6 ? 1 : (lead >> 4) == 0xE ? 2 : (lead >> 3) == 0x1E ? 3 : -1;
-        std::uint32_t code = extra == 0 ? lead : extra == 1 ? (lead & 0x1F) : extra == 2 ? (lead & 0x0F) : (lead & 0x07);
+        int extra = lead < 0x80           ? 0
+                    : (lead >> 5) == 0x6  ? 1
+                    : (lead >> 4) == 0xE  ? 2
+                    : (lead >> 3) == 0x1E ? 3
+                                          : -1;
+        std::uint32_t code = extra == 0   ? lead
+                             : extra == 1 ? (lead & 0x1F)
+                             : extra == 2 ? (lead & 0x0F)
+                                          : (lead & 0x07);
         bool ok = extra >= 0 && i + static_cast<std::size_t>(extra) < text.size() + (extra == 0 ? 1 : 0);
         for (int k = 1; ok && k <= extra; ++k) {
             if (i + static_cast<std::size_t>(k) >= text.size()) {
@@ -164,7 +175,8 @@ std::wstring WideOfUtf8(std::string_view text) {
             code = (code << 6) | (next & 0x3F);
         }
         const std::uint32_t least[] = {0, 0x80, 0x800, 0x10000};
-        if (!ok || code < least[extra < 0 ? 0 : extra] || code > 0x10FFFF || (code >= 0xD800 && code < 0xE000)) {
+        if (!ok || code < least[extra < 0 ? 0 : extra] || code > 0x10FFFF ||
+            (code >= 0xD800 && code < 0xE000)) {
             PutWide(out, 0xFFFD);
             ++i;
             continue;

@@ -22,7 +22,7 @@ struct ManifestCopy {
 };
 
 struct Manifest {
-    std::wstring folder;         // the diary's folder, as the file system names it
+    std::wstring folder;          // the diary's folder, as the file system names it
     std::uint64_t generation = 0; // of the last save; 0 before the first
     std::uint64_t size = 0;       // of what it saved
     std::uint64_t hash = 0;

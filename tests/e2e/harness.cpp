@@ -162,7 +162,7 @@ bool QuillProcess::Start() {
             << " (give --quillidar=PATH, set QUILLIDAR_EXE, or put Quillidar.exe next to the driver)";
         return false;
     }
-    std::wstring temp = TempDir();
+    std::wstring temp = m_tempOverride.empty() ? TempDir() : m_tempOverride;
     if (temp.empty())
         return false;
     temp.pop_back();

@@ -123,6 +123,9 @@ class QuillProcess {
     void SetMemoryLimit(SIZE_T bytes) { m_options.memoryLimit = bytes; }
     // Runs this copy with the temporary folder of another (a second copy of the program).
     void ShareTempFolderWith(const QuillProcess& other) { m_temp = other.m_temp; }
+    // Before Start: TMP and TEMP name this folder (ending with a backslash) instead of the test's own,
+    // which stays the parent of anything the test makes in it.
+    void UseTempDir(std::wstring dir) { m_tempOverride = std::move(dir); }
     bool WriteTempFile(const std::wstring& name, std::string_view bytes) const {
         return m_temp->Write(name, bytes);
     }
@@ -150,6 +153,7 @@ class QuillProcess {
     std::shared_ptr<TempFolder> m_temp;
     std::wstring m_exe;
     driver::StartOptions m_options;
+    std::wstring m_tempOverride;
     driver::Process m_process;
 };
 

@@ -241,8 +241,8 @@ FileError FakeFileSystem::ListFolder(const FsPath& folder, std::vector<FsPath>& 
         return injected;
     }
     names.clear();
-    for (auto it = files.lower_bound(folder); it != files.end() && it->first.compare(0, folder.size(), folder) == 0;
-         ++it) {
+    for (auto it = files.lower_bound(folder);
+         it != files.end() && it->first.compare(0, folder.size(), folder) == 0; ++it) {
         const FsPath name = it->first.substr(folder.size());
         if (!name.empty() && name.find_first_of(L"\\/") == FsPath::npos) {
             names.push_back(name);
@@ -255,7 +255,8 @@ FileError FakeFileSystem::MakeFolders(const FsPath& folder) {
     if (const FileError injected = Enter(FsOp::kCreate); injected != FileError::kNone) {
         return injected;
     }
-    for (std::size_t at = folder.find_first_of(L"\\/"); at != FsPath::npos; at = folder.find_first_of(L"\\/", at + 1)) {
+    for (std::size_t at = folder.find_first_of(L"\\/"); at != FsPath::npos;
+         at = folder.find_first_of(L"\\/", at + 1)) {
         if (files.count(folder.substr(0, at))) {
             return FileError::kExists;
         }

@@ -40,7 +40,8 @@ JournalRecord Edit(const char* key, const char* base, const char* text) {
     return record;
 }
 
-JournalFile Journal(std::uint64_t id, std::vector<JournalRecord> records, std::vector<std::uint64_t> follows = {}) {
+JournalFile Journal(std::uint64_t id, std::vector<JournalRecord> records,
+                    std::vector<std::uint64_t> follows = {}) {
     JournalFile file;
     file.valid = true;
     file.header.id = id;
@@ -72,8 +73,8 @@ TEST(EditJournalBytes, EveryCutAndEveryFlippedByteReadsAWholePrefixOfRecords) {
     EXPECT_EQ(whole.records[3].generation, 9u);
     for (std::size_t cut = 0; cut <= bytes.size(); ++cut) {
         const JournalFile part = DecodeJournal(bytes.substr(0, cut));
-        const std::size_t whole_records =
-            static_cast<std::size_t>(std::count_if(ends.begin(), ends.end(), [&](std::size_t e) { return e <= cut; }));
+        const std::size_t whole_records = static_cast<std::size_t>(
+            std::count_if(ends.begin(), ends.end(), [&](std::size_t e) { return e <= cut; }));
         EXPECT_EQ(part.records.size(), part.valid ? whole_records : 0u) << cut;
     }
     for (std::size_t at = 0; at < bytes.size(); at += 7) {
@@ -81,8 +82,8 @@ TEST(EditJournalBytes, EveryCutAndEveryFlippedByteReadsAWholePrefixOfRecords) {
         damaged[at] = static_cast<char>(damaged[at] ^ 0x20);
         const JournalFile read = DecodeJournal(damaged);
         // Records before the damaged one stand; none after it is read.
-        const std::size_t before =
-            static_cast<std::size_t>(std::count_if(ends.begin(), ends.end(), [&](std::size_t e) { return e <= at; }));
+        const std::size_t before = static_cast<std::size_t>(
+            std::count_if(ends.begin(), ends.end(), [&](std::size_t e) { return e <= at; }));
         EXPECT_LE(read.records.size(), before) << at;
     }
 }
@@ -99,7 +100,13 @@ TEST(EditJournalRules, AnEditTakesItsDayOnlyWhereTheDayStillHoldsWhatItReplaced)
         {"base still there", "old", {Edit("k", "old", "typed")}, "typed", 1, 0, 0},
         {"already holds it", "typed", {Edit("k", "old", "typed")}, "typed", 0, 0, 0},
         {"changed elsewhere", "changed elsewhere", {Edit("k", "old", "typed")}, joined.c_str(), 0, 1, 0},
-        {"holds a text typed on the way", "t1", {Edit("k", "old", "t1"), Edit("k", "t1", "t2")}, "t2", 1, 0, 0},
+        {"holds a text typed on the way",
+         "t1",
+         {Edit("k", "old", "t1"), Edit("k", "t1", "t2")},
+         "t2",
+         1,
+         0,
+         0},
         {"a new day", "", {Edit("k", "", "typed")}, "typed", 1, 0, 0},
         {"deleted on purpose", "old", {Edit("k", "old", "  \r\n")}, "", 1, 0, 0},
         {"deletion of a day changed since", "newer", {Edit("k", "old", "")}, "newer", 0, 0, 1},
@@ -137,7 +144,8 @@ TEST(EditJournalRules, JournalsApplyAfterThoseTheyFollowAndSkipWhatASaveOfTheRea
         NoteMap notes;
         notes.SetNote("k", "typed later");
         ApplyJournals({saved}, notes, loaded);
-        EXPECT_EQ(notes.GetNote("k"), loaded == 42 ? "typed later" : JoinNoteParts("typed later", "old text"));
+        EXPECT_EQ(notes.GetNote("k"),
+                  loaded == 42 ? "typed later" : JoinNoteParts("typed later", "old text"));
     }
 }
 
@@ -229,7 +237,8 @@ TEST(DiaryKeeperStart, TheLatestSaveWinsByGenerationAndContentNeverByNameOrTime)
 TEST(DiaryKeeperStart, EachDiaryHasItsOwnFolderAndTheFirstTakesOverWhatOlderVersionsLeft) {
     FakeFileSystem fs;
     fs.files[kRoots[0] + L"nts.ini"] = Diary({{"010101", "shared copy"}});
-    fs.files[kRoots[0] + JournalName({5, 6})] = Diary({{"010101", "shared copy"}, {"020101", "crashed typing"}});
+    fs.files[kRoots[0] + JournalName({5, 6})] =
+        Diary({{"010101", "shared copy"}, {"020101", "crashed typing"}});
     fs.files[kRoots[0] + L"kept-journal-1-2.nts"] = Diary({{"030101", "kept"}});
     fs.files[L"B\\nts.ini"] = Diary({{"090909", "b's own"}});
     NoteMap a, b;
@@ -289,15 +298,18 @@ TEST(DiaryKeeperSave, CopiesHaveTheirOwnBytesAndFailuresLeaveWhatWasThere) {
             const FsPath folder = keeper.Folder();
             for (const FsPath& name : {FsPath(L"nts.ini"), FsPath(L"nts-20261208.ini")}) {
                 if (fs.files.count(folder + name)) {
-                    EXPECT_TRUE(fs.files[folder + name] == bytes ||
-                                (before.count(folder + name) && fs.files[folder + name] == before.at(folder + name)))
+                    EXPECT_TRUE(
+                        fs.files[folder + name] == bytes ||
+                        (before.count(folder + name) && fs.files[folder + name] == before.at(folder + name)))
                         << c.name << staged;
                 }
             }
-            EXPECT_EQ(fs.files[folder + L"nts-20261207.ini"], before.at(folder + L"nts-20261207.ini")) << c.name;
+            EXPECT_EQ(fs.files[folder + L"nts-20261207.ini"], before.at(folder + L"nts-20261207.ini"))
+                << c.name;
             // Only a notes file that could not be replaced keeps its bytes beside it.
             for (const auto& [path, content] : fs.files)
-                EXPECT_TRUE(path.find(L".new-") == FsPath::npos || path.rfind(L"A\\", 0) == 0) << c.name << staged;
+                EXPECT_TRUE(path.find(L".new-") == FsPath::npos || path.rfind(L"A\\", 0) == 0)
+                    << c.name << staged;
             if (c.saved && c.op == FsOp::kCount) {
                 // Rewriting the safety copy in place leaves the dated one as it was: bytes of its own.
                 fs.files[folder + L"nts.ini"].resize(3);
@@ -364,7 +376,8 @@ TEST(DiaryKeeperModel, NoCommittedTextIsLostAndNoDiaryShowsAnothers) {
                 });
                 if (!IsBlankNote(text) && !newer) {
                     ASSERT_TRUE(shown == text || HoldsNotePart(shown, text))
-                        << "round " << round << " diary " << char(d) << " day " << key << " lost " << text << trace;
+                        << "round " << round << " diary " << char(d) << " day " << key << " lost " << text
+                        << trace;
                 }
             }
             for (const NoteView entry : notes)
@@ -378,7 +391,8 @@ TEST(DiaryKeeperModel, NoCommittedTextIsLostAndNoDiaryShowsAnothers) {
             Run* run = running.count(d) ? running[d].get() : nullptr;
             if (!run) {
                 auto fresh = std::make_unique<Run>();
-                RunStamp stamp{static_cast<std::uint32_t>(1 + pick(3)), static_cast<std::uint64_t>(pick(1000))};
+                RunStamp stamp{static_cast<std::uint32_t>(1 + pick(3)),
+                               static_cast<std::uint64_t>(pick(1000))};
                 // A process id comes back; with the same creation time it never does.
                 while (used.count({stamp.pid, stamp.started}))
                     ++stamp.started;
@@ -390,7 +404,8 @@ TEST(DiaryKeeperModel, NoCommittedTextIsLostAndNoDiaryShowsAnothers) {
                 const StartReport rep = fresh->keeper->Start(fresh->notes, [&](const RunStamp& r) {
                     return alive.count({r.pid, r.started}) != 0;
                 });
-                trace += " src=" + std::to_string(int(rep.source)) + " j=" + std::to_string(rep.journals) + " [";
+                trace +=
+                    " src=" + std::to_string(int(rep.source)) + " j=" + std::to_string(rep.journals) + " [";
                 for (const NoteView e : fresh->notes)
                     trace += std::string(e.m_strKey) + "=" + std::string(e.m_strText) + " ";
                 trace += "]";
@@ -401,11 +416,13 @@ TEST(DiaryKeeperModel, NoCommittedTextIsLostAndNoDiaryShowsAnothers) {
             }
             if (action < 5) {
                 const std::string key = keys[pick(4)];
-                const std::string text = pick(8) ? std::string(1, char(d)) + "-" + std::to_string(++counter) : "";
+                const std::string text =
+                    pick(8) ? std::string(1, char(d)) + "-" + std::to_string(++counter) : "";
                 if (pick(6) == 0)
                     fs.KillAfter(1 + pick(3));
                 const bool recorded = run->keeper->Record(key, text, run->notes);
-                trace += "\nrecord " + std::string(1, char(d)) + key + "=" + text + (recorded ? " ok" : " failed") + (fs.Dead() ? " died" : "");
+                trace += "\nrecord " + std::string(1, char(d)) + key + "=" + text +
+                         (recorded ? " ok" : " failed") + (fs.Dead() ? " died" : "");
                 run->notes.SetNote(key, text);
                 if (!recorded)
                     attempted[d][key].insert(text);
@@ -426,7 +443,8 @@ TEST(DiaryKeeperModel, NoCommittedTextIsLostAndNoDiaryShowsAnothers) {
                 const SaveReport report =
                     run->keeper->Save(run->notes, EncodeNotes(run->notes), days[pick(4)], "stamp");
                 const bool died = fs.Dead();
-                trace += std::string("\nsave ") + char(d) + (report.saved ? " saved" : " failed") + (died ? " died" : "");
+                trace += std::string("\nsave ") + char(d) + (report.saved ? " saved" : " failed") +
+                         (died ? " died" : "");
                 fs.Revive();
                 if (report.saved && !died) {
                     for (auto& [key, text] : committed[d])
@@ -456,7 +474,8 @@ TEST(DiaryKeeperModel, NoCommittedTextIsLostAndNoDiaryShowsAnothers) {
                             copies.push_back(path);
                     }
                     if (!copies.empty())
-                        fs.files[copies[static_cast<std::size_t>(pick(static_cast<int>(copies.size())))]].resize(5);
+                        fs.files[copies[static_cast<std::size_t>(pick(static_cast<int>(copies.size())))]]
+                            .resize(5);
                 }
             } else {
                 for (auto& [path, time] : fs.times)
@@ -469,7 +488,8 @@ TEST(DiaryKeeperModel, NoCommittedTextIsLostAndNoDiaryShowsAnothers) {
         for (const wchar_t d : {L'A', L'B'}) {
             NoteMap notes;
             const StartReport rep = DiaryKeeper(fs, PlaceOf(d), {99, 99}).Start(notes, {});
-            trace += "\nlast start " + std::string(1, char(d)) + " from " + std::string(rep.loadedFrom.begin(), rep.loadedFrom.end()) + " [";
+            trace += "\nlast start " + std::string(1, char(d)) + " from " +
+                     std::string(rep.loadedFrom.begin(), rep.loadedFrom.end()) + " [";
             for (const NoteView e : notes)
                 trace += std::string(e.m_strKey) + "=" + std::string(e.m_strText) + " ";
             check(d, notes);

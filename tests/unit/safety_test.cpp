@@ -123,5 +123,4 @@ TEST(SafetyCopies, AJournalThatCannotBeWrittenKeepsThePreviousOne) {
     }
 }
 
-
 } // namespace
