@@ -35,7 +35,7 @@ struct Folder {
         host.pathOf = PathOf;
         host.defaultNotes = L"nts.ini";
         host.defaultNotesName = "nts.ini";
-        host.currentYear = 2026;
+        host.today = {2026, 12, 8};
         host.fixedStamp = 1796724000;
         host.fileStamp = [] { return std::string("20261208-100000"); };
         host.sameFile = [](const FsPath& a, const FsPath& b) { return a == b; };
@@ -115,13 +115,20 @@ TEST(NotesToolCommand, ReadingCommands) {
          U8(u8"今天下雪了。\r\n第二行\t有制表符"),
          ""},
         {"show by key", {{"d.nts", kSmall}}, {"show", "310226", "d.nts"}, 0, "no such day", ""},
-        {"show of a day without a note", {{"d.nts", kSmall}}, {"show", "2026-12-11", "d.nts"}, 0, "", ""},
+        {"show of a day without a note: a script tells it from an empty note",
+         {{"d.nts", kSmall}},
+         {"show", "2026-12-11", "d.nts"},
+         1,
+         "",
+         "quillidar-notes: d.nts: no note on 2026-12-11\n"},
         {"show of no day",
          {{"d.nts", kSmall}},
          {"show", "2026-02-30", "d.nts"},
          2,
          "",
-         "quillidar-notes: DATE \"2026-02-30\" is neither a day written YYYY-MM-DD nor a six-digit key\n"},
+         "quillidar-notes: DATE \"2026-02-30\" is no day: YYYY-MM-DD, MM-DD, today, yesterday, tomorrow, -N "
+         "or "
+         "a six-digit key\n"},
         // 丂 is the bytes 81 40, and 40 is '@': characters are compared, not bytes.
         {"search in characters",
          {{"s.nts", search}},
@@ -202,9 +209,17 @@ TEST(NotesToolCommand, UsageErrorsNameTheProblemOnOneLine) {
     } cases[] = {
         {{"list", "d.nts", "--pivot", "99"}, "quillidar-notes: --pivot: Value 99 not in range 100 to 9999"},
         {{"export", "d.nts", "--format", "xml"},
-         "quillidar-notes: --format: xml not in {json,csv,md,txt,ics}"},
-        {{}, "quillidar-notes: A subcommand is required"},
-        {{"frobnicate"}, "quillidar-notes: there is no command frobnicate (see quillidar-notes --help)"},
+         "quillidar-notes: --format: xml not in {json,csv,md,txt,ics,html}"},
+        {{"frobnicate"}, "quillidar-notes: there is no command frobnicate (see quillidar-notes help)"},
+        {{"exprot"},
+         "quillidar-notes: there is no command exprot; did you mean export? (see quillidar-notes help)"},
+        {{"help", "serach"}, "quillidar-notes: there is no command serach; did you mean search?"},
+        {{"export", "d.nts", "-o", "out.pdf"},
+         "quillidar-notes: out.pdf: its extension names no format this tool writes (json, csv, md, txt, ics, "
+         "html); give --format"},
+        {{"export", "d.nts", "-o", "noextension"},
+         "quillidar-notes: noextension: its extension names no format"},
+        {{"show", "yesterdy", "d.nts"}, "quillidar-notes: DATE \"yesterdy\" is no day"},
         {{"search", "(", "d.nts", "--regex"},
          "quillidar-notes: TEXT is no regular expression this search can run "},
     };
