@@ -586,7 +586,9 @@ void Import(Tool& tool, const Arguments& a) {
 
     ImportOptions options;
     options.pivot = a.pivot;
-    options.allowUndated = restoring;
+    // A note of no calendar day is carried back into a diary that already holds it (a diary's own
+    // export imported again); filed anew it would never show, which is checked once it is read.
+    options.allowUndated = true;
     options.includeEvents = a.includeEvents;
     options.localDateOf = host.localDateOf;
 
@@ -663,6 +665,17 @@ void Import(Tool& tool, const Arguments& a) {
         }
         bytes = std::move(restored);
     } else {
+        NoteMap shown;
+        for (const StoredEntry& entry : scan.entries) {
+            shown.Append({entry.key.value, entry.text.value});
+        }
+        for (std::size_t i = 0; i < incoming.size(); ++i) {
+            const DiaryEntry& entry = incoming[i];
+            if (!DateOfKey(entry.key, a.pivot) && shown.GetNote(entry.key) != entry.text) {
+                Fail(source.name, "note " + std::to_string(i + 1) + ": key \"" + Utf8FromNotes(entry.key) +
+                                      "\" names no day, and a note filed under it would never show");
+            }
+        }
         bytes = FileNotes(DiaryEntries(old, scan.entries), incoming, *OnConflictOfName(a.onConflict), counts);
     }
     const std::string summary =
