@@ -53,3 +53,8 @@ if(WIN32)
 else()
   add_test(NAME tool.native COMMAND ${CMAKE_COMMAND} -DTOOL=$<TARGET_FILE:quillidar-notes> ${quill_tool_case})
 endif()
+if(NOT WIN32)
+  # Python's icalendar and csv and jq, from Debian (scripts/setup), read the exports.
+  add_test(NAME tool.clients COMMAND ${CMAKE_SOURCE_DIR}/tests/tool/clients_case.sh $<TARGET_FILE:quillidar-notes>
+                                     ${CMAKE_SOURCE_DIR}/tests/data/tool ${CMAKE_BINARY_DIR}/tool_clients)
+endif()

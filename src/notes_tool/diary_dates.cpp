@@ -1,6 +1,8 @@
 // Dates of the diary's keys, in a window of a hundred years.
 #include "notes_tool/diary_dates.h"
 
+#include "diary/date_key.h"
+
 namespace notes_tool {
 
 namespace {
@@ -97,6 +99,46 @@ std::optional<std::string> KeyOfDayArgument(std::string_view text) {
         return KeyOfDate(*date);
     }
     return std::nullopt;
+}
+
+std::int64_t DayNumber(const Date& date) {
+    // Howard Hinnant's days_from_civil, the inverse of CivilFromDays.
+    const std::int64_t y = date.year - (date.month <= 2 ? 1 : 0);
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const std::int64_t yoe = y - era * 400;
+    const std::int64_t mp = (date.month + 9) % 12;
+    const std::int64_t doy = (153 * mp + 2) / 5 + date.day - 1;
+    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+Date DateOfDayNumber(std::int64_t days) {
+    std::int64_t y = 0, m = 0, d = 0;
+    CivilFromDays(days, y, m, d);
+    return {static_cast<int>(y), static_cast<int>(m), static_cast<int>(d)};
+}
+
+std::optional<Date> ParseDay(std::string_view text, const Date& today, int pivot) {
+    std::int64_t offset = 0;
+    if (text == "today") {
+        offset = 0;
+    } else if (text == "yesterday") {
+        offset = -1;
+    } else if (text == "tomorrow") {
+        offset = 1;
+    } else if (text.size() >= 2 && text.size() <= 6 && (text[0] == '-' || text[0] == '+') &&
+               Number(text.substr(1)) >= 0) {
+        offset = Number(text.substr(1)) * (text[0] == '-' ? -1 : 1);
+    } else if (text.size() == 5 && text[2] == '-') {
+        const Date date{today.year, Number(text.substr(0, 2)), Number(text.substr(3, 2))};
+        return IsDay(date) ? std::optional<Date>(date) : std::nullopt;
+    } else if (text.size() == 6) {
+        return DateOfKey(text, pivot);
+    } else {
+        return ParseIsoDate(text);
+    }
+    const Date date = DateOfDayNumber(DayNumber(today) + offset);
+    return IsDay(date) ? std::optional<Date>(date) : std::nullopt;
 }
 
 } // namespace notes_tool

@@ -2,6 +2,7 @@
 // hundred years that end with a pivot year.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,5 +37,14 @@ std::string KeyOfDate(const Date& date);
 // A day as given on the command line, "YYYY-MM-DD" or a six-digit key, as its key; nullopt when
 // it is neither.
 std::optional<std::string> KeyOfDayArgument(std::string_view text);
+
+// Days counted from 1970-01-01, and back.
+std::int64_t DayNumber(const Date& date);
+Date DateOfDayNumber(std::int64_t days);
+
+// A day as people say it: "today", "yesterday", "tomorrow", "-3" (three days ago), "+2",
+// "2026-12-08", "12-08" (of today's year) or a six-digit key (in the hundred years before pivot).
+// nullopt for anything else, and for a key or a month and day that name no day.
+std::optional<Date> ParseDay(std::string_view text, const Date& today, int pivot);
 
 } // namespace notes_tool

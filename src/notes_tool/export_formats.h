@@ -1,8 +1,10 @@
-// The diary in the five export formats: json and csv (which import reads back), md, txt and ics.
+// The diary in the export formats: json and csv (which import reads back), md, txt, ics and html.
 // Every export is UTF-8 with CR LF line ends, as the notes themselves have.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,9 +15,13 @@
 
 namespace notes_tool {
 
-enum class Format { kJson, kCsv, kMd, kTxt, kIcs };
+enum class Format { kJson, kCsv, kMd, kTxt, kIcs, kHtml };
 
+// "json", "csv", "md", "txt", "ics" or "html", in any case.
 std::optional<Format> FormatOfName(std::string_view name);
+// The format a file name's extension names, in any case (".markdown", ".htm" too); nullopt for a
+// name without one, or with one no format has.
+std::optional<Format> FormatOfFileName(std::string_view name);
 
 struct ExportOptions {
     int pivot = 2027;
@@ -28,6 +34,25 @@ struct ExportOptions {
 // file back; md, txt and ics are in date order. A note whose key names no date is never left out:
 // it comes after the dated ones, and --from/--to cannot place it.
 std::string ExportNotes(Format format, const std::vector<DiaryEntry>& entries, const ExportOptions& options);
+
+// The notes to export, read one at a time, so that a large diary is never held twice.
+struct EntrySource {
+    std::size_t size = 0;
+    std::function<DiaryEntry(std::size_t)> at;
+};
+// Takes the export's bytes a piece at a time, in order.
+using Sink = std::function<void(std::string_view)>;
+// The same bytes as ExportNotes, handed to the sink in pieces of some 64 KiB as they are made. Returns
+// the number of notes written.
+std::size_t WriteExport(Format format, const EntrySource& source, const ExportOptions& options,
+                        const Sink& sink);
+
+// A JSON string of UTF-8 text, every control character escaped.
+std::string JsonString(std::string_view utf8);
+// Text that CommonMark and pandoc render as these very characters, line breaks included.
+std::string MarkdownText(std::string_view utf8);
+// An RFC 5545 TEXT value; *exact becomes false when it cannot give the text back exactly.
+std::string IcsText(std::string_view utf8, bool* exact);
 
 // A note's text up to its first line break.
 std::string_view FirstLine(std::string_view text);

@@ -1,12 +1,18 @@
 // quillidar-notes.exe: a console program; FILE defaults to the widget's own %TEMP%\nts.ini.
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
 #include <sddl.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "app/instance_name.h"
+#include "diary/notes_file.h"
 #include "diary/win_file_system.h"
 #include "notes_tool/text_codec.h"
 #include "notes_tool/tool_commands.h"
@@ -146,6 +152,82 @@ bool WidgetRunningOn(const FsPath& path) {
     return true;
 }
 
+// Standard output as an export streams to it: UTF-8 pieces may end inside a character, which a
+// console (written as UTF-16) must not see cut, so the unfinished tail waits for the next piece.
+void StreamOut(std::string_view piece) {
+    static std::string carry;
+    DWORD mode = 0;
+    if (!GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode)) {
+        WriteAll(STD_OUTPUT_HANDLE, std::string(piece));
+        return;
+    }
+    carry.append(piece);
+    std::size_t end = carry.size();
+    std::size_t back = 0;
+    while (back < 3 && back < end && (static_cast<unsigned char>(carry[end - 1 - back]) & 0xC0) == 0x80) {
+        ++back;
+    }
+    if (back < end && static_cast<unsigned char>(carry[end - 1 - back]) >= 0xC0) {
+        end -= back + 1;
+    }
+    WriteAll(STD_OUTPUT_HANDLE, carry.substr(0, end));
+    carry.erase(0, end);
+}
+
+// The note in Notepad (or %EDITOR%), through a UTF-8 file in the temporary folder.
+bool EditText(std::string& utf8, std::string& why) {
+    wchar_t name[MAX_PATH + 1] = {};
+    const std::wstring folder = TempFolder();
+    if (folder.empty() || !GetTempFileNameW(folder.c_str(), L"qnt", 0, name)) {
+        why = "no file for the note could be made in the temporary folder";
+        return false;
+    }
+    const std::wstring path = std::wstring(name) + L".txt";
+    DeleteFileW(name);
+    {
+        std::ofstream out(path.c_str(), std::ios::binary);
+        out << utf8;
+        if (!out) {
+            why = "the note could not be written to a file for the editor";
+            return false;
+        }
+    }
+    const wchar_t* editor = _wgetenv(L"EDITOR");
+    std::wstring command = std::wstring(editor && *editor ? editor : L"notepad.exe") + L" \"" + path + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        DeleteFileW(path.c_str());
+        why = "the editor " + notes_tool::Utf8FromUtf16(std::u16string(command.begin(), command.end())) +
+              " did not start";
+        return false;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    std::ifstream in(path.c_str(), std::ios::binary);
+    utf8.assign(std::istreambuf_iterator<char>(in), {});
+    DeleteFileW(path.c_str());
+    // Notepad may save with a byte order mark.
+    if (utf8.rfind("\xEF\xBB\xBF", 0) == 0) {
+        utf8.erase(0, 3);
+    }
+    return true;
+}
+
+notes_tool::Date LocalDateOf(std::int64_t seconds) {
+    // Windows file time of the instant, then local time by the system's own rules.
+    const ULONGLONG ticks = static_cast<ULONGLONG>(seconds + 11644473600LL) * 10000000ULL;
+    FILETIME utc{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    SYSTEMTIME u{}, local{};
+    if (!FileTimeToSystemTime(&utc, &u) || !SystemTimeToTzSpecificLocalTime(nullptr, &u, &local)) {
+        return notes_tool::DateOfDayNumber(seconds / 86400);
+    }
+    return {local.wYear, local.wMonth, local.wDay};
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -153,14 +235,14 @@ int wmain(int argc, wchar_t** argv) {
     notes_tool::ToolHost host;
     host.fs = &fs;
     host.pathOf = [](std::string_view text) { return FsPath(WideOfUtf8(text)); };
-    host.defaultNotes = GetTempFilePath(L"nts.ini");
+    host.defaultNotes = GetTempFilePath(kNotesFileName);
     if (!host.defaultNotes.empty()) {
         host.defaultNotesName =
             notes_tool::Utf8FromUtf16(std::u16string(host.defaultNotes.begin(), host.defaultNotes.end()));
     }
     SYSTEMTIME now{};
     GetLocalTime(&now);
-    host.currentYear = now.wYear;
+    host.today = {now.wYear, now.wMonth, now.wDay};
     if (const wchar_t* epoch = _wgetenv(L"SOURCE_DATE_EPOCH")) {
         wchar_t* end = nullptr;
         const long long seconds = std::wcstoll(epoch, &end, 10);
@@ -172,6 +254,18 @@ int wmain(int argc, wchar_t** argv) {
     host.sameFile = SameFile;
     host.widgetRunningOn = WidgetRunningOn;
     host.ensureFolderOf = [](const FsPath& file) { EnsureFolderOf(file); };
+    host.writeOut = StreamOut;
+    _setmode(_fileno(stdin), _O_BINARY);
+    host.standardInput = &std::cin;
+    host.openInput = [](const FsPath& path) -> std::unique_ptr<std::istream> {
+        auto in = std::make_unique<std::ifstream>(path.c_str(), std::ios::binary);
+        if (!in->is_open()) {
+            return nullptr;
+        }
+        return in;
+    };
+    host.editText = EditText;
+    host.localDateOf = LocalDateOf;
 
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {

@@ -152,6 +152,10 @@ void AppendInt32(std::string& out, std::uint32_t value) {
 } // namespace
 
 NotesScan ScanNotes(std::string_view bytes) {
+    return ScanNotes(bytes, nullptr);
+}
+
+NotesScan ScanNotes(std::string_view bytes, const std::function<void(const StoredEntry&)>& each) {
     NotesScan scan;
     if (bytes.size() < 4) {
         scan.damaged = true;
@@ -191,7 +195,11 @@ NotesScan ScanNotes(std::string_view bytes) {
         }
         pos = entry.End();
         scan.end = pos;
-        scan.entries.push_back(std::move(entry));
+        if (each) {
+            each(entry);
+        } else {
+            scan.entries.push_back(std::move(entry));
+        }
     }
     scan.unread = bytes.size() - scan.end;
     return scan;
@@ -240,6 +248,18 @@ std::string FileOfDiaryEntries(const std::vector<DiaryEntry>& entries) {
         out += entry.stored.empty() ? WrittenEntry(entry.key, entry.text) : entry.stored;
     }
     return out;
+}
+
+DiaryEntry DiaryEntryAt(std::string_view bytes) {
+    StoredEntry entry;
+    ReadStored(bytes, 0, entry.key);
+    ReadStored(bytes, entry.key.size, entry.text);
+    DiaryEntry note{std::move(entry.key.value), std::move(entry.text.value), {}};
+    const std::string_view stored = bytes.substr(0, entry.End());
+    if (stored != WrittenEntry(note.key, note.text)) {
+        note.stored = stored;
+    }
+    return note;
 }
 
 std::optional<DiaryEntry> ReadOneEntry(std::string_view stored) {

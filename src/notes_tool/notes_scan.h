@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,6 +43,8 @@ struct NotesScan {
 
 // Reads as the widget's loader does, value for value, and says what it met on the way.
 NotesScan ScanNotes(std::string_view bytes);
+// The same, handing each entry to `each` instead of keeping it: the result's entries stay empty.
+NotesScan ScanNotes(std::string_view bytes, const std::function<void(const StoredEntry&)>& each);
 
 // A notes file holding these entries of `file`, each exactly as it was stored there.
 std::string FileOfStoredEntries(std::string_view file, const std::vector<StoredEntry>& entries);
@@ -69,6 +72,8 @@ std::string WrittenEntry(std::string_view key, std::string_view text);
 std::vector<DiaryEntry> DiaryEntries(std::string_view file, const std::vector<StoredEntry>& entries);
 // A notes file of the entries in order, each in its stored form when it has one.
 std::string FileOfDiaryEntries(const std::vector<DiaryEntry>& entries);
+// The entry that starts `bytes` (one the scan has read), with its stored form when it has one.
+DiaryEntry DiaryEntryAt(std::string_view bytes);
 // The entry `stored` holds when it is exactly one whole entry.
 std::optional<DiaryEntry> ReadOneEntry(std::string_view stored);
 

@@ -4,6 +4,8 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <iterator>
+#include <map>
 #include <new>
 #include <regex>
 #include <sstream>
@@ -12,6 +14,7 @@
 #include "version.h"
 #include "diary/gb18030.h"
 #include "diary/note_map.h"
+#include "diary/notes_file.h"
 #include "notes_tool/diary_dates.h"
 #include "notes_tool/export_formats.h"
 #include "notes_tool/filing.h"
@@ -119,6 +122,25 @@ class Tool {
         return loaded;
     }
 
+    // A diary as the widget loads it, as the offsets of its entries: for a command that reads
+    // each note once, so no second copy of the diary is made.
+    std::vector<std::size_t> LoadOffsets(const NamedFile& file, std::string& bytes) {
+        bytes = Read(file);
+        std::vector<std::size_t> offsets;
+        const NotesScan scan =
+            ScanNotes(bytes, [&](const StoredEntry& entry) { offsets.push_back(entry.Offset()); });
+        if (scan.damaged) {
+            Fail(file.name, "damaged at byte " + std::to_string(scan.damageOffset) + ": " + scan.damage +
+                                " (check tells more, salvage recovers what is left)");
+        }
+        if (scan.unread > 0) {
+            Warn(file.name,
+                 std::to_string(scan.unread) +
+                     " bytes after the last entry are not read; salvage recovers any entries among them");
+        }
+        return offsets;
+    }
+
     void RefuseSame(const NamedFile& out, const NamedFile& in) const {
         if (m_host.sameFile(out.path, in.path)) {
             Fail(out.name, "is the input file " + in.name + ", which is never written over", kExitUsage);
@@ -144,6 +166,80 @@ class Tool {
 
     void Out(std::string_view text) { m_run.out += text; }
 
+    // Standard output as a stream when the host has one, else collected like Out.
+    Sink StandardOutput() {
+        if (m_host.writeOut) {
+            return m_host.writeOut;
+        }
+        return [this](std::string_view piece) { m_run.out += piece; };
+    }
+
+    // Writes what `produce` hands to its sink into a new file beside the target, then moves it over
+    // the target, as SaveFileAtomically does with bytes held whole; a device or pipe is written as
+    // it is. On failure nothing is left behind.
+    void StreamFile(const NamedFile& file, const std::function<void(const Sink&)>& produce) {
+        if (m_host.openDevice) {
+            if (std::unique_ptr<OutputFile> device = m_host.openDevice(file.path)) {
+                FileError error = FileError::kNone;
+                produce([&](std::string_view piece) {
+                    if (error == FileError::kNone) {
+                        error = device->Write(piece);
+                    }
+                });
+                if (error == FileError::kNone) {
+                    error = device->Close();
+                }
+                if (error != FileError::kNone) {
+                    Fail(file.name, Writing(error));
+                }
+                return;
+            }
+        }
+        FileSystem& fs = *m_host.fs;
+        std::unique_ptr<OutputFile> out;
+        FsPath temporary;
+        FileError error = FileError::kExists;
+        for (int n = 1; n < 1000 && error == FileError::kExists; ++n) {
+            const std::string suffix = ".new-" + std::to_string(n);
+            temporary = file.path + FsPath(suffix.begin(), suffix.end());
+            error = fs.CreateNew(temporary, out);
+        }
+        if (error != FileError::kNone) {
+            Fail(file.name, Writing(error));
+        }
+        produce([&](std::string_view piece) {
+            if (error == FileError::kNone) {
+                error = out->Write(piece);
+            }
+        });
+        if (error == FileError::kNone) {
+            error = out->Flush();
+        }
+        const FileError closed = out->Close();
+        out.reset();
+        if (error == FileError::kNone) {
+            error = closed;
+        }
+        if (error == FileError::kNone) {
+            error = MoveOver(fs, temporary, file.path);
+        }
+        if (error != FileError::kNone) {
+            RemoveFile(fs, temporary);
+            Fail(file.name, Writing(error));
+        }
+    }
+
+    // The bytes of IN, or of standard input for "-".
+    std::string ReadInput(const NamedFile& file) {
+        if (file.name == "-") {
+            if (!m_host.standardInput) {
+                Fail("-", "there is no standard input to read", kExitUsage);
+            }
+            return std::string(std::istreambuf_iterator<char>(*m_host.standardInput), {});
+        }
+        return Read(file);
+    }
+
     ToolHost& Host() { return m_host; }
 
   private:
@@ -162,26 +258,48 @@ std::string Count(std::size_t n, const char* one, const char* many) {
 
 // ---- list, show, search
 
+// A column's text as it is, or quoted as a JSON string when it holds a tab, a control character
+// or starts with a quote, so that every output line has the same columns.
+std::string Column(std::string_view utf8) {
+    const bool plain = !utf8.empty() && utf8[0] != '"' && std::none_of(utf8.begin(), utf8.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+    });
+    return plain || utf8.empty() ? std::string(utf8) : JsonString(utf8);
+}
+
 void List(Tool& tool, const LoadedNotes& notes, int pivot) {
     for (const StoredEntry& entry : notes.scan.entries) {
-        tool.Out(Heading(entry.key.value, pivot) + "\t" + Utf8FromNotes(entry.key.value) + "\t" +
-                 std::to_string(entry.text.value.size()) + "\t" + Utf8FromNotes(FirstLine(entry.text.value)) +
-                 "\n");
+        tool.Out(Heading(entry.key.value, pivot) + "\t" + Column(Utf8FromNotes(entry.key.value)) + "\t" +
+                 std::to_string(entry.text.value.size()) + "\t" +
+                 Column(Utf8FromNotes(FirstLine(entry.text.value))) + "\n");
     }
 }
 
-void Show(Tool& tool, const LoadedNotes& notes, const std::string& day) {
-    const auto key = KeyOfDayArgument(day);
-    if (!key) {
-        Fail("", "DATE \"" + day + "\" is neither a day written YYYY-MM-DD nor a six-digit key", kExitUsage);
+// A DATE argument as a key: a day as people say it, or a six-digit key as it stands.
+std::string KeyOfDay(const ToolHost& host, const std::string& name, const std::string& text, int pivot) {
+    if (text.size() == 6 &&
+        std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return text;
     }
+    if (const auto date = ParseDay(text, host.today, pivot)) {
+        return KeyOfDate(*date);
+    }
+    Fail("",
+         name + " \"" + text +
+             "\" is no day: YYYY-MM-DD, MM-DD, today, yesterday, tomorrow, -N or a six-digit key",
+         kExitUsage);
+}
+
+void Show(Tool& tool, const LoadedNotes& notes, const std::string& key, const std::string& day) {
     // The window shows the first entry of a key; later copies stay hidden.
     for (const StoredEntry& entry : notes.scan.entries) {
-        if (entry.key.value == *key) {
+        if (entry.key.value == key) {
             tool.Out(Utf8FromNotes(entry.text.value));
             return;
         }
     }
+    // A script must tell "no note" from an empty one.
+    Fail(notes.file.name, "no note on " + day, kExitFailed);
 }
 
 std::wstring Wide(std::u16string_view text) {
@@ -248,8 +366,8 @@ void Search(Tool& tool, const LoadedNotes& notes, const std::string& needle, boo
                              ": " + e.what());
             }
             if (match) {
-                tool.Out(Heading(entry.key.value, pivot) + "\t" + Utf8FromNotes(entry.key.value) + "\t" +
-                         Utf8FromUtf16(line) + "\n");
+                tool.Out(Heading(entry.key.value, pivot) + "\t" + Column(Utf8FromNotes(entry.key.value)) +
+                         "\t" + Column(Utf8FromUtf16(line)) + "\n");
             }
             if (end == text.size()) {
                 break;
@@ -261,14 +379,14 @@ void Search(Tool& tool, const LoadedNotes& notes, const std::string& needle, boo
 
 // ---- export
 
-std::optional<Date> DayOption(const std::string& name, const std::string& value, int pivot) {
-    if (const auto date = ParseIsoDate(value)) {
-        return date;
+Date DayOption(const ToolHost& host, const std::string& name, const std::string& value, int pivot) {
+    if (const auto date = ParseDay(value, host.today, pivot)) {
+        return *date;
     }
-    if (const auto date = DateOfKey(value, pivot)) {
-        return date;
-    }
-    Fail("", name + " \"" + value + "\" is no day written YYYY-MM-DD or as a six-digit key", kExitUsage);
+    Fail("",
+         name + " \"" + value +
+             "\" is no day: YYYY-MM-DD, MM-DD, today, yesterday, tomorrow, -N or a six-digit key",
+         kExitUsage);
 }
 
 // ---- check and salvage
@@ -309,11 +427,12 @@ void Check(Tool& tool, const NamedFile& file, const std::string& bytes, int& sta
 
 // The command line as parsed; a *Given flag tells an option left out from one given empty.
 struct Arguments {
-    std::string file, day, needle, in, second, out, format, from, to;
+    std::string file, day, needle, in, second, out, format, from, to, text, helpOn;
     std::string onConflict = "keep";
-    bool regex = false;
+    bool regex = false, includeEvents = false, force = false;
     int pivot = 0;
-    bool fileGiven = false, formatGiven = false, outGiven = false, fromGiven = false, toGiven = false;
+    bool fileGiven = false, formatGiven = false, outGiven = false, fromGiven = false, toGiven = false,
+         textGiven = false;
 };
 
 std::string Filed(const FilingCounts& c) {
@@ -323,43 +442,66 @@ std::string Filed(const FilingCounts& c) {
            std::to_string(c.blank) + " blank";
 }
 
+// Entries read from the diary's bytes one at a time: an export holds the file once, plus a few
+// bytes a note, whatever the size of the diary.
+EntrySource SourceOf(const std::string& bytes, const std::vector<std::size_t>& offsets) {
+    return {offsets.size(), [&bytes, &offsets](std::size_t i) {
+                const std::string_view rest = std::string_view(bytes).substr(offsets[i]);
+                return DiaryEntryAt(rest);
+            }};
+}
+
 void Export(Tool& tool, const Arguments& a) {
+    ToolHost& host = tool.Host();
     const NamedFile source = tool.NotesFile(a.fileGiven, a.file);
     ExportOptions options;
     options.pivot = a.pivot;
     if (a.fromGiven) {
-        options.from = DayOption("--from", a.from, a.pivot);
+        options.from = DayOption(host, "--from", a.from, a.pivot);
     }
     if (a.toGiven) {
-        options.to = DayOption("--to", a.to, a.pivot);
+        options.to = DayOption(host, "--to", a.to, a.pivot);
     }
     if (options.from && options.to && *options.from > *options.to) {
         Fail("", "--from " + a.from + " comes after --to " + a.to, kExitUsage);
     }
-    std::optional<Format> format = FormatOfName(a.format);
-    if (!a.formatGiven && a.outGiven) {
-        const auto dot = a.out.find_last_of('.');
-        format = dot == std::string::npos ? std::nullopt : FormatOfName(a.out.substr(dot + 1));
-    }
+    const bool toStandardOutput = !a.outGiven || a.out == "-";
     std::optional<NamedFile> target;
-    if (a.outGiven) {
+    if (!toStandardOutput) {
         target = tool.Named(a.out);
         tool.RefuseSame(*target, source);
     }
-    const LoadedNotes notes = tool.Load(source);
-    ToolHost& host = tool.Host();
+    std::optional<Format> format = FormatOfName(a.format);
+    if (!a.formatGiven && !toStandardOutput) {
+        // A name that says no format would otherwise get json under a name that promises another.
+        format = FormatOfFileName(a.out);
+        if (!format) {
+            Fail(a.out,
+                 "its extension names no format this tool writes (json, csv, md, txt, ics, html); give "
+                 "--format",
+                 kExitUsage);
+        }
+    }
+    std::string bytes;
+    const std::vector<std::size_t> offsets = tool.LoadOffsets(source, bytes);
     if (host.fixedStamp) {
         options.stamp = *host.fixedStamp;
     } else if (const auto modified = host.fs->ModifiedTime(source.path)) {
         // The file layer's times are Windows file times: 100 ns steps since 1601.
         options.stamp = static_cast<std::int64_t>(*modified / 10000000) - 11644473600;
     }
-    const std::string bytes =
-        ExportNotes(format.value_or(Format::kJson), DiaryEntries(notes.bytes, notes.scan.entries), options);
+    const EntrySource entries = SourceOf(bytes, offsets);
+    const Format chosen = format.value_or(Format::kJson);
+    std::size_t written = 0;
     if (target) {
-        tool.WriteFile(*target, bytes);
+        tool.StreamFile(*target,
+                        [&](const Sink& sink) { written = WriteExport(chosen, entries, options, sink); });
     } else {
-        tool.Out(bytes);
+        written = WriteExport(chosen, entries, options, tool.StandardOutput());
+    }
+    if (written == 0 && chosen == Format::kIcs) {
+        tool.Warn(target ? target->name : "-",
+                  "no notes to export; the calendar holds only an empty placeholder");
     }
 }
 
@@ -375,40 +517,25 @@ std::string AsideName(Tool& tool, const NamedFile& file, const std::string& stam
     return file.name + base;
 }
 
-void Import(Tool& tool, const Arguments& a) {
-    ToolHost& host = tool.Host();
-    const NamedFile source = tool.Named(a.in);
-    const NamedFile target = tool.NotesFile(a.fileGiven, a.file);
-    tool.RefuseSame(target, source);
-    tool.RefuseRunningWidget(target);
-    const std::string input = tool.Read(source);
-    const Format kind = a.formatGiven ? *FormatOfName(a.format) : GuessImportFormat(a.in, input);
-    const Imported imported = kind == Format::kJson ? ImportJson(input) : ImportCsv(input);
-    if (!imported.error.empty()) {
-        Fail(source.name, imported.error);
+std::optional<Format> ImportFormat(Tool& tool, const Arguments& a, const NamedFile& source) {
+    if (a.formatGiven) {
+        return FormatOfName(a.format);
     }
+    if (source.name != "-") {
+        if (const auto byName = FormatOfFileName(source.name);
+            byName && (*byName == Format::kJson || *byName == Format::kCsv || *byName == Format::kIcs)) {
+            return byName;
+        }
+    }
+    (void)tool;
+    return std::nullopt;
+}
 
-    // The target as the widget would load it; one it could not load whole is copied aside before
-    // it is replaced, as the widget does.
-    std::string old;
-    const FileError error = LoadFile(*host.fs, target.path, old);
-    if (error != FileError::kNone && error != FileError::kNotFound) {
-        Fail(target.name, Reading(error));
-    }
-    const bool existed = error == FileError::kNone;
-    const NotesScan scan = ScanNotes(old);
+// Saves a diary the way the widget does, keeping an old file it could not read whole aside.
+void SaveDiary(Tool& tool, const NamedFile& target, const std::string& bytes, bool existed,
+               const NotesScan& scan, const std::string& summary) {
+    ToolHost& host = tool.Host();
     const bool keepAside = existed && (scan.damaged || scan.unread > 0);
-    FilingCounts counts;
-    const std::string bytes = FileNotes(existed ? DiaryEntries(old, scan.entries) : std::vector<DiaryEntry>{},
-                                        imported.entries, *OnConflictOfName(a.onConflict), counts);
-    const std::string summary =
-        !existed || scan.entries.empty()
-            ? Count(counts.restored, "entry", "entries") + " restored into an empty diary"
-            : Filed(counts);
-    if (existed && !keepAside && bytes == old) {
-        tool.Out(target.name + ": " + summary + "; nothing changed, the file is left as it was\n");
-        return;
-    }
     if (!existed && target.path == host.defaultNotes && host.ensureFolderOf) {
         host.ensureFolderOf(target.path);
     }
@@ -416,8 +543,7 @@ void Import(Tool& tool, const Arguments& a) {
     const std::string asideName = AsideName(tool, target, stamp);
     const SaveResult saved = SaveDataFile(*host.fs, target.path, bytes, keepAside, stamp);
     if (saved.outcome == SaveOutcome::kKeptBeside) {
-        Fail(target.name,
-             Writing(saved.error) + "; it is left as it was and the imported diary is beside it");
+        Fail(target.name, Writing(saved.error) + "; it is left as it was and the new diary is beside it");
     }
     if (saved.outcome != SaveOutcome::kSaved) {
         Fail(target.name, Writing(saved.error));
@@ -430,6 +556,345 @@ void Import(Tool& tool, const Arguments& a) {
                       : "held " + std::to_string(scan.unread) + " bytes after its last entry") +
                  "; it is kept as " + asideName + "\n");
     }
+}
+
+void AppendInt32(std::string& out, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    }
+}
+
+void Import(Tool& tool, const Arguments& a) {
+    ToolHost& host = tool.Host();
+    const NamedFile source = tool.Named(a.in);
+    const NamedFile target = tool.NotesFile(a.fileGiven, a.file);
+    if (source.name != "-") {
+        tool.RefuseSame(target, source);
+    }
+    tool.RefuseRunningWidget(target);
+
+    // The target as the widget would load it; one it could not load whole is copied aside before
+    // it is replaced, as the widget does.
+    std::string old;
+    const FileError error = LoadFile(*host.fs, target.path, old);
+    if (error != FileError::kNone && error != FileError::kNotFound) {
+        Fail(target.name, Reading(error));
+    }
+    const bool existed = error == FileError::kNone;
+    const NotesScan scan = ScanNotes(old);
+    const bool restoring = !existed || scan.entries.empty();
+
+    ImportOptions options;
+    options.pivot = a.pivot;
+    // A note of no calendar day is carried back into a diary that already holds it (a diary's own
+    // export imported again); filed anew it would never show, which is checked once it is read.
+    options.allowUndated = true;
+    options.includeEvents = a.includeEvents;
+    options.localDateOf = host.localDateOf;
+
+    // Into an empty diary the notes are written as they are read: a large json export is never
+    // held whole, nor its notes one by one beside the file they make.
+    std::string restored;
+    std::size_t restoredCount = 0;
+    std::vector<DiaryEntry> incoming;
+    auto take = [&](DiaryEntry&& entry) {
+        if (restoring) {
+            restored += entry.stored.empty() ? WrittenEntry(entry.key, entry.text) : entry.stored;
+            ++restoredCount;
+        } else {
+            incoming.push_back(std::move(entry));
+        }
+    };
+    std::optional<Format> kind = ImportFormat(tool, a, source);
+    std::string why;
+    if ((!kind || *kind == Format::kJson) && source.name != "-" && host.openInput) {
+        std::unique_ptr<std::istream> in = host.openInput(source.path);
+        if (!in) {
+            tool.Read(source); // names why it cannot be read
+            Fail(source.name, "cannot be read");
+        }
+        const auto first = in->peek();
+        if (!kind && first != std::char_traits<char>::eof() && first == '{') {
+            kind = Format::kJson;
+        }
+        if (kind == Format::kJson) {
+            in->seekg(0, std::ios::end);
+            const auto size = in->tellg();
+            in->seekg(0);
+            if (restoring && size > 0) {
+                // The diary is never longer than its json: reserved address space costs nothing
+                // until it is written, and the file then grows in place.
+                restored.reserve(static_cast<std::size_t>(size));
+            }
+            AppendInt32(restored, 0);
+            why = ReadJson(*in, options, take);
+        }
+    }
+    if (kind != Format::kJson || !host.openInput || source.name == "-") {
+        const std::string input = tool.ReadInput(source);
+        if (!kind) {
+            kind = GuessImportFormat(source.name == "-" ? "" : source.name, input);
+        }
+        if (!kind) {
+            Fail(source.name, "is neither json, csv nor ics: only those can be imported", kExitUsage);
+        }
+        restored.clear();
+        AppendInt32(restored, 0);
+        Imported imported;
+        if (*kind == Format::kJson) {
+            why = ReadJson(*std::make_unique<std::istringstream>(input), options, take);
+        } else {
+            imported = *kind == Format::kCsv ? ImportCsv(input, options) : ImportIcs(input, options);
+            why = imported.error;
+            for (DiaryEntry& entry : imported.entries) {
+                take(std::move(entry));
+            }
+        }
+    }
+    if (!why.empty()) {
+        Fail(source.name, why);
+    }
+
+    FilingCounts counts;
+    std::string bytes;
+    if (restoring) {
+        counts.restored = restoredCount;
+        const auto n = static_cast<std::uint32_t>(restoredCount);
+        for (int i = 0; i < 4; ++i) {
+            restored[static_cast<std::size_t>(i)] = static_cast<char>((n >> (8 * i)) & 0xFF);
+        }
+        bytes = std::move(restored);
+    } else {
+        NoteMap shown;
+        for (const StoredEntry& entry : scan.entries) {
+            shown.Append({entry.key.value, entry.text.value});
+        }
+        for (std::size_t i = 0; i < incoming.size(); ++i) {
+            const DiaryEntry& entry = incoming[i];
+            if (!DateOfKey(entry.key, a.pivot) && shown.GetNote(entry.key) != entry.text) {
+                Fail(source.name, "note " + std::to_string(i + 1) + ": key \"" + Utf8FromNotes(entry.key) +
+                                      "\" names no day, and a note filed under it would never show");
+            }
+        }
+        bytes = FileNotes(DiaryEntries(old, scan.entries), incoming, *OnConflictOfName(a.onConflict), counts);
+    }
+    const std::string summary =
+        restoring ? Count(counts.restored, "entry", "entries") + " restored into an empty diary"
+                  : Filed(counts);
+    // Nothing was filed: the file stays as it is, even where writing it again would change how
+    // its strings are stored.
+    const bool changed = counts.added + counts.replaced + counts.appended + counts.deleted > 0;
+    const bool keepAside = existed && (scan.damaged || scan.unread > 0);
+    if (existed && !keepAside && (bytes == old || (!restoring && !changed))) {
+        tool.Out(target.name + ": " + summary + "; nothing changed, the file is left as it was\n");
+        return;
+    }
+    SaveDiary(tool, target, bytes, existed, scan, summary);
+}
+
+// ---- add and edit
+
+// The target of add and edit: its notes as the widget holds them, refused while the widget runs.
+struct DayEdit {
+    NamedFile file;
+    std::string old;
+    NotesScan scan;
+    bool existed = false;
+    NoteMap notes;
+};
+
+DayEdit OpenForEdit(Tool& tool, const Arguments& a) {
+    ToolHost& host = tool.Host();
+    DayEdit edit;
+    edit.file = tool.NotesFile(a.fileGiven, a.file);
+    tool.RefuseRunningWidget(edit.file);
+    const FileError error = LoadFile(*host.fs, edit.file.path, edit.old);
+    if (error != FileError::kNone && error != FileError::kNotFound) {
+        Fail(edit.file.name, Reading(error));
+    }
+    edit.existed = error == FileError::kNone;
+    edit.scan = ScanNotes(edit.old);
+    if (edit.existed && edit.scan.damaged) {
+        Fail(edit.file.name, "damaged at byte " + std::to_string(edit.scan.damageOffset) + ": " +
+                                 edit.scan.damage +
+                                 " (salvage recovers what is left; nothing is written into a damaged diary)");
+    }
+    for (const StoredEntry& entry : edit.scan.entries) {
+        edit.notes.Append({entry.key.value, entry.text.value});
+    }
+    return edit;
+}
+
+// Text typed at a terminal or in an editor, as the note box holds it: CR LF line ends.
+std::string NoteOfTyped(const std::string& utf8) {
+    std::size_t bad = 0;
+    const auto bytes = NotesFromUtf8(utf8, &bad);
+    if (!bytes) {
+        Fail("", "TEXT is not UTF-8 (at byte " + std::to_string(bad) + ")", kExitUsage);
+    }
+    std::string out;
+    for (std::size_t i = 0; i < bytes->size(); ++i) {
+        const char c = (*bytes)[i];
+        if (c == '\r' && i + 1 < bytes->size() && (*bytes)[i + 1] == '\n') {
+            continue;
+        }
+        out += c == '\n' || c == '\r' ? std::string("\r\n") : std::string(1, c);
+    }
+    if (out.find('\0') != std::string::npos) {
+        Fail("", "TEXT holds a zero byte, which the notes file cannot hold", kExitUsage);
+    }
+    return out;
+}
+
+void Add(Tool& tool, const Arguments& a) {
+    const std::string key = KeyOfDay(tool.Host(), "DATE", a.day, a.pivot);
+    std::string typed = a.text;
+    if (!a.textGiven || a.text == "-") {
+        typed = tool.ReadInput({"-", {}});
+        // What a terminal or echo leaves at the end is not part of the note.
+        while (!typed.empty() && (typed.back() == '\n' || typed.back() == '\r')) {
+            typed.pop_back();
+        }
+    }
+    const std::string text = NoteOfTyped(typed);
+    if (IsBlankNote(text)) {
+        Fail("", "TEXT is blank: add files no blank part (edit deletes a note)", kExitUsage);
+    }
+    DayEdit edit = OpenForEdit(tool, a);
+    const std::string existing = edit.notes.GetNote(key);
+    const bool appended = !IsBlankNote(existing);
+    edit.notes.SetNote(key, appended ? existing + kAppendSeparator + text : text);
+    SaveDiary(tool, edit.file, EncodeNotes(edit.notes), edit.existed, edit.scan,
+              std::string(appended ? "a part added to the note of " : "a note added on ") +
+                  Heading(key, a.pivot));
+}
+
+void Edit(Tool& tool, const Arguments& a) {
+    ToolHost& host = tool.Host();
+    const std::string key = KeyOfDay(host, "DATE", a.day, a.pivot);
+    DayEdit edit = OpenForEdit(tool, a);
+    if (!host.editText) {
+        Fail("", "there is no editor to run here", kExitFailed);
+    }
+    const std::string before = edit.notes.GetNote(key);
+    std::string utf8 = Utf8FromNotes(before);
+    std::string why;
+    if (!host.editText(utf8, why)) {
+        Fail("", "the editor could not be run: " + why + "; the note is left as it was", kExitFailed);
+    }
+    std::string after = NoteOfTyped(utf8);
+    // Editors end a file with a line end the note box would not have added.
+    if (after.size() >= 2 && after.ends_with("\r\n") && !before.ends_with("\r\n")) {
+        after.resize(after.size() - 2);
+    }
+    if (after == before || (IsBlankNote(after) && IsBlankNote(before))) {
+        tool.Out(edit.file.name + ": the note of " + Heading(key, a.pivot) +
+                 " is unchanged; the file is left as it was\n");
+        return;
+    }
+    edit.notes.SetNote(key, after);
+    SaveDiary(tool, edit.file, EncodeNotes(edit.notes), edit.existed, edit.scan,
+              std::string(IsBlankNote(after) ? "the note of " + Heading(key, a.pivot) + " deleted"
+                                             : "the note of " + Heading(key, a.pivot) + " saved"));
+}
+
+// ---- stats
+
+struct Tally {
+    std::size_t notes = 0, words = 0, characters = 0;
+};
+
+// Words as a reader counts them: a run of letters or digits, and every CJK character on its own.
+void Count(std::u16string_view text, Tally& tally) {
+    bool inWord = false;
+    for (const char16_t u : text) {
+        if (u == u'\r' || u == u'\n') {
+            inWord = false;
+            continue;
+        }
+        if (u < 0xDC00 || u > 0xDFFF) {
+            ++tally.characters; // a pair of surrogates is one character
+        }
+        const bool cjk = (u >= 0x3400 && u <= 0x9FFF) || (u >= 0xF900 && u <= 0xFAFF) ||
+                         (u >= 0x3040 && u <= 0x30FF) || (u >= 0xAC00 && u <= 0xD7AF) ||
+                         (u >= 0xD800 && u <= 0xDBFF);
+        const bool blank = u == u' ' || u == u'\t' || u == 0x3000 || u == 0xA0;
+        const bool mark = (u < 0x80 && !((u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'z') ||
+                                         (u >= u'A' && u <= u'Z'))) ||
+                          (u >= 0x3000 && u <= 0x303F) || (u >= 0xFF00 && u <= 0xFF0F);
+        if (cjk) {
+            ++tally.words;
+            inWord = false;
+        } else if (blank || mark) {
+            inWord = false;
+        } else if (!inWord) {
+            ++tally.words;
+            inWord = true;
+        }
+    }
+}
+
+void Stats(Tool& tool, const LoadedNotes& notes, int pivot) {
+    // The notes the window shows: the first entry of each key that names a day and holds text.
+    std::map<Date, const StoredEntry*> shown;
+    std::size_t undated = 0;
+    std::unordered_set<std::string> seen;
+    for (const StoredEntry& entry : notes.scan.entries) {
+        if (!seen.insert(entry.key.value).second || IsBlankNote(entry.text.value)) {
+            continue;
+        }
+        if (const auto date = DateOfKey(entry.key.value, pivot)) {
+            shown.emplace(*date, &entry);
+        } else {
+            ++undated;
+        }
+    }
+    std::map<std::pair<int, int>, Tally> months;
+    std::map<int, Tally> years;
+    Tally all;
+    std::int64_t runStart = 0, previous = 0, bestStart = 0, bestLength = 0, length = 0;
+    for (const auto& [date, entry] : shown) {
+        Tally one;
+        one.notes = 1;
+        Count(Utf16FromGb18030(entry->text.value), one);
+        for (Tally* t : {&months[{date.year, date.month}], &years[date.year], &all}) {
+            t->notes += one.notes;
+            t->words += one.words;
+            t->characters += one.characters;
+        }
+        const std::int64_t day = DayNumber(date);
+        if (length > 0 && day == previous + 1) {
+            ++length;
+        } else {
+            length = 1;
+            runStart = day;
+        }
+        previous = day;
+        if (length > bestLength) {
+            bestLength = length;
+            bestStart = runStart;
+        }
+    }
+    auto row = [](const std::string& period, const Tally& t) {
+        return period + "\t" + std::to_string(t.notes) + "\t" + std::to_string(t.words) + "\t" +
+               std::to_string(t.characters) + "\n";
+    };
+    std::string out = "period\tnotes\twords\tcharacters\n";
+    for (const auto& [year, tally] : years) {
+        out += row(IsoDate({year, 1, 1}).substr(0, 4), tally);
+        for (auto it = months.lower_bound({year, 1}); it != months.end() && it->first.first == year; ++it) {
+            out += row(IsoDate({year, it->first.second, 1}).substr(0, 7), it->second);
+        }
+    }
+    out += row("all", all);
+    out += bestLength == 0 ? std::string("longest streak: 0 days\n")
+                           : "longest streak: " + Count(static_cast<std::size_t>(bestLength), "day", "days") +
+                                 ", " + IsoDate(DateOfDayNumber(bestStart)) + " to " +
+                                 IsoDate(DateOfDayNumber(bestStart + bestLength - 1)) + "\n";
+    if (undated > 0) {
+        out += "not counted: " + Count(undated, "note", "notes") + " of no calendar day\n";
+    }
+    tool.Out(out);
 }
 
 void Merge(Tool& tool, const Arguments& a) {
@@ -460,9 +925,21 @@ void SalvageTo(Tool& tool, const Arguments& a) {
     const NamedFile target = tool.Named(a.out);
     tool.RefuseSame(target, source);
     tool.RefuseRunningWidget(target);
-    const Salvaged result = Salvage(tool.Read(source));
-    tool.WriteFile(target, result.bytes);
+    const std::string input = tool.Read(source);
+    const Salvaged result = Salvage(input);
     const NotesScan& scan = result.scan;
+    // Bytes that are no diary at all still hold the odd run that looks like an entry: when not
+    // even the first entry reads and most bytes belong to none, what was found is chance.
+    if (scan.entries.empty() && !a.force && (result.found == 0 || result.skipped * 2 > input.size())) {
+        Fail(source.name,
+             "does not look like a notes file: no entry reads from its start, and " +
+                 (result.found == 0 ? std::string("no entry was found in it")
+                                    : Count(result.found, "entry", "entries") + " found cover only " +
+                                          std::to_string(input.size() - result.skipped) + " of its " +
+                                          std::to_string(input.size()) + " bytes") +
+                 "; nothing is written (--force writes what was found)");
+    }
+    tool.WriteFile(target, result.bytes);
     std::string report = source.name + ": " + Count(scan.entries.size(), "entry", "entries");
     report += scan.damaged ? " before the damage at byte " + std::to_string(scan.damageOffset) + " (" +
                                  scan.damage + "), " + std::to_string(result.found) + " more found after it"
@@ -473,18 +950,70 @@ void SalvageTo(Tool& tool, const Arguments& a) {
     tool.Out(report);
 }
 
+// The commands and what each is for, in the order the usage lists them.
+const std::pair<const char*, const char*> kCommands[] = {
+    {"list", "one line per note in file order: date, key, byte length, first line"},
+    {"show", "the note of a day, as the widget shows it"},
+    {"search", "the lines of notes that contain TEXT"},
+    {"add", "appends TEXT (or standard input) to the note of a day"},
+    {"edit", "opens the note of a day in %EDITOR% / $EDITOR"},
+    {"export", "the diary as json, csv, md, txt, ics or html (UTF-8)"},
+    {"import", "files the notes of a json, csv or ics file into a diary"},
+    {"merge", "the union of two diaries"},
+    {"stats", "notes, words and characters per year and month, the longest streak"},
+    {"check", "reads a notes file without trusting it and says what is in it"},
+    {"salvage", "writes every entry that can be recovered to a new file"},
+    {"help", "the usage, or a command's"},
+};
+
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) {
+        row[j] = j;
+    }
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t up = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = up;
+        }
+    }
+    return row[b.size()];
+}
+
+// The command a mistyped one was most likely meant to be: the nearest within two edits, or the
+// one it starts.
+std::string Suggestion(const std::string& typed) {
+    std::string best;
+    std::size_t bestDistance = 3;
+    for (const auto& [name, help] : kCommands) {
+        const std::size_t d =
+            std::string_view(name).starts_with(typed) && typed.size() >= 2 ? 1 : EditDistance(typed, name);
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = name;
+        }
+    }
+    return best;
+}
+
 } // namespace
 
 ToolRun RunNotesTool(const std::vector<std::string>& args, ToolHost& host) {
     ToolRun run;
     Tool tool(host, run);
     Arguments a;
-    a.pivot = DefaultPivot(host.currentYear);
+    a.pivot = DefaultPivot(host.today.year);
 
     CLI::App app{"Reads, searches, exports, imports, merges and repairs a Quillidar diary (nts.ini).",
                  kToolName};
-    app.require_subcommand(1);
+    app.require_subcommand(0, 1);
     app.set_version_flag("--version", std::string(kToolName) + " " + QUILL_VERSION);
+    app.footer(
+        "DATE: YYYY-MM-DD, MM-DD (this year), today, yesterday, tomorrow, -N (N days ago) or a six-digit "
+        "key. FILE or IN \"-\" is standard input, -o - standard output.");
     const std::string fileHelp = "the notes file (default: the widget's own, %TEMP%\\nts.ini, on Windows)";
     std::vector<CLI::Option*> fileOptions;
     auto addFile = [&](CLI::App* command, const char* name) {
@@ -497,48 +1026,71 @@ ToolRun RunNotesTool(const std::vector<std::string>& args, ToolHost& host) {
             ->check(CLI::Range(kFirstPivot, kLastPivot));
     };
     const auto conflictNames = CLI::IsMember({"keep", "replace", "append"});
+    auto help = [&](const char* name) {
+        for (const auto& [command, text] : kCommands) {
+            if (std::string_view(command) == name) {
+                return std::string(text);
+            }
+        }
+        return std::string();
+    };
 
-    CLI::App* list =
-        app.add_subcommand("list", "one line per note in file order: date, key, byte length, first line");
+    CLI::App* list = app.add_subcommand("list", help("list"));
     addFile(list, "FILE");
     addPivot(list);
 
-    CLI::App* show = app.add_subcommand("show", "the note of a day, as the widget shows it");
-    show->add_option("DATE", a.day, "YYYY-MM-DD or a six-digit key")->required();
+    CLI::App* show = app.add_subcommand("show", help("show"));
+    show->add_option("DATE", a.day, "the day")->required();
     addFile(show, "FILE");
+    addPivot(show);
 
-    CLI::App* search = app.add_subcommand("search", "the lines of notes that contain TEXT");
+    CLI::App* search = app.add_subcommand("search", help("search"));
     search->add_option("TEXT", a.needle, "the text to look for")->required();
     addFile(search, "FILE");
     search->add_flag("--regex", a.regex, "TEXT is an ECMAScript regular expression");
     addPivot(search);
 
-    CLI::App* exporting = app.add_subcommand("export", "the diary as json, csv, md, txt or ics (UTF-8)");
+    CLI::App* adding = app.add_subcommand("add", help("add"));
+    adding->add_option("DATE", a.day, "the day")->required();
+    const CLI::Option* addText =
+        adding->add_option("TEXT", a.text, "the text; left out or -, standard input");
+    addFile(adding, "--into");
+    addPivot(adding);
+
+    CLI::App* editing = app.add_subcommand("edit", help("edit"));
+    editing->add_option("DATE", a.day, "the day")->required();
+    addFile(editing, "--into");
+    addPivot(editing);
+
+    CLI::App* exporting = app.add_subcommand("export", help("export"));
     addFile(exporting, "FILE");
     const CLI::Option* exportFormat =
         exporting
-            ->add_option("--format", a.format,
-                         "json, csv, md, txt or ics (default: from OUT's name, else json)")
-            ->check(CLI::IsMember({"json", "csv", "md", "txt", "ics"}));
+            ->add_option(
+                "--format", a.format,
+                "json, csv, md, txt, ics or html (default: from OUT's extension; json to standard output)")
+            ->check(CLI::IsMember({"json", "csv", "md", "txt", "ics", "html"}, CLI::ignore_case));
     const CLI::Option* exportOut =
-        exporting->add_option("-o,--output", a.out, "the file to write (default: standard output)");
+        exporting->add_option("-o,--output", a.out, "the file to write (default, or -: standard output)");
     const CLI::Option* from = exporting->add_option("--from", a.from, "leave out the days before this one");
     const CLI::Option* to = exporting->add_option("--to", a.to, "leave out the days after this one");
     addPivot(exporting);
 
-    CLI::App* importing =
-        app.add_subcommand("import", "files the notes of a json or csv export into a diary");
-    importing->add_option("IN", a.in, "the json or csv file")->required();
+    CLI::App* importing = app.add_subcommand("import", help("import"));
+    importing->add_option("IN", a.in, "the json, csv or ics file; - for standard input")->required();
     const CLI::Option* importFormat =
-        importing->add_option("--format", a.format, "json or csv (default: from IN)")
-            ->check(CLI::IsMember({"json", "csv"}));
+        importing->add_option("--format", a.format, "json, csv or ics (default: from IN)")
+            ->check(CLI::IsMember({"json", "csv", "ics"}, CLI::ignore_case));
     addFile(importing, "--into");
     importing
         ->add_option("--on-conflict", a.onConflict,
                      "when the day holds another note: keep, replace or append")
         ->check(conflictNames);
+    importing->add_flag("--include-events", a.includeEvents,
+                        "ics: also the calendar's events (all-day and timed), not only its journal entries");
+    addPivot(importing);
 
-    CLI::App* merge = app.add_subcommand("merge", "the union of two diaries");
+    CLI::App* merge = app.add_subcommand("merge", help("merge"));
     merge->add_option("A", a.file, "the first diary")->required();
     merge->add_option("B", a.second, "the second diary, whose notes are filed into the first")->required();
     merge->add_option("-o,--output", a.out, "the notes file to write")->required();
@@ -547,14 +1099,20 @@ ToolRun RunNotesTool(const std::vector<std::string>& args, ToolHost& host) {
                      "when a day holds two different notes: keep, replace or append")
         ->check(conflictNames);
 
-    CLI::App* check =
-        app.add_subcommand("check", "reads a notes file without trusting it and says what is in it");
+    CLI::App* stats = app.add_subcommand("stats", help("stats"));
+    addFile(stats, "FILE");
+    addPivot(stats);
+
+    CLI::App* check = app.add_subcommand("check", help("check"));
     addFile(check, "FILE");
 
-    CLI::App* salvage =
-        app.add_subcommand("salvage", "writes every entry that can be recovered to a new file");
+    CLI::App* salvage = app.add_subcommand("salvage", help("salvage"));
     salvage->add_option("FILE", a.file, "the damaged notes file")->required();
     salvage->add_option("-o,--output", a.out, "the notes file to write")->required();
+    salvage->add_flag("--force", a.force, "write what was found even in bytes that look like no notes file");
+
+    CLI::App* helping = app.add_subcommand("help", help("help"));
+    helping->add_option("COMMAND", a.helpOn, "the command");
 
     std::vector<const char*> argv{kToolName};
     for (const std::string& arg : args) {
@@ -574,8 +1132,13 @@ ToolRun RunNotesTool(const std::vector<std::string>& args, ToolHost& host) {
                                  std::none_of(commands.begin(), commands.end(), [&](const CLI::App* command) {
                                      return command->get_name() == args[0];
                                  });
-            const std::string what = unknown ? "there is no command " + args[0] : std::string(e.what());
-            throw ToolError{kExitUsage, what + " (see " + kToolName + " --help)"};
+            std::string what = std::string(e.what()) + " (see " + kToolName + " help)";
+            if (unknown) {
+                const std::string near = Suggestion(args[0]);
+                what = "there is no command " + args[0] +
+                       (near.empty() ? "" : "; did you mean " + near + "?") + " (see " + kToolName + " help)";
+            }
+            throw ToolError{kExitUsage, what};
         }
         a.fileGiven = std::any_of(fileOptions.begin(), fileOptions.end(),
                                   [](const CLI::Option* o) { return o->count() > 0; });
@@ -583,19 +1146,43 @@ ToolRun RunNotesTool(const std::vector<std::string>& args, ToolHost& host) {
         a.outGiven = exportOut->count() > 0;
         a.fromGiven = from->count() > 0;
         a.toGiven = to->count() > 0;
+        a.textGiven = addText->count() > 0;
 
+        if (app.get_subcommands().empty() || helping->parsed()) {
+            CLI::App* about = &app;
+            if (!a.helpOn.empty()) {
+                const auto& commands = app.get_subcommands({});
+                const auto it = std::find_if(commands.begin(), commands.end(),
+                                             [&](const CLI::App* c) { return c->get_name() == a.helpOn; });
+                if (it == commands.end()) {
+                    const std::string near = Suggestion(a.helpOn);
+                    throw ToolError{kExitUsage, "there is no command " + a.helpOn +
+                                                    (near.empty() ? "" : "; did you mean " + near + "?")};
+                }
+                about = *it;
+            }
+            run.out = about->help();
+            return run;
+        }
         if (list->parsed()) {
             List(tool, tool.Load(tool.NotesFile(a.fileGiven, a.file)), a.pivot);
         } else if (show->parsed()) {
-            Show(tool, tool.Load(tool.NotesFile(a.fileGiven, a.file)), a.day);
+            const std::string key = KeyOfDay(host, "DATE", a.day, a.pivot);
+            Show(tool, tool.Load(tool.NotesFile(a.fileGiven, a.file)), key, a.day);
         } else if (search->parsed()) {
             Search(tool, tool.Load(tool.NotesFile(a.fileGiven, a.file)), a.needle, a.regex, a.pivot);
+        } else if (adding->parsed()) {
+            Add(tool, a);
+        } else if (editing->parsed()) {
+            Edit(tool, a);
         } else if (exporting->parsed()) {
             Export(tool, a);
         } else if (importing->parsed()) {
             Import(tool, a);
         } else if (merge->parsed()) {
             Merge(tool, a);
+        } else if (stats->parsed()) {
+            Stats(tool, tool.Load(tool.NotesFile(a.fileGiven, a.file)), a.pivot);
         } else if (check->parsed()) {
             const NamedFile target = tool.NotesFile(a.fileGiven, a.file);
             Check(tool, target, tool.Read(target), run.status);

@@ -4,12 +4,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <istream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "diary/file_store.h"
+#include "notes_tool/diary_dates.h"
 
 namespace notes_tool {
 
@@ -26,7 +29,7 @@ struct ToolHost {
     // The widget's notes file, taken when FILE is left out; empty where there is none.
     FsPath defaultNotes;
     std::string defaultNotesName; // how messages name it, UTF-8
-    int currentYear = 2026;
+    Date today{2026, 12, 8};      // the local date, for "today", "-3", "12-08" and the default pivot
     // Seconds since 1970 to stamp an ics export with instead of the diary's last save
     // (SOURCE_DATE_EPOCH), so that two exports of one diary are the same bytes.
     std::optional<std::int64_t> fixedStamp;
@@ -38,6 +41,20 @@ struct ToolHost {
     std::function<bool(const FsPath&)> widgetRunningOn;
     // Makes the folder of the widget's own file again when it was cleaned away.
     std::function<void(const FsPath&)> ensureFolderOf;
+    // Standard output as a stream: an export goes there piece by piece instead of into
+    // ToolRun::out. Left empty, everything is collected in ToolRun::out.
+    std::function<void(std::string_view)> writeOut;
+    // Standard input, for "-" and for the text of add; none when left null.
+    std::istream* standardInput = nullptr;
+    // A file opened to be read as it streams (a large json import); left empty, it is read whole.
+    std::function<std::unique_ptr<std::istream>(const FsPath&)> openInput;
+    // For -o naming something that is no plain file (/dev/stdout, a pipe): opened as it is, since
+    // no new file can be moved over it. Null for a plain file or where there is no such thing.
+    std::function<std::unique_ptr<OutputFile>(const FsPath&)> openDevice;
+    // Lets the user edit the UTF-8 text in their editor; false when no editor could be run.
+    std::function<bool(std::string& utf8, std::string& why)> editText;
+    // The local date of a UTC instant, for iCalendar times written in UTC; UTC when left empty.
+    std::function<Date(std::int64_t)> localDateOf;
 };
 
 struct ToolRun {

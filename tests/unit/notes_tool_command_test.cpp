@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <sstream>
 
 #include "fake_file_system.h"
 #include "test_bytes.h"
+#include "notes_tool/export_formats.h"
 #include "notes_tool/tool_commands.h"
 #include "notes_tool_helpers.h"
 
@@ -35,7 +37,7 @@ struct Folder {
         host.pathOf = PathOf;
         host.defaultNotes = L"nts.ini";
         host.defaultNotesName = "nts.ini";
-        host.currentYear = 2026;
+        host.today = {2026, 12, 8};
         host.fixedStamp = 1796724000;
         host.fileStamp = [] { return std::string("20261208-100000"); };
         host.sameFile = [](const FsPath& a, const FsPath& b) { return a == b; };
@@ -115,13 +117,20 @@ TEST(NotesToolCommand, ReadingCommands) {
          U8(u8"今天下雪了。\r\n第二行\t有制表符"),
          ""},
         {"show by key", {{"d.nts", kSmall}}, {"show", "310226", "d.nts"}, 0, "no such day", ""},
-        {"show of a day without a note", {{"d.nts", kSmall}}, {"show", "2026-12-11", "d.nts"}, 0, "", ""},
+        {"show of a day without a note: a script tells it from an empty note",
+         {{"d.nts", kSmall}},
+         {"show", "2026-12-11", "d.nts"},
+         1,
+         "",
+         "quillidar-notes: d.nts: no note on 2026-12-11\n"},
         {"show of no day",
          {{"d.nts", kSmall}},
          {"show", "2026-02-30", "d.nts"},
          2,
          "",
-         "quillidar-notes: DATE \"2026-02-30\" is neither a day written YYYY-MM-DD nor a six-digit key\n"},
+         "quillidar-notes: DATE \"2026-02-30\" is no day: YYYY-MM-DD, MM-DD, today, yesterday, tomorrow, -N "
+         "or "
+         "a six-digit key\n"},
         // 丂 is the bytes 81 40, and 40 is '@': characters are compared, not bytes.
         {"search in characters",
          {{"s.nts", search}},
@@ -202,9 +211,17 @@ TEST(NotesToolCommand, UsageErrorsNameTheProblemOnOneLine) {
     } cases[] = {
         {{"list", "d.nts", "--pivot", "99"}, "quillidar-notes: --pivot: Value 99 not in range 100 to 9999"},
         {{"export", "d.nts", "--format", "xml"},
-         "quillidar-notes: --format: xml not in {json,csv,md,txt,ics}"},
-        {{}, "quillidar-notes: A subcommand is required"},
-        {{"frobnicate"}, "quillidar-notes: there is no command frobnicate (see quillidar-notes --help)"},
+         "quillidar-notes: --format: xml not in {json,csv,md,txt,ics,html}"},
+        {{"frobnicate"}, "quillidar-notes: there is no command frobnicate (see quillidar-notes help)"},
+        {{"exprot"},
+         "quillidar-notes: there is no command exprot; did you mean export? (see quillidar-notes help)"},
+        {{"help", "serach"}, "quillidar-notes: there is no command serach; did you mean search?"},
+        {{"export", "d.nts", "-o", "out.pdf"},
+         "quillidar-notes: out.pdf: its extension names no format this tool writes (json, csv, md, txt, ics, "
+         "html); give --format"},
+        {{"export", "d.nts", "-o", "noextension"},
+         "quillidar-notes: noextension: its extension names no format"},
+        {{"show", "yesterdy", "d.nts"}, "quillidar-notes: DATE \"yesterdy\" is no day"},
         {{"search", "(", "d.nts", "--regex"},
          "quillidar-notes: TEXT is no regular expression this search can run "},
     };
@@ -370,6 +387,134 @@ TEST(NotesToolCommand, MergeIsTheUnionOfTwoDiaries) {
           {{"a.nts", a},
            {"b.nts", b},
            {"m.nts", Nts({{"010126", "a"}, {"020126", "work"}, {"030126", "c"}})}}}});
+}
+
+TEST(NotesToolCommand, NewCommandsAndWhatScriptsRelyOn) {
+    const std::string day = Nts({{"081226", "old"}});
+    const std::string json = ReadSample("tool/small.json");
+    // A diary holding a wide string and a second copy of a key: writing it again would store it
+    // otherwise, so an import that files nothing must leave its bytes alone.
+    const std::string odd = ReadSample("tool/small.nts");
+    const std::string sep = kAppendSeparator;
+    RunCases({
+        {"add appends a part to the day's note",
+         {{"d.nts", day}},
+         {"add", "today", "new", "--into", "d.nts"},
+         0,
+         "d.nts: a part added to the note of 2026-12-08\n",
+         "",
+         {{"d.nts", Nts({{"081226", "old" + sep + "new"}})}}},
+        {"add starts a new day's note, a line break as CR LF",
+         {{"d.nts", day}},
+         {"add", "-1", "a\nb", "--into", "d.nts"},
+         0,
+         "d.nts: a note added on 2026-12-07\n",
+         "",
+         {{"d.nts", Nts({{"081226", "old"}, {"071226", "a\r\nb"}})}}},
+        {"add of a blank text",
+         {{"d.nts", day}},
+         {"add", "today", " ", "--into", "d.nts"},
+         2,
+         "",
+         "quillidar-notes: TEXT is blank: add files no blank part (edit deletes a note)\n"},
+        {"show takes the days people say", {{"d.nts", day}}, {"show", "12-08", "d.nts"}, 0, "old", ""},
+        {"list quotes a first line that holds a tab or a control character",
+         {{"d.nts", Nts({{"081226", "a\tb\x01"}, {"091226", "\"q"}})}},
+         {"list", "d.nts"},
+         0,
+         "2026-12-08\t081226\t4\t\"a\\tb\\u0001\"\n2026-12-09\t091226\t2\t\"\\\"q\"\n",
+         ""},
+        {"search quotes the same way",
+         {{"d.nts", Nts({{"081226", "x\ty\r\nz"}})}},
+         {"search", "x", "d.nts"},
+         0,
+         "2026-12-08\t081226\t\"x\\ty\"\n",
+         ""},
+        {"an import that files nothing leaves an oddly stored diary as it is",
+         {{"in.json", json}, {"d.nts", odd}},
+         {"import", "in.json", "--into", "d.nts"},
+         0,
+         "d.nts: 0 added, 0 replaced, 0 appended, 1 kept, 0 deleted, 6 unchanged, 0 blank; nothing changed, "
+         "the "
+         "file is left as it was\n",
+         ""},
+        {"an import of what is neither json, csv nor ics",
+         {{"notes.md", "# diary\r\n"}, {"d.nts", day}},
+         {"import", "notes.md", "--into", "d.nts"},
+         2,
+         "",
+         "quillidar-notes: notes.md: is neither json, csv nor ics: only those can be imported\n"},
+        {"salvage of bytes that are no diary writes nothing",
+         {{"junk.bin", "PK\x03\x04 this is no diary, only some text with 123456 digits in it"}},
+         {"salvage", "junk.bin", "-o", "out.nts"},
+         1,
+         "",
+         "quillidar-notes: junk.bin: does not look like a notes file: no entry reads from its start, and no "
+         "entry "
+         "was found in it; nothing is written (--force writes what was found)\n"},
+        {"stats",
+         {{"d.nts", Nts({{"071226", "今天 two words"},
+                         {"081226", "x"},
+                         {"011126", " "},
+                         {"310226", "z"},
+                         {"311226", "a b"}})}},
+         {"stats", "d.nts"},
+         0,
+         "period\tnotes\twords\tcharacters\n2026\t3\t7\t16\n2026-12\t3\t7\t16\nall\t3\t7\t16\n"
+         "longest streak: 2 days, 2026-12-07 to 2026-12-08\nnot counted: 1 note of no calendar day\n",
+         ""},
+    });
+}
+
+TEST(NotesToolCommand, StreamsAndTheUsage) {
+    {
+        Folder folder({{"d.nts", kSmall}});
+        std::string streamed;
+        folder.host.writeOut = [&](std::string_view piece) { streamed += piece; };
+        const ToolRun run = folder.Run({"export", "d.nts", "--pivot", "2027", "-o", "-"});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(streamed, ReadSample("tool/small.json"));
+    }
+    {
+        Folder folder({{"d.nts", kSmall}});
+        const ToolRun run = folder.Run({"export", "d.nts", "--pivot", "2027", "-o", "OUT.ICS"});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(folder.Now().at("OUT.ICS"), ReadSample("tool/small.ics"));
+        EXPECT_EQ(folder.Now().size(), 2u) << "nothing left beside it";
+    }
+    {
+        std::istringstream in(ReadSample("tool/small.csv"));
+        Folder folder({});
+        folder.host.standardInput = &in;
+        const ToolRun run = folder.Run({"import", "-", "--into", "new.nts"});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(folder.Now().at("new.nts"), kSmall);
+    }
+    {
+        Folder folder({{"d.nts", Nts({{"081226", "old"}})}});
+        folder.running.insert(L"d.nts");
+        const ToolRun run = folder.Run({"add", "today", "x", "--into", "d.nts"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find("Quillidar is running on this diary"), std::string::npos);
+    }
+    {
+        Folder folder({{"d.nts", Nts({{"081226", "old"}})}});
+        folder.host.editText = [](std::string& text, std::string&) {
+            text += "\nmore\n"; // an editor's line end at the end of the file
+            return true;
+        };
+        const ToolRun run = folder.Run({"edit", "2026-12-08", "--into", "d.nts"});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(folder.Now().at("d.nts"), Nts({{"081226", "old\r\nmore"}}));
+    }
+    for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"help"}, {"help", "export"}}) {
+        Folder folder({});
+        const ToolRun run = folder.Run(args);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_NE(run.out.find("Usage: "), std::string::npos) << run.out;
+        EXPECT_EQ(run.out.find("--from") != std::string::npos, args.size() == 2) << run.out << run.err;
+    }
 }
 
 } // namespace

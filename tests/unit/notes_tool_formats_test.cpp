@@ -158,6 +158,8 @@ TEST(NotesToolExport, IcsTextEscapesAndCarriesWhatItCannotHold) {
         {"one\ntwo", "one\\ntwo", true},
         {"one\rtwo", "one\\ntwo", true},
         {"bell\x07", "bell" + U8(u8"\uFFFD"), true},
+        {"del\x7F", "del" + U8(u8"\uFFFD"), true},
+        {"\x1B[0mescape", U8(u8"\uFFFD") + "[0mescape", true},
         {"bad"
          "\xFF",
          "bad" + U8(u8"\uFFFD"), true},
@@ -168,6 +170,98 @@ TEST(NotesToolExport, IcsTextEscapesAndCarriesWhatItCannotHold) {
         EXPECT_NE(ics.find("\r\nDESCRIPTION:" + c.description + "\r\n"), std::string::npos) << ics;
         EXPECT_EQ(ics.find("\r\nX-QUILLIDAR-GBK-HEX:" + HexOf(c.text) + "\r\n") != std::string::npos, c.hex)
             << ics;
+        // No control character but the tab reaches any value: SUMMARY and UID included.
+        for (std::size_t i = 0; i < ics.size(); ++i) {
+            const auto b = static_cast<unsigned char>(ics[i]);
+            const bool lineEnd = ics.compare(i, 2, "\r\n") == 0 || (b == '\n' && i > 0 && ics[i - 1] == '\r');
+            EXPECT_FALSE((b < 0x20 && b != '\t' && !lineEnd) || b == 0x7F) << "byte " << i << " of\n" << ics;
+        }
+    }
+}
+
+// What each structure-reading client would take for structure comes out as the text it is.
+TEST(NotesToolExport, MarkdownAndHtmlShowEveryNoteAsItsText) {
+    const struct {
+        Format format;
+        std::string text;
+        std::string shown; // the text as it stands in the export
+    } cases[] = {
+        {Format::kMd, "# not a heading", "\\# not a heading"},
+        {Format::kMd, "---", "\\-\\-\\-"},
+        {Format::kMd, "<script>alert(1)</script>", "\\<script\\>alert\\(1\\)\\</script\\>"},
+        {Format::kMd, "1. * [x](y) `c` _e_ &amp;", "1\\. \\* \\[x\\]\\(y\\) \\`c\\` \\_e\\_ \\&amp;"},
+        {Format::kMd, "    code?", "&#32;&#32;&#32;&#32;code?"},
+        {Format::kMd, "one\r\ntwo\r\n\r\nthree", "one\\\r\ntwo\r\n\r\nthree"},
+        {Format::kHtml, "<b>&\"'", "&lt;b&gt;&amp;&quot;&#39;"},
+        {Format::kHtml, "one\r\ntwo\x01", "one\ntwo" + U8(u8"\uFFFD")},
+    };
+    for (const auto& c : cases) {
+        const std::string out = ExportNotes(c.format, {{"010126", c.text, {}}}, Options());
+        EXPECT_NE(out.find(c.shown), std::string::npos) << c.text << "\n" << out;
+    }
+    const std::string page = ExportNotes(
+        Format::kHtml, {{"020226", "b", {}}, {"010126", "a", {}}, {"050126", "c", {}}, {"310226", "d", {}}},
+        Options());
+    EXPECT_NE(
+        page.find(
+            "<h2>January 2026</h2>\r\n<article><h3>2026-01-01</h3><div class=\"note\">a</div></article>\r\n"
+            "<article><h3>2026-01-05</h3>"),
+        std::string::npos)
+        << page;
+    EXPECT_NE(page.find("</section>\r\n<section>\r\n<h2>February 2026</h2>"), std::string::npos) << page;
+    EXPECT_NE(page.find("<h2>Notes of no calendar day</h2>\r\n<article><h3>310226</h3>"), std::string::npos)
+        << page;
+}
+
+TEST(NotesToolExport, AnEmptyCalendarStillHoldsAComponent) {
+    ExportOptions options = Options();
+    options.from = Date{2030, 1, 1};
+    const std::string ics = ExportNotes(Format::kIcs, {{"010126", "a", {}}}, options);
+    EXPECT_EQ(ics,
+              "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Quillidar//quillidar-notes//EN\r\n"
+              "BEGIN:X-QUILLIDAR-EMPTY\r\nX-QUILLIDAR-NOTES:0\r\nEND:X-QUILLIDAR-EMPTY\r\nEND:VCALENDAR\r\n");
+}
+
+TEST(NotesToolExport, FormatsAreNamedInAnyCase) {
+    const struct {
+        const char* name;
+        std::optional<Format> format;
+    } cases[] = {{"out.ICS", Format::kIcs},     {"out.MD", Format::kMd},        {"out.Csv", Format::kCsv},
+                 {"out.markdown", Format::kMd}, {"a.b/out.HTM", Format::kHtml}, {"out.pdf", std::nullopt},
+                 {"out", std::nullopt},         {"dir.json/out", std::nullopt}, {"out.", std::nullopt}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(FormatOfFileName(c.name), c.format) << c.name;
+    }
+}
+
+TEST(DiaryDates, DaysAsPeopleSayThem) {
+    const Date today{2026, 3, 1};
+    const struct {
+        const char* text;
+        std::optional<Date> date;
+    } cases[] = {
+        {"today", today},
+        {"yesterday", Date{2026, 2, 28}},
+        {"tomorrow", Date{2026, 3, 2}},
+        {"-3", Date{2026, 2, 26}},
+        {"+31", Date{2026, 4, 1}},
+        {"-365", Date{2025, 3, 1}},
+        {"12-08", Date{2026, 12, 8}},
+        {"02-29", std::nullopt},
+        {"2024-02-29", Date{2024, 2, 29}},
+        {"081226", Date{2026, 12, 8}},
+        {"081299", Date{1999, 12, 8}},
+        {"310226", std::nullopt},
+        {"Today", std::nullopt},
+        {"-", std::nullopt},
+        {"3", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ParseDay(c.text, today, 2027), c.date) << c.text;
+    }
+    for (const std::int64_t day : {-719468LL, -1LL, 0LL, 59LL, 20795LL, 2932896LL}) {
+        EXPECT_EQ(DayNumber(DateOfDayNumber(day)), day);
     }
 }
 

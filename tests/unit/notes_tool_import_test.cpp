@@ -255,4 +255,176 @@ TEST(TextCodec, Utf8IsReadStrictlyAndBytesTravelAsHex) {
     EXPECT_FALSE(BytesOfHex("0g"));
 }
 
+// An imported text that is only a piece of a part the day holds is a part of its own: it is
+// appended, never taken for one already there.
+TEST(FileNotes, AppendComparesWholePartsNotPieces) {
+    const std::string sep = kAppendSeparator;
+    const struct {
+        std::string existing, incoming, expected;
+    } cases[] = {
+        {"old" + sep + "newer", "new", "old" + sep + "newer" + sep + "new"},
+        {"old" + sep + "new", "ne", "old" + sep + "new" + sep + "ne"},
+        {"older", "old", "older" + sep + "old"},
+        {"old" + sep + "new", "new", "old" + sep + "new"},
+        {"old" + sep + "new", "old", "old" + sep + "new"},
+    };
+    for (const auto& c : cases) {
+        FilingCounts counts;
+        EXPECT_EQ(Hex(FileNotes(Entries({{"010126", c.existing}}), Entries({{"010126", c.incoming}}),
+                                OnConflict::kAppend, counts)),
+                  Hex(Nts({{"010126", c.expected}})))
+            << c.incoming;
+    }
+}
+
+TEST(ImportRules, DatesKeysAndMembersThatWouldMisfileAreRefused) {
+    const std::string head = R"({"format": "quillidar-notes", "version": 1, "notes": [)";
+    ImportOptions into;
+    into.allowUndated = false;
+    const struct {
+        bool csv;
+        std::string input;
+        ImportOptions options;
+        const char* error; // its start; empty: read
+    } cases[] = {
+        {false,
+         head + R"({"date": "2100-05-05", "text": "a"}]})",
+         {},
+         "note 1: date 2100-05-05 is outside the hundred years a key can name, 1928 to 2027"},
+        {false, head + R"({"date": "1900-01-01", "text": "a"}]})", {}, "note 1: date 1900-01-01 is outside"},
+        {false, head + R"({"date": "0001-01-01", "text": "a"}]})", {}, "note 1: date 0001-01-01 is outside"},
+        {false, head + R"({"date": "9999-12-31", "text": "a"}]})", {}, "note 1: date 9999-12-31 is outside"},
+        {false, head + R"({"date": "2100-05-05", "text": "a"}]})", {2150, true, false, {}}, ""},
+        {false, head + R"({"key": "abc", "text": "a"}]})", {}, "note 1: key \"abc\" names no day"},
+        {false, head + R"({"key": "", "text": "a"}]})", {}, "note 1: key \"\" names no day"},
+        {false, head + R"({"key": "2112266", "text": "a"}]})", {}, "note 1: key \"2112266\" names no day"},
+        {false, head + R"({"date": null, "key": "310226", "text": "a"}]})", into,
+         "note 1: key \"310226\" names no day, and a note filed under it would never show"},
+        {true, "key,text\r\n11226,a\r\n", {}, "at byte 10, record 1: key \"11226\" names no day"},
+        {true, "date,text\r\n2100-05-05,a\r\n", {}, "at byte 11, record 1: date 2100-05-05 is outside"},
+        {false,
+         head + R"({"key": "010126", "text": "a"}], "notes": []})",
+         {},
+         "the file names \"notes\" twice"},
+        {false,
+         head + R"({"key": "010126", "text": "a", "text": "b"}]})",
+         {},
+         "note 1: names \"text\" twice"},
+        {false, head + R"({"key": "010126", "text": "a", "mood": {"x": [1]}}]})", {}, ""},
+        {false, head + R"({"key": "010126", "text": ["a"]}]})", {}, "note 1: text is not a string"},
+        {false, R"({"notes": [], "version": 1})", {}, "not an export of this tool"},
+        // The byte named is the file's, the mark at its start counted.
+        {true, "\xEF\xBB\xBFkey,text\r\n010126,\"caf\xC3\"\r\n", {}, "at byte 24: not UTF-8"},
+        {true, "\xEF\xBB\xBFkey,text\r\n010126,a\"b\r\n", {}, "at byte 21: a quote inside a field"},
+        {true, "\xEF\xBB\xBFkey,text\r\n010126,a,b\r\n", {}, "at byte 13, record 1: 3 fields"},
+    };
+    for (const auto& c : cases) {
+        const Imported imported = c.csv ? ImportCsv(c.input, c.options) : ImportJson(c.input, c.options);
+        EXPECT_EQ(imported.error.substr(0, std::string(c.error).size()), c.error) << c.input;
+        EXPECT_EQ(imported.entries.empty(), *c.error != '\0') << c.input;
+    }
+}
+
+TEST(ImportIcs, JournalsAndEventsComeInOnTheirLocalDay) {
+    const std::string head = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\n";
+    const std::string tz =
+        "BEGIN:VTIMEZONE\r\nTZID:Asia/Shanghai\r\nBEGIN:STANDARD\r\nDTSTART:19700101T000000\r\n"
+        "TZOFFSETFROM:+0800\r\nTZOFFSETTO:+0800\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n";
+    const std::string end = "END:VCALENDAR\r\n";
+    auto journal = [](const std::string& start, const std::string& body) {
+        return "BEGIN:VJOURNAL\r\nUID:u\r\n" + start + "\r\n" + body + "END:VJOURNAL\r\n";
+    };
+    ImportOptions events;
+    events.includeEvents = true;
+    ImportOptions east; // the diary is kept eight hours east of UTC
+    east.localDateOf = [](std::int64_t s) { return DateOfDayNumber((s + 8 * 3600) / 86400); };
+    const std::string sep = kAppendSeparator;
+    const struct {
+        const char* what;
+        std::string ics;
+        ImportOptions options;
+        Notes notes;
+    } cases[] = {
+        {"folded lines and escapes",
+         head +
+             journal("DTSTART;VALUE=DATE:20261208",
+                     "DESCRIPTION:a\\, b\\; c\\\\ d\\nsecond \r\n line " + U8(u8"雪\r\n ") + "\r\n") +
+             end,
+         {},
+         {{"081226", "a, b; c\\ d\r\nsecond line "
+                     "雪"}}},
+        {"a journal with a summary only",
+         head + journal("DTSTART:20261208", "SUMMARY:s\r\n") + end,
+         {},
+         {{"081226", "s"}}},
+        {"events only on request",
+         head + "BEGIN:VEVENT\r\nDTSTART:20261208T090000\r\nSUMMARY:meet\r\nEND:VEVENT\r\n" + end,
+         {},
+         {}},
+        {"a timed event with a TZID falls on its own date",
+         head + tz +
+             "BEGIN:VEVENT\r\nDTSTART;TZID=\"Asia/"
+             "Shanghai\":20261208T233000\r\nSUMMARY:late\r\nEND:VEVENT\r\n" +
+             end,
+         events,
+         {{"081226", "late"}}},
+        {"a time in UTC falls on the local day",
+         head + journal("DTSTART:20261208T170000Z", "DESCRIPTION:east\r\n") + end,
+         east,
+         {{"091226", "east"}}},
+        {"entries of one day are joined in order of their start",
+         head + journal("DTSTART:20261208T120000", "DESCRIPTION:noon\r\n") +
+             journal("DTSTART:20261208T080000",
+                     "DESCRIPTION:morning\r\nBEGIN:VALARM\r\nDESCRIPTION:no\r\nEND:VALARM\r\n") +
+             journal("DTSTART;VALUE=DATE:20261208", "DESCRIPTION:day\r\n") + end,
+         {},
+         {{"081226", "day" + sep + "morning" + sep + "noon"}}},
+        {"LF line ends and a byte order mark",
+         "\xEF\xBB\xBF"
+         "BEGIN:VCALENDAR\nBEGIN:VJOURNAL\nDTSTART:20261201\nDESCRIPTION:x\nEND:VJOURNAL\nEND:VCALENDAR\n",
+         {},
+         {{"011226", "x"}}},
+    };
+    for (const auto& c : cases) {
+        const Imported imported = ImportIcs(c.ics, c.options);
+        ASSERT_EQ(imported.error, "") << c.what;
+        Notes got;
+        for (const DiaryEntry& e : imported.entries) {
+            got.push_back({e.key, e.text});
+        }
+        EXPECT_EQ(got, c.notes) << c.what;
+    }
+    const struct {
+        std::string ics;
+        const char* error;
+    } refused[] = {
+        {"BEGIN:VCARD\r\nEND:VCARD\r\n", "line 1: no BEGIN:VCALENDAR"},
+        {head + journal("DTSTART:21000505", "DESCRIPTION:x\r\n") + end,
+         "line 6: the day 2100-05-05 is outside the hundred years a key can name"},
+        {head + journal("X-NOTHING:1", "DESCRIPTION:x\r\n") + end, "line 4: VJOURNAL has no DTSTART"},
+        {head + "BEGIN:VJOURNAL\r\n", "BEGIN:VJOURNAL is never closed"},
+    };
+    for (const auto& c : refused) {
+        const Imported imported = ImportIcs(c.ics);
+        EXPECT_EQ(imported.error.substr(0, std::string(c.error).size()), c.error) << c.ics;
+    }
+}
+
+// The export read back: every note, its bytes from the hex where DESCRIPTION cannot carry them,
+// a key's copies joined as append joins them.
+TEST(ImportIcs, TheToolsOwnExportComesBack) {
+    const Imported imported = ImportIcs(ReadSample("tool/small.ics"));
+    ASSERT_EQ(imported.error, "");
+    Notes got;
+    for (const DiaryEntry& e : imported.entries) {
+        got.push_back({e.key, e.text});
+    }
+    const std::vector<DiaryEntry> small = EntriesOf(ReadSample("tool/small.nts"));
+    ASSERT_EQ(got.size(), 6u);
+    EXPECT_EQ(got[0], std::make_pair(small[1].key, small[1].text));
+    EXPECT_EQ(got[1], std::make_pair(small[0].key, small[0].text + kAppendSeparator + small[5].text));
+    EXPECT_EQ(got[3], std::make_pair(small[4].key, small[4].text)) << "the bytes of the hex";
+    EXPECT_EQ(got[5], std::make_pair(small[6].key, small[6].text)) << "the key of no day from its UID";
+}
+
 } // namespace
