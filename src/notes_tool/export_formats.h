@@ -2,6 +2,8 @@
 // Every export is UTF-8 with CR LF line ends, as the notes themselves have.
 #pragma once
 
+#include "diary/note_join.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -58,7 +60,7 @@ std::string IcsText(std::string_view utf8, bool* exact);
 std::string_view FirstLine(std::string_view text);
 
 // The separator between an existing note and the text appended to it.
-inline constexpr char kAppendSeparator[] = "\r\n----\r\n";
+inline constexpr const char* kAppendSeparator = kNotePartSeparator;
 inline constexpr char kJsonFormatName[] = "quillidar-notes";
 inline constexpr int kJsonVersion = 1;
 

@@ -1,28 +1,11 @@
 // Filing imported notes with the window's own rule.
 #include "notes_tool/filing.h"
 
+#include "diary/note_join.h"
 #include "diary/notes_file.h"
 #include "notes_tool/export_formats.h"
 
 namespace notes_tool {
-
-namespace {
-
-bool HoldsPart(std::string_view note, std::string_view part) {
-    const std::string_view separator = kAppendSeparator;
-    for (;;) {
-        const std::size_t at = note.find(separator);
-        if (note.substr(0, at) == part) {
-            return true;
-        }
-        if (at == std::string_view::npos) {
-            return false;
-        }
-        note.remove_prefix(at + separator.size());
-    }
-}
-
-} // namespace
 
 std::optional<OnConflict> OnConflictOfName(std::string_view name) {
     if (name == "keep") {
@@ -66,10 +49,10 @@ std::string FileNotes(const std::vector<DiaryEntry>& target, const std::vector<D
             ++(blank ? counts.deleted : counts.replaced);
         } else if (onConflict == OnConflict::kKeep || blank) {
             ++counts.kept;
-        } else if (HoldsPart(existing, entry.text)) {
+        } else if (HoldsNotePart(existing, entry.text)) {
             ++counts.unchanged;
         } else {
-            notes.SetNote(entry.key, existing + kAppendSeparator + entry.text);
+            notes.SetNote(entry.key, JoinNoteParts(existing, entry.text));
             ++counts.appended;
         }
     }

@@ -14,6 +14,7 @@
 #include "app/instance_name.h"
 #include "diary/notes_file.h"
 #include "diary/win_file_system.h"
+#include "safety/diary_keeper.h"
 #include "notes_tool/text_codec.h"
 #include "notes_tool/tool_commands.h"
 
@@ -177,7 +178,7 @@ void StreamOut(std::string_view piece) {
 // The note in Notepad (or %EDITOR%), through a UTF-8 file in the temporary folder.
 bool EditText(std::string& utf8, std::string& why) {
     wchar_t name[MAX_PATH + 1] = {};
-    const std::wstring folder = TempFolder();
+    const std::wstring folder = GetTempFilePath(L"");
     if (folder.empty() || !GetTempFileNameW(folder.c_str(), L"qnt", 0, name)) {
         why = "no file for the note could be made in the temporary folder";
         return false;
@@ -228,6 +229,21 @@ notes_tool::Date LocalDateOf(std::int64_t seconds) {
     return {local.wYear, local.wMonth, local.wDay};
 }
 
+// %LOCALAPPDATA% with a separator, where the widget keeps each diary's safety folder.
+std::wstring LocalAppData() {
+    const DWORD size = GetEnvironmentVariableW(L"LOCALAPPDATA", nullptr, 0);
+    if (size == 0) {
+        return {};
+    }
+    std::wstring value(size, L'\0');
+    const DWORD got = GetEnvironmentVariableW(L"LOCALAPPDATA", value.data(), size);
+    value.resize(got < size ? got : 0);
+    if (!value.empty() && value.back() != L'\\') {
+        value.push_back(L'\\');
+    }
+    return value;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -253,6 +269,20 @@ int wmain(int argc, wchar_t** argv) {
     host.fileStamp = LocalFileStamp;
     host.sameFile = SameFile;
     host.widgetRunningOn = WidgetRunningOn;
+    host.keptFolders = [](const FsPath& file) {
+        std::vector<FsPath> folders;
+        const std::wstring base = LocalAppData();
+        const std::wstring full = FullPath(file);
+        const std::size_t slash = full.find_last_of(L"\\/");
+        if (base.empty() || slash == std::wstring::npos) {
+            return folders;
+        }
+        const std::uint64_t tag = DiaryTag(FolderIdentity(full.substr(0, slash + 1)));
+        for (const wchar_t* root : {L"Quillidar\\", L"Quillidar.safety\\"}) {
+            folders.push_back(DiaryFolderUnder(base + root, tag));
+        }
+        return folders;
+    };
     host.ensureFolderOf = [](const FsPath& file) { EnsureFolderOf(file); };
     host.writeOut = StreamOut;
     _setmode(_fileno(stdin), _O_BINARY);

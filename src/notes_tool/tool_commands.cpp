@@ -21,6 +21,8 @@
 #include "notes_tool/import_formats.h"
 #include "notes_tool/notes_scan.h"
 #include "notes_tool/text_codec.h"
+#include "safety/diary_keeper.h"
+#include "safety/manifest.h"
 
 namespace notes_tool {
 
@@ -81,6 +83,7 @@ class Tool {
     Tool(ToolHost& host, ToolRun& run) : m_host(host), m_run(run) {}
 
     NamedFile Named(const std::string& name) const { return {name, m_host.pathOf(name)}; }
+    const ToolHost& Host() const { return m_host; }
 
     // FILE when given, else the widget's own notes file.
     NamedFile NotesFile(bool given, const std::string& name) const {
@@ -422,6 +425,20 @@ void Check(Tool& tool, const NamedFile& file, const std::string& bytes, int& sta
                   ? "status: loads\n"
                   : "status: loads, but the widget copies the file aside before its next save, for the "
                     "bytes it does not read\n";
+    // What the widget keeps aside for this diary, and what of it the diary does not hold.
+    if (tool.Host().keptFolders && !file.path.empty()) {
+        NoteMap notes;
+        DecodeNotes(std::string_view(bytes), notes);
+        for (const FsPath& folder : tool.Host().keptFolders(file.path)) {
+            for (const KeptItem& item : KeptItemsOf(*tool.Host().fs, folder, notes)) {
+                report +=
+                    "kept aside: " + Utf8FromWidePath(item.path) + ": " +
+                    (item.notesBeyond < 0 ? std::string("not readable as a diary or a journal")
+                                          : std::to_string(item.notesBeyond) + " notes the diary lacks") +
+                    "\n";
+            }
+        }
+    }
     tool.Out(report);
 }
 

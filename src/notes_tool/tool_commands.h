@@ -53,6 +53,9 @@ struct ToolHost {
     std::function<std::unique_ptr<OutputFile>(const FsPath&)> openDevice;
     // Lets the user edit the UTF-8 text in their editor; false when no editor could be run.
     std::function<bool(std::string& utf8, std::string& why)> editText;
+    // The safety folders the widget keeps for the diary whose notes file this is (each ending with a
+    // separator); none where there is no widget.
+    std::function<std::vector<FsPath>(const FsPath&)> keptFolders;
     // The local date of a UTC instant, for iCalendar times written in UTC; UTC when left empty.
     std::function<Date(std::int64_t)> localDateOf;
 };

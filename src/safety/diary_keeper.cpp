@@ -142,7 +142,7 @@ std::vector<FsPath> LeftoversOfNotes(FileSystem& fs, const FsPath& notesFile) {
 } // namespace
 
 std::uint64_t DiaryTag(std::wstring_view identity) {
-    return ContentHash(Utf8OfWide(identity));
+    return ContentHash(Utf8FromWidePath(identity));
 }
 
 FsPath DiaryFolderUnder(const FsPath& root, std::uint64_t tag, int attempt) {

@@ -79,12 +79,12 @@ void Manifest::Forget(std::wstring_view name) {
 
 std::string EncodeManifest(const Manifest& manifest) {
     std::string out(kFirstLine);
-    out += "\nfolder " + Utf8OfWide(manifest.folder);
+    out += "\nfolder " + Utf8FromWidePath(manifest.folder);
     out += "\ngeneration " + std::to_string(manifest.generation);
     out += "\nlatest " + std::to_string(manifest.size) + " " + HashHex(manifest.hash);
     for (const ManifestCopy& copy : manifest.copies) {
         out += "\ncopy " + std::to_string(copy.generation) + " " + std::to_string(copy.size) + " " +
-               HashHex(copy.hash) + " " + Utf8OfWide(copy.name);
+               HashHex(copy.hash) + " " + Utf8FromWidePath(copy.name);
     }
     out += "\n";
     return out;
@@ -105,7 +105,7 @@ std::optional<Manifest> DecodeManifest(std::string_view bytes) {
         rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
         const std::vector<std::string_view> f = Fields(line, 5);
         if (f[0] == "folder" && f.size() == 2) {
-            manifest.folder = WideOfUtf8(f[1]);
+            manifest.folder = WidePathFromUtf8(f[1]);
         } else if (f[0] == "generation" && f.size() == 2) {
             if (!Number(f[1], manifest.generation))
                 return std::nullopt;
@@ -114,7 +114,7 @@ std::optional<Manifest> DecodeManifest(std::string_view bytes) {
                 return std::nullopt;
         } else if (f[0] == "copy" && f.size() == 5) {
             ManifestCopy copy;
-            copy.name = WideOfUtf8(f[4]);
+            copy.name = WidePathFromUtf8(f[4]);
             if (!Number(f[1], copy.generation) || !Number(f[2], copy.size) ||
                 !ParseHashHex(f[3], copy.hash) || copy.name.empty() ||
                 copy.name.find_first_of(L"\\/:") != std::wstring::npos || copy.name == L"." ||
@@ -133,7 +133,7 @@ std::optional<Manifest> DecodeManifest(std::string_view bytes) {
     return manifest;
 }
 
-std::string Utf8OfWide(std::wstring_view text) {
+std::string Utf8FromWidePath(std::wstring_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         auto code = static_cast<std::uint32_t>(text[i]);
@@ -150,7 +150,7 @@ std::string Utf8OfWide(std::wstring_view text) {
     return out;
 }
 
-std::wstring WideOfUtf8(std::string_view text) {
+std::wstring WidePathFromUtf8(std::string_view text) {
     std::wstring out;
     std::size_t i = 0;
     while (i < text.size()) {

@@ -40,5 +40,5 @@ std::string EncodeManifest(const Manifest& manifest);
 std::optional<Manifest> DecodeManifest(std::string_view bytes);
 
 // UTF-8 of a wide string (UTF-16 where wchar_t has 16 bits), and back; invalid units become U+FFFD.
-std::string Utf8OfWide(std::wstring_view text);
-std::wstring WideOfUtf8(std::string_view text);
+std::string Utf8FromWidePath(std::wstring_view text);
+std::wstring WidePathFromUtf8(std::string_view text);

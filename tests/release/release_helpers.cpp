@@ -180,8 +180,12 @@ std::optional<FileSet> FilesIn(const std::wstring& folder) {
     FileSet out;
     for (const std::wstring& name : NamesIn(folder)) {
         const std::wstring path = folder + L"\\" + name;
-        if (GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY)
+        if (GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) {
+            // Each diary keeps its copies in a folder of its own: they count as the folder's files.
+            for (auto& [inner, content] : FilesIn(path).value_or(FileSet{}))
+                out.emplace_back(name + L"\\" + inner, std::move(content));
             continue;
+        }
         out.emplace_back(name, driver::ReadWholeFile(path).value_or("<unreadable>"));
     }
     return out;

@@ -21,7 +21,8 @@ std::wstring Arg(std::wstring_view name);
 std::wstring FolderOf(const std::wstring& path);
 std::wstring FileNameOf(const std::wstring& path);
 bool Exists(const std::wstring& path);
-// Files (not folders) of a folder, by name, with their bytes; nullopt when the folder is missing.
+// Files of a folder and of the folders in it, by name relative to it, with their bytes; nullopt when
+// the folder is missing.
 using FileSet = std::vector<std::pair<std::wstring, std::string>>;
 std::optional<FileSet> FilesIn(const std::wstring& folder);
 // Names of the folder's entries, sorted; empty when it is missing.

@@ -278,6 +278,22 @@ TEST(NotesToolCommand, CheckReportsWhatTheWidgetWouldDo) {
     });
 }
 
+TEST(NotesToolCommand, CheckListsWhatTheWidgetKeepsAsideAndWhatOfItTheDiaryLacks) {
+    Folder folder({{"d.nts", Nts({{"010126", "same"}})},
+                   {"S\\kept-20261208-100000-nts.ini", Nts({{"010126", "same"}, {"020126", "only here"}})},
+                   {"S\\legacy-nts-20261201.ini", Nts({{"010126", "same"}})},
+                   {"S\\nts.ini.unreadable-20261208-100000", "\x05\x00"}});
+    folder.host.keptFolders = [](const FsPath&) { return std::vector<FsPath>{L"S\\"}; };
+    const ToolRun run = folder.Run({"check", "d.nts"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("kept aside: S\\kept-20261208-100000-nts.ini: 1 notes the diary lacks\n"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("kept aside: S\\legacy-nts-20261201.ini: 0 notes the diary lacks\n"),
+              std::string::npos);
+    EXPECT_NE(run.out.find("S\\nts.ini.unreadable-20261208-100000: not readable"), std::string::npos);
+}
+
 TEST(NotesToolCommand, SalvageWritesWhatCanBeRecovered) {
     const std::string a = WrittenEntry("010126", "first");
     const std::string c = WrittenEntry("030126", "third");
