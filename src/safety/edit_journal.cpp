@@ -373,7 +373,9 @@ bool EditJournal::Append(const JournalRecord& record) {
     if (fresh) {
         m_files.push_back(path);
         m_open = true;
+        m_segmentBytes = 0;
     }
+    m_segmentBytes += bytes.size();
     return true;
 }
 
@@ -388,11 +390,58 @@ bool EditJournal::Record(std::string_view key, std::string_view text, const Note
     if (!Append(record))
         return false;
     m_last[record.key] = NoteBaseHash(text);
+    auto day = m_days.try_emplace(record.key, record.base, std::string()).first;
+    day->second.second = std::move(record.text);
+    std::size_t live = 0;
+    for (const auto& [dayKey, state] : m_days)
+        live += dayKey.size() + state.second.size() + 40;
+    if (m_segmentBytes > kCompactBytes && m_segmentBytes > 4 * live)
+        Compact();
     return true;
+}
+
+void EditJournal::Compact() {
+    // The new segment follows only what this run took in at start: it holds everything the old
+    // segments did that still matters (each day's first base and latest text), so they can go.
+    JournalHeader header = m_header;
+    header.follows = m_startFollows;
+    const int segment = m_segment + 1;
+    header.id = ContentHash(std::string_view(reinterpret_cast<const char*>(&m_runId), sizeof m_runId)) +
+                static_cast<std::uint64_t>(segment);
+    std::string bytes = EncodeJournalStart(header);
+    for (const auto& [key, state] : m_days) {
+        JournalRecord record;
+        record.seq = ++m_seq;
+        record.key = key;
+        record.base = state.first;
+        record.text = state.second;
+        bytes += EncodeJournalRecord(record);
+    }
+    const FsPath path = m_folder + EditJournalName(m_header.pid, m_header.started, segment);
+    std::unique_ptr<OutputFile> file;
+    if (m_fs->CreateNew(path, file) != FileError::kNone)
+        return;
+    if (WriteFlushClose(*file, bytes) != FileError::kNone) {
+        RemoveFile(*m_fs, path);
+        return;
+    }
+    std::vector<FsPath> left;
+    for (const FsPath& old : m_files) {
+        if (RemoveFile(*m_fs, old) != FileError::kNone && m_fs->Exists(old))
+            left.push_back(old);
+    }
+    left.push_back(path);
+    m_files = std::move(left);
+    m_header = header;
+    m_segment = segment;
+    m_open = true;
+    m_segmentBytes = bytes.size();
 }
 
 void EditJournal::Saved(std::vector<FsPath> left) {
     m_last.clear();
+    m_days.clear();
+    m_startFollows.clear();
     m_header.follows.clear();
     m_files = std::move(left); // removed again at the next save
     if (m_open)

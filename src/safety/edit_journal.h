@@ -91,12 +91,20 @@ class EditJournal {
     // new file based on the saved diary.
     void Saved(std::vector<FsPath> left);
     // The journals this run took in at start; a new segment follows them until they are settled.
-    void SetFollows(std::vector<std::uint64_t> follows) { m_header.follows = std::move(follows); }
+    void SetFollows(std::vector<std::uint64_t> follows) {
+        m_startFollows = follows;
+        m_header.follows = std::move(follows);
+    }
     // Every segment this run wrote that is still on disk.
     const std::vector<FsPath>& Files() const { return m_files; }
 
+    // A segment grows with every record; past this size (and once it is mostly superseded records)
+    // it is rewritten as one record per day, so a widget open for weeks keeps a small journal.
+    static constexpr std::size_t kCompactBytes = 1 << 20;
+
   private:
     bool Append(const JournalRecord& record);
+    void Compact();
     FsPath SegmentPath() const;
 
     FileSystem* m_fs;
@@ -107,6 +115,10 @@ class EditJournal {
     bool m_open = false; // the current segment has its header on disk
     std::uint64_t m_seq = 0;
     std::unordered_map<std::string, std::uint64_t> m_last;
+    // Each day typed since the last save: the base of its first record and its latest text.
+    std::unordered_map<std::string, std::pair<std::uint64_t, std::string>> m_days;
+    std::vector<std::uint64_t> m_startFollows;
+    std::size_t m_segmentBytes = 0;
     std::vector<FsPath> m_files;
 };
 

@@ -169,6 +169,27 @@ TEST(EditJournalWriter, AFailedWriteStartsASegmentThatFollowsTheDamagedOne) {
     EXPECT_EQ(notes.GetNote("k"), "three");
 }
 
+TEST(EditJournalWriter, AJournalOfLongTypingStaysTheSizeOfTheNotesTyped) {
+    FakeFileSystem fs;
+    NoteMap notes;
+    notes.SetNote("a", "saved a");
+    EditJournal journal(fs, L"S\\", JournalHeader{1, 2, 3, 4, {}});
+    journal.SetFollows({77});
+    std::string text;
+    for (int i = 0; i < 1500; ++i) {
+        text = std::string(2000, char('a' + i % 26)) + std::to_string(i);
+        ASSERT_TRUE(journal.Record(i % 3 ? "a" : "b", text, notes)) << i;
+    }
+    ASSERT_EQ(journal.Files().size(), 1u);
+    const std::string& bytes = fs.files[journal.Files().front()];
+    EXPECT_LT(bytes.size(), EditJournal::kCompactBytes + 8192);
+    const JournalFile read = DecodeJournal(bytes);
+    EXPECT_EQ(read.header.follows, std::vector<std::uint64_t>{77});
+    ApplyJournals({read}, notes, 0);
+    EXPECT_EQ(notes.GetNote("a"), std::string(2000, char('a' + 1499 % 26)) + "1499");
+    EXPECT_EQ(notes.GetNote("b"), std::string(2000, char('a' + 1497 % 26)) + "1497");
+}
+
 // Settles a save's manifest and copies by hand, as a run of this version would have left them.
 void Saved(FakeFileSystem& fs, const FsPath& folder, std::uint64_t generation,
            std::vector<std::pair<FsPath, std::string>> copies) {
