@@ -52,6 +52,7 @@ bool CCalendarDlg::WriteJournal() {
         // The day's note as it stands in the box; its base is what the diary held for the day.
         ok = m_keeper->Record(m_strDateKey, CurrentNoteText(), m_notes);
     } catch (...) {
+        ui::ReportCaught("the journal's write");
         ok = false;
     }
     m_journal.Written(ok, ::GetTickCount64());

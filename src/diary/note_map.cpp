@@ -22,7 +22,9 @@ bool IsBlankNote(std::string_view text) {
 }
 
 std::uint32_t NoteMap::HashOf(std::string_view key) {
-    const std::size_t h = std::hash<std::string_view>{}(key);
+    // Widened first: shifting a 32-bit size_t by 32 is undefined, and on a 64-bit build the high half
+    // is folded in.
+    const auto h = static_cast<std::uint64_t>(std::hash<std::string_view>{}(key));
     return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
 

@@ -35,6 +35,7 @@ bool CCalendarDlg::SaveNotes(const NoteMap& notes) {
                 return DiaryKeeper::StageCopies(own, folder, bytes, today);
             });
         } catch (...) {
+            ui::ReportCaught("starting the copies' thread");
             // No thread to be had: the copies are written after the save, as they always could be.
         }
     }
@@ -42,6 +43,7 @@ bool CCalendarDlg::SaveNotes(const NoteMap& notes) {
         try {
             return staging.valid() ? staging.get() : StagedCopies();
         } catch (...) {
+            ui::ReportCaught("the copies' thread");
             return {};
         }
     });

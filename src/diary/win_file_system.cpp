@@ -2,6 +2,7 @@
 #include "diary/win_file_system.h"
 
 #include "diary/gb18030.h"
+#include "ui/handle.h"
 
 #include <windows.h>
 
@@ -41,19 +42,12 @@ FileError LastError() {
 class WinOutputFile : public OutputFile {
   public:
     explicit WinOutputFile(HANDLE handle) : m_handle(handle) {}
-    ~WinOutputFile() override {
-        if (m_handle != INVALID_HANDLE_VALUE) {
-            CloseHandle(m_handle);
-        }
-    }
-    WinOutputFile(const WinOutputFile&) = delete;
-    WinOutputFile& operator=(const WinOutputFile&) = delete;
 
     FileError Write(std::string_view bytes) override {
         while (!bytes.empty()) {
             const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 20));
             DWORD written = 0;
-            if (!WriteFile(m_handle, bytes.data(), chunk, &written, nullptr)) {
+            if (!WriteFile(m_handle.get(), bytes.data(), chunk, &written, nullptr)) {
                 return LastError();
             }
             if (written == 0) {
@@ -64,16 +58,15 @@ class WinOutputFile : public OutputFile {
         return FileError::kNone;
     }
 
-    FileError Flush() override { return FlushFileBuffers(m_handle) ? FileError::kNone : LastError(); }
+    FileError Flush() override { return FlushFileBuffers(m_handle.get()) ? FileError::kNone : LastError(); }
 
     FileError Close() override {
-        const HANDLE handle = m_handle;
-        m_handle = INVALID_HANDLE_VALUE;
-        return CloseHandle(handle) ? FileError::kNone : LastError();
+        // The one close whose result matters: a failing close may be the write that did not reach the disk.
+        return CloseHandle(m_handle.release()) ? FileError::kNone : LastError();
     }
 
   private:
-    HANDLE m_handle;
+    ui::FileHandle m_handle;
 };
 
 } // namespace
@@ -89,11 +82,12 @@ FileError WinFileSystem::CreateNew(const FsPath& path, std::unique_ptr<OutputFil
 }
 
 FileError WinFileSystem::ReadAll(const FsPath& path, std::string& bytes) {
-    const HANDLE handle = CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
+    const ui::FileHandle file(CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         return LastError();
     }
+    const HANDLE handle = file.get();
     FileError result = FileError::kNone;
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(handle, &size)) {
@@ -122,7 +116,6 @@ FileError WinFileSystem::ReadAll(const FsPath& path, std::string& bytes) {
             result = FileError::kOther;
         }
     }
-    CloseHandle(handle);
     return result;
 }
 
@@ -136,14 +129,15 @@ FileError WinFileSystem::CopyNew(const FsPath& source, const FsPath& target) {
         return error;
     }
     // CopyFileW does not flush: the copy must be on the disk before the original is replaced.
-    const HANDLE handle = CreateFileW(LongPath(target).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-    FileError error = handle == INVALID_HANDLE_VALUE ? LastError() : FileError::kNone;
-    if (handle != INVALID_HANDLE_VALUE) {
-        if (!FlushFileBuffers(handle)) {
+    FileError error = FileError::kNone;
+    {
+        const ui::FileHandle copy(CreateFileW(LongPath(target).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!copy) {
+            error = LastError();
+        } else if (!FlushFileBuffers(copy.get())) {
             error = LastError();
         }
-        CloseHandle(handle);
     }
     if (error != FileError::kNone) {
         DeleteFileW(LongPath(target).c_str());
@@ -179,8 +173,8 @@ FileError WinFileSystem::OpenAppend(const FsPath& path, std::unique_ptr<OutputFi
 FileError WinFileSystem::ListFolder(const FsPath& folder, std::vector<FsPath>& names) {
     names.clear();
     WIN32_FIND_DATAW found{};
-    const HANDLE search = FindFirstFileW(LongPath(folder + L"*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) {
+    const ui::FindHandle search(FindFirstFileW(LongPath(folder + L"*").c_str(), &found));
+    if (!search) {
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND ? FileError::kNone : MapError(error);
     }
@@ -190,7 +184,7 @@ FileError WinFileSystem::ListFolder(const FsPath& folder, std::vector<FsPath>& n
             if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
                 names.emplace_back(found.cFileName);
             }
-        } while (FindNextFileW(search, &found));
+        } while (FindNextFileW(search.get(), &found));
         // The end of the list, or a fault part-way through it: a partial list must not pass as whole.
         if (GetLastError() != ERROR_NO_MORE_FILES) {
             result = LastError();
@@ -198,7 +192,6 @@ FileError WinFileSystem::ListFolder(const FsPath& folder, std::vector<FsPath>& n
     } catch (...) {
         result = FileError::kOther;
     }
-    FindClose(search);
     return result;
 }
 
@@ -308,10 +301,10 @@ std::wstring FolderIdentity(const FsPath& folder) {
     if (folder.empty()) {
         return {};
     }
-    const HANDLE handle =
-        CreateFileW(LongPath(folder).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
+    ui::FileHandle opened(CreateFileW(LongPath(folder).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (opened) {
+        const HANDLE handle = opened.get();
         std::wstring final(1024, L'\0');
         DWORD got = GetFinalPathNameByHandleW(handle, final.data(), static_cast<DWORD>(final.size()),
                                               FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
@@ -322,7 +315,7 @@ std::wstring FolderIdentity(const FsPath& folder) {
         }
         BY_HANDLE_FILE_INFORMATION info{};
         const bool haveInfo = GetFileInformationByHandle(handle, &info) != 0;
-        CloseHandle(handle);
+        opened.reset();
         if (got > 0 && got < final.size()) {
             final.resize(got);
             return Upper(PlainFolder(final));
@@ -454,16 +447,17 @@ std::vector<FsPath> FilesBeside(const FsPath& file, std::wstring_view suffix) {
         return paths;
     }
     WIN32_FIND_DATAW found{};
-    const HANDLE search = FindFirstFileW(LongPath(file + FsPath(suffix)).c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) {
+    const ui::FindHandle search(FindFirstFileW(LongPath(file + FsPath(suffix)).c_str(), &found));
+    if (!search) {
         return paths;
     }
     do {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
             paths.push_back(folder + found.cFileName);
         }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    } while (FindNextFileW(search.get(), &found));
+    // A fault part-way through the list: what was found is all the caller gets, and it tells nothing
+    // more than that here (only leftovers are looked for this way, and a missed one is met next time).
     return paths;
 }
 

@@ -14,6 +14,7 @@
 #include "app/instance_name.h"
 #include "diary/notes_file.h"
 #include "diary/win_file_system.h"
+#include "ui/handle.h"
 #include "safety/diary_keeper.h"
 #include "notes_tool/text_codec.h"
 #include "notes_tool/tool_commands.h"
@@ -59,14 +60,9 @@ std::wstring WideOfUtf8(std::string_view text) {
 
 // One file's identity, which every spelling of its path shares.
 bool FileId(const FsPath& path, BY_HANDLE_FILE_INFORMATION& info) {
-    const HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    const BOOL ok = GetFileInformationByHandle(handle, &info);
-    CloseHandle(handle);
-    return ok != 0;
+    const ui::FileHandle file(CreateFileW(LongPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return file && GetFileInformationByHandle(file.get(), &info) != 0;
 }
 
 bool SameFile(const FsPath& a, const FsPath& b) {
@@ -79,11 +75,13 @@ bool SameFile(const FsPath& a, const FsPath& b) {
 // The widget names its one-copy mutex after the user's SID and its temporary folder spelled as
 // below (app/single_instance.cpp); the tool asks for the same name to learn whether it runs.
 std::wstring UserSid() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    HANDLE opened = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened)) {
         return {};
     }
     DWORD size = 0;
+    const ui::KernelHandle owned(opened);
+    const HANDLE token = opened;
     GetTokenInformation(token, TokenUser, nullptr, 0, &size);
     std::vector<BYTE> buffer(size);
     LPWSTR text = nullptr;
@@ -93,7 +91,6 @@ std::wstring UserSid() {
         sid = text;
         LocalFree(text);
     }
-    CloseHandle(token);
     return sid;
 }
 
@@ -145,12 +142,8 @@ bool WidgetRunningOn(const FsPath& path) {
     }
     const quill::InstanceNames names =
         quill::MakeInstanceNames(UserSid(), FolderIdentity(full.substr(0, slash + 1)));
-    const HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, names.mutex.c_str());
-    if (!mutex) {
-        return false;
-    }
-    CloseHandle(mutex);
-    return true;
+    const ui::KernelHandle mutex(OpenMutexW(SYNCHRONIZE, FALSE, names.mutex.c_str()));
+    return static_cast<bool>(mutex);
 }
 
 // Standard output as an export streams to it: UTF-8 pieces may end inside a character, which a
@@ -205,9 +198,9 @@ bool EditText(std::string& utf8, std::string& why) {
               " did not start";
         return false;
     }
-    WaitForSingleObject(process.hProcess, INFINITE);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    const ui::KernelHandle thread(process.hThread);
+    const ui::KernelHandle running(process.hProcess);
+    WaitForSingleObject(running.get(), INFINITE);
     std::ifstream in(path.c_str(), std::ios::binary);
     utf8.assign(std::istreambuf_iterator<char>(in), {});
     DeleteFileW(path.c_str());

@@ -1,7 +1,29 @@
 // The dialog trampoline: `this` lives in DWLP_USER from WM_INITDIALOG until WM_NCDESTROY.
 #include "ui/dialog.h"
 
+#include <cstdio>
+#include <exception>
+#include <iterator>
+#include <new>
+
 namespace ui {
+
+void ReportCaught(const char* where) noexcept {
+    // Narrow text of our own and of the runtime: ASCII in practice, widened byte for byte.
+    char text[512] = "Quillidar: ";
+    const char* what = "an exception of no standard type";
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        what = e.what();
+    } catch (...) {
+    }
+    std::snprintf(text, sizeof text, "Quillidar: %s: %s\n", where ? where : "?", what ? what : "?");
+    wchar_t wide[512] = {};
+    for (std::size_t i = 0; i + 1 < std::size(wide) && text[i]; ++i)
+        wide[i] = static_cast<wchar_t>(static_cast<unsigned char>(text[i]));
+    ::OutputDebugStringW(wide);
+}
 
 HWND Dialog::s_mainWnd = nullptr;
 
@@ -63,6 +85,7 @@ INT_PTR CALLBACK Dialog::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         result = self->OnMessage(msg, wParam, lParam);
     } catch (...) {
         // A handler that failed leaves the message to the dialog manager; the window keeps running.
+        ReportCaught("a window message's handler");
         result = FALSE;
     }
     if (msg == WM_NCDESTROY) {

@@ -4,6 +4,11 @@
 
 namespace ui {
 
+// Says, for a debugger or DebugView, that an exception stopped a step of the window: where (a short
+// name of the step) and what (the exception's message when it is a std::exception). Call it from a
+// catch block only; it never throws and never shows anything to the user.
+void ReportCaught(const char* where) noexcept;
+
 class Dialog {
   public:
     explicit Dialog(UINT templateId, HWND parent = nullptr) : m_templateId(templateId), m_parent(parent) {}

@@ -44,6 +44,38 @@ inline void CloseKernelHandle(HANDLE h) {
     ::CloseHandle(h);
 }
 
+inline void CloseFindHandle(HANDLE h) {
+    ::FindClose(h);
+}
+
+// The same for handles whose "none" is INVALID_HANDLE_VALUE: files and searches.
+template <auto Close> class UniqueInvalid {
+  public:
+    UniqueInvalid() = default;
+    explicit UniqueInvalid(HANDLE h) : m_h(h) {}
+    UniqueInvalid(const UniqueInvalid&) = delete;
+    UniqueInvalid& operator=(const UniqueInvalid&) = delete;
+    UniqueInvalid(UniqueInvalid&& other) noexcept : m_h(std::exchange(other.m_h, INVALID_HANDLE_VALUE)) {}
+    UniqueInvalid& operator=(UniqueInvalid&& other) noexcept {
+        if (this != &other)
+            reset(std::exchange(other.m_h, INVALID_HANDLE_VALUE));
+        return *this;
+    }
+    ~UniqueInvalid() { reset(); }
+
+    void reset(HANDLE h = INVALID_HANDLE_VALUE) {
+        HANDLE old = std::exchange(m_h, h);
+        if (old != INVALID_HANDLE_VALUE && old != nullptr)
+            Close(old);
+    }
+    [[nodiscard]] HANDLE release() { return std::exchange(m_h, INVALID_HANDLE_VALUE); }
+    HANDLE get() const { return m_h; }
+    explicit operator bool() const { return m_h != INVALID_HANDLE_VALUE && m_h != nullptr; }
+
+  private:
+    HANDLE m_h = INVALID_HANDLE_VALUE;
+};
+
 using Pen = Unique<HPEN, DeleteGdiObject>;
 using Brush = Unique<HBRUSH, DeleteGdiObject>;
 using Font = Unique<HFONT, DeleteGdiObject>;
@@ -51,6 +83,9 @@ using Region = Unique<HRGN, DeleteGdiObject>;
 using Menu = Unique<HMENU, DestroyMenuHandle>;
 // Mutexes, mappings, tokens: the handles CloseHandle ends (not files, whose "none" is INVALID_HANDLE_VALUE).
 using KernelHandle = Unique<HANDLE, CloseKernelHandle>;
+// Files (CreateFileW) and searches (FindFirstFileW).
+using FileHandle = UniqueInvalid<CloseKernelHandle>;
+using FindHandle = UniqueInvalid<CloseFindHandle>;
 
 // Selects an object into a DC and restores the previous one when it goes out of scope. Declare the
 // owned object before the guard, so it is deselected before it is deleted.
