@@ -50,6 +50,10 @@ if(WIN32)
   add_test(NAME tool.wine COMMAND ${CMAKE_COMMAND} -DRUN=${WINE64} -DTOOL=Z:$<TARGET_FILE:quillidar-notes>
                                   -DPATH_PREFIX=Z: ${quill_tool_case})
   set_tests_properties(tool.wine PROPERTIES ENVIRONMENT "WINEDEBUG=-all" TIMEOUT 120)
+  # The same on a Chinese system (code page 936): the bytes must not depend on the display language.
+  add_test(NAME tool.wine.cp936 COMMAND ${CMAKE_COMMAND} -DRUN=${CMAKE_SOURCE_DIR}/scripts/lib/in-wine-cp936
+                                        -DTOOL=Z:$<TARGET_FILE:quillidar-notes> -DPATH_PREFIX=Z: ${quill_tool_case})
+  set_tests_properties(tool.wine.cp936 PROPERTIES ENVIRONMENT "WINEDEBUG=-all" TIMEOUT 300 RUN_SERIAL TRUE)
 else()
   add_test(NAME tool.native COMMAND ${CMAKE_COMMAND} -DTOOL=$<TARGET_FILE:quillidar-notes> ${quill_tool_case})
 endif()

@@ -121,6 +121,14 @@ add_test(NAME e2e.dpi144
          COMMAND ${CMAKE_SOURCE_DIR}/scripts/lib/in-wine-session 144 $<TARGET_FILE:quill_e2e> --gtest_brief=1
                  --gtest_filter=${QUILL_E2E_DPI144} --quillidar=Z:$<TARGET_FILE:Quillidar>)
 set_tests_properties(e2e.dpi144 PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
+# The tests that carry text once more on a Chinese system (ANSI code page 936), in a session of its own:
+# the same bytes must come out whatever the display language.
+add_test(NAME e2e.cp936
+         COMMAND ${CMAKE_SOURCE_DIR}/scripts/lib/in-wine-session 96 $<TARGET_FILE:quill_e2e> --gtest_brief=1
+                 --gtest_filter=PlatformCodePage*:Diary*:*DiaryFile*:*DiaryLongNote*:*DiaryKeptBytes*:Safety.TheNotesTool*
+                 --quillidar=Z:$<TARGET_FILE:Quillidar>)
+set_tests_properties(e2e.cp936 PROPERTIES TIMEOUT 600 RUN_SERIAL TRUE
+                     ENVIRONMENT "QUILL_LANG=zh_CN.UTF-8;QUILL_EXPECT_ACP=936")
 
 
 # Help.chm, compiled from docs/help at build time and shipped next to Quillidar.exe.

@@ -12,11 +12,17 @@
 
 QUILL_ROOT=${QUILL_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 QUILL_LOGPIXELS=${QUILL_LOGPIXELS:-96}
-if [ "$QUILL_LOGPIXELS" = 96 ]; then
-  export WINEPREFIX=${QUILL_WINEPREFIX:-$QUILL_ROOT/build/wineprefix}
-else
-  export WINEPREFIX=${QUILL_WINEPREFIX:-$QUILL_ROOT/build/wineprefix-${QUILL_LOGPIXELS}dpi}
+# QUILL_LANG=zh_CN.UTF-8 runs the session in that locale, in a prefix of its own: Wine takes the
+# system's ANSI code page (936 for this one) from the locale, so the same bytes are tested on a
+# Chinese system as on an English one. The locale must exist on the host (scripts/setup makes it).
+QUILL_LANG=${QUILL_LANG:-}
+_quill_prefix_tag=
+[ "$QUILL_LOGPIXELS" = 96 ] || _quill_prefix_tag="-${QUILL_LOGPIXELS}dpi"
+if [ -n "$QUILL_LANG" ]; then
+  _quill_prefix_tag="$_quill_prefix_tag-${QUILL_LANG%%.*}"
+  export LANG=$QUILL_LANG LC_ALL=$QUILL_LANG
 fi
+export WINEPREFIX=${QUILL_WINEPREFIX:-$QUILL_ROOT/build/wineprefix$_quill_prefix_tag}
 export WINEDEBUG=-all
 export WINEARCH=win64
 # No Mono or Gecko installer prompts, no menu entries or file associations written on the host.
@@ -58,8 +64,7 @@ _quill_free_display() {
 }
 
 _quill_make_prefix() {
-  local stamp="$WINEPREFIX/.quillidar-prefix-v2"
-  [ "$QUILL_LOGPIXELS" = 96 ] || stamp="$stamp-${QUILL_LOGPIXELS}dpi"
+  local stamp="$WINEPREFIX/.quillidar-prefix-v2$_quill_prefix_tag"
   [ -f "$stamp" ] && return 0
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     _quill_log "creating Wine prefix in $WINEPREFIX (once)"

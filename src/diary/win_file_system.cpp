@@ -131,8 +131,8 @@ FileError WinFileSystem::CopyNew(const FsPath& source, const FsPath& target) {
     // CopyFileW does not flush: the copy must be on the disk before the original is replaced.
     FileError error = FileError::kNone;
     {
-        const ui::FileHandle copy(CreateFileW(LongPath(target).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+        const ui::FileHandle copy(CreateFileW(LongPath(target).c_str(), GENERIC_WRITE, 0, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!copy) {
             error = LastError();
         } else if (!FlushFileBuffers(copy.get())) {
@@ -301,8 +301,9 @@ std::wstring FolderIdentity(const FsPath& folder) {
     if (folder.empty()) {
         return {};
     }
-    ui::FileHandle opened(CreateFileW(LongPath(folder).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    ui::FileHandle opened(CreateFileW(LongPath(folder).c_str(), 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (opened) {
         const HANDLE handle = opened.get();
         std::wstring final(1024, L'\0');

@@ -60,8 +60,9 @@ std::wstring WideOfUtf8(std::string_view text) {
 
 // One file's identity, which every spelling of its path shares.
 bool FileId(const FsPath& path, BY_HANDLE_FILE_INFORMATION& info) {
-    const ui::FileHandle file(CreateFileW(LongPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const ui::FileHandle file(CreateFileW(LongPath(path).c_str(), 0,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     return file && GetFileInformationByHandle(file.get(), &info) != 0;
 }
 

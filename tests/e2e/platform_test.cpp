@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <functional>
 #include <ostream>
 #include <string>
@@ -268,6 +270,15 @@ TEST(DiaryNoteBox, ScrollBoxDraggedFarLeavesNoSliceOfTheCalendar) {
         ReleaseAt(thumb);
         Pump(50);
     }
+}
+
+// The session a test leg asked for really has the system code page it names (936 for the Chinese
+// leg): otherwise that leg would test the English system twice.
+TEST(PlatformCodePage, IsTheOneTheLegAskedFor) {
+    const char* expected = std::getenv("QUILL_EXPECT_ACP");
+    if (!expected)
+        GTEST_SKIP() << "no code page asked for";
+    EXPECT_EQ(GetACP(), static_cast<UINT>(std::strtoul(expected, nullptr, 10)));
 }
 
 } // namespace
