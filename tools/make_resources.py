@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """Draws the program's icon (a small calendar page) and the link control's hand cursor.
 
-Writes src/res/quillidar.ico (32x32 and 16x16, 16 colours) and src/res/link_hand.cur (32x32
+Writes src/res/quillidar.ico (16, 20, 24, 32 and 48 pixels in 16 colours, each drawn at its own size
+so that small ones stay sharp, and 256 pixels as a PNG image) and src/res/link_hand.cur (32x32
 monochrome, hot spot 0,0). The outputs are committed; run this only to change the pictures.
 """
 import os
 import struct
+import zlib
 
 VGA = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128), (0, 128, 128),
        (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0), (255, 255, 0), (0, 0, 255),
@@ -32,11 +34,13 @@ def calendar_page(n):
     for y in range(top, bottom + 1):
         img[y][left] = MAROON if y < band else GREY
         img[y][right] = MAROON if y < band else GREY
+    ring = max(1, round(s))
     for rx in (left + round(6 * s), right - round(6 * s)):
         for y in range(max(0, top - round(3 * s)), top + round(3 * s)):
-            img[y][rx] = SILVER if n > 16 else K
+            for w in range(ring):
+                img[y][rx + w] = SILVER if n > 16 else K
             if n > 16:
-                img[y][rx + 1] = GREY
+                img[y][rx + ring] = GREY
     rows, cols = 4, 5
     gx0, gy0 = left + round(3 * s), band + round(3 * s)
     cw = (right - left - round(5 * s)) / cols
@@ -45,7 +49,11 @@ def calendar_page(n):
         for c in range(cols):
             x0, y0 = gx0 + round(c * cw), gy0 + round(r * ch)
             colour = BLUE if (r, c) == (2, 3) else GREY
-            size = max(1, round(cw) - 2) if n > 16 else 1
+            # Square days: the hand-tuned sizes up to 32 pixels, and three fifths of a cell above.
+            if n > 32:
+                size = max(2, round(min(cw, ch) * 0.6))
+            else:
+                size = max(1, round(cw) - 2) if n > 16 else 1
             for dy in range(size if n > 16 else 1):
                 for dx in range(size):
                     if 0 <= y0 + dy < bottom and x0 + dx < right:
@@ -82,12 +90,35 @@ def mono_rows(bits):
     return out
 
 
+def png_rgba(img):
+    """The large image as a PNG, as icon files hold 256-pixel images: 8-bit RGBA, transparent around."""
+    n = len(img)
+    raw = b''
+    for y in range(n):
+        raw += b'\x00'
+        for x in range(n):
+            v = img[y][x]
+            raw += bytes(VGA[v]) + b'\xff' if v is not None else b'\x00\x00\x00\x00'
+
+    def chunk(kind, data):
+        return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data) & 0xffffffff)
+
+    header = struct.pack('>IIBBBBB', n, n, 8, 6, 0, 0, 0)
+    return b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', header) + chunk(b'IDAT', zlib.compress(raw, 9)) + chunk(b'IEND', b'')
+
+
 def write_ico(path, images):
     entries, blobs = b'', b''
     offset = 6 + 16 * len(images)
     for img in images:
-        blob = dib_4bpp(img)
         n = len(img)
+        if n >= 256:
+            blob = png_rgba(img)
+            entries += struct.pack('<BBBBHHII', 0, 0, 0, 0, 1, 32, len(blob), offset)
+            blobs += blob
+            offset += len(blob)
+            continue
+        blob = dib_4bpp(img)
         entries += struct.pack('<BBBBHHII', n, n, 16, 0, 1, 4, len(blob), offset)
         blobs += blob
         offset += len(blob)
@@ -148,5 +179,5 @@ def write_cur(path):
 
 if __name__ == '__main__':
     res = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'src', 'res')
-    write_ico(os.path.join(res, 'quillidar.ico'), [calendar_page(32), calendar_page(16)])
+    write_ico(os.path.join(res, 'quillidar.ico'), [calendar_page(n) for n in (256, 48, 32, 24, 20, 16)])
     write_cur(os.path.join(res, 'link_hand.cur'))
