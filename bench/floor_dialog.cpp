@@ -1,7 +1,9 @@
 // Baseline programs for the benchmarks: a bare dialog from the calendar window's template 102, with
 // its month calendar and note box and nothing else, built four ways:
 //   QUILL_FLOOR_STARTUP     ends a second after its first paint (start-up and memory floor)
-//   QUILL_FLOOR_TIMER       stays up with an empty 10 ms timer (idle floor of the clock)
+//   QUILL_FLOOR_TIMER       stays up with an empty 10 ms timer (what a clock polled every 10 ms costs)
+//   QUILL_FLOOR_SECOND      stays up with an empty timer set at each tick to the next second's
+//                           boundary (idle floor of a clock that shows seconds)
 //   QUILL_FLOOR_SAVE        reads %TEMP%\nts.ini whole before its dialog, and at WM_ENDSESSION writes
 //                           those bytes once to %TEMP%\floor_save.ini, flushed, before it ends
 //                           (the floor of a close that saves the diary)
@@ -25,7 +27,8 @@ constexpr int kStripHeight = 23;
 
 bool g_painted = false;
 
-#if !defined(QUILL_FLOOR_STARTUP) && !defined(QUILL_FLOOR_TIMER) && !defined(QUILL_FLOOR_SAVE)
+#if !defined(QUILL_FLOOR_STARTUP) && !defined(QUILL_FLOOR_TIMER) && !defined(QUILL_FLOOR_SAVE) &&             \
+    !defined(QUILL_FLOOR_SECOND)
 #define QUILL_FLOOR_NOTE
 #endif
 
@@ -106,11 +109,24 @@ void WriteDiary() {
 }
 #endif
 
+#ifdef QUILL_FLOOR_SECOND
+// The least a clock with seconds can do: wake once, just after each second begins.
+void ArmSecond(HWND w) {
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    const ULONGLONG ms = ((static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime) / 10000;
+    SetTimer(w, kClockTimer, static_cast<UINT>(1000 - ms % 1000 + 2), nullptr);
+}
+#endif
+
 INT_PTR CALLBACK FloorProc(HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_INITDIALOG:
 #ifdef QUILL_FLOOR_TIMER
         SetTimer(w, kClockTimer, 10, nullptr);
+#endif
+#ifdef QUILL_FLOOR_SECOND
+        ArmSecond(w);
 #endif
         return TRUE;
     case WM_PAINT: {
@@ -135,6 +151,10 @@ INT_PTR CALLBACK FloorProc(HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
         if (wParam == kEndTimer)
             EndDialog(w, IDOK);
+#ifdef QUILL_FLOOR_SECOND
+        if (wParam == kClockTimer)
+            ArmSecond(w);
+#endif
         return TRUE;
     case WM_NOTIFY: {
         const auto* hdr = reinterpret_cast<const NMHDR*>(lParam);
