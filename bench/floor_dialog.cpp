@@ -2,8 +2,9 @@
 // its month calendar and note box and nothing else, built four ways:
 //   QUILL_FLOOR_STARTUP     ends a second after its first paint (start-up and memory floor)
 //   QUILL_FLOOR_TIMER       stays up with an empty 10 ms timer (what a clock polled every 10 ms costs)
-//   QUILL_FLOOR_SECOND      stays up with an empty timer set at each tick to the next second's
-//                           boundary (idle floor of a clock that shows seconds)
+//   QUILL_FLOOR_SECOND      stays up with a timer set at each tick to the next second's boundary,
+//                           and at each tick draws the time into the strip (idle floor of a clock
+//                           that shows seconds: one wake-up and one small paint a second)
 //   QUILL_FLOOR_SAVE        reads %TEMP%\nts.ini whole before its dialog, and at WM_ENDSESSION writes
 //                           those bytes once to %TEMP%\floor_save.ini, flushed, before it ends
 //                           (the floor of a close that saves the diary)
@@ -27,7 +28,7 @@ constexpr int kStripHeight = 23;
 
 bool g_painted = false;
 
-#if !defined(QUILL_FLOOR_STARTUP) && !defined(QUILL_FLOOR_TIMER) && !defined(QUILL_FLOOR_SAVE) &&             \
+#if !defined(QUILL_FLOOR_STARTUP) && !defined(QUILL_FLOOR_TIMER) && !defined(QUILL_FLOOR_SAVE) &&            \
     !defined(QUILL_FLOOR_SECOND)
 #define QUILL_FLOOR_NOTE
 #endif
@@ -134,6 +135,13 @@ INT_PTR CALLBACK FloorProc(HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
         HDC dc = BeginPaint(w, &ps);
         RECT rc;
         GetClientRect(w, &rc);
+#ifdef QUILL_FLOOR_SECOND
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        wchar_t clock[16];
+        const int n = wsprintfW(clock, L"%02d:%02d:%02d", now.wHour, now.wMinute, now.wSecond);
+        TextOutW(dc, 4, 4, clock, n);
+#endif
         HPEN pen = CreatePen(PS_SOLID, 1, kAccent);
         HGDIOBJ old = SelectObject(dc, pen);
         MoveToEx(dc, 0, kStripHeight, nullptr);
@@ -152,8 +160,13 @@ INT_PTR CALLBACK FloorProc(HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
         if (wParam == kEndTimer)
             EndDialog(w, IDOK);
 #ifdef QUILL_FLOOR_SECOND
-        if (wParam == kClockTimer)
+        if (wParam == kClockTimer) {
+            RECT strip{0, 0, 0, kStripHeight};
+            GetClientRect(w, &strip);
+            strip.bottom = kStripHeight;
+            RedrawWindow(w, &strip, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
             ArmSecond(w);
+        }
 #endif
         return TRUE;
     case WM_NOTIFY: {

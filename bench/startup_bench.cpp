@@ -427,7 +427,8 @@ struct Bench {
             if (s0 && s1)
                 v[i].server.push_back(*s1 - *s0);
             std::fprintf(stderr, "idle %-58s process %.3f s, %.0f switches, wineserver %.3f s\n", v[i].name,
-                         c0 && c1 ? *c1 - *c0 : -1.0, w0 && w1 ? *w1 - *w0 : -1.0, s0 && s1 ? *s1 - *s0 : -1.0);
+                         c0 && c1 ? *c1 - *c0 : -1.0, w0 && w1 ? *w1 - *w0 : -1.0,
+                         s0 && s1 ? *s1 - *s0 : -1.0);
         });
         char title[96];
         std::snprintf(title, sizeof title, "CPU time and wake-ups over %d s idle", opt.idleSeconds);
