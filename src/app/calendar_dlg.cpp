@@ -204,6 +204,8 @@ INT_PTR CCalendarDlg::OnNotify(UINT id, NMHDR* header) {
         NoticeTyping();
         OnSelChangeCalendar(header, &result);
         JournalNoteFiled();
+        // A journal that could not be written now is tried again after a pause.
+        ArmJournalCheck();
         return SetMsgResult(result);
     }
     return FALSE;
