@@ -1,7 +1,10 @@
 // Baseline programs for the benchmarks: a bare dialog from the calendar window's template 102, with
 // its month calendar and note box and nothing else, built four ways:
 //   QUILL_FLOOR_STARTUP     ends a second after its first paint (start-up and memory floor)
-//   QUILL_FLOOR_TIMER       stays up with an empty 10 ms timer (idle floor of the clock)
+//   QUILL_FLOOR_TIMER       stays up with an empty 10 ms timer (what a clock polled every 10 ms costs)
+//   QUILL_FLOOR_SECOND      stays up with a timer set at each tick to the next second's boundary,
+//                           and at each tick draws the time into the strip (idle floor of a clock
+//                           that shows seconds: one wake-up and one small paint a second)
 //   QUILL_FLOOR_SAVE        reads %TEMP%\nts.ini whole before its dialog, and at WM_ENDSESSION writes
 //                           those bytes once to %TEMP%\floor_save.ini, flushed, before it ends
 //                           (the floor of a close that saves the diary)
@@ -25,7 +28,8 @@ constexpr int kStripHeight = 23;
 
 bool g_painted = false;
 
-#if !defined(QUILL_FLOOR_STARTUP) && !defined(QUILL_FLOOR_TIMER) && !defined(QUILL_FLOOR_SAVE)
+#if !defined(QUILL_FLOOR_STARTUP) && !defined(QUILL_FLOOR_TIMER) && !defined(QUILL_FLOOR_SAVE) &&            \
+    !defined(QUILL_FLOOR_SECOND)
 #define QUILL_FLOOR_NOTE
 #endif
 
@@ -106,11 +110,24 @@ void WriteDiary() {
 }
 #endif
 
+#ifdef QUILL_FLOOR_SECOND
+// The least a clock with seconds can do: wake once, just after each second begins.
+void ArmSecond(HWND w) {
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    const ULONGLONG ms = ((static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime) / 10000;
+    SetTimer(w, kClockTimer, static_cast<UINT>(1000 - ms % 1000 + 2), nullptr);
+}
+#endif
+
 INT_PTR CALLBACK FloorProc(HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_INITDIALOG:
 #ifdef QUILL_FLOOR_TIMER
         SetTimer(w, kClockTimer, 10, nullptr);
+#endif
+#ifdef QUILL_FLOOR_SECOND
+        ArmSecond(w);
 #endif
         return TRUE;
     case WM_PAINT: {
@@ -118,6 +135,13 @@ INT_PTR CALLBACK FloorProc(HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
         HDC dc = BeginPaint(w, &ps);
         RECT rc;
         GetClientRect(w, &rc);
+#ifdef QUILL_FLOOR_SECOND
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        wchar_t clock[16];
+        const int n = wsprintfW(clock, L"%02d:%02d:%02d", now.wHour, now.wMinute, now.wSecond);
+        TextOutW(dc, 4, 4, clock, n);
+#endif
         HPEN pen = CreatePen(PS_SOLID, 1, kAccent);
         HGDIOBJ old = SelectObject(dc, pen);
         MoveToEx(dc, 0, kStripHeight, nullptr);
@@ -135,6 +159,15 @@ INT_PTR CALLBACK FloorProc(HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
         if (wParam == kEndTimer)
             EndDialog(w, IDOK);
+#ifdef QUILL_FLOOR_SECOND
+        if (wParam == kClockTimer) {
+            RECT strip{0, 0, 0, kStripHeight};
+            GetClientRect(w, &strip);
+            strip.bottom = kStripHeight;
+            RedrawWindow(w, &strip, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+            ArmSecond(w);
+        }
+#endif
         return TRUE;
     case WM_NOTIFY: {
         const auto* hdr = reinterpret_cast<const NMHDR*>(lParam);

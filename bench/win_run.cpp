@@ -3,6 +3,7 @@
 
 #include <psapi.h>
 
+#include <cstdlib>
 #include <cwctype>
 #include <string>
 #include <vector>
@@ -81,6 +82,14 @@ std::optional<double> WinRun::CpuSeconds() const {
     return static_cast<double>(ticks(kernel) + ticks(user)) / 1e7;
 }
 
+std::optional<double> WinRun::ContextSwitches() const {
+    if (!m_unixPid)
+        m_unixPid = FindUnixProcess(m_exeName);
+    if (!m_unixPid)
+        return std::nullopt;
+    return UnixProcessContextSwitches(*m_unixPid);
+}
+
 namespace {
 
 // The fields of a /proc/<pid>/stat line after the command name, the state being the first.
@@ -145,6 +154,36 @@ std::optional<double> UnixProcessCpuSeconds(std::uint32_t pid, int ticksPerSecon
     if (fields.size() < 13)
         return std::nullopt;
     return (std::stod(fields[11]) + std::stod(fields[12])) / ticksPerSecond;
+}
+
+std::optional<double> UnixProcessContextSwitches(std::uint32_t pid) {
+    const std::wstring tasks = L"Z:\\proc\\" + std::to_wstring(pid) + L"\\task\\";
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW((tasks + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    double total = 0;
+    bool any = false;
+    do {
+        if (!iswdigit(found.cFileName[0]))
+            continue;
+        const auto status = driver::ReadWholeFile(tasks + found.cFileName + L"\\status");
+        if (!status)
+            continue;
+        for (const char* key : {"voluntary_ctxt_switches:", "nonvoluntary_ctxt_switches:"}) {
+            // "nonvoluntary" holds "voluntary": each key is looked for at a line's start.
+            const std::string line = std::string("\n") + key;
+            const auto at = status->find(line);
+            if (at == std::string::npos)
+                continue;
+            total += std::strtod(status->c_str() + at + line.size(), nullptr);
+            any = true;
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    if (!any)
+        return std::nullopt;
+    return total;
 }
 
 } // namespace bench

@@ -37,6 +37,9 @@ class WinRun {
     // User plus kernel time of the process so far. Under Wine the process's own Unix process is read
     // (Wine's GetProcessTimes does not follow another process's time), elsewhere GetProcessTimes.
     std::optional<double> CpuSeconds() const;
+    // Context switches of all the process's threads so far: how often it woke. Read from its Unix
+    // process's threads under Wine; nothing elsewhere.
+    std::optional<double> ContextSwitches() const;
     // Blocks without answering messages, so the driver does not wake while the program idles.
     bool WaitForExit(DWORD timeoutMs) const { return m_process.EndsWithin(timeoutMs); }
 
@@ -55,5 +58,9 @@ std::optional<std::uint32_t> FindUnixProcess(const std::wstring& exeName);
 // CPU seconds (user plus system) of a Unix process, from /proc through the Z: drive; the clock
 // ticks per second are passed in. Nothing when the process is not there.
 std::optional<double> UnixProcessCpuSeconds(std::uint32_t pid, int ticksPerSecond);
+
+// Voluntary and involuntary context switches of every thread of a Unix process, from
+// /proc/<pid>/task/*/status through the Z: drive. Nothing when the process is not there.
+std::optional<double> UnixProcessContextSwitches(std::uint32_t pid);
 
 } // namespace bench

@@ -5,7 +5,7 @@ set(QUILL_BENCH_DIR ${CMAKE_SOURCE_DIR}/bench)
 
 if(WIN32)
   # The floors are the calendar window's own template with nothing of the program behind it.
-  foreach(floor IN ITEMS startup idle_timer idle save)
+  foreach(floor IN ITEMS startup idle_timer idle_second idle save)
     add_executable(floor_${floor} WIN32 ${QUILL_BENCH_DIR}/floor_dialog.cpp ${CMAKE_SOURCE_DIR}/src/res/quillidar.rc)
     target_include_directories(floor_${floor} PRIVATE ${CMAKE_SOURCE_DIR}/src ${QUILL_GENERATED})
     target_compile_definitions(floor_${floor} PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
@@ -16,6 +16,7 @@ if(WIN32)
   endforeach()
   target_compile_definitions(floor_startup PRIVATE QUILL_FLOOR_STARTUP)
   target_compile_definitions(floor_idle_timer PRIVATE QUILL_FLOOR_TIMER)
+  target_compile_definitions(floor_idle_second PRIVATE QUILL_FLOOR_SECOND)
   target_compile_definitions(floor_save PRIVATE QUILL_FLOOR_SAVE)
 
   add_executable(startup_bench ${QUILL_BENCH_DIR}/startup_bench.cpp ${QUILL_BENCH_DIR}/win_run.cpp
@@ -27,7 +28,7 @@ if(WIN32)
   set_target_properties(startup_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
   quill_warnings(startup_bench)
   add_custom_target(bench_win DEPENDS Quillidar startup_bench floor_startup floor_idle_timer floor_idle
-                                  floor_save)
+                                  floor_idle_second floor_save)
 else()
   find_package(benchmark QUIET)
   if(benchmark_FOUND)

@@ -97,10 +97,10 @@ BOOL CCalendarDlg::OnInitDialog() {
     m_strip.ClockShownAt(now);
     m_strDateKey = DateKeyOfInstant(now);
 
-    ::SetTimer(m_hWnd, ID_TIMER_CLOCK, 10, nullptr);
-    // The icon goes in at the clock's first tick: timers come after the first paint, so the window is
-    // on screen without waiting for the notification area to take the icon.
-    m_bTrayDue = true;
+    ArmClock();
+    // The icon goes in at the tray timer's first tick: timers come after the first paint, so the
+    // window is on screen without waiting for the notification area to take the icon.
+    ::SetTimer(m_hWnd, ID_TIMER_TRAY, 10, nullptr);
     MarkNoteDays();
     m_pInstance->Publish(m_hWnd);
     return TRUE;
@@ -113,16 +113,14 @@ template <typename Step> void Attempt(Step step) {
     try {
         step();
     } catch (...) {
+        ui::ReportCaught("a step of the way out");
     }
 }
 
 } // namespace
 
-void CCalendarDlg::OnOK() {
-    // A second start from now on waits for this one to end instead of calling it forward.
-    Attempt([&] { m_pInstance->Publish(nullptr); });
-    // The journal first, so that what was typed is on disk whatever fails after it; the tray icon
-    // last, so that a window that stays open is never left without it.
+void CCalendarDlg::SaveRun() {
+    // The journal first, so that what was typed is on disk whatever fails after it.
     Attempt([&] { StoreCurrentNote(); });
     if (m_bNotesLoaded) {
         Attempt([&] {
@@ -136,21 +134,57 @@ void CCalendarDlg::OnOK() {
     // the journal as the record of this run's typing.
     if (m_bNotesLoaded)
         Attempt([&] { SaveNotes(m_notes); });
+}
+
+void CCalendarDlg::OnOK() {
+    // A second start from now on waits for this one to end instead of calling it forward.
+    Attempt([&] { m_pInstance->Publish(nullptr); });
+    // Nothing may wake the window between its save and its end: a tray try would put the icon back.
+    for (const UINT_PTR id : {ID_TIMER_CLOCK, ID_TIMER_TRAY, ID_TIMER_JOURNAL})
+        ::KillTimer(m_hWnd, id);
+    SaveRun();
+    // The tray icon last, so that a window that stays open is never left without it.
     Attempt([&] { RemoveTrayIcon(); });
     ui::Dialog::OnOK();
 }
 
 void CCalendarDlg::OnCancel() {
-    // Escape is a discard: neither data file is written, but what was typed is set aside.
-    Attempt([&] { m_pInstance->Publish(nullptr); });
-    Attempt([&] { DiscardJournal(); });
-    Attempt([&] { RemoveTrayIcon(); });
-    ui::Dialog::OnCancel();
+    // Escape, Alt+F4 and the close command end the widget as OK does. Ending it without saving
+    // threw away the note just typed, the settings changed and the window moved: to the person at
+    // the keyboard that is a lost note, whatever a journal set aside where nobody looks.
+    OnOK();
 }
 
-void CCalendarDlg::OnEndSession(BOOL) {
-    // Saved whether or not the session really ends: the window closes either way.
+void CCalendarDlg::EndNestedLoops() {
+    // Each box opened over the window runs its own modal loop, and the window's own loop cannot end
+    // before theirs do: left open, the process would live on with its window hidden and the box on
+    // screen, after the session's end or an upgrade's call to close.
+    ::EndMenu();
+    const HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
+    struct Context {
+        HWND calendar;
+        HWND owner;
+    } context{m_hWnd, owner};
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND window, LPARAM lParam) -> BOOL {
+            const auto* c = reinterpret_cast<const Context*>(lParam);
+            wchar_t cls[16] = {};
+            if (window != c->calendar && window != c->owner && ::IsWindowVisible(window) &&
+                ::GetClassNameW(window, cls, 16) && lstrcmpW(cls, L"#32770") == 0)
+                ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&context));
+}
+
+void CCalendarDlg::OnEndSession(BOOL bEnding) {
+    // Not ending: another program refused the sign-out, and the user goes on with the widget.
+    if (!bEnding)
+        return;
+    // Saved again, in case the query was never sent or the user typed after it.
     OnOK();
+    EndNestedLoops();
 }
 
 void CCalendarDlg::OnSysCommand(UINT nID, LPARAM) {
@@ -171,6 +205,8 @@ INT_PTR CCalendarDlg::OnNotify(UINT id, NMHDR* header) {
         if (m_journal.Pending())
             WriteJournal();
         OnSelChangeCalendar(header, &result);
+        // A journal that could not be written now is tried again after a pause.
+        ArmJournalCheck();
         return SetMsgResult(result);
     }
     return FALSE;
@@ -218,11 +254,22 @@ INT_PTR CCalendarDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_HELP:
         return SetMsgResult(OnHelpInfo(reinterpret_cast<HELPINFO*>(lParam)));
     case WM_QUERYENDSESSION:
-        // Saving waits for WM_ENDSESSION; answering at once keeps the shutdown quick.
+        // Saved now, without ending: the session may still be cancelled by another program, and if
+        // it ends, WM_ENDSESSION finds little left to write.
+        SaveRun();
         return SetMsgResult(TRUE);
     case WM_ENDSESSION:
         OnEndSession(static_cast<BOOL>(wParam));
         return SetMsgResult(0);
+    case WM_TIMECHANGE:
+        // The clock was set: the wait in hand was measured against the old time.
+        OnTimer(ID_TIMER_CLOCK);
+        return TRUE;
+    case WM_POWERBROADCAST:
+        // Timers do not run while the machine sleeps; on waking the clock shows the time at once.
+        if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND)
+            OnTimer(ID_TIMER_CLOCK);
+        return SetMsgResult(TRUE);
     case WM_ERASEBKGND:
         return OnEraseBkgnd(reinterpret_cast<HDC>(wParam));
     default:

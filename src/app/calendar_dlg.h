@@ -36,7 +36,10 @@ class SingleInstance;
 // The tray's message and icon id, as the tray's record defines them.
 inline constexpr UINT WM_TRAYNOTIFY = quill::kTrayCallbackMessage;
 inline constexpr UINT ID_TRAYICON = quill::kTrayIconId;
+// The clock wakes at the changes of its text; the others run only while they have work.
 inline constexpr UINT_PTR ID_TIMER_CLOCK = 1;
+inline constexpr UINT_PTR ID_TIMER_TRAY = 2;
+inline constexpr UINT_PTR ID_TIMER_JOURNAL = 3;
 
 class CCalendarDlg : public ui::Dialog {
   public:
@@ -61,6 +64,10 @@ class CCalendarDlg : public ui::Dialog {
     void OnSysCommand(UINT nID, LPARAM lParam);
     HICON OnQueryDragIcon();
     void OnEndSession(BOOL bEnding);
+    // The notes, the journal and the settings, as the window's ways out save them; the window stays.
+    void SaveRun();
+    // Ends the boxes and menus open over the window, so that a window that was ended closes now.
+    void EndNestedLoops();
 
     // Diary (diary/).
     bool LoadNotes(NoteMap& notes);
@@ -78,7 +85,6 @@ class CCalendarDlg : public ui::Dialog {
     void JournalTick();
     void NoticeTyping();
     bool WriteJournal();
-    void DiscardJournal();
 
     // Settings and look (appearance/).
     bool LoadSettings(CalendarSettings& settings);
@@ -95,6 +101,10 @@ class CCalendarDlg : public ui::Dialog {
     void RedrawWhole();
     std::string FormatClockText(int nFormat, bool bExpand);
     void OnTimer(UINT_PTR nIDEvent);
+    // Sets the clock's timer to just after the next change of its text, from the system time now.
+    void ArmClock();
+    // The journal's due check runs only while typing waits to be journalled.
+    void ArmJournalCheck();
 
     // Interaction (interaction/).
     void BuildContextMenu();
@@ -109,7 +119,10 @@ class CCalendarDlg : public ui::Dialog {
     void OnCaptureChanged();
     BOOL OnHelpInfo(HELPINFO* pHelpInfo);
     void OpenHelp();
-    void InstallTrayIcon(bool bBalloon);
+    // False when the notification area did not take the icon.
+    bool InstallTrayIcon(bool bBalloon);
+    // The first add of the icon, tried again a few times over the first minute.
+    void OnTrayTimer();
     void RemoveTrayIcon();
     // The shell's notification area was made anew (the taskbar restarted): the icon goes back in.
     void OnTaskbarCreated();
@@ -121,8 +134,8 @@ class CCalendarDlg : public ui::Dialog {
     HICON m_hIcon = nullptr;
     int m_nFileKey = 0;
     bool m_bShowBalloon = false;
-    // Set up and not yet handed to the notification area (the clock's first tick does that).
-    bool m_bTrayDue = false;
+    // Failed first adds of the tray icon so far.
+    int m_nTrayFailedTries = 0;
     HWND m_calendar = nullptr;
     HWND m_edit = nullptr;
     // The controls' font once the window has met another DPI; until then the dialog manager's.

@@ -22,6 +22,29 @@ namespace {
 
 // Between two looks at the running copy while it is still starting.
 constexpr DWORD kPollMs = 50;
+// How long a start waits for a copy that shows no window at all (one saving a large diary on its
+// way out) before it gives up; any window the copy shows in the meantime is brought forward.
+constexpr ULONGLONG kWaitForEndingMs = 60000;
+
+// A visible top-level window of process `pid`, the enabled one first: a box open over the calendar
+// is what the user has to see. Null when the process shows none.
+HWND VisibleWindowOf(DWORD pid) {
+    struct Search {
+        DWORD pid;
+        HWND found;
+    } search{pid, nullptr};
+    ::EnumWindows(
+        [](HWND window, LPARAM lParam) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lParam);
+            DWORD owner = 0;
+            if (!::IsWindowVisible(window) || !::GetWindowThreadProcessId(window, &owner) || owner != s->pid)
+                return TRUE;
+            s->found = window;
+            return !::IsWindowEnabled(window); // an enabled one ends the search
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
 
 // The user's SID, which stays the same when the account is renamed; empty when it cannot be read.
 std::wstring UserSid() {
@@ -58,7 +81,7 @@ std::wstring TempFolderForNaming() {
 
 } // namespace
 
-bool SingleInstance::AskRunningToComeForward(const wchar_t* recordName) {
+bool SingleInstance::ReadRecord(const wchar_t* recordName, HWND& window, DWORD& pid) {
     const ui::KernelHandle mapping(::OpenFileMappingW(FILE_MAP_READ, FALSE, recordName));
     if (!mapping)
         return false;
@@ -66,9 +89,31 @@ bool SingleInstance::AskRunningToComeForward(const wchar_t* recordName) {
     if (!view)
         return false;
     const auto* record = static_cast<const Record*>(view);
-    const HWND window = static_cast<HWND>(LongToHandle(record->window));
-    const auto pid = static_cast<DWORD>(record->pid);
+    window = static_cast<HWND>(LongToHandle(record->window));
+    pid = static_cast<DWORD>(record->pid);
     ::UnmapViewOfFile(view);
+    return true;
+}
+
+bool SingleInstance::BringAnyWindowForward(const wchar_t* recordName) {
+    HWND window = nullptr;
+    DWORD pid = 0;
+    if (!ReadRecord(recordName, window, pid) || pid == 0)
+        return false;
+    const HWND shown = VisibleWindowOf(pid);
+    if (!shown)
+        return false;
+    // This process was just started by the user, so it may hand the foreground to another.
+    ::AllowSetForegroundWindow(pid);
+    ::SetForegroundWindow(shown);
+    return true;
+}
+
+bool SingleInstance::AskRunningToComeForward(const wchar_t* recordName) {
+    HWND window = nullptr;
+    DWORD pid = 0;
+    if (!ReadRecord(recordName, window, pid))
+        return false;
 
     // A record left by a copy that has just ended may name a window that is gone, or a handle that
     // now belongs to someone else.
@@ -97,7 +142,8 @@ bool SingleInstance::Claim() {
     if (!m_mutex)
         return true;
 
-    const ULONGLONG deadline = ::GetTickCount64() + quill::kWaitForRunningMs;
+    const ULONGLONG started = ::GetTickCount64();
+    const ULONGLONG deadline = started + quill::kWaitForRunningMs;
     DWORD wait = 0;
     for (;;) {
         // Abandoned means the copy that held it was killed: its notes are in its journal, and this
@@ -111,7 +157,15 @@ bool SingleInstance::Claim() {
         // A failed wait tells nothing either.
         if (got != WAIT_TIMEOUT)
             return true;
-        if (AskRunningToComeForward(names.window.c_str()) || ::GetTickCount64() >= deadline)
+        if (AskRunningToComeForward(names.window.c_str()))
+            return false;
+        // The running copy has published no window for a while: it is closing, or stuck behind
+        // something it shows. The user who started this copy must see a window either way: the
+        // running copy's if it shows one, else this one's once that copy has ended.
+        const ULONGLONG now = ::GetTickCount64();
+        if (now >= deadline && BringAnyWindowForward(names.window.c_str()))
+            return false;
+        if (now >= started + kWaitForEndingMs)
             return false;
         wait = kPollMs;
     }

@@ -16,7 +16,8 @@ class SingleInstance {
 
     // True when this process is to run the calendar: no other copy runs on this user's temporary
     // folder, or the one that did ended (closed or killed) within the wait. False once the running
-    // copy's window was asked to come forward, or when it showed none within the wait.
+    // copy's window (or whatever window it shows while closing) was brought forward, or when it
+    // neither showed a window nor ended within the longest wait.
     bool Claim();
 
     // Where a later start finds the calendar window; nullptr once the window is closing, so that a
@@ -30,8 +31,13 @@ class SingleInstance {
     struct Record;
 
     void OpenRecord(const wchar_t* name);
+    // The window and process the record names; false when there is no record.
+    static bool ReadRecord(const wchar_t* recordName, HWND& window, DWORD& pid);
     // Posts the call to come forward when the record names a live window of the copy that wrote it.
     static bool AskRunningToComeForward(const wchar_t* recordName);
+    // Brings any visible window of the copy that wrote the record to the front; false when it shows
+    // none.
+    static bool BringAnyWindowForward(const wchar_t* recordName);
 
     ui::KernelHandle m_mutex;
     ui::KernelHandle m_recordMapping;

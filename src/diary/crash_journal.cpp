@@ -58,9 +58,3 @@ bool CCalendarDlg::WriteJournal() {
     m_journal.Written(ok, ::GetTickCount64());
     return ok;
 }
-
-void CCalendarDlg::DiscardJournal() {
-    // Nothing is discarded any more: what was typed is in the journal until the notes are saved.
-    if (m_journal.Pending())
-        WriteJournal();
-}

@@ -187,6 +187,7 @@ void CCalendarDlg::ChooseTitleFont() {
 BOOL CCalendarDlg::OnCommand(UINT id, UINT code, HWND control) {
     if (id == IDC_EDIT && code == EN_CHANGE) {
         NoticeTyping();
+        ArmJournalCheck();
         return TRUE;
     }
     // Compared whole: a notification code makes any id an unknown command.
@@ -217,6 +218,8 @@ BOOL CCalendarDlg::OnCommand(UINT id, UINT code, HWND control) {
     if (radio) {
         m_contextMenu.Check(cmd.group, cmd.check, id);
         RedrawWhole();
+        // A pattern with seconds needs its ticks at once, one without them no more than each minute.
+        ArmClock();
     }
     switch (cmd.action) {
     case quill::CommandAction::Font:

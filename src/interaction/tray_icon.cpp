@@ -19,7 +19,7 @@ template <size_t N> void CopyText(wchar_t (&dest)[N], std::string_view gbk) {
 
 } // namespace
 
-void TrayIcon::Install(HWND owner, HICON icon, bool balloon) {
+bool TrayIcon::Install(HWND owner, HICON icon, bool balloon) {
     const quill::TrayRecord record = quill::MakeTrayRecord(balloon);
     m_nid = NOTIFYICONDATAW{};
     // The version-2 size of the Unicode record: balloon fields, no trailing GUID; every shell since
@@ -38,8 +38,10 @@ void TrayIcon::Install(HWND owner, HICON icon, bool balloon) {
         CopyText(m_nid.szInfo, record.balloonText);
     }
     ::Shell_NotifyIconW(NIM_DELETE, &m_nid);
-    ::Shell_NotifyIconW(NIM_ADD, &m_nid);
+    const bool added = ::Shell_NotifyIconW(NIM_ADD, &m_nid) != FALSE;
     m_bShown = true;
+    m_bBalloonDue = balloon && !added;
+    return added;
 }
 
 void TrayIcon::Remove() {
@@ -47,9 +49,8 @@ void TrayIcon::Remove() {
     ::Shell_NotifyIconW(NIM_DELETE, &m_nid);
 }
 
-void TrayIcon::Restore() {
-    if (m_bShown)
-        Install(m_nid.hWnd, m_nid.hIcon, false);
+bool TrayIcon::Restore() {
+    return m_bShown && Install(m_nid.hWnd, m_nid.hIcon, m_bBalloonDue);
 }
 
 UINT TrayIcon::TaskbarCreatedMessage() {
@@ -57,14 +58,30 @@ UINT TrayIcon::TaskbarCreatedMessage() {
     return message;
 }
 
-void CCalendarDlg::InstallTrayIcon(bool bBalloon) {
+bool CCalendarDlg::InstallTrayIcon(bool bBalloon) {
     // A run with more rights than the shell would not hear from it otherwise.
     ::ChangeWindowMessageFilterEx(m_hWnd, TrayIcon::TaskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
-    m_tray.Install(m_hWnd, m_hIcon, bBalloon);
+    return m_tray.Install(m_hWnd, m_hIcon, bBalloon);
+}
+
+void CCalendarDlg::OnTrayTimer() {
+    // Early at sign-in the shell may not have made the notification area yet: without another try
+    // the icon would be missing all day unless the shell announced its taskbar afterwards.
+    if (InstallTrayIcon(m_bShowBalloon)) {
+        ::KillTimer(m_hWnd, ID_TIMER_TRAY);
+        return;
+    }
+    const unsigned wait = quill::TrayRetryDelayMs(++m_nTrayFailedTries);
+    if (wait == 0)
+        ::KillTimer(m_hWnd, ID_TIMER_TRAY);
+    else
+        ::SetTimer(m_hWnd, ID_TIMER_TRAY, wait, nullptr);
 }
 
 void CCalendarDlg::OnTaskbarCreated() {
-    m_tray.Restore();
+    // An icon still waiting for its first add needs no more tries once it is in.
+    if (m_tray.Restore())
+        ::KillTimer(m_hWnd, ID_TIMER_TRAY);
 }
 
 void CCalendarDlg::RemoveTrayIcon() {
@@ -72,7 +89,8 @@ void CCalendarDlg::RemoveTrayIcon() {
 }
 
 void CCalendarDlg::ComeForward() {
-    ::SetForegroundWindow(m_hWnd);
+    // A box open over the window (the pattern, the font, About) is what the user has to answer.
+    ::SetForegroundWindow(::GetLastActivePopup(m_hWnd));
 }
 
 LRESULT CCalendarDlg::OnTrayNotify(WPARAM, LPARAM lParam) {

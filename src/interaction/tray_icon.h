@@ -6,12 +6,12 @@
 class TrayIcon {
   public:
     // Adds the icon for `owner`, taking away a stale one of the same window first; with the balloon
-    // that explains the two clicks.
-    void Install(HWND owner, HICON icon, bool balloon);
+    // that explains the two clicks. False when the notification area did not take it (not made yet).
+    bool Install(HWND owner, HICON icon, bool balloon);
     void Remove();
     // Adds the icon again, without the balloon, for a notification area that was made anew; nothing
-    // once it was removed.
-    void Restore();
+    // once it was removed. The balloon goes with it while it has not been shown. True when added.
+    bool Restore();
 
     // What the shell broadcasts when its taskbar starts, after a crash or a restart of Explorer as
     // much as at log-on; registered at run time, so it is not a constant.
@@ -21,4 +21,6 @@ class TrayIcon {
     NOTIFYICONDATAW m_nid{};
     // Between Install and Remove: a window on its way out gets no icon back.
     bool m_bShown = false;
+    // The balloon asked for has not reached the notification area yet.
+    bool m_bBalloonDue = false;
 };

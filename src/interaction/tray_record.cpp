@@ -1,6 +1,8 @@
 // The notification-area icon as plain data: its record's texts and values, and what a click does.
 #include "interaction/tray_record.h"
 
+#include <iterator>
+
 namespace quill {
 namespace {
 
@@ -33,6 +35,14 @@ TrayAction DecideTrayAction(std::int64_t lParam) {
     default:
         return TrayAction::None;
     }
+}
+
+unsigned TrayRetryDelayMs(int failedTries) {
+    // Soon at first, when the shell is most likely just about ready, then further apart.
+    static constexpr unsigned kDelays[] = {1000, 2000, 4000, 8000, 15000, 30000};
+    if (failedTries < 1 || failedTries > static_cast<int>(std::size(kDelays)))
+        return 0;
+    return kDelays[failedTries - 1];
 }
 
 } // namespace quill

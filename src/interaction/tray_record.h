@@ -37,4 +37,10 @@ enum class TrayAction { None, ShowMenu, BringToFront };
 // `lParam` of the callback message carries the mouse message; it is compared whole.
 TrayAction DecideTrayAction(std::int64_t lParam);
 
+// The notification area refuses icons until the shell has made it, which early at sign-in can be
+// well after this window is up. The wait before the next try after `failedTries` failed adds of the
+// first icon; 0 once the tries are spent, the last of them about a minute after the first.
+// TaskbarCreated still brings the icon whenever the shell says it is ready.
+unsigned TrayRetryDelayMs(int failedTries);
+
 } // namespace quill

@@ -269,24 +269,49 @@ TEST_F(Diary, ReportOfTheShownDayLeavesTheCaretWhereItWas) {
     EXPECT_TRUE(SameBytes(run.File(L"nts.ini"), NotesBytes({{TodayKey(), "abcdefghi"}})));
 }
 
-TEST_F(Diary, EscapeWritesNeitherFile) {
+// Escape and Alt+F4 end the widget as "关闭" does: the same two files, byte for byte, from the same
+// typing. Ending without a save lost the note just typed.
+TEST_F(Diary, EscapeAndAltF4SaveAsCloseDoes) {
     const SYSTEMTIME today = Today();
     const Neighbour next = NeighbourOf(today);
     const std::string notes = SampleFile("nts_one_note.bin");
     const std::string settings = SampleFile("qlw_defaults_400_300.bin");
 
-    DiaryRun run;
-    ASSERT_TRUE(run.App().WriteTempFile(L"nts.ini", notes));
-    ASSERT_TRUE(run.App().WriteTempFile(L"qlw.ini", settings));
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(run.TypeNote(L"丢掉 me"));
-    ASSERT_TRUE(run.Select(next.day, next.toward));
-    ASSERT_TRUE(run.TypeNote(L"and me"));
-    ASSERT_TRUE(run.Cancel());
+    struct Ending {
+        const char* name;
+        std::function<bool(DiaryRun&)> end;
+    };
+    const Ending endings[] = {
+        {"close command", [](DiaryRun& r) { return r.Close(); }},
+        {"Escape", [](DiaryRun& r) { return r.Cancel(); }},
+        {"Alt+F4",
+         [](DiaryRun& r) {
+             return Chord(r.window, {VK_MENU, VK_F4}) && r.App().WaitForExit();
+         }},
+    };
+    std::optional<std::string> closedNotes, closedSettings;
+    for (const Ending& e : endings) {
+        SCOPED_TRACE(e.name);
+        DiaryRun run;
+        ASSERT_TRUE(run.App().WriteTempFile(L"nts.ini", notes));
+        ASSERT_TRUE(run.App().WriteTempFile(L"qlw.ini", settings));
+        ASSERT_TRUE(run.Start());
+        ASSERT_TRUE(run.TypeNote(L"留下 me"));
+        ASSERT_TRUE(run.Select(next.day, next.toward));
+        ASSERT_TRUE(run.TypeNote(L"and me"));
+        ASSERT_TRUE(e.end(run));
 
-    EXPECT_TRUE(SameBytes(run.File(L"nts.ini"), notes));
-    EXPECT_TRUE(SameBytes(run.File(L"qlw.ini"), settings));
-    EXPECT_EQ(run.App().TempFiles(), (std::vector<std::wstring>{L"nts.ini", L"qlw.ini"}));
+        const std::optional<std::string> saved = run.File(L"nts.ini");
+        ASSERT_TRUE(saved.has_value());
+        EXPECT_NE(*saved, notes) << "the typing was not saved";
+        if (!closedNotes) {
+            closedNotes = saved;
+            closedSettings = run.File(L"qlw.ini");
+            continue;
+        }
+        EXPECT_TRUE(SameBytes(saved, *closedNotes));
+        EXPECT_TRUE(SameBytes(run.File(L"qlw.ini"), *closedSettings));
+    }
 }
 
 // A notes file as found at start, what the note box shows, and what "关闭" leaves in "nts.ini" when

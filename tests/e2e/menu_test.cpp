@@ -215,11 +215,133 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // From a blank custom strip: the typed pattern (GBK text and a conversion) shows at once.
         PatternCase{"OkWithPattern", 46, "", L"日记 %Y", ClickOk, 46, "\xC8\xD5\xBC\xC7 %Y", true},
-        // From a fixed format with text: OK with nothing typed selects the custom format, blank.
-        PatternCase{"OkWithEmptyText", 40, "\xCA\xB1\xBC\xE4 %H:%M", L"", ClickOk, 46, "", false},
         PatternCase{"CancelByEscape", 40, "", L"abc", [](HWND dlg) { Key(dlg, VK_ESCAPE); }, 40, "", true},
         PatternCase{"CancelByCloseBox", 40, "", L"abc", CloseBox, 40, "", true}),
     [](const ::testing::TestParamInfo<PatternCase>& info) { return std::string(info.param.name); });
+
+// The pattern dialog from the keyboard alone: the focus starts in the pattern, all of it selected;
+// Ctrl+A selects it again; a pattern that shows nothing cannot be confirmed, and says why.
+TEST(Menu, PatternDialogWorksFromTheKeyboard) {
+    CalendarSettings s = QuietSettingsAt(200, 150);
+    s.m_nTimeFormat = 40;
+    s.m_strCustomFormat = "old %H";
+    QuillProcess app;
+    HWND w = StartWith(app, s);
+    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(ChooseSubmenuItem(app, w, 3, 6));
+    HWND dlg = WaitForDialog(app, w);
+    ASSERT_NE(dlg, nullptr);
+    HWND edit = Child(dlg, 1001);
+    HWND ok = Child(dlg, IDOK);
+    HWND hint = Child(dlg, 1006);
+    ASSERT_TRUE(edit && ok && hint);
+    ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(dlg) == edit; }, 2000))
+        << "the focus is on " << ToGbk(ClassName(FocusedWindow(dlg)));
+    DWORD_PTR sel = 0;
+    ASSERT_TRUE(SendMessageTimeoutW(edit, EM_GETSEL, 0, 0, SMTO_NORMAL, kWaitMs, &sel));
+    EXPECT_EQ(LOWORD(sel), 0);
+    EXPECT_EQ(HIWORD(sel), 6) << "the pattern is not selected whole";
+
+    struct Step {
+        const char* name;
+        std::function<void()> act;
+        std::string text;
+        bool okEnabled;
+    };
+    const Step steps[] = {
+        {"typing replaces the selection", [&] { Type(dlg, L"%M%"); }, "%M%", true},
+        {"Ctrl+A and Delete empty it",
+         [&] {
+             Chord(dlg, {VK_CONTROL, 'A'});
+             Key(dlg, VK_DELETE);
+         },
+         "", false},
+        {"only unknown codes", [&] { Type(dlg, L"%q%k"); }, "%q%k", false},
+        {"Enter on a pattern that shows nothing", [&] { Key(dlg, VK_RETURN); }, "%q%k", false},
+        {"Ctrl+A then a real pattern",
+         [&] {
+             Chord(dlg, {VK_CONTROL, 'A'});
+             Type(dlg, L"%H:%M");
+         },
+         "%H:%M", true},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.act();
+        Settle(dlg);
+        ASSERT_TRUE(IsWindowVisible(dlg)) << "the dialog ended";
+        EXPECT_EQ(TextGbk(edit), step.text);
+        EXPECT_EQ(IsWindowEnabled(ok) != FALSE, step.okEnabled);
+        EXPECT_EQ(TextW(hint).empty(), step.okEnabled) << "the hint does not follow the pattern";
+        EXPECT_TRUE(app.Running());
+    }
+
+    Key(dlg, VK_RETURN);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dlg) || !IsWindowVisible(dlg); }, 3000))
+        << "Enter did not confirm";
+    Settle(w);
+    ASSERT_TRUE(app.Running()) << "a key reached the calendar and ended the widget";
+    const RECT placed = WindowRect(w);
+    ASSERT_TRUE(CloseFromMenu(app, w));
+    CalendarSettings expected = s;
+    expected.m_nTimeFormat = 46;
+    expected.m_strCustomFormat = "%H:%M";
+    expected.m_nPosX = placed.left;
+    expected.m_nPosY = placed.top;
+    EXPECT_TRUE(SameBytes(app.ReadTempFile(kSettingsFile), SettingsBytes(expected)));
+}
+
+// The end of the session (a sign-out, an upgrade's call to close) while a box or the menu is open
+// over the window: the notes are saved and the process ends, and the next start shows its window.
+TEST(Menu, EndOfSessionWithABoxOpenEndsTheProcess) {
+    struct Opener {
+        const char* name;
+        std::function<void(QuillProcess& app, HWND w)> open;
+        bool menu;
+    };
+    const Opener openers[] = {
+        {"pattern dialog", [](QuillProcess& app, HWND w) { ChooseSubmenuItem(app, w, 3, 6); }, false},
+        {"font dialog",
+         [](QuillProcess& app, HWND w) {
+             OpenMenu(app, w, NextMenuBoxPoint());
+             MenuKeys(w, {VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN});
+         },
+         false},
+        {"About box", [](QuillProcess&, HWND w) { PostMessageW(w, WM_SYSCOMMAND, 16, 0); }, false},
+        {"context menu", [](QuillProcess& app, HWND w) { OpenMenu(app, w, NextMenuBoxPoint()); }, true},
+    };
+    for (const Opener& o : openers) {
+        SCOPED_TRACE(o.name);
+        QuillProcess app;
+        HWND w = StartWith(app, QuietSettingsAt(200, 150));
+        ASSERT_NE(w, nullptr);
+        HWND note = Child(w, 1001);
+        ASSERT_TRUE(BringToFront(w));
+        Click(note, {ClientRect(note).right / 2, ClientRect(note).bottom / 2});
+        ASSERT_TRUE(Type(w, L"s10"));
+
+        o.open(app, w);
+        if (o.menu)
+            ASSERT_FALSE(VisibleMenus(app).empty());
+        else
+            ASSERT_NE(WaitForDialog(app, w), nullptr);
+
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(w, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, kWaitMs, &result);
+        SendMessageTimeoutW(w, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, kWaitMs, &result);
+        ASSERT_TRUE(app.WaitForExit()) << "the process outlived the end of the session";
+        const std::optional<std::string> notes = app.ReadTempFile(L"nts.ini");
+        EXPECT_TRUE(notes && notes->find("s10") != std::string::npos) << "the note was not saved";
+
+        QuillProcess again;
+        again.ShareTempFolderWith(app);
+        ASSERT_TRUE(again.Start());
+        HWND second = again.WaitForWindow();
+        ASSERT_NE(second, nullptr) << "the next start shows no window";
+        EXPECT_NE(TextGbk(Child(second, 1001)).find("s10"), std::string::npos);
+        ASSERT_TRUE(CloseFromMenu(again, second));
+    }
+}
 
 TEST(Menu, FontDialogCancelKeepsTheTitleFont) {
     CalendarSettings s = QuietSettingsAt(200, 150);

@@ -10,6 +10,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 namespace e2e {
 namespace {
@@ -140,16 +141,58 @@ TEST_P(ShellEnding, EndsTheProcess) {
 
 INSTANTIATE_TEST_SUITE_P(
     Shell, ShellEnding,
-    ::testing::Values(Ending{"EscapeCancels", [](HWND w) { Key(w, VK_ESCAPE); }, true},
+    ::testing::Values(Ending{"EscapeSavesAndEnds", [](HWND w) { Key(w, VK_ESCAPE); }, false},
                       Ending{"EnterOnTheCalendarIsOk", [](HWND w) { Key(w, VK_RETURN); }, false},
-                      Ending{"EndSessionNotEndingIsOk",
+                      Ending{"EndSessionWithoutQueryIsOk",
                              [](HWND w) {
                                  DWORD_PTR result = 0;
-                                 SendMessageTimeoutW(w, WM_ENDSESSION, FALSE, 0, SMTO_NORMAL, kWaitMs,
+                                 SendMessageTimeoutW(w, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, kWaitMs,
                                                      &result);
                              },
                              false}),
     [](const ::testing::TestParamInfo<Ending>& info) { return std::string(info.param.name); });
+
+bool SendSession(HWND w, UINT msg, WPARAM wParam, DWORD_PTR* result = nullptr) {
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(w, msg, wParam, 0, SMTO_NORMAL, kWaitMs, result ? result : &ignored) != 0;
+}
+
+bool FileHolds(const QuillProcess& app, const wchar_t* name, std::string_view text) {
+    const std::optional<std::string> bytes = app.ReadTempFile(name);
+    return bytes && bytes->find(text) != std::string::npos;
+}
+
+// Another program refused the sign-out: the query saved what was typed, and the widget goes on.
+TEST(ShellSession, CancelledEndOfSessionKeepsTheWidgetRunningAndSaved) {
+    QuillProcess app;
+    ASSERT_TRUE(app.Start());
+    HWND window = app.WaitForWindow();
+    ASSERT_NE(window, nullptr);
+    HWND note = Child(window, kNoteBoxId);
+    ASSERT_TRUE(BringToFront(window));
+    Click(note, {ClientRect(note).right / 2, ClientRect(note).bottom / 2});
+    ASSERT_TRUE(Type(window, L"q1x"));
+
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(SendSession(window, WM_QUERYENDSESSION, 0, &answer));
+    EXPECT_EQ(answer, TRUE) << "the widget refused the end of the session";
+    EXPECT_TRUE(FileHolds(app, L"nts.ini", "q1x")) << "the query did not save the note";
+    EXPECT_TRUE(app.ReadTempFile(L"qlw.ini").has_value()) << "the query did not save the settings";
+
+    ASSERT_TRUE(SendSession(window, WM_ENDSESSION, FALSE));
+    Pump(1000);
+    ASSERT_TRUE(app.Running()) << "a cancelled end of the session ended the widget";
+    EXPECT_TRUE(IsWindowVisible(window));
+
+    // Still a working widget: typing after the cancel reaches the end of the session that comes.
+    ASSERT_TRUE(BringToFront(window));
+    Click(note, {ClientRect(note).right / 2, ClientRect(note).bottom / 2});
+    ASSERT_TRUE(Type(window, L"q2y"));
+    ASSERT_TRUE(SendSession(window, WM_QUERYENDSESSION, 0));
+    ASSERT_TRUE(SendSession(window, WM_ENDSESSION, TRUE));
+    ASSERT_TRUE(app.WaitForExit());
+    EXPECT_TRUE(FileHolds(app, L"nts.ini", "q2y"));
+}
 
 } // namespace
 } // namespace e2e

@@ -54,6 +54,23 @@ TEST(TrayRecord, ClickDecisions) {
     }
 }
 
+TEST(TrayRecord, RetriesSpreadOverTheFirstMinuteThenStop) {
+    unsigned total = 0;
+    unsigned previous = 0;
+    int tries = 1;
+    for (; TrayRetryDelayMs(tries) != 0; ++tries) {
+        EXPECT_GE(TrayRetryDelayMs(tries), previous) << "try " << tries;
+        previous = TrayRetryDelayMs(tries);
+        total += previous;
+    }
+    EXPECT_GE(tries, 4) << "too few tries to outlast a slow sign-in";
+    EXPECT_GE(total, 50000u);
+    EXPECT_LE(total, 70000u);
+    EXPECT_EQ(TrayRetryDelayMs(0), 0u);
+    EXPECT_EQ(TrayRetryDelayMs(-1), 0u);
+    EXPECT_EQ(TrayRetryDelayMs(1000), 0u);
+}
+
 TEST(LinkLook, InitialAndPresetTwo) {
     const LinkLook initial = InitialLinkLook();
     const LinkColors grey{0x00323232, 0x00FAFAFA, 0x00969696};
