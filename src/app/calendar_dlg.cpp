@@ -17,7 +17,6 @@ CCalendarDlg* g_pCalendarDlg = nullptr;
 CCalendarDlg::CCalendarDlg(SingleInstance& instance, HWND parent)
     : ui::Dialog(IDD, parent), m_pInstance(&instance) {
     m_bShowBalloon = false;
-    m_hIcon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
     g_pCalendarDlg = this;
 }
 
@@ -48,8 +47,7 @@ BOOL CCalendarDlg::OnInitDialog() {
         }
     }
 
-    ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    LoadIcons(ui::WindowDpi(m_hWnd));
 
     m_settings.m_nCornerRadius = kDefaultCornerRadius;
     m_nFileKey = kFileKey;
@@ -193,7 +191,24 @@ void CCalendarDlg::OnSysCommand(UINT nID, LPARAM) {
 }
 
 HICON CCalendarDlg::OnQueryDragIcon() {
-    return m_hIcon;
+    return m_iconBig.get();
+}
+
+void CCalendarDlg::LoadIcons(int dpi) {
+    auto load = [](int width, int height) {
+        return ui::Icon(
+            static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME),
+                                            IMAGE_ICON, width, height, LR_DEFAULTCOLOR)));
+    };
+    // Replaced only once the new ones are set: the window must never point at an icon destroyed.
+    ui::Icon big = load(ui::SystemMetricForDpi(SM_CXICON, dpi), ui::SystemMetricForDpi(SM_CYICON, dpi));
+    ui::Icon small = load(ui::SystemMetricForDpi(SM_CXSMICON, dpi), ui::SystemMetricForDpi(SM_CYSMICON, dpi));
+    ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.get()));
+    ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));
+    m_iconBig = std::move(big);
+    m_iconSmall = std::move(small);
+    if (!m_iconTray)
+        m_iconTray = load(::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON));
 }
 
 INT_PTR CCalendarDlg::OnNotify(UINT id, NMHDR* header) {

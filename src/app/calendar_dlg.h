@@ -99,8 +99,9 @@ class CCalendarDlg : public ui::Dialog {
     // The window met a display of another DPI: `suggested` is where the system wants it at that DPI.
     void OnDpiChanged(int dpi, const RECT& suggested);
     void RedrawWhole();
-    std::string FormatClockText(int nFormat, bool bExpand);
     void OnTimer(UINT_PTR nIDEvent);
+    // The clock's text as the strip shows it now.
+    std::string ClockTextShown();
     // Sets the clock's timer to just after the next change of its text, from the system time now.
     void ArmClock();
     // The journal's due check runs only while typing waits to be journalled.
@@ -131,7 +132,12 @@ class CCalendarDlg : public ui::Dialog {
     // What a left click on the tray icon does; also the answer to a later start of the program.
     void ComeForward();
 
-    HICON m_hIcon = nullptr;
+    // The icon drawn at each size it is shown at, not one image scaled: the window's two at its DPI,
+    // the notification area's at the session's.
+    ui::Icon m_iconBig;
+    ui::Icon m_iconSmall;
+    ui::Icon m_iconTray;
+    void LoadIcons(int dpi);
     int m_nFileKey = 0;
     bool m_bShowBalloon = false;
     // Failed first adds of the tray icon so far.

@@ -74,25 +74,25 @@ void SetClockTimer(HWND window, UINT_PTR id, UINT ms) {
 
 } // namespace
 
-std::string CCalendarDlg::FormatClockText(int nFormat, bool bExpand) {
-    std::string pattern;
-    if (nFormat == quill::kTimeFormatCustom) {
-        pattern = m_settings.m_strCustomFormat;
-    } else if (m_contextMenu.Built()) {
-        // The fixed formats' patterns are the texts of their menu items.
-        pattern = m_contextMenu.ItemText(nFormat);
-    } else {
-        pattern = std::string(quill::ClockPatternFor(nFormat, {}));
+std::string_view TitleStrip::ShownText(std::int64_t now, std::string_view pattern) {
+    if (pattern != m_patternShown) {
+        m_patternShown.assign(pattern);
+        m_timeShown = now;
+        m_nTextShown = kNoTextShown;
     }
-    if (!bExpand)
-        return pattern;
-    quill::ClockTextBuffer buffer;
-    const std::size_t n = ExpandAt(pattern, NowSeconds(), buffer);
-    return std::string(buffer, n);
+    if (m_nTextShown == kNoTextShown)
+        m_nTextShown = ExpandAt(pattern, m_timeShown, m_textShown);
+    return {m_textShown, m_nTextShown};
 }
 
 bool TitleStrip::ClockChanged(std::int64_t now, std::string_view pattern) {
     // The text is a function of the whole second, so 99 ticks in 100 have nothing new to compare.
+    if (pattern != m_patternShown) {
+        // Another format: its text is new whatever the second.
+        m_timeChecked = now;
+        ShownText(now, pattern);
+        return true;
+    }
     if (now == m_timeChecked)
         return false;
     m_timeChecked = now;
@@ -107,6 +107,12 @@ bool TitleStrip::ClockChanged(std::int64_t now, std::string_view pattern) {
     std::copy(textNow, textNow + nNow, m_textShown);
     m_nTextShown = nNow;
     return true;
+}
+
+std::string CCalendarDlg::ClockTextShown() {
+    // The same table the tick reads: the menu's item texts are made from it too.
+    return std::string(m_strip.ShownText(
+        NowSeconds(), quill::ClockPatternFor(m_settings.m_nTimeFormat, m_settings.m_strCustomFormat)));
 }
 
 void CCalendarDlg::ArmClock() {

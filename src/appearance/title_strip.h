@@ -42,6 +42,10 @@ class TitleStrip {
         m_timeShown = now;
         m_nTextShown = kNoTextShown;
     }
+    // The clock's text as the strip shows it: the one the last tick found, expanded here only when
+    // nothing was expanded yet for this pattern (the first paint, a format just chosen). The tick and
+    // the paint share it, so a second's text is expanded once.
+    std::string_view ShownText(std::int64_t now, std::string_view pattern);
 
   private:
     void MakeFont();
@@ -66,6 +70,8 @@ class TitleStrip {
     static constexpr std::size_t kNoTextShown = static_cast<std::size_t>(-1);
     quill::ClockTextBuffer m_textShown{};
     std::size_t m_nTextShown = kNoTextShown;
+    // The pattern m_textShown was expanded from.
+    std::string m_patternShown;
     // The last second the clock tick compared; -1 before the first tick.
     std::int64_t m_timeChecked = -1;
 };

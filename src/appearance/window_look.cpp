@@ -66,7 +66,7 @@ void CCalendarDlg::OnPaint() {
         return;
     RECT rcClient{};
     ::GetClientRect(m_hWnd, &rcClient);
-    m_strip.Paint(dc, rcClient, m_settings, ui::Wide(FormatClockText(m_settings.m_nTimeFormat, true)));
+    m_strip.Paint(dc, rcClient, m_settings, ui::Wide(ClockTextShown()));
     ::EndPaint(m_hWnd, &ps);
 
     // The fill above may have covered the note box; the clock's paint, once a second, never reaches
@@ -80,6 +80,7 @@ void CCalendarDlg::OnPaint() {
 }
 
 void CCalendarDlg::OnDpiChanged(int dpi, const RECT& suggested) {
+    LoadIcons(dpi);
     const int old = m_strip.Metrics().dpi;
     // The controls' font first: the month calendar sizes its cells from it.
     HFONT current = reinterpret_cast<HFONT>(::SendMessageW(m_calendar, WM_GETFONT, 0, 0));

@@ -61,7 +61,7 @@ UINT TrayIcon::TaskbarCreatedMessage() {
 bool CCalendarDlg::InstallTrayIcon(bool bBalloon) {
     // A run with more rights than the shell would not hear from it otherwise.
     ::ChangeWindowMessageFilterEx(m_hWnd, TrayIcon::TaskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
-    return m_tray.Install(m_hWnd, m_hIcon, bBalloon);
+    return m_tray.Install(m_hWnd, m_iconTray.get(), bBalloon);
 }
 
 void CCalendarDlg::OnTrayTimer() {

@@ -38,4 +38,13 @@ void TakeOverDpiChanges(HWND dialog) {
         setBehavior(dialog, kDisableAll, kDisableAll);
 }
 
+int SystemMetricForDpi(int index, int dpi) {
+    using ForDpi = int(WINAPI*)(int, UINT);
+    static const auto forDpi = reinterpret_cast<ForDpi>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
+    if (forDpi && dpi > 0)
+        return forDpi(index, static_cast<UINT>(dpi));
+    return ::GetSystemMetrics(index);
+}
+
 } // namespace ui

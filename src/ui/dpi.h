@@ -15,4 +15,8 @@ int ScreenDpi();
 // the DPI changes; this one does all of it in its own handler instead, so it must not happen twice.
 void TakeOverDpiChanges(HWND dialog);
 
+// A system metric (an icon's size, say) at the given DPI; at the session's where the system has no
+// per-DPI metrics.
+int SystemMetricForDpi(int index, int dpi);
+
 } // namespace ui

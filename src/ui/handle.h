@@ -44,6 +44,9 @@ inline void CloseKernelHandle(HANDLE h) {
     ::CloseHandle(h);
 }
 
+inline void DestroyIconHandle(HICON h) {
+    ::DestroyIcon(h);
+}
 inline void CloseFindHandle(HANDLE h) {
     ::FindClose(h);
 }
@@ -81,6 +84,7 @@ using Brush = Unique<HBRUSH, DeleteGdiObject>;
 using Font = Unique<HFONT, DeleteGdiObject>;
 using Region = Unique<HRGN, DeleteGdiObject>;
 using Menu = Unique<HMENU, DestroyMenuHandle>;
+using Icon = Unique<HICON, DestroyIconHandle>;
 // Mutexes, mappings, tokens: the handles CloseHandle ends (not files, whose "none" is INVALID_HANDLE_VALUE).
 using KernelHandle = Unique<HANDLE, CloseKernelHandle>;
 // Files (CreateFileW) and searches (FindFirstFileW).

@@ -43,12 +43,14 @@ bool StartWithSettings(QuillProcess& app) {
     return app.WriteTempFile(L"qlw.ini", SettingsBytes()) && app.Start();
 }
 
+// The image drawn for the notification area's size, which the tray must show as it is, not a larger
+// one scaled down.
 HICON ProgramIcon() {
     static HICON icon = [] {
         HMODULE exe = LoadLibraryExW(QuillidarPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
         return exe ? static_cast<HICON>(LoadImageW(exe, MAKEINTRESOURCEW(128), IMAGE_ICON,
-                                                   GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
-                                                   0))
+                                                   GetSystemMetrics(SM_CXSMICON),
+                                                   GetSystemMetrics(SM_CYSMICON), 0))
                    : nullptr;
     }();
     return icon;
