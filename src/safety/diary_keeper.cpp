@@ -157,6 +157,14 @@ DiaryKeeper::DiaryKeeper(FileSystem& fs, DiaryPlace place, RunStamp run, WideToN
     : m_fs(fs), m_place(std::move(place)), m_run(run), m_toNarrow(std::move(toNarrow)),
       m_tag(DiaryTag(m_place.identity)), m_journal(fs, FsPath(), JournalHeader{}) {}
 
+std::vector<FsPath> DiaryKeeper::AllFolders() const {
+    std::vector<FsPath> folders;
+    if (!m_folder.empty())
+        folders.push_back(m_folder);
+    folders.insert(folders.end(), m_otherFolders.begin(), m_otherFolders.end());
+    return folders;
+}
+
 void DiaryKeeper::FindFolder() {
     m_folder.clear();
     m_otherFolders.clear();
@@ -222,11 +230,7 @@ void DiaryKeeper::LoadCopy(NoteMap& notes, StartReport& report) {
         std::uint64_t size = 0;
     };
     std::vector<Candidate> candidates;
-    std::vector<FsPath> folders;
-    if (!m_folder.empty())
-        folders.push_back(m_folder);
-    folders.insert(folders.end(), m_otherFolders.begin(), m_otherFolders.end());
-    for (const FsPath& folder : folders) {
+    for (const FsPath& folder : AllFolders()) {
         for (const FsPath& name : Names(m_fs, folder)) {
             if (!IsNotesCopyName(name))
                 continue;
@@ -274,11 +278,7 @@ void DiaryKeeper::LoadCopy(NoteMap& notes, StartReport& report) {
 void DiaryKeeper::TakeJournals(NoteMap& notes, StartReport& report, const RunIsAlive& isAlive) {
     std::vector<JournalFile> journals;
     std::vector<FsPath> paths;
-    std::vector<FsPath> folders;
-    if (!m_folder.empty())
-        folders.push_back(m_folder);
-    folders.insert(folders.end(), m_otherFolders.begin(), m_otherFolders.end());
-    for (const FsPath& folder : folders) {
+    for (const FsPath& folder : AllFolders()) {
         for (const FsPath& name : Names(m_fs, folder)) {
             if (IsEditJournalName(name)) {
                 std::string bytes;

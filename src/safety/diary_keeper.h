@@ -94,6 +94,8 @@ class DiaryKeeper {
 
   private:
     void FindFolder();
+    // This diary's folder under every root, the one written to first: all are read at start.
+    std::vector<FsPath> AllFolders() const;
     int TakeLegacy(const RunIsAlive& isAlive);
     void LoadCopy(NoteMap& notes, StartReport& report);
     void TakeJournals(NoteMap& notes, StartReport& report, const RunIsAlive& isAlive);
