@@ -15,6 +15,7 @@ endforeach()
 # quillidar-notes' reader, salvage and json/csv round trip over the same decoders.
 add_library(quill_salvage_fuzzed STATIC
   src/diary/date_key.cpp
+  src/diary/note_join.cpp
   src/notes_tool/diary_dates.cpp
   src/notes_tool/export_formats.cpp
   src/notes_tool/filing.cpp
@@ -27,3 +28,16 @@ add_executable(salvage_fuzz tests/fuzz/salvage_fuzz.cpp)
 target_link_libraries(salvage_fuzz PRIVATE quill_salvage_fuzzed)
 target_compile_options(salvage_fuzz PRIVATE ${QUILL_FUZZ_SANITIZERS} -fsanitize=fuzzer -g -O1 -Wall -Wextra)
 target_link_options(salvage_fuzz PRIVATE ${QUILL_FUZZ_SANITIZERS} -fsanitize=fuzzer)
+
+# The journal of edits and the manifest of each diary's safety folder.
+add_library(quill_safety_fuzzed STATIC
+  src/diary/file_store.cpp
+  src/safety/content_hash.cpp
+  src/safety/edit_journal.cpp
+  src/safety/manifest.cpp)
+target_link_libraries(quill_safety_fuzzed PUBLIC quill_salvage_fuzzed)
+target_compile_options(quill_safety_fuzzed PRIVATE ${QUILL_FUZZ_SANITIZERS} -fsanitize=fuzzer-no-link -g -O1 -Wall -Wextra)
+add_executable(journal_fuzz tests/fuzz/journal_fuzz.cpp)
+target_link_libraries(journal_fuzz PRIVATE quill_safety_fuzzed)
+target_compile_options(journal_fuzz PRIVATE ${QUILL_FUZZ_SANITIZERS} -fsanitize=fuzzer -g -O1 -Wall -Wextra)
+target_link_options(journal_fuzz PRIVATE ${QUILL_FUZZ_SANITIZERS} -fsanitize=fuzzer)
