@@ -18,12 +18,12 @@ add_library(quill_win STATIC
   src/appearance/time_dlg.cpp
   src/appearance/title_strip.cpp
   src/appearance/window_look.cpp
-  src/diary/crash_journal.cpp
+  src/safety/crash_journal.cpp
   src/diary/day_selection.cpp
   src/diary/note_box.cpp
   src/diary/notes_io.cpp
-  src/diary/safety_win.cpp
-  src/diary/win_file_system.cpp
+  src/safety/safety_win.cpp
+  src/files/win_file_system.cpp
   src/interaction/about_dlg.cpp
   src/interaction/context_menu.cpp
   src/interaction/dragging.cpp
@@ -81,7 +81,7 @@ set(QUILL_E2E_SOURCES
   tests/e2e/safety_test.cpp
   tests/e2e/shell_test.cpp
   tests/e2e/tray_about_test.cpp
-  src/diary/win_file_system.cpp)
+  src/files/win_file_system.cpp)
 add_executable(quill_e2e ${QUILL_E2E_SOURCES})
 target_compile_definitions(quill_e2e PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601
                                              QUILL_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")

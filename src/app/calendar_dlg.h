@@ -17,11 +17,11 @@
 
 #include "appearance/calendar_settings.h"
 #include "appearance/title_strip.h"
-#include "diary/crash_journal.h"
+#include "safety/crash_journal.h"
 #include "diary/note_box.h"
 #include "diary/note_map.h"
-#include "diary/safety_store.h"
-#include "diary/win_file_system.h"
+#include "safety/safety_store.h"
+#include "files/win_file_system.h"
 #include "interaction/context_menu.h"
 #include "interaction/placement.h"
 #include "interaction/tray_icon.h"
@@ -81,7 +81,7 @@ class CCalendarDlg : public ui::Dialog {
     std::string GetNote(const std::string& key) const { return m_notes.GetNote(key); }
     void SetNote(const std::string& key, const std::string& text) { m_notes.SetNote(key, text); }
 
-    // The crash journal (diary/crash_journal.cpp).
+    // The crash journal (safety/crash_journal.cpp).
     void JournalTick();
     void NoticeTyping();
     bool WriteJournal();

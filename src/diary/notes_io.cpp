@@ -2,8 +2,8 @@
 // nothing-lost file layer, the diary's own safety folder, its journal and its copies.
 #include "app/calendar_dlg.h"
 #include "diary/notes_file.h"
-#include "diary/safety_win.h"
-#include "diary/win_file_system.h"
+#include "safety/safety_win.h"
+#include "files/win_file_system.h"
 
 #include <future>
 

@@ -1,7 +1,7 @@
 // The crash journal of the running window: each record is the note being typed, written when it is
 // filed, once typing has paused and at least every ten seconds while it goes on. The diary's keeper
 // settles it when the notes are saved.
-#include "diary/crash_journal.h"
+#include "safety/crash_journal.h"
 
 #include "app/calendar_dlg.h"
 

@@ -1,7 +1,7 @@
 // The file layer on Win32: exclusive creates, flushed writes and one-step replaces.
-#include "diary/win_file_system.h"
+#include "files/win_file_system.h"
 
-#include "diary/gb18030.h"
+#include "text/gb18030.h"
 #include "ui/handle.h"
 
 #include <windows.h>
