@@ -14,19 +14,19 @@ add_library(quill_win STATIC
   src/app/single_instance.cpp
   src/appearance/clock.cpp
   src/appearance/font_glue.cpp
-  src/appearance/settings_io.cpp
+  src/app/calendar_settings_io.cpp
   src/appearance/time_dlg.cpp
   src/appearance/title_strip.cpp
-  src/appearance/window_look.cpp
+  src/app/calendar_look.cpp
   src/safety/crash_journal.cpp
-  src/diary/day_selection.cpp
+  src/app/calendar_days.cpp
   src/diary/note_box.cpp
-  src/diary/notes_io.cpp
+  src/app/calendar_notes.cpp
   src/safety/safety_win.cpp
   src/files/win_file_system.cpp
   src/interaction/about_dlg.cpp
   src/interaction/context_menu.cpp
-  src/interaction/dragging.cpp
+  src/app/calendar_drag.cpp
   src/interaction/link_static.cpp
   src/interaction/placement_glue.cpp
   src/interaction/tray_icon.cpp
