@@ -7,29 +7,33 @@ endif()
 # KnownDLLs only: comctl32 is loaded from the system folder at run time, and the gradient is gdi32's.
 set(QUILL_WIN_LIBS gdi32 shell32 ole32 user32 advapi32 kernel32)
 
-# The window glue, one room per folder.
+# The window glue, one room per folder: the calendar window itself in app/, the parts it holds in
+# the folders below it.
 add_library(quill_win STATIC
   src/app/calendar_app.cpp
+  src/app/calendar_clock.cpp
+  src/app/calendar_days.cpp
   src/app/calendar_dlg.cpp
+  src/app/calendar_drag.cpp
+  src/app/calendar_look.cpp
+  src/app/calendar_menu.cpp
+  src/app/calendar_notes.cpp
+  src/app/calendar_settings_io.cpp
+  src/app/calendar_tray.cpp
   src/app/single_instance.cpp
   src/appearance/clock.cpp
   src/appearance/font_glue.cpp
-  src/app/calendar_settings_io.cpp
   src/appearance/time_dlg.cpp
   src/appearance/title_strip.cpp
-  src/app/calendar_look.cpp
-  src/safety/crash_journal.cpp
-  src/app/calendar_days.cpp
   src/diary/note_box.cpp
-  src/app/calendar_notes.cpp
-  src/safety/safety_win.cpp
   src/files/win_file_system.cpp
   src/interaction/about_dlg.cpp
   src/interaction/context_menu.cpp
-  src/app/calendar_drag.cpp
   src/interaction/link_static.cpp
   src/interaction/placement_glue.cpp
   src/interaction/tray_icon.cpp
+  src/safety/crash_journal.cpp
+  src/safety/safety_win.cpp
   src/ui/common_controls.cpp
   src/ui/dialog.cpp
   src/ui/dll_search.cpp

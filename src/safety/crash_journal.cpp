@@ -3,7 +3,7 @@
 // settles it when the notes are saved.
 #include "safety/crash_journal.h"
 
-#include "app/calendar_dlg.h"
+#include "safety/safety_store.h"
 
 void CrashJournal::Typed(ULONGLONG now) {
     m_typedAt = now;
@@ -26,35 +26,4 @@ void CrashJournal::Written(bool ok, ULONGLONG now) {
     }
     // Tried again after another pause, not on every tick.
     m_typedAt = m_dueSince = now;
-}
-
-// Called on every clock tick: must not allocate unless a journal is due.
-void CCalendarDlg::JournalTick() {
-    if (m_journal.Due(::GetTickCount64()))
-        WriteJournal();
-}
-
-void CCalendarDlg::NoticeTyping() {
-    // The flag is taken down here so that the next keystroke raises it again and restarts the pause.
-    if (m_edit && ::SendMessageW(m_edit, EM_GETMODIFY, 0, 0)) {
-        ::SendMessageW(m_edit, EM_SETMODIFY, FALSE, 0);
-        m_bNoteEdited = true;
-        m_journal.Typed(::GetTickCount64());
-    }
-}
-
-bool CCalendarDlg::WriteJournal() {
-    // A diary that was never read must not be journalled: its edits would be applied to another.
-    if (!m_bNotesLoaded || !m_keeper)
-        return false;
-    bool ok = false;
-    try {
-        // The day's note as it stands in the box; its base is what the diary held for the day.
-        ok = m_keeper->Record(m_strDateKey, CurrentNoteText(), m_notes);
-    } catch (...) {
-        ui::ReportCaught("the journal's write");
-        ok = false;
-    }
-    m_journal.Written(ok, ::GetTickCount64());
-    return ok;
 }
