@@ -23,7 +23,7 @@ add_library(quill_notes_tool STATIC
   src/notes_tool/text_codec.cpp
   src/notes_tool/tool_commands.cpp)
 if(NOT WIN32)
-  target_sources(quill_notes_tool PRIVATE src/notes_tool/posix_file_system.cpp)
+  target_sources(quill_notes_tool PRIVATE src/files/posix_file_system.cpp)
 endif()
 target_include_directories(quill_notes_tool SYSTEM PUBLIC ${quill_tool_headers})
 target_link_libraries(quill_notes_tool PUBLIC quill_core)
@@ -31,7 +31,7 @@ quill_warnings(quill_notes_tool)
 target_link_libraries(quill_unit_tests PRIVATE quill_notes_tool)
 
 if(WIN32)
-  add_executable(quillidar-notes src/notes_tool/main_win.cpp src/diary/win_file_system.cpp)
+  add_executable(quillidar-notes src/notes_tool/main_win.cpp src/files/win_file_system.cpp)
 else()
   add_executable(quillidar-notes src/notes_tool/main_posix.cpp)
 endif()

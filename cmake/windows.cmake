@@ -7,29 +7,33 @@ endif()
 # KnownDLLs only: comctl32 is loaded from the system folder at run time, and the gradient is gdi32's.
 set(QUILL_WIN_LIBS gdi32 shell32 ole32 user32 advapi32 kernel32)
 
-# The window glue, one room per folder.
+# The window glue, one room per folder: the calendar window itself in app/, the parts it holds in
+# the folders below it.
 add_library(quill_win STATIC
   src/app/calendar_app.cpp
+  src/app/calendar_clock.cpp
+  src/app/calendar_days.cpp
   src/app/calendar_dlg.cpp
+  src/app/calendar_drag.cpp
+  src/app/calendar_look.cpp
+  src/app/calendar_menu.cpp
+  src/app/calendar_notes.cpp
+  src/app/calendar_settings_io.cpp
+  src/app/calendar_tray.cpp
   src/app/single_instance.cpp
   src/appearance/clock.cpp
   src/appearance/font_glue.cpp
-  src/appearance/settings_io.cpp
   src/appearance/time_dlg.cpp
   src/appearance/title_strip.cpp
-  src/appearance/window_look.cpp
-  src/diary/crash_journal.cpp
-  src/diary/day_selection.cpp
   src/diary/note_box.cpp
-  src/diary/notes_io.cpp
-  src/diary/safety_win.cpp
-  src/diary/win_file_system.cpp
+  src/files/win_file_system.cpp
   src/interaction/about_dlg.cpp
   src/interaction/context_menu.cpp
-  src/interaction/dragging.cpp
   src/interaction/link_static.cpp
   src/interaction/placement_glue.cpp
   src/interaction/tray_icon.cpp
+  src/safety/crash_journal.cpp
+  src/safety/safety_win.cpp
   src/ui/common_controls.cpp
   src/ui/dialog.cpp
   src/ui/dll_search.cpp
@@ -81,7 +85,7 @@ set(QUILL_E2E_SOURCES
   tests/e2e/safety_test.cpp
   tests/e2e/shell_test.cpp
   tests/e2e/tray_about_test.cpp
-  src/diary/win_file_system.cpp)
+  src/files/win_file_system.cpp)
 add_executable(quill_e2e ${QUILL_E2E_SOURCES})
 target_compile_definitions(quill_e2e PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601
                                              QUILL_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")

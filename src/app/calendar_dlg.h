@@ -1,11 +1,16 @@
 // The calendar window: title strip with clock and menu box, month calendar, note box.
-// Declared once here; each subsystem folder defines the members it owns:
-//   app/          construction, OnInitDialog, OnOK, OnCancel, OnEndSession, the message switch
-//   diary/        notes load and save, day selection, bold days
-//   appearance/   settings load and save, colours, outline, painting, clock, CTimeDlg
-//   interaction/  context menu and commands, dragging, tray icon, About box
-// Parts with a life of their own are small classes of their folders, held here: the title strip,
-// the context menu, the tray icon and the crash journal.
+// Declared and defined in app/, one file per side of the window:
+//   calendar_dlg.cpp          construction, OnInitDialog, OnOK, OnCancel, OnEndSession, the message switch
+//   calendar_days.cpp         day selection, bold days
+//   calendar_notes.cpp        notes load and save, the crash journal's records
+//   calendar_settings_io.cpp  settings load and save
+//   calendar_look.cpp         colours, outline, painting, DPI changes
+//   calendar_clock.cpp        the timers: clock tick, journal check, tray tries
+//   calendar_menu.cpp         context menu and its commands, title font, Help, About box
+//   calendar_drag.cpp         dragging
+//   calendar_tray.cpp         tray icon
+// The parts it holds are small classes of the folders below, each with its own state and Win32
+// calls: the title strip, the note box, the context menu, the tray icon and the crash journal.
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
@@ -17,17 +22,17 @@
 
 #include "appearance/calendar_settings.h"
 #include "appearance/title_strip.h"
-#include "diary/crash_journal.h"
 #include "diary/note_box.h"
 #include "diary/note_map.h"
-#include "diary/safety_store.h"
-#include "diary/win_file_system.h"
+#include "files/win_file_system.h"
 #include "interaction/context_menu.h"
 #include "interaction/placement.h"
 #include "interaction/tray_icon.h"
 #include "interaction/tray_record.h"
 #include "res/resource.h"
+#include "safety/crash_journal.h"
 #include "safety/diary_keeper.h"
+#include "safety/safety_store.h"
 #include "ui/dialog.h"
 #include "ui/handle.h"
 
@@ -60,7 +65,7 @@ class CCalendarDlg : public ui::Dialog {
   private:
     void DoDataExchange();
 
-    // Shell (app/).
+    // Shell (calendar_dlg.cpp).
     void OnSysCommand(UINT nID, LPARAM lParam);
     HICON OnQueryDragIcon();
     void OnEndSession(BOOL bEnding);
@@ -69,7 +74,7 @@ class CCalendarDlg : public ui::Dialog {
     // Ends the boxes and menus open over the window, so that a window that was ended closes now.
     void EndNestedLoops();
 
-    // Diary (diary/).
+    // Diary (calendar_days.cpp, calendar_notes.cpp).
     bool LoadNotes(NoteMap& notes);
     bool SaveNotes(const NoteMap& notes);
     void AddFirstNote(NoteMap& notes);
@@ -81,12 +86,12 @@ class CCalendarDlg : public ui::Dialog {
     std::string GetNote(const std::string& key) const { return m_notes.GetNote(key); }
     void SetNote(const std::string& key, const std::string& text) { m_notes.SetNote(key, text); }
 
-    // The crash journal (diary/crash_journal.cpp).
+    // The crash journal (safety/crash_journal.cpp).
     void JournalTick();
     void NoticeTyping();
     bool WriteJournal();
 
-    // Settings and look (appearance/).
+    // Settings, look and timers (calendar_settings_io.cpp, calendar_look.cpp, calendar_clock.cpp).
     bool LoadSettings(CalendarSettings& settings);
     void SetDefaultSettings(CalendarSettings& settings);
     bool SaveSettings(CalendarSettings& settings);
@@ -107,7 +112,7 @@ class CCalendarDlg : public ui::Dialog {
     // The journal's due check runs only while typing waits to be journalled.
     void ArmJournalCheck();
 
-    // Interaction (interaction/).
+    // Menu, dragging, tray (calendar_menu.cpp, calendar_drag.cpp, calendar_tray.cpp).
     void BuildContextMenu();
     void ShowContextMenu(POINT ptScreen);
     // The menu dropped from the menu box, as a click on the box opens it.

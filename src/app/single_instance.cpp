@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/instance_name.h"
+#include "safety/instance_name.h"
 #include "diary/notes_file.h"
-#include "diary/win_file_system.h"
+#include "files/win_file_system.h"
 
 // Both sides are this program. Windows keeps 32 significant bits in a window handle, 64-bit Windows
 // included, so that programs of either width can pass one to the other: both fields fit a LONG, which

@@ -3,32 +3,21 @@
 #pragma once
 
 #include "appearance/color_scheme.h"
-#include "interaction/placement.h"
+#include "geometry/geometry.h"
 
 #include <array>
 #include <cstdint>
 #include <optional>
-#include <vector>
 
 namespace quill {
 
-// Every size below is in pixels at 96 DPI, the display the window was drawn for; a display of more
-// dots per inch gets each of them scaled, so the window keeps its proportions and stays sharp. The
-// frames and the line under the strip stay one pixel at every DPI: sharp, and meeting the controls,
-// which the dialog manager places one pixel under the line whatever the DPI.
-inline constexpr int kDefaultDpi = 96;
-
+// Every size below is in pixels at 96 DPI (kDefaultDpi) and scaled for the display. The frames and the
+// line under the strip stay one pixel at every DPI: sharp, and meeting the controls, which the dialog
+// manager places one pixel under the line whatever the DPI.
 inline constexpr int kTitleHeight = 23;
 inline constexpr int kMenuButtonWidth = 17;
 // The template leaves the note box this many pixels short of the window's foot; set-up adds them.
 inline constexpr int kNoteBoxExtension = 13;
-
-// `pixels` at one DPI as many at another, rounded half away from zero as MulDiv rounds. A DPI below 1
-// (a failed query) counts as 96, and the result stays in int whatever the operands.
-int RescaleForDpi(int pixels, int fromDpi, int toDpi);
-// From 96 DPI to `dpi`, and back.
-int ScaleForDpi(int pixels, int dpi);
-int UnscaleFromDpi(int pixels, int dpi);
 
 // The window's fixed sizes at one DPI.
 struct WindowMetrics {
@@ -120,10 +109,5 @@ struct CornerRegion {
 // Style 1 rounds the top corners only, by letting the rounded rectangle reach `radius` pixels below
 // the window; style 2 rounds all four; anything else is the plain client rectangle.
 CornerRegion CornerRegionFor(int style, int width, int height, int radius);
-
-// The parts of a box's client area that lie outside its text rectangle (top, bottom, left, right;
-// empty ones left out). A multi-line edit box scrolls only its text rectangle, a whole number of
-// lines, so what shows in the strip under the last line is repainted by nobody but a full repaint.
-std::vector<ClientRect> OutsideTextRect(const ClientRect& client, const ClientRect& text);
 
 } // namespace quill

@@ -6,7 +6,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "diary/gb18030.h"
+#include "text/gb18030.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <commctrl.h>
 
-#include "appearance/paint_geometry.h"
+#include "geometry/geometry.h"
 #include "ui/common_controls.h"
 
 namespace {

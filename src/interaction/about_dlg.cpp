@@ -2,7 +2,6 @@
 // bound and set up each time the box opens.
 #include "interaction/about_dlg.h"
 
-#include "app/calendar_dlg.h"
 #include "res/resource.h"
 
 CAboutDlg::CAboutDlg() : ui::Dialog(IDD_ABOUTBOX, nullptr) {}
@@ -33,9 +32,4 @@ INT_PTR CAboutDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         }
     }
     return ui::Dialog::OnMessage(msg, wParam, lParam);
-}
-
-void CCalendarDlg::ShowAboutBox() {
-    CAboutDlg about;
-    about.DoModal();
 }

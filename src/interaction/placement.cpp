@@ -1,21 +1,10 @@
 // Placement maths for the calendar window: desktop tests, centring, the menu box and dragging.
 #include "interaction/placement.h"
 
-#include "appearance/paint_geometry.h"
-
-#include <algorithm>
 #include <cstdint>
-#include <limits>
 
 namespace quill {
 namespace {
-
-// Window rectangles and cursor positions are system values, but a position restored from the settings
-// file is not: keep the arithmetic wide and bring the result back into range instead of overflowing.
-int ClampToInt(std::int64_t value) {
-    return static_cast<int>(
-        std::clamp<std::int64_t>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
-}
 
 bool InHalfOpen(int value, int low, int high) {
     return value >= low && value < high;

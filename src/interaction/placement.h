@@ -4,37 +4,9 @@
 #include <optional>
 #include <span>
 
+#include "geometry/geometry.h"
+
 namespace quill {
-
-// Screen coordinates may be negative (a monitor left of or above the primary one).
-struct ScreenPoint {
-    int x = 0;
-    int y = 0;
-    friend bool operator==(const ScreenPoint&, const ScreenPoint&) = default;
-};
-
-struct ScreenRect {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-    friend bool operator==(const ScreenRect&, const ScreenRect&) = default;
-};
-
-// Client coordinates of the calendar window, which has neither border nor caption.
-struct ClientPoint {
-    int x = 0;
-    int y = 0;
-    friend bool operator==(const ClientPoint&, const ClientPoint&) = default;
-};
-
-struct ClientRect {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-    friend bool operator==(const ClientRect&, const ClientRect&) = default;
-};
 
 // Left and top edges belong to the desktop, right and bottom do not (PtInRect).
 bool IsPointOnDesktop(const ScreenRect& desktop, ScreenPoint point);

@@ -6,7 +6,6 @@
 
 #include "interaction/tray_icon.h"
 
-#include "app/calendar_dlg.h"
 #include "interaction/tray_record.h"
 #include "ui/text.h"
 
@@ -56,59 +55,4 @@ bool TrayIcon::Restore() {
 UINT TrayIcon::TaskbarCreatedMessage() {
     static const UINT message = ::RegisterWindowMessageW(L"TaskbarCreated");
     return message;
-}
-
-bool CCalendarDlg::InstallTrayIcon(bool bBalloon) {
-    // A run with more rights than the shell would not hear from it otherwise.
-    ::ChangeWindowMessageFilterEx(m_hWnd, TrayIcon::TaskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
-    return m_tray.Install(m_hWnd, m_iconTray.get(), bBalloon);
-}
-
-void CCalendarDlg::OnTrayTimer() {
-    // Early at sign-in the shell may not have made the notification area yet: without another try
-    // the icon would be missing all day unless the shell announced its taskbar afterwards.
-    if (InstallTrayIcon(m_bShowBalloon)) {
-        ::KillTimer(m_hWnd, ID_TIMER_TRAY);
-        return;
-    }
-    const unsigned wait = quill::TrayRetryDelayMs(++m_nTrayFailedTries);
-    if (wait == 0)
-        ::KillTimer(m_hWnd, ID_TIMER_TRAY);
-    else
-        ::SetTimer(m_hWnd, ID_TIMER_TRAY, wait, nullptr);
-}
-
-void CCalendarDlg::OnTaskbarCreated() {
-    // An icon still waiting for its first add needs no more tries once it is in.
-    if (m_tray.Restore())
-        ::KillTimer(m_hWnd, ID_TIMER_TRAY);
-}
-
-void CCalendarDlg::RemoveTrayIcon() {
-    m_tray.Remove();
-}
-
-void CCalendarDlg::ComeForward() {
-    // A box open over the window (the pattern, the font, About) is what the user has to answer.
-    ::SetForegroundWindow(::GetLastActivePopup(m_hWnd));
-}
-
-LRESULT CCalendarDlg::OnTrayNotify(WPARAM, LPARAM lParam) {
-    POINT cursor{};
-    ::GetCursorPos(&cursor);
-    switch (quill::DecideTrayAction(static_cast<std::int64_t>(lParam))) {
-    case quill::TrayAction::ShowMenu:
-        // Without being the foreground window the owner never hears of a click elsewhere, and the
-        // menu would stay open; the null message lets the next click close it.
-        ::SetForegroundWindow(m_hWnd);
-        ShowContextMenu(cursor);
-        ::PostMessageW(m_hWnd, WM_NULL, 0, 0);
-        break;
-    case quill::TrayAction::BringToFront:
-        ComeForward();
-        break;
-    case quill::TrayAction::None:
-        break;
-    }
-    return 0;
 }

@@ -10,8 +10,8 @@
 #include <iostream>
 #include <iterator>
 
-#include "diary/file_store.h"
-#include "notes_tool/posix_file_system.h"
+#include "files/file_store.h"
+#include "files/posix_file_system.h"
 #include "notes_tool/tool_commands.h"
 
 namespace {

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "app/instance_name.h"
+#include "safety/instance_name.h"
 #include "diary/notes_file.h"
-#include "diary/win_file_system.h"
+#include "files/win_file_system.h"
 #include "ui/handle.h"
 #include "safety/diary_keeper.h"
 #include "notes_tool/text_codec.h"

@@ -3,7 +3,7 @@
 #include "notes_tool/notes_scan.h"
 
 #include "diary/archive.h"
-#include "diary/gb18030.h"
+#include "text/gb18030.h"
 
 namespace notes_tool {
 

@@ -1,7 +1,7 @@
 // UTF-8 and hexadecimal for the command-line tool; the notes' own encoding is the core's converter.
 #include "notes_tool/text_codec.h"
 
-#include "diary/gb18030.h"
+#include "text/gb18030.h"
 
 namespace notes_tool {
 

@@ -12,7 +12,7 @@
 #include <unordered_set>
 
 #include "version.h"
-#include "diary/gb18030.h"
+#include "text/gb18030.h"
 #include "diary/note_map.h"
 #include "diary/notes_file.h"
 #include "notes_tool/diary_dates.h"

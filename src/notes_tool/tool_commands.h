@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "diary/file_store.h"
+#include "files/file_store.h"
 #include "notes_tool/diary_dates.h"
 
 namespace notes_tool {

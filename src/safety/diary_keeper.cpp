@@ -6,7 +6,7 @@
 
 #include "diary/note_join.h"
 #include "diary/notes_file.h"
-#include "diary/safety_store.h"
+#include "safety/safety_store.h"
 #include "safety/content_hash.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "diary/archive.h"
-#include "diary/file_store.h"
+#include "files/file_store.h"
 #include "diary/note_map.h"
 #include "safety/edit_journal.h"
 #include "safety/manifest.h"

@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "diary/file_store.h"
+#include "files/file_store.h"
 #include "diary/note_map.h"
 
 // Who wrote a journal and what it came after. The run's process id and creation time tell a live

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "diary/file_store.h"
+#include "files/file_store.h"
 
 inline constexpr wchar_t kManifestName[] = L"manifest.txt";
 

@@ -3,7 +3,7 @@
 // code page nor on which code pages the system carries.
 #include "ui/text.h"
 
-#include "diary/gb18030.h"
+#include "text/gb18030.h"
 
 namespace ui {
 

@@ -18,11 +18,11 @@
 #include <thread>
 #include <vector>
 
-#include "app/instance_name.h"
+#include "safety/instance_name.h"
 #include "appearance/settings_file.h"
 #include "diary/date_key.h"
 #include "diary/notes_file.h"
-#include "diary/win_file_system.h"
+#include "files/win_file_system.h"
 #include "safety/diary_keeper.h"
 
 namespace e2e {

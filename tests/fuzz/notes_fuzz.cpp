@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "diary/gb18030.h"
+#include "text/gb18030.h"
 #include "diary/notes_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

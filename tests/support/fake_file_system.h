@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "diary/file_store.h"
+#include "files/file_store.h"
 
 enum class FsOp { kCreate, kWrite, kFlush, kClose, kReplace, kRemove, kRead, kLink, kCount };
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "diary/gb18030.h"
+#include "text/gb18030.h"
 #include "test_bytes.h"
 
 namespace {

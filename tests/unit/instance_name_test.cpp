@@ -1,7 +1,7 @@
 // The names that keep one copy per user and temporary folder.
 #include <gtest/gtest.h>
 
-#include "app/instance_name.h"
+#include "safety/instance_name.h"
 
 #include <string>
 

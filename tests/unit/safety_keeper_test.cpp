@@ -9,7 +9,7 @@
 
 #include "diary/note_join.h"
 #include "diary/notes_file.h"
-#include "diary/safety_store.h"
+#include "safety/safety_store.h"
 #include "fake_file_system.h"
 #include "safety/content_hash.h"
 #include "safety/diary_keeper.h"

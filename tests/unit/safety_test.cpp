@@ -6,7 +6,7 @@
 
 #include "fake_file_system.h"
 #include "diary/notes_file.h"
-#include "diary/safety_store.h"
+#include "safety/safety_store.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "diary/file_store.h"
+#include "files/file_store.h"
 
 class WinFileSystem : public FileSystem {
   public:

@@ -1,7 +1,7 @@
 // The file layer on Win32: exclusive creates, flushed writes and one-step replaces.
-#include "diary/win_file_system.h"
+#include "files/win_file_system.h"
 
-#include "diary/gb18030.h"
+#include "text/gb18030.h"
 #include "ui/handle.h"
 
 #include <windows.h>
@@ -69,16 +69,21 @@ class WinOutputFile : public OutputFile {
     ui::FileHandle m_handle;
 };
 
-} // namespace
-
-FileError WinFileSystem::CreateNew(const FsPath& path, std::unique_ptr<OutputFile>& file) {
-    const HANDLE handle = CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+// A file opened for writing only, shared with nobody while it is open: a new one or one to append to.
+FileError OpenOutput(const FsPath& path, DWORD access, DWORD disposition, std::unique_ptr<OutputFile>& file) {
+    const HANDLE handle =
+        CreateFileW(LongPath(path).c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return LastError();
     }
     file = std::make_unique<WinOutputFile>(handle);
     return FileError::kNone;
+}
+
+} // namespace
+
+FileError WinFileSystem::CreateNew(const FsPath& path, std::unique_ptr<OutputFile>& file) {
+    return OpenOutput(path, GENERIC_WRITE, CREATE_NEW, file);
 }
 
 FileError WinFileSystem::ReadAll(const FsPath& path, std::string& bytes) {
@@ -161,13 +166,7 @@ FileError WinFileSystem::LinkNew(const FsPath& existing, const FsPath& target) {
 }
 
 FileError WinFileSystem::OpenAppend(const FsPath& path, std::unique_ptr<OutputFile>& file) {
-    const HANDLE handle = CreateFileW(LongPath(path).c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        return LastError();
-    }
-    file = std::make_unique<WinOutputFile>(handle);
-    return FileError::kNone;
+    return OpenOutput(path, FILE_APPEND_DATA, OPEN_ALWAYS, file);
 }
 
 FileError WinFileSystem::ListFolder(const FsPath& folder, std::vector<FsPath>& names) {

@@ -1,6 +1,6 @@
 // Names in the safety folder, the writes of its copies and the settings' choice, over the
 // FileSystem seam.
-#include "diary/safety_store.h"
+#include "safety/safety_store.h"
 
 #include <algorithm>
 #include <limits>

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "diary/file_store.h"
+#include "files/file_store.h"
 
 // A path's bytes travel one byte to a wchar_t, so any name the system takes, UTF-8 or not, comes
 // back unchanged.

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "diary/safety_store.h"
+#include "safety/safety_store.h"
 #include "safety/diary_keeper.h"
 
 // The safety folders, best first: %LOCALAPPDATA%\Quillidar\, then a folder of another name beside

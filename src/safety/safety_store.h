@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "diary/archive.h"
-#include "diary/file_store.h"
+#include "files/file_store.h"
 #include "diary/note_map.h"
 
 enum class SettingsSource { kTempFile, kSafetyCopy, kDefaults };

@@ -1,11 +1,11 @@
 // The safety folders on Win32, the diary's identity, and whether another run still goes.
-#include "diary/safety_win.h"
+#include "safety/safety_win.h"
 
 #include <windows.h>
 #include <shlobj.h>
 
 #include "diary/notes_file.h"
-#include "diary/win_file_system.h"
+#include "files/win_file_system.h"
 #include "ui/handle.h"
 
 namespace {

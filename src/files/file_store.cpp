@@ -1,5 +1,5 @@
 // Atomic saves, kept-aside copies and patient loads over the FileSystem seam.
-#include "diary/file_store.h"
+#include "files/file_store.h"
 
 #include <cstdio>
 

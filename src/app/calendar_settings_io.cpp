@@ -2,8 +2,8 @@
 // and the placement steps of the defaults and of the save.
 #include "app/calendar_dlg.h"
 #include "appearance/settings_file.h"
-#include "diary/safety_win.h"
-#include "diary/win_file_system.h"
+#include "safety/safety_win.h"
+#include "files/win_file_system.h"
 #include "interaction/placement_glue.h"
 
 bool CCalendarDlg::LoadSettings(CalendarSettings& settings) {

@@ -1,5 +1,5 @@
 // The file layer on POSIX: exclusive creates, fsync'd writes, rename over the old file.
-#include "notes_tool/posix_file_system.h"
+#include "files/posix_file_system.h"
 
 #include <cerrno>
 #include <fcntl.h>

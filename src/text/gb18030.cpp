@@ -1,11 +1,11 @@
 // GB18030 that keeps code page 936's bytes: one table lookup per character each way.
-#include "diary/gb18030.h"
+#include "text/gb18030.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
-#include "diary/gb18030_table.h"
+#include "text/gb18030_table.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Names of the kernel objects that keep one Quillidar per user and temporary folder.
-#include "app/instance_name.h"
+#include "safety/instance_name.h"
 
 namespace quill {
 namespace {

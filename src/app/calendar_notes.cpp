@@ -1,9 +1,10 @@
 // Reading and writing "nts.ini" in the temporary folder through the diary's keeper: the atomic,
-// nothing-lost file layer, the diary's own safety folder, its journal and its copies.
+// nothing-lost file layer, the diary's own safety folder, its journal and its copies; and the
+// window's side of the crash journal, the typing it notices and the records it writes.
 #include "app/calendar_dlg.h"
 #include "diary/notes_file.h"
-#include "diary/safety_win.h"
-#include "diary/win_file_system.h"
+#include "safety/safety_win.h"
+#include "files/win_file_system.h"
 
 #include <future>
 
@@ -51,4 +52,35 @@ bool CCalendarDlg::SaveNotes(const NoteMap& notes) {
         return false;
     m_bNotesUnreadable = false;
     return true;
+}
+
+// Called on every clock tick: must not allocate unless a journal is due.
+void CCalendarDlg::JournalTick() {
+    if (m_journal.Due(::GetTickCount64()))
+        WriteJournal();
+}
+
+void CCalendarDlg::NoticeTyping() {
+    // The flag is taken down here so that the next keystroke raises it again and restarts the pause.
+    if (m_edit && ::SendMessageW(m_edit, EM_GETMODIFY, 0, 0)) {
+        ::SendMessageW(m_edit, EM_SETMODIFY, FALSE, 0);
+        m_bNoteEdited = true;
+        m_journal.Typed(::GetTickCount64());
+    }
+}
+
+bool CCalendarDlg::WriteJournal() {
+    // A diary that was never read must not be journalled: its edits would be applied to another.
+    if (!m_bNotesLoaded || !m_keeper)
+        return false;
+    bool ok = false;
+    try {
+        // The day's note as it stands in the box; its base is what the diary held for the day.
+        ok = m_keeper->Record(m_strDateKey, CurrentNoteText(), m_notes);
+    } catch (...) {
+        ui::ReportCaught("the journal's write");
+        ok = false;
+    }
+    m_journal.Written(ok, ::GetTickCount64());
+    return ok;
 }

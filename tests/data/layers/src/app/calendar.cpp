@@ -1,0 +1,3 @@
+#include "diary/note.h"
+#include "ui/dialog.h"
+#include "version.h"

@@ -1,0 +1,2 @@
+#pragma once
+#include "text/gb18030.h"

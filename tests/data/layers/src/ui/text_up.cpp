@@ -1,0 +1,2 @@
+// A converter that reaches up into the diary.
+#include "diary/note.h"
