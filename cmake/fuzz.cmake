@@ -31,7 +31,7 @@ target_link_options(salvage_fuzz PRIVATE ${QUILL_FUZZ_SANITIZERS} -fsanitize=fuz
 
 # The journal of edits and the manifest of each diary's safety folder.
 add_library(quill_safety_fuzzed STATIC
-  src/diary/file_store.cpp
+  src/files/file_store.cpp
   src/safety/content_hash.cpp
   src/safety/edit_journal.cpp
   src/safety/manifest.cpp)
