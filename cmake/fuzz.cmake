@@ -15,6 +15,7 @@ endforeach()
 # quillidar-notes' reader, salvage and json/csv round trip over the same decoders.
 add_library(quill_salvage_fuzzed STATIC
   src/diary/date_key.cpp
+  src/diary/note_join.cpp
   src/notes_tool/diary_dates.cpp
   src/notes_tool/export_formats.cpp
   src/notes_tool/filing.cpp
