@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
     for (const DavResponse& r : m.responses) {
-        if (r.href.size() > kMaxDavText || (r.props.calendarData && r.props.calendarData->size() > kMaxDavText)) {
+        if (r.href.size() > kMaxDavText ||
+            (r.props.calendarData && r.props.calendarData->size() > kMaxDavText)) {
             std::abort();
         }
     }

@@ -172,3 +172,95 @@ TEST(SyncClient, LargeEntryIsLeftAlone) {
 }
 
 } // namespace
+
+namespace {
+
+// Two PCs and a phone, step by step: what each side ends with.
+TEST(SyncRun, Scenarios) {
+    const std::string day = "quillidar-day-20261208.ics";
+    struct Step {
+        char who; // '1', '2': a PC types (text) or empties (empty text); 'p': the phone writes
+                  // its own entry (text) or removes it (empty); 's': PC 1 then PC 2 sync
+        std::string text;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+        std::string note;   // both PCs' note of 08.12.26 afterwards
+        std::string server; // our entry's text on the server; "-" for none
+    } cases[] = {
+        {"one side's note reaches the other", {{'1', "a"}, {'s', ""}}, "a", "a"},
+        {"both typed: both kept, the first to sync first",
+         {{'1', "a"}, {'2', "b"}, {'s', ""}, {'s', ""}},
+         "a\r\n----\r\nb",
+         "a\r\n----\r\nb"},
+        {"emptied on one, gone on the other", {{'1', "a"}, {'s', ""}, {'1', ""}, {'s', ""}}, "", "-"},
+        {"emptied on one, edited on the other: the edit stays",
+         {{'1', "a"}, {'s', ""}, {'1', ""}, {'2', "a2"}, {'s', ""}, {'s', ""}},
+         "a2",
+         "a2"},
+        {"a phone's entry shows, and is not copied into ours",
+         {{'1', "a"}, {'p', "ph"}, {'s', ""}},
+         "a\r\n----\r\nph",
+         "a"},
+        {"a phone's entry alone", {{'p', "ph"}, {'s', ""}, {'s', ""}}, "ph", "-"},
+        {"a phone's entry removed goes from the notes",
+         {{'1', "a"}, {'p', "ph"}, {'s', ""}, {'p', ""}, {'s', ""}},
+         "a",
+         "a"},
+        {"a phone's entry edited here becomes ours; the phone's stays",
+         {{'p', "ph"}, {'s', ""}, {'1', "ph!"}, {'s', ""}, {'s', ""}},
+         "ph!\r\n----\r\nph",
+         "ph!"},
+    };
+    for (const Case& c : cases) {
+        FakeCalDavServer server;
+        CalDavClient client(server);
+        NoteMap notes[2];
+        SyncState states[2];
+        const SyncOptions options{kRoot, 2027, 0, {}};
+        std::string collection;
+        ASSERT_EQ(client.Discover(kRoot, collection), SyncStatus::kOk);
+        for (const Step& s : c.steps) {
+            if (s.who == '1' || s.who == '2') {
+                notes[s.who - '1'].SetNote("081226", s.text);
+            } else if (s.who == 'p') {
+                const std::string path = server.CollectionPath() + "phone.ics";
+                if (s.text.empty()) {
+                    server.Remove(path);
+                } else {
+                    server.Write(
+                        path,
+                        "BEGIN:VCALENDAR\r\nBEGIN:VJOURNAL\r\nUID:phone\r\nDTSTART;VALUE=DATE:20261208\r\n"
+                        "DESCRIPTION:" +
+                            s.text + "\r\nEND:VJOURNAL\r\nEND:VCALENDAR\r\n");
+                }
+            } else {
+                for (int pc = 0; pc < 2; ++pc) {
+                    ASSERT_EQ(RunSync(client, notes[pc], states[pc], options).status, SyncStatus::kOk)
+                        << c.name;
+                }
+            }
+        }
+        for (int pc = 0; pc < 2; ++pc) {
+            EXPECT_EQ(notes[pc].GetNote("081226"), c.note) << c.name << " PC " << pc + 1;
+        }
+        const auto ours = server.Resources().find(server.CollectionPath() + day);
+        if (c.server == "-") {
+            EXPECT_EQ(ours, server.Resources().end()) << c.name;
+        } else {
+            ASSERT_NE(ours, server.Resources().end()) << c.name;
+            const ResourceRead read = ReadCalendarResource(ours->second.data);
+            ASSERT_EQ(read.entries.size(), 1u);
+            EXPECT_EQ(read.entries[0].text, c.server) << c.name;
+        }
+        // The phone's entry is never rewritten or removed by a PC.
+        const auto phone = server.Resources().find(server.CollectionPath() + "phone.ics");
+        if (phone != server.Resources().end()) {
+            EXPECT_EQ(phone->second.etag.empty(), false);
+            EXPECT_EQ(ReadCalendarResource(phone->second.data).entries[0].uid, "phone");
+        }
+    }
+}
+
+} // namespace

@@ -1,5 +1,6 @@
 // Model-based test of the sync: two PCs and a phone edit one collection at random and sync in random
-// order while the server cuts connections, fails and is overtaken by another device's write. After
+// order while the server cuts connections, fails and is overtaken by another device's write, and a
+// PC's state is now and then lost. After
 // the faults stop, every PC converges on the same diary, nothing typed is lost, and another sync
 // changes nothing.
 #include <gtest/gtest.h>
@@ -68,8 +69,8 @@ TEST_P(SyncModel, ConvergesAndLosesNothing) {
     };
     std::vector<std::string> phoneEntries;
 
-    for (int step = 0; step < 60; ++step) {
-        const int what = pick(10);
+    for (int step = 0; step < 120; ++step) {
+        const int what = pick(12);
         Pc& pc = pcs[pick(2)];
         const std::string key = kKeys[pick(3)];
         if (what < 3) {
@@ -96,6 +97,16 @@ TEST_P(SyncModel, ConvergesAndLosesNothing) {
             auto it = server.Resources().begin();
             std::advance(it, pick(static_cast<int>(server.Resources().size())));
             phoneEditsOurs(it->first);
+        } else if (what == 6 && !phoneEntries.empty()) {
+            // The phone removes one of its entries.
+            const std::string path =
+                phoneEntries[static_cast<std::size_t>(pick(static_cast<int>(phoneEntries.size())))];
+            if (server.Resources().count(path)) {
+                tokensIn(server.Resources().at(path).data);
+                server.Remove(path);
+            }
+        } else if (what == 7 && pick(4) == 0) {
+            pc.state = SyncState{}; // a damaged state file is dropped: the next sync starts afresh
         } else {
             // A sync, perhaps with a fault somewhere in it.
             const int fault = pick(6);
@@ -166,6 +177,6 @@ TEST_P(SyncModel, ConvergesAndLosesNothing) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, SyncModel, ::testing::Range(1u, 41u));
+INSTANTIATE_TEST_SUITE_P(Seeds, SyncModel, ::testing::Range(1u, 201u));
 
 } // namespace
