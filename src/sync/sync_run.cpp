@@ -38,6 +38,9 @@ std::optional<SyncDate> DateOfOwnHref(std::string_view href) {
     return date;
 }
 
+// Emptying this many agreed days at once here is taken for a diary that was lost.
+constexpr std::size_t kLostEverythingDays = 3;
+
 bool Stops(SyncStatus status) {
     return status != SyncStatus::kOk && status != SyncStatus::kTooLarge && status != SyncStatus::kConflict;
 }
@@ -67,6 +70,15 @@ class Run {
         }
         if (!ReadChanges(listing)) {
             return m_report;
+        }
+        if (LostEverything(listing)) {
+            // A side that holds none of several agreed days has lost them (a diary that did not load,
+            // a collection deleted and made again), not deleted them one by one: the days are
+            // compared afresh, which brings them back instead of deleting them on the other side.
+            for (const auto& [date, day] : m_state.days) {
+                m_remote.emplace(date, RemoteDay{day.base, day.etag, day.href}); // unchanged there
+            }
+            m_state.days.clear();
         }
         m_newForeign = m_state.foreign;
         for (const auto& [href, resource] : m_foreignChanges) {
@@ -145,6 +157,21 @@ class Run {
             Fetched(entry);
         }
         return true;
+    }
+
+    bool LostEverything(const Listing& listing) const {
+        if (m_state.days.empty()) {
+            return false;
+        }
+        bool anyLocal = false, anyRemote = false;
+        for (const auto& [date, day] : m_state.days) {
+            anyLocal = anyLocal || !IsBlankNote(m_notes.FindNote(KeyOfSyncDate(*ParseCompactDate(date))));
+            const auto remote = m_remote.find(date);
+            anyRemote = anyRemote || remote == m_remote.end() || remote->second.text.has_value();
+        }
+        // A complete listing without one of our days is a collection made again; a diary without
+        // one of several days is a diary that did not load (emptying one or two notes is a choice).
+        return (listing.complete && !anyRemote) || (!anyLocal && m_state.days.size() >= kLostEverythingDays);
     }
 
     void Removed(const std::string& href, std::optional<SyncDate> own) {

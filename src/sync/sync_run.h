@@ -33,5 +33,7 @@ struct SyncReport {
 // cut short by a fault leaves every day either as it was or fully synced, and the next run picks
 // up from there. Other clients' entries are shown in their day's note as parts of it (joined as
 // the append merge joins), never written or removed on the server; an entry that goes away, or
-// changes, takes its unchanged part out of the note with it.
+// changes, takes its unchanged part out of the note with it. A collection that holds none of the
+// agreed days (made again), or a diary that holds none of three or more (one that did not load),
+// is compared afresh rather than taken for deletions.
 SyncReport RunSync(CalDavClient& client, NoteMap& notes, SyncState& state, const SyncOptions& options);

@@ -235,10 +235,11 @@ HttpResponse FakeCalDavServer::Report(const std::string& path, const HttpRequest
         const std::string token = Between(request.body, "<d:sync-token>", "</d:sync-token>", from);
         std::size_t since = 0;
         if (!token.empty()) {
-            if (token.rfind("tok-", 0) != 0 || std::stoul(token.substr(4)) > m_log.size()) {
+            const std::string prefix = "tok-" + std::to_string(m_epoch) + "-";
+            if (token.rfind(prefix, 0) != 0 || std::stoul(token.substr(prefix.size())) > m_log.size()) {
                 return Reply(403, std::string(kHead) + "</d:multistatus>"); // valid-sync-token
             }
-            since = std::stoul(token.substr(4));
+            since = std::stoul(token.substr(prefix.size()));
         }
         std::set<std::string> changed(m_log.begin() + static_cast<std::ptrdiff_t>(since), m_log.end());
         if (token.empty()) {
@@ -256,8 +257,8 @@ HttpResponse FakeCalDavServer::Report(const std::string& path, const HttpRequest
                         Ok("<d:getetag>" + Escape(it->second.etag) + "</d:getetag>") + "</d:response>";
             }
         }
-        return Reply(207, body + "<d:sync-token>tok-" + std::to_string(m_log.size()) +
-                              "</d:sync-token></d:multistatus>");
+        return Reply(207, body + "<d:sync-token>tok-" + std::to_string(m_epoch) + "-" +
+                              std::to_string(m_log.size()) + "</d:sync-token></d:multistatus>");
     }
     std::size_t from = 0;
     for (;;) {

@@ -35,6 +35,12 @@ class FakeCalDavServer final : public HttpTransport {
     // Another client writes (a phone): no preconditions, a new ETag, the change in the sync log.
     void Write(const std::string& path, std::string data);
     void Remove(const std::string& path);
+    // The collection deleted and made again under the same name: empty, its old tokens unknown.
+    void Recreate() {
+        m_resources.clear();
+        m_log.clear();
+        ++m_epoch;
+    }
     const std::map<std::string, Resource>& Resources() const { return m_resources; }
     std::string CollectionPath() const { return m_collection; }
 
@@ -57,4 +63,5 @@ class FakeCalDavServer final : public HttpTransport {
     std::map<std::string, Resource> m_resources;
     std::vector<std::string> m_log; // path changed at each revision, from revision 1
     int m_etags = 0;
+    int m_epoch = 0; // in every token, so a collection made again knows none of the old ones
 };

@@ -152,6 +152,33 @@ TEST(SyncClient, NothingChangedIsOneRequest) {
     }
 }
 
+// A side that lost every note is not a side that deleted them.
+TEST(SyncRun, LostSideIsNoDeletion) {
+    for (const bool serverLost : {true, false}) {
+        FakeCalDavServer server;
+        CalDavClient client(server);
+        NoteMap notes;
+        const std::string keys[] = {"081226", "091226", "101226"};
+        for (const std::string& key : keys) {
+            notes.SetNote(key, "note " + key);
+        }
+        SyncState state;
+        const SyncOptions options{kRoot, 2027, 0, {}};
+        ASSERT_EQ(RunSync(client, notes, state, options).status, SyncStatus::kOk);
+        NoteMap loaded = notes;
+        if (serverLost) {
+            server.Recreate();
+        } else {
+            loaded.Clear(); // the diary did not load
+        }
+        ASSERT_EQ(RunSync(client, loaded, state, options).status, SyncStatus::kOk);
+        for (const std::string& key : keys) {
+            EXPECT_EQ(loaded.GetNote(key), "note " + key) << serverLost;
+        }
+        EXPECT_EQ(server.Resources().size(), 3u);
+    }
+}
+
 TEST(SyncClient, LargeEntryIsLeftAlone) {
     FakeCalDavServer server;
     CalDavClient client(server);

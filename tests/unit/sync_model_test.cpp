@@ -1,6 +1,6 @@
 // Model-based test of the sync: two PCs and a phone edit one collection at random and sync in random
 // order while the server cuts connections, fails and is overtaken by another device's write, and a
-// PC's state is now and then lost. After
+// PC's state is now and then lost, and the collection deleted and made again. After
 // the faults stop, every PC converges on the same diary, nothing typed is lost, and another sync
 // changes nothing.
 #include <gtest/gtest.h>
@@ -107,6 +107,12 @@ TEST_P(SyncModel, ConvergesAndLosesNothing) {
             }
         } else if (what == 7 && pick(4) == 0) {
             pc.state = SyncState{}; // a damaged state file is dropped: the next sync starts afresh
+        } else if (what == 7 && pick(8) == 0) {
+            // The collection deleted and made again: what only the server held is gone on purpose.
+            for (const auto& [path, resource] : server.Resources()) {
+                tokensIn(resource.data);
+            }
+            server.Recreate();
         } else {
             // A sync, perhaps with a fault somewhere in it.
             const int fault = pick(6);
