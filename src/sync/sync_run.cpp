@@ -297,10 +297,8 @@ class Run {
                 break;
             }
         }
-        if (!remote.text) {
-            remote.text = std::string(); // held by something that is not our entry: never written blindly
-        }
-        return SyncStatus::kOk;
+        // Held by something that is not our entry of the day: another client's, never to be written.
+        return remote.text ? SyncStatus::kOk : SyncStatus::kConflict;
     }
 
     SyncStatus SyncDay(const SyncDate& date) {
@@ -331,59 +329,68 @@ class Run {
         const std::string ownLocal = RemoveNoteParts(local, hidden);
 
         DayDecision decision;
-        for (int attempt = 0;; ++attempt) {
-            decision = DecideDay(ownLocal, remote.text, base);
-            const bool writes = decision.action == DayAction::kPush || decision.action == DayAction::kJoin ||
-                                decision.action == DayAction::kDeleteRemote;
-            if (!writes) {
-                break;
-            }
-            if (attempt == 4) {
-                return SyncStatus::kConflict; // another device keeps writing this day: next run
-            }
-            const bool exists = remote.text.has_value();
-            if (exists && remote.etag.empty()) {
-                const SyncStatus status = Refetch(remote.href, remote);
+        const SyncStatus written = [&]() -> SyncStatus {
+            for (int attempt = 0;; ++attempt) {
+                decision = DecideDay(ownLocal, remote.text, base);
+                const bool writes = decision.action == DayAction::kPush ||
+                                    decision.action == DayAction::kJoin ||
+                                    decision.action == DayAction::kDeleteRemote;
+                if (!writes) {
+                    return SyncStatus::kOk;
+                }
+                if (attempt == 4) {
+                    return SyncStatus::kConflict; // another device keeps writing this day: next run
+                }
+                const bool exists = remote.text.has_value();
+                if (exists && remote.etag.empty()) {
+                    const SyncStatus status = Refetch(remote.href, remote);
+                    if (status != SyncStatus::kOk) {
+                        return status;
+                    }
+                    if (remote.text && remote.etag.empty()) {
+                        return SyncStatus::kBadReply; // an entry without an ETag cannot be written safely
+                    }
+                    continue;
+                }
+                const std::string url = CalDavClient::UrlOfHref(m_state.collection, remote.href);
+                int http = 0;
+                std::string etag;
+                SyncStatus status;
+                if (decision.action == DayAction::kDeleteRemote) {
+                    status = m_client.Delete(url, remote.etag, http);
+                    if (http == 404) {
+                        status = SyncStatus::kOk;
+                    }
+                } else {
+                    status = m_client.Put(url, EncodeDayResource(date, decision.text, m_options.stamp),
+                                          exists ? std::optional<std::string>(remote.etag) : std::nullopt,
+                                          http, etag);
+                }
+                if (http == 412) {
+                    status = Refetch(remote.href, remote);
+                    if (status != SyncStatus::kOk) {
+                        return status;
+                    }
+                    continue;
+                }
                 if (status != SyncStatus::kOk) {
                     return status;
                 }
-                if (remote.text && remote.etag.empty()) {
-                    return SyncStatus::kBadReply; // an entry without an ETag cannot be written safely
+                if (decision.action == DayAction::kDeleteRemote) {
+                    ++m_report.deletedThere;
+                } else {
+                    ++m_report.pushed;
+                    m_report.joined += decision.action == DayAction::kJoin;
                 }
-                continue;
+                remote = RemoteDay{decision.text, etag, remote.href};
+                return SyncStatus::kOk;
             }
-            const std::string url = CalDavClient::UrlOfHref(m_state.collection, remote.href);
-            int http = 0;
-            std::string etag;
-            SyncStatus status;
-            if (decision.action == DayAction::kDeleteRemote) {
-                status = m_client.Delete(url, remote.etag, http);
-                if (http == 404) {
-                    status = SyncStatus::kOk;
-                }
-            } else {
-                status =
-                    m_client.Put(url, EncodeDayResource(date, decision.text, m_options.stamp),
-                                 exists ? std::optional<std::string>(remote.etag) : std::nullopt, http, etag);
+        }();
+        if (written != SyncStatus::kOk) {
+            if (!Stops(written)) {
+                Show(key, local, ownLocal, shown); // unsynced for now, but other clients' entries show
             }
-            if (http == 412) {
-                status = Refetch(remote.href, remote);
-                if (status != SyncStatus::kOk) {
-                    return status;
-                }
-                continue;
-            }
-            if (status != SyncStatus::kOk) {
-                return status;
-            }
-            if (decision.action == DayAction::kDeleteRemote) {
-                ++m_report.deletedThere;
-            } else {
-                ++m_report.pushed;
-                m_report.joined += decision.action == DayAction::kJoin;
-            }
-            remote = RemoteDay{decision.text, etag, remote.href};
-            break;
+            return written;
         }
 
         // The state: what both sides now agree on.
@@ -393,14 +400,7 @@ class Run {
             m_state.days[d] = SyncDayState{remote.href, remote.etag, decision.text};
         }
 
-        // The note: our text, then every other client's entry of the day, in one order on every PC.
-        std::string note = decision.text;
-        for (const std::string& text : shown) {
-            note = IsBlankNote(note) ? text : JoinNoteParts(note, text);
-        }
-        if (note != local && !(IsBlankNote(note) && IsBlankNote(local) && m_notes.FindNote(key).empty())) {
-            m_notes.SetNote(key, note);
-            m_report.changedKeys.push_back(key);
+        if (Show(key, local, decision.text, shown)) {
             if (decision.action == DayAction::kDeleteLocal) {
                 ++m_report.deletedHere;
             } else {
@@ -408,6 +408,22 @@ class Run {
             }
         }
         return SyncStatus::kOk;
+    }
+
+    // The note: our text, then every other client's entry of the day, in one order on every PC. True
+    // when the note changed.
+    bool Show(const std::string& key, const std::string& local, const std::string& own,
+              const std::vector<std::string>& shown) {
+        std::string note = own;
+        for (const std::string& text : shown) {
+            note = IsBlankNote(note) ? text : JoinNoteParts(note, text);
+        }
+        if (note == local || (IsBlankNote(note) && IsBlankNote(local) && m_notes.FindNote(key).empty())) {
+            return false;
+        }
+        m_notes.SetNote(key, note);
+        m_report.changedKeys.push_back(key);
+        return true;
     }
 
     CalDavClient& m_client;

@@ -291,3 +291,27 @@ TEST(SyncRun, Scenarios) {
 }
 
 } // namespace
+
+namespace {
+
+// Another client that wrote an entry of its own under our name for a day keeps it.
+TEST(SyncRun, ForeignEntryUnderOurNameIsNeverWritten) {
+    FakeCalDavServer server;
+    CalDavClient client(server);
+    std::string collection;
+    ASSERT_EQ(client.Discover(kRoot, collection), SyncStatus::kOk);
+    const std::string path = server.CollectionPath() + "quillidar-day-20261208.ics";
+    const std::string theirs =
+        "BEGIN:VCALENDAR\r\nBEGIN:VJOURNAL\r\nUID:other\r\nDTSTART;VALUE=DATE:20261208\r\n"
+        "DESCRIPTION:theirs\r\nEND:VJOURNAL\r\nEND:VCALENDAR\r\n";
+    server.Write(path, theirs);
+    NoteMap notes;
+    notes.SetNote("081226", "mine");
+    SyncState state;
+    const SyncReport report = RunSync(client, notes, state, {kRoot, 2027, 0, {}});
+    EXPECT_EQ(report.status, SyncStatus::kConflict);
+    EXPECT_EQ(server.Resources().at(path).data, theirs);
+    EXPECT_EQ(notes.GetNote("081226"), "mine\r\n----\r\ntheirs"); // shown, and nothing typed lost
+}
+
+} // namespace
