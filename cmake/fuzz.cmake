@@ -21,7 +21,8 @@ add_library(quill_salvage_fuzzed STATIC
   src/notes_tool/filing.cpp
   src/notes_tool/import_formats.cpp
   src/notes_tool/notes_scan.cpp
-  src/notes_tool/text_codec.cpp)
+  src/notes_tool/text_codec.cpp
+  src/sync/ical_text.cpp)
 target_link_libraries(quill_salvage_fuzzed PUBLIC quill_codec)
 target_compile_options(quill_salvage_fuzzed PRIVATE ${QUILL_FUZZ_SANITIZERS} -fsanitize=fuzzer-no-link -g -O1 -Wall -Wextra)
 add_executable(salvage_fuzz tests/fuzz/salvage_fuzz.cpp)
@@ -41,3 +42,21 @@ add_executable(journal_fuzz tests/fuzz/journal_fuzz.cpp)
 target_link_libraries(journal_fuzz PRIVATE quill_safety_fuzzed)
 target_compile_options(journal_fuzz PRIVATE ${QUILL_FUZZ_SANITIZERS} -fsanitize=fuzzer -g -O1 -Wall -Wextra)
 target_link_options(journal_fuzz PRIVATE ${QUILL_FUZZ_SANITIZERS} -fsanitize=fuzzer)
+
+# The sync's readers of what a CalDAV server sends: the multistatus (over expat) and the calendar
+# resources.
+find_package(EXPAT REQUIRED)
+add_library(quill_sync_fuzzed STATIC
+  src/diary/date_key.cpp
+  src/sync/day_resource.cpp
+  src/sync/ical_text.cpp
+  src/sync/multistatus.cpp
+  src/sync/xml_expat.cpp)
+target_link_libraries(quill_sync_fuzzed PUBLIC quill_codec EXPAT::EXPAT)
+target_compile_options(quill_sync_fuzzed PRIVATE ${QUILL_FUZZ_SANITIZERS} -fsanitize=fuzzer-no-link -g -O1 -Wall -Wextra)
+foreach(name IN ITEMS multistatus ical)
+  add_executable(${name}_fuzz tests/fuzz/${name}_fuzz.cpp)
+  target_link_libraries(${name}_fuzz PRIVATE quill_sync_fuzzed)
+  target_compile_options(${name}_fuzz PRIVATE ${QUILL_FUZZ_SANITIZERS} -fsanitize=fuzzer -g -O1 -Wall -Wextra)
+  target_link_options(${name}_fuzz PRIVATE ${QUILL_FUZZ_SANITIZERS} -fsanitize=fuzzer)
+endforeach()

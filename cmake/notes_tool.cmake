@@ -26,7 +26,7 @@ if(NOT WIN32)
   target_sources(quill_notes_tool PRIVATE src/files/posix_file_system.cpp)
 endif()
 target_include_directories(quill_notes_tool SYSTEM PUBLIC ${quill_tool_headers})
-target_link_libraries(quill_notes_tool PUBLIC quill_core)
+target_link_libraries(quill_notes_tool PUBLIC quill_core quill_sync)
 quill_warnings(quill_notes_tool)
 target_link_libraries(quill_unit_tests PRIVATE quill_notes_tool)
 

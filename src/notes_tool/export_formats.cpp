@@ -6,6 +6,7 @@
 
 #include "diary/date_key.h"
 #include "notes_tool/text_codec.h"
+#include "sync/ical_text.h"
 
 namespace notes_tool {
 
@@ -302,7 +303,10 @@ std::size_t Html(const EntrySource& source, const ExportOptions& options, Output
         if (!n.keyHex.empty()) {
             out += " data-key-gbk-hex=\"" + n.keyHex + "\"";
         }
-        out += ">" + HtmlText(n.text) + "</div></article>" + kEol;
+        out += '>';
+        out += HtmlText(n.text);
+        out += "</div></article>";
+        out += kEol;
     });
     if (open) {
         out += std::string("</section>") + kEol;
@@ -313,24 +317,8 @@ std::size_t Html(const EntrySource& source, const ExportOptions& options, Output
 
 // ---- ics
 
-// Folded at 75 octets, never inside a UTF-8 sequence; a continuation line starts with a space.
 std::string IcsLine(std::string_view line) {
-    std::string out;
-    std::size_t room = 75;
-    while (line.size() > room) {
-        std::size_t cut = room;
-        while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) {
-            --cut;
-        }
-        out.append(line.substr(0, cut));
-        out += kEol;
-        out += ' ';
-        line.remove_prefix(cut);
-        room = 74;
-    }
-    out.append(line);
-    out += kEol;
-    return out;
+    return FoldIcsLine(line);
 }
 
 std::string UtcStamp(std::int64_t seconds) {
@@ -496,31 +484,8 @@ std::string MarkdownText(std::string_view utf8) {
     return out;
 }
 
-// RFC 5545 TEXT. Every line break becomes \n; a control character TEXT may not hold (all of C0 but
-// the tab, and DEL) becomes U+FFFD. Either makes *exact false: the value no longer gives the
-// note's bytes back.
 std::string IcsText(std::string_view utf8, bool* exact) {
-    std::string out;
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const char c = utf8[i];
-        const auto b = static_cast<unsigned char>(c);
-        if (c == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') {
-            out += "\\n";
-            ++i;
-        } else if (c == '\r' || c == '\n') {
-            out += "\\n";
-            *exact = false;
-        } else if (c == '\\' || c == ';' || c == ',') {
-            out += '\\';
-            out += c;
-        } else if ((b < 0x20 && c != '\t') || b == 0x7F) {
-            out += "\xEF\xBF\xBD";
-            *exact = false;
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return EscapeIcsText(utf8, exact);
 }
 
 std::optional<Format> FormatOfName(std::string_view name) {

@@ -10,6 +10,7 @@
 
 #include "notes_tool/diary_dates.h"
 #include "notes_tool/text_codec.h"
+#include "sync/ical_text.h"
 
 namespace notes_tool {
 
@@ -500,101 +501,16 @@ Imported ImportCsv(std::string_view bytes, const ImportOptions& options) {
 
 namespace {
 
-struct IcsProperty {
-    std::size_t line = 0; // where it starts, from 1
-    std::string name;     // upper case
-    std::map<std::string, std::string> params;
-    std::string value;
-};
-
 std::string Upper(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return out;
+    return UpperAscii(text);
 }
 
-// The content lines, unfolded: a line that starts with a space or a tab continues the one before.
 std::vector<IcsProperty> IcsProperties(std::string_view text) {
-    std::vector<IcsProperty> lines;
-    std::string logical;
-    std::size_t start = 0, number = 0, logicalLine = 0;
-    auto finish = [&] {
-        if (logical.empty()) {
-            return;
-        }
-        IcsProperty p;
-        p.line = logicalLine;
-        std::size_t i = 0;
-        while (i < logical.size() && logical[i] != ';' && logical[i] != ':') {
-            ++i;
-        }
-        p.name = Upper(std::string_view(logical).substr(0, i));
-        while (i < logical.size() && logical[i] == ';') {
-            const std::size_t nameStart = ++i;
-            while (i < logical.size() && logical[i] != '=' && logical[i] != ';' && logical[i] != ':') {
-                ++i;
-            }
-            const std::string param = Upper(std::string_view(logical).substr(nameStart, i - nameStart));
-            std::string value;
-            if (i < logical.size() && logical[i] == '=') {
-                ++i;
-                bool quoted = false;
-                while (i < logical.size() && (quoted || (logical[i] != ';' && logical[i] != ':'))) {
-                    if (logical[i] == '"') {
-                        quoted = !quoted;
-                    } else {
-                        value += logical[i];
-                    }
-                    ++i;
-                }
-            }
-            p.params[param] = value;
-        }
-        if (i < logical.size() && logical[i] == ':') {
-            p.value = logical.substr(i + 1);
-        }
-        lines.push_back(std::move(p));
-        logical.clear();
-    };
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) {
-            end = text.size();
-        }
-        std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        ++number;
-        if (!line.empty() && (line[0] == ' ' || line[0] == '\t')) {
-            logical.append(line.substr(1));
-        } else {
-            finish();
-            logical.assign(line);
-            logicalLine = number;
-        }
-        start = end + 1;
-    }
-    finish();
-    return lines;
+    return ReadIcsProperties(text);
 }
 
-// TEXT: \n is a line break (CR LF in a note), \\ \; \, the marks themselves.
 std::string IcsUnescape(std::string_view value) {
-    std::string out;
-    for (std::size_t i = 0; i < value.size(); ++i) {
-        if (value[i] == '\\' && i + 1 < value.size()) {
-            const char c = value[++i];
-            out += c == 'n' || c == 'N' ? std::string("\r\n") : std::string(1, c);
-        } else {
-            out += value[i];
-        }
-    }
-    return out;
+    return UnescapeIcsText(value);
 }
 
 int Digits(std::string_view text) {

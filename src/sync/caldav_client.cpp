@@ -1,0 +1,421 @@
+// CalDAV over an HTTP transport: requests, the replies' statuses, discovery and listings.
+#include "sync/caldav_client.h"
+
+#include <algorithm>
+
+#include "sync/ical_text.h"
+#include "sync/multistatus.h"
+
+namespace {
+
+constexpr std::string_view kXmlHead = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
+
+std::string Origin(std::string_view url) {
+    const std::size_t scheme = url.find("://");
+    if (scheme == std::string_view::npos) {
+        return {};
+    }
+    const std::size_t path = url.find('/', scheme + 3);
+    return std::string(url.substr(0, path));
+}
+
+std::string WithSlash(std::string url) {
+    if (url.empty() || url.back() != '/') {
+        url += '/';
+    }
+    return url;
+}
+
+std::string XmlEscape(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+bool HoldsJournals(const DavProps& props) {
+    return props.components.empty() ||
+           std::find(props.components.begin(), props.components.end(), "VJOURNAL") != props.components.end();
+}
+
+} // namespace
+
+std::string HttpResponse::Header(std::string_view name) const {
+    for (const HttpHeader& h : headers) {
+        if (UpperAscii(h.name) == UpperAscii(name)) {
+            return h.value;
+        }
+    }
+    return {};
+}
+
+std::string_view DescribeSyncStatus(SyncStatus status) {
+    switch (status) {
+    case SyncStatus::kOk:
+        return "synced";
+    case SyncStatus::kOffline:
+        return "the server cannot be reached";
+    case SyncStatus::kTimeout:
+        return "the server did not answer in time";
+    case SyncStatus::kCut:
+        return "the connection was cut";
+    case SyncStatus::kCertificate:
+        return "the server's certificate was refused";
+    case SyncStatus::kRedirect:
+        return "the server sent the sync to another address, which was not followed";
+    case SyncStatus::kUnauthorized:
+        return "the user name or password was refused";
+    case SyncStatus::kForbidden:
+        return "the server does not allow this account to do that";
+    case SyncStatus::kCollectionGone:
+        return "the diary's collection is gone from the server";
+    case SyncStatus::kConflict:
+        return "the server refused a change as conflicting";
+    case SyncStatus::kTooLarge:
+        return "an entry is too large";
+    case SyncStatus::kServerError:
+        return "the server failed";
+    case SyncStatus::kServerFull:
+        return "the server has no room left";
+    case SyncStatus::kBadReply:
+        return "the server's reply could not be read";
+    case SyncStatus::kNoCalendar:
+        return "no calendar server that can hold a diary at that address";
+    }
+    return "unknown";
+}
+
+bool NeedsUser(SyncStatus status) {
+    switch (status) {
+    case SyncStatus::kCertificate:
+    case SyncStatus::kRedirect:
+    case SyncStatus::kUnauthorized:
+    case SyncStatus::kForbidden:
+    case SyncStatus::kCollectionGone:
+    case SyncStatus::kNoCalendar:
+        return true;
+    default:
+        return false;
+    }
+}
+
+int BackoffSeconds(SyncStatus status, int failures) {
+    if (status == SyncStatus::kOk || failures <= 0) {
+        return 0;
+    }
+    if (NeedsUser(status) || status == SyncStatus::kServerFull || status == SyncStatus::kTooLarge) {
+        return 3600; // trying sooner changes nothing; a change of the settings tries at once
+    }
+    // 30 s, doubling to at most half an hour: a server that is down is not hammered, and one that
+    // comes back is found again soon.
+    const int shift = std::min(failures - 1, 6);
+    return std::min(30 << shift, 1800);
+}
+
+SyncStatus StatusOfResponse(const HttpResponse& r) {
+    switch (r.error) {
+    case TransportError::kNone:
+        break;
+    case TransportError::kResolve:
+    case TransportError::kConnect:
+        return SyncStatus::kOffline;
+    case TransportError::kTimeout:
+        return SyncStatus::kTimeout;
+    case TransportError::kCut:
+        return SyncStatus::kCut;
+    case TransportError::kCertificate:
+        return SyncStatus::kCertificate;
+    case TransportError::kRedirect:
+        return SyncStatus::kRedirect;
+    case TransportError::kTooLarge:
+        return SyncStatus::kTooLarge;
+    }
+    if (r.status >= 200 && r.status < 300) {
+        return SyncStatus::kOk;
+    }
+    switch (r.status) {
+    case 401:
+        return SyncStatus::kUnauthorized;
+    case 403:
+        return SyncStatus::kForbidden;
+    case 404:
+    case 410:
+        return SyncStatus::kCollectionGone;
+    case 409:
+        return SyncStatus::kConflict;
+    case 413:
+        return SyncStatus::kTooLarge;
+    case 507:
+        return SyncStatus::kServerFull;
+    default:
+        return r.status >= 500 ? SyncStatus::kServerError : SyncStatus::kBadReply;
+    }
+}
+
+std::string CalDavClient::PathOfUrl(std::string_view url) {
+    const std::string origin = Origin(url);
+    if (origin.empty()) {
+        return std::string(url);
+    }
+    const std::string_view path = url.substr(origin.size());
+    return path.empty() ? "/" : std::string(path);
+}
+
+std::string CalDavClient::UrlOfHref(const std::string& collectionUrl, std::string_view href) {
+    if (href.find("://") != std::string_view::npos) {
+        return Origin(href) == Origin(collectionUrl) ? std::string(href) : std::string();
+    }
+    if (!href.empty() && href[0] == '/') {
+        return Origin(collectionUrl) + std::string(href);
+    }
+    return WithSlash(collectionUrl) + std::string(href);
+}
+
+HttpResponse CalDavClient::Send(std::string method, const std::string& url, std::vector<HttpHeader> headers,
+                                std::string body, std::size_t maxBody) {
+    ++m_requests;
+    HttpRequest request{std::move(method), url, std::move(headers), std::move(body)};
+    return m_transport.Send(request, maxBody);
+}
+
+SyncStatus CalDavClient::Propfind(const std::string& url, int depth, std::string_view props,
+                                  Multistatus& reply) {
+    const HttpResponse r =
+        Send("PROPFIND", url,
+             {{"Depth", std::to_string(depth)}, {"Content-Type", "application/xml; charset=utf-8"}},
+             std::string(kXmlHead) +
+                 "<d:propfind xmlns:d=\"DAV:\" xmlns:c=\"urn:ietf:params:xml:ns:caldav\"><d:prop>" +
+                 std::string(props) + "</d:prop></d:propfind>",
+             depth == 0 ? kMaxSmallReplyBytes : kMaxListingBytes);
+    const SyncStatus status = StatusOfResponse(r);
+    if (status != SyncStatus::kOk) {
+        return status;
+    }
+    reply = ReadMultistatus(r.body);
+    return reply.error.empty() ? SyncStatus::kOk : SyncStatus::kBadReply;
+}
+
+SyncStatus CalDavClient::Discover(std::string_view serverUrl, std::string& collectionUrl) {
+    const std::string start(serverUrl);
+    const std::string origin = Origin(start);
+    if (origin.empty()) {
+        return SyncStatus::kNoCalendar;
+    }
+    constexpr std::string_view kProps = "<d:current-user-principal/><d:resourcetype/><d:displayname/>"
+                                        "<c:calendar-home-set/><c:supported-calendar-component-set/>";
+    // The address itself may be the collection, the home or the principal.
+    Multistatus reply;
+    SyncStatus status = Propfind(start, 0, kProps, reply);
+    if (status == SyncStatus::kUnauthorized || status == SyncStatus::kOffline ||
+        status == SyncStatus::kTimeout || status == SyncStatus::kCertificate || status == SyncStatus::kCut) {
+        return status;
+    }
+    DavProps here =
+        status == SyncStatus::kOk && !reply.responses.empty() ? reply.responses[0].props : DavProps{};
+    if (here.isCalendar && HoldsJournals(here)) {
+        collectionUrl = WithSlash(start);
+        return SyncStatus::kOk;
+    }
+    std::string home = here.homeSetHref;
+    std::string principal = here.principalHref;
+    if (home.empty() && principal.empty()) {
+        // RFC 6764: the well-known address leads to the context path (the transport follows the
+        // redirect while it stays on this host).
+        status = Propfind(origin + "/.well-known/caldav", 0, kProps, reply);
+        if (status == SyncStatus::kUnauthorized) {
+            return status;
+        }
+        if (status == SyncStatus::kOk && !reply.responses.empty()) {
+            principal = reply.responses[0].props.principalHref;
+            home = reply.responses[0].props.homeSetHref;
+        }
+    }
+    if (home.empty() && !principal.empty()) {
+        const std::string url = UrlOfHref(start, principal);
+        if (url.empty()) {
+            return SyncStatus::kRedirect;
+        }
+        status = Propfind(url, 0, "<c:calendar-home-set/>", reply);
+        if (status != SyncStatus::kOk) {
+            return status == SyncStatus::kCollectionGone ? SyncStatus::kNoCalendar : status;
+        }
+        if (!reply.responses.empty()) {
+            home = reply.responses[0].props.homeSetHref;
+        }
+    }
+    if (home.empty()) {
+        return SyncStatus::kNoCalendar;
+    }
+    const std::string homeUrl = WithSlash(UrlOfHref(start, home));
+    if (homeUrl == "/") {
+        return SyncStatus::kRedirect;
+    }
+    status =
+        Propfind(homeUrl, 1, "<d:resourcetype/><d:displayname/><c:supported-calendar-component-set/>", reply);
+    if (status != SyncStatus::kOk) {
+        return status;
+    }
+    for (const DavResponse& r : reply.responses) {
+        if (r.props.isCalendar && HoldsJournals(r.props) &&
+            r.props.displayName == std::string(kCollectionName)) {
+            const std::string url = UrlOfHref(homeUrl, r.href);
+            if (!url.empty()) {
+                collectionUrl = WithSlash(url);
+                return SyncStatus::kOk;
+            }
+        }
+    }
+    const std::string url = homeUrl + "quillidar/";
+    const HttpResponse made =
+        Send("MKCALENDAR", url, {{"Content-Type", "application/xml; charset=utf-8"}},
+             std::string(kXmlHead) +
+                 "<c:mkcalendar xmlns:d=\"DAV:\" xmlns:c=\"urn:ietf:params:xml:ns:caldav\"><d:set><d:prop>"
+                 "<d:displayname>" +
+                 XmlEscape(kCollectionName) +
+                 "</d:displayname><c:supported-calendar-component-set><c:comp name=\"VJOURNAL\"/>"
+                 "</c:supported-calendar-component-set></d:prop></d:set></c:mkcalendar>",
+             kMaxSmallReplyBytes);
+    status = StatusOfResponse(made);
+    if (status == SyncStatus::kOk) {
+        collectionUrl = url;
+    }
+    return status;
+}
+
+SyncStatus CalDavClient::ListChanges(const std::string& collectionUrl, const std::string& token,
+                                     Listing& listing) {
+    listing = {};
+    const HttpResponse r = Send(
+        "REPORT", collectionUrl, {{"Depth", "1"}, {"Content-Type", "application/xml; charset=utf-8"}},
+        std::string(kXmlHead) + "<d:sync-collection xmlns:d=\"DAV:\"><d:sync-token>" + XmlEscape(token) +
+            "</d:sync-token><d:sync-level>1</d:sync-level><d:prop><d:getetag/></d:prop></d:sync-collection>",
+        kMaxListingBytes);
+    const SyncStatus status = StatusOfResponse(r);
+    if (status == SyncStatus::kOk) {
+        Multistatus reply = ReadMultistatus(r.body);
+        if (!reply.error.empty()) {
+            return SyncStatus::kBadReply;
+        }
+        const std::string self = PathOfUrl(collectionUrl);
+        for (DavResponse& member : reply.responses) {
+            if (member.href.empty() || WithSlash(PathOfUrl(member.href)) == self) {
+                continue;
+            }
+            if (member.status == 404 || member.status == 410) {
+                listing.changes.push_back({member.href, {}, true});
+            } else if (member.props.etag) {
+                listing.changes.push_back({member.href, *member.props.etag, false});
+            }
+        }
+        listing.token = reply.syncToken;
+        listing.complete = token.empty();
+        if (!listing.token.empty()) {
+            return SyncStatus::kOk;
+        }
+        // A reply without a token is no sync report: list the ETags instead.
+    } else if (r.status != 400 && r.status != 403 && r.status != 405 && r.status != 409 && r.status != 412 &&
+               r.status != 501) {
+        return status;
+    }
+    // No sync support (403, 405, 501), or a token the server no longer knows (403/409 with
+    // valid-sync-token): every ETag, once.
+    const SyncStatus listed = ListEtags(collectionUrl, listing);
+    listing.etagsOnly = token.empty();
+    return listed;
+}
+
+SyncStatus CalDavClient::ListEtags(const std::string& collectionUrl, Listing& listing) {
+    listing = {};
+    Multistatus reply;
+    const SyncStatus status = Propfind(collectionUrl, 1, "<d:getetag/><d:resourcetype/>", reply);
+    if (status != SyncStatus::kOk) {
+        return status;
+    }
+    const std::string self = PathOfUrl(collectionUrl);
+    for (const DavResponse& member : reply.responses) {
+        if (member.href.empty() || member.props.isCollection || WithSlash(PathOfUrl(member.href)) == self) {
+            continue;
+        }
+        listing.changes.push_back({member.href, member.props.etag.value_or(""), false});
+    }
+    listing.complete = true;
+    return SyncStatus::kOk;
+}
+
+SyncStatus CalDavClient::Fetch(const std::string& collectionUrl, const std::vector<std::string>& hrefs,
+                               std::vector<FetchedEntry>& fetched) {
+    fetched.clear();
+    for (std::size_t at = 0; at < hrefs.size(); at += kMultigetBatch) {
+        const std::size_t end = std::min(hrefs.size(), at + kMultigetBatch);
+        std::string body = std::string(kXmlHead) +
+                           "<c:calendar-multiget xmlns:d=\"DAV:\" xmlns:c=\"urn:ietf:params:xml:ns:caldav\">"
+                           "<d:prop><d:getetag/><c:calendar-data/></d:prop>";
+        for (std::size_t i = at; i < end; ++i) {
+            body += "<d:href>" + XmlEscape(hrefs[i]) + "</d:href>";
+        }
+        body += "</c:calendar-multiget>";
+        const HttpResponse r = Send("REPORT", collectionUrl,
+                                    {{"Depth", "1"}, {"Content-Type", "application/xml; charset=utf-8"}},
+                                    std::move(body), kMaxListingBytes);
+        const SyncStatus status = StatusOfResponse(r);
+        if (status != SyncStatus::kOk) {
+            return status;
+        }
+        const Multistatus reply = ReadMultistatus(r.body);
+        if (!reply.error.empty()) {
+            return SyncStatus::kBadReply;
+        }
+        for (std::size_t i = at; i < end; ++i) {
+            FetchedEntry entry;
+            entry.href = hrefs[i];
+            const std::string path = PathOfUrl(hrefs[i]);
+            for (const DavResponse& member : reply.responses) {
+                if (PathOfUrl(member.href) != path || (member.status != 0 && member.status != 200)) {
+                    continue;
+                }
+                entry.etag = member.props.etag.value_or("");
+                entry.data = member.props.calendarData;
+                entry.tooLarge = member.props.calendarDataTooLong;
+                break;
+            }
+            fetched.push_back(std::move(entry));
+        }
+    }
+    return SyncStatus::kOk;
+}
+
+SyncStatus CalDavClient::Put(const std::string& url, const std::string& body,
+                             const std::optional<std::string>& etag, int& httpStatus, std::string& newEtag) {
+    std::vector<HttpHeader> headers{{"Content-Type", "text/calendar; charset=utf-8"}};
+    if (etag) {
+        headers.push_back({"If-Match", *etag});
+    } else {
+        headers.push_back({"If-None-Match", "*"});
+    }
+    const HttpResponse r = Send("PUT", url, std::move(headers), body, kMaxSmallReplyBytes);
+    httpStatus = r.error == TransportError::kNone ? r.status : 0;
+    newEtag = r.Header("ETag");
+    return StatusOfResponse(r);
+}
+
+SyncStatus CalDavClient::Delete(const std::string& url, const std::string& etag, int& httpStatus) {
+    const HttpResponse r = Send("DELETE", url, {{"If-Match", etag}}, {}, kMaxSmallReplyBytes);
+    httpStatus = r.error == TransportError::kNone ? r.status : 0;
+    return StatusOfResponse(r);
+}

@@ -1,0 +1,444 @@
+// The sync run: listing, fetching, deciding and writing, day by day.
+#include "sync/sync_run.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <set>
+
+#include "diary/note_join.h"
+#include "sync/three_way.h"
+
+namespace {
+
+struct RemoteDay {
+    std::optional<std::string> text; // nullopt: no entry on the server
+    std::string etag;
+    std::string href;
+};
+
+std::string LastSegment(std::string_view href) {
+    while (!href.empty() && href.back() == '/') {
+        href.remove_suffix(1);
+    }
+    return std::string(href.substr(href.rfind('/') + 1));
+}
+
+// The date of one of our own hrefs ("quillidar-day-20261208.ics"); nullopt for any other name.
+std::optional<SyncDate> DateOfOwnHref(std::string_view href) {
+    const std::string name = LastSegment(href);
+    constexpr std::string_view prefix = "quillidar-day-";
+    if (name.size() != prefix.size() + 12 || !name.starts_with(prefix) || !name.ends_with(".ics")) {
+        return std::nullopt;
+    }
+    const std::optional<SyncDate> date = ParseCompactDate(std::string_view(name).substr(prefix.size(), 8));
+    if (!date || HrefNameOfDay(*date) != name) {
+        return std::nullopt;
+    }
+    return date;
+}
+
+// Emptying this many agreed days at once here is taken for a diary that was lost.
+constexpr std::size_t kLostEverythingDays = 3;
+
+bool Stops(SyncStatus status) {
+    return status != SyncStatus::kOk && status != SyncStatus::kTooLarge && status != SyncStatus::kConflict;
+}
+
+class Run {
+  public:
+    Run(CalDavClient& client, NoteMap& notes, SyncState& state, const SyncOptions& options)
+        : m_client(client), m_notes(notes), m_state(state), m_options(options) {}
+
+    SyncReport Go() {
+        if (m_state.collection.empty()) {
+            std::string collection;
+            m_report.status = m_client.Discover(m_options.serverUrl, collection);
+            if (m_report.status != SyncStatus::kOk) {
+                return m_report;
+            }
+            m_state = SyncState{};
+            m_state.collection = collection;
+        }
+        Listing listing;
+        SyncStatus status = m_state.etagsOnly
+                                ? m_client.ListEtags(m_state.collection, listing)
+                                : m_client.ListChanges(m_state.collection, m_state.token, listing);
+        if (status != SyncStatus::kOk) {
+            m_report.status = status;
+            return m_report;
+        }
+        if (!ReadChanges(listing)) {
+            return m_report;
+        }
+        if (LostEverything(listing)) {
+            // A side that holds none of several agreed days has lost them (a diary that did not load,
+            // a collection deleted and made again), not deleted them one by one: the days are
+            // compared afresh, which brings them back instead of deleting them on the other side.
+            for (const auto& [date, day] : m_state.days) {
+                m_remote.emplace(date, RemoteDay{day.base, day.etag, day.href}); // unchanged there
+            }
+            m_state.days.clear();
+        }
+        m_newForeign = m_state.foreign;
+        for (const auto& [href, resource] : m_foreignChanges) {
+            if (resource) {
+                m_newForeign[href] = *resource;
+            } else {
+                m_newForeign.erase(href);
+            }
+        }
+        for (const std::string& date : DaysToSee()) {
+            status = SyncDay(*ParseCompactDate(date));
+            if (status != SyncStatus::kOk) {
+                Note(status);
+                if (Stops(status)) {
+                    return m_report; // neither the token nor the other clients' entries move on
+                }
+            }
+        }
+        m_state.foreign = std::move(m_newForeign);
+        if (m_report.status == SyncStatus::kOk || !Stops(m_report.status)) {
+            m_state.token = listing.token;
+            m_state.etagsOnly = m_state.etagsOnly || listing.etagsOnly;
+        }
+        return m_report;
+    }
+
+  private:
+    void Note(SyncStatus status) {
+        if (m_report.status == SyncStatus::kOk || Stops(status)) {
+            m_report.status = status;
+        }
+    }
+
+    // Sorts the listing into our days and other clients' resources, fetching what changed.
+    bool ReadChanges(const Listing& listing) {
+        std::vector<std::string> toFetch;
+        std::set<std::string> listed;
+        for (const MemberChange& change : listing.changes) {
+            const std::string href = CalDavClient::PathOfUrl(change.href);
+            listed.insert(href);
+            const std::optional<SyncDate> own = DateOfOwnHref(href);
+            if (change.removed) {
+                Removed(href, own);
+                continue;
+            }
+            const auto day = own ? m_state.days.find(CompactDate(*own)) : m_state.days.end();
+            const auto foreign = m_state.foreign.find(href);
+            const bool known = (day != m_state.days.end() && day->second.href == href &&
+                                !change.etag.empty() && day->second.etag == change.etag) ||
+                               (foreign != m_state.foreign.end() && !change.etag.empty() &&
+                                foreign->second.etag == change.etag);
+            if (!known) {
+                toFetch.push_back(href);
+            }
+        }
+        if (listing.complete) {
+            // A member not listed is gone.
+            for (const auto& [date, day] : m_state.days) {
+                if (!day.href.empty() && !listed.count(day.href)) {
+                    Removed(day.href, ParseCompactDate(date));
+                }
+            }
+            for (const auto& [href, resource] : m_state.foreign) {
+                if (!listed.count(href)) {
+                    Removed(href, std::nullopt);
+                }
+            }
+        }
+        std::vector<FetchedEntry> fetched;
+        const SyncStatus status = m_client.Fetch(m_state.collection, toFetch, fetched);
+        if (status != SyncStatus::kOk) {
+            m_report.status = status;
+            return false;
+        }
+        for (const FetchedEntry& entry : fetched) {
+            Fetched(entry);
+        }
+        return true;
+    }
+
+    bool LostEverything(const Listing& listing) const {
+        if (m_state.days.empty()) {
+            return false;
+        }
+        bool anyLocal = false, anyRemote = false;
+        for (const auto& [date, day] : m_state.days) {
+            anyLocal = anyLocal || !IsBlankNote(m_notes.FindNote(KeyOfSyncDate(*ParseCompactDate(date))));
+            const auto remote = m_remote.find(date);
+            anyRemote = anyRemote || remote == m_remote.end() || remote->second.text.has_value();
+        }
+        // A complete listing without one of our days is a collection made again; a diary without
+        // one of several days is a diary that did not load (emptying one or two notes is a choice).
+        return (listing.complete && !anyRemote) || (!anyLocal && m_state.days.size() >= kLostEverythingDays);
+    }
+
+    void Removed(const std::string& href, std::optional<SyncDate> own) {
+        if (own && m_state.days.count(CompactDate(*own)) && m_state.days[CompactDate(*own)].href == href) {
+            m_remote[CompactDate(*own)] = RemoteDay{std::nullopt, {}, href};
+        } else if (m_state.foreign.count(href)) {
+            m_foreignChanges[href] = std::nullopt;
+        }
+    }
+
+    void Fetched(const FetchedEntry& entry) {
+        const std::string href = CalDavClient::PathOfUrl(entry.href);
+        const std::optional<SyncDate> own = DateOfOwnHref(href);
+        if (!entry.data && !entry.tooLarge) {
+            Removed(href, own);
+            return;
+        }
+        ResourceRead read;
+        if (entry.tooLarge) {
+            read.error = "too large";
+        } else {
+            read = ReadCalendarResource(*entry.data, m_options.localDateOf);
+        }
+        if (!read.error.empty()) {
+            // Left as it is, never taken for a removal: its day keeps its note and its state.
+            m_report.refused.push_back(href);
+            Note(SyncStatus::kTooLarge);
+            if (own) {
+                m_unreadable.insert(CompactDate(*own));
+            } else {
+                m_foreignChanges[href] = ForeignResource{entry.etag, {}};
+            }
+            return;
+        }
+        ForeignResource foreign{entry.etag, {}};
+        bool ownFound = false;
+        for (ResourceEntry& e : read.entries) {
+            if (own && e.ours && e.date == *own && !ownFound) {
+                ownFound = true;
+                m_remote[CompactDate(*own)] = RemoteDay{std::move(e.text), entry.etag, href};
+            } else if (!IsBlankNote(e.text)) {
+                foreign.entries.push_back({e.date, std::move(e.text)});
+            }
+        }
+        if (own && !ownFound) {
+            Removed(href, own); // our name, but another client rewrote it as its own entry
+        }
+        if (!foreign.entries.empty() || !ownFound) {
+            m_foreignChanges[href] = std::move(foreign);
+        } else if (m_state.foreign.count(href)) {
+            m_foreignChanges[href] = std::nullopt;
+        }
+    }
+
+    std::set<std::string> DaysToSee() {
+        std::set<std::string> days;
+        for (const NoteView note : m_notes) {
+            const std::optional<SyncDate> date = SyncDateOfKey(note.m_strKey, m_options.pivot);
+            if (date && KeyOfSyncDate(*date) == note.m_strKey) {
+                days.insert(CompactDate(*date));
+            }
+        }
+        for (const auto& [date, day] : m_state.days) {
+            days.insert(date);
+        }
+        for (const auto& [date, remote] : m_remote) {
+            days.insert(date);
+        }
+        for (const auto* resources : {&m_state.foreign, &m_newForeign}) {
+            for (const auto& [href, resource] : *resources) {
+                for (const ForeignEntry& e : resource.entries) {
+                    days.insert(CompactDate(e.date));
+                }
+            }
+        }
+        // A day whose key the diary cannot hold in its century window is left alone.
+        std::set<std::string> kept;
+        for (const std::string& d : days) {
+            const SyncDate date = *ParseCompactDate(d);
+            if (SyncDateOfKey(KeyOfSyncDate(date), m_options.pivot) == date) {
+                kept.insert(d);
+            }
+        }
+        return kept;
+    }
+
+    static std::vector<std::string> TextsOf(const std::map<std::string, ForeignResource>& resources,
+                                            const std::string& date) {
+        std::vector<std::string> texts;
+        for (const auto& [href, resource] : resources) {
+            for (const ForeignEntry& e : resource.entries) {
+                if (CompactDate(e.date) == date) {
+                    texts.push_back(e.text);
+                }
+            }
+        }
+        return texts;
+    }
+
+    // Reads our entry of the day again, after a 412 or when its ETag is not known.
+    SyncStatus Refetch(const std::string& href, RemoteDay& remote) {
+        std::vector<FetchedEntry> fetched;
+        const SyncStatus status = m_client.Fetch(m_state.collection, {href}, fetched);
+        if (status != SyncStatus::kOk) {
+            return status;
+        }
+        remote = RemoteDay{std::nullopt, {}, href};
+        if (fetched.empty() || (!fetched[0].data && !fetched[0].tooLarge)) {
+            return SyncStatus::kOk;
+        }
+        if (fetched[0].tooLarge) {
+            return SyncStatus::kTooLarge;
+        }
+        ResourceRead read = ReadCalendarResource(*fetched[0].data, m_options.localDateOf);
+        if (!read.error.empty()) {
+            return SyncStatus::kTooLarge;
+        }
+        remote.etag = fetched[0].etag;
+        const std::optional<SyncDate> own = DateOfOwnHref(href);
+        for (ResourceEntry& e : read.entries) {
+            if (e.ours && own && e.date == *own) {
+                remote.text = std::move(e.text);
+                break;
+            }
+        }
+        // Held by something that is not our entry of the day: another client's, never to be written.
+        return remote.text ? SyncStatus::kOk : SyncStatus::kConflict;
+    }
+
+    SyncStatus SyncDay(const SyncDate& date) {
+        const std::string d = CompactDate(date);
+        if (m_unreadable.count(d)) {
+            return SyncStatus::kTooLarge;
+        }
+        const std::string key = KeyOfSyncDate(date);
+        const std::string local(m_notes.FindNote(key));
+        const auto stateIt = m_state.days.find(d);
+        const std::optional<std::string> base =
+            stateIt != m_state.days.end() ? std::optional<std::string>(stateIt->second.base) : std::nullopt;
+        const std::string href = CalDavClient::PathOfUrl(m_state.collection) + HrefNameOfDay(date);
+        RemoteDay remote;
+        if (const auto r = m_remote.find(d); r != m_remote.end()) {
+            remote = r->second;
+        } else if (stateIt != m_state.days.end()) {
+            remote = RemoteDay{stateIt->second.base, stateIt->second.etag, stateIt->second.href};
+        } else {
+            remote = RemoteDay{std::nullopt, {}, href};
+        }
+        if (remote.href.empty()) {
+            remote.href = href;
+        }
+        const std::vector<std::string> shown = TextsOf(m_newForeign, d);
+        std::vector<std::string> hidden = TextsOf(m_state.foreign, d);
+        hidden.insert(hidden.end(), shown.begin(), shown.end());
+        const std::string ownLocal = RemoveNoteParts(local, hidden);
+
+        DayDecision decision;
+        const SyncStatus written = [&]() -> SyncStatus {
+            for (int attempt = 0;; ++attempt) {
+                decision = DecideDay(ownLocal, remote.text, base);
+                const bool writes = decision.action == DayAction::kPush ||
+                                    decision.action == DayAction::kJoin ||
+                                    decision.action == DayAction::kDeleteRemote;
+                if (!writes) {
+                    return SyncStatus::kOk;
+                }
+                if (attempt == 4) {
+                    return SyncStatus::kConflict; // another device keeps writing this day: next run
+                }
+                const bool exists = remote.text.has_value();
+                if (exists && remote.etag.empty()) {
+                    const SyncStatus status = Refetch(remote.href, remote);
+                    if (status != SyncStatus::kOk) {
+                        return status;
+                    }
+                    if (remote.text && remote.etag.empty()) {
+                        return SyncStatus::kBadReply; // an entry without an ETag cannot be written safely
+                    }
+                    continue;
+                }
+                const std::string url = CalDavClient::UrlOfHref(m_state.collection, remote.href);
+                int http = 0;
+                std::string etag;
+                SyncStatus status;
+                if (decision.action == DayAction::kDeleteRemote) {
+                    status = m_client.Delete(url, remote.etag, http);
+                    if (http == 404) {
+                        status = SyncStatus::kOk;
+                    }
+                } else {
+                    status = m_client.Put(url, EncodeDayResource(date, decision.text, m_options.stamp),
+                                          exists ? std::optional<std::string>(remote.etag) : std::nullopt,
+                                          http, etag);
+                }
+                if (http == 412) {
+                    status = Refetch(remote.href, remote);
+                    if (status != SyncStatus::kOk) {
+                        return status;
+                    }
+                    continue;
+                }
+                if (status != SyncStatus::kOk) {
+                    return status;
+                }
+                if (decision.action == DayAction::kDeleteRemote) {
+                    ++m_report.deletedThere;
+                } else {
+                    ++m_report.pushed;
+                    m_report.joined += decision.action == DayAction::kJoin;
+                }
+                remote = RemoteDay{decision.text, etag, remote.href};
+                return SyncStatus::kOk;
+            }
+        }();
+        if (written != SyncStatus::kOk) {
+            if (!Stops(written)) {
+                Show(key, local, ownLocal, shown); // unsynced for now, but other clients' entries show
+            }
+            return written;
+        }
+
+        // The state: what both sides now agree on.
+        if (decision.text.empty()) {
+            m_state.days.erase(d);
+        } else {
+            m_state.days[d] = SyncDayState{remote.href, remote.etag, decision.text};
+        }
+
+        if (Show(key, local, decision.text, shown)) {
+            if (decision.action == DayAction::kDeleteLocal) {
+                ++m_report.deletedHere;
+            } else {
+                ++m_report.pulled;
+            }
+        }
+        return SyncStatus::kOk;
+    }
+
+    // The note: our text, then every other client's entry of the day, in one order on every PC. True
+    // when the note changed.
+    bool Show(const std::string& key, const std::string& local, const std::string& own,
+              const std::vector<std::string>& shown) {
+        std::string note = own;
+        for (const std::string& text : shown) {
+            note = IsBlankNote(note) ? text : JoinNoteParts(note, text);
+        }
+        if (note == local || (IsBlankNote(note) && IsBlankNote(local) && m_notes.FindNote(key).empty())) {
+            return false;
+        }
+        m_notes.SetNote(key, note);
+        m_report.changedKeys.push_back(key);
+        return true;
+    }
+
+    CalDavClient& m_client;
+    NoteMap& m_notes;
+    SyncState& m_state;
+    const SyncOptions& m_options;
+    SyncReport m_report;
+    std::map<std::string, RemoteDay> m_remote; // our days the server changed, by CompactDate
+    std::map<std::string, std::optional<ForeignResource>> m_foreignChanges; // nullopt: gone
+    std::map<std::string, ForeignResource> m_newForeign;
+    std::set<std::string> m_unreadable;
+};
+
+} // namespace
+
+SyncReport RunSync(CalDavClient& client, NoteMap& notes, SyncState& state, const SyncOptions& options) {
+    return Run(client, notes, state, options).Go();
+}

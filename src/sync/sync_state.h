@@ -1,0 +1,57 @@
+// What the sync remembers between runs: per day the resource, its ETag and the text both sides
+// last agreed on; other clients' entries as last seen; the collection and its sync token. Kept in
+// the diary's safety folder, written whole and atomically.
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "files/file_store.h"
+#include "sync/day_resource.h"
+
+struct SyncDayState {
+    std::string href;
+    std::string etag; // empty when the server gave none: the day is read again next time
+    std::string base; // the notes' bytes both sides agreed on
+
+    friend bool operator==(const SyncDayState&, const SyncDayState&) = default;
+};
+
+struct ForeignEntry {
+    SyncDate date;
+    std::string text;
+
+    friend bool operator==(const ForeignEntry&, const ForeignEntry&) = default;
+};
+
+// A resource this program did not write: never changed or removed by it, shown in its days' notes.
+struct ForeignResource {
+    std::string etag;
+    std::vector<ForeignEntry> entries; // none for a resource that holds no diary day, or was refused
+
+    friend bool operator==(const ForeignResource&, const ForeignResource&) = default;
+};
+
+struct SyncState {
+    std::string collection; // the collection's URL, ending with '/'; empty before discovery
+    std::string token;      // RFC 6578 sync token; empty when the server offers none
+    bool etagsOnly = false; // the server has no sync report: list ETags without asking again
+    std::map<std::string, SyncDayState> days;       // by CompactDate
+    std::map<std::string, ForeignResource> foreign; // by href
+
+    friend bool operator==(const SyncState&, const SyncState&) = default;
+};
+
+inline constexpr wchar_t kSyncStateFileName[] = L"sync-state";
+
+std::string EncodeSyncState(const SyncState& state);
+// False, and an empty state, for anything but a whole, undamaged file: a state that cannot be
+// trusted is dropped, and the next sync compares every day afresh, which joins rather than loses.
+bool DecodeSyncState(std::string_view bytes, SyncState& state);
+
+// Written to a new file and moved over the old one, so a crash leaves the old state or the new.
+SaveResult SaveSyncState(FileSystem& fs, const FsPath& path, const SyncState& state);
+// The state at path; empty when there is none or it is damaged (*damaged then says which).
+SyncState LoadSyncState(FileSystem& fs, const FsPath& path, bool* damaged = nullptr);

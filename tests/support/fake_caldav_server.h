@@ -1,0 +1,67 @@
+// A CalDAV server in memory, reached through the HTTP transport seam: one user, one calendar home,
+// ETags, RFC 6578 sync tokens, and faults on demand (cut connections, failing statuses, another
+// device writing just before a PUT lands).
+#pragma once
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sync/caldav_client.h"
+
+class FakeCalDavServer final : public HttpTransport {
+  public:
+    static constexpr char kOrigin[] = "http://127.0.0.1:5232";
+    static constexpr char kHome[] = "/cal/user/";
+
+    struct Resource {
+        std::string data;
+        std::string etag;
+    };
+
+    // A fault for the request `after` requests from now (0: the next one).
+    struct Fault {
+        int after = 0;
+        TransportError error = TransportError::kNone; // kCut: see applyFirst
+        int status = 0;                               // answered instead, the request not carried out
+        bool applyFirst = false;                      // with kCut: the write is done, its reply lost
+        std::string body;                             // with status 207: a reply of these bytes
+    };
+
+    HttpResponse Send(const HttpRequest& request, std::size_t maxBody) override;
+
+    // Another client writes (a phone): no preconditions, a new ETag, the change in the sync log.
+    void Write(const std::string& path, std::string data);
+    void Remove(const std::string& path);
+    // The collection deleted and made again under the same name: empty, its old tokens unknown.
+    void Recreate() {
+        m_resources.clear();
+        m_log.clear();
+        ++m_epoch;
+    }
+    const std::map<std::string, Resource>& Resources() const { return m_resources; }
+    std::string CollectionPath() const { return m_collection; }
+
+    bool supportsSync = true;
+    bool etagOnPut = true;
+    bool needsAuth = false; // every request answered 401
+    std::vector<Fault> faults;
+    // Runs once just before the next PUT or DELETE is carried out, with its path: another device
+    // that gets there first.
+    std::function<void(const std::string&)> beforeWrite;
+    int writes = 0; // PUTs and DELETEs carried out
+
+  private:
+    HttpResponse Handle(const HttpRequest& request);
+    HttpResponse Propfind(const std::string& path, const HttpRequest& request);
+    HttpResponse Report(const std::string& path, const HttpRequest& request);
+    void Changed(const std::string& path);
+
+    std::string m_collection; // empty until MKCALENDAR
+    std::map<std::string, Resource> m_resources;
+    std::vector<std::string> m_log; // path changed at each revision, from revision 1
+    int m_etags = 0;
+    int m_epoch = 0; // in every token, so a collection made again knows none of the old ones
+};

@@ -1,0 +1,188 @@
+// Model-based test of the sync: two PCs and a phone edit one collection at random and sync in random
+// order while the server cuts connections, fails and is overtaken by another device's write, and a
+// PC's state is now and then lost, and the collection deleted and made again. After
+// the faults stop, every PC converges on the same diary, nothing typed is lost, and another sync
+// changes nothing.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+
+#include "diary/note_join.h"
+#include "fake_caldav_server.h"
+#include "sync/sync_run.h"
+
+namespace {
+
+const std::string kRoot = std::string(FakeCalDavServer::kOrigin) + "/";
+const std::string kKeys[] = {"081226", "091226", "311226"};
+
+struct Pc {
+    NoteMap notes;
+    SyncState state;
+};
+
+std::string Journal(const std::string& uid, const std::string& day, const std::string& text) {
+    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VJOURNAL\r\nUID:" + uid +
+           "\r\nDTSTART;VALUE=DATE:" + day + "\r\nDESCRIPTION:" + text +
+           "\r\nEND:VJOURNAL\r\nEND:VCALENDAR\r\n";
+}
+
+class SyncModel : public ::testing::TestWithParam<unsigned> {};
+
+TEST_P(SyncModel, ConvergesAndLosesNothing) {
+    std::mt19937 rng(GetParam());
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    FakeCalDavServer server;
+    server.supportsSync = GetParam() % 3 != 0;
+    server.etagOnPut = GetParam() % 4 != 1;
+    CalDavClient client(server);
+    Pc pcs[2];
+    const SyncOptions options{kRoot, 2027, 1700000000, {}};
+    std::set<std::string> typed, dropped; // tokens; dropped: emptied or replaced on purpose
+    int next = 0;
+    auto token = [&] {
+        const std::string t = "<" + std::to_string(++next) + ">";
+        typed.insert(t);
+        return t;
+    };
+    auto tokensIn = [&](std::string_view text) {
+        for (const std::string& t : typed) {
+            if (text.find(t) != std::string_view::npos)
+                dropped.insert(t);
+        }
+    };
+    auto phoneEditsOurs = [&](const std::string& path) {
+        const auto it = server.Resources().find(path);
+        if (it == server.Resources().end() || path.find("quillidar-day-") == std::string::npos) {
+            return;
+        }
+        const ResourceRead read = ReadCalendarResource(it->second.data);
+        if (read.entries.size() != 1)
+            return;
+        // A phone appends to the entry's text, and keeps the properties it does not know.
+        std::string data = it->second.data;
+        const std::size_t end = data.find("\r\nX-QUILLIDAR-GBK-HEX");
+        const std::size_t desc = data.find("\r\nEND:VJOURNAL");
+        data.insert(end != std::string::npos && end < desc ? end : desc, "\r\n " + token());
+        server.Write(path, data);
+    };
+    std::vector<std::string> phoneEntries;
+
+    for (int step = 0; step < 120; ++step) {
+        const int what = pick(12);
+        Pc& pc = pcs[pick(2)];
+        const std::string key = kKeys[pick(3)];
+        if (what < 3) {
+            const std::string note = pc.notes.GetNote(key);
+            pc.notes.SetNote(key, note.empty() ? token() : note + " " + token());
+        } else if (what == 3) {
+            tokensIn(pc.notes.GetNote(key));
+            pc.notes.SetNote(key, "");
+        } else if (what == 4) {
+            // The phone writes an entry of its own, or replaces the text of one it wrote.
+            const bool replace = !phoneEntries.empty() && pick(2) == 0;
+            const std::string path =
+                replace ? phoneEntries[static_cast<std::size_t>(pick(static_cast<int>(phoneEntries.size())))]
+                        : server.CollectionPath() + "phone-" + std::to_string(step) + ".ics";
+            if (server.CollectionPath().empty())
+                continue;
+            if (replace && server.Resources().count(path))
+                tokensIn(server.Resources().at(path).data);
+            server.Write(path, Journal("phone-" + std::to_string(step),
+                                       "2026120" + std::to_string(8 + pick(2)), token()));
+            if (!replace)
+                phoneEntries.push_back(path);
+        } else if (what == 5 && !server.Resources().empty()) {
+            auto it = server.Resources().begin();
+            std::advance(it, pick(static_cast<int>(server.Resources().size())));
+            phoneEditsOurs(it->first);
+        } else if (what == 6 && !phoneEntries.empty()) {
+            // The phone removes one of its entries.
+            const std::string path =
+                phoneEntries[static_cast<std::size_t>(pick(static_cast<int>(phoneEntries.size())))];
+            if (server.Resources().count(path)) {
+                tokensIn(server.Resources().at(path).data);
+                server.Remove(path);
+            }
+        } else if (what == 7 && pick(4) == 0) {
+            pc.state = SyncState{}; // a damaged state file is dropped: the next sync starts afresh
+        } else if (what == 7 && pick(8) == 0) {
+            // The collection deleted and made again: what only the server held is gone on purpose.
+            for (const auto& [path, resource] : server.Resources()) {
+                tokensIn(resource.data);
+            }
+            server.Recreate();
+        } else {
+            // A sync, perhaps with a fault somewhere in it.
+            const int fault = pick(6);
+            if (fault == 0) {
+                FakeCalDavServer::Fault f;
+                f.after = pick(6);
+                f.error = TransportError::kCut;
+                f.applyFirst = pick(2) == 0;
+                server.faults.push_back(f);
+            } else if (fault == 1) {
+                FakeCalDavServer::Fault f;
+                f.after = pick(6);
+                f.status = pick(2) ? 503 : 507;
+                server.faults.push_back(f);
+            } else if (fault == 2) {
+                server.beforeWrite = phoneEditsOurs; // overtaken: a 412, then a merge
+            } else if (fault == 3) {
+                FakeCalDavServer::Fault f;
+                f.after = pick(4);
+                f.error = TransportError::kTimeout;
+                server.faults.push_back(f);
+            }
+            RunSync(client, pc.notes, pc.state, options);
+            server.faults.clear();
+            server.beforeWrite = nullptr;
+        }
+    }
+
+    // Faults over: a few rounds bring everyone together.
+    for (int round = 0; round < 3; ++round) {
+        for (Pc& pc : pcs) {
+            ASSERT_EQ(RunSync(client, pc.notes, pc.state, options).status, SyncStatus::kOk);
+        }
+    }
+    EXPECT_EQ(pcs[0].notes.Entries().size(), pcs[1].notes.Entries().size());
+    for (const std::string& key : kKeys) {
+        EXPECT_EQ(pcs[0].notes.GetNote(key), pcs[1].notes.GetNote(key)) << key;
+    }
+    // Nothing typed is lost: every token is in the diary unless it was emptied or replaced on purpose.
+    std::string all;
+    for (const std::string& key : kKeys) {
+        all += pcs[0].notes.GetNote(key) + "|";
+    }
+    for (const std::string& t : typed) {
+        if (!dropped.count(t)) {
+            EXPECT_NE(all.find(t), std::string::npos) << t << " lost; diary " << all;
+        }
+    }
+    // Every phone entry still on the server shows in its day, once.
+    for (const std::string& path : phoneEntries) {
+        if (!server.Resources().count(path))
+            continue;
+        const ResourceRead read = ReadCalendarResource(server.Resources().at(path).data);
+        ASSERT_EQ(read.entries.size(), 1u);
+        const std::string note = pcs[0].notes.GetNote(KeyOfSyncDate(read.entries[0].date));
+        EXPECT_TRUE(HoldsNotePart(note, read.entries[0].text)) << note;
+    }
+    // And another sync changes nothing and costs one request.
+    for (Pc& pc : pcs) {
+        const auto before = pc.notes.Entries();
+        const SyncState state = pc.state;
+        const int writes = server.writes, requests = client.Requests();
+        const SyncReport report = RunSync(client, pc.notes, pc.state, options);
+        EXPECT_EQ(report.status, SyncStatus::kOk);
+        EXPECT_EQ(pc.notes.Entries(), before);
+        EXPECT_EQ(server.writes, writes);
+        EXPECT_EQ(client.Requests() - requests, 1);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, SyncModel, ::testing::Range(1u, 201u));
+
+} // namespace
