@@ -108,8 +108,13 @@ void CCalendarDlg::ChooseTitleFont() {
 
 BOOL CCalendarDlg::OnCommand(UINT id, UINT code, HWND control) {
     if (id == IDC_EDIT && code == EN_CHANGE) {
+        // The check already runs while typing waits for the journal. Set again at every key, its
+        // timer would never fire for anyone typing faster than its period, and steady typing would
+        // reach the journal only at the first pause, not every ten seconds.
+        const bool checking = m_journal.Pending();
         NoticeTyping();
-        ArmJournalCheck();
+        if (!checking)
+            ArmJournalCheck();
         return TRUE;
     }
     // Compared whole: a notification code makes any id an unknown command.
