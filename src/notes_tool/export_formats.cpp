@@ -303,7 +303,7 @@ std::size_t Html(const EntrySource& source, const ExportOptions& options, Output
         if (!n.keyHex.empty()) {
             out += " data-key-gbk-hex=\"" + n.keyHex + "\"";
         }
-        out += '>';
+        out += ">";
         out += HtmlText(n.text);
         out += "</div></article>";
         out += kEol;
