@@ -138,21 +138,6 @@ FileError WriteBeside(FileSystem& fs, const FsPath& path, std::string_view bytes
     return WriteNewFile(fs, path + L".new-", true, bytes, written);
 }
 
-FileError LinkBeside(FileSystem& fs, const FsPath& existing, const FsPath& path, FsPath& linked) {
-    if (path.empty()) {
-        return FileError::kNotFound;
-    }
-    FileError error = FileError::kExists;
-    for (int n = 1; n <= kMaxNameTries && error == FileError::kExists; ++n) {
-        const FsPath name = SeriesName(path + L".new-", n, true);
-        error = RetryWhileBusy(fs, [&] { return fs.LinkNew(existing, name); });
-        if (error == FileError::kNone) {
-            linked = name;
-        }
-    }
-    return error;
-}
-
 bool KeepAside(FileSystem& fs, const FsPath& path, std::string_view stamp, FsPath* keptAt) {
     // Copied, not read into memory: the file kept aside may be the one that was too large to load.
     // A save is on the clock (the end of a session gives a few seconds): the short wait.

@@ -40,15 +40,6 @@ class FileSystem {
     virtual FileError CopyNew(const FsPath& source, const FsPath& target) = 0;
     // Moves source over target in one step, replacing target if it exists, written through to disk.
     virtual FileError Replace(const FsPath& source, const FsPath& target) = 0;
-    // Gives an existing file a second name that did not exist (kExists otherwise), in the same
-    // folder, so two names hold one set of bytes without writing them twice. Nothing here ever
-    // writes into an existing file (every save is a new file moved over the old name), so each name
-    // keeps the bytes it was given for as long as it lives. Not every disk can; kOther then.
-    virtual FileError LinkNew(const FsPath& existing, const FsPath& target) {
-        (void)existing;
-        (void)target;
-        return FileError::kOther;
-    }
     // Opens a file for appending, creating it when it is missing; what is written goes after what
     // is there. Only journals are written this way: a record cut short is read as the end.
     virtual FileError OpenAppend(const FsPath& path, std::unique_ptr<OutputFile>& file) {
@@ -118,8 +109,6 @@ SaveResult SaveFileAtomically(FileSystem& fs, const FsPath& path, std::string_vi
 // Writes the bytes, flushed, to a new file "<path>.new-N" under the first free N; `written` names
 // it. Nothing is left behind on failure.
 FileError WriteBeside(FileSystem& fs, const FsPath& path, std::string_view bytes, FsPath& written);
-// The same with a second name of `existing` (FileSystem::LinkNew) instead of written bytes.
-FileError LinkBeside(FileSystem& fs, const FsPath& existing, const FsPath& path, FsPath& linked);
 
 // Copies the file at path, byte for byte, to "<path>.unreadable-<stamp>", or with "-2", "-3", ...
 // appended when that name is taken; an existing file is never overwritten. True when there is

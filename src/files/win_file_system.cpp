@@ -10,6 +10,7 @@
 #include <cwchar>
 #include <limits>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -41,7 +42,7 @@ FileError LastError() {
 
 class WinOutputFile : public OutputFile {
   public:
-    explicit WinOutputFile(HANDLE handle) : m_handle(handle) {}
+    explicit WinOutputFile(ui::FileHandle handle) : m_handle(std::move(handle)) {}
 
     FileError Write(std::string_view bytes) override {
         while (!bytes.empty()) {
@@ -71,12 +72,17 @@ class WinOutputFile : public OutputFile {
 
 // A file opened for writing only, shared with nobody while it is open: a new one or one to append to.
 FileError OpenOutput(const FsPath& path, DWORD access, DWORD disposition, std::unique_ptr<OutputFile>& file) {
-    const HANDLE handle =
-        CreateFileW(LongPath(path).c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
+    // Owned from the first moment: a failing allocation of the file object below closes it.
+    ui::FileHandle handle(
+        CreateFileW(LongPath(path).c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle) {
         return LastError();
     }
-    file = std::make_unique<WinOutputFile>(handle);
+    try {
+        file = std::make_unique<WinOutputFile>(std::move(handle));
+    } catch (const std::bad_alloc&) {
+        return FileError::kOther;
+    }
     return FileError::kNone;
 }
 
@@ -156,13 +162,6 @@ FileError WinFileSystem::Replace(const FsPath& source, const FsPath& target) {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
                ? FileError::kNone
                : LastError();
-}
-
-FileError WinFileSystem::LinkNew(const FsPath& existing, const FsPath& target) {
-    // The new name is a directory entry; the folder's entry is written through by the move that
-    // puts it in place, as for every other file here.
-    return CreateHardLinkW(LongPath(target).c_str(), LongPath(existing).c_str(), nullptr) ? FileError::kNone
-                                                                                          : LastError();
 }
 
 FileError WinFileSystem::OpenAppend(const FsPath& path, std::unique_ptr<OutputFile>& file) {

@@ -13,7 +13,6 @@ class WinFileSystem : public FileSystem {
     FileError ReadAll(const FsPath& path, std::string& bytes) override;
     FileError CopyNew(const FsPath& source, const FsPath& target) override;
     FileError Replace(const FsPath& source, const FsPath& target) override;
-    FileError LinkNew(const FsPath& existing, const FsPath& target) override;
     FileError OpenAppend(const FsPath& path, std::unique_ptr<OutputFile>& file) override;
     FileError ListFolder(const FsPath& folder, std::vector<FsPath>& names) override;
     FileError MakeFolders(const FsPath& folder) override;

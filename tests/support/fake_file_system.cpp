@@ -174,31 +174,6 @@ FileError FakeFileSystem::Replace(const FsPath& source, const FsPath& target) {
     return FileError::kNone;
 }
 
-FileError FakeFileSystem::LinkNew(const FsPath& existing, const FsPath& target) {
-    if (const FileError injected = Enter(FsOp::kLink); injected != FileError::kNone) {
-        return injected;
-    }
-    if (!m_linksWork) {
-        return FileError::kOther;
-    }
-    if (m_readOnly) {
-        return FileError::kAccessDenied;
-    }
-    const auto found = files.find(existing);
-    if (found == files.end()) {
-        return FileError::kNotFound;
-    }
-    if (files.count(target)) {
-        return FileError::kExists;
-    }
-    files[target] = found->second;
-    const auto time = times.find(existing);
-    if (time != times.end()) {
-        times[target] = time->second;
-    }
-    return FileError::kNone;
-}
-
 FileError FakeFileSystem::Remove(const FsPath& path) {
     if (const FileError injected = Enter(FsOp::kRemove); injected != FileError::kNone) {
         return injected;

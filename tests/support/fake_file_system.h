@@ -11,7 +11,7 @@
 
 #include "files/file_store.h"
 
-enum class FsOp { kCreate, kWrite, kFlush, kClose, kReplace, kRemove, kRead, kLink, kCount };
+enum class FsOp { kCreate, kWrite, kFlush, kClose, kReplace, kRemove, kRead, kCount };
 
 class FakeFileSystem : public FileSystem {
   public:
@@ -32,8 +32,6 @@ class FakeFileSystem : public FileSystem {
     // touch it (-1: until ReleaseAll).
     void HoldOpen(const FsPath& path, int attempts = -1) { m_held[path] = attempts; }
     void ReleaseAll() { m_held.clear(); }
-    // A disk that cannot give a file a second name (FAT, some network shares).
-    void SetLinksWork(bool work) { m_linksWork = work; }
 
     // The process dies after this many more calls of any kind: from then on every call fails, and a
     // write it dies in leaves the first half of its bytes, as a power cut would.
@@ -51,9 +49,6 @@ class FakeFileSystem : public FileSystem {
     // faults of its kind.
     FileError CopyNew(const FsPath& source, const FsPath& target) override;
     FileError Replace(const FsPath& source, const FsPath& target) override;
-    // The second name gets the bytes as they are now: since nothing writes into an existing file,
-    // that is all a second name can be seen to do.
-    FileError LinkNew(const FsPath& existing, const FsPath& target) override;
     FileError OpenAppend(const FsPath& path, std::unique_ptr<OutputFile>& file) override;
     FileError ListFolder(const FsPath& folder, std::vector<FsPath>& names) override;
     // Folders exist once made; a file named as a folder (or one above it) stands in the way.
@@ -86,7 +81,6 @@ class FakeFileSystem : public FileSystem {
     std::map<FsPath, int> m_held;
     std::size_t m_capacity = static_cast<std::size_t>(-1);
     bool m_readOnly = false;
-    bool m_linksWork = true;
     int m_open = 0;
     int m_killIn = -1;
     std::uint64_t m_clock = 1000;
