@@ -138,7 +138,7 @@ bool WidgetRunningOn(const FsPath& path) {
     const std::size_t slash = full.find_last_of(L"\\/");
     const std::size_t nameAt = name.find_last_of(L"\\/");
     if (slash == std::wstring::npos || nameAt == std::wstring::npos ||
-        name.substr(nameAt + 1) != L"NTS.INI") {
+        CompareStringOrdinal(name.c_str() + nameAt + 1, -1, kNotesFileName, -1, TRUE) != CSTR_EQUAL) {
         return false;
     }
     const quill::InstanceNames names =
