@@ -19,9 +19,21 @@ std::uint64_t Mix(std::uint64_t x) {
 } // namespace
 
 std::uint64_t ContentHash(std::string_view bytes) {
-    // The length goes in first, so contents that differ only by trailing zero bytes differ.
-    std::uint64_t h = Mix(bytes.size() ^ kMul);
+    // Four lanes of eight bytes, each its own chain, so that a diary of decades hashes at the speed
+    // of memory rather than of one chain of multiplications; the length goes in first, so contents
+    // that differ only by trailing zero bytes differ.
+    std::uint64_t lane[4] = {Mix(bytes.size() ^ kMul), Mix(bytes.size() + 1), Mix(bytes.size() + 2),
+                             Mix(bytes.size() + 3)};
     std::size_t at = 0;
+    for (; at + 32 <= bytes.size(); at += 32) {
+        for (int i = 0; i < 4; ++i) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, bytes.data() + at + 8 * static_cast<std::size_t>(i), 8);
+            lane[i] = (lane[i] ^ (word * kMul)) * 0xBF58476D1CE4E5B9ULL;
+            lane[i] ^= lane[i] >> 31;
+        }
+    }
+    std::uint64_t h = Mix(lane[0]) ^ Mix(lane[1] + 1) * 3 ^ Mix(lane[2] + 2) * 5 ^ Mix(lane[3] + 3) * 7;
     for (; at + 8 <= bytes.size(); at += 8) {
         std::uint64_t word = 0;
         std::memcpy(&word, bytes.data() + at, 8);
