@@ -321,6 +321,20 @@ TEST_F(Safety, AKilledRunGivesBackEveryFiledNoteAndTheNoteBox) {
     const std::wstring journal = WaitForJournal(killed, "beta typed");
     ASSERT_FALSE(journal.empty()) << "typing and pausing wrote no journal";
     killed.Kill();
+    // Touched after the crash, as a backup restore or a sync client does, and stamped an hour ahead:
+    // which file wins is never a matter of times.
+    {
+        const HANDLE temp = CreateFileW((killed.TempDir() + L"nts.ini").c_str(), FILE_WRITE_ATTRIBUTES,
+                                        FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(temp, INVALID_HANDLE_VALUE);
+        FILETIME now{};
+        GetSystemTimeAsFileTime(&now);
+        ULARGE_INTEGER ahead{{now.dwLowDateTime, now.dwHighDateTime}};
+        ahead.QuadPart += 36000000000ULL;
+        const FILETIME later{ahead.LowPart, ahead.HighPart};
+        EXPECT_TRUE(SetFileTime(temp, nullptr, nullptr, &later));
+        CloseHandle(temp);
+    }
 
     QuillProcess next;
     next.ShareTempFolderWith(killed);
