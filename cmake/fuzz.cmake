@@ -21,7 +21,6 @@ add_library(quill_salvage_fuzzed STATIC
   src/notes_tool/filing.cpp
   src/notes_tool/import_formats.cpp
   src/notes_tool/notes_scan.cpp
-  src/notes_tool/text_codec.cpp
   src/sync/ical_text.cpp)
 target_link_libraries(quill_salvage_fuzzed PUBLIC quill_codec)
 target_compile_options(quill_salvage_fuzzed PRIVATE ${QUILL_FUZZ_SANITIZERS} -fsanitize=fuzzer-no-link -g -O1 -Wall -Wextra)

@@ -20,7 +20,6 @@ add_library(quill_notes_tool STATIC
   src/notes_tool/filing.cpp
   src/notes_tool/import_formats.cpp
   src/notes_tool/notes_scan.cpp
-  src/notes_tool/text_codec.cpp
   src/notes_tool/tool_commands.cpp)
 if(NOT WIN32)
   target_sources(quill_notes_tool PRIVATE src/files/posix_file_system.cpp)

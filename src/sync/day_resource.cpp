@@ -3,6 +3,7 @@
 
 #include "diary/date_key.h"
 #include "text/gb18030.h"
+#include "text/text_codec.h"
 #include "sync/ical_text.h"
 
 namespace {
@@ -39,24 +40,6 @@ void AppendDigits(std::string& out, int value, int width) {
         out.append(static_cast<std::size_t>(width) - digits.size(), '0');
     }
     out += digits;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
 }
 
 // One code point of UTF-8 at text[i], advancing i; U+FFFD (and one byte) for anything malformed.
@@ -96,44 +79,6 @@ char32_t NextCodePoint(std::string_view text, std::size_t& i) {
     }
     i += static_cast<std::size_t>(length);
     return c;
-}
-
-std::string HexOf(std::string_view bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(bytes.size() * 2);
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        out.push_back(digits[b >> 4]);
-        out.push_back(digits[b & 15]);
-    }
-    return out;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-std::optional<std::string> BytesOfHex(std::string_view hex) {
-    if (hex.size() % 2 != 0) {
-        return std::nullopt;
-    }
-    std::string out;
-    out.reserve(hex.size() / 2);
-    for (std::size_t i = 0; i < hex.size(); i += 2) {
-        const int hi = HexDigit(hex[i]), lo = HexDigit(hex[i + 1]);
-        if (hi < 0 || lo < 0) {
-            return std::nullopt;
-        }
-        out.push_back(static_cast<char>(hi * 16 + lo));
-    }
-    return out;
 }
 
 std::string_view FirstLine(std::string_view text) {
@@ -238,22 +183,7 @@ std::string HrefNameOfDay(const SyncDate& date) {
 }
 
 std::string Utf8OfNoteBytes(std::string_view bytes) {
-    const std::u16string text = Utf16FromGb18030(bytes);
-    std::string out;
-    out.reserve(text.size() * 3);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t u = text[i];
-        const bool high = u >= 0xD800 && u <= 0xDBFF;
-        if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            AppendUtf8(out, 0x10000 + ((char32_t{u} - 0xD800) << 10) + (text[i + 1] - 0xDC00));
-            ++i;
-        } else if (u >= 0xD800 && u <= 0xDFFF) {
-            AppendUtf8(out, 0xFFFD);
-        } else {
-            AppendUtf8(out, u);
-        }
-    }
-    return out;
+    return text_codec::Utf8FromNotes(bytes);
 }
 
 std::string NoteBytesOfUtf8(std::string_view utf8) {
@@ -289,7 +219,7 @@ std::string EncodeDayResource(const SyncDate& date, std::string_view noteBytes, 
     out += FoldIcsLine("SUMMARY:" + EscapeIcsText(FirstLine(utf8), &ignored));
     out += FoldIcsLine("DESCRIPTION:" + EscapeIcsText(utf8, &exact));
     if (!exact) {
-        out += FoldIcsLine("X-QUILLIDAR-GBK-HEX:" + HexOf(noteBytes));
+        out += FoldIcsLine("X-QUILLIDAR-GBK-HEX:" + text_codec::HexOf(noteBytes));
     }
     out += FoldIcsLine("END:VJOURNAL");
     out += FoldIcsLine("END:VCALENDAR");
@@ -365,7 +295,7 @@ ResourceRead ReadCalendarResource(std::string_view bytes,
             entry.text = NoteBytesOfUtf8(utf8);
             if (it.hex) {
                 // The hex holds the bytes exactly; it stands only while the text says the same.
-                const std::optional<std::string> raw = BytesOfHex(*it.hex);
+                const std::optional<std::string> raw = text_codec::BytesOfHex(*it.hex);
                 bool ignored = true;
                 if (raw && raw->find('\0') == std::string::npos &&
                     UnescapeIcsText(EscapeIcsText(Utf8OfNoteBytes(*raw), &ignored)) == utf8) {

@@ -1,9 +1,9 @@
-// UTF-8 and hexadecimal for the command-line tool; the notes' own encoding is the core's converter.
-#include "notes_tool/text_codec.h"
+// UTF-8 and hexadecimal for the notes tool and the sync; the notes' own encoding is the core's converter.
+#include "text/text_codec.h"
 
 #include "text/gb18030.h"
 
-namespace notes_tool {
+namespace text_codec {
 
 namespace {
 
@@ -160,4 +160,4 @@ std::optional<std::string> BytesOfHex(std::string_view hex) {
     return out;
 }
 
-} // namespace notes_tool
+} // namespace text_codec
