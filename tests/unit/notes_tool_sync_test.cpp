@@ -6,6 +6,7 @@
 #include <map>
 
 #include "fake_caldav_server.h"
+#include "diary/note_join.h"
 #include "fake_file_system.h"
 #include "notes_tool/tool_commands.h"
 #include "notes_tool_helpers.h"
@@ -314,6 +315,63 @@ TEST(NotesToolSync, AFailedSyncLeavesTheNotesFileAsItWas) {
         EXPECT_EQ(desk.Notes(), Nts({{"081226", "mine"}, {"101226", "also mine"}, {"091226", "phone"}}))
             << c.what;
         EXPECT_EQ(desk.server.Resources().size(), 3u) << c.what;
+    }
+}
+
+// How another program's entry of a day lives in that day's note, step by step, as the README tells
+// it: shown after the day's own text, never written back, and back again when deleted here.
+TEST(NotesToolSync, AnotherProgramsEntryInADaysNote) {
+    Desk desk;
+    ASSERT_EQ(desk.Setup().status, 0);
+    const std::string phone = "/cal/user/quillidar/phone-1.ics";
+    const std::string ours = "/cal/user/quillidar/quillidar-day-20261208.ics";
+    auto type = [&desk](std::string note) { desk.fs.files[kNotes] = Nts({{"081226", note}}); };
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        std::string note;      // the day's note after the sync
+        std::string ownEntry;  // the text of Quillidar's entry of the day on the server
+        std::string phoneText; // the phone's entry as the server holds it; empty: gone
+    } steps[] = {
+        {"shown after the own text",
+         [&] {
+             type("mine");
+             desk.server.Write(phone, Journal("phone-1", "20261208", "from the phone"));
+         },
+         JoinNoteParts("mine", "from the phone"), "mine", "from the phone"},
+        {"a second sync shows it once", [] {}, JoinNoteParts("mine", "from the phone"), "mine",
+         "from the phone"},
+        {"the own text edited", [&] { type(JoinNoteParts("mine, more", "from the phone")); },
+         JoinNoteParts("mine, more", "from the phone"), "mine, more", "from the phone"},
+        {"its part deleted here comes back", [&] { type("mine, more"); },
+         JoinNoteParts("mine, more", "from the phone"), "mine, more", "from the phone"},
+        {"its part edited here becomes own text",
+         [&] { type(JoinNoteParts("mine, more", "from the phone!")); },
+         JoinNoteParts(JoinNoteParts("mine, more", "from the phone!"), "from the phone"),
+         JoinNoteParts("mine, more", "from the phone!"), "from the phone"},
+        {"changed on the phone",
+         [&] { desk.server.Write(phone, Journal("phone-1", "20261208", "phone, later")); },
+         JoinNoteParts(JoinNoteParts("mine, more", "from the phone!"), "phone, later"),
+         JoinNoteParts("mine, more", "from the phone!"), "phone, later"},
+        {"deleted on the phone", [&] { desk.server.Remove(phone); },
+         JoinNoteParts("mine, more", "from the phone!"), JoinNoteParts("mine, more", "from the phone!"), ""},
+    };
+    for (const auto& step : steps) {
+        step.act();
+        const ToolRun run = desk.Run({"now"});
+        ASSERT_EQ(run.status, 0) << step.what << "\n" << run.err;
+        EXPECT_EQ(desk.Notes(), Nts({{"081226", step.note}})) << step.what;
+        const auto& held = desk.server.Resources();
+        ASSERT_TRUE(held.count(ours)) << step.what;
+        const ResourceRead own = ReadCalendarResource(held.at(ours).data);
+        ASSERT_EQ(own.entries.size(), 1u) << step.what;
+        EXPECT_EQ(own.entries[0].text, step.ownEntry) << step.what;
+        if (step.phoneText.empty()) {
+            EXPECT_FALSE(held.count(phone)) << step.what;
+        } else {
+            ASSERT_TRUE(held.count(phone)) << step.what;
+            EXPECT_EQ(held.at(phone).data, Journal("phone-1", "20261208", step.phoneText)) << step.what;
+        }
     }
 }
 
