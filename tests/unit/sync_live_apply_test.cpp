@@ -5,11 +5,9 @@
 #include <optional>
 
 #include "diary/note_join.h"
-#include "sync/live_apply.h"
-#ifndef _WIN32
 #include "fake_caldav_server.h"
+#include "sync/live_apply.h"
 #include "sync/sync_run.h"
-#endif
 
 namespace {
 
@@ -180,7 +178,6 @@ TEST(SyncLiveApply, EachDayOnItsOwn) {
     EXPECT_EQ(state.days["20261202"].base, "two");
 }
 
-#ifndef _WIN32
 // The whole round: a run on a copy while the user types over the day the server changed, the
 // result applied, the typing filed, the next run. Both texts reach both sides, and another run
 // changes nothing. Against each kind of listing the server may offer.
@@ -230,6 +227,5 @@ TEST(SyncLiveApply, TypingDuringARunIsJoinedByTheNext) {
         EXPECT_EQ(again.pushed + again.pulled, 0);
     }
 }
-#endif
 
 } // namespace
