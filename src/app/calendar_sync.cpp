@@ -152,7 +152,8 @@ void CCalendarDlg::OnSyncSaved() {
         ok ? 0
            : ::GetTickCount64() +
                  1000ull * static_cast<unsigned>(BackoffSeconds(m_syncLast.status, m_syncLast.failures));
-    ScheduleSync(m_bSyncAgain ? kSyncAfterFilingMs : kSyncEveryMs);
+    // After a success the next look is in a few minutes; after a failure, when the back-off ends.
+    ScheduleSync(m_bSyncAgain ? kSyncAfterFilingMs : ok ? kSyncEveryMs : 0);
     TellSyncDialog();
 }
 
