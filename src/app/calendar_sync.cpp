@@ -19,6 +19,8 @@ namespace {
 constexpr unsigned kSyncAfterFilingMs = 5000;
 constexpr unsigned kSyncEveryMs = 5 * 60 * 1000;
 constexpr unsigned kSyncAtStartMs = 10; // timers fire only after the first paint
+// Up to this many days a run brought are journalled one by one; more are saved as a whole diary.
+constexpr std::size_t kJournalledDaysAtMost = 32;
 
 quill::LocalMinute LocalMinuteOf(std::int64_t utcSeconds) {
     const ULONGLONG ticks = (static_cast<ULONGLONG>(utcSeconds) + 11644473600ull) * 10000000ull;
@@ -90,7 +92,7 @@ bool CCalendarDlg::StartSync() {
     return true;
 }
 
-std::size_t CCalendarDlg::ApplySyncOutcome() {
+std::size_t CCalendarDlg::ApplySyncOutcome(bool saveNotes) {
     std::optional<SyncOutcome> outcome = m_syncWorker.TakeOutcome();
     if (!outcome)
         return 0;
@@ -104,12 +106,16 @@ std::size_t CCalendarDlg::ApplySyncOutcome() {
     const bool boxTyped = CurrentNoteText() != GetNote(shownKey);
     for (LiveDay& day : outcome->days)
         day.typing = day.key == shownKey && boxTyped;
+    // Each journal record is flushed on its own: a first sync that brings years of notes is saved
+    // once, as a whole file, instead of thousands of flushes while the window waits.
+    const bool whole = saveNotes || outcome->days.size() > kJournalledDaysAtMost;
+    const RecordDay journal = [&](std::string_view key, std::string_view text) {
+        return m_keeper->Record(key, text, m_notes);
+    };
     LiveApplyReport applied;
     try {
         applied = ApplySyncedDays(m_notes, outcome->state, outcome->days, SyncPivot(),
-                                  [&](std::string_view key, std::string_view text) {
-                                      return m_keeper->Record(key, text, m_notes);
-                                  });
+                                  whole ? RecordDay() : journal);
     } catch (...) {
         ui::ReportCaught("bringing the sync's changes in");
         // Whatever was filed is journalled; the state on disk stays as it was, which only makes the
@@ -127,12 +133,21 @@ std::size_t CCalendarDlg::ApplySyncOutcome() {
             }
         }
     }
+    // The notes first: the state may say a day is agreed only once the diary holds it on disk.
+    // A save settles the journal, typing in it included: the box is filed first, as at close.
+    if (whole && !applied.taken.empty()) {
+        StoreCurrentNote();
+        if (!SaveNotes(m_notes)) {
+            m_syncWorker.Finish(std::nullopt);
+            return applied.taken.size();
+        }
+    }
     m_syncWorker.Finish(std::move(outcome->state));
     return applied.taken.size();
 }
 
 void CCalendarDlg::OnSyncRan() {
-    ApplySyncOutcome();
+    ApplySyncOutcome(false);
 }
 
 void CCalendarDlg::OnSyncSaved() {
@@ -191,10 +206,7 @@ void CCalendarDlg::CloseSync(unsigned budgetMs) {
         m_syncWorker.Join();
         return;
     }
-    // The notes first: a day the run changed reaches the notes file before the state says it is
-    // agreed.
-    if (ApplySyncOutcome() > 0)
-        SaveNotes(m_notes);
+    ApplySyncOutcome(true);
     m_syncWorker.Join();
 }
 
@@ -258,10 +270,13 @@ std::string CCalendarDlg::KeepSyncAccount(const SyncAccount& typed, const std::s
     if (m_syncAccount && CredentialTarget(*m_syncAccount) != target)
         secrets.Remove(CredentialTarget(*m_syncAccount));
     if (!m_syncAccount || !(*m_syncAccount == account)) {
-        m_syncLast = LoadSyncLastRun(m_fs, folder);
+        // Another server or user: what the last tries with the old one said is no news of this one.
+        m_syncLast = {};
+        SaveSyncLastRun(m_fs, folder, m_syncLast);
         m_syncNotBefore = 0;
     }
     m_syncAccount = account;
+    ShowSyncTip();
     return {};
 }
 
