@@ -22,16 +22,6 @@ constexpr unsigned kSyncAtStartMs = 10; // timers fire only after the first pain
 // Up to this many days a run brought are journalled one by one; more are saved as a whole diary.
 constexpr std::size_t kJournalledDaysAtMost = 32;
 
-quill::LocalMinute LocalMinuteOf(std::int64_t utcSeconds) {
-    const ULONGLONG ticks = (static_cast<ULONGLONG>(utcSeconds) + 11644473600ull) * 10000000ull;
-    const FILETIME utc{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-    SYSTEMTIME universal{}, local{};
-    if (!::FileTimeToSystemTime(&utc, &universal) ||
-        !::SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
-        return {};
-    return {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute};
-}
-
 std::int64_t Now() {
     return static_cast<std::int64_t>(std::time(nullptr));
 }
@@ -220,7 +210,7 @@ void CCalendarDlg::ShowSyncTip() {
         m_tray.SetTip({});
         return;
     }
-    m_tray.SetTip(quill::SyncTrayTip(quill::MakeTrayRecord(false).tip, m_syncLast, Now(), LocalMinuteOf));
+    m_tray.SetTip(quill::SyncTrayTip(quill::MakeTrayRecord(false).tip, m_syncLast, Now(), LocalMinuteAt));
 }
 
 void CCalendarDlg::TellSyncDialog() {
@@ -296,5 +286,5 @@ std::string CCalendarDlg::SyncStatusLineNow() {
         return std::string(quill::kSyncOff);
     if (m_syncWorker.Busy())
         return std::string(quill::kSyncRunning);
-    return quill::SyncStatusLine(m_syncLast, Now(), LocalMinuteOf);
+    return quill::SyncStatusLine(m_syncLast, Now(), LocalMinuteAt);
 }
