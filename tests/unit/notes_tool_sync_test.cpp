@@ -166,7 +166,7 @@ TEST(NotesToolSync, SetupKeepsNothingUntilTheServerTakesTheAccount) {
          [](Desk&) {},
          {"setup", "dav.example.org", "--user", "alice"},
          2,
-         "is no https:// address of a server\n"},
+         "is no address of a server: https://HOST/..., with no user name in it\n"},
         {"no user", [](Desk&) {}, {"setup", kRoot}, 2, "--user is required (see quillidar-notes help)\n"},
         {"an empty collection name",
          [](Desk&) {},
