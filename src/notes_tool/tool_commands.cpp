@@ -972,7 +972,7 @@ void SalvageTo(Tool& tool, const Arguments& a) {
 
 // ---- sync
 
-// The account, the password and the last tries, printed.
+// A moment of the record of tries, which holds UTC seconds, as the status prints it.
 std::string UtcTime(std::int64_t seconds) {
     if (seconds <= 0) {
         return "never";
@@ -1018,7 +1018,8 @@ void SyncSetup(Tool& tool, const Arguments& a) {
     const NamedFile file = tool.NotesFile(a.fileGiven, a.file);
     const std::optional<SyncOrigin> origin = OriginOfSyncUrl(a.url);
     if (!origin) {
-        Fail("", "URL \"" + a.url + "\" is no https:// address of a server", kExitUsage);
+        Fail("", "URL \"" + a.url + "\" is no address of a server: https://HOST/..., with no user name in it",
+             kExitUsage);
     }
     if (origin->scheme == "http" && !origin->loopback) {
         // The password would cross the network in the clear.
