@@ -23,6 +23,7 @@ struct WinHttpApi {
     decltype(&::WinHttpOpen) open = nullptr;
     decltype(&::WinHttpConnect) connect = nullptr;
     decltype(&::WinHttpOpenRequest) openRequest = nullptr;
+    decltype(&::WinHttpAddRequestHeaders) addRequestHeaders = nullptr;
     decltype(&::WinHttpSendRequest) sendRequest = nullptr;
     decltype(&::WinHttpReceiveResponse) receiveResponse = nullptr;
     decltype(&::WinHttpQueryHeaders) queryHeaders = nullptr;
@@ -34,8 +35,9 @@ struct WinHttpApi {
     decltype(&::WinHttpCloseHandle) closeHandle = nullptr;
 
     bool Ready() const {
-        return open && connect && openRequest && sendRequest && receiveResponse && queryHeaders && readData &&
-               setOption && setTimeouts && queryAuthSchemes && setCredentials && closeHandle;
+        return open && connect && openRequest && addRequestHeaders && sendRequest && receiveResponse &&
+               queryHeaders && readData && setOption && setTimeouts && queryAuthSchemes && setCredentials &&
+               closeHandle;
     }
 };
 
@@ -50,6 +52,7 @@ const WinHttpApi& Api() {
         Find(m, a.open, "WinHttpOpen");
         Find(m, a.connect, "WinHttpConnect");
         Find(m, a.openRequest, "WinHttpOpenRequest");
+        Find(m, a.addRequestHeaders, "WinHttpAddRequestHeaders");
         Find(m, a.sendRequest, "WinHttpSendRequest");
         Find(m, a.receiveResponse, "WinHttpReceiveResponse");
         Find(m, a.queryHeaders, "WinHttpQueryHeaders");
@@ -285,6 +288,11 @@ HttpResponse ExchangeOnce(Shared& shared, const std::string& method, const std::
         std::wstring& text;
         ~WipeOnExit() { Wipe(text); }
     } wipeHeaders{headers};
+    // Kept on the request handle, so a second send for a Digest challenge can drop the Basic line.
+    if (!headers.empty() && !api.addRequestHeaders(request, headers.c_str(), static_cast<DWORD>(-1L),
+                                                   WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE)) {
+        return Failed(LastError(shared));
+    }
 
     if (body.size() > MAXDWORD) {
         return Failed(TransportError::kTooLarge);
@@ -293,8 +301,7 @@ HttpResponse ExchangeOnce(Shared& shared, const std::string& method, const std::
     bool digestTried = false;
     DWORD status = 0;
     for (;;) {
-        if (!api.sendRequest(request, headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
-                             headers.empty() ? 0 : static_cast<DWORD>(-1L),
+        if (!api.sendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
                              bodySize ? const_cast<char*>(body.data()) : WINHTTP_NO_REQUEST_DATA, bodySize,
                              bodySize, 0) ||
             !api.receiveResponse(request, nullptr)) {
@@ -314,6 +321,9 @@ HttpResponse ExchangeOnce(Shared& shared, const std::string& method, const std::
                 target == WINHTTP_AUTH_TARGET_SERVER &&
                 api.setCredentials(request, WINHTTP_AUTH_TARGET_SERVER, WINHTTP_AUTH_SCHEME_DIGEST,
                                    shared.user.c_str(), shared.password.c_str(), nullptr)) {
+                // An empty value removes the header.
+                api.addRequestHeaders(request, L"Authorization:", static_cast<DWORD>(-1L),
+                                      WINHTTP_ADDREQ_FLAG_REPLACE);
                 digestTried = true;
                 continue;
             }

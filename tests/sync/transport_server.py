@@ -19,8 +19,11 @@ Paths on the origin:
   /slow          answers after 3 seconds
   /status/N      N with a small body; 401 asks for Basic
   /headers       200 with a few headers to read back
+  /digest        asks for Digest only (user "me", password "pw"); 200 "digest ok" once answered
 """
+import hashlib
 import os
+import re
 import socket
 import sys
 import threading
@@ -101,10 +104,27 @@ class Origin(BaseHTTPRequestHandler):
             status = int(path.split('/')[2])
             headers = [('WWW-Authenticate', 'Basic realm="test"')] if status == 401 else []
             self.reply(status, b'status', headers)
+        elif path == '/digest':
+            if self.digest_ok():
+                self.reply(200, b'digest ok')
+            else:
+                self.reply(401, b'digest', [('WWW-Authenticate',
+                                             'Digest realm="t", nonce="n0", qop="auth", algorithm=MD5')])
         elif path == '/headers':
             self.reply(200, b'h', [('X-One', '  spaced value  '), ('ETag', '"e1"'), ('X-Empty', '')])
         else:
             self.reply(404, b'no')
+
+    def digest_ok(self):
+        value = self.headers.get('Authorization', '')
+        if not value.startswith('Digest '):
+            return False
+        p = dict(re.findall(r'(\w+)="?([^",]*)"?', value[7:]))
+        md5 = lambda text: hashlib.md5(text.encode()).hexdigest()
+        ha1 = md5('%s:%s:%s' % (p.get('username'), p.get('realm'), 'pw'))
+        ha2 = md5('%s:%s' % (self.command, p.get('uri')))
+        expected = md5(':'.join([ha1, p.get('nonce', ''), p.get('nc', ''), p.get('cnonce', ''), p.get('qop', ''), ha2]))
+        return p.get('username') == 'me' and p.get('response') == expected
 
     def cut(self):
         self.close_connection = True

@@ -88,11 +88,18 @@ TEST(WinHttpTransport, Replies) {
         {"/status/401", 1000, TransportError::kNone, 401, "status"},
         {"/status/507", 1000, TransportError::kNone, 507, "status"},
         {"/missing", 1000, TransportError::kNone, 404, "no"},
+        {"/digest", 1000, TransportError::kNone, 200, "digest ok"}, // answered for the origin
     };
     for (const Case& c : cases) {
         const auto transport = OpenOrigin();
         ASSERT_TRUE(transport);
         const HttpResponse r = Get(*transport, c.path, c.maxBody);
+        if (c.path == "/digest" && OnWine()) {
+            // Wine's WinHTTP has no Digest: the challenge stands, and is the caller's 401.
+            EXPECT_EQ(r.error, TransportError::kNone);
+            EXPECT_EQ(r.status, 401);
+            continue;
+        }
         if (c.path == "/cut-chunked" && OnWine()) {
             // Wine's WinHTTP takes a connection closed between chunks for the reply's end; the
             // multistatus reader refuses what is left of an XML reply, which is all the sync reads.
