@@ -13,6 +13,7 @@
 #include "sync/winhttp_transport.h"
 #include "text/text_codec.h"
 #include "ui/dll_search.h"
+#include "ui/handle.h"
 
 namespace {
 
@@ -151,29 +152,11 @@ std::vector<HttpHeader> ParseHeaders(std::string_view raw) {
     return headers;
 }
 
-// A WinHTTP handle with one owner.
-class Handle {
-  public:
-    Handle() = default;
-    explicit Handle(HINTERNET h) : m_h(h) {}
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    ~Handle() {
-        if (m_h) {
-            Api().closeHandle(m_h);
-        }
-    }
-    HINTERNET get() const { return m_h; }
-    void reset(HINTERNET h) {
-        if (m_h) {
-            Api().closeHandle(m_h);
-        }
-        m_h = h;
-    }
-
-  private:
-    HINTERNET m_h = nullptr;
-};
+void CloseInternet(HINTERNET h) {
+    Api().closeHandle(h);
+}
+using InternetHandle = ui::Unique<HINTERNET, CloseInternet>;
+using KernelHandle = ui::Unique<HANDLE, ui::CloseKernelHandle>;
 
 // Owned by the transport and by every Send still running, so a call abandoned by Cancel finishes
 // with its handles intact.
@@ -184,19 +167,16 @@ struct Shared {
     std::wstring password;
     std::string authorization; // the Basic header's value; empty without credentials
     int timeoutMs = 30000;
-    Handle session;
-    Handle connection;
+    InternetHandle session;
+    InternetHandle connection;
     std::mutex lock;
     HINTERNET inFlight = nullptr; // closed by Cancel, else by the Send that opened it
     bool cancelled = false;
-    HANDLE cancelEvent = nullptr;
+    KernelHandle cancelEvent;
 
     ~Shared() {
         Wipe(password);
         Wipe(authorization);
-        if (cancelEvent) {
-            ::CloseHandle(cancelEvent);
-        }
     }
 };
 
@@ -435,19 +415,13 @@ struct Call {
     HttpRequest request;
     std::size_t maxBody = 0;
     HttpResponse response;
-    HANDLE done = nullptr;
-
-    ~Call() {
-        if (done) {
-            ::CloseHandle(done);
-        }
-    }
+    KernelHandle done;
 };
 
 DWORD WINAPI RunCall(void* parameter) {
     auto* call = static_cast<std::shared_ptr<Call>*>(parameter);
     (*call)->response = Perform(*(*call)->shared, (*call)->request, (*call)->maxBody);
-    ::SetEvent((*call)->done);
+    ::SetEvent((*call)->done.get());
     delete call;
     return 0;
 }
@@ -481,7 +455,7 @@ std::unique_ptr<WinHttpTransport> WinHttpTransport::Open(const TransportOptions&
         shared->password = Wide(options.password);
         shared->authorization = BasicAuthorization(options.user, options.password);
     }
-    shared->cancelEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    shared->cancelEvent.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     // No proxy between this machine and itself.
     const DWORD access = url->secure || !IsLoopbackHost(url->host) ? WINHTTP_ACCESS_TYPE_DEFAULT_PROXY
                                                                    : WINHTTP_ACCESS_TYPE_NO_PROXY;
@@ -517,15 +491,15 @@ HttpResponse WinHttpTransport::Send(const HttpRequest& request, std::size_t maxB
     call->shared = m_impl->shared;
     call->request = request;
     call->maxBody = maxBody;
-    call->done = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    call->done.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     auto* parameter = new std::shared_ptr<Call>(call);
-    HANDLE thread = call->done ? ::CreateThread(nullptr, 0, RunCall, parameter, 0, nullptr) : nullptr;
+    const KernelHandle thread(call->done ? ::CreateThread(nullptr, 0, RunCall, parameter, 0, nullptr)
+                                         : nullptr);
     if (!thread) {
         delete parameter;
         return Perform(shared, request, maxBody);
     }
-    ::CloseHandle(thread);
-    const HANDLE waits[] = {call->done, shared.cancelEvent};
+    const HANDLE waits[] = {call->done.get(), shared.cancelEvent.get()};
     if (::WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0) {
         return std::move(call->response);
     }
@@ -536,7 +510,7 @@ void WinHttpTransport::Cancel() {
     Shared& shared = *m_impl->shared;
     std::lock_guard<std::mutex> hold(shared.lock);
     shared.cancelled = true;
-    ::SetEvent(shared.cancelEvent);
+    ::SetEvent(shared.cancelEvent.get());
     if (shared.inFlight) {
         Api().closeHandle(shared.inFlight);
         shared.inFlight = nullptr;
