@@ -96,7 +96,7 @@ std::optional<HttpUrl> ParseHttpUrl(std::string_view url) {
     out.host = Lower(host);
     // The fragment is the client's alone; it never goes on the wire.
     tail = tail.substr(0, tail.find('#'));
-    out.path = tail.empty() || tail.front() != '/' ? "/" + std::string(tail) : std::string(tail);
+    out.path = tail.empty() || tail.front() != '/' ? std::string("/").append(tail) : std::string(tail);
     return out;
 }
 

@@ -42,7 +42,7 @@ TEST_P(SyncModel, ConvergesAndLosesNothing) {
     std::set<std::string> typed, dropped; // tokens; dropped: emptied or replaced on purpose
     int next = 0;
     auto token = [&] {
-        const std::string t = "<" + std::to_string(++next) + ">";
+        const std::string t = std::string("<").append(std::to_string(++next)) + ">";
         typed.insert(t);
         return t;
     };

@@ -11,10 +11,10 @@ class Recorder final : public XmlEvents {
   public:
     std::string log;
     void StartElement(std::string_view ns, std::string_view local) override {
-        Line("<" + std::string(ns) + "|" + std::string(local));
+        Line(std::string("<").append(ns) + "|" + std::string(local));
     }
     void Attribute(std::string_view ns, std::string_view local, std::string_view value) override {
-        Line("@" + std::string(ns) + "|" + std::string(local) + "=" + std::string(value));
+        Line(std::string("@").append(ns) + "|" + std::string(local) + "=" + std::string(value));
     }
     void EndElement() override { Line(">"); }
     void Text(std::string_view utf8) override {
@@ -22,7 +22,7 @@ class Recorder final : public XmlEvents {
             log.pop_back();
             log += std::string(utf8) + "\n";
         } else {
-            Line("'" + std::string(utf8));
+            Line(std::string("'").append(utf8));
         }
         m_inText = true;
     }
