@@ -40,6 +40,10 @@ _caldav_trap() {
   [ "$prev" = _caldav_on_exit ] && return 0
   _caldav_prev_trap=$prev
   trap _caldav_on_exit EXIT
+  # A signal ends the script through its EXIT trap, so a test stopped from outside (a timeout)
+  # leaves no server running.
+  [ -n "$(trap -p TERM)" ] || trap 'exit 143' TERM
+  [ -n "$(trap -p INT)" ] || trap 'exit 130' INT
 }
 
 # Whatever the caller had at exit (the Wine session's stop) still runs after the servers stop, and
