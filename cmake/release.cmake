@@ -62,8 +62,8 @@ function(quill_release_setup)
     list(APPEND programs ${QUILL_NOTES_TARGET})
     string(APPEND shipped "quillidar-notes.exe\t$<TARGET_FILE:${QUILL_NOTES_TARGET}>\n")
     target_sources(${QUILL_NOTES_TARGET} PRIVATE ${CMAKE_SOURCE_DIR}/src/res/quillidar_notes.rc
-                                                 ${CMAKE_SOURCE_DIR}/src/ui/dll_search.cpp
                                                  ${CMAKE_SOURCE_DIR}/src/ui/dll_search_at_start.cpp)
+    target_link_libraries(${QUILL_NOTES_TARGET} PRIVATE quill_system_dll)
     target_include_directories(${QUILL_NOTES_TARGET} PRIVATE ${CMAKE_SOURCE_DIR}/src ${QUILL_GENERATED})
     set_source_files_properties(${CMAKE_SOURCE_DIR}/src/res/quillidar_notes.rc
                                 TARGET_DIRECTORY ${QUILL_NOTES_TARGET} PROPERTIES OBJECT_DEPENDS

@@ -36,12 +36,11 @@ add_library(quill_win STATIC
   src/safety/safety_win.cpp
   src/ui/common_controls.cpp
   src/ui/dialog.cpp
-  src/ui/dll_search.cpp
   src/ui/dpi.cpp
   src/ui/text.cpp)
 target_include_directories(quill_win PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_compile_definitions(quill_win PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
-target_link_libraries(quill_win PUBLIC quill_core ${QUILL_WIN_LIBS})
+target_link_libraries(quill_win PUBLIC quill_core quill_sync quill_system_dll ${QUILL_WIN_LIBS})
 quill_warnings(quill_win)
 
 add_executable(Quillidar WIN32 src/app/main.cpp src/res/quillidar.rc)
@@ -171,3 +170,15 @@ endif()
 
 # What the release ships, its checks (build.imports among them), the zip and the installer.
 include(cmake/release.cmake)
+
+# The sync's WinHTTP transport and password store against the real system libraries under Wine,
+# with a small HTTP server of the test's own on loopback.
+add_executable(quill_sync_win_tests tests/sync/transport_test.cpp)
+target_compile_definitions(quill_sync_win_tests PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+                                                        _WIN32_WINNT=0x0601 WINVER=0x0601)
+target_link_libraries(quill_sync_win_tests PRIVATE quill_sync GTest::gtest)
+quill_warnings(quill_sync_win_tests)
+add_test(NAME sync.transport.wine
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/sync/transport_case.sh ${WINE64} $<TARGET_FILE:quill_sync_win_tests>
+                 ${CMAKE_BINARY_DIR}/transport_case)
+set_tests_properties(sync.transport.wine PROPERTIES ENVIRONMENT "WINEDEBUG=-all" TIMEOUT 180)

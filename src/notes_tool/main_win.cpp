@@ -4,10 +4,12 @@
 #include <io.h>
 #include <sddl.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,8 @@
 #include "safety/diary_keeper.h"
 #include "notes_tool/text_codec.h"
 #include "notes_tool/tool_commands.h"
+#include "sync/credentials_win.h"
+#include "sync/winhttp_transport.h"
 
 namespace {
 
@@ -238,6 +242,56 @@ std::wstring LocalAppData() {
     return value;
 }
 
+// The sync's password: the first line of standard input when that is a file or a pipe (a script),
+// else typed at the console with its echo off.
+std::optional<std::string> ReadPassword(const std::string& prompt) {
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    if (!GetConsoleMode(input, &mode)) {
+        std::string line;
+        if (!std::getline(std::cin, line) && line.empty()) {
+            return std::nullopt;
+        }
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        return line;
+    }
+    WriteAll(STD_ERROR_HANDLE, prompt);
+    SetConsoleMode(input, (mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT)) | ENABLE_LINE_INPUT);
+    std::u16string typed;
+    bool ended = false;
+    while (!ended && typed.size() < 4096) {
+        wchar_t buffer[256];
+        DWORD read = 0;
+        if (!ReadConsoleW(input, buffer, 256, &read, nullptr) || read == 0) {
+            break;
+        }
+        for (DWORD i = 0; i < read && !ended; ++i) {
+            ended = buffer[i] == L'\n' || buffer[i] == L'\r';
+            if (!ended) {
+                typed.push_back(static_cast<char16_t>(buffer[i]));
+            }
+        }
+        SecureZeroMemory(buffer, sizeof buffer);
+    }
+    SetConsoleMode(input, mode);
+    WriteAll(STD_ERROR_HANDLE, "\n");
+    std::string password = notes_tool::Utf8FromUtf16(typed);
+    SecureZeroMemory(typed.data(), typed.size() * sizeof(char16_t));
+    if (!ended) {
+        return std::nullopt;
+    }
+    return password;
+}
+
+std::int64_t UtcNow() {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    const ULONGLONG ticks = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return static_cast<std::int64_t>(ticks / 10000000ULL) - 11644473600LL;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -290,6 +344,18 @@ int wmain(int argc, wchar_t** argv) {
     };
     host.editText = EditText;
     host.localDateOf = LocalDateOf;
+    WinCredentialStore secrets;
+    host.secrets = &secrets;
+    host.openTransport = [](const SyncAccount& account, const std::string& password,
+                            SyncStatus& why) -> std::unique_ptr<HttpTransport> {
+        TransportOptions options;
+        options.url = account.serverUrl;
+        options.user = account.user;
+        options.password = password;
+        return WinHttpTransport::Open(options, why);
+    };
+    host.readPassword = ReadPassword;
+    host.now = UtcNow;
 
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {

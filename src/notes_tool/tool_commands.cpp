@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cstdio>
 #include <iterator>
 #include <map>
 #include <new>
@@ -23,6 +24,7 @@
 #include "notes_tool/text_codec.h"
 #include "safety/diary_keeper.h"
 #include "safety/manifest.h"
+#include "sync/sync_session.h"
 
 namespace notes_tool {
 
@@ -444,7 +446,8 @@ void Check(Tool& tool, const NamedFile& file, const std::string& bytes, int& sta
 
 // The command line as parsed; a *Given flag tells an option left out from one given empty.
 struct Arguments {
-    std::string file, day, needle, in, second, out, format, from, to, text, helpOn;
+    std::string file, day, needle, in, second, out, format, from, to, text, helpOn, url, user;
+    std::string collection = kCollectionName;
     std::string onConflict = "keep";
     bool regex = false, includeEvents = false, force = false;
     int pivot = 0;
@@ -967,6 +970,258 @@ void SalvageTo(Tool& tool, const Arguments& a) {
     tool.Out(report);
 }
 
+// ---- sync
+
+// The account, the password and the last tries, printed.
+std::string UtcTime(std::int64_t seconds) {
+    if (seconds <= 0) {
+        return "never";
+    }
+    const std::int64_t inDay = seconds % 86400;
+    char clock[16];
+    std::snprintf(clock, sizeof clock, " %02d:%02d:%02d UTC", static_cast<int>(inDay / 3600),
+                  static_cast<int>(inDay / 60 % 60), static_cast<int>(inDay % 60));
+    return IsoDate(DateOfDayNumber(seconds / 86400)) + clock;
+}
+
+// The diary's safety folder the widget keeps its copies in, where the sync's files are too: the
+// first of the folders that can be had, as the widget picks it at start.
+FsPath SyncFolderOf(Tool& tool, const NamedFile& file) {
+    ToolHost& host = tool.Host();
+    const std::vector<FsPath> folders =
+        host.keptFolders ? host.keptFolders(file.path) : std::vector<FsPath>();
+    if (folders.empty()) {
+        Fail(file.name, "there is no safety folder for this diary here, where the sync keeps its account");
+    }
+    for (const FsPath& folder : folders) {
+        if (host.fs->MakeFolders(folder) == FileError::kNone) {
+            return folder;
+        }
+    }
+    Fail(file.name, "its safety folder " + Utf8FromWidePath(folders.front()) + " cannot be made");
+}
+
+void RequireServerAccess(const ToolHost& host) {
+    if (!host.openTransport || !host.secrets) {
+        Fail("", "this build cannot reach a server or keep a password: sync runs in the Windows program");
+    }
+}
+
+std::string Did(const SyncReport& r) {
+    return std::to_string(r.pushed) + " pushed (" + std::to_string(r.joined) + " joined), " +
+           std::to_string(r.pulled) + " pulled, " + std::to_string(r.deletedHere) + " deleted here, " +
+           std::to_string(r.deletedThere) + " deleted on the server";
+}
+
+void SyncSetup(Tool& tool, const Arguments& a) {
+    ToolHost& host = tool.Host();
+    const NamedFile file = tool.NotesFile(a.fileGiven, a.file);
+    const std::optional<SyncOrigin> origin = OriginOfSyncUrl(a.url);
+    if (!origin) {
+        Fail("", "URL \"" + a.url + "\" is no https:// address of a server", kExitUsage);
+    }
+    if (origin->scheme == "http" && !origin->loopback) {
+        // The password would cross the network in the clear.
+        Fail("",
+             "URL \"" + a.url +
+                 "\": plain http:// goes only to this computer (localhost, 127.0.0.1); use https://",
+             kExitUsage);
+    }
+    if (a.user.empty() || a.collection.empty()) {
+        Fail("", a.user.empty() ? "--user is empty" : "--collection is empty", kExitUsage);
+    }
+    RequireServerAccess(host);
+    const SyncAccount account{a.url, a.user, a.collection};
+    FileSystem& fs = *host.fs;
+    const FsPath folder = SyncFolderOf(tool, file);
+    const std::optional<std::string> password =
+        host.readPassword ? host.readPassword("Password for " + a.user + " at " + origin->Text() + ": ")
+                          : std::nullopt;
+    if (!password || password->empty()) {
+        Fail("", "no password was given; nothing is kept");
+    }
+    // The account is checked before anything is kept: a wrong address or password is said now, not
+    // at the first sync.
+    SyncStatus why = SyncStatus::kOk;
+    const std::unique_ptr<HttpTransport> transport = host.openTransport(account, *password, why);
+    if (!transport) {
+        Fail(a.url, std::string(DescribeSyncStatus(why)) + "; nothing is kept");
+    }
+    CalDavClient client(*transport);
+    std::string collectionUrl;
+    const SyncStatus found = client.Discover(account.serverUrl, collectionUrl, account.collection);
+    if (found != SyncStatus::kOk) {
+        Fail(a.url, std::string(DescribeSyncStatus(found)) + "; nothing is kept");
+    }
+
+    const std::optional<SyncAccount> before = LoadSyncAccount(fs, folder);
+    const std::string target = CredentialTarget(account);
+    const std::optional<std::string> oldPassword = host.secrets->Load(target);
+    if (!host.secrets->Save(target, account.user, *password)) {
+        Fail("", "the password could not be kept in the system's password store; nothing is kept");
+    }
+    const SaveResult saved = SaveSyncAccount(fs, folder, account);
+    if (saved.outcome != SaveOutcome::kSaved) {
+        if (oldPassword) {
+            host.secrets->Save(target, account.user, *oldPassword);
+        } else {
+            host.secrets->Remove(target);
+        }
+        if (saved.outcome == SaveOutcome::kKeptBeside) {
+            RemoveFile(fs, saved.keptAt);
+        }
+        Fail(Utf8FromWidePath(folder + kSyncAccountFileName), Writing(saved.error) + "; nothing is kept");
+    }
+    if (before && CredentialTarget(*before) != target) {
+        host.secrets->Remove(CredentialTarget(*before)); // never left where no account points to it
+    }
+    // Another account starts with no tries; the same one again is told of its next failure.
+    SyncLastRun last = before && *before == account ? LoadSyncLastRun(fs, folder) : SyncLastRun{};
+    last.userTold = false;
+    SaveSyncLastRun(fs, folder, last);
+    tool.Out(file.name + ": syncs with " + collectionUrl + " (collection \"" + account.collection +
+             "\") as " + account.user + "; the password is kept in the system's password store\n");
+}
+
+void SyncNow(Tool& tool, const Arguments& a) {
+    ToolHost& host = tool.Host();
+    FileSystem& fs = *host.fs;
+    const NamedFile file = tool.NotesFile(a.fileGiven, a.file);
+    if (host.widgetRunningOn && host.widgetRunningOn(file.path)) {
+        // Its next save would replace what is written here, and it syncs this diary itself.
+        Fail(file.name,
+             "Quillidar is running on this diary and syncs it by itself; close it to sync from here");
+    }
+    RequireServerAccess(host);
+    const FsPath folder = SyncFolderOf(tool, file);
+    const std::optional<SyncAccount> account = LoadSyncAccount(fs, folder);
+    if (!account) {
+        Fail(file.name,
+             "sync is not set up for this diary (" + std::string(kToolName) + " sync setup URL --user NAME)");
+    }
+    const std::optional<std::string> password = host.secrets->Load(CredentialTarget(*account));
+    if (!password) {
+        Fail(file.name, "no password is kept for " + account->user + " at " + account->serverUrl +
+                            "; run sync setup again");
+    }
+    std::string old;
+    const FileError error = LoadFile(fs, file.path, old);
+    if (error != FileError::kNone && error != FileError::kNotFound) {
+        Fail(file.name, Reading(error));
+    }
+    const bool existed = error == FileError::kNone;
+    const NotesScan scan = ScanNotes(old);
+    if (existed && scan.damaged) {
+        Fail(file.name, "damaged at byte " + std::to_string(scan.damageOffset) + ": " + scan.damage +
+                            " (salvage recovers what is left; nothing is synced into a damaged diary)");
+    }
+    NoteMap notes;
+    for (const StoredEntry& entry : scan.entries) {
+        notes.Append({entry.key.value, entry.text.value});
+    }
+    const std::int64_t now = host.now ? host.now() : 0;
+    SyncStatus why = SyncStatus::kOk;
+    const std::unique_ptr<HttpTransport> transport = host.openTransport(*account, *password, why);
+    if (!transport) {
+        SyncReport refused;
+        refused.status = why;
+        RecordSyncTry(fs, folder, refused, now);
+        Fail(file.name, "not synced: " + std::string(DescribeSyncStatus(why)));
+    }
+    SyncSessionInput input;
+    input.account = *account;
+    input.folder = folder;
+    input.pivot = a.pivot;
+    input.now = now;
+    if (host.localDateOf) {
+        input.localDateOf = [&host](std::int64_t seconds) {
+            const Date d = host.localDateOf(seconds);
+            return SyncDate{d.year, d.month, d.day};
+        };
+    }
+    const SyncSessionResult result = RunSyncSession(*transport, notes, fs, input);
+    const SyncReport& report = result.report;
+    const std::string summary = report.status == SyncStatus::kOk
+                                    ? "synced with " + result.state.collection + ": " + Did(report)
+                                    : "sync stopped: " + std::string(DescribeSyncStatus(report.status)) +
+                                          "; before that " + Did(report);
+    // The notes reach the disk before the state that takes them as agreed: a failed write leaves
+    // the old state, and the next sync finds the same changes again instead of losing them.
+    if (!report.changedKeys.empty()) {
+        SaveDiary(tool, file, EncodeNotes(notes), existed, scan, summary);
+    } else {
+        tool.Out(file.name + ": " + summary + "; the file is left as it was\n");
+    }
+    const FsPath statePath = folder + kSyncStateFileName;
+    const std::string state = EncodeSyncState(result.state);
+    std::string held;
+    if (LoadFile(fs, statePath, held) != FileError::kNone || held != state) {
+        if (SaveFileAtomically(fs, statePath, state).outcome != SaveOutcome::kSaved) {
+            tool.Warn(Utf8FromWidePath(statePath),
+                      "the sync's state could not be saved; the next sync compares these days again");
+        }
+    }
+    RecordSyncTry(fs, folder, report, now);
+    for (const std::string& href : report.refused) {
+        tool.Warn(file.name, "left as it is on the server, too large or unreadable: " + href);
+    }
+    if (report.status != SyncStatus::kOk) {
+        Fail(file.name, summary);
+    }
+}
+
+void SyncShow(Tool& tool, const Arguments& a) {
+    ToolHost& host = tool.Host();
+    const NamedFile file = tool.NotesFile(a.fileGiven, a.file);
+    const FsPath folder = SyncFolderOf(tool, file);
+    const std::optional<SyncAccount> account = LoadSyncAccount(*host.fs, folder);
+    if (!account) {
+        tool.Out("sync: off\n");
+        return;
+    }
+    const SyncLastRun last = LoadSyncLastRun(*host.fs, folder);
+    const bool kept = host.secrets && host.secrets->Load(CredentialTarget(*account)).has_value();
+    std::string out = "sync: on\nserver: " + account->serverUrl + "\nuser: " + account->user +
+                      "\ncollection: " + account->collection +
+                      "\npassword: " + (kept ? "kept" : "missing (sync setup keeps it again)") + "\n";
+    out += "last tried: " + UtcTime(last.tried) + "\n";
+    out += "last succeeded: " + UtcTime(last.succeeded) + "\n";
+    out += "result: " +
+           (last.tried == 0 ? std::string("not tried yet")
+            : last.status == SyncStatus::kOk
+                ? "synced: " + std::to_string(last.pushed) + " pushed (" + std::to_string(last.joined) +
+                      " joined), " + std::to_string(last.pulled) + " pulled"
+                : std::string(DescribeSyncStatus(last.status)) +
+                      (NeedsUser(last.status) ? " (trying again changes nothing until this is put right)"
+                                              : "")) +
+           "\n";
+    out += "failures in a row: " + std::to_string(last.failures) + "\n";
+    tool.Out(out);
+}
+
+void SyncOff(Tool& tool, const Arguments& a) {
+    ToolHost& host = tool.Host();
+    const NamedFile file = tool.NotesFile(a.fileGiven, a.file);
+    const FsPath folder = SyncFolderOf(tool, file);
+    const std::optional<SyncAccount> account = LoadSyncAccount(*host.fs, folder);
+    if (account && host.secrets) {
+        const std::string target = CredentialTarget(*account);
+        // The password goes first: an account left without one fails and says so, a password left
+        // without an account would stay in the store unseen.
+        if (!host.secrets->Remove(target) && host.secrets->Load(target)) {
+            Fail(file.name,
+                 "the password could not be removed from the system's password store; sync stays on");
+        }
+    }
+    if (!RemoveSyncAccount(*host.fs, folder)) {
+        Fail(file.name,
+             "the sync's account " + Utf8FromWidePath(folder + kSyncAccountFileName) + " cannot be removed");
+    }
+    tool.Out(file.name +
+             (account ? ": sync is off; the account and its password are removed, the sync's state is kept\n"
+                      : ": sync was not on\n"));
+}
+
 // The commands and what each is for, in the order the usage lists them.
 const std::pair<const char*, const char*> kCommands[] = {
     {"list", "one line per note in file order: date, key, byte length, first line"},
@@ -980,6 +1235,7 @@ const std::pair<const char*, const char*> kCommands[] = {
     {"stats", "notes, words and characters per year and month, the longest streak"},
     {"check", "reads a notes file without trusting it and says what is in it"},
     {"salvage", "writes every entry that can be recovered to a new file"},
+    {"sync", "two-way sync with a CalDAV server: setup, now, status, off"},
     {"help", "the usage, or a command's"},
 };
 
@@ -1128,6 +1384,28 @@ ToolRun RunNotesTool(const std::vector<std::string>& args, ToolHost& host) {
     salvage->add_option("-o,--output", a.out, "the notes file to write")->required();
     salvage->add_flag("--force", a.force, "write what was found even in bytes that look like no notes file");
 
+    CLI::App* sync = app.add_subcommand("sync", help("sync"));
+    sync->require_subcommand(1);
+    CLI::App* syncSetup = sync->add_subcommand(
+        "setup", "checks the account with the server, then keeps it for the diary and the password in the "
+                 "system's password store (read from standard input, or asked for)");
+    syncSetup->add_option("URL", a.url, "the server's address (https://; http:// only to this computer)")
+        ->required();
+    syncSetup->add_option("--user", a.user, "the user name on the server")->required();
+    syncSetup->add_option("--collection", a.collection,
+                          "the display name of the collection to use or make (default: Quillidar)");
+    addFile(syncSetup, "FILE");
+    CLI::App* syncNow = sync->add_subcommand(
+        "now",
+        "syncs the diary with its server once (refused while the widget runs on it, which syncs itself)");
+    addFile(syncNow, "FILE");
+    CLI::App* syncStatus = sync->add_subcommand(
+        "status", "the account, when the last sync was tried and succeeded, and its result");
+    addFile(syncStatus, "FILE");
+    CLI::App* syncOff =
+        sync->add_subcommand("off", "forgets the account and its password; the sync's state stays");
+    addFile(syncOff, "FILE");
+
     CLI::App* helping = app.add_subcommand("help", help("help"));
     helping->add_option("COMMAND", a.helpOn, "the command");
 
@@ -1205,6 +1483,14 @@ ToolRun RunNotesTool(const std::vector<std::string>& args, ToolHost& host) {
             Check(tool, target, tool.Read(target), run.status);
         } else if (salvage->parsed()) {
             SalvageTo(tool, a);
+        } else if (syncSetup->parsed()) {
+            SyncSetup(tool, a);
+        } else if (syncNow->parsed()) {
+            SyncNow(tool, a);
+        } else if (syncStatus->parsed()) {
+            SyncShow(tool, a);
+        } else if (syncOff->parsed()) {
+            SyncOff(tool, a);
         }
     } catch (const ToolError& e) {
         run.status = e.status;

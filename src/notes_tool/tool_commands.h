@@ -13,6 +13,7 @@
 
 #include "files/file_store.h"
 #include "notes_tool/diary_dates.h"
+#include "sync/sync_account.h"
 
 namespace notes_tool {
 
@@ -58,6 +59,19 @@ struct ToolHost {
     std::function<std::vector<FsPath>(const FsPath&)> keptFolders;
     // The local date of a UTC instant, for iCalendar times written in UTC; UTC when left empty.
     std::function<Date(std::int64_t)> localDateOf;
+
+    // The sync. Where the password is kept; none where there is no store.
+    SecretStore* secrets = nullptr;
+    // A connection to the account's server, or nullptr and why not (an address refused, no HTTP
+    // here). Left empty, the sync commands say this build cannot reach a server.
+    std::function<std::unique_ptr<HttpTransport>(const SyncAccount&, const std::string& password,
+                                                 SyncStatus& why)>
+        openTransport;
+    // The password: standard input's first line when it is no terminal, else asked for on the
+    // terminal without echo. nullopt when none could be read.
+    std::function<std::optional<std::string>(const std::string& prompt)> readPassword;
+    // Seconds since 1970 UTC: when a sync is tried, and its DTSTAMP.
+    std::function<std::int64_t()> now;
 };
 
 struct ToolRun {

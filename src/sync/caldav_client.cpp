@@ -5,6 +5,7 @@
 
 #include "sync/ical_text.h"
 #include "sync/multistatus.h"
+#include "text/text_codec.h"
 
 namespace {
 
@@ -211,7 +212,8 @@ SyncStatus CalDavClient::Propfind(const std::string& url, int depth, std::string
     return reply.error.empty() ? SyncStatus::kOk : SyncStatus::kBadReply;
 }
 
-SyncStatus CalDavClient::Discover(std::string_view serverUrl, std::string& collectionUrl) {
+SyncStatus CalDavClient::Discover(std::string_view serverUrl, std::string& collectionUrl,
+                                  std::string_view displayName) {
     const std::string start(serverUrl);
     const std::string origin = Origin(start);
     if (origin.empty()) {
@@ -272,8 +274,7 @@ SyncStatus CalDavClient::Discover(std::string_view serverUrl, std::string& colle
         return status;
     }
     for (const DavResponse& r : reply.responses) {
-        if (r.props.isCalendar && HoldsJournals(r.props) &&
-            r.props.displayName == std::string(kCollectionName)) {
+        if (r.props.isCalendar && HoldsJournals(r.props) && r.props.displayName == displayName) {
             const std::string url = UrlOfHref(homeUrl, r.href);
             if (!url.empty()) {
                 collectionUrl = WithSlash(url);
@@ -281,13 +282,18 @@ SyncStatus CalDavClient::Discover(std::string_view serverUrl, std::string& colle
             }
         }
     }
-    const std::string url = homeUrl + "quillidar/";
+    // The default name keeps its short path; another one is spelled out, so two names never meet
+    // on one path and no name needs escaping in it.
+    const std::string url = homeUrl +
+                            (displayName == kCollectionName ? std::string("quillidar")
+                                                            : "quillidar-" + text_codec::HexOf(displayName)) +
+                            "/";
     const HttpResponse made =
         Send("MKCALENDAR", url, {{"Content-Type", "application/xml; charset=utf-8"}},
              std::string(kXmlHead) +
                  "<c:mkcalendar xmlns:d=\"DAV:\" xmlns:c=\"urn:ietf:params:xml:ns:caldav\"><d:set><d:prop>"
                  "<d:displayname>" +
-                 XmlEscape(kCollectionName) +
+                 XmlEscape(displayName) +
                  "</d:displayname><c:supported-calendar-component-set><c:comp name=\"VJOURNAL\"/>"
                  "</c:supported-calendar-component-set></d:prop></d:set></c:mkcalendar>",
              kMaxSmallReplyBytes);

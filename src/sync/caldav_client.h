@@ -111,9 +111,10 @@ class CalDavClient {
   public:
     explicit CalDavClient(HttpTransport& transport) : m_transport(transport) {}
 
-    // Finds the user's collection named kCollectionName that holds journals, or makes it; from an
+    // Finds the user's collection of that display name that holds journals, or makes it; from an
     // address that names the server, a principal, a calendar home or the collection itself.
-    SyncStatus Discover(std::string_view serverUrl, std::string& collectionUrl);
+    SyncStatus Discover(std::string_view serverUrl, std::string& collectionUrl,
+                        std::string_view displayName = kCollectionName);
     // RFC 6578: the members changed since the token (all of them for an empty token). A server
     // without sync, or one that no longer knows the token, gets a PROPFIND of every ETag instead.
     SyncStatus ListChanges(const std::string& collectionUrl, const std::string& token, Listing& listing);

@@ -46,6 +46,17 @@ bool RemoveSyncAccount(FileSystem& fs, const FsPath& folder);
 SaveResult SaveSyncLastRun(FileSystem& fs, const FsPath& folder, const SyncLastRun& last);
 SyncLastRun LoadSyncLastRun(FileSystem& fs, const FsPath& folder);
 
+// Where a server address leads: scheme and host in lower case, the port written out (443, 80 when
+// left out). nullopt for anything but an http or https address with a host.
+struct SyncOrigin {
+    std::string scheme;
+    std::string host; // an IPv6 address keeps its brackets
+    int port = 0;
+    bool loopback = false;    // 127.x.x.x, localhost or [::1]: the only hosts plain http may go to
+    std::string Text() const; // "https://dav.example.org:443"
+};
+std::optional<SyncOrigin> OriginOfSyncUrl(std::string_view url);
+
 // The name the password is kept under: one per server origin (scheme, host, port) and user, so a
 // password is only ever sent to the host it was given for.
 std::string CredentialTarget(const SyncAccount& account);

@@ -53,7 +53,7 @@ class Run {
     SyncReport Go() {
         if (m_state.collection.empty()) {
             std::string collection;
-            m_report.status = m_client.Discover(m_options.serverUrl, collection);
+            m_report.status = m_client.Discover(m_options.serverUrl, collection, m_options.collectionName);
             if (m_report.status != SyncStatus::kOk) {
                 return m_report;
             }

@@ -16,6 +16,7 @@ struct SyncOptions {
     int pivot = 2027;       // the century window of the diary's keys, as the notes tool's
     std::int64_t stamp = 0; // DTSTAMP of what is written, seconds since 1970 UTC
     std::function<SyncDate(std::int64_t)> localDateOf; // the local day of a UTC instant
+    std::string collectionName = kCollectionName;      // the display name discovery looks for
 };
 
 struct SyncReport {

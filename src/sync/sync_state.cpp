@@ -79,9 +79,13 @@ std::vector<std::string_view> Fields(std::string_view line) {
 std::string EncodeSyncState(const SyncState& state) {
     std::string body(kMagic);
     body += Line({"collection", Hex(state.collection)});
+    std::size_t records = 3;
+    if (!state.name.empty()) {
+        body += Line({"name", Hex(state.name)});
+        ++records;
+    }
     body += Line({"token", Hex(state.token)});
     body += Line({"listing", state.etagsOnly ? "etags" : "sync"});
-    std::size_t records = 3;
     for (const auto& [date, day] : state.days) {
         body += Line({"day", date, Hex(day.href), Hex(day.etag), Hex(day.base)});
         ++records;
@@ -164,6 +168,8 @@ bool DecodeSyncState(std::string_view bytes, SyncState& state) {
             read.collection = values[0];
         } else if (f[0] == "listing" && values.size() == 1 && (values[0] == "etags" || values[0] == "sync")) {
             read.etagsOnly = values[0] == "etags";
+        } else if (f[0] == "name" && values.size() == 1 && !values[0].empty()) {
+            read.name = values[0];
         } else if (f[0] == "token" && values.size() == 1) {
             read.token = values[0];
         } else if (f[0] == "day" && values.size() == 4 && ParseCompactDate(values[0])) {

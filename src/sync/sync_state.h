@@ -36,6 +36,7 @@ struct ForeignResource {
 
 struct SyncState {
     std::string collection; // the collection's URL, ending with '/'; empty before discovery
+    std::string name;       // the display name it was found by; empty: the default one
     std::string token;      // RFC 6578 sync token; empty when the server offers none
     bool etagsOnly = false; // the server has no sync report: list ETags without asking again
     std::map<std::string, SyncDayState> days;       // by CompactDate

@@ -125,6 +125,9 @@ HttpResponse FakeCalDavServer::Handle(const HttpRequest& request) {
             return Reply(405);
         }
         m_collection = path;
+        std::size_t from = 0;
+        const std::string name = Between(request.body, "<d:displayname>", "</d:displayname>", from);
+        m_name = name.empty() ? "Quillidar" : Unescape(name);
         return Reply(201);
     }
     const bool inCollection =
@@ -189,7 +192,9 @@ HttpResponse FakeCalDavServer::Propfind(const std::string& path, const HttpReque
                               "</d:response></d:multistatus>");
     }
     const std::string collectionProps = "<d:resourcetype><d:collection/><c:calendar/></"
-                                        "d:resourcetype><d:displayname>Quillidar</d:displayname>"
+                                        "d:resourcetype><d:displayname>" +
+                                        Escape(m_name) +
+                                        "</d:displayname>"
                                         "<c:supported-calendar-component-set><c:comp "
                                         "name=\"VJOURNAL\"/></c:supported-calendar-component-set>";
     if (path == kHome) {

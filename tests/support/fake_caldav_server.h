@@ -59,7 +59,8 @@ class FakeCalDavServer final : public HttpTransport {
     HttpResponse Report(const std::string& path, const HttpRequest& request);
     void Changed(const std::string& path);
 
-    std::string m_collection; // empty until MKCALENDAR
+    std::string m_collection;         // empty until MKCALENDAR
+    std::string m_name = "Quillidar"; // its display name, as MKCALENDAR gave it
     std::map<std::string, Resource> m_resources;
     std::vector<std::string> m_log; // path changed at each revision, from revision 1
     int m_etags = 0;

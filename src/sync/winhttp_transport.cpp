@@ -1,0 +1,517 @@
+// The sync's HTTP over WinHTTP. Every entry is looked up in the system's winhttp.dll at run time.
+// One session and one connection handle for the server's origin: WinHTTP keeps the connection alive
+// between the requests made on it. Redirects, credentials and reply sizes are decided here rather
+// than by WinHTTP, so a password never follows a redirect to another host and a reply never grows
+// past what the caller can take.
+#include <windows.h>
+
+#include <winhttp.h>
+
+#include <mutex>
+
+#include "sync/http_url.h"
+#include "sync/winhttp_transport.h"
+#include "text/text_codec.h"
+#include "ui/dll_search.h"
+
+namespace {
+
+constexpr int kMaxRedirects = 5;
+constexpr DWORD kReadPiece = 64 * 1024;
+
+struct WinHttpApi {
+    decltype(&::WinHttpOpen) open = nullptr;
+    decltype(&::WinHttpConnect) connect = nullptr;
+    decltype(&::WinHttpOpenRequest) openRequest = nullptr;
+    decltype(&::WinHttpSendRequest) sendRequest = nullptr;
+    decltype(&::WinHttpReceiveResponse) receiveResponse = nullptr;
+    decltype(&::WinHttpQueryHeaders) queryHeaders = nullptr;
+    decltype(&::WinHttpReadData) readData = nullptr;
+    decltype(&::WinHttpSetOption) setOption = nullptr;
+    decltype(&::WinHttpSetTimeouts) setTimeouts = nullptr;
+    decltype(&::WinHttpQueryAuthSchemes) queryAuthSchemes = nullptr;
+    decltype(&::WinHttpSetCredentials) setCredentials = nullptr;
+    decltype(&::WinHttpCloseHandle) closeHandle = nullptr;
+
+    bool Ready() const {
+        return open && connect && openRequest && sendRequest && receiveResponse && queryHeaders && readData &&
+               setOption && setTimeouts && queryAuthSchemes && setCredentials && closeHandle;
+    }
+};
+
+template <typename Fn> void Find(HMODULE module, Fn& fn, const char* name) {
+    fn = module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name))) : nullptr;
+}
+
+const WinHttpApi& Api() {
+    static const WinHttpApi api = [] {
+        WinHttpApi a;
+        HMODULE m = ui::LoadSystemDll(L"winhttp.dll");
+        Find(m, a.open, "WinHttpOpen");
+        Find(m, a.connect, "WinHttpConnect");
+        Find(m, a.openRequest, "WinHttpOpenRequest");
+        Find(m, a.sendRequest, "WinHttpSendRequest");
+        Find(m, a.receiveResponse, "WinHttpReceiveResponse");
+        Find(m, a.queryHeaders, "WinHttpQueryHeaders");
+        Find(m, a.readData, "WinHttpReadData");
+        Find(m, a.setOption, "WinHttpSetOption");
+        Find(m, a.setTimeouts, "WinHttpSetTimeouts");
+        Find(m, a.queryAuthSchemes, "WinHttpQueryAuthSchemes");
+        Find(m, a.setCredentials, "WinHttpSetCredentials");
+        Find(m, a.closeHandle, "WinHttpCloseHandle");
+        return a;
+    }();
+    return api;
+}
+
+std::wstring Wide(std::string_view utf8) {
+    const auto text = text_codec::Utf16FromUtf8(utf8);
+    return text ? std::wstring(reinterpret_cast<const wchar_t*>(text->data()), text->size()) : std::wstring();
+}
+
+std::string Narrow(std::wstring_view text) {
+    return text_codec::Utf8FromUtf16(
+        std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
+}
+
+void Wipe(std::wstring& text) {
+    if (!text.empty()) {
+        SecureZeroMemory(text.data(), text.size() * sizeof(wchar_t));
+    }
+}
+
+void Wipe(std::string& text) {
+    if (!text.empty()) {
+        SecureZeroMemory(text.data(), text.size());
+    }
+}
+
+TransportError ErrorOf(DWORD code) {
+    switch (code) {
+    case ERROR_WINHTTP_NAME_NOT_RESOLVED:
+        return TransportError::kResolve;
+    case ERROR_WINHTTP_CANNOT_CONNECT:
+        return TransportError::kConnect;
+    case ERROR_WINHTTP_TIMEOUT:
+        return TransportError::kTimeout;
+    case ERROR_WINHTTP_SECURE_FAILURE:
+    case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
+    case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
+    case ERROR_WINHTTP_SECURE_CERT_REV_FAILED:
+    case ERROR_WINHTTP_SECURE_CERT_REVOKED:
+    case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE:
+    case ERROR_WINHTTP_SECURE_INVALID_CA:
+    case ERROR_WINHTTP_SECURE_INVALID_CERT:
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
+    case ERROR_WINHTTP_CLIENT_AUTH_CERT_NEEDED:
+        return TransportError::kCertificate;
+    case ERROR_WINHTTP_REDIRECT_FAILED:
+        return TransportError::kRedirect;
+    default:
+        // Reset, aborted, a reply that stopped making sense, a handle closed by Cancel.
+        return TransportError::kCut;
+    }
+}
+
+bool IsRedirect(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+std::vector<HttpHeader> ParseHeaders(std::string_view raw) {
+    std::vector<HttpHeader> headers;
+    bool statusLine = true;
+    while (!raw.empty()) {
+        const std::size_t end = raw.find("\r\n");
+        std::string_view line = raw.substr(0, end);
+        raw = end == std::string_view::npos ? std::string_view() : raw.substr(end + 2);
+        if (statusLine) {
+            statusLine = false;
+            continue;
+        }
+        const std::size_t colon = line.find(':');
+        if (line.empty() || colon == std::string_view::npos) {
+            continue;
+        }
+        std::string_view value = line.substr(colon + 1);
+        const std::size_t first = value.find_first_not_of(" \t");
+        value = first == std::string_view::npos ? std::string_view() : value.substr(first);
+        value = value.substr(0, value.find_last_not_of(" \t") + 1);
+        headers.push_back({std::string(line.substr(0, colon)), std::string(value)});
+    }
+    return headers;
+}
+
+// A WinHTTP handle with one owner.
+class Handle {
+  public:
+    Handle() = default;
+    explicit Handle(HINTERNET h) : m_h(h) {}
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    ~Handle() {
+        if (m_h) {
+            Api().closeHandle(m_h);
+        }
+    }
+    HINTERNET get() const { return m_h; }
+    void reset(HINTERNET h) {
+        if (m_h) {
+            Api().closeHandle(m_h);
+        }
+        m_h = h;
+    }
+
+  private:
+    HINTERNET m_h = nullptr;
+};
+
+// Owned by the transport and by every Send still running, so a call abandoned by Cancel finishes
+// with its handles intact.
+struct Shared {
+    HttpUrl origin;
+    std::wstring host;
+    std::wstring user;
+    std::wstring password;
+    std::string authorization; // the Basic header's value; empty without credentials
+    Handle session;
+    Handle connection;
+    std::mutex lock;
+    HINTERNET inFlight = nullptr; // closed by Cancel, else by the Send that opened it
+    bool cancelled = false;
+    HANDLE cancelEvent = nullptr;
+
+    ~Shared() {
+        Wipe(password);
+        Wipe(authorization);
+        if (cancelEvent) {
+            ::CloseHandle(cancelEvent);
+        }
+    }
+};
+
+HttpResponse Failed(TransportError error) {
+    HttpResponse r;
+    r.error = error;
+    return r;
+}
+
+// The request handle of one exchange, given up to Cancel while it is in flight.
+class Exchange {
+  public:
+    Exchange(Shared& shared, HINTERNET request) : m_shared(shared), m_request(request) {
+        std::lock_guard<std::mutex> hold(shared.lock);
+        if (shared.cancelled) {
+            Api().closeHandle(request);
+            m_request = nullptr;
+        } else {
+            shared.inFlight = request;
+        }
+    }
+    Exchange(const Exchange&) = delete;
+    Exchange& operator=(const Exchange&) = delete;
+    ~Exchange() {
+        std::lock_guard<std::mutex> hold(m_shared.lock);
+        if (m_request && m_shared.inFlight == m_request) {
+            m_shared.inFlight = nullptr;
+            Api().closeHandle(m_request);
+        }
+    }
+    HINTERNET get() const { return m_request; }
+
+  private:
+    Shared& m_shared;
+    HINTERNET m_request;
+};
+
+TransportError LastError(Shared& shared) {
+    const DWORD code = ::GetLastError();
+    std::lock_guard<std::mutex> hold(shared.lock);
+    return shared.cancelled ? TransportError::kCut : ErrorOf(code);
+}
+
+HttpResponse ExchangeOnce(Shared& shared, const std::string& method, const std::string& path,
+                          const std::vector<HttpHeader>& extra, const std::string& body,
+                          std::size_t maxBody) {
+    const WinHttpApi& api = Api();
+    const std::wstring wideMethod = Wide(method);
+    const std::wstring widePath = Wide(path);
+    HINTERNET opened = api.openRequest(shared.connection.get(), wideMethod.c_str(), widePath.c_str(), nullptr,
+                                       WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                       shared.origin.secure ? WINHTTP_FLAG_SECURE : 0);
+    if (!opened) {
+        return Failed(LastError(shared));
+    }
+    Exchange exchange(shared, opened);
+    HINTERNET request = exchange.get();
+    if (!request) {
+        return Failed(TransportError::kCut);
+    }
+    // WinHTTP would follow a redirect anywhere, and answer a server's NTLM challenge with the
+    // Windows logon: both are decided here instead.
+    DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+    api.setOption(request, WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never);
+    DWORD high = WINHTTP_AUTOLOGON_SECURITY_LEVEL_HIGH;
+    api.setOption(request, WINHTTP_OPTION_AUTOLOGON_POLICY, &high, sizeof high);
+
+    std::wstring headers;
+    for (const HttpHeader& h : extra) {
+        // A header is one line; a value that would start another is dropped.
+        if (h.name.find_first_of(":\r\n") != std::string::npos ||
+            h.value.find_first_of("\r\n") != std::string::npos) {
+            continue;
+        }
+        headers += Wide(h.name) + L": " + Wide(h.value) + L"\r\n";
+    }
+    if (!shared.authorization.empty()) {
+        headers += L"Authorization: " + Wide(shared.authorization) + L"\r\n";
+    }
+    struct WipeOnExit {
+        std::wstring& text;
+        ~WipeOnExit() { Wipe(text); }
+    } wipeHeaders{headers};
+
+    if (body.size() > MAXDWORD) {
+        return Failed(TransportError::kTooLarge);
+    }
+    const DWORD bodySize = static_cast<DWORD>(body.size());
+    bool digestTried = false;
+    DWORD status = 0;
+    for (;;) {
+        if (!api.sendRequest(request, headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
+                             headers.empty() ? 0 : static_cast<DWORD>(-1L),
+                             bodySize ? const_cast<char*>(body.data()) : WINHTTP_NO_REQUEST_DATA, bodySize,
+                             bodySize, 0) ||
+            !api.receiveResponse(request, nullptr)) {
+            return Failed(LastError(shared));
+        }
+        DWORD size = sizeof status;
+        if (!api.queryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                              WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
+            return Failed(TransportError::kCut);
+        }
+        // A server that takes Digest only gets WinHTTP's answer to its challenge, on this same
+        // origin's connection; Basic was offered up front already.
+        if (status == 401 && !digestTried && !shared.user.empty()) {
+            DWORD supported = 0, first = 0, target = 0;
+            if (api.queryAuthSchemes(request, &supported, &first, &target) &&
+                (supported & WINHTTP_AUTH_SCHEME_DIGEST) && !(supported & WINHTTP_AUTH_SCHEME_BASIC) &&
+                target == WINHTTP_AUTH_TARGET_SERVER &&
+                api.setCredentials(request, WINHTTP_AUTH_TARGET_SERVER, WINHTTP_AUTH_SCHEME_DIGEST,
+                                   shared.user.c_str(), shared.password.c_str(), nullptr)) {
+                digestTried = true;
+                continue;
+            }
+        }
+        break;
+    }
+
+    HttpResponse response;
+    response.status = static_cast<int>(status);
+    DWORD rawSize = 0;
+    api.queryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+                     WINHTTP_NO_OUTPUT_BUFFER, &rawSize, WINHTTP_NO_HEADER_INDEX);
+    if (rawSize) {
+        std::wstring raw(rawSize / sizeof(wchar_t) + 1, L'\0');
+        DWORD got = static_cast<DWORD>(raw.size() * sizeof(wchar_t));
+        if (api.queryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+                             raw.data(), &got, WINHTTP_NO_HEADER_INDEX)) {
+            raw.resize(got / sizeof(wchar_t));
+            response.headers = ParseHeaders(Narrow(raw));
+        }
+    }
+
+    // A length announced beyond the limit is refused before a byte of it is read; closing the
+    // request unread drops the connection rather than draining it.
+    std::optional<unsigned long long> length;
+    const std::string announced = response.Header("Content-Length");
+    if (!announced.empty()) {
+        length = 0;
+        for (const char c : announced) {
+            if (c < '0' || c > '9' || *length > (~0ull - 9) / 10) {
+                return Failed(TransportError::kCut);
+            }
+            *length = *length * 10 + static_cast<unsigned>(c - '0');
+        }
+        if (*length > maxBody) {
+            response.error = TransportError::kTooLarge;
+            return response;
+        }
+    }
+    if (method == "HEAD" || status == 204 || status == 304) {
+        return response;
+    }
+    std::string& data = response.body;
+    for (;;) {
+        const std::size_t had = data.size();
+        data.resize(had + kReadPiece);
+        DWORD got = 0;
+        if (!api.readData(request, data.data() + had, kReadPiece, &got)) {
+            const TransportError error = LastError(shared);
+            response.body.clear();
+            response.error = error;
+            return response;
+        }
+        data.resize(had + got);
+        if (got == 0) {
+            break;
+        }
+        if (data.size() > maxBody) {
+            data.clear();
+            response.error = TransportError::kTooLarge;
+            return response;
+        }
+    }
+    // The connection closed before the announced length arrived.
+    if (length && data.size() != *length) {
+        data.clear();
+        response.error = TransportError::kCut;
+    }
+    return response;
+}
+
+HttpResponse Perform(Shared& shared, const HttpRequest& request, std::size_t maxBody) {
+    const std::optional<HttpUrl> url = ParseHttpUrl(request.url);
+    // Requests go to the origin the credentials were given for and nowhere else.
+    if (!url || !url->SameOrigin(shared.origin)) {
+        return Failed(TransportError::kRedirect);
+    }
+    HttpUrl at = *url;
+    std::string method = request.method;
+    std::string body = request.body;
+    for (int hops = 0;; ++hops) {
+        HttpResponse response = ExchangeOnce(shared, method, at.path, request.headers, body, maxBody);
+        if (response.error != TransportError::kNone || !IsRedirect(response.status)) {
+            return response;
+        }
+        const std::string location = response.Header("Location");
+        if (location.empty()) {
+            return response;
+        }
+        const std::optional<HttpUrl> next = ResolveLocation(at, location);
+        if (!next || !next->SameOrigin(shared.origin) || hops == kMaxRedirects) {
+            response.error = TransportError::kRedirect;
+            response.body.clear();
+            return response;
+        }
+        if (response.status == 303 ||
+            ((response.status == 301 || response.status == 302) && method == "POST")) {
+            method = "GET";
+            body.clear();
+        }
+        at = *next;
+    }
+}
+
+// One Send, run on a thread of its own so the caller can walk away from it at Cancel even where
+// closing the handle does not end a blocked call at once.
+struct Call {
+    std::shared_ptr<Shared> shared;
+    HttpRequest request;
+    std::size_t maxBody = 0;
+    HttpResponse response;
+    HANDLE done = nullptr;
+
+    ~Call() {
+        if (done) {
+            ::CloseHandle(done);
+        }
+    }
+};
+
+DWORD WINAPI RunCall(void* parameter) {
+    auto* call = static_cast<std::shared_ptr<Call>*>(parameter);
+    (*call)->response = Perform(*(*call)->shared, (*call)->request, (*call)->maxBody);
+    ::SetEvent((*call)->done);
+    delete call;
+    return 0;
+}
+
+} // namespace
+
+struct WinHttpTransport::Impl {
+    std::shared_ptr<Shared> shared;
+};
+
+WinHttpTransport::WinHttpTransport(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
+WinHttpTransport::~WinHttpTransport() = default;
+
+std::unique_ptr<WinHttpTransport> WinHttpTransport::Open(const TransportOptions& options, SyncStatus& why) {
+    const std::optional<HttpUrl> url = ParseHttpUrl(options.url);
+    // Plain http carries the password readable by anyone on the way; only this machine may have it.
+    if (!url || (!url->secure && !IsLoopbackHost(url->host))) {
+        why = SyncStatus::kNoCalendar;
+        return nullptr;
+    }
+    const WinHttpApi& api = Api();
+    if (!api.Ready()) {
+        why = SyncStatus::kOffline;
+        return nullptr;
+    }
+    auto shared = std::make_shared<Shared>();
+    shared->origin = *url;
+    shared->host = Wide(url->host);
+    if (!options.user.empty()) {
+        shared->user = Wide(options.user);
+        shared->password = Wide(options.password);
+        shared->authorization = BasicAuthorization(options.user, options.password);
+    }
+    shared->cancelEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    // No proxy between this machine and itself.
+    const DWORD access = url->secure || !IsLoopbackHost(url->host) ? WINHTTP_ACCESS_TYPE_DEFAULT_PROXY
+                                                                   : WINHTTP_ACCESS_TYPE_NO_PROXY;
+    shared->session.reset(api.open(L"Quillidar", access, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!shared->session.get() || !shared->cancelEvent) {
+        why = SyncStatus::kOffline;
+        return nullptr;
+    }
+    const int timeout = options.timeoutMs > 0 ? options.timeoutMs : 30000;
+    api.setTimeouts(shared->session.get(), timeout, timeout, timeout, timeout);
+    shared->connection.reset(
+        api.connect(shared->session.get(), shared->host.c_str(), static_cast<INTERNET_PORT>(url->port), 0));
+    if (!shared->connection.get()) {
+        why = SyncStatus::kOffline;
+        return nullptr;
+    }
+    auto impl = std::make_unique<Impl>();
+    impl->shared = std::move(shared);
+    why = SyncStatus::kOk;
+    return std::unique_ptr<WinHttpTransport>(new WinHttpTransport(std::move(impl)));
+}
+
+HttpResponse WinHttpTransport::Send(const HttpRequest& request, std::size_t maxBody) {
+    Shared& shared = *m_impl->shared;
+    {
+        std::lock_guard<std::mutex> hold(shared.lock);
+        if (shared.cancelled) {
+            return Failed(TransportError::kCut);
+        }
+    }
+    auto call = std::make_shared<Call>();
+    call->shared = m_impl->shared;
+    call->request = request;
+    call->maxBody = maxBody;
+    call->done = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    auto* parameter = new std::shared_ptr<Call>(call);
+    HANDLE thread = call->done ? ::CreateThread(nullptr, 0, RunCall, parameter, 0, nullptr) : nullptr;
+    if (!thread) {
+        delete parameter;
+        return Perform(shared, request, maxBody);
+    }
+    ::CloseHandle(thread);
+    const HANDLE waits[] = {call->done, shared.cancelEvent};
+    if (::WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0) {
+        return std::move(call->response);
+    }
+    return Failed(TransportError::kCut);
+}
+
+void WinHttpTransport::Cancel() {
+    Shared& shared = *m_impl->shared;
+    std::lock_guard<std::mutex> hold(shared.lock);
+    shared.cancelled = true;
+    ::SetEvent(shared.cancelEvent);
+    if (shared.inFlight) {
+        Api().closeHandle(shared.inFlight);
+        shared.inFlight = nullptr;
+    }
+}
