@@ -19,8 +19,11 @@ add_library(quill_win STATIC
   src/app/calendar_menu.cpp
   src/app/calendar_notes.cpp
   src/app/calendar_settings_io.cpp
+  src/app/calendar_sync.cpp
   src/app/calendar_tray.cpp
   src/app/single_instance.cpp
+  src/app/sync_dlg.cpp
+  src/app/sync_worker.cpp
   src/appearance/clock.cpp
   src/appearance/font_glue.cpp
   src/appearance/time_dlg.cpp

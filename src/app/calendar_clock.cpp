@@ -52,6 +52,9 @@ void CCalendarDlg::OnTimer(UINT_PTR nIDEvent) {
     case ID_TIMER_TRAY:
         OnTrayTimer();
         break;
+    case ID_TIMER_SYNC:
+        OnSyncTimer();
+        break;
     default:
         break;
     }

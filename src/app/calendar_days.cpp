@@ -49,7 +49,10 @@ void CCalendarDlg::StoreCurrentNote() {
     const bool wasBlank = IsBlankNote(m_notes.FindNote(key));
     const std::string text = CurrentNoteText();
     const bool nowBlank = IsBlankNote(text);
+    const bool changed = m_notes.FindNote(key) != text;
     SetNote(key, text);
+    if (changed)
+        NoteFiled();
     // Setting the day states repaints the whole calendar, which doubles the cost of a day switch:
     // only when a day gained or lost its note, or another month is shown.
     if (wasBlank != nowBlank || MonthOfKey(GetSelectedDateKey()) != m_strMarkedMonth)

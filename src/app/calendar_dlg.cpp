@@ -100,6 +100,7 @@ BOOL CCalendarDlg::OnInitDialog() {
     // window is on screen without waiting for the notification area to take the icon.
     ::SetTimer(m_hWnd, ID_TIMER_TRAY, 10, nullptr);
     MarkNoteDays();
+    LoadSyncAccountAtStart();
     m_pInstance->Publish(m_hWnd);
     return TRUE;
 }
@@ -138,11 +139,16 @@ void CCalendarDlg::OnOK() {
     // A second start from now on waits for this one to end instead of calling it forward.
     Attempt([&] { m_pInstance->Publish(nullptr); });
     // Nothing may wake the window between its save and its end: a tray try would put the icon back.
-    for (const UINT_PTR id : {ID_TIMER_CLOCK, ID_TIMER_TRAY, ID_TIMER_JOURNAL})
+    for (const UINT_PTR id : {ID_TIMER_CLOCK, ID_TIMER_TRAY, ID_TIMER_JOURNAL, ID_TIMER_SYNC})
         ::KillTimer(m_hWnd, id);
     SaveRun();
     // The tray icon last, so that a window that stays open is never left without it.
     Attempt([&] { RemoveTrayIcon(); });
+    // The local save came first; the sync after it holds only a hidden process, and a sign-out
+    // barely at all.
+    if (m_syncAccount && !m_bSyncClosed)
+        ::ShowWindow(m_hWnd, SW_HIDE);
+    Attempt([&] { CloseSync(m_bEnding ? kSyncAtEndSessionMs : kSyncAtCloseMs); });
     ui::Dialog::OnOK();
 }
 
@@ -180,6 +186,7 @@ void CCalendarDlg::OnEndSession(BOOL bEnding) {
     // Not ending: another program refused the sign-out, and the user goes on with the widget.
     if (!bEnding)
         return;
+    m_bEnding = true;
     // Saved again, in case the query was never sent or the user typed after it.
     OnOK();
     EndNestedLoops();
@@ -264,6 +271,12 @@ INT_PTR CCalendarDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         // The clock's tick is answered here: the default handling has nothing to do for a timer
         // without a callback, and passing a hundred ticks a second on to it is not free.
         return wParam == ID_TIMER_CLOCK;
+    case WM_SYNC_RAN:
+        OnSyncRan();
+        return TRUE;
+    case WM_SYNC_SAVED:
+        OnSyncSaved();
+        return TRUE;
     case WM_TRAYNOTIFY:
         return SetMsgResult(OnTrayNotify(wParam, lParam));
     case WM_HELP:

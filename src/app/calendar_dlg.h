@@ -9,6 +9,7 @@
 //   calendar_menu.cpp         context menu and its commands, title font, Help, About box
 //   calendar_drag.cpp         dragging
 //   calendar_tray.cpp         tray icon
+//   calendar_sync.cpp         the sync: its account, its runs off the window's thread, what they bring
 // The parts it holds are small classes of the folders below, each with its own state and Win32
 // calls: the title strip, the note box, the context menu, the tray icon and the crash journal.
 #pragma once
@@ -18,9 +19,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "appearance/calendar_settings.h"
+#include "app/sync_dlg.h"
+#include "app/sync_worker.h"
 #include "appearance/title_strip.h"
 #include "diary/note_box.h"
 #include "diary/note_map.h"
@@ -45,8 +49,15 @@ inline constexpr UINT ID_TRAYICON = quill::kTrayIconId;
 inline constexpr UINT_PTR ID_TIMER_CLOCK = 1;
 inline constexpr UINT_PTR ID_TIMER_TRAY = 2;
 inline constexpr UINT_PTR ID_TIMER_JOURNAL = 3;
+inline constexpr UINT_PTR ID_TIMER_SYNC = 4;
+// The sync's thread says its run ended, and later that its state is kept.
+inline constexpr UINT WM_SYNC_RAN = WM_APP + 20;
+inline constexpr UINT WM_SYNC_SAVED = WM_APP + 21;
+// How long the sync after the save may hold a close, and a sign-out.
+inline constexpr unsigned kSyncAtCloseMs = 4000;
+inline constexpr unsigned kSyncAtEndSessionMs = 1500;
 
-class CCalendarDlg : public ui::Dialog {
+class CCalendarDlg : public ui::Dialog, private SyncSetupHost {
   public:
     enum { IDD = IDD_CALENDAR };
 
@@ -137,6 +148,31 @@ class CCalendarDlg : public ui::Dialog {
     // What a left click on the tray icon does; also the answer to a later start of the program.
     void ComeForward();
 
+    // The sync (calendar_sync.cpp). Without an account none of it runs: no thread, no timer.
+    void LoadSyncAccountAtStart();
+    // A run no sooner than `delayMs` from now, nor before the back-off after failures ends.
+    void ScheduleSync(unsigned delayMs);
+    // False when no run could start (sync off, the diary not read, a run under way).
+    bool StartSync();
+    void OnSyncTimer();
+    void OnSyncRan();
+    void OnSyncSaved();
+    // The run's changes brought into the diary; the worker is told to keep the state. Days taken.
+    std::size_t ApplySyncOutcome();
+    // A note was filed with a new text: it goes to the server a few seconds later.
+    void NoteFiled();
+    // The sync after the save at close, given at most `budgetMs`; then cancelled.
+    void CloseSync(unsigned budgetMs);
+    void ShowSyncDialog();
+    void ShowSyncTip();
+    void TellSyncDialog();
+    int SyncPivot() const;
+    SyncAccount KeptSyncAccount(bool& passwordKept) override;
+    std::string KeepSyncAccount(const SyncAccount& account, const std::string& password) override;
+    void SyncNow() override;
+    std::string SyncStatusLineNow() override;
+    void SetSyncDialog(HWND dialog) override { m_syncDialog = dialog; }
+
     // The icon drawn at each size it is shown at, not one image scaled: the window's two at its DPI,
     // the notification area's at the session's.
     ui::Icon m_iconBig;
@@ -176,6 +212,18 @@ class CCalendarDlg : public ui::Dialog {
     WinFileSystem m_fs;
     std::unique_ptr<DiaryKeeper> m_keeper;
     CrashJournal m_journal;
+    // The sync's account, its last try as recorded, and when the back-off lets the next one start.
+    std::optional<SyncAccount> m_syncAccount;
+    SyncLastRun m_syncLast;
+    ULONGLONG m_syncNotBefore = 0;
+    // A note was filed while a run was under way: another run follows it.
+    bool m_bSyncAgain = false;
+    // The close's sync ran (or had no account): later ways out do not start another.
+    bool m_bSyncClosed = false;
+    // WM_ENDSESSION: the sync after the save gets only a moment.
+    bool m_bEnding = false;
+    HWND m_syncDialog = nullptr;
+    SyncWorker m_syncWorker;
     SingleInstance* m_pInstance;
 };
 

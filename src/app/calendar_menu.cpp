@@ -152,6 +152,9 @@ BOOL CCalendarDlg::OnCommand(UINT id, UINT code, HWND control) {
     case quill::CommandAction::Font:
         ChooseTitleFont();
         break;
+    case quill::CommandAction::Sync:
+        ShowSyncDialog();
+        break;
     case quill::CommandAction::Help:
         OpenHelp();
         break;

@@ -49,15 +49,11 @@ constexpr std::array kTimeItems{
 };
 
 constexpr std::array kContextMenu{
-    Submenu(MenuGroup::Color, "颜色"),
-    Submenu(MenuGroup::Style, "样式"),
-    Submenu(MenuGroup::Title, "标题"),
-    Submenu(MenuGroup::TimeFormat, "时间"),
-    Command(kCmdFont, "字体..."),
-    Separator(),
-    Command(kCmdHelp, "帮助"),
-    Command(kCmdAbout, "关于"),
-    Separator(),
+    Submenu(MenuGroup::Color, "颜色"), Submenu(MenuGroup::Style, "样式"),
+    Submenu(MenuGroup::Title, "标题"), Submenu(MenuGroup::TimeFormat, "时间"),
+    Command(kCmdFont, "字体..."),      Separator(),
+    Command(kCmdSync, "同步..."),      Command(kCmdHelp, "帮助"),
+    Command(kCmdAbout, "关于"),        Separator(),
     Command(kCmdClose, "关闭"),
 };
 
@@ -140,6 +136,9 @@ MenuCommand ClassifyCommand(std::uint64_t wParam) {
     switch (id) {
     case kCmdFont:
         command.action = CommandAction::Font;
+        break;
+    case kCmdSync:
+        command.action = CommandAction::Sync;
         break;
     case kCmdHelp:
         command.action = CommandAction::Help;

@@ -21,6 +21,7 @@ inline constexpr int kCmdCornerAll = 32;
 // The clock formats' ids are clock_format.h's kTimeFormatFirst to kTimeFormatCustom.
 inline constexpr int kCmdTimeCustom = kTimeFormatCustom;
 inline constexpr int kCmdFont = 50;
+inline constexpr int kCmdSync = 52;
 inline constexpr int kCmdHelp = 54;
 inline constexpr int kCmdAbout = 55;
 inline constexpr int kCmdClose = 56;
@@ -67,7 +68,18 @@ std::span<const MenuGroup> SubmenuBuildOrder();
 // the settings file are unchecked; one too large for an id gives a target that matches no item.
 int BuildCheckTarget(MenuGroup group, int settingValue);
 
-enum class CommandAction { ColorScheme, CornerStyle, TimeFormat, Gradient, Font, Help, About, Close, Other };
+enum class CommandAction {
+    ColorScheme,
+    CornerStyle,
+    TimeFormat,
+    Gradient,
+    Font,
+    Sync,
+    Help,
+    About,
+    Close,
+    Other
+};
 
 struct MenuCommand {
     CommandAction action = CommandAction::Other;

@@ -28,7 +28,7 @@ bool TrayIcon::Install(HWND owner, HICON icon, bool balloon) {
     m_nid.hWnd = owner;
     m_nid.uID = record.id;
     m_nid.uCallbackMessage = record.callbackMessage;
-    CopyText(m_nid.szTip, record.tip);
+    CopyText(m_nid.szTip, m_strTip.empty() ? record.tip : std::string_view(m_strTip));
     m_nid.uFlags = record.flags;
     if (record.balloon) {
         m_nid.uTimeout = record.timeoutMs;
@@ -50,6 +50,28 @@ void TrayIcon::Remove() {
 
 bool TrayIcon::Restore() {
     return m_bShown && Install(m_nid.hWnd, m_nid.hIcon, m_bBalloonDue);
+}
+
+void TrayIcon::SetTip(std::string_view tip) {
+    m_strTip = tip;
+    if (!m_bShown)
+        return;
+    CopyText(m_nid.szTip, m_strTip.empty() ? quill::MakeTrayRecord(false).tip : std::string_view(m_strTip));
+    NOTIFYICONDATAW nid = m_nid;
+    nid.uFlags = quill::kNifTip;
+    ::Shell_NotifyIconW(NIM_MODIFY, &nid);
+}
+
+void TrayIcon::ShowBalloon(std::string_view title, std::string_view text) {
+    if (!m_bShown)
+        return;
+    NOTIFYICONDATAW nid = m_nid;
+    nid.uFlags = quill::kNifInfo;
+    nid.dwInfoFlags = quill::kNiifWarning;
+    nid.uTimeout = quill::MakeTrayRecord(true).timeoutMs;
+    CopyText(nid.szInfoTitle, title);
+    CopyText(nid.szInfo, text);
+    ::Shell_NotifyIconW(NIM_MODIFY, &nid);
 }
 
 UINT TrayIcon::TaskbarCreatedMessage() {

@@ -16,6 +16,7 @@ inline constexpr unsigned kNifIcon = 0x02;
 inline constexpr unsigned kNifTip = 0x04;
 inline constexpr unsigned kNifInfo = 0x10;
 inline constexpr unsigned kNiifInfo = 0x01;
+inline constexpr unsigned kNiifWarning = 0x02;
 
 struct TrayRecord {
     unsigned id = kTrayIconId;

@@ -41,6 +41,7 @@ TEST(MenuTable, ContextMenuTopToBottom) {
                                             {M, 0, "\xCA\xB1\xBC\xE4"}, // time
                                             {C, 50, "\xD7\xD6\xCC\xE5..."},
                                             {S, 0, ""},
+                                            {C, 52, "\xCD\xAC\xB2\xBD..."}, // sync
                                             {C, 54, "\xB0\xEF\xD6\xFA"},
                                             {C, 55, "\xB9\xD8\xD3\xDA"},
                                             {S, 0, ""},
@@ -145,6 +146,7 @@ TEST(MenuTable, ClassifyCommand) {
         {49, A::Other, 0},
         {50, A::Font, 0},
         {51, A::Other, 0},
+        {52, A::Sync, 0},
         {53, A::Other, 0},
         {54, A::Help, 0},
         {55, A::About, 0},
