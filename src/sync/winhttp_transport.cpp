@@ -88,11 +88,18 @@ void Wipe(std::string& text) {
 
 TransportError ErrorOf(DWORD code) {
     switch (code) {
+    // Wine's WinHTTP passes some socket errors on as they are.
     case ERROR_WINHTTP_NAME_NOT_RESOLVED:
+    case WSAHOST_NOT_FOUND:
+    case WSANO_DATA:
         return TransportError::kResolve;
     case ERROR_WINHTTP_CANNOT_CONNECT:
+    case WSAECONNREFUSED:
+    case WSAENETUNREACH:
+    case WSAEHOSTUNREACH:
         return TransportError::kConnect;
     case ERROR_WINHTTP_TIMEOUT:
+    case WSAETIMEDOUT:
         return TransportError::kTimeout;
     case ERROR_WINHTTP_SECURE_FAILURE:
     case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
@@ -173,6 +180,7 @@ struct Shared {
     std::wstring user;
     std::wstring password;
     std::string authorization; // the Basic header's value; empty without credentials
+    int timeoutMs = 30000;
     Handle session;
     Handle connection;
     std::mutex lock;
@@ -250,6 +258,14 @@ HttpResponse ExchangeOnce(Shared& shared, const std::string& method, const std::
     // Windows logon: both are decided here instead.
     DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
     api.setOption(request, WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never);
+    // The older switch too, for a WinHTTP that knows only that one.
+    DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
+    api.setOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof noRedirects);
+    // The wait for a reply's headers has a timeout of its own (90 s by default), which the
+    // session's timeouts do not set.
+    DWORD timeout = static_cast<DWORD>(shared.timeoutMs);
+    api.setTimeouts(request, shared.timeoutMs, shared.timeoutMs, shared.timeoutMs, shared.timeoutMs);
+    api.setOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &timeout, sizeof timeout);
     DWORD high = WINHTTP_AUTOLOGON_SECURITY_LEVEL_HIGH;
     api.setOption(request, WINHTTP_OPTION_AUTOLOGON_POLICY, &high, sizeof high);
 
@@ -464,7 +480,8 @@ std::unique_ptr<WinHttpTransport> WinHttpTransport::Open(const TransportOptions&
         why = SyncStatus::kOffline;
         return nullptr;
     }
-    const int timeout = options.timeoutMs > 0 ? options.timeoutMs : 30000;
+    shared->timeoutMs = options.timeoutMs > 0 ? options.timeoutMs : 30000;
+    const int timeout = shared->timeoutMs;
     api.setTimeouts(shared->session.get(), timeout, timeout, timeout, timeout);
     shared->connection.reset(
         api.connect(shared->session.get(), shared->host.c_str(), static_cast<INTERNET_PORT>(url->port), 0));
