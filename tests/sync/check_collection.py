@@ -47,7 +47,15 @@ def lf(text):
 def journals(cal):
     """[(href, uid, dtstart property, description, is_date)] of every VJOURNAL in the collection."""
     out = []
-    for obj in cal.objects(load_objects=True):
+    # The members as a PROPFIND lists them, and one GET each: what any client is served. (The
+    # library's sync-report listing also names members that were removed.)
+    for url, types, _ in cal.children():
+        if any("collection" in str(t) for t in types):
+            continue
+        obj = caldav.CalendarObjectResource(client=cal.client, url=url, parent=cal)
+        obj.load()
+        if not obj.data:
+            raise SystemExit(f"{url}: the server gave no calendar data")
         parsed = icalendar.Calendar.from_ical(obj.data)
         for j in parsed.walk("VJOURNAL"):
             start = j.get("DTSTART")
