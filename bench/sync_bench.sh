@@ -87,16 +87,21 @@ for server in $servers; do
     col="curl-floor-$rep"
     proxy_start "$server-curl$rep"
     curl -s -o /dev/null -u "$user:$pass" -X MKCALENDAR "${proxy_url}$home$col/"
+    sleep 0.2
+    read -r mk_conn _ <<<"$(stat_of "$work/$server-curl$rep.stats")"
     : >"$work/$server-curl$rep.cfg"
+    sep=
     while read -r day; do
-      printf 'url = "%s"\nrequest = "PUT"\nheader = "If-None-Match: *"\nheader = "Content-Type: text/calendar; charset=utf-8"\ndata-binary = "@%s"\nuser = "%s:%s"\nsilent\noutput = "/dev/null"\nnext\n' \
+      printf '%surl = "%s"\nrequest = "PUT"\nheader = "If-None-Match: *"\nheader = "Content-Type: text/calendar; charset=utf-8"\ndata-binary = "@%s"\nuser = "%s:%s"\nsilent\noutput = "/dev/null"\n' "$sep" \
         "${proxy_url}$home$col/floor-day-$day.ics" "$work/bodies/$day.ics" "$user" "$pass" >>"$work/$server-curl$rep.cfg"
+      sep=$'next\n'
     done <"$work/days.txt"
     t0=$(now)
     curl -K "$work/$server-curl$rep.cfg" -w '%{http_code}\n' >"$work/$server-curl$rep.codes"
     t1=$(now)
     proxy_stop
     read -r curl_conn curl_req curl_put <<<"$(stat_of "$work/$server-curl$rep.stats")"
+    curl_conn=$((curl_conn - mk_conn))
     bad=$(grep -vc '^201$' "$work/$server-curl$rep.codes" || true)
     [ "$bad" = 0 ] || echo "sync bench: $bad of curl's PUTs were not created" >&2
 
@@ -137,7 +142,7 @@ for server in $servers; do
 done
 
 echo
-echo "## First sync of a diary of $ndays notes ($([ "$ndays" = 3652 ] && echo 'ten years' || echo 'a smoke run')); Radicale $(radicale --version 2>/dev/null | head -1), Xandikos $(xandikos --version 2>/dev/null | head -1), local)"
+echo "## First sync of a diary of $ndays notes ($([ "$ndays" = 3652 ] && echo 'ten years' || echo 'a smoke run'); Radicale $(radicale --version 2>/dev/null | head -1), Xandikos $(xandikos --version 2>/dev/null | awk '{print $NF}'), local)"
 echo
 echo "| server | run | sync (s) | curl floor (s) | ratio (target <= 2.00) | sync's connections | curl's | sync's requests (PUTs) | curl's PUTs |"
 echo "|---|---|---|---|---|---|---|---|---|"
