@@ -185,3 +185,8 @@ add_test(NAME sync.transport.wine
          COMMAND ${CMAKE_SOURCE_DIR}/tests/sync/transport_case.sh ${WINE64} $<TARGET_FILE:quill_sync_win_tests>
                  ${CMAKE_BINARY_DIR}/transport_case)
 set_tests_properties(sync.transport.wine PROPERTIES ENVIRONMENT "WINEDEBUG=-all" TIMEOUT 180)
+# The sync's Windows code imports only KnownDLLs too, before any program of the release uses it:
+# the test program holds all of it.
+add_test(NAME build.imports.sync COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${TOOLCHAIN_PREFIX}-objdump
+                                         "-DEXES=$<TARGET_FILE:quill_sync_win_tests>"
+                                         -P ${CMAKE_SOURCE_DIR}/cmake/check_imports.cmake)

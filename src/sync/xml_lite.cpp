@@ -93,6 +93,33 @@ std::string Hex(HRESULT hr) {
     return digits;
 }
 
+// The replies are read as UTF-8 whatever they declare, as expat is told to. Some XmlLite builds
+// (Wine's) read bytes that are no UTF-8 as U+FFFD instead of refusing them. Checked a slice at a time, each
+// cut before a lead byte, so a large reply is never held twice over.
+bool IsUtf8(std::string_view bytes) {
+    constexpr std::size_t kSlice = 1u << 20;
+    while (!bytes.empty()) {
+        std::size_t n = bytes.size() <= kSlice ? bytes.size() : kSlice;
+        while (n < bytes.size() && n > kSlice - 4 && (static_cast<unsigned char>(bytes[n]) & 0xC0) == 0x80) {
+            --n;
+        }
+        if (!text_codec::Utf16FromUtf8(bytes.substr(0, n))) {
+            return false;
+        }
+        bytes.remove_prefix(n);
+    }
+    return true;
+}
+
+// A prefix that names no namespace is an error the parser may let through (Wine's does).
+bool PrefixUndeclared(IXmlReader* reader, UINT nsLength) {
+    const WCHAR* name = nullptr;
+    UINT length = 0;
+    return nsLength == 0 && SUCCEEDED(reader->GetQualifiedName(&name, &length)) &&
+           std::wstring_view(reinterpret_cast<const wchar_t*>(name), length).find(L':') !=
+               std::wstring_view::npos;
+}
+
 constexpr std::wstring_view kXmlnsUri = L"http://www.w3.org/2000/xmlns/";
 
 // The value of the node the reader stands on, handed on in pieces; a surrogate pair split by a
@@ -153,6 +180,9 @@ HRESULT SendAttributes(IXmlReader* reader, XmlEvents& events) {
         const bool declaration = nsView == kXmlnsUri ||
                                  (nsLength == 0 && std::wstring_view(reinterpret_cast<const wchar_t*>(local),
                                                                      localLength) == L"xmlns");
+        if (!declaration && PrefixUndeclared(reader, nsLength)) {
+            return E_FAIL;
+        }
         if (!declaration) {
             events.Attribute(Utf8(ns, nsLength), Utf8(local, localLength), Utf8(value, valueLength));
         }
@@ -170,6 +200,9 @@ std::string ParseXml(std::string_view bytes, XmlEvents& events) {
     const CreateXmlReaderFn create = CreateReader();
     if (!create) {
         return "the system's XML reader (xmllite.dll) is missing";
+    }
+    if (!IsUtf8(bytes)) {
+        return "bytes that are no UTF-8";
     }
     ComPtr<IXmlReader> reader;
     if (FAILED(create(__uuidof(IXmlReader), reader.out(), nullptr))) {
@@ -212,6 +245,10 @@ std::string ParseXml(std::string_view bytes, XmlEvents& events) {
             if (FAILED(reader->GetNamespaceUri(&ns, &nsLength)) ||
                 FAILED(reader->GetLocalName(&local, &localLength))) {
                 error = "an element without a name";
+                break;
+            }
+            if (PrefixUndeclared(reader.get(), nsLength)) {
+                error = "an element prefix bound to no namespace";
                 break;
             }
             // Asked before the attributes move the reader off the element.
