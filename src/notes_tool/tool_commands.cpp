@@ -1018,7 +1018,8 @@ void SyncSetup(Tool& tool, const Arguments& a) {
     const NamedFile file = tool.NotesFile(a.fileGiven, a.file);
     const std::optional<SyncOrigin> origin = OriginOfSyncUrl(a.url);
     if (!origin) {
-        Fail("", "URL \"" + a.url + "\" is no https:// address of a server", kExitUsage);
+        Fail("", "URL \"" + a.url + "\" is no address of a server: https://HOST/..., with no user name in it",
+             kExitUsage);
     }
     if (origin->scheme == "http" && !origin->loopback) {
         // The password would cross the network in the clear.

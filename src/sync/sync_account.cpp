@@ -7,6 +7,7 @@
 #include <charconv>
 #include <map>
 
+#include "sync/http_url.h"
 #include "text/text_codec.h"
 
 namespace {
@@ -104,76 +105,20 @@ FsPath In(const FsPath& folder, const wchar_t* name) {
     return folder + name;
 }
 
-bool IsLoopback(std::string_view host) {
-    if (host == "localhost" || host == "[::1]") {
-        return true;
-    }
-    // 127.0.0.0/8 written as four decimal parts.
-    if (!host.starts_with("127.")) {
-        return false;
-    }
-    int parts = 0;
-    std::size_t at = 0;
-    while (at <= host.size()) {
-        const std::size_t dot = std::min(host.find('.', at), host.size());
-        int part = 0;
-        if (!NumberField(host.substr(at, dot - at), part, 0) || part > 255) {
-            return false;
-        }
-        ++parts;
-        at = dot + 1;
-    }
-    return parts == 4;
-}
-
 } // namespace
 
 std::optional<SyncOrigin> OriginOfSyncUrl(std::string_view url) {
-    const std::size_t colon = url.find("://");
-    if (colon == std::string_view::npos) {
+    // The transport's own reading of the address, so the password's name and the host it is sent
+    // to can never disagree.
+    const std::optional<HttpUrl> parsed = ParseHttpUrl(url);
+    if (!parsed) {
         return std::nullopt;
     }
     SyncOrigin origin;
-    for (const char c : url.substr(0, colon)) {
-        origin.scheme += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    }
-    if (origin.scheme != "https" && origin.scheme != "http") {
-        return std::nullopt;
-    }
-    std::string_view authority = url.substr(colon + 3);
-    authority = authority.substr(0, authority.find_first_of("/?#"));
-    // A user name in the address is not where the password goes: the host is after it.
-    if (const std::size_t at = authority.rfind('@'); at != std::string_view::npos) {
-        authority.remove_prefix(at + 1);
-    }
-    std::string_view host = authority;
-    std::string_view port;
-    if (authority.starts_with("[")) {
-        const std::size_t close = authority.find(']');
-        if (close == std::string_view::npos) {
-            return std::nullopt;
-        }
-        host = authority.substr(0, close + 1);
-        const std::string_view after = authority.substr(close + 1);
-        if (!after.empty() && !after.starts_with(":")) {
-            return std::nullopt;
-        }
-        port = after.empty() ? after : after.substr(1);
-    } else if (const std::size_t c = authority.rfind(':'); c != std::string_view::npos) {
-        host = authority.substr(0, c);
-        port = authority.substr(c + 1);
-    }
-    if (host.empty() || host.find_first_of(" \t\r\n\\") != std::string_view::npos) {
-        return std::nullopt;
-    }
-    for (const char c : host) {
-        origin.host += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    }
-    origin.port = origin.scheme == "https" ? 443 : 80;
-    if (!port.empty() && (!NumberField(port, origin.port, 1) || origin.port > 65535)) {
-        return std::nullopt;
-    }
-    origin.loopback = IsLoopback(origin.host);
+    origin.scheme = parsed->secure ? "https" : "http";
+    origin.host = parsed->host.find(':') != std::string::npos ? "[" + parsed->host + "]" : parsed->host;
+    origin.port = parsed->port;
+    origin.loopback = IsLoopbackHost(parsed->host);
     return origin;
 }
 

@@ -47,7 +47,8 @@ SaveResult SaveSyncLastRun(FileSystem& fs, const FsPath& folder, const SyncLastR
 SyncLastRun LoadSyncLastRun(FileSystem& fs, const FsPath& folder);
 
 // Where a server address leads: scheme and host in lower case, the port written out (443, 80 when
-// left out). nullopt for anything but an http or https address with a host.
+// left out). nullopt for anything the transport refuses to read (not http or https, no host, a
+// user name or password inside the address).
 struct SyncOrigin {
     std::string scheme;
     std::string host; // an IPv6 address keeps its brackets

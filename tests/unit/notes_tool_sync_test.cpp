@@ -166,7 +166,7 @@ TEST(NotesToolSync, SetupKeepsNothingUntilTheServerTakesTheAccount) {
          [](Desk&) {},
          {"setup", "dav.example.org", "--user", "alice"},
          2,
-         "is no https:// address of a server\n"},
+         "is no address of a server: https://HOST/..., with no user name in it\n"},
         {"no user", [](Desk&) {}, {"setup", kRoot}, 2, "--user is required (see quillidar-notes help)\n"},
         {"an empty collection name",
          [](Desk&) {},
@@ -250,6 +250,15 @@ TEST(NotesToolSync, SetupNowStatusOff) {
                   "\nuser: alice\ncollection: Quillidar\npassword: kept\nlast tried: 2026-12-08 "
                   "10:02:00 UTC\nlast succeeded: 2026-12-08 10:01:00 UTC\nresult: the server cannot be "
                   "reached\nfailures in a row: 1\n");
+
+    // Another user on the same server: the first one's password is not left behind unseen.
+    desk.offline = false;
+    desk.serverPassword = "bob's";
+    desk.typed = "bob's";
+    ASSERT_EQ(desk.Run({"setup", kRoot, "--user", "bob"}).status, 0);
+    EXPECT_EQ(desk.secrets.kept,
+              (std::map<std::string, std::string>{{"Quillidar sync http://127.0.0.1:5232 bob", "bob's"}}));
+    EXPECT_EQ(LoadSyncLastRun(desk.fs, kSafe), SyncLastRun{}) << "another account starts with no tries";
 
     const ToolRun off = desk.Run({"off"});
     EXPECT_EQ(off.status, 0) << off.err;
@@ -390,10 +399,12 @@ TEST(NotesToolSync, FailuresAreRecordedInARow) {
     EXPECT_EQ(last.failures, 2);
     EXPECT_EQ(last.succeeded, desk.clock - 60);
     EXPECT_EQ(last.tried, desk.clock);
-    // Set up again with the new password: the next failure is news again, and the sync works.
+    // Set up again with the new password: the next failure is news again, the last success stays
+    // on record, and the sync works.
     desk.typed = "changed";
     ASSERT_EQ(desk.Setup().status, 0);
     EXPECT_FALSE(LoadSyncLastRun(desk.fs, kSafe).userTold);
+    EXPECT_EQ(LoadSyncLastRun(desk.fs, kSafe).succeeded, desk.clock - 60);
     EXPECT_EQ(desk.Run({"now"}).status, 0);
     EXPECT_EQ(LoadSyncLastRun(desk.fs, kSafe).failures, 0);
 }

@@ -137,8 +137,9 @@ TEST(SyncAccountFile, PasswordNamedByOriginAndUser) {
         {"HTTPS://DAV.Example.ORG", "alice", "Quillidar sync https://dav.example.org:443 alice"},
         {"https://dav.example.org:443/a/b?c", "alice", "Quillidar sync https://dav.example.org:443 alice"},
         {"https://dav.example.org:8443/", "alice", "Quillidar sync https://dav.example.org:8443 alice"},
-        {"https://eve@dav.example.org/", "alice", "Quillidar sync https://dav.example.org:443 alice"},
-        {"https://dav.example.org@evil.example/", "alice", "Quillidar sync https://evil.example:443 alice"},
+        // A name inside the address is never where a password goes.
+        {"https://eve@dav.example.org/", "alice", "Quillidar sync (none) alice"},
+        {"https://dav.example.org@evil.example/", "alice", "Quillidar sync (none) alice"},
         {"http://127.0.0.1:5232/", "Alice", "Quillidar sync http://127.0.0.1:5232 Alice"},
         {"http://localhost/", "a b", "Quillidar sync http://localhost:80 a b"},
         {"https://[::1]:8443/x", "alice", "Quillidar sync https://[::1]:8443 alice"},
@@ -163,7 +164,7 @@ TEST(SyncAccountFile, OnlyLoopbackHostsCountAsThisComputer) {
         {"http://127.0.0.1.evil/", false}, {"http://127.0.0/", false},
         {"http://127.0.0.256/", false},    {"http://128.0.0.1/", false},
         {"http://localhost.evil/", false}, {"http://[::2]/", false},
-        {"http://127.0.0.01/", false},
+        {"http://127.0.0.01/", true},
     };
     for (const auto& c : cases) {
         const std::optional<SyncOrigin> origin = OriginOfSyncUrl(c.url);
