@@ -24,7 +24,8 @@ quill::LocalMinute LocalMinuteOf(std::int64_t utcSeconds) {
     const ULONGLONG ticks = (static_cast<ULONGLONG>(utcSeconds) + 11644473600ull) * 10000000ull;
     const FILETIME utc{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
     SYSTEMTIME universal{}, local{};
-    if (!::FileTimeToSystemTime(&utc, &universal) || !::SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
+    if (!::FileTimeToSystemTime(&utc, &universal) ||
+        !::SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
         return {};
     return {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute};
 }
@@ -148,7 +149,9 @@ void CCalendarDlg::OnSyncSaved() {
         SaveSyncLastRun(m_fs, m_keeper->Folder(), m_syncLast);
     }
     m_syncNotBefore =
-        ok ? 0 : ::GetTickCount64() + 1000ull * static_cast<unsigned>(BackoffSeconds(m_syncLast.status, m_syncLast.failures));
+        ok ? 0
+           : ::GetTickCount64() +
+                 1000ull * static_cast<unsigned>(BackoffSeconds(m_syncLast.status, m_syncLast.failures));
     ScheduleSync(m_bSyncAgain ? kSyncAfterFilingMs : kSyncEveryMs);
     TellSyncDialog();
 }

@@ -11,12 +11,13 @@ namespace {
 std::string Utf8Text(HWND control) {
     const int length = ::GetWindowTextLengthW(control);
     std::wstring text(static_cast<std::size_t>(length > 0 ? length : 0) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(::GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
-    return Utf8FromUtf16(std::u16string(text.begin(), text.end()));
+    text.resize(
+        static_cast<std::size_t>(::GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+    return text_codec::Utf8FromUtf16(std::u16string(text.begin(), text.end()));
 }
 
 void SetUtf8Text(HWND control, const std::string& utf8) {
-    const std::u16string text = Utf16FromUtf8(utf8).value_or(std::u16string());
+    const std::u16string text = text_codec::Utf16FromUtf8(utf8).value_or(std::u16string());
     ::SetWindowTextW(control, std::wstring(text.begin(), text.end()).c_str());
 }
 

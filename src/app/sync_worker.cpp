@@ -16,7 +16,8 @@ SyncDate LocalDateOf(std::int64_t utcSeconds) {
     const ULONGLONG ticks = (static_cast<ULONGLONG>(utcSeconds) + 11644473600ull) * 10000000ull;
     FILETIME utc{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
     SYSTEMTIME universal{}, local{};
-    if (!::FileTimeToSystemTime(&utc, &universal) || !::SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
+    if (!::FileTimeToSystemTime(&utc, &universal) ||
+        !::SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
         return {1970, 1, 1};
     return {local.wYear, local.wMonth, local.wDay};
 }
@@ -132,7 +133,8 @@ void SyncWorker::RunSteps(SyncJob job, HWND window, UINT ranMessage, UINT savedM
         // The notes the run changed are in the journal by now: the state may say they are agreed.
         if (state)
             SaveSyncState(fs, job.folder + kSyncStateFileName, *state);
-        const SyncLastRun last = RecordSyncTry(fs, job.folder, report, static_cast<std::int64_t>(std::time(nullptr)));
+        const SyncLastRun last =
+            RecordSyncTry(fs, job.folder, report, static_cast<std::int64_t>(std::time(nullptr)));
         lock.lock();
         m_last = last;
         lock.unlock();
@@ -153,7 +155,7 @@ std::optional<SyncOutcome> SyncWorker::TakeOutcome() {
     return outcome;
 }
 
-void SyncWorker::Finish(SyncState state) {
+void SyncWorker::Finish(std::optional<SyncState> state) {
     std::lock_guard lock(m_mutex);
     m_keepState = std::move(state);
     m_verdict = Verdict::kKeep;
@@ -178,7 +180,8 @@ bool SyncWorker::WaitRan(DWORD ms) {
     std::unique_lock lock(m_mutex);
     if (!m_thread.joinable())
         return false;
-    return m_changed.wait_for(lock, std::chrono::milliseconds(ms), [&] { return m_ran; }) && m_outcome.has_value();
+    return m_changed.wait_for(lock, std::chrono::milliseconds(ms), [&] { return m_ran; }) &&
+           m_outcome.has_value();
 }
 
 void SyncWorker::Join() {

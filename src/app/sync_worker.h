@@ -30,8 +30,8 @@ struct SyncJob {
 struct SyncOutcome {
     SyncReport report;
     SyncState state;
-    bool hasState = false;      // the run got as far as reading the state
-    std::vector<LiveDay> days;  // the days the run changed, typing not filled in
+    bool hasState = false;     // the run got as far as reading the state
+    std::vector<LiveDay> days; // the days the run changed, typing not filled in
 };
 
 class SyncWorker {
@@ -49,8 +49,9 @@ class SyncWorker {
     bool Start(SyncJob job, HWND window, UINT ranMessage, UINT savedMessage);
     // The outcome of the run that ended; nullopt when none waits.
     std::optional<SyncOutcome> TakeOutcome();
-    // The window took what it could: the state (as it left it) is written and the try recorded.
-    void Finish(SyncState state);
+    // The window took what it could: the state (as it left it; none: the one on disk stays) is
+    // written and the try recorded.
+    void Finish(std::optional<SyncState> state);
     // Nothing of the run is kept: a cancelled or unwanted run leaves the state on disk as it was.
     void Abandon();
     // From the window's thread: the request in flight and every later one end at once.
@@ -71,8 +72,8 @@ class SyncWorker {
     std::thread m_thread;
     WinHttpTransport* m_transport = nullptr; // the run's, while it is open
     bool m_cancelled = false;
-    bool m_done = false;     // the thread has nothing left to do but end
-    bool m_ran = false;      // the outcome is set (or was taken)
+    bool m_done = false; // the thread has nothing left to do but end
+    bool m_ran = false;  // the outcome is set (or was taken)
     std::optional<SyncOutcome> m_outcome;
     enum class Verdict { kNone, kKeep, kDrop } m_verdict = Verdict::kNone;
     std::optional<SyncState> m_keepState;
