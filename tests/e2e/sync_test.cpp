@@ -247,11 +247,17 @@ TEST_F(Sync, TheWidgetSyncsByItselfAtStartAfterFilingAndNeverUnderTheTyping) {
         << "the widget's sync after filing did not run; the other PC holds [" << there.value_or("?") << "]";
     Pump(2000);
     EXPECT_EQ(run.Note(), "base typed here") << "an incoming change overwrote the note being typed";
+    // Filed, the day's two texts are joined by the sync that follows, and the box shows the join.
     ASSERT_TRUE(run.Select(next.day));
     ASSERT_TRUE(run.Select(today));
-    const std::string joined = run.Note();
-    EXPECT_TRUE(Holds(joined, "base typed here")) << joined;
-    EXPECT_TRUE(Holds(joined, "base, changed on the other PC")) << joined;
+    std::string joined;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            joined = run.Note();
+            return Holds(joined, "base typed here") && Holds(joined, "base, changed on the other PC");
+        },
+        20000))
+        << "the filed note and the other PC's change were not joined: [" << joined << "]";
     ASSERT_TRUE(run.Close());
     // The close syncs after its save: the other PC gets the same join.
     EXPECT_EQ(OtherPcNote(today).value_or("?"), joined);
