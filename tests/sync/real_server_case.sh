@@ -168,6 +168,14 @@ fi
 sync_ok A
 expect_text A 2026-12-06 "its reply was cut"
 
+step "a server that answers slowly: the sync waits and completes"
+put A 2026-12-08 "synced through slow replies"
+echo "delay 1.5" >"$work/proxy.ctl"
+sync_ok A
+: >"$work/proxy.ctl"
+sync_ok B
+expect_text B 2026-12-08 "synced through slow replies"
+
 if [ "$kind" = radicale ]; then
   step "a wrong password: set-up refused and kept nowhere; a sync refused and the notes kept"
   if printf 'not-the-password' | pc C sync setup "$url" --user "$user"; then
