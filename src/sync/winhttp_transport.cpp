@@ -13,6 +13,7 @@
 #include "sync/winhttp_transport.h"
 #include "text/text_codec.h"
 #include "ui/dll_search.h"
+#include "ui/handle.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ struct WinHttpApi {
     decltype(&::WinHttpOpen) open = nullptr;
     decltype(&::WinHttpConnect) connect = nullptr;
     decltype(&::WinHttpOpenRequest) openRequest = nullptr;
+    decltype(&::WinHttpAddRequestHeaders) addRequestHeaders = nullptr;
     decltype(&::WinHttpSendRequest) sendRequest = nullptr;
     decltype(&::WinHttpReceiveResponse) receiveResponse = nullptr;
     decltype(&::WinHttpQueryHeaders) queryHeaders = nullptr;
@@ -34,8 +36,9 @@ struct WinHttpApi {
     decltype(&::WinHttpCloseHandle) closeHandle = nullptr;
 
     bool Ready() const {
-        return open && connect && openRequest && sendRequest && receiveResponse && queryHeaders && readData &&
-               setOption && setTimeouts && queryAuthSchemes && setCredentials && closeHandle;
+        return open && connect && openRequest && addRequestHeaders && sendRequest && receiveResponse &&
+               queryHeaders && readData && setOption && setTimeouts && queryAuthSchemes && setCredentials &&
+               closeHandle;
     }
 };
 
@@ -50,6 +53,7 @@ const WinHttpApi& Api() {
         Find(m, a.open, "WinHttpOpen");
         Find(m, a.connect, "WinHttpConnect");
         Find(m, a.openRequest, "WinHttpOpenRequest");
+        Find(m, a.addRequestHeaders, "WinHttpAddRequestHeaders");
         Find(m, a.sendRequest, "WinHttpSendRequest");
         Find(m, a.receiveResponse, "WinHttpReceiveResponse");
         Find(m, a.queryHeaders, "WinHttpQueryHeaders");
@@ -148,29 +152,11 @@ std::vector<HttpHeader> ParseHeaders(std::string_view raw) {
     return headers;
 }
 
-// A WinHTTP handle with one owner.
-class Handle {
-  public:
-    Handle() = default;
-    explicit Handle(HINTERNET h) : m_h(h) {}
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    ~Handle() {
-        if (m_h) {
-            Api().closeHandle(m_h);
-        }
-    }
-    HINTERNET get() const { return m_h; }
-    void reset(HINTERNET h) {
-        if (m_h) {
-            Api().closeHandle(m_h);
-        }
-        m_h = h;
-    }
-
-  private:
-    HINTERNET m_h = nullptr;
-};
+void CloseInternet(HINTERNET h) {
+    Api().closeHandle(h);
+}
+using InternetHandle = ui::Unique<HINTERNET, CloseInternet>;
+using KernelHandle = ui::Unique<HANDLE, ui::CloseKernelHandle>;
 
 // Owned by the transport and by every Send still running, so a call abandoned by Cancel finishes
 // with its handles intact.
@@ -181,19 +167,16 @@ struct Shared {
     std::wstring password;
     std::string authorization; // the Basic header's value; empty without credentials
     int timeoutMs = 30000;
-    Handle session;
-    Handle connection;
+    InternetHandle session;
+    InternetHandle connection;
     std::mutex lock;
     HINTERNET inFlight = nullptr; // closed by Cancel, else by the Send that opened it
     bool cancelled = false;
-    HANDLE cancelEvent = nullptr;
+    KernelHandle cancelEvent;
 
     ~Shared() {
         Wipe(password);
         Wipe(authorization);
-        if (cancelEvent) {
-            ::CloseHandle(cancelEvent);
-        }
     }
 };
 
@@ -285,6 +268,11 @@ HttpResponse ExchangeOnce(Shared& shared, const std::string& method, const std::
         std::wstring& text;
         ~WipeOnExit() { Wipe(text); }
     } wipeHeaders{headers};
+    // Kept on the request handle, so a second send for a Digest challenge can drop the Basic line.
+    if (!headers.empty() && !api.addRequestHeaders(request, headers.c_str(), static_cast<DWORD>(-1L),
+                                                   WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE)) {
+        return Failed(LastError(shared));
+    }
 
     if (body.size() > MAXDWORD) {
         return Failed(TransportError::kTooLarge);
@@ -293,8 +281,7 @@ HttpResponse ExchangeOnce(Shared& shared, const std::string& method, const std::
     bool digestTried = false;
     DWORD status = 0;
     for (;;) {
-        if (!api.sendRequest(request, headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
-                             headers.empty() ? 0 : static_cast<DWORD>(-1L),
+        if (!api.sendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
                              bodySize ? const_cast<char*>(body.data()) : WINHTTP_NO_REQUEST_DATA, bodySize,
                              bodySize, 0) ||
             !api.receiveResponse(request, nullptr)) {
@@ -314,6 +301,9 @@ HttpResponse ExchangeOnce(Shared& shared, const std::string& method, const std::
                 target == WINHTTP_AUTH_TARGET_SERVER &&
                 api.setCredentials(request, WINHTTP_AUTH_TARGET_SERVER, WINHTTP_AUTH_SCHEME_DIGEST,
                                    shared.user.c_str(), shared.password.c_str(), nullptr)) {
+                // An empty value removes the header.
+                api.addRequestHeaders(request, L"Authorization:", static_cast<DWORD>(-1L),
+                                      WINHTTP_ADDREQ_FLAG_REPLACE);
                 digestTried = true;
                 continue;
             }
@@ -425,19 +415,13 @@ struct Call {
     HttpRequest request;
     std::size_t maxBody = 0;
     HttpResponse response;
-    HANDLE done = nullptr;
-
-    ~Call() {
-        if (done) {
-            ::CloseHandle(done);
-        }
-    }
+    KernelHandle done;
 };
 
 DWORD WINAPI RunCall(void* parameter) {
     auto* call = static_cast<std::shared_ptr<Call>*>(parameter);
     (*call)->response = Perform(*(*call)->shared, (*call)->request, (*call)->maxBody);
-    ::SetEvent((*call)->done);
+    ::SetEvent((*call)->done.get());
     delete call;
     return 0;
 }
@@ -471,7 +455,7 @@ std::unique_ptr<WinHttpTransport> WinHttpTransport::Open(const TransportOptions&
         shared->password = Wide(options.password);
         shared->authorization = BasicAuthorization(options.user, options.password);
     }
-    shared->cancelEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    shared->cancelEvent.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     // No proxy between this machine and itself.
     const DWORD access = url->secure || !IsLoopbackHost(url->host) ? WINHTTP_ACCESS_TYPE_DEFAULT_PROXY
                                                                    : WINHTTP_ACCESS_TYPE_NO_PROXY;
@@ -507,15 +491,15 @@ HttpResponse WinHttpTransport::Send(const HttpRequest& request, std::size_t maxB
     call->shared = m_impl->shared;
     call->request = request;
     call->maxBody = maxBody;
-    call->done = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    call->done.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     auto* parameter = new std::shared_ptr<Call>(call);
-    HANDLE thread = call->done ? ::CreateThread(nullptr, 0, RunCall, parameter, 0, nullptr) : nullptr;
+    const KernelHandle thread(call->done ? ::CreateThread(nullptr, 0, RunCall, parameter, 0, nullptr)
+                                         : nullptr);
     if (!thread) {
         delete parameter;
         return Perform(shared, request, maxBody);
     }
-    ::CloseHandle(thread);
-    const HANDLE waits[] = {call->done, shared.cancelEvent};
+    const HANDLE waits[] = {call->done.get(), shared.cancelEvent.get()};
     if (::WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0) {
         return std::move(call->response);
     }
@@ -526,7 +510,7 @@ void WinHttpTransport::Cancel() {
     Shared& shared = *m_impl->shared;
     std::lock_guard<std::mutex> hold(shared.lock);
     shared.cancelled = true;
-    ::SetEvent(shared.cancelEvent);
+    ::SetEvent(shared.cancelEvent.get());
     if (shared.inFlight) {
         Api().closeHandle(shared.inFlight);
         shared.inFlight = nullptr;

@@ -8,7 +8,13 @@ shift 3
 mkdir -p "$work"
 ports="$work/ports"
 rm -f "$ports"
-/usr/bin/python3 "$(dirname "$0")/transport_server.py" "$ports" &
+# A certificate of its own, which no system trusts: WinHTTP must refuse it.
+if [ ! -s "$work/self-signed.pem" ]; then
+  openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=127.0.0.1 -days 3650 -keyout "$work/key.pem" \
+    -out "$work/cert.pem" 2>/dev/null
+  cat "$work/cert.pem" "$work/key.pem" >"$work/self-signed.pem"
+fi
+/usr/bin/python3 "$(dirname "$0")/transport_server.py" "$ports" "$work/self-signed.pem" &
 server=$!
 trap 'kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true' EXIT
 for _ in $(seq 100); do
@@ -19,5 +25,5 @@ if [ ! -s "$ports" ]; then
   echo "transport_case: the test server did not start" >&2
   exit 1
 fi
-read -r origin other <"$ports"
-timeout 150 "$wine" "$exe" "$origin" "$other" --gtest_brief=1 "$@"
+read -r origin other tls <"$ports"
+timeout 150 "$wine" "$exe" "$origin" "$other" "$tls" --gtest_brief=1 "$@"

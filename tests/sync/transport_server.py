@@ -1,9 +1,10 @@
 #!/usr/bin/python3
 """A small HTTP/1.1 server for the WinHTTP transport's test, stdlib only.
 
-Listens on 127.0.0.1 on two free ports: the origin the test talks to, and another one a redirect
-points away to. Writes "ORIGIN_PORT OTHER_PORT" to the file named on the command line once both
-listen, and serves until it is killed.
+Listens on 127.0.0.1 on three free ports: the origin the test talks to, another one a redirect
+points away to, and the origin's paths over TLS with the certificate (and key) in the PEM file
+named second on the command line, which no system trusts. Writes "ORIGIN OTHER TLS" (the ports) to
+the file named first once all listen, and serves until it is killed.
 
 Paths on the origin:
   /echo          200, body "conn=N auth=VALUE len=BODYLENGTH method=M" (N counts connections)
@@ -19,9 +20,13 @@ Paths on the origin:
   /slow          answers after 3 seconds
   /status/N      N with a small body; 401 asks for Basic
   /headers       200 with a few headers to read back
+  /digest        asks for Digest only (user "me", password "pw"); 200 "digest ok" once answered
 """
+import hashlib
 import os
+import re
 import socket
+import ssl
 import sys
 import threading
 import time
@@ -101,10 +106,27 @@ class Origin(BaseHTTPRequestHandler):
             status = int(path.split('/')[2])
             headers = [('WWW-Authenticate', 'Basic realm="test"')] if status == 401 else []
             self.reply(status, b'status', headers)
+        elif path == '/digest':
+            if self.digest_ok():
+                self.reply(200, b'digest ok')
+            else:
+                self.reply(401, b'digest', [('WWW-Authenticate',
+                                             'Digest realm="t", nonce="n0", qop="auth", algorithm=MD5')])
         elif path == '/headers':
             self.reply(200, b'h', [('X-One', '  spaced value  '), ('ETag', '"e1"'), ('X-Empty', '')])
         else:
             self.reply(404, b'no')
+
+    def digest_ok(self):
+        value = self.headers.get('Authorization', '')
+        if not value.startswith('Digest '):
+            return False
+        p = dict(re.findall(r'(\w+)="?([^",]*)"?', value[7:]))
+        md5 = lambda text: hashlib.md5(text.encode()).hexdigest()
+        ha1 = md5('%s:%s:%s' % (p.get('username'), p.get('realm'), 'pw'))
+        ha2 = md5('%s:%s' % (self.command, p.get('uri')))
+        expected = md5(':'.join([ha1, p.get('nonce', ''), p.get('nc', ''), p.get('cnonce', ''), p.get('qop', ''), ha2]))
+        return p.get('username') == 'me' and p.get('response') == expected
 
     def cut(self):
         self.close_connection = True
@@ -139,7 +161,13 @@ other = ThreadingHTTPServer(('127.0.0.1', 0), Other)
 origin.daemon_threads = other.daemon_threads = True
 other_port = other.server_address[1]
 threading.Thread(target=other.serve_forever, daemon=True).start()
+secure = ThreadingHTTPServer(('127.0.0.1', 0), Origin)
+context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+context.load_cert_chain(sys.argv[2])
+secure.socket = context.wrap_socket(secure.socket, server_side=True)
+secure.daemon_threads = True
+threading.Thread(target=secure.serve_forever, daemon=True).start()
 with open(sys.argv[1] + '.tmp', 'w') as f:
-    f.write('%d %d\n' % (origin.server_address[1], other_port))
+    f.write('%d %d %d\n' % (origin.server_address[1], other_port, secure.server_address[1]))
 os.replace(sys.argv[1] + '.tmp', sys.argv[1])
 origin.serve_forever()
