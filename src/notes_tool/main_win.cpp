@@ -242,6 +242,14 @@ std::wstring LocalAppData() {
     return value;
 }
 
+// The console's mode while a password is typed with its echo off: Ctrl+C ends the program, and the
+// console it leaves behind must echo again.
+DWORD g_consoleMode = 0;
+BOOL WINAPI EchoBackOnBreak(DWORD) {
+    SetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), g_consoleMode);
+    return FALSE;
+}
+
 // The sync's password: the first line of standard input when that is a file or a pipe (a script),
 // else typed at the console with its echo off.
 std::optional<std::string> ReadPassword(const std::string& prompt) {
@@ -258,6 +266,8 @@ std::optional<std::string> ReadPassword(const std::string& prompt) {
         return line;
     }
     WriteAll(STD_ERROR_HANDLE, prompt);
+    g_consoleMode = mode;
+    SetConsoleCtrlHandler(EchoBackOnBreak, TRUE);
     SetConsoleMode(input, (mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT)) | ENABLE_LINE_INPUT);
     std::u16string typed;
     bool ended = false;
@@ -276,6 +286,7 @@ std::optional<std::string> ReadPassword(const std::string& prompt) {
         SecureZeroMemory(buffer, sizeof buffer);
     }
     SetConsoleMode(input, mode);
+    SetConsoleCtrlHandler(EchoBackOnBreak, FALSE);
     WriteAll(STD_ERROR_HANDLE, "\n");
     std::string password = notes_tool::Utf8FromUtf16(typed);
     SecureZeroMemory(typed.data(), typed.size() * sizeof(char16_t));

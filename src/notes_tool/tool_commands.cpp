@@ -972,7 +972,7 @@ void SalvageTo(Tool& tool, const Arguments& a) {
 
 // ---- sync
 
-// The account, the password and the last tries, printed.
+// A moment of the record of tries, which holds UTC seconds, as the status prints it.
 std::string UtcTime(std::int64_t seconds) {
     if (seconds <= 0) {
         return "never";
