@@ -157,8 +157,9 @@ class CCalendarDlg : public ui::Dialog, private SyncSetupHost {
     void OnSyncTimer();
     void OnSyncRan();
     void OnSyncSaved();
-    // The run's changes brought into the diary; the worker is told to keep the state. Days taken.
-    std::size_t ApplySyncOutcome();
+    // The run's changes brought into the diary, then the worker told to keep the state; with
+    // `saveNotes` (at close) the notes file is written before that. Days taken.
+    std::size_t ApplySyncOutcome(bool saveNotes);
     // A note was filed with a new text: it goes to the server a few seconds later.
     void NoteFiled();
     // The sync after the save at close, given at most `budgetMs`; then cancelled.

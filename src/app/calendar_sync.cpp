@@ -19,16 +19,8 @@ namespace {
 constexpr unsigned kSyncAfterFilingMs = 5000;
 constexpr unsigned kSyncEveryMs = 5 * 60 * 1000;
 constexpr unsigned kSyncAtStartMs = 10; // timers fire only after the first paint
-
-quill::LocalMinute LocalMinuteOf(std::int64_t utcSeconds) {
-    const ULONGLONG ticks = (static_cast<ULONGLONG>(utcSeconds) + 11644473600ull) * 10000000ull;
-    const FILETIME utc{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-    SYSTEMTIME universal{}, local{};
-    if (!::FileTimeToSystemTime(&utc, &universal) ||
-        !::SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
-        return {};
-    return {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute};
-}
+// Up to this many days a run brought are journalled one by one; more are saved as a whole diary.
+constexpr std::size_t kJournalledDaysAtMost = 32;
 
 std::int64_t Now() {
     return static_cast<std::int64_t>(std::time(nullptr));
@@ -90,7 +82,7 @@ bool CCalendarDlg::StartSync() {
     return true;
 }
 
-std::size_t CCalendarDlg::ApplySyncOutcome() {
+std::size_t CCalendarDlg::ApplySyncOutcome(bool saveNotes) {
     std::optional<SyncOutcome> outcome = m_syncWorker.TakeOutcome();
     if (!outcome)
         return 0;
@@ -104,12 +96,16 @@ std::size_t CCalendarDlg::ApplySyncOutcome() {
     const bool boxTyped = CurrentNoteText() != GetNote(shownKey);
     for (LiveDay& day : outcome->days)
         day.typing = day.key == shownKey && boxTyped;
+    // Each journal record is flushed on its own: a first sync that brings years of notes is saved
+    // once, as a whole file, instead of thousands of flushes while the window waits.
+    const bool whole = saveNotes || outcome->days.size() > kJournalledDaysAtMost;
+    const RecordDay journal = [&](std::string_view key, std::string_view text) {
+        return m_keeper->Record(key, text, m_notes);
+    };
     LiveApplyReport applied;
     try {
         applied = ApplySyncedDays(m_notes, outcome->state, outcome->days, SyncPivot(),
-                                  [&](std::string_view key, std::string_view text) {
-                                      return m_keeper->Record(key, text, m_notes);
-                                  });
+                                  whole ? RecordDay() : journal);
     } catch (...) {
         ui::ReportCaught("bringing the sync's changes in");
         // Whatever was filed is journalled; the state on disk stays as it was, which only makes the
@@ -130,12 +126,21 @@ std::size_t CCalendarDlg::ApplySyncOutcome() {
             }
         }
     }
+    // The notes first: the state may say a day is agreed only once the diary holds it on disk.
+    // A save settles the journal, typing in it included: the box is filed first, as at close.
+    if (whole && !applied.taken.empty()) {
+        StoreCurrentNote();
+        if (!SaveNotes(m_notes)) {
+            m_syncWorker.Finish(std::nullopt);
+            return applied.taken.size();
+        }
+    }
     m_syncWorker.Finish(std::move(outcome->state));
     return applied.taken.size();
 }
 
 void CCalendarDlg::OnSyncRan() {
-    ApplySyncOutcome();
+    ApplySyncOutcome(false);
 }
 
 void CCalendarDlg::OnSyncSaved() {
@@ -155,7 +160,8 @@ void CCalendarDlg::OnSyncSaved() {
         ok ? 0
            : ::GetTickCount64() +
                  1000ull * static_cast<unsigned>(BackoffSeconds(m_syncLast.status, m_syncLast.failures));
-    ScheduleSync(m_bSyncAgain ? kSyncAfterFilingMs : kSyncEveryMs);
+    // After a success the next look is in a few minutes; after a failure, when the back-off ends.
+    ScheduleSync(m_bSyncAgain ? kSyncAfterFilingMs : ok ? kSyncEveryMs : 0);
     TellSyncDialog();
 }
 
@@ -193,10 +199,7 @@ void CCalendarDlg::CloseSync(unsigned budgetMs) {
         m_syncWorker.Join();
         return;
     }
-    // The notes first: a day the run changed reaches the notes file before the state says it is
-    // agreed.
-    if (ApplySyncOutcome() > 0)
-        SaveNotes(m_notes);
+    ApplySyncOutcome(true);
     m_syncWorker.Join();
 }
 
@@ -210,7 +213,7 @@ void CCalendarDlg::ShowSyncTip() {
         m_tray.SetTip({});
         return;
     }
-    m_tray.SetTip(quill::SyncTrayTip(quill::MakeTrayRecord(false).tip, m_syncLast, Now(), LocalMinuteOf));
+    m_tray.SetTip(quill::SyncTrayTip(quill::MakeTrayRecord(false).tip, m_syncLast, Now(), LocalMinuteAt));
 }
 
 void CCalendarDlg::TellSyncDialog() {
@@ -260,10 +263,13 @@ std::string CCalendarDlg::KeepSyncAccount(const SyncAccount& typed, const std::s
     if (m_syncAccount && CredentialTarget(*m_syncAccount) != target)
         secrets.Remove(CredentialTarget(*m_syncAccount));
     if (!m_syncAccount || !(*m_syncAccount == account)) {
-        m_syncLast = LoadSyncLastRun(m_fs, folder);
+        // Another server or user: what the last tries with the old one said is no news of this one.
+        m_syncLast = {};
+        SaveSyncLastRun(m_fs, folder, m_syncLast);
         m_syncNotBefore = 0;
     }
     m_syncAccount = account;
+    ShowSyncTip();
     return {};
 }
 
@@ -283,5 +289,5 @@ std::string CCalendarDlg::SyncStatusLineNow() {
         return std::string(quill::kSyncOff);
     if (m_syncWorker.Busy())
         return std::string(quill::kSyncRunning);
-    return quill::SyncStatusLine(m_syncLast, Now(), LocalMinuteOf);
+    return quill::SyncStatusLine(m_syncLast, Now(), LocalMinuteAt);
 }

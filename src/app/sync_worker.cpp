@@ -9,17 +9,22 @@
 #include "sync/winhttp_transport.h"
 #include "ui/dialog.h"
 
-namespace {
-
-SyncDate LocalDateOf(std::int64_t utcSeconds) {
+quill::LocalMinute LocalMinuteAt(std::int64_t utcSeconds) {
     // Windows counts 100 ns from 1601; the sync, seconds from 1970.
     const ULONGLONG ticks = (static_cast<ULONGLONG>(utcSeconds) + 11644473600ull) * 10000000ull;
-    FILETIME utc{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    const FILETIME utc{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
     SYSTEMTIME universal{}, local{};
     if (!::FileTimeToSystemTime(&utc, &universal) ||
         !::SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
-        return {1970, 1, 1};
-    return {local.wYear, local.wMonth, local.wDay};
+        return {1970, 1, 1, 0, 0};
+    return {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute};
+}
+
+namespace {
+
+SyncDate LocalDateOf(std::int64_t utcSeconds) {
+    const quill::LocalMinute at = LocalMinuteAt(utcSeconds);
+    return {at.year, at.month, at.day};
 }
 
 } // namespace
@@ -83,6 +88,15 @@ void SyncWorker::RunSteps(SyncJob job, HWND window, UINT ranMessage, UINT savedM
                 if (m_cancelled)
                     transport->Cancel();
             }
+            // Unpublished before the transport goes, however the run ends: a Cancel from the
+            // window must never reach a transport that is gone.
+            struct Unpublish {
+                SyncWorker* worker;
+                ~Unpublish() {
+                    std::lock_guard lock(worker->m_mutex);
+                    worker->m_transport = nullptr;
+                }
+            } unpublish{this};
             SyncSessionInput input;
             input.account = job.account;
             input.folder = job.folder;
@@ -91,10 +105,6 @@ void SyncWorker::RunSteps(SyncJob job, HWND window, UINT ranMessage, UINT savedM
             input.localDateOf = LocalDateOf;
             NoteMap copy = job.snapshot;
             SyncSessionResult result = RunSyncSession(*transport, copy, fs, input);
-            {
-                std::lock_guard lock(m_mutex);
-                m_transport = nullptr;
-            }
             outcome.report = std::move(result.report);
             outcome.state = std::move(result.state);
             outcome.hasState = true;
@@ -103,8 +113,6 @@ void SyncWorker::RunSteps(SyncJob job, HWND window, UINT ranMessage, UINT savedM
         }
     } catch (...) {
         ui::ReportCaught("the sync's run");
-        std::lock_guard lock(m_mutex);
-        m_transport = nullptr;
         outcome = SyncOutcome{};
         outcome.report.status = SyncStatus::kBadReply;
     }

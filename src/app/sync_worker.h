@@ -12,12 +12,16 @@
 #include <vector>
 
 #include "diary/note_map.h"
+#include "interaction/sync_status_text.h"
 #include "sync/live_apply.h"
 #include "sync/sync_account.h"
 #include "sync/sync_run.h"
 #include "sync/sync_state.h"
 
 class WinHttpTransport;
+
+// The local time of a UTC instant, by the system's time zone rules for that instant.
+quill::LocalMinute LocalMinuteAt(std::int64_t utcSeconds);
 
 struct SyncJob {
     SyncAccount account;

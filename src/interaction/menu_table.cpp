@@ -48,14 +48,22 @@ constexpr std::array kTimeItems{
     Command(kCmdTimeCustom, "自定义..."),
 };
 
+// One item a line: the order is what people find their commands by, and a change to it should show.
+// clang-format off
 constexpr std::array kContextMenu{
-    Submenu(MenuGroup::Color, "颜色"), Submenu(MenuGroup::Style, "样式"),
-    Submenu(MenuGroup::Title, "标题"), Submenu(MenuGroup::TimeFormat, "时间"),
-    Command(kCmdFont, "字体..."),      Separator(),
-    Command(kCmdSync, "同步..."),      Command(kCmdHelp, "帮助"),
-    Command(kCmdAbout, "关于"),        Separator(),
+    Submenu(MenuGroup::Color, "颜色"),
+    Submenu(MenuGroup::Style, "样式"),
+    Submenu(MenuGroup::Title, "标题"),
+    Submenu(MenuGroup::TimeFormat, "时间"),
+    Command(kCmdFont, "字体..."),
+    Separator(),
+    Command(kCmdSync, "同步..."),
+    Command(kCmdHelp, "帮助"),
+    Command(kCmdAbout, "关于"),
+    Separator(),
     Command(kCmdClose, "关闭"),
 };
+// clang-format on
 
 // Everything about one radio group, in one row: its submenu, the ids a command of it accepts and the
 // ranges its radio mark is set over when the menu is built and when a command moves it. The
