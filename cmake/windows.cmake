@@ -86,6 +86,7 @@ set(QUILL_E2E_SOURCES
   tests/e2e/safety_folder_guard.cpp
   tests/e2e/safety_test.cpp
   tests/e2e/shell_test.cpp
+  tests/e2e/sync_test.cpp
   tests/e2e/tray_about_test.cpp
   src/files/win_file_system.cpp)
 add_executable(quill_e2e ${QUILL_E2E_SOURCES})
@@ -116,6 +117,12 @@ foreach(area IN LISTS QUILL_E2E_AREAS)
                   --quillidar=Z:$<TARGET_FILE:Quillidar>)
   set_tests_properties(e2e.${name} PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
 endforeach()
+# The widget's own syncing, against a Radicale the entry's script starts.
+list(APPEND all_filters "Sync*")
+add_test(NAME e2e.sync
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/sync/widget_case.sh ${CMAKE_BINARY_DIR}/sync_case/widget
+                 $<TARGET_FILE:quill_e2e> --gtest_brief=1 --gtest_filter=Sync* --quillidar=Z:$<TARGET_FILE:Quillidar>)
+set_tests_properties(e2e.sync PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE ENVIRONMENT "WINEDEBUG=-all")
 # The tests of a 144-DPI display run in a Wine session of their own at that DPI.
 set(QUILL_E2E_DPI144 "Dpi144*")
 list(APPEND all_filters ${QUILL_E2E_DPI144})

@@ -115,6 +115,9 @@ std::size_t CCalendarDlg::ApplySyncOutcome(bool saveNotes) {
     }
     if (!applied.taken.empty()) {
         MarkNoteDays();
+        // New day states alone do not repaint the month calendar (Wine's does not): without this a
+        // note from another PC turns its day bold only at the next selection.
+        ::InvalidateRect(m_calendar, nullptr, FALSE);
         for (const std::string& key : applied.taken) {
             if (key == shownKey) {
                 ::SetWindowTextW(m_edit, ui::Wide(GetNote(shownKey)).c_str());

@@ -1,0 +1,175 @@
+# Real CalDAV servers for the sync's tests and benchmark: Radicale (with a user and a password) and
+# Xandikos (no authentication), each on 127.0.0.1 on a free port, with its storage in a folder the
+# caller names. Source it, then:
+#   radicale_start DIR     sets RADICALE_URL, RADICALE_PORT, RADICALE_USER, RADICALE_PASSWORD
+#   xandikos_start DIR     sets XANDIKOS_URL, XANDIKOS_PORT
+#   radicale_stop / xandikos_stop, and radicale_start DIR again: the same port and storage, for a
+#   server that goes away and comes back
+#   caldav_servers_stop    stops whatever is still running; also run at exit (chained before any
+#                          EXIT trap that was set when the first server started)
+# Every wait is bounded; a server that does not answer in 20 s fails the start with its log.
+
+CALDAV_PY=/usr/bin/python3
+_caldav_pids=()
+
+# A port nobody listens on now. Another process may take it before the server binds it: the starts
+# below try a few ports before they give up.
+caldav_free_port() {
+  "$CALDAV_PY" -c 'import socket
+s = socket.socket()
+s.bind(("127.0.0.1", 0))
+print(s.getsockname()[1])'
+}
+
+# True once something answers HTTP at the URL (any status: 401 from Radicale is an answer).
+caldav_answers() {
+  "$CALDAV_PY" - "$1" <<'PY'
+import sys, urllib.request, urllib.error
+try:
+    urllib.request.urlopen(urllib.request.Request(sys.argv[1], method="OPTIONS"), timeout=1)
+except urllib.error.HTTPError:
+    pass
+except Exception:
+    sys.exit(1)
+PY
+}
+
+_caldav_trap() {
+  local prev
+  prev=$(trap -p EXIT | sed -e "s/^trap -- '//" -e "s/' EXIT\$//")
+  [ "$prev" = _caldav_on_exit ] && return 0
+  _caldav_prev_trap=$prev
+  trap _caldav_on_exit EXIT
+  # A signal ends the script through its EXIT trap, so a test stopped from outside (a timeout)
+  # leaves no server running.
+  [ -n "$(trap -p TERM)" ] || trap 'exit 143' TERM
+  [ -n "$(trap -p INT)" ] || trap 'exit 130' INT
+}
+
+# Whatever the caller had at exit (the Wine session's stop) still runs after the servers stop, and
+# sees the status the script ended with.
+_caldav_on_exit() {
+  local rc=$?
+  caldav_servers_stop
+  set +e
+  (exit $rc)
+  eval "${_caldav_prev_trap:-:}"
+}
+
+# _caldav_wait PID URL LOG: 0 once the URL answers; 1 when the process ended or 20 s went by.
+_caldav_wait() {
+  local pid=$1 url=$2 log=$3 i
+  for i in $(seq 1 200); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      return 1
+    fi
+    caldav_answers "$url" && return 0
+    sleep 0.1
+  done
+  echo "caldav-servers: $url did not answer in 20 s; $log:" >&2
+  tail -20 "$log" >&2
+  return 1
+}
+
+_caldav_kill() {
+  local pid=$1
+  [ -n "$pid" ] || return 0
+  kill "$pid" 2>/dev/null || true
+  for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+  kill -9 "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+}
+
+# radicale_start DIR: DIR holds the config, the users' file, the collections and the log. A second
+# call after radicale_stop reuses the port it had.
+radicale_start() {
+  local dir=$1 try port
+  mkdir -p "$dir/collections"
+  RADICALE_USER=${RADICALE_USER:-alice}
+  RADICALE_PASSWORD=${RADICALE_PASSWORD:-journal-42}
+  # Apache's MD5 form: what Debian's Radicale checks with the passlib it already depends on.
+  "$CALDAV_PY" -c 'import sys
+from passlib.hash import apr_md5_crypt
+print(sys.argv[1] + ":" + apr_md5_crypt.hash(sys.argv[2]))' "$RADICALE_USER" "$RADICALE_PASSWORD" > "$dir/users"
+  _caldav_trap
+  for try in 1 2 3 4 5; do
+    port=${RADICALE_PORT:-$(caldav_free_port)}
+    cat > "$dir/config" <<EOF
+[server]
+hosts = 127.0.0.1:$port
+[auth]
+type = htpasswd
+htpasswd_filename = $dir/users
+htpasswd_encryption = md5
+delay = 0
+[rights]
+type = owner_only
+[storage]
+filesystem_folder = $dir/collections
+[logging]
+level = warning
+mask_passwords = True
+[web]
+type = none
+EOF
+    radicale --config "$dir/config" >> "$dir/log" 2>&1 &
+    RADICALE_PID=$!
+    _caldav_pids+=("$RADICALE_PID")
+    if _caldav_wait "$RADICALE_PID" "http://127.0.0.1:$port/" "$dir/log"; then
+      RADICALE_PORT=$port
+      RADICALE_URL="http://127.0.0.1:$port/"
+      export RADICALE_URL RADICALE_PORT RADICALE_USER RADICALE_PASSWORD
+      return 0
+    fi
+    _caldav_kill "$RADICALE_PID"
+    # A port asked for again (a restart) that is gone is a failure, not a reason to move.
+    [ -n "${RADICALE_PORT:-}" ] && break
+  done
+  echo "caldav-servers: Radicale would not start; $dir/log:" >&2
+  tail -20 "$dir/log" >&2
+  return 1
+}
+
+radicale_stop() {
+  _caldav_kill "${RADICALE_PID:-}"
+  RADICALE_PID=
+}
+
+# xandikos_start DIR: --defaults makes the principal /user/ with its calendar home
+# /user/calendars/, where MKCALENDAR may make the collection the sync asks for.
+xandikos_start() {
+  local dir=$1 try port
+  mkdir -p "$dir/data"
+  _caldav_trap
+  for try in 1 2 3 4 5; do
+    port=${XANDIKOS_PORT:-$(caldav_free_port)}
+    xandikos --defaults -d "$dir/data" -l 127.0.0.1 -p "$port" >> "$dir/log" 2>&1 &
+    XANDIKOS_PID=$!
+    _caldav_pids+=("$XANDIKOS_PID")
+    if _caldav_wait "$XANDIKOS_PID" "http://127.0.0.1:$port/" "$dir/log"; then
+      XANDIKOS_PORT=$port
+      XANDIKOS_URL="http://127.0.0.1:$port/"
+      export XANDIKOS_URL XANDIKOS_PORT
+      return 0
+    fi
+    _caldav_kill "$XANDIKOS_PID"
+    [ -n "${XANDIKOS_PORT:-}" ] && break
+  done
+  echo "caldav-servers: Xandikos would not start; $dir/log:" >&2
+  tail -20 "$dir/log" >&2
+  return 1
+}
+
+xandikos_stop() {
+  _caldav_kill "${XANDIKOS_PID:-}"
+  XANDIKOS_PID=
+}
+
+caldav_servers_stop() {
+  local p
+  for p in "${_caldav_pids[@]}"; do
+    _caldav_kill "$p"
+  done
+  _caldav_pids=()
+  RADICALE_PID= XANDIKOS_PID=
+}
