@@ -1,6 +1,8 @@
 // CalDAV over an HTTP transport: requests, the replies' statuses, discovery and listings.
 #include "sync/caldav_client.h"
 
+#include <map>
+
 #include <algorithm>
 
 #include "sync/ical_text.h"
@@ -307,37 +309,76 @@ SyncStatus CalDavClient::Discover(std::string_view serverUrl, std::string& colle
 SyncStatus CalDavClient::ListChanges(const std::string& collectionUrl, const std::string& token,
                                      Listing& listing) {
     listing = {};
-    const HttpResponse r = Send(
-        "REPORT", collectionUrl, {{"Depth", "1"}, {"Content-Type", "application/xml; charset=utf-8"}},
-        std::string(kXmlHead) + "<d:sync-collection xmlns:d=\"DAV:\"><d:sync-token>" + XmlEscape(token) +
-            "</d:sync-token><d:sync-level>1</d:sync-level><d:prop><d:getetag/></d:prop></d:sync-collection>",
-        kMaxListingBytes);
-    const SyncStatus status = StatusOfResponse(r);
-    if (status == SyncStatus::kOk) {
+    const std::string self = PathOfUrl(collectionUrl);
+    // A server may answer a long listing in pages: the collection's own response says 507 and the
+    // token is where the next page starts. Taking one page for the whole would make the members of
+    // the others look removed.
+    std::map<std::string, std::size_t> seen; // href: its place in listing.changes
+    std::string from = token;
+    for (int page = 0; page < kMaxSyncPages; ++page) {
+        const HttpResponse r = Send(
+            "REPORT", collectionUrl, {{"Depth", "1"}, {"Content-Type", "application/xml; charset=utf-8"}},
+            std::string(kXmlHead) + "<d:sync-collection xmlns:d=\"DAV:\"><d:sync-token>" + XmlEscape(from) +
+                "</d:sync-token><d:sync-level>1</d:sync-level><d:prop><d:getetag/></d:prop>"
+                "</d:sync-collection>",
+            kMaxListingBytes);
+        const SyncStatus status = StatusOfResponse(r);
+        if (status != SyncStatus::kOk) {
+            if (page > 0) {
+                return status; // the listing stopped half way: the next run starts again
+            }
+            if (r.status != 400 && r.status != 403 && r.status != 405 && r.status != 409 && r.status != 412 &&
+                r.status != 501) {
+                return status;
+            }
+            break; // no sync support, or a token the server no longer knows
+        }
         Multistatus reply = ReadMultistatus(r.body);
         if (!reply.error.empty()) {
             return SyncStatus::kBadReply;
         }
-        const std::string self = PathOfUrl(collectionUrl);
+        if (reply.syncToken.empty()) {
+            if (page > 0) {
+                return SyncStatus::kBadReply;
+            }
+            break; // a reply without a token is no sync report: list the ETags instead
+        }
+        bool truncated = false;
         for (DavResponse& member : reply.responses) {
-            if (member.href.empty() || WithSlash(PathOfUrl(member.href)) == self) {
+            if (member.href.empty()) {
                 continue;
             }
+            if (WithSlash(PathOfUrl(member.href)) == self) {
+                truncated = truncated || member.status == 507;
+                continue;
+            }
+            MemberChange change;
             if (member.status == 404 || member.status == 410) {
-                listing.changes.push_back({member.href, {}, true});
+                change = {member.href, {}, true};
             } else if (member.props.etag) {
-                listing.changes.push_back({member.href, *member.props.etag, false});
+                change = {member.href, *member.props.etag, false};
+            } else {
+                continue;
+            }
+            const auto [at, fresh] = seen.emplace(change.href, listing.changes.size());
+            if (fresh) {
+                listing.changes.push_back(std::move(change));
+            } else {
+                listing.changes[at->second] = std::move(change); // a later page knows better
             }
         }
         listing.token = reply.syncToken;
-        listing.complete = token.empty();
-        if (!listing.token.empty()) {
+        if (!truncated) {
+            listing.complete = token.empty();
             return SyncStatus::kOk;
         }
-        // A reply without a token is no sync report: list the ETags instead.
-    } else if (r.status != 400 && r.status != 403 && r.status != 405 && r.status != 409 && r.status != 412 &&
-               r.status != 501) {
-        return status;
+        if (reply.syncToken == from) {
+            return SyncStatus::kBadReply; // a page that leads nowhere
+        }
+        from = reply.syncToken;
+    }
+    if (!listing.token.empty()) {
+        return SyncStatus::kBadReply; // more pages than any diary needs
     }
     // No sync support (403, 405, 501), or a token the server no longer knows (403/409 with
     // valid-sync-token): every ETag, once.

@@ -84,6 +84,8 @@ SyncStatus StatusOfResponse(const HttpResponse& response);
 inline constexpr std::size_t kMaxListingBytes = 64u << 20;
 inline constexpr std::size_t kMaxSmallReplyBytes = 1u << 20;
 inline constexpr std::size_t kMultigetBatch = 50;
+// Pages of one sync listing followed at most (a server that pages its answer marks it with 507).
+inline constexpr int kMaxSyncPages = 1000;
 
 inline constexpr char kCollectionName[] = "Quillidar";
 

@@ -237,7 +237,13 @@ HttpResponse FakeCalDavServer::Report(const std::string& path, const HttpRequest
             return Reply(403);
         }
         std::size_t from = 0;
-        const std::string token = Between(request.body, "<d:sync-token>", "</d:sync-token>", from);
+        std::string token = Between(request.body, "<d:sync-token>", "</d:sync-token>", from);
+        // A page's token is where its listing began, '+' and how much of it was sent.
+        std::size_t sent = 0;
+        if (const std::size_t plus = token.find('+'); plus != std::string::npos) {
+            sent = std::stoul(token.substr(plus + 1));
+            token.resize(plus);
+        }
         std::size_t since = 0;
         if (!token.empty()) {
             const std::string prefix = "tok-" + std::to_string(m_epoch) + "-";
@@ -252,7 +258,18 @@ HttpResponse FakeCalDavServer::Report(const std::string& path, const HttpRequest
             for (const auto& [p, r] : m_resources)
                 changed.insert(p);
         }
+        std::size_t place = 0;
         for (const std::string& p : changed) {
+            if (place++ < sent) {
+                continue;
+            }
+            if (pageSize != 0 && place > sent + pageSize) {
+                return Reply(207, body + "<d:response><d:href>" + m_collection +
+                                      "</d:href><d:status>HTTP/1.1 507 Insufficient Storage</d:status>"
+                                      "</d:response><d:sync-token>" +
+                                      token + "+" + std::to_string(sent + pageSize) +
+                                      "</d:sync-token></d:multistatus>");
+            }
             const auto it = m_resources.find(p);
             if (it == m_resources.end()) {
                 body += "<d:response><d:href>" + p +

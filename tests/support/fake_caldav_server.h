@@ -45,6 +45,7 @@ class FakeCalDavServer final : public HttpTransport {
     std::string CollectionPath() const { return m_collection; }
 
     bool supportsSync = true;
+    std::size_t pageSize = 0; // when set, sync listings come in pages this long, marked by a 507
     bool etagOnPut = true;
     bool needsAuth = false; // every request answered 401
     std::vector<Fault> faults;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_caldav_server.h"
+#include "sync/day_resource.h"
 #include "sync/multistatus.h"
 #include "sync/xml_events.h"
 #include "sync/sync_run.h"
@@ -149,6 +150,38 @@ TEST(SyncClient, NothingChangedIsOneRequest) {
         EXPECT_EQ(report.status, SyncStatus::kOk);
         EXPECT_EQ(client.Requests() - before, 1) << "tokens " << tokens;
         EXPECT_EQ(state.token.empty(), !tokens);
+    }
+}
+
+// A listing the server sends in pages is one listing: the members of the later pages are neither
+// missed nor, on a listing from the start, taken for removed.
+TEST(SyncClient, PagedListingIsWhole) {
+    for (const std::size_t pageSize : {1u, 2u, 4u, 5u, 6u}) {
+        FakeCalDavServer server;
+        CalDavClient client(server);
+        NoteMap notes;
+        const std::string keys[] = {"011226", "021226", "031226", "041226", "051226"};
+        for (const std::string& key : keys) {
+            notes.SetNote(key, "note " + key);
+        }
+        SyncState state;
+        const SyncOptions options{kRoot, 2027, 0, {}};
+        ASSERT_EQ(RunSync(client, notes, state, options).status, SyncStatus::kOk);
+        server.pageSize = pageSize;
+        Listing listing;
+        ASSERT_EQ(client.ListChanges(state.collection, "", listing), SyncStatus::kOk) << pageSize;
+        EXPECT_EQ(listing.changes.size(), 5u) << pageSize;
+        EXPECT_TRUE(listing.complete) << pageSize;
+        // A state that lost its token lists from the start; one day changed on the phone meanwhile.
+        server.Write(server.CollectionPath() + "quillidar-day-20261203.ics",
+                     EncodeDayResource({2026, 12, 3}, "phone", 0));
+        state.token.clear();
+        const SyncReport report = RunSync(client, notes, state, options);
+        EXPECT_EQ(report.status, SyncStatus::kOk) << pageSize;
+        for (const std::string& key : keys) {
+            EXPECT_EQ(notes.GetNote(key), key == "031226" ? "phone" : "note " + key) << pageSize;
+        }
+        EXPECT_EQ(server.Resources().size(), 5u) << pageSize;
     }
 }
 
