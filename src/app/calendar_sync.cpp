@@ -251,6 +251,11 @@ std::string CCalendarDlg::KeepSyncAccount(const SyncAccount& typed, const std::s
         TellSyncDialog();
         return {};
     }
+    // Refused before anything is kept: the password would otherwise wait for a sync that can never
+    // run, or cross the network in the clear.
+    const std::optional<SyncOrigin> origin = OriginOfSyncUrl(typed.serverUrl);
+    if (!origin || (origin->scheme == "http" && !origin->loopback))
+        return std::string(quill::kSyncBadAddress);
     SyncAccount account = typed;
     account.collection = m_syncAccount ? m_syncAccount->collection : std::string(kCollectionName);
     const std::string target = CredentialTarget(account);

@@ -29,6 +29,8 @@ inline constexpr std::string_view kSyncNever = "尚未同步";
 inline constexpr std::string_view kSyncRunning = "正在同步...";
 inline constexpr std::string_view kSyncOff = "同步已关闭";
 inline constexpr std::string_view kSyncNoAddress = "请填写服务器地址";
+// An address the password must not go to: not http(s), a user name in it, or plain http off this computer.
+inline constexpr std::string_view kSyncBadAddress = "地址须为 https://...（http:// 只用于本机）";
 inline constexpr std::string_view kSyncNoPassword = "无法保存密码";
 inline constexpr std::string_view kSyncNotSaved = "无法保存同步设置";
 
