@@ -8,6 +8,7 @@
 #include <map>
 
 #include "sync/http_url.h"
+#include "sync/sync_state.h"
 #include "text/text_codec.h"
 
 namespace {
@@ -15,17 +16,8 @@ namespace {
 constexpr std::string_view kAccountMagic = "quillidar-sync-account 1\n";
 constexpr std::string_view kLastRunMagic = "quillidar-sync-last 1\n";
 
-std::uint64_t Fnv1a(std::string_view bytes) {
-    std::uint64_t h = 14695981039346656037ull;
-    for (const char c : bytes) {
-        h ^= static_cast<unsigned char>(c);
-        h *= 1099511628211ull;
-    }
-    return h;
-}
-
 std::string Sum(std::string_view body) {
-    const std::uint64_t sum = Fnv1a(body);
+    const std::uint64_t sum = SyncFileChecksum(body);
     std::string digits(16, '0');
     for (int i = 0; i < 16; ++i) {
         digits[static_cast<std::size_t>(i)] = "0123456789abcdef"[(sum >> (60 - 4 * i)) & 15];

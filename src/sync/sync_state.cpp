@@ -43,15 +43,6 @@ std::optional<std::string> Unhex(std::string_view hex) {
     return out;
 }
 
-std::uint64_t Fnv1a(std::string_view bytes) {
-    std::uint64_t h = 14695981039346656037ull;
-    for (const char c : bytes) {
-        h ^= static_cast<unsigned char>(c);
-        h *= 1099511628211ull;
-    }
-    return h;
-}
-
 std::string Line(std::initializer_list<std::string_view> fields) {
     std::string out;
     for (const std::string_view f : fields) {
@@ -76,6 +67,15 @@ std::vector<std::string_view> Fields(std::string_view line) {
 
 } // namespace
 
+std::uint64_t SyncFileChecksum(std::string_view bytes) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (const char c : bytes) {
+        h ^= static_cast<unsigned char>(c);
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
 std::string EncodeSyncState(const SyncState& state) {
     std::string body(kMagic);
     body += Line({"collection", Hex(state.collection)});
@@ -98,7 +98,7 @@ std::string EncodeSyncState(const SyncState& state) {
             ++records;
         }
     }
-    const std::uint64_t sum = Fnv1a(body);
+    const std::uint64_t sum = SyncFileChecksum(body);
     char digits[17];
     for (int i = 0; i < 16; ++i) {
         digits[i] = "0123456789abcdef"[(sum >> (60 - 4 * i)) & 15];
@@ -131,7 +131,7 @@ bool DecodeSyncState(std::string_view bytes, SyncState& state) {
         }
         sum = sum << 4 | static_cast<std::uint64_t>(d);
     }
-    if (sum != Fnv1a(body)) {
+    if (sum != SyncFileChecksum(body)) {
         return false;
     }
     std::size_t records = 0;

@@ -3,6 +3,7 @@
 // the diary's safety folder, written whole and atomically.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
@@ -46,6 +47,10 @@ struct SyncState {
 };
 
 inline constexpr wchar_t kSyncStateFileName[] = L"sync-state";
+
+// The checksum every file of the sync carries (64-bit FNV-1a of what it covers): what tells a
+// whole file from a damaged one.
+std::uint64_t SyncFileChecksum(std::string_view bytes);
 
 std::string EncodeSyncState(const SyncState& state);
 // False, and an empty state, for anything but a whole, undamaged file: a state that cannot be
