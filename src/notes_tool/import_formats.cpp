@@ -629,20 +629,27 @@ Imported ImportIcs(std::string_view bytes, const ImportOptions& options) {
             const std::string at = "line " + std::to_string(it.line) + ": " + it.kind + " ";
             IcsNote note;
             note.order = notes.size();
+            std::string utf8;
+            for (const std::string& d : it.descriptions) {
+                utf8 += (utf8.empty() ? "" : "\r\n") + IcsUnescape(d);
+            }
+            if (it.descriptions.empty() && it.summary) {
+                utf8 = IcsUnescape(*it.summary);
+            }
+            std::optional<std::string> hexBytes;
             if (it.hex) {
-                const auto hexBytes = BytesOfHex(*it.hex);
+                hexBytes = BytesOfHex(*it.hex);
                 if (!hexBytes) {
                     return Failed(at + "X-QUILLIDAR-GBK-HEX is not an even number of hexadecimal digits");
                 }
+            }
+            // The bytes stand only while the text still says what they say: a calendar program that
+            // edits the text keeps the property it does not know, and the edit must win.
+            bool ignored = true;
+            if (hexBytes && (it.descriptions.empty() ||
+                             IcsUnescape(EscapeIcsText(Utf8FromNotes(*hexBytes), &ignored)) == utf8)) {
                 note.text = *hexBytes;
             } else {
-                std::string utf8;
-                for (const std::string& d : it.descriptions) {
-                    utf8 += (utf8.empty() ? "" : "\r\n") + IcsUnescape(d);
-                }
-                if (it.descriptions.empty() && it.summary) {
-                    utf8 = IcsUnescape(*it.summary);
-                }
                 if (utf8.empty()) {
                     continue; // nothing written in it: no note
                 }

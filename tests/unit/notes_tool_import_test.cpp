@@ -427,4 +427,28 @@ TEST(ImportIcs, TheToolsOwnExportComesBack) {
     EXPECT_EQ(got[5], std::make_pair(small[6].key, small[6].text)) << "the key of no day from its UID";
 }
 
+// The hex gives the bytes back only while DESCRIPTION still says what they say: a calendar program
+// that edits the text keeps the property it does not know, and its edit wins.
+TEST(ImportIcs, EditedTextWinsOverTheBytesItReplaced) {
+    const std::string head =
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VJOURNAL\r\nDTSTART;VALUE=DATE:20261208\r\n";
+    const std::string end = "END:VJOURNAL\r\nEND:VCALENDAR\r\n";
+    const struct {
+        std::string properties;
+        std::string text; // the note's bytes after the import
+    } cases[] = {
+        {"DESCRIPTION:bad\xEF\xBF\xBD\r\nX-QUILLIDAR-GBK-HEX:626164ff\r\n", "bad\xFF"},
+        {"DESCRIPTION:one\\ntwo\r\nX-QUILLIDAR-GBK-HEX:6f6e650a74776f\r\n", "one\ntwo"},
+        {"DESCRIPTION:edited\r\nX-QUILLIDAR-GBK-HEX:626164ff\r\n", "edited"},
+        {"DESCRIPTION:one\\ntwo more\r\nX-QUILLIDAR-GBK-HEX:6f6e650a74776f\r\n", "one\r\ntwo more"},
+        {"SUMMARY:bad\r\nX-QUILLIDAR-GBK-HEX:626164ff\r\n", "bad\xFF"},
+    };
+    for (const auto& c : cases) {
+        const Imported imported = ImportIcs(head + c.properties + end);
+        ASSERT_EQ(imported.error, "") << c.properties;
+        ASSERT_EQ(imported.entries.size(), 1u) << c.properties;
+        EXPECT_EQ(imported.entries[0].text, c.text) << c.properties;
+    }
+}
+
 } // namespace
