@@ -2,6 +2,7 @@
 #include "safety/diary_keeper.h"
 
 #include <algorithm>
+#include <limits>
 #include <map>
 
 #include "diary/note_join.h"
@@ -95,15 +96,55 @@ int NotesBeyond(FileSystem& fs, const FsPath& path, const NoteMap& diary, const 
     return beyond;
 }
 
+// True when every note the bytes hold is in the diary with the same text (or as one of its parts):
+// the diary then loses nothing when the file goes. False for bytes that are no whole diary.
+bool HeldBy(std::string bytes, const NoteMap& diary, const WideToNarrow& toNarrow) {
+    try {
+        NoteMap kept;
+        std::size_t unread = 0;
+        if (!DecodeNotes(std::move(bytes), kept, toNarrow, &unread) || unread)
+            return false;
+        for (const NoteView entry : kept) {
+            if (IsBlankNote(entry.m_strText) || kept.FindNote(entry.m_strKey) != entry.m_strText)
+                continue;
+            const std::string_view held = diary.FindNote(entry.m_strKey);
+            if (held != entry.m_strText && !HoldsNotePart(held, entry.m_strText))
+                return false;
+        }
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+// Another copy's notes brought into the diary by content alone: a day only one of them holds is
+// taken, a text that went on from the other's replaces it, and two different texts are joined.
+void MergeByContent(NoteMap& into, const NoteMap& from) {
+    for (const NoteView entry : from) {
+        const std::string_view text = entry.m_strText;
+        if (IsBlankNote(text) || from.FindNote(entry.m_strKey) != text)
+            continue;
+        const std::string held(into.FindNote(entry.m_strKey));
+        if (held == text || HoldsNotePart(held, text) || held.substr(0, text.size()) == text)
+            continue;
+        if (IsBlankNote(held) || text.substr(0, held.size()) == held)
+            into.SetNote(entry.m_strKey, text);
+        else
+            into.SetNote(entry.m_strKey, JoinNoteParts(held, text));
+    }
+}
+
 // A copy the program keeps aside instead of replacing: "kept-<stamp>-<name>", never overwriting.
-bool KeepCopy(FileSystem& fs, const FsPath& folder, const FsPath& name, std::string_view stamp) {
-    if (!fs.Exists(folder + name))
+bool KeepCopy(FileSystem& fs, const FsPath& folder, const FsPath& name, std::string_view stamp,
+              const FsPath& source = FsPath()) {
+    const FsPath from = source.empty() ? folder + name : source;
+    if (!fs.Exists(from))
         return true;
     const FsPath base = folder + FsPath(kKeptPrefix) + FsPath(stamp.begin(), stamp.end()) + L"-";
     for (int n = 1; n <= 1000; ++n) {
         const FsPath target =
             base + (n == 1 ? FsPath() : Decimal(static_cast<std::uint64_t>(n)) + L"-") + name;
-        const FileError error = fs.CopyNew(folder + name, target);
+        const FileError error = fs.CopyNew(from, target);
         if (error == FileError::kNone)
             return true;
         if (error != FileError::kExists)
@@ -155,19 +196,24 @@ FsPath DiaryFolderUnder(const FsPath& root, std::uint64_t tag, int attempt) {
 
 DiaryKeeper::DiaryKeeper(FileSystem& fs, DiaryPlace place, RunStamp run, WideToNarrow toNarrow)
     : m_fs(fs), m_place(std::move(place)), m_run(run), m_toNarrow(std::move(toNarrow)),
-      m_tag(DiaryTag(m_place.identity)), m_journal(fs, FsPath(), JournalHeader{}) {}
+      m_tag(DiaryTag(m_place.identity)), m_journal(fs, FsPath(), JournalHeader{}) {
+    if (!m_place.formerIdentity.empty() && DiaryTag(m_place.formerIdentity) != m_tag)
+        m_formerTag = DiaryTag(m_place.formerIdentity);
+}
 
 std::vector<FsPath> DiaryKeeper::AllFolders() const {
     std::vector<FsPath> folders;
     if (!m_folder.empty())
         folders.push_back(m_folder);
     folders.insert(folders.end(), m_otherFolders.begin(), m_otherFolders.end());
+    folders.insert(folders.end(), m_formerFolders.begin(), m_formerFolders.end());
     return folders;
 }
 
 void DiaryKeeper::FindFolder() {
     m_folder.clear();
     m_otherFolders.clear();
+    m_formerFolders.clear();
     for (const FsPath& root : m_place.safetyRoots) {
         // The folder of this diary under the root: the one whose manifest names this diary, or a
         // folder no other diary's manifest claims (only a collision of tags gives a second try).
@@ -176,8 +222,11 @@ void DiaryKeeper::FindFolder() {
             const FsPath folder = DiaryFolderUnder(root, m_tag, attempt);
             std::string bytes;
             if (m_fs.ReadAll(folder + kManifestName, bytes) == FileError::kNone) {
+                // Only a diary whose identity gives the same tag can own this folder: a manifest
+                // naming any other was copied in, and the journal and copies here are still ours.
                 const std::optional<Manifest> manifest = DecodeManifest(bytes);
-                if (manifest && !manifest->folder.empty() && manifest->folder != m_place.identity)
+                if (manifest && !manifest->folder.empty() && manifest->folder != m_place.identity &&
+                    manifest->folder != m_place.formerIdentity && DiaryTag(manifest->folder) == m_tag)
                     continue;
             }
             mine = folder;
@@ -188,6 +237,16 @@ void DiaryKeeper::FindFolder() {
             m_folder = mine;
         else
             m_otherFolders.push_back(mine);
+        // Where an older version, naming the folder by its path, kept this diary: read, not written.
+        if (m_formerTag != 0) {
+            const FsPath former = DiaryFolderUnder(root, m_formerTag);
+            std::string bytes;
+            if (m_fs.ReadAll(former + kManifestName, bytes) == FileError::kNone) {
+                const std::optional<Manifest> manifest = DecodeManifest(bytes);
+                if (manifest && manifest->folder == m_place.formerIdentity)
+                    m_formerFolders.push_back(former);
+            }
+        }
     }
 }
 
@@ -227,7 +286,7 @@ void DiaryKeeper::LoadCopy(NoteMap& notes, StartReport& report) {
         FsPath path;
         bool known = false;
         std::uint64_t generation = 0;
-        std::uint64_t size = 0;
+        std::uint64_t hash = 0;
     };
     std::vector<Candidate> candidates;
     for (const FsPath& folder : AllFolders()) {
@@ -237,13 +296,12 @@ void DiaryKeeper::LoadCopy(NoteMap& notes, StartReport& report) {
             std::string bytes;
             if (m_fs.ReadAll(folder + name, bytes) != FileError::kNone)
                 continue;
-            Candidate candidate{folder + name, false, 0, bytes.size()};
+            Candidate candidate{folder + name, false, 0, ContentHash(bytes)};
             // Known only while the bytes are still the ones the manifest recorded for that name: a
             // copy truncated or rewritten by another program is no longer the save it was.
-            const std::uint64_t hash = ContentHash(bytes);
             if (folder == m_folder) {
                 for (const ManifestCopy& copy : m_manifest.copies) {
-                    if (copy.name == name && copy.hash == hash && copy.size == bytes.size() &&
+                    if (copy.name == name && copy.hash == candidate.hash && copy.size == bytes.size() &&
                         (!candidate.known || copy.generation > candidate.generation)) {
                         candidate.known = true;
                         candidate.generation = copy.generation;
@@ -253,26 +311,55 @@ void DiaryKeeper::LoadCopy(NoteMap& notes, StartReport& report) {
             candidates.push_back(std::move(candidate));
         }
     }
-    // The latest save first; copies the manifest cannot vouch for after every one it can, the
-    // largest first (a diary only grows by what is written into it).
+    // The latest save the manifest vouches for first. Copies it cannot vouch for are ranked by
+    // nothing: neither size nor time nor name says which is newer, so they are taken together.
     std::stable_sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
         if (a.known != b.known)
             return a.known;
-        return a.known ? a.generation > b.generation : a.size > b.size;
+        return a.known ? a.generation > b.generation : a.hash < b.hash;
     });
-    for (const Candidate& candidate : candidates) {
+    notes.Clear();
+    std::vector<std::uint64_t> taken;
+    auto take = [&](const Candidate& candidate) {
+        if (std::find(taken.begin(), taken.end(), candidate.hash) != taken.end())
+            return true;
+        NoteMap read;
         std::uint64_t hash = 0;
-        const Loaded loaded = LoadNotesBytes(m_fs, candidate.path, notes, m_toNarrow, &hash);
+        const Loaded loaded = LoadNotesBytes(m_fs, candidate.path, read, m_toNarrow, &hash);
         if (loaded == Loaded::kDamaged || loaded == Loaded::kPartial)
             m_keepAside.push_back(candidate.path);
-        if (Loads(loaded)) {
-            report.source = NotesSource::kSafetyCopy;
+        if (!Loads(loaded))
+            return false;
+        if (taken.empty()) {
+            notes = std::move(read);
             report.loadedFrom = candidate.path;
-            m_loadedHash = hash;
-            return;
+        } else {
+            MergeByContent(notes, read);
         }
+        taken.push_back(hash);
+        return true;
+    };
+    std::size_t i = 0;
+    for (; i < candidates.size() && candidates[i].known; ++i) {
+        if (!take(candidates[i]))
+            continue;
+        // Two saves at the highest generation can only follow a generation that stopped growing:
+        // both are taken.
+        for (std::size_t j = i + 1; j < candidates.size() && candidates[j].known &&
+                                    candidates[j].generation == candidates[i].generation;
+             ++j)
+            take(candidates[j]);
+        break;
     }
-    notes.Clear();
+    if (taken.empty()) {
+        for (; i < candidates.size(); ++i)
+            take(candidates[i]);
+    }
+    if (taken.empty())
+        return;
+    report.source = NotesSource::kSafetyCopy;
+    // A diary made of several files is the bytes of none of them: every journal applies by content.
+    m_loadedHash = taken.size() == 1 ? taken.front() : 0;
 }
 
 void DiaryKeeper::TakeJournals(NoteMap& notes, StartReport& report, const RunIsAlive& isAlive) {
@@ -287,7 +374,9 @@ void DiaryKeeper::TakeJournals(NoteMap& notes, StartReport& report, const RunIsA
                 JournalFile journal = DecodeJournal(bytes);
                 // A journal of another diary (copied in by hand) or of a run still going is not ours
                 // to take; which run wrote it is read from the file, not its name.
-                if (!journal.valid || journal.header.diaryTag != m_tag ||
+                const bool ours = journal.header.diaryTag == m_tag ||
+                                  (m_formerTag != 0 && journal.header.diaryTag == m_formerTag);
+                if (!journal.valid || !ours ||
                     (isAlive && isAlive(RunStamp{journal.header.pid, journal.header.started})))
                     continue;
                 journals.push_back(std::move(journal));
@@ -349,7 +438,9 @@ StartReport DiaryKeeper::Start(NoteMap& notes, const RunIsAlive& isAlive) {
     if (!m_folder.empty()) {
         std::string bytes;
         if (m_fs.ReadAll(m_folder + kManifestName, bytes) == FileError::kNone) {
-            if (std::optional<Manifest> manifest = DecodeManifest(bytes))
+            // A manifest of another diary vouches for nothing here.
+            std::optional<Manifest> manifest = DecodeManifest(bytes);
+            if (manifest && (manifest->folder.empty() || manifest->folder == m_place.identity))
                 m_manifest = std::move(*manifest);
         }
     }
@@ -360,6 +451,11 @@ StartReport DiaryKeeper::Start(NoteMap& notes, const RunIsAlive& isAlive) {
     header.id = ContentHash(std::to_string(m_run.pid) + ":" + std::to_string(m_run.started));
     header.diaryTag = m_tag;
     m_journal = EditJournal(m_fs, m_folder, header);
+    {
+        std::vector<FsPath> homes{m_folder};
+        homes.insert(homes.end(), m_otherFolders.begin(), m_otherFolders.end());
+        m_journal.SetHomes(std::move(homes));
+    }
 
     notes.Clear();
     const Loaded temp = m_place.tempNotes.empty()
@@ -372,6 +468,7 @@ StartReport DiaryKeeper::Start(NoteMap& notes, const RunIsAlive& isAlive) {
         // Not what the last save wrote (restored from a backup, replaced by another program): the
         // copy of that save is kept aside before this diary's save replaces it.
         m_keepCopyAside = m_manifest.generation > 0 && m_loadedHash != m_manifest.hash;
+        m_tempHash = m_loadedHash;
     } else {
         LoadCopy(notes, report);
     }
@@ -402,6 +499,24 @@ void DiaryKeeper::WriteManifest() {
     WriteSafetyFile(m_fs, m_folder + kManifestName, EncodeManifest(m_manifest));
 }
 
+bool DiaryKeeper::MayReplace(const FsPath& name, const NoteMap& notes, std::string_view stamp,
+                             const Manifest& vouching) {
+    std::string bytes;
+    const FileError error = m_fs.ReadAll(m_folder + name, bytes);
+    if (error == FileError::kNotFound)
+        return true;
+    if (error == FileError::kNone) {
+        const std::uint64_t hash = ContentHash(bytes);
+        for (const ManifestCopy& copy : vouching.copies) {
+            if (copy.name == name && copy.size == bytes.size() && copy.hash == hash)
+                return true;
+        }
+        if (HeldBy(std::move(bytes), notes, m_toNarrow))
+            return true;
+    }
+    return KeepCopy(m_fs, m_folder, name, stamp);
+}
+
 int DiaryKeeper::SettleKept(const NoteMap& notes) {
     int removed = 0;
     for (const KeptItem& item : KeptItemsOf(m_fs, m_folder, notes, m_toNarrow)) {
@@ -416,7 +531,10 @@ SaveReport DiaryKeeper::Save(const NoteMap& notes, std::string_view bytes, int t
                              const std::function<StagedCopies()>& waitForStaged) {
     SaveReport report;
     const std::uint64_t hash = ContentHash(bytes);
-    const std::uint64_t generation = m_manifest.generation + 1;
+    // A generation that reached the top stays there: wrapped round it would rank below every save.
+    const std::uint64_t generation = m_manifest.generation == std::numeric_limits<std::uint64_t>::max()
+                                         ? m_manifest.generation
+                                         : m_manifest.generation + 1;
     // Every journal whose edits these bytes hold says so before the bytes are written: a run cut off
     // once the notes file holds them must not have the journals replayed over it at the next start
     // (a day deleted and typed again would come back as it was). A marker of a save that never
@@ -427,12 +545,36 @@ SaveReport DiaryKeeper::Save(const NoteMap& notes, std::string_view bytes, int t
     const std::size_t applied = journals.size();
     journals.insert(journals.end(), m_journal.Files().begin(), m_journal.Files().end());
     if (!m_place.tempNotes.empty()) {
-        for (const FsPath& path : journals)
-            MarkJournalSaved(m_fs, path, generation, hash);
+        for (std::size_t i = 0; i < journals.size(); ++i) {
+            const bool own = i >= applied;
+            if (!MarkJournalSaved(m_fs, journals[i], generation, hash, own ? std::string_view() : stamp) &&
+                !own)
+                m_unkept.push_back(journals[i]);
+        }
+    }
+    // The notes file is replaced only when it holds what this diary read or wrote there, or nothing
+    // the save lacks; what another program put there is copied aside first.
+    bool keepTemp = m_keepTempAside;
+    if (!keepTemp && !m_place.tempNotes.empty()) {
+        std::string current;
+        const FileError error = LoadFile(m_fs, m_place.tempNotes, current);
+        if (error == FileError::kNone) {
+            const std::uint64_t currentHash = ContentHash(current);
+            const bool vouched = (m_tempHash && *m_tempHash == currentHash) ||
+                                 (m_manifest.generation > 0 && m_manifest.hash == currentHash &&
+                                  m_manifest.size == current.size()) ||
+                                 HeldBy(std::move(current), notes, m_toNarrow);
+            if (!vouched) {
+                keepTemp = !(!m_folder.empty() && m_fs.MakeFolders(m_folder) == FileError::kNone &&
+                             KeepCopy(m_fs, m_folder, L"temp-nts.ini", stamp, m_place.tempNotes));
+            }
+        } else if (error != FileError::kNotFound) {
+            keepTemp = true;
+        }
     }
     const bool saved =
         !m_place.tempNotes.empty() &&
-        SaveDataFile(m_fs, m_place.tempNotes, bytes, m_keepTempAside, stamp).outcome == SaveOutcome::kSaved;
+        SaveDataFile(m_fs, m_place.tempNotes, bytes, keepTemp, stamp).outcome == SaveOutcome::kSaved;
     StagedCopies staged;
     if (waitForStaged)
         staged = waitForStaged();
@@ -450,6 +592,7 @@ SaveReport DiaryKeeper::Save(const NoteMap& notes, std::string_view bytes, int t
     }
     report.saved = true;
     m_keepTempAside = false;
+    m_tempHash = hash;
     SettleLeftovers(m_fs, LeftoversOfNotes(m_fs, m_place.tempNotes), notes, stamp, m_toNarrow);
 
     if (!m_folder.empty() && m_fs.MakeFolders(m_folder) == FileError::kNone) {
@@ -460,6 +603,8 @@ SaveReport DiaryKeeper::Save(const NoteMap& notes, std::string_view bytes, int t
         m_manifest.size = bytes.size();
         m_manifest.hash = hash;
         const ManifestCopy fresh{FsPath(), generation, bytes.size(), hash};
+        // What the manifest read at start or written by the last save says the copies hold.
+        const Manifest vouching = m_manifest;
         Manifest during = m_manifest;
         for (const FsPath& name : {FsPath(kNotesFileName), datedName}) {
             ManifestCopy copy = fresh;
@@ -472,7 +617,9 @@ SaveReport DiaryKeeper::Save(const NoteMap& notes, std::string_view bytes, int t
             const FsPath path = m_folder + name;
             const bool held = std::find(m_keepAside.begin(), m_keepAside.end(), path) != m_keepAside.end();
             const bool lastSave = m_keepCopyAside && name == kNotesFileName;
-            return (!held && !lastSave) || KeepCopy(m_fs, m_folder, name, stamp);
+            if (held || lastSave)
+                return KeepCopy(m_fs, m_folder, name, stamp);
+            return MayReplace(name, notes, stamp, vouching);
         };
         auto place = [&](const FsPath& name, const FsPath& ahead) {
             const FsPath path = m_folder + name;
@@ -517,6 +664,8 @@ SaveReport DiaryKeeper::Save(const NoteMap& notes, std::string_view bytes, int t
                   [](const ManifestCopy& a, const ManifestCopy& b) { return a.generation > b.generation; });
         if (report.datedCopied) {
             for (std::size_t i = kDatedCopiesKept - 1; i < dated.size(); ++i) {
+                if (!MayReplace(dated[i].name, notes, stamp, vouching))
+                    continue;
                 const FileError error = RemoveFile(m_fs, m_folder + dated[i].name);
                 if (error == FileError::kNone || error == FileError::kNotFound) {
                     m_manifest.Forget(dated[i].name);
@@ -534,7 +683,15 @@ SaveReport DiaryKeeper::Save(const NoteMap& notes, std::string_view bytes, int t
         WriteManifest();
     }
 
-    std::vector<FsPath> left = RemoveJournalFiles(m_fs, journals);
+    // A damaged journal whose bytes could not be copied aside stays, and is tried at the next save.
+    std::vector<FsPath> removable;
+    for (const FsPath& path : journals) {
+        if (std::find(m_unkept.begin(), m_unkept.end(), path) == m_unkept.end())
+            removable.push_back(path);
+    }
+    std::vector<FsPath> left = RemoveJournalFiles(m_fs, removable);
+    left.insert(left.end(), m_unkept.begin(), m_unkept.end());
+    m_unkept.clear();
     std::vector<FsPath> ownLeft;
     m_applied.clear();
     for (const FsPath& path : left) {
@@ -549,8 +706,11 @@ SaveReport DiaryKeeper::Save(const NoteMap& notes, std::string_view bytes, int t
     }
     if (!m_folder.empty()) {
         for (const FsPath& name : Names(m_fs, m_folder)) {
-            if (IsOwnStrayName(name) && std::find(m_journal.Files().begin(), m_journal.Files().end(),
-                                                  m_folder + name) == m_journal.Files().end())
+            if (!IsOwnStrayName(name) || std::find(m_journal.Files().begin(), m_journal.Files().end(),
+                                                   m_folder + name) != m_journal.Files().end())
+                continue;
+            // A manifest's leftover holds no note; a copy's is a diary, and goes by the one rule.
+            if (IsLeftoverName(name, kManifestName) || MayReplace(name, notes, stamp, Manifest()))
                 RemoveFile(m_fs, m_folder + name);
         }
         report.removed += SettleKept(notes);
@@ -588,6 +748,17 @@ std::vector<KeptItem> KeptItemsOf(FileSystem& fs, const FsPath& folder, const No
                           (IsNotesCopyName(name) && !copyOfASave);
         if (!kept || name == kManifestName || name == L"qlw.ini" || IsOwnStrayName(name))
             continue;
+        if (StartsWith(name, kKeptPrefix) && name.size() > 4 && name.substr(name.size() - 4) == L".qjl") {
+            // A journal kept for a part that could not be read: what that part held is unknown, so
+            // it stays until the user looks.
+            std::string journalBytes;
+            const JournalFile journal = fs.ReadAll(path, journalBytes) == FileError::kNone
+                                            ? DecodeJournal(journalBytes)
+                                            : JournalFile();
+            items.push_back(
+                {path, journal.valid && !journal.damaged ? JournalEditsBeyond(journal, notes) : -1});
+            continue;
+        }
         items.push_back({path, NotesBeyond(fs, path, notes, toNarrow)});
     }
     return items;

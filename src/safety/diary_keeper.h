@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,9 @@ struct DiaryPlace {
     // The temporary folder as the file system names it (its final path), so every spelling of one
     // folder is one diary and two folders are never one.
     std::wstring identity;
+    // How older versions named the same folder (its final path, upper-cased): what they kept of this
+    // diary under that name is read at start, never written.
+    std::wstring formerIdentity = {};
 };
 
 // A 64-bit tag of the identity: names the diary's folder and marks its journals.
@@ -100,6 +104,11 @@ class DiaryKeeper {
     void LoadCopy(NoteMap& notes, StartReport& report);
     void TakeJournals(NoteMap& notes, StartReport& report, const RunIsAlive& isAlive);
     void WriteManifest();
+    // The one rule for a file of the diary's folder about to be replaced or removed: true when its
+    // bytes are a save the manifest recorded for that name, when the diary holds every note it
+    // holds, or once it is copied aside as "kept-<stamp>-<name>".
+    bool MayReplace(const FsPath& name, const NoteMap& notes, std::string_view stamp,
+                    const Manifest& vouching);
     int SettleKept(const NoteMap& notes);
 
     FileSystem& m_fs;
@@ -108,7 +117,12 @@ class DiaryKeeper {
     WideToNarrow m_toNarrow;
     std::uint64_t m_tag = 0;
     FsPath m_folder;
-    std::vector<FsPath> m_otherFolders; // this diary's folders under the other roots
+    std::vector<FsPath> m_otherFolders;  // this diary's folders under the other roots
+    std::vector<FsPath> m_formerFolders; // where older versions kept it, read only
+    std::uint64_t m_formerTag = 0;
+    // The bytes the notes file held when last read or written: anything else there was put by
+    // someone else, and is kept aside before a save replaces it.
+    std::optional<std::uint64_t> m_tempHash;
     Manifest m_manifest;
     std::uint64_t m_loadedHash = 0;
     // The temporary folder's file was not what the last save wrote: the copy that save made is kept.
@@ -116,6 +130,7 @@ class DiaryKeeper {
     bool m_keepTempAside = false;
     std::vector<FsPath> m_keepAside; // copies that held more than they gave when tried
     std::vector<FsPath> m_applied;   // journals taken in at start, settled by the next save
+    std::vector<FsPath> m_unkept;    // damaged journals whose bytes could not yet be kept aside
     EditJournal m_journal;
 };
 

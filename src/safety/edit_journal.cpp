@@ -255,36 +255,65 @@ std::string EncodeJournalRecord(const JournalRecord& record) {
     return Frame(payload);
 }
 
+namespace {
+
+// The payload of the frame at `at` when its length fits and its checksum holds.
+bool WholeFrameAt(std::string_view bytes, std::size_t at, std::string_view& payload, std::uint32_t& size) {
+    if (bytes.size() - at < 8)
+        return false;
+    Reader frame(bytes.substr(at, 8));
+    std::uint32_t check = 0;
+    frame.U32(size);
+    frame.U32(check);
+    if (size > kMostRecordBytes || size > bytes.size() - at - 8)
+        return false;
+    payload = bytes.substr(at + 8, size);
+    return Check(payload) == check;
+}
+
+} // namespace
+
 JournalFile DecodeJournal(std::string_view bytes) {
     JournalFile file;
     if (bytes.substr(0, kMagic.size()) != kMagic)
         return file;
     std::size_t at = kMagic.size();
-    bool first = true;
-    while (bytes.size() - at >= 8) {
-        Reader frame(bytes.substr(at, 8));
-        std::uint32_t size = 0, check = 0;
-        frame.U32(size);
-        frame.U32(check);
-        if (size > kMostRecordBytes || size > bytes.size() - at - 8)
-            break;
-        const std::string_view payload = bytes.substr(at + 8, size);
-        if (Check(payload) != check)
-            break;
-        if (first) {
-            if (!DecodeHeader(payload, file.header))
-                break;
-            file.valid = true;
-            first = false;
-        } else {
-            JournalRecord record;
-            if (!DecodeRecord(payload, record))
-                break;
-            file.records.push_back(std::move(record));
-        }
-        at += 8 + size;
+    std::string_view payload;
+    std::uint32_t size = 0;
+    if (!WholeFrameAt(bytes, at, payload, size) || !DecodeHeader(payload, file.header)) {
+        file.damaged = true;
+        return file;
     }
-    file.readUpTo = file.valid ? at : 0;
+    file.valid = true;
+    at += 8 + size;
+    while (at < bytes.size()) {
+        if (WholeFrameAt(bytes, at, payload, size)) {
+            JournalRecord record;
+            if (DecodeRecord(payload, record))
+                file.records.push_back(std::move(record));
+            else
+                file.damaged = true;
+            at += 8 + size;
+            continue;
+        }
+        file.damaged = true;
+        // A record whose checksum fails but whose length still leads to the next whole record (or to
+        // the file's end) was damaged in place: it alone is lost, the records after it stand. A
+        // length that leads nowhere is where reading has to stop.
+        const std::size_t next =
+            size <= kMostRecordBytes && bytes.size() - at >= 8 && size <= bytes.size() - at - 8
+                ? at + 8 + size
+                : bytes.size() + 1;
+        std::string_view nextPayload;
+        std::uint32_t nextSize = 0;
+        if (next == bytes.size() ||
+            (next < bytes.size() && WholeFrameAt(bytes, next, nextPayload, nextSize))) {
+            at = next;
+            continue;
+        }
+        break;
+    }
+    file.readUpTo = at;
     return file;
 }
 
@@ -343,6 +372,21 @@ FsPath EditJournal::SegmentPath() const {
 }
 
 bool EditJournal::Append(const JournalRecord& record) {
+    if (TryAppend(record))
+        return true;
+    // The folder went read-only, filled up or was removed while the window ran: the folder made
+    // again, else the next home that takes the record. The next start reads every one of them.
+    for (const FsPath& home : m_homes) {
+        if (home.empty() || m_fs->MakeFolders(home) != FileError::kNone)
+            continue;
+        m_folder = home;
+        if (TryAppend(record))
+            return true;
+    }
+    return false;
+}
+
+bool EditJournal::TryAppend(const JournalRecord& record) {
     if (m_folder.empty())
         return false;
     std::string bytes;
@@ -449,30 +493,51 @@ void EditJournal::Saved(std::vector<FsPath> left) {
     m_open = false;
 }
 
-void MarkJournalSaved(FileSystem& fs, const FsPath& path, std::uint64_t generation, std::uint64_t savedHash) {
+bool MarkJournalSaved(FileSystem& fs, const FsPath& path, std::uint64_t generation, std::uint64_t savedHash,
+                      std::string_view keepStamp) {
     JournalRecord marker;
     marker.kind = JournalRecordKind::kSaved;
     marker.generation = generation;
     marker.savedHash = savedHash;
     std::string bytes;
     if (fs.ReadAll(path, bytes) != FileError::kNone)
-        return;
+        return true;
     const JournalFile read = DecodeJournal(bytes);
+    if (read.damaged && !keepStamp.empty()) {
+        // What could not be read may still be someone's typing: its bytes go aside, whole, before
+        // the journal is marked, repaired or removed. Without that copy the journal stays as it is.
+        const std::size_t slash = path.find_last_of(L"\\/");
+        const FsPath folder = path.substr(0, slash + 1);
+        const FsPath name = path.substr(slash + 1);
+        bool kept = false;
+        for (int n = 1; n <= 1000 && !kept; ++n) {
+            std::string prefix = "kept-" + std::string(keepStamp) + "-";
+            if (n > 1)
+                prefix += std::to_string(n) + "-";
+            const FileError error = fs.CopyNew(path, folder + FsPath(prefix.begin(), prefix.end()) + name);
+            if (error != FileError::kNone && error != FileError::kExists)
+                return false;
+            kept = error == FileError::kNone;
+        }
+        if (!kept)
+            return false;
+    }
     if (!read.valid)
-        return;
+        return true;
     if (read.readUpTo == bytes.size()) {
         std::unique_ptr<OutputFile> file;
         if (fs.OpenAppend(path, file) == FileError::kNone)
             WriteFlushClose(*file, EncodeJournalRecord(marker));
-        return;
+        return true;
     }
-    // A record cut short ends the file, and nothing after it would ever be read: the whole records
-    // and the marker replace it in one step instead.
-    bytes.resize(read.readUpTo);
-    bytes += EncodeJournalRecord(marker);
-    const SaveResult result = SaveFileAtomically(fs, path, bytes);
+    // A length that leads nowhere ends what can be read, and nothing after it would ever be: the
+    // whole records and the marker replace the file in one step, its bytes being kept above.
+    std::string whole(bytes.substr(0, read.readUpTo));
+    whole += EncodeJournalRecord(marker);
+    const SaveResult result = SaveFileAtomically(fs, path, whole);
     if (result.outcome == SaveOutcome::kKeptBeside && !result.keptAt.empty())
         RemoveFile(fs, result.keptAt);
+    return true;
 }
 
 std::vector<FsPath> RemoveJournalFiles(FileSystem& fs, const std::vector<FsPath>& paths) {

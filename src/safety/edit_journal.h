@@ -42,8 +42,11 @@ struct JournalFile {
     bool valid = false; // a header was read
     JournalHeader header;
     std::vector<JournalRecord> records;
-    // Where reading stopped: the file's size when every record was whole and its checksum right.
+    // Where reading stopped: the file's size unless a record's length led nowhere.
     std::size_t readUpTo = 0;
+    // Some part of the file could not be read (a record skipped, a cut-short tail, a lost header):
+    // such a journal is kept aside, never cut back to what could be read.
+    bool damaged = false;
 };
 
 // A note's hash as a journal base: a blank note counts as no note, as the window treats it.
@@ -51,8 +54,9 @@ std::uint64_t NoteBaseHash(std::string_view text);
 
 std::string EncodeJournalStart(const JournalHeader& header);
 std::string EncodeJournalRecord(const JournalRecord& record);
-// Reads up to the first record that is cut short or fails its checksum; what comes before it stands.
-// Nothing the bytes hold can make it read outside them or allocate more than they are long.
+// Reads every whole record: one that fails its checksum while its length still leads to the next
+// whole record is skipped, and reading stops only where a length leads nowhere. Nothing the bytes hold can
+// make it read outside them or allocate more than they are long.
 JournalFile DecodeJournal(std::string_view bytes);
 
 // The valid journals' indexes, each after those it follows (a cycle, only damage makes one, broken by
@@ -95,6 +99,10 @@ class EditJournal {
         m_startFollows = follows;
         m_header.follows = std::move(follows);
     }
+    // Where the journal goes when its folder cannot be written, best first (its own folder among
+    // them, so a folder removed while the window runs is made again).
+    void SetHomes(std::vector<FsPath> homes) { m_homes = std::move(homes); }
+    const FsPath& Folder() const { return m_folder; }
     // Every segment this run wrote that is still on disk.
     const std::vector<FsPath>& Files() const { return m_files; }
 
@@ -104,6 +112,7 @@ class EditJournal {
 
   private:
     bool Append(const JournalRecord& record);
+    bool TryAppend(const JournalRecord& record);
     void Compact();
     FsPath SegmentPath() const;
 
@@ -120,10 +129,16 @@ class EditJournal {
     std::vector<std::uint64_t> m_startFollows;
     std::size_t m_segmentBytes = 0;
     std::vector<FsPath> m_files;
+    std::vector<FsPath> m_homes;
 };
 
-// Before the diary is saved with bytes of this hash: the journal's edits so far are in them.
-void MarkJournalSaved(FileSystem& fs, const FsPath& path, std::uint64_t generation, std::uint64_t savedHash);
+// Before the diary is saved with bytes of this hash: the journal's edits so far are in them. A
+// journal of another run with a part that cannot be read is first copied whole to
+// "kept-<keepStamp>-<name>"; false when that copy could not be made, and then the journal must stay
+// where it is. An empty keepStamp is for this run's own journal, whose damage can only be a write of
+// its own that failed, of typing the diary being saved holds.
+bool MarkJournalSaved(FileSystem& fs, const FsPath& path, std::uint64_t generation, std::uint64_t savedHash,
+                      std::string_view keepStamp);
 // After the save: the journals go; returns those that could not be removed.
 std::vector<FsPath> RemoveJournalFiles(FileSystem& fs, const std::vector<FsPath>& paths);
 

@@ -79,6 +79,9 @@ void Manifest::Forget(std::wstring_view name) {
 
 std::string EncodeManifest(const Manifest& manifest) {
     std::string out(kFirstLine);
+    // Second, so that a manifest cut anywhere after it is known to be cut short (an older version
+    // skips the line).
+    out += "\nsealed";
     out += "\nfolder " + Utf8FromWidePath(manifest.folder);
     out += "\ngeneration " + std::to_string(manifest.generation);
     out += "\nlatest " + std::to_string(manifest.size) + " " + HashHex(manifest.hash);
@@ -86,7 +89,9 @@ std::string EncodeManifest(const Manifest& manifest) {
         out += "\ncopy " + std::to_string(copy.generation) + " " + std::to_string(copy.size) + " " +
                HashHex(copy.hash) + " " + Utf8FromWidePath(copy.name);
     }
-    out += "\n";
+    // The last line vouches for all before it, so a manifest cut short at a line's end is known to
+    // be cut short instead of passing for one that names fewer copies.
+    out += "\nend " + HashHex(ContentHash(out)) + "\n";
     return out;
 }
 
@@ -97,14 +102,26 @@ std::optional<Manifest> DecodeManifest(std::string_view bytes) {
     if (bytes.substr(0, firstEnd) != kFirstLine)
         return std::nullopt;
     Manifest manifest;
+    bool sealed = false, ended = false;
     std::string_view rest =
         firstEnd == std::string_view::npos ? std::string_view() : bytes.substr(firstEnd + 1);
     while (!rest.empty()) {
         const std::size_t end = rest.find('\n');
         const std::string_view line = rest.substr(0, end);
+        const std::size_t lineAt = static_cast<std::size_t>(line.data() - bytes.data());
         rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
         const std::vector<std::string_view> f = Fields(line, 5);
-        if (f[0] == "folder" && f.size() == 2) {
+        if (f[0] == "end" && f.size() == 2) {
+            std::uint64_t check = 0;
+            if (!ParseHashHex(f[1], check) || lineAt == 0 ||
+                check != ContentHash(bytes.substr(0, lineAt - 1)))
+                return std::nullopt;
+            ended = true;
+            break;
+        }
+        if (f[0] == "sealed") {
+            sealed = true;
+        } else if (f[0] == "folder" && f.size() == 2) {
             manifest.folder = WidePathFromUtf8(f[1]);
         } else if (f[0] == "generation" && f.size() == 2) {
             if (!Number(f[1], manifest.generation))
@@ -130,6 +147,9 @@ std::optional<Manifest> DecodeManifest(std::string_view bytes) {
                 manifest.copies.push_back(std::move(copy));
         }
     }
+    // Older versions wrote no seal; a sealed manifest without its end line was cut short.
+    if (sealed && !ended)
+        return std::nullopt;
     return manifest;
 }
 

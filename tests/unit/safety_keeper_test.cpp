@@ -77,14 +77,27 @@ TEST(EditJournalBytes, EveryCutAndEveryFlippedByteReadsAWholePrefixOfRecords) {
             std::count_if(ends.begin(), ends.end(), [&](std::size_t e) { return e <= cut; }));
         EXPECT_EQ(part.records.size(), part.valid ? whole_records : 0u) << cut;
     }
-    for (std::size_t at = 0; at < bytes.size(); at += 7) {
+    const std::size_t headerEnd = EncodeJournalStart(header).size();
+    for (std::size_t at = 0; at < bytes.size(); ++at) {
         std::string damaged = bytes;
         damaged[at] = static_cast<char>(damaged[at] ^ 0x20);
         const JournalFile read = DecodeJournal(damaged);
-        // Records before the damaged one stand; none after it is read.
-        const std::size_t before = static_cast<std::size_t>(
+        EXPECT_TRUE(read.damaged || at < 8) << at;
+        if (at < headerEnd) {
+            EXPECT_FALSE(read.valid) << at;
+            continue;
+        }
+        // The damaged record alone is lost when its length still holds; the records before it
+        // stand whatever was hit.
+        const std::size_t hit = static_cast<std::size_t>(
             std::count_if(ends.begin(), ends.end(), [&](std::size_t e) { return e <= at; }));
-        EXPECT_LE(read.records.size(), before) << at;
+        const std::size_t recordStart = hit == 0 ? headerEnd : ends[hit - 1];
+        ASSERT_GE(read.records.size(), hit) << at;
+        for (std::size_t i = 0; i < hit; ++i)
+            EXPECT_EQ(read.records[i].seq, records[i].seq) << at;
+        if (at >= recordStart + 4) {
+            EXPECT_EQ(read.records.size(), records.size() - 1) << at;
+        }
     }
 }
 
