@@ -1,4 +1,5 @@
-// The note box's repaint after a scroll: its margins are invalidated whenever its first line moved.
+// The note box's repaint after a scroll: its margins are invalidated whenever its first line moved;
+// and text put in from outside reported as typing.
 #include "diary/note_box.h"
 
 #include <commctrl.h>
@@ -84,5 +85,15 @@ LRESULT CALLBACK NoteBox::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
     const LRESULT result = ui::DefSubclassProc(hwnd, msg, wParam, lParam);
     if (box->m_hWnd && ui::DefSubclassProc(hwnd, EM_GETFIRSTVISIBLELINE, 0, 0) != firstBefore)
         box->RepaintMargins();
+    // Text put in from another thread or program (an input tool, a paste utility) is typing the
+    // box reports no change for: a multi-line box sends no EN_CHANGE for WM_SETTEXT and clears its
+    // modified flag. It is reported as a key would be, so the journal takes it. The window's own
+    // WM_SETTEXT (a day shown) comes from its own thread and stays unreported.
+    if (msg == WM_SETTEXT && result && box->m_hWnd && ::InSendMessage()) {
+        ui::DefSubclassProc(hwnd, EM_SETMODIFY, TRUE, 0);
+        if (const HWND parent = ::GetParent(hwnd))
+            ::SendMessageW(parent, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(::GetDlgCtrlID(hwnd)), EN_CHANGE),
+                           reinterpret_cast<LPARAM>(hwnd));
+    }
     return result;
 }

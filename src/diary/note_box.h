@@ -4,7 +4,8 @@
 // from outside the box into the strip under the last line, which the box never invalidates: a slice
 // of the month calendar stays there until something repaints the whole box (the clock, once a second
 // or a minute). Here the box invalidates that strip and its other margins whenever its first visible
-// line changed, and paints them at once.
+// line changed, and paints them at once. Text another program puts in with WM_SETTEXT is reported to
+// the window as typing (EN_CHANGE, the modified flag set), so the journal keeps it like a key.
 #pragma once
 #include <windows.h>
 

@@ -299,6 +299,30 @@ std::wstring FolderIdentity(const FsPath& folder) {
     if (folder.empty()) {
         return {};
     }
+    // The volume and the file id first: two names that differ only in letter case on a
+    // case-sensitive volume are two folders, and a second mount of one folder is that folder.
+    {
+        ui::FileHandle opened(CreateFileW(LongPath(folder).c_str(), 0,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (opened && GetFileInformationByHandle(opened.get(), &info) &&
+            (info.nFileIndexHigh != 0 || info.nFileIndexLow != 0)) {
+            wchar_t text[64] = {};
+            swprintf(text, 64, L"VOLUME-%08lX-FILE-%08lX%08lX",
+                     static_cast<unsigned long>(info.dwVolumeSerialNumber),
+                     static_cast<unsigned long>(info.nFileIndexHigh),
+                     static_cast<unsigned long>(info.nFileIndexLow));
+            return text;
+        }
+    }
+    return FolderPathIdentity(folder);
+}
+
+std::wstring FolderPathIdentity(const FsPath& folder) {
+    if (folder.empty()) {
+        return {};
+    }
     ui::FileHandle opened(CreateFileW(LongPath(folder).c_str(), 0,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));

@@ -31,11 +31,14 @@ FsPath GetTempFilePath(std::wstring_view name);
 // form (which turns off the 260-character limit), with '/' made '\' since that form takes no other.
 FsPath LongPath(const FsPath& path);
 
-// What the file system says the folder is: its final path (junctions, another drive letter for the
-// same folder, 8.3 names, "..", "\\?\" and letter case all give the same), upper-cased with the
-// system's table; else its volume serial and file id; else its full long path. One diary is the
-// notes file of one such folder, whatever spelling reached it.
+// What the file system says the folder is: its volume serial and file id; where the file system
+// gives no id, its final path as FolderPathIdentity gives it. One diary is the notes file of one
+// such folder, whatever spelling or mount reached it.
 std::wstring FolderIdentity(const FsPath& folder);
+// The folder's final path (junctions, another drive letter for the same folder, 8.3 names, "..",
+// "\\?\" and letter case all give the same), upper-cased with the system's table; else its volume
+// serial and file id; else its full long path. Older versions named a diary this way.
+std::wstring FolderPathIdentity(const FsPath& folder);
 
 // Creates the folder that holds the file, and the folders above it, when they are missing: a
 // temporary folder cleaned away while the program ran must not cost the save.

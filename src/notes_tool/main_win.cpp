@@ -136,19 +136,64 @@ std::wstring FullPath(const FsPath& path) {
 // file. Which folder is decided by the file system's identity of it, so every spelling of the path
 // (a "\\?\" prefix, another drive letter, an 8.3 name, letter case, "..", a junction) is refused
 // alike, whichever temporary folder the widget was started with.
+bool WidgetRunsOnFolder(const std::wstring& identity) {
+    if (identity.empty()) {
+        return false;
+    }
+    const quill::InstanceNames names = quill::MakeInstanceNames(UserSid(), identity);
+    const ui::KernelHandle mutex(OpenMutexW(SYNCHRONIZE, FALSE, names.mutex.c_str()));
+    return static_cast<bool>(mutex);
+}
+
+// A file of a diary's safety folder: the widget of that diary replaces its copies and manifest at
+// every save, and takes what it finds there for its own. The folder's manifest names the diary;
+// without one, the folder's name is checked against this user's own diary.
+bool WidgetRunningOnSafetyFolder(const std::wstring& full) {
+    const std::size_t slash = full.find_last_of(L"\\/");
+    if (slash == std::wstring::npos) {
+        return false;
+    }
+    const FsPath folder = full.substr(0, slash + 1);
+    WinFileSystem fs;
+    std::string bytes;
+    if (fs.ReadAll(folder + kManifestName, bytes) == FileError::kNone) {
+        if (const std::optional<Manifest> manifest = DecodeManifest(bytes);
+            manifest && WidgetRunsOnFolder(manifest->folder)) {
+            return true;
+        }
+    }
+    const FsPath temp = GetTempFilePath(kNotesFileName);
+    const std::size_t tempSlash = temp.find_last_of(L"\\/");
+    if (tempSlash == FsPath::npos) {
+        return false;
+    }
+    const std::wstring identity = FolderIdentity(temp.substr(0, tempSlash + 1));
+    const std::size_t parent = folder.find_last_of(L"\\/", folder.size() - 2);
+    const std::wstring name = LongUpper(folder.substr(parent == std::wstring::npos ? 0 : parent + 1));
+    for (const std::wstring& own : {identity, FolderPathIdentity(temp.substr(0, tempSlash + 1))}) {
+        const std::wstring mine = LongUpper(DiaryFolderUnder(L"", DiaryTag(own)));
+        if (name.compare(0, mine.size() - 1, mine, 0, mine.size() - 1) == 0 && WidgetRunsOnFolder(identity)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool WidgetRunningOn(const FsPath& path) {
     const std::wstring full = FullPath(path);
     const std::wstring name = LongUpper(full);
     const std::size_t slash = full.find_last_of(L"\\/");
     const std::size_t nameAt = name.find_last_of(L"\\/");
-    if (slash == std::wstring::npos || nameAt == std::wstring::npos ||
-        CompareStringOrdinal(name.c_str() + nameAt + 1, -1, kNotesFileName, -1, TRUE) != CSTR_EQUAL) {
+    if (slash == std::wstring::npos || nameAt == std::wstring::npos) {
         return false;
     }
-    const quill::InstanceNames names =
-        quill::MakeInstanceNames(UserSid(), FolderIdentity(full.substr(0, slash + 1)));
-    const ui::KernelHandle mutex(OpenMutexW(SYNCHRONIZE, FALSE, names.mutex.c_str()));
-    return static_cast<bool>(mutex);
+    if (WidgetRunningOnSafetyFolder(full)) {
+        return true;
+    }
+    if (CompareStringOrdinal(name.c_str() + nameAt + 1, -1, kNotesFileName, -1, TRUE) != CSTR_EQUAL) {
+        return false;
+    }
+    return WidgetRunsOnFolder(FolderIdentity(full.substr(0, slash + 1)));
 }
 
 // Standard output as an export streams to it: UTF-8 pieces may end inside a character, which a
@@ -339,6 +384,10 @@ int wmain(int argc, wchar_t** argv) {
         const std::uint64_t tag = DiaryTag(FolderIdentity(full.substr(0, slash + 1)));
         for (const wchar_t* root : {L"Quillidar\\", L"Quillidar.safety\\"}) {
             folders.push_back(DiaryFolderUnder(base + root, tag));
+        }
+        // The journal's last home, used while the profile's folders could not be written.
+        if (const FsPath temp = GetTempFilePath(L""); !temp.empty()) {
+            folders.push_back(DiaryFolderUnder(temp + L"Quillidar.safety\\", tag));
         }
         return folders;
     };

@@ -36,7 +36,10 @@ std::vector<FsPath> SafetyRoots() {
         const FsPath folder = WithSeparator(base);
         roots.push_back(folder + kSafetyFolderName + L"\\");
         roots.push_back(folder + kSafetyFolderName + L".safety\\");
-    } else if (const FsPath notes = GetTempFilePath(kNotesFileName); !notes.empty()) {
+    }
+    // The last home, also while the window runs: the journal moves here when the profile's folders
+    // cannot be written (read-only, removed by a clean-up tool, or no profile at all).
+    if (const FsPath notes = GetTempFilePath(kNotesFileName); !notes.empty()) {
         roots.push_back(notes.substr(0, notes.size() - (sizeof kNotesFileName / sizeof(wchar_t) - 1)) +
                         kSafetyFolderName + L".safety\\");
     }
@@ -53,6 +56,7 @@ DiaryPlace TempDiaryPlace() {
         EnsureFolderOf(place.tempNotes);
         const std::size_t slash = place.tempNotes.find_last_of(L"\\/");
         place.identity = FolderIdentity(place.tempNotes.substr(0, slash + 1));
+        place.formerIdentity = FolderPathIdentity(place.tempNotes.substr(0, slash + 1));
     }
     return place;
 }

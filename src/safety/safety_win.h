@@ -9,7 +9,8 @@
 
 // The safety folders, best first: %LOCALAPPDATA%\Quillidar\, then a folder of another name beside
 // it (used when a file stands where the first should be), then one in the temporary folder (when
-// the system names no application-data folder at all). Every start reads all of them.
+// the system names no application-data folder, or the journal finds the others unwritable while the
+// window runs). Every start reads all of them.
 std::vector<FsPath> SafetyRoots();
 // The diary of this user's temporary folder: its notes file, the safety folders, its identity.
 DiaryPlace TempDiaryPlace();
