@@ -96,12 +96,40 @@ std::size_t FakeFileSystem::Used() const {
     return used;
 }
 
+FileError FakeFileSystem::Unwritable(const FsPath& path) const {
+    for (const FsPath& folder : readOnlyFolders) {
+        if (path.compare(0, folder.size(), folder) == 0) {
+            return FileError::kAccessDenied;
+        }
+    }
+    for (const FsPath& folder : goneFolders) {
+        if (path.compare(0, folder.size(), folder) == 0) {
+            return FileError::kNotFound;
+        }
+    }
+    return FileError::kNone;
+}
+
+void FakeFileSystem::RemoveFolder(const FsPath& folder) {
+    for (auto it = files.lower_bound(folder); it != files.end() && it->first.compare(0, folder.size(), folder) == 0;) {
+        times.erase(it->first);
+        it = files.erase(it);
+    }
+    for (auto it = folders.lower_bound(folder); it != folders.end() && it->compare(0, folder.size(), folder) == 0;) {
+        it = folders.erase(it);
+    }
+    goneFolders.insert(folder);
+}
+
 FileError FakeFileSystem::CreateNew(const FsPath& path, std::unique_ptr<OutputFile>& file) {
     if (const FileError injected = Enter(FsOp::kCreate); injected != FileError::kNone) {
         return injected;
     }
     if (m_readOnly) {
         return FileError::kAccessDenied;
+    }
+    if (const FileError denied = Unwritable(path); denied != FileError::kNone) {
+        return denied;
     }
     if (files.count(path)) {
         return FileError::kExists;
@@ -156,6 +184,12 @@ FileError FakeFileSystem::Replace(const FsPath& source, const FsPath& target) {
     if (Blocked(target) || Blocked(source)) {
         return FileError::kAccessDenied;
     }
+    if (const FileError denied = Unwritable(target); denied != FileError::kNone) {
+        return denied;
+    }
+    if (const FileError denied = Unwritable(source); denied != FileError::kNone) {
+        return denied;
+    }
     const auto found = files.find(source);
     if (found == files.end()) {
         return FileError::kNotFound;
@@ -184,6 +218,9 @@ FileError FakeFileSystem::Remove(const FsPath& path) {
     if (Blocked(path)) {
         return FileError::kSharing;
     }
+    if (const FileError denied = Unwritable(path); denied != FileError::kNone && files.count(path)) {
+        return denied;
+    }
     times.erase(path);
     return files.erase(path) ? FileError::kNone : FileError::kNotFound;
 }
@@ -205,6 +242,9 @@ FileError FakeFileSystem::OpenAppend(const FsPath& path, std::unique_ptr<OutputF
     }
     if (Blocked(path)) {
         return FileError::kSharing;
+    }
+    if (const FileError denied = Unwritable(path); denied != FileError::kNone) {
+        return denied;
     }
     files[path];
     file = std::make_unique<FakeOutputFile>(*this, path);
@@ -241,6 +281,15 @@ FileError FakeFileSystem::MakeFolders(const FsPath& folder) {
     }
     if (m_readOnly) {
         return FileError::kAccessDenied;
+    }
+    for (const FsPath& readOnly : readOnlyFolders) {
+        if (folder.compare(0, readOnly.size(), readOnly) == 0) {
+            return FileError::kAccessDenied;
+        }
+    }
+    // Made again: the folder and every one above it that was removed.
+    for (auto it = goneFolders.begin(); it != goneFolders.end();) {
+        it = folder.compare(0, it->size(), *it) == 0 ? goneFolders.erase(it) : std::next(it);
     }
     folders.insert(folder);
     return FileError::kNone;

@@ -28,6 +28,12 @@ class FakeFileSystem : public FileSystem {
     void SetCapacity(std::size_t bytes) { m_capacity = bytes; }
     // Nothing may be created, moved or removed in the folder.
     void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    // Nothing may be created, moved or removed under these folders (each ending with a separator).
+    std::set<FsPath> readOnlyFolders;
+    // Folders removed while a program ran: nothing can be created under them until they are made
+    // again. RemoveFolder takes their files with them.
+    std::set<FsPath> goneFolders;
+    void RemoveFolder(const FsPath& folder);
     // Another program holds the file without sharing it, for the given number of attempts to
     // touch it (-1: until ReleaseAll).
     void HoldOpen(const FsPath& path, int attempts = -1) { m_held[path] = attempts; }
@@ -70,6 +76,8 @@ class FakeFileSystem : public FileSystem {
     // kSharing while the file is held, counting the attempt.
     bool Blocked(const FsPath& path);
     std::size_t Used() const;
+    // Access denied (read-only) or not found (removed) for a change at the path; kNone otherwise.
+    FileError Unwritable(const FsPath& path) const;
 
     struct Fault {
         FsOp op;

@@ -3,6 +3,7 @@
 // safety folder, with kills, damage and a clock that jumps.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <map>
 #include <random>
 #include <set>
@@ -371,6 +372,203 @@ TEST(DiaryKeeperStart, AFileWhereTheFolderShouldBeOrAMissingProfileStillKeepsAJo
         DiaryKeeper(fs, PlaceOf(L'A'), {2, 2}).Start(next, {});
         EXPECT_EQ(next.GetNote("081226"), "typed") << blocked;
     }
+}
+
+// Files of the diary's folder and the notes file as something else left them before a save: each
+// is replaced or removed only when its bytes are a save the manifest recorded or the saved diary
+// holds all it holds; otherwise a kept file holds its bytes and the check lists it.
+TEST(DiaryKeeperSave, OnlyWhatCanBeVouchedForIsReplacedOrRemoved) {
+    const std::string backup = Diary({{"011226", "only in the backup"}});
+    const std::string subset = Diary({{"081226", "second"}});
+    struct Case {
+        const char* name;
+        FsPath file; // in the diary's folder; "temp" for the notes file itself
+        std::function<std::string(const std::map<FsPath, std::string>&)> bytes;
+        bool kept;
+    } cases[] = {
+        {"the safety copy as the last save wrote it", L"nts.ini",
+         [](const auto& files) { return files.at(L"nts.ini"); }, false},
+        {"a backup copied over the safety copy", L"nts.ini", [&](const auto&) { return backup; }, true},
+        {"a backup copied over today's dated copy", L"nts-20261208.ini", [&](const auto&) { return backup; },
+         true},
+        {"a copy holding only what the save holds", L"nts.ini", [&](const auto&) { return subset; }, false},
+        {"bytes that are no diary", L"nts.ini", [](const auto&) { return std::string("\xff\xfe\x01 noise"); },
+         true},
+        {"an old dated copy changed before it is removed", L"nts-20261201.ini",
+         [&](const auto&) { return backup; }, true},
+        {"a save's leftover with a note of its own", L"nts.ini.new-3", [&](const auto&) { return backup; },
+         true},
+        {"a save's leftover the save holds", L"nts.ini.new-3", [&](const auto&) { return subset; }, false},
+        {"the notes file replaced by another program", L"temp", [&](const auto&) { return backup; }, true},
+        {"the notes file as this run read it", L"temp", [](const auto& files) { return files.at(L"temp"); },
+         false},
+    };
+    for (const Case& c : cases) {
+        FakeFileSystem fs;
+        NoteMap notes;
+        DiaryKeeper keeper(fs, PlaceOf(L'A'), {1, 1});
+        keeper.Start(notes, {});
+        notes.SetNote("081226", "first");
+        // Seven days of saves: the eighth removes the oldest dated copy.
+        for (int day = 20261201; day <= 20261207; ++day)
+            ASSERT_TRUE(keeper.Save(notes, EncodeNotes(notes), day, "s").saved);
+        const FsPath folder = keeper.Folder();
+        std::map<FsPath, std::string> now;
+        now[L"nts.ini"] = fs.files[folder + L"nts.ini"];
+        now[L"temp"] = fs.files[L"A\\nts.ini"];
+        const std::string put = c.bytes(now);
+        fs.files[c.file == L"temp" ? L"A\\nts.ini" : folder + c.file] = put;
+        notes.SetNote("081226", "second");
+        ASSERT_TRUE(keeper.Save(notes, EncodeNotes(notes), 20261208, "s").saved) << c.name;
+        int keptHolding = 0;
+        for (const auto& [path, content] : fs.files) {
+            if (path.find(L"kept-") != FsPath::npos && content == put)
+                ++keptHolding;
+        }
+        EXPECT_EQ(keptHolding, c.kept ? 1 : 0) << c.name;
+        if (c.kept && put == backup) {
+            const auto items = KeptItemsOf(fs, folder, notes);
+            EXPECT_TRUE(std::any_of(items.begin(), items.end(), [](const KeptItem& i) { return i.notesBeyond == 1; }))
+                << c.name;
+        }
+        // Nothing the diary saved was lost on the way.
+        NoteMap next;
+        DiaryKeeper(fs, PlaceOf(L'A'), {2, 2}).Start(next, {});
+        EXPECT_EQ(next.GetNote("081226"), "second") << c.name;
+    }
+}
+
+// Without a manifest that can vouch, the start joins every copy by content: no copy wins by size,
+// and a generation at the top stays there.
+TEST(DiaryKeeperStart, CopiesTheManifestCannotVouchForAreJoinedByContent) {
+    const FsPath folder = DiaryFolderUnder(kRoots[0], DiaryTag(PlaceOf(L'A').identity));
+    const std::string yesterday = Diary({{"071226", "a long note of yesterday, shortened today"}, {"061226", "kept"}});
+    const std::string today = Diary({{"071226", "short"}, {"081226", "today's note"}});
+    struct Case {
+        const char* name;
+        std::function<void(FakeFileSystem&)> spoil;
+    } cases[] = {
+        {"manifest deleted", [&](FakeFileSystem& fs) { fs.files.erase(folder + kManifestName); }},
+        {"manifest cut short at a line's end",
+         [&](FakeFileSystem& fs) {
+             std::string& m = fs.files[folder + kManifestName];
+             m.resize(m.rfind('\n', m.size() - 2) + 1);
+         }},
+        {"manifest cut short anywhere",
+         [&](FakeFileSystem& fs) { fs.files[folder + kManifestName].resize(40); }},
+        {"manifest filled with noise",
+         [&](FakeFileSystem& fs) { fs.files[folder + kManifestName] = std::string(300, '\x5a'); }},
+        {"a byte of the manifest changed",
+         [&](FakeFileSystem& fs) { fs.files[folder + kManifestName][30] ^= 0x01; }},
+        {"manifest of another diary copied in",
+         [&](FakeFileSystem& fs) {
+             Manifest other;
+             other.folder = L"C:\\USERS\\OTHER\\";
+             other.generation = 1000;
+             other.copies.push_back({L"nts-20261207.ini", 1000, yesterday.size(), ContentHash(yesterday)});
+             fs.files[folder + kManifestName] = EncodeManifest(other);
+         }},
+    };
+    for (const Case& c : cases) {
+        FakeFileSystem fs;
+        NoteMap notes;
+        {
+            DiaryKeeper keeper(fs, PlaceOf(L'A'), {1, 1});
+            keeper.Start(notes, {});
+            DecodeNotes(std::string(yesterday), notes);
+            ASSERT_TRUE(keeper.Save(notes, EncodeNotes(notes), 20261207, "s").saved);
+            notes.Clear();
+            DecodeNotes(std::string(today), notes);
+            ASSERT_TRUE(keeper.Save(notes, EncodeNotes(notes), 20261208, "s").saved);
+        }
+        fs.files.erase(L"A\\nts.ini"); // the temporary folder cleaned
+        c.spoil(fs);
+        NoteMap read;
+        DiaryKeeper keeper(fs, PlaceOf(L'A'), {2, 2});
+        keeper.Start(read, {});
+        EXPECT_EQ(read.GetNote("081226"), "today's note") << c.name;
+        EXPECT_TRUE(HoldsNotePart(read.GetNote("071226"), "short") ||
+                    read.GetNote("071226").find("short") != std::string::npos)
+            << c.name;
+        // The next save leaves nothing of either copy behind.
+        ASSERT_TRUE(keeper.Save(read, EncodeNotes(read), 20261209, "s").saved);
+        NoteMap next;
+        fs.files.erase(L"A\\nts.ini");
+        DiaryKeeper(fs, PlaceOf(L'A'), {3, 3}).Start(next, {});
+        EXPECT_EQ(next.GetNote("081226"), "today's note") << c.name;
+        EXPECT_EQ(next.GetNote("061226"), "kept") << c.name;
+    }
+    // A generation at the top: the save after it still ranks above yesterday's copy.
+    FakeFileSystem fs;
+    Manifest top;
+    top.folder = PlaceOf(L'A').identity;
+    top.generation = std::numeric_limits<std::uint64_t>::max();
+    top.copies.push_back({L"nts-20261207.ini", top.generation - 1, yesterday.size(), ContentHash(yesterday)});
+    fs.files[folder + L"nts-20261207.ini"] = yesterday;
+    fs.files[folder + kManifestName] = EncodeManifest(top);
+    NoteMap notes;
+    {
+        DiaryKeeper keeper(fs, PlaceOf(L'A'), {1, 1});
+        keeper.Start(notes, {});
+        notes.Clear();
+        DecodeNotes(std::string(today), notes);
+        ASSERT_TRUE(keeper.Save(notes, EncodeNotes(notes), 20261208, "s").saved);
+    }
+    fs.files.erase(L"A\\nts.ini");
+    NoteMap read;
+    DiaryKeeper(fs, PlaceOf(L'A'), {2, 2}).Start(read, {});
+    EXPECT_EQ(read.GetNote("071226"), "short");
+    EXPECT_EQ(read.GetNote("081226"), "today's note");
+}
+
+// A journal whose folder cannot be written while the window runs finds another home, and a
+// damaged record costs that record alone; a damaged journal is kept whole.
+TEST(DiaryKeeperJournal, TheJournalFindsAHomeAndADamagedRecordCostsOnlyItself) {
+    for (const int fault : {0, 1}) {
+        FakeFileSystem fs;
+        NoteMap notes;
+        DiaryKeeper keeper(fs, PlaceOf(L'A'), {1, 1});
+        keeper.Start(notes, {});
+        ASSERT_TRUE(keeper.Record("071226", "before", notes));
+        if (fault == 0)
+            fs.readOnlyFolders.insert(keeper.Folder());
+        else
+            fs.RemoveFolder(kRoots[0]);
+        ASSERT_TRUE(keeper.Record("081226", "typed after", notes)) << fault;
+        NoteMap next;
+        DiaryKeeper(fs, PlaceOf(L'A'), {2, 2}).Start(next, {});
+        EXPECT_EQ(next.GetNote("081226"), "typed after") << fault;
+    }
+    FakeFileSystem fs;
+    NoteMap notes;
+    FsPath journal;
+    {
+        DiaryKeeper keeper(fs, PlaceOf(L'A'), {1, 1});
+        keeper.Start(notes, {});
+        for (const char* key : {"011226", "021226", "031226"})
+            ASSERT_TRUE(keeper.Record(key, std::string("typed ") + key, notes));
+        for (const auto& [path, bytes] : fs.files)
+            if (IsEditJournalName(path.substr(path.find_last_of(L'\\') + 1)))
+                journal = path;
+    }
+    ASSERT_FALSE(journal.empty());
+    const std::string whole = fs.files[journal];
+    // A bit of the first record's text flipped.
+    const std::size_t at = whole.find("typed 011226");
+    fs.files[journal][at] ^= 0x01;
+    const std::string damaged = fs.files[journal];
+    NoteMap read;
+    DiaryKeeper keeper(fs, PlaceOf(L'A'), {2, 2});
+    keeper.Start(read, {});
+    EXPECT_EQ(read.GetNote("021226"), "typed 021226");
+    EXPECT_EQ(read.GetNote("031226"), "typed 031226");
+    ASSERT_TRUE(keeper.Save(read, EncodeNotes(read), 20261208, "s").saved);
+    const bool keptWhole = std::any_of(fs.files.begin(), fs.files.end(), [&](const auto& f) {
+        return f.first.find(L"kept-") != FsPath::npos && f.second == damaged;
+    });
+    EXPECT_TRUE(keptWhole);
+    const auto items = KeptItemsOf(fs, keeper.Folder(), read);
+    EXPECT_TRUE(std::any_of(items.begin(), items.end(), [](const KeptItem& i) { return i.notesBeyond == -1; }));
 }
 
 // Runs of two diaries on one shared safety folder, in any order, killed at any step, with the
