@@ -311,7 +311,16 @@ JournalFile DecodeJournal(std::string_view bytes) {
             at = next;
             continue;
         }
-        break;
+        // The length itself was hit: the next whole record is looked for byte by byte. A length read
+        // from a note's text is almost always past the file's end, so the search costs little.
+        std::size_t found = at + 1;
+        JournalRecord probe;
+        while (found < bytes.size() &&
+               !(WholeFrameAt(bytes, found, nextPayload, nextSize) && DecodeRecord(nextPayload, probe)))
+            ++found;
+        if (found >= bytes.size())
+            break;
+        at = found;
     }
     file.readUpTo = at;
     return file;

@@ -42,7 +42,7 @@ struct JournalFile {
     bool valid = false; // a header was read
     JournalHeader header;
     std::vector<JournalRecord> records;
-    // Where reading stopped: the file's size unless a record's length led nowhere.
+    // Where reading stopped: the file's size unless a damaged tail held no whole record.
     std::size_t readUpTo = 0;
     // Some part of the file could not be read (a record skipped, a cut-short tail, a lost header):
     // such a journal is kept aside, never cut back to what could be read.
@@ -54,8 +54,8 @@ std::uint64_t NoteBaseHash(std::string_view text);
 
 std::string EncodeJournalStart(const JournalHeader& header);
 std::string EncodeJournalRecord(const JournalRecord& record);
-// Reads every whole record: one that fails its checksum while its length still leads to the next
-// whole record is skipped, and reading stops only where a length leads nowhere. Nothing the bytes hold can
+// Reads every whole record: one that fails its checksum is skipped, by its length when that still
+// leads to the next whole record, else by looking for the next one. Nothing the bytes hold can
 // make it read outside them or allocate more than they are long.
 JournalFile DecodeJournal(std::string_view bytes);
 

@@ -111,11 +111,13 @@ FileError FakeFileSystem::Unwritable(const FsPath& path) const {
 }
 
 void FakeFileSystem::RemoveFolder(const FsPath& folder) {
-    for (auto it = files.lower_bound(folder); it != files.end() && it->first.compare(0, folder.size(), folder) == 0;) {
+    for (auto it = files.lower_bound(folder);
+         it != files.end() && it->first.compare(0, folder.size(), folder) == 0;) {
         times.erase(it->first);
         it = files.erase(it);
     }
-    for (auto it = folders.lower_bound(folder); it != folders.end() && it->compare(0, folder.size(), folder) == 0;) {
+    for (auto it = folders.lower_bound(folder);
+         it != folders.end() && it->compare(0, folder.size(), folder) == 0;) {
         it = folders.erase(it);
     }
     goneFolders.insert(folder);
