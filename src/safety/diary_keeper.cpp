@@ -2,6 +2,7 @@
 #include "safety/diary_keeper.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 #include <map>
 
@@ -372,6 +373,19 @@ void DiaryKeeper::TakeJournals(NoteMap& notes, StartReport& report, const RunIsA
                 if (m_fs.ReadAll(folder + name, bytes) != FileError::kNone)
                     continue;
                 JournalFile journal = DecodeJournal(bytes);
+                if (!journal.valid && !journal.records.empty()) {
+                    // Its header was lost, but it lies in this diary's own folder: the run that wrote
+                    // it is read from its name, and it is applied by content, after nothing.
+                    unsigned long long pid = 0, started = 0;
+                    const std::string narrow(name.begin(), name.end());
+                    if (std::sscanf(narrow.c_str(), "journal-%llu-%llu-", &pid, &started) != 2)
+                        continue;
+                    journal.valid = true;
+                    journal.header.pid = static_cast<std::uint32_t>(pid);
+                    journal.header.started = started;
+                    journal.header.diaryTag = m_tag;
+                    journal.header.id = ContentHash(Utf8FromWidePath(folder + name));
+                }
                 // A journal of another diary (copied in by hand) or of a run still going is not ours
                 // to take; which run wrote it is read from the file, not its name.
                 const bool ours = journal.header.diaryTag == m_tag ||
@@ -684,13 +698,17 @@ SaveReport DiaryKeeper::Save(const NoteMap& notes, std::string_view bytes, int t
     }
 
     // A damaged journal whose bytes could not be copied aside stays, and is tried at the next save.
-    std::vector<FsPath> removable;
+    // And while no safety copy holds the save (the folder read-only, full or gone), the notes file
+    // is its only home: a cleaned temporary folder would take it, so the journals stay until a save
+    // whose copy is written.
+    std::vector<FsPath> removable, kept = m_unkept;
     for (const FsPath& path : journals) {
-        if (std::find(m_unkept.begin(), m_unkept.end(), path) == m_unkept.end())
-            removable.push_back(path);
+        if (std::find(m_unkept.begin(), m_unkept.end(), path) != m_unkept.end())
+            continue;
+        (report.copied ? removable : kept).push_back(path);
     }
     std::vector<FsPath> left = RemoveJournalFiles(m_fs, removable);
-    left.insert(left.end(), m_unkept.begin(), m_unkept.end());
+    left.insert(left.end(), kept.begin(), kept.end());
     m_unkept.clear();
     std::vector<FsPath> ownLeft;
     m_applied.clear();

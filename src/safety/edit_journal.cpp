@@ -133,6 +133,7 @@ bool DecodeRecord(std::string_view payload, JournalRecord& record) {
 struct DayChain {
     std::vector<std::uint64_t> passed; // bases and the texts typed on the way to the last one
     const std::string* last = nullptr;
+    const std::string* lastWords = nullptr; // the last text typed that was not blank
     std::uint64_t order = 0;
 };
 
@@ -159,6 +160,8 @@ std::map<std::string, DayChain> ChainsOf(const JournalFile& journal, std::size_t
         if (chain.last)
             chain.passed.push_back(NoteBaseHash(*chain.last));
         chain.last = &record.text;
+        if (!IsBlankNote(record.text))
+            chain.lastWords = &record.text;
         chain.order = i;
     }
     return chains;
@@ -275,17 +278,24 @@ bool WholeFrameAt(std::string_view bytes, std::size_t at, std::string_view& payl
 
 JournalFile DecodeJournal(std::string_view bytes) {
     JournalFile file;
-    if (bytes.substr(0, kMagic.size()) != kMagic)
+    // A journal's name and size with its first bytes damaged still holds whole records after them.
+    if (bytes.size() < kMagic.size())
         return file;
+    if (bytes.substr(0, kMagic.size()) != kMagic)
+        file.damaged = true;
     std::size_t at = kMagic.size();
     std::string_view payload;
     std::uint32_t size = 0;
-    if (!WholeFrameAt(bytes, at, payload, size) || !DecodeHeader(payload, file.header)) {
+    if (!file.damaged && WholeFrameAt(bytes, at, payload, size) && DecodeHeader(payload, file.header)) {
+        file.valid = true;
+        at += 8 + size;
+    } else {
+        // Without its header the journal says neither whose it is nor what it follows; its records
+        // are still read, for the keeper of the folder it lies in to judge.
         file.damaged = true;
-        return file;
+        file.header = JournalHeader{};
     }
-    file.valid = true;
-    at += 8 + size;
+    // A header that failed is skipped like any damaged record.
     while (at < bytes.size()) {
         if (WholeFrameAt(bytes, at, payload, size)) {
             JournalRecord record;
@@ -350,9 +360,19 @@ JournalApplyReport ApplyJournals(const std::vector<JournalFile>& journals, NoteM
                 notes.SetNote(day->first, result);
                 ++report.joined;
                 break;
-            case Outcome::kKept:
-                ++report.kept;
+            case Outcome::kKept: {
+                // A deletion that cannot be matched to the day because a record of the journal was
+                // lost: the words typed before it may be the only copy left, so they are joined in.
+                const DayChain& chain = day->second;
+                const std::string current(notes.FindNote(day->first));
+                if (journal->damaged && chain.lastWords && !HoldsNotePart(current, *chain.lastWords)) {
+                    notes.SetNote(day->first, JoinNoteParts(current, *chain.lastWords));
+                    ++report.joined;
+                } else {
+                    ++report.kept;
+                }
                 break;
+            }
             }
         }
     }

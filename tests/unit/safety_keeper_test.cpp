@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <cstdlib>
 #include <map>
 #include <random>
 #include <set>
@@ -570,13 +571,22 @@ TEST(DiaryKeeperJournal, TheJournalFindsAHomeAndADamagedRecordCostsOnlyItself) {
 }
 
 // Runs of two diaries on one shared safety folder, in any order, killed at any step, with the
-// temporary file touched or cleaned away, copies truncated and the clock moved. After every start:
-// every text committed to a diary (journalled, or in a save that completed) is in what the start
-// shows, and no diary shows another's text.
+// temporary file touched or cleaned away, copies truncated and the clock moved; the manifest
+// deleted, cut short or filled with noise, a bit flipped in a copy or a journal, and folders made
+// read-only or removed while a run goes on. After every start: every text committed to a diary
+// (journalled, or in a save that completed) is in what the start shows, unless the flipped bit hit
+// that very text's record, and no diary shows another's text. QUILL_MODEL_SEED and
+// QUILL_MODEL_ROUNDS run it with other seeds for longer.
 TEST(DiaryKeeperModel, NoCommittedTextIsLostAndNoDiaryShowsAnothers) {
-    std::mt19937 random(20261208);
-    for (int round = 0; round < 300; ++round) {
+    const char* seedText = std::getenv("QUILL_MODEL_SEED");
+    const char* roundsText = std::getenv("QUILL_MODEL_ROUNDS");
+    const unsigned seed = seedText ? static_cast<unsigned>(std::strtoul(seedText, nullptr, 10)) : 20261208u;
+    const int rounds = roundsText ? std::atoi(roundsText) : 300;
+    std::mt19937 random(seed);
+    for (int round = 0; round < rounds; ++round) {
         FakeFileSystem fs;
+        // Texts whose bytes a flipped bit hit: those alone may be gone.
+        std::map<wchar_t, std::set<std::string>> hit;
         std::set<std::pair<std::uint32_t, std::uint64_t>> alive;
         struct Run {
             std::set<std::pair<std::uint32_t, std::uint64_t>>* alive = nullptr;
@@ -604,10 +614,24 @@ TEST(DiaryKeeperModel, NoCommittedTextIsLostAndNoDiaryShowsAnothers) {
                 const bool newer = std::any_of(later.begin(), later.end(), [&](const std::string& t) {
                     return shown == t || HoldsNotePart(shown, t) || (IsBlankNote(t) && IsBlankNote(shown));
                 });
-                if (!IsBlankNote(text) && !newer) {
+                if (!IsBlankNote(text) && !newer && !hit[d].count(text) &&
+                    !(shown == text || HoldsNotePart(shown, text)) && std::getenv("QUILL_MODEL_DEBUG")) {
+                    for (const auto& [path, bytes] : fs.files) {
+                        if (path.find(L".qjl") == FsPath::npos)
+                            continue;
+                        const JournalFile j = DecodeJournal(bytes);
+                        std::printf("%ls valid=%d damaged=%d id=%llu follows=%zu tag=%llu\n", path.c_str(),
+                                    j.valid, j.damaged, (unsigned long long)j.header.id,
+                                    j.header.follows.size(), (unsigned long long)j.header.diaryTag);
+                        for (const auto& r : j.records)
+                            std::printf("  %c %s=%s base=%llu\n", char(r.kind), r.key.c_str(), r.text.c_str(),
+                                        (unsigned long long)r.base);
+                    }
+                }
+                if (!IsBlankNote(text) && !newer && !hit[d].count(text)) {
                     ASSERT_TRUE(shown == text || HoldsNotePart(shown, text))
-                        << "round " << round << " diary " << char(d) << " day " << key << " lost " << text
-                        << trace;
+                        << "seed " << seed << " round " << round << " diary " << char(d) << " day " << key
+                        << " lost " << text << trace;
                 }
             }
             for (const NoteView entry : notes)
@@ -690,31 +714,94 @@ TEST(DiaryKeeperModel, NoCommittedTextIsLostAndNoDiaryShowsAnothers) {
                 running.erase(d); // killed between two steps
                 trace += std::string("\nkill ") + char(d);
             } else if (action == 8 && damage[d] == 0) {
-                // The temporary folder cleaned, or a copy truncated or rewritten in place: one of each
-                // between two saves.
+                // One fault between two saves: the temporary folder cleaned, a copy truncated, the
+                // manifest deleted, cut short or filled with noise, or a bit flipped in a copy or a
+                // journal.
                 damage[d] = 1;
-                trace += std::string("\ndamage ") + char(d);
-                if (pick(2)) {
-                    fs.files.erase(FsPath(1, d) + L"\\nts.ini");
-                } else {
-                    const FsPath folder = DiaryFolderUnder(kRoots[0], DiaryTag(PlaceOf(d).identity));
-                    std::vector<FsPath> copies;
+                const FsPath folder = DiaryFolderUnder(kRoots[0], DiaryTag(PlaceOf(d).identity));
+                const int kind = pick(6);
+                trace += std::string("\ndamage ") + char(d) + " " + std::to_string(kind);
+                auto filesUnder = [&](bool journals) {
+                    std::vector<FsPath> found;
                     for (const auto& [path, bytes] : fs.files) {
-                        if (path.rfind(folder, 0) == 0 && path.find(L".ini") != FsPath::npos)
-                            copies.push_back(path);
+                        const bool journal = path.find(L".qjl") != FsPath::npos;
+                        if (path.rfind(folder, 0) == 0 && !bytes.empty() &&
+                            (journals ? journal : path.find(L".ini") != FsPath::npos && !journal))
+                            found.push_back(path);
                     }
+                    return found;
+                };
+                if (kind == 0) {
+                    fs.files.erase(FsPath(1, d) + L"\\nts.ini");
+                } else if (kind == 1) {
+                    const std::vector<FsPath> copies = filesUnder(false);
                     if (!copies.empty())
                         fs.files[copies[static_cast<std::size_t>(pick(static_cast<int>(copies.size())))]]
                             .resize(5);
+                } else if (kind == 2) {
+                    const FsPath manifest = folder + kManifestName;
+                    if (fs.files.count(manifest)) {
+                        const int how = pick(3);
+                        if (how == 0)
+                            fs.files.erase(manifest);
+                        else if (how == 1)
+                            fs.files[manifest].resize(
+                                static_cast<std::size_t>(pick(static_cast<int>(fs.files[manifest].size()))));
+                        else
+                            for (char& c : fs.files[manifest])
+                                c = static_cast<char>(random());
+                    }
+                    if (pick(2))
+                        fs.files.erase(FsPath(1, d) + L"\\nts.ini");
+                } else {
+                    const std::vector<FsPath> targets = filesUnder(kind >= 4);
+                    if (!targets.empty()) {
+                        const FsPath& target =
+                            targets[static_cast<std::size_t>(pick(static_cast<int>(targets.size())))];
+                        std::string& bytes = fs.files[target];
+                        const std::size_t at = static_cast<std::size_t>(pick(static_cast<int>(bytes.size())));
+                        // What the bit may take with it: a journal's whole file when its header was
+                        // hit, else the texts near the bit (a record holds its day and text close).
+                        for (const auto& [key, text] : committed[d]) {
+                            for (std::size_t found = bytes.find(text); found != std::string::npos;
+                                 found = bytes.find(text, found + 1)) {
+                                if ((kind >= 4 && at < 80) ||
+                                    (at + 64 >= found && at < found + text.size() + 8))
+                                    hit[d].insert(text);
+                            }
+                        }
+                        if (kind < 4)
+                            for (const auto& [key, text] : committed[d])
+                                if (bytes.find(text) != std::string::npos)
+                                    hit[d].insert(text);
+                        bytes[at] = static_cast<char>(bytes[at] ^ (1 << pick(8)));
+                    }
+                }
+            } else if (action == 8) {
+                // A safety folder read-only for a while, or removed while the runs go on.
+                const FsPath root = kRoots[static_cast<std::size_t>(pick(2))];
+                const int how = pick(3);
+                trace += std::string("\nfolder ") + std::to_string(how);
+                if (how == 0 && fs.readOnlyFolders.empty())
+                    fs.readOnlyFolders.insert(
+                        pick(2) ? root : DiaryFolderUnder(root, DiaryTag(PlaceOf(d).identity)));
+                else if (how == 1)
+                    fs.readOnlyFolders.clear();
+                else if (pick(4) == 0 && damage[L'A'] == 0 && damage[L'B'] == 0) {
+                    // The saved diaries then live in the temporary folders alone: neither is
+                    // cleaned before its next save.
+                    fs.RemoveFolder(kRoots[0]);
+                    damage[L'A'] = damage[L'B'] = 1;
                 }
             } else {
                 for (auto& [path, time] : fs.times)
                     time = static_cast<std::uint64_t>(pick(100000));
             }
         }
-        // Every run ends; each diary starts once more.
+        // Every run ends; each diary starts once more, with every folder writable again.
         running.clear();
         alive.clear();
+        fs.readOnlyFolders.clear();
         for (const wchar_t d : {L'A', L'B'}) {
             NoteMap notes;
             const StartReport rep = DiaryKeeper(fs, PlaceOf(d), {99, 99}).Start(notes, {});
