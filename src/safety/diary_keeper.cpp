@@ -439,8 +439,10 @@ void DiaryKeeper::TakeJournals(NoteMap& notes, StartReport& report, const RunIsA
     report.edits.kept += applied.kept;
     report.journals += static_cast<int>(journals.size());
     std::vector<std::uint64_t> follows;
-    for (const JournalFile& journal : journals)
-        follows.push_back(journal.header.id);
+    for (std::size_t i = 0; i < journals.size(); ++i) {
+        follows.push_back(journals[i].header.id);
+        m_appliedIds[paths[i]] = journals[i].header.id;
+    }
     m_journal.SetFollows(std::move(follows));
     m_applied.insert(m_applied.end(), paths.begin(), paths.end());
 }
@@ -717,7 +719,12 @@ SaveReport DiaryKeeper::Save(const NoteMap& notes, std::string_view bytes, int t
                                    path) != journals.end();
         (own ? ownLeft : m_applied).push_back(path);
     }
-    m_journal.Saved(std::move(ownLeft));
+    std::vector<std::uint64_t> stillFollows;
+    for (const FsPath& path : m_applied) {
+        if (const auto id = m_appliedIds.find(path); id != m_appliedIds.end())
+            stillFollows.push_back(id->second);
+    }
+    m_journal.Saved(std::move(ownLeft), std::move(stillFollows));
     for (const FsPath& path : legacy) {
         if (RemoveFile(m_fs, path) != FileError::kNone)
             m_applied.push_back(path);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -130,6 +131,7 @@ class DiaryKeeper {
     bool m_keepTempAside = false;
     std::vector<FsPath> m_keepAside; // copies that held more than they gave when tried
     std::vector<FsPath> m_applied;   // journals taken in at start, settled by the next save
+    std::map<FsPath, std::uint64_t> m_appliedIds; // the header id of each journal taken in
     std::vector<FsPath> m_unkept;    // damaged journals whose bytes could not yet be kept aside
     EditJournal m_journal;
 };

@@ -435,8 +435,10 @@ bool EditJournal::TryAppend(const JournalRecord& record) {
         // Whatever reached the disk reads up to its last whole record; the next record starts a
         // segment of its own that follows this one, so it is never read after a damaged tail.
         if (!fresh || m_fs->Exists(path)) {
-            if (fresh)
+            if (fresh) {
                 m_files.push_back(path);
+                m_fileIds[path] = m_header.id;
+            }
             m_header.follows.push_back(m_header.id);
         }
         m_open = false;
@@ -445,6 +447,7 @@ bool EditJournal::TryAppend(const JournalRecord& record) {
     }
     if (fresh) {
         m_files.push_back(path);
+        m_fileIds[path] = m_header.id;
         m_open = true;
         m_segmentBytes = 0;
     }
@@ -505,17 +508,24 @@ void EditJournal::Compact() {
     }
     left.push_back(path);
     m_files = std::move(left);
+    m_fileIds[path] = header.id;
     m_header = header;
     m_segment = segment;
     m_open = true;
     m_segmentBytes = bytes.size();
 }
 
-void EditJournal::Saved(std::vector<FsPath> left) {
+void EditJournal::Saved(std::vector<FsPath> left, std::vector<std::uint64_t> stillFollows) {
     m_last.clear();
     m_days.clear();
-    m_startFollows.clear();
-    m_header.follows.clear();
+    // A journal still on disk (one that could not be removed, or is kept while no copy holds the
+    // save) is applied at the next start: whatever this run writes next must be applied after it.
+    for (const FsPath& path : left) {
+        if (const auto id = m_fileIds.find(path); id != m_fileIds.end())
+            stillFollows.push_back(id->second);
+    }
+    m_startFollows = stillFollows;
+    m_header.follows = std::move(stillFollows);
     m_files = std::move(left); // removed again at the next save
     if (m_open)
         ++m_segment;

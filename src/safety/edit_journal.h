@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -93,7 +94,7 @@ class EditJournal {
     // The diary was saved: the records so far are in it and their files were settled (those in
     // `left` could not be removed and are tried again at the next save). The next record starts a
     // new file based on the saved diary.
-    void Saved(std::vector<FsPath> left);
+    void Saved(std::vector<FsPath> left, std::vector<std::uint64_t> stillFollows = {});
     // The journals this run took in at start; a new segment follows them until they are settled.
     void SetFollows(std::vector<std::uint64_t> follows) {
         m_startFollows = follows;
@@ -130,6 +131,7 @@ class EditJournal {
     std::size_t m_segmentBytes = 0;
     std::vector<FsPath> m_files;
     std::vector<FsPath> m_homes;
+    std::map<FsPath, std::uint64_t> m_fileIds; // each segment's header id
 };
 
 // Before the diary is saved with bytes of this hash: the journal's edits so far are in them. A
