@@ -129,10 +129,10 @@ class DiaryKeeper {
     // The temporary folder's file was not what the last save wrote: the copy that save made is kept.
     bool m_keepCopyAside = false;
     bool m_keepTempAside = false;
-    std::vector<FsPath> m_keepAside; // copies that held more than they gave when tried
-    std::vector<FsPath> m_applied;   // journals taken in at start, settled by the next save
+    std::vector<FsPath> m_keepAside;              // copies that held more than they gave when tried
+    std::vector<FsPath> m_applied;                // journals taken in at start, settled by the next save
     std::map<FsPath, std::uint64_t> m_appliedIds; // the header id of each journal taken in
-    std::vector<FsPath> m_unkept;    // damaged journals whose bytes could not yet be kept aside
+    std::vector<FsPath> m_unkept;                 // damaged journals whose bytes could not yet be kept aside
     EditJournal m_journal;
 };
 

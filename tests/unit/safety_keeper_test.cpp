@@ -628,7 +628,14 @@ TEST(DiaryKeeperModel, NoCommittedTextIsLostAndNoDiaryShowsAnothers) {
                                         (unsigned long long)r.base);
                     }
                 }
-                if (!IsBlankNote(text) && !newer && !hit[d].count(text)) {
+                // A saved join of two texts: its later parts came from journals whose own texts were
+                // committed (and are checked) when typed, and a later start that applies them in
+                // their order may rightly not join them again; the day's own text, first, must stay.
+                const std::size_t joint = text.find(kNotePartSeparator);
+                const std::string first = text.substr(0, joint);
+                const bool joinKept = joint != std::string::npos &&
+                                      (shown.substr(0, first.size()) == first || HoldsNotePart(shown, first));
+                if (!IsBlankNote(text) && !newer && !hit[d].count(text) && !joinKept) {
                     ASSERT_TRUE(shown == text || HoldsNotePart(shown, text))
                         << "seed " << seed << " round " << round << " diary " << char(d) << " day " << key
                         << " lost " << text << trace;
