@@ -753,5 +753,67 @@ TEST_F(Safety, ATemporaryFolderRemovedWhileRunningIsMadeAgainForTheSave) {
     EXPECT_NE(Text(*saved).find("after the clean-up"), std::string::npos);
 }
 
+// The journal's folder taken away while the window runs, by a clean-up tool removing the whole
+// safety folder or by the folder turning read-only: typing after it still reaches a journal (the
+// folder made again, or the next safety folder), and the start after a crash shows it.
+TEST_F(Safety, TypingAfterTheSafetyFolderIsRemovedOrReadOnlySurvivesACrash) {
+    for (const bool readOnly : {false, true}) {
+        SCOPED_TRACE(readOnly ? "read-only" : "removed");
+        QuillProcess killed;
+        const Opened run = Open(killed);
+        ASSERT_NE(run.note, nullptr);
+        TypeIntoNoteBox(run, L"before");
+        ASSERT_FALSE(WaitForJournal(killed, "before").empty());
+        const std::wstring diary = DiaryFolder(killed);
+        std::wstring withoutSeparator = diary;
+        withoutSeparator.pop_back();
+        if (readOnly) {
+            ASSERT_TRUE(SetFileAttributesW(withoutSeparator.c_str(), FILE_ATTRIBUTE_READONLY));
+            const std::wstring probe = diary + L"probe.tmp";
+            const HANDLE made = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (made != INVALID_HANDLE_VALUE) {
+                CloseHandle(made);
+                DeleteFileW(probe.c_str());
+                SetFileAttributesW(withoutSeparator.c_str(), FILE_ATTRIBUTE_NORMAL);
+                killed.Kill();
+                GTEST_SKIP() << "this file system does not make a folder read-only";
+            }
+        } else {
+            std::error_code ec;
+            std::filesystem::remove_all(m_folder, ec);
+            ASSERT_FALSE(ec) << ec.message();
+        }
+        TypeIntoNoteBox(run, L" and after");
+        // Found wherever the journal went: its own folder made again, or the next safety folder.
+        const std::wstring other =
+            DiaryFolderUnder(m_folder + L".safety\\", DiaryTag(FolderIdentity(killed.TempDir())));
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                for (const std::wstring& folder : {diary, other}) {
+                    for (const std::wstring& name : Journals(folder)) {
+                        const std::optional<std::string> bytes = ReadWholeFile(folder + name);
+                        if (bytes && bytes->find("before and after") != std::string::npos)
+                            return true;
+                    }
+                }
+                return false;
+            },
+            kJournalWaitMs))
+            << "the typing after the folder went reached no journal";
+        killed.Kill();
+        SetFileAttributesW(withoutSeparator.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+        QuillProcess next;
+        next.ShareTempFolderWith(killed);
+        const Opened again = Open(next);
+        ASSERT_NE(again.note, nullptr);
+        EXPECT_EQ(TextGbk(again.note), "before and after");
+        CloseWithOk(next, again);
+        std::error_code ec;
+        std::filesystem::remove_all(m_folder + L".safety", ec);
+    }
+}
+
 } // namespace
 } // namespace e2e
