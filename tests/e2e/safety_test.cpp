@@ -808,5 +808,17 @@ TEST_F(Safety, TypingAfterTheSafetyFolderIsRemovedOrBlockedSurvivesACrash) {
     }
 }
 
+// Text an input tool puts into the note box with WM_SETTEXT, with no key after it, reaches the
+// journal as typing does.
+TEST_F(Safety, TextPutIntoTheNoteBoxWithoutAKeyIsJournalled) {
+    QuillProcess app;
+    const Opened run = Open(app);
+    ASSERT_NE(run.note, nullptr);
+    SendMessageW(run.note, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"put in by a tool"));
+    EXPECT_FALSE(WaitForJournal(app, "put in by a tool").empty())
+        << "text put in without a key was not journalled";
+    app.Kill();
+}
+
 } // namespace
 } // namespace e2e
