@@ -576,7 +576,8 @@ TEST(DiaryKeeperJournal, TheJournalFindsAHomeAndADamagedRecordCostsOnlyItself) {
 // read-only or removed while a run goes on. After every start: every text committed to a diary
 // (journalled, or in a save that completed) is in what the start shows, unless the flipped bit hit
 // that very text's record, and no diary shows another's text. QUILL_MODEL_SEED and
-// QUILL_MODEL_ROUNDS run it with other seeds for longer.
+// QUILL_MODEL_ROUNDS run it with other seeds for longer; QUILL_MODEL_DEBUG prints the journals at a
+// loss.
 TEST(DiaryKeeperModel, NoCommittedTextIsLostAndNoDiaryShowsAnothers) {
     const char* seedText = std::getenv("QUILL_MODEL_SEED");
     const char* roundsText = std::getenv("QUILL_MODEL_ROUNDS");
