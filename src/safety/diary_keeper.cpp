@@ -384,7 +384,9 @@ void DiaryKeeper::TakeJournals(NoteMap& notes, StartReport& report, const RunIsA
                     journal.header.pid = static_cast<std::uint32_t>(pid);
                     journal.header.started = started;
                     journal.header.diaryTag = m_tag;
-                    journal.header.id = ContentHash(Utf8FromWidePath(folder + name));
+                    // Its place in the order is lost with its header: it goes first, as the oldest
+                    // a journal can be, so that what later journals hold is applied over it.
+                    journal.header.id = 0;
                 }
                 // A journal of another diary (copied in by hand) or of a run still going is not ours
                 // to take; which run wrote it is read from the file, not its name.
