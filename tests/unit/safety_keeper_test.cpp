@@ -52,7 +52,7 @@ JournalFile Journal(std::uint64_t id, std::vector<JournalRecord> records,
     return file;
 }
 
-TEST(EditJournalBytes, EveryCutAndEveryFlippedByteReadsAWholePrefixOfRecords) {
+TEST(EditJournalBytes, EveryCutReadsAWholePrefixAndEveryFlippedByteCostsOnlyItsRecord) {
     JournalHeader header{7, 99, 1234, 55, {1, 2}};
     std::string bytes = EncodeJournalStart(header);
     std::vector<std::size_t> ends;
