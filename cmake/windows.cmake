@@ -28,6 +28,7 @@ add_library(quill_win STATIC
   src/appearance/font_glue.cpp
   src/appearance/time_dlg.cpp
   src/appearance/title_strip.cpp
+  src/diary/day_keys.cpp
   src/diary/note_box.cpp
   src/files/win_file_system.cpp
   src/interaction/about_dlg.cpp

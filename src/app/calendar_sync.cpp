@@ -204,6 +204,11 @@ void CCalendarDlg::CloseSync(unsigned budgetMs) {
 }
 
 void CCalendarDlg::ShowSyncDialog() {
+    // One box: a second one would keep whichever account was confirmed last over the first.
+    if (m_syncDialog) {
+        ::SetForegroundWindow(m_syncDialog);
+        return;
+    }
     CSyncDlg dlg(*this);
     dlg.DoModal();
 }
