@@ -204,9 +204,10 @@ void CCalendarDlg::CloseSync(unsigned budgetMs) {
 }
 
 void CCalendarDlg::ShowSyncDialog() {
-    // One box: a second one would keep whichever account was confirmed last over the first.
-    if (m_syncDialog) {
-        ::SetForegroundWindow(m_syncDialog);
+    // One box at a time: a second sync box would keep whichever account was confirmed last, and any
+    // box open over the window is what the user has to answer first.
+    if (m_syncDialog || !::IsWindowEnabled(m_hWnd)) {
+        ComeForward();
         return;
     }
     CSyncDlg dlg(*this);
