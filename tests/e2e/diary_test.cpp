@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -385,6 +386,67 @@ TEST_F(Diary, CtrlArrowsAndHomeMoveTheDayFromEitherControl) {
     ASSERT_TRUE(saved.has_value());
     EXPECT_NE(saved->find(Counted(tomorrow) + Counted("nN")), std::string::npos) << Hex(*saved);
     EXPECT_NE(saved->find(Counted(todayKey) + Counted("t")), std::string::npos) << Hex(*saved);
+}
+
+// A window left open over midnight, under a clock that starts seconds before it (the e2e.midnight
+// entry runs this suite under faketime and names the evening's date in QUILL_FAKE_EVENING): untouched,
+// the window moves to the new day; with typing not yet filed, it stays on the day being written.
+class Midnight : public Diary {
+  protected:
+    void SetUp() override {
+        const char* evening = std::getenv("QUILL_FAKE_EVENING");
+        int y = 0, m = 0, d = 0;
+        if (!evening || std::sscanf(evening, "%d-%d-%d", &y, &m, &d) != 3)
+            GTEST_SKIP() << "the clock is not faked: run through the e2e.midnight entry";
+        m_evening =
+            SYSTEMTIME{static_cast<WORD>(y), static_cast<WORD>(m), 0, static_cast<WORD>(d), 0, 0, 0, 0};
+        m_morning = DaysFrom(m_evening, 1);
+    }
+    // The notes of both days, and a run whose clock is still on the evening.
+    bool StartBeforeMidnight(DiaryRun& run) {
+        if (!run.App().WriteTempFile(L"nts.ini",
+                                     NotesBytes({{KeyOf(m_evening), "eve"}, {KeyOf(m_morning), "morn"}})))
+            return false;
+        if (!run.Start())
+            return false;
+        if (run.Note() != "eve") {
+            ADD_FAILURE() << "the program started after midnight of its clock: " << run.Note();
+            return false;
+        }
+        return true;
+    }
+    SYSTEMTIME m_evening{};
+    SYSTEMTIME m_morning{};
+};
+
+TEST_F(Midnight, AnUntouchedWindowMovesToTheNewDay) {
+    DiaryRun run;
+    ASSERT_TRUE(StartBeforeMidnight(run));
+    ASSERT_TRUE(WaitUntil([&] { return run.Note() == "morn"; }, 40000)) << "still showing " << run.Note();
+    std::optional<SYSTEMTIME> selected = run.Selection();
+    ASSERT_TRUE(selected.has_value());
+    EXPECT_TRUE(SameDay(*selected, m_morning));
+    ASSERT_TRUE(run.TypeNote(L"+"));
+    ASSERT_TRUE(run.Close());
+    EXPECT_TRUE(SameBytes(run.File(L"nts.ini"),
+                          NotesBytes({{KeyOf(m_evening), "eve"}, {KeyOf(m_morning), "morn+"}})));
+}
+
+TEST_F(Midnight, TypingAcrossMidnightStaysOnItsDay) {
+    DiaryRun run;
+    ASSERT_TRUE(StartBeforeMidnight(run));
+    ASSERT_TRUE(run.TypeNote(L"abc"));
+    // Well past the program's midnight: its clock started about 15 seconds before.
+    Pump(25000);
+    EXPECT_EQ(run.Note(), "eveabc");
+    std::optional<SYSTEMTIME> selected = run.Selection();
+    ASSERT_TRUE(selected.has_value());
+    EXPECT_TRUE(SameDay(*selected, m_evening)) << "the selection left the day being written";
+    ASSERT_TRUE(Chord(run.window, {VK_CONTROL, VK_RIGHT}));
+    EXPECT_EQ(run.Note(), "morn");
+    ASSERT_TRUE(run.Close());
+    EXPECT_TRUE(SameBytes(run.File(L"nts.ini"),
+                          NotesBytes({{KeyOf(m_evening), "eveabc"}, {KeyOf(m_morning), "morn"}})));
 }
 
 // Escape and Alt+F4 end the widget as "关闭" does: the same two files, byte for byte, from the same
