@@ -22,6 +22,7 @@ add_library(quill_win STATIC
   src/app/calendar_sync.cpp
   src/app/calendar_tray.cpp
   src/app/single_instance.cpp
+  src/app/sync_check.cpp
   src/app/sync_dlg.cpp
   src/app/sync_worker.cpp
   src/appearance/clock.cpp

@@ -300,5 +300,7 @@ std::string CCalendarDlg::SyncStatusLineNow() {
         return std::string(quill::kSyncOff);
     if (m_syncWorker.Busy())
         return std::string(quill::kSyncRunning);
-    return quill::SyncStatusLine(m_syncLast, Now(), LocalMinuteAt);
+    bool passwordKept = false;
+    KeptSyncAccount(passwordKept);
+    return quill::SyncDialogLine(m_syncLast, passwordKept, Now(), LocalMinuteAt);
 }
