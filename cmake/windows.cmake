@@ -22,12 +22,14 @@ add_library(quill_win STATIC
   src/app/calendar_sync.cpp
   src/app/calendar_tray.cpp
   src/app/single_instance.cpp
+  src/app/sync_check.cpp
   src/app/sync_dlg.cpp
   src/app/sync_worker.cpp
   src/appearance/clock.cpp
   src/appearance/font_glue.cpp
   src/appearance/time_dlg.cpp
   src/appearance/title_strip.cpp
+  src/diary/day_keys.cpp
   src/diary/note_box.cpp
   src/files/win_file_system.cpp
   src/interaction/about_dlg.cpp
@@ -123,6 +125,17 @@ add_test(NAME e2e.sync
          COMMAND ${CMAKE_SOURCE_DIR}/tests/sync/widget_case.sh ${CMAKE_BINARY_DIR}/sync_case/widget
                  $<TARGET_FILE:quill_e2e> --gtest_brief=1 --gtest_filter=Sync* --quillidar=Z:$<TARGET_FILE:Quillidar>)
 set_tests_properties(e2e.sync PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE ENVIRONMENT "WINEDEBUG=-all")
+# A window open over midnight, under a clock faked to start seconds before it: the driver and every
+# program it starts run on the fake wall clock, the monotonic clocks (timers, waits) stay real.
+list(APPEND all_filters "Midnight*")
+set(QUILL_FAKETIME_LIB /usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1) # Debian's faketime
+if(EXISTS ${QUILL_FAKETIME_LIB})
+  add_test(NAME e2e.midnight
+           COMMAND env "FAKETIME=@2026-12-09 23:59:45" DONT_FAKE_MONOTONIC=1 LD_PRELOAD=${QUILL_FAKETIME_LIB}
+                   QUILL_FAKE_EVENING=2026-12-09 ${WINE64} $<TARGET_FILE:quill_e2e> --gtest_brief=1
+                   --gtest_filter=Midnight* --quillidar=Z:$<TARGET_FILE:Quillidar>)
+  set_tests_properties(e2e.midnight PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE ENVIRONMENT "WINEDEBUG=-all")
+endif()
 # The tests of a 144-DPI display run in a Wine session of their own at that DPI.
 set(QUILL_E2E_DPI144 "Dpi144*")
 list(APPEND all_filters ${QUILL_E2E_DPI144})

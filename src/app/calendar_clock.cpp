@@ -38,9 +38,14 @@ void CCalendarDlg::OnTimer(UINT_PTR nIDEvent) {
         // and neither touches the menu nor allocates.
         const std::string_view pattern =
             quill::ClockPatternFor(m_settings.m_nTimeFormat, m_settings.m_strCustomFormat);
+        const std::int64_t lastLooked = m_strip.LastChecked();
+        const std::int64_t now = quill::ClockNowSeconds();
         // No erase: the paint covers the strip, and an erase first would fill it twice.
-        if (m_strip.ClockChanged(quill::ClockNowSeconds(), pattern))
+        if (m_strip.ClockChanged(now, pattern))
             ::RedrawWindow(m_hWnd, &m_strip.StripRect(), nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        // The clock wakes at least once a minute, and at once when the time is set or the machine
+        // wakes: a day that began while the window was open is noticed within that minute.
+        FollowDate(lastLooked, now);
         ArmClock();
         break;
     }

@@ -4,11 +4,13 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <optional>
 #include <ctime>
 #include <vector>
 
 #include "app/calendar_dlg.h"
 #include "diary/date_key.h"
+#include "diary/day_move.h"
 #include "diary/day_state.h"
 #include "ui/text.h"
 
@@ -71,6 +73,43 @@ void CCalendarDlg::OnSelChangeCalendar(NMHDR*, LRESULT* pResult) {
     }
     m_strDateKey = key;
     *pResult = 0;
+}
+
+void CCalendarDlg::MoveSelection(bool toToday, int days) {
+    SYSTEMTIME selected{};
+    if (!MonthCal_GetCurSel(m_calendar, &selected))
+        return;
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    const std::optional<quill::CivilDate> target = quill::DateAfterMove(
+        {selected.wYear, selected.wMonth, selected.wDay}, {toToday, days}, {now.wYear, now.wMonth, now.wDay});
+    if (!target)
+        return;
+    SYSTEMTIME day{};
+    day.wYear = static_cast<WORD>(target->year);
+    day.wMonth = static_cast<WORD>(target->month);
+    day.wDay = static_cast<WORD>(target->day);
+    // Setting the selection sends no notice, so the click's own handler runs here: the note is
+    // filed, the journal written first, and the new day's note shown.
+    if (!MonthCal_SetCurSel(m_calendar, &day))
+        return;
+    NMSELCHANGE change{};
+    change.nmhdr.hwndFrom = m_calendar;
+    change.nmhdr.idFrom = IDC_CALENDAR;
+    change.nmhdr.code = MCN_SELCHANGE;
+    change.stSelStart = day;
+    change.stSelEnd = day;
+    OnNotify(IDC_CALENDAR, &change.nmhdr);
+}
+
+void CCalendarDlg::FollowDate(std::int64_t lastLooked, std::int64_t now) {
+    if (!quill::DateChangedSince(lastLooked, now))
+        return;
+    // Typing is unfiled while the box differs from what the diary holds for its day.
+    NoticeTyping();
+    const bool unfiled = CurrentNoteText() != GetNote(m_strDateKey);
+    if (quill::FollowAtDateChange(true, unfiled) == quill::DayFollow::ToToday)
+        MoveSelection(true, 0);
 }
 
 void CCalendarDlg::MarkNoteDays() {

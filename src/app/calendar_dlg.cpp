@@ -34,6 +34,8 @@ BOOL CCalendarDlg::OnInitDialog() {
     ui::TakeOverDpiChanges(m_hWnd);
     m_strip.SetDpi(ui::WindowDpi(m_hWnd));
     m_noteBox.Attach(m_edit);
+    AttachDayKeys(m_calendar);
+    AttachDayKeys(m_edit);
     // The box's default limit (30,000 characters under Wine, 32,767 on Windows) would cut a long
     // paste short and refuse typing into a longer note read from the file; 0 lifts it to the most
     // a multi-line box takes.
@@ -150,6 +152,9 @@ void CCalendarDlg::OnOK() {
         ::ShowWindow(m_hWnd, SW_HIDE);
     Attempt([&] { CloseSync(m_bEnding ? kSyncAtEndSessionMs : kSyncAtCloseMs); });
     ui::Dialog::OnOK();
+    // However the close came (the tray's menu while a box was open, the installer, a sign-out), a
+    // box left open would keep the process alive with no window a later start could show.
+    Attempt([&] { EndNestedLoops(); });
 }
 
 void CCalendarDlg::OnCancel() {
@@ -189,7 +194,6 @@ void CCalendarDlg::OnEndSession(BOOL bEnding) {
     m_bEnding = true;
     // Saved again, in case the query was never sent or the user typed after it.
     OnOK();
-    EndNestedLoops();
 }
 
 void CCalendarDlg::OnSysCommand(UINT nID, LPARAM) {
@@ -271,6 +275,9 @@ INT_PTR CCalendarDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         // The clock's tick is answered here: the default handling has nothing to do for a timer
         // without a callback, and passing a hundred ticks a second on to it is not free.
         return wParam == ID_TIMER_CLOCK;
+    case WM_DAY_MOVE:
+        MoveSelection(wParam != 0, static_cast<int>(lParam));
+        return TRUE;
     case WM_SYNC_RAN:
         OnSyncRan();
         return TRUE;

@@ -26,6 +26,7 @@
 #include "app/sync_dlg.h"
 #include "app/sync_worker.h"
 #include "appearance/title_strip.h"
+#include "diary/day_keys.h"
 #include "diary/note_box.h"
 #include "diary/note_map.h"
 #include "files/win_file_system.h"
@@ -94,6 +95,12 @@ class CCalendarDlg : public ui::Dialog, private SyncSetupHost {
     void StoreCurrentNote();
     void MarkNoteDays();
     void OnSelChangeCalendar(NMHDR* pNMHDR, LRESULT* pResult);
+    // A day key, or the date changing at midnight: the calendar is set to the day and the note box
+    // follows as after a click. `toToday` or a number of days from the selected one.
+    void MoveSelection(bool toToday, int days);
+    // At a tick of the clock whose last look was at `lastLooked`: past midnight, the selection
+    // follows the new today unless typing waits to be filed.
+    void FollowDate(std::int64_t lastLooked, std::int64_t now);
     std::string GetNote(const std::string& key) const { return m_notes.GetNote(key); }
     void SetNote(const std::string& key, const std::string& text) { m_notes.SetNote(key, text); }
 

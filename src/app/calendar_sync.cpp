@@ -204,6 +204,12 @@ void CCalendarDlg::CloseSync(unsigned budgetMs) {
 }
 
 void CCalendarDlg::ShowSyncDialog() {
+    // One box at a time: a second sync box would keep whichever account was confirmed last, and any
+    // box open over the window is what the user has to answer first.
+    if (m_syncDialog || !::IsWindowEnabled(m_hWnd)) {
+        ComeForward();
+        return;
+    }
     CSyncDlg dlg(*this);
     dlg.DoModal();
 }
@@ -294,5 +300,7 @@ std::string CCalendarDlg::SyncStatusLineNow() {
         return std::string(quill::kSyncOff);
     if (m_syncWorker.Busy())
         return std::string(quill::kSyncRunning);
-    return quill::SyncStatusLine(m_syncLast, Now(), LocalMinuteAt);
+    bool passwordKept = false;
+    KeptSyncAccount(passwordKept);
+    return quill::SyncDialogLine(m_syncLast, passwordKept, Now(), LocalMinuteAt);
 }

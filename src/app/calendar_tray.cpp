@@ -44,7 +44,9 @@ void CCalendarDlg::ComeForward() {
 LRESULT CCalendarDlg::OnTrayNotify(WPARAM, LPARAM lParam) {
     POINT cursor{};
     ::GetCursorPos(&cursor);
-    switch (quill::DecideTrayAction(static_cast<std::int64_t>(lParam))) {
+    // A box open over the window has disabled it (the font dialog too); the menu's own loop has not.
+    const bool boxOpen = !::IsWindowEnabled(m_hWnd) || ::GetLastActivePopup(m_hWnd) != m_hWnd;
+    switch (quill::DecideTrayAction(static_cast<std::int64_t>(lParam), boxOpen)) {
     case quill::TrayAction::ShowMenu:
         // Without being the foreground window the owner never hears of a click elsewhere, and the
         // menu would stay open; the null message lets the next click close it.

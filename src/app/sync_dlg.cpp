@@ -1,7 +1,9 @@
 // The sync dialog's fields read and written; the window keeps the account and runs the syncs.
 #include "app/sync_dlg.h"
 
+#include "interaction/sync_status_text.h"
 #include "res/resource.h"
+#include "sync/credentials_win.h"
 #include "text/text_codec.h"
 #include "ui/text.h"
 
@@ -51,7 +53,11 @@ INT_PTR CSyncDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SYNC_STATUS:
         ShowStatus(m_host.SyncStatusLineNow());
         return TRUE;
+    case WM_SYNC_CHECKED:
+        OnChecked(static_cast<SyncStatus>(wParam));
+        return TRUE;
     case WM_DESTROY:
+        m_check.Stop();
         m_host.SetSyncDialog(nullptr);
         return FALSE;
     default:
@@ -61,39 +67,101 @@ INT_PTR CSyncDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 BOOL CSyncDlg::OnCommand(UINT id, UINT code, HWND control) {
     if (id == IDC_SYNC_NOW && code == BN_CLICKED) {
-        if (KeepTyped())
-            m_host.SyncNow();
+        Submit(false);
         return TRUE;
     }
     return ui::Dialog::OnCommand(id, code, control);
 }
 
-bool CSyncDlg::KeepTyped() {
+void CSyncDlg::Submit(bool close) {
+    if (m_check.Running())
+        return;
     SyncAccount account;
     account.serverUrl = Trimmed(Utf8Text(GetDlgItem(IDC_SYNC_URL)));
     account.user = Trimmed(Utf8Text(GetDlgItem(IDC_SYNC_USER)));
-    std::string password = Utf8Text(GetDlgItem(IDC_SYNC_PASSWORD));
-    const std::string problem = m_host.KeepSyncAccount(account, password);
-    password.assign(password.size(), '\0');
+    if (account.serverUrl.empty()) {
+        // Sync off: nothing to ask a server.
+        const std::string problem = m_host.KeepSyncAccount(account, std::string());
+        if (!problem.empty())
+            ShowStatus(problem);
+        else if (close)
+            ui::Dialog::OnOK();
+        return;
+    }
+    // Refused before the password goes anywhere, as the window would refuse to keep it.
+    const std::optional<SyncOrigin> origin = OriginOfSyncUrl(account.serverUrl);
+    if (!origin || (origin->scheme == "http" && !origin->loopback)) {
+        ShowStatus(std::string(quill::kSyncBadAddress));
+        return;
+    }
+    bool passwordKept = false;
+    const SyncAccount kept = m_host.KeptSyncAccount(passwordKept);
+    // The collection is the one the window would keep with the account.
+    account.collection = kept.serverUrl.empty() ? std::string(kCollectionName) : kept.collection;
+    std::string typed = Utf8Text(GetDlgItem(IDC_SYNC_PASSWORD));
+    if (typed.empty() && passwordKept && account == kept) {
+        // Nothing new to check or keep: the kept account syncs as it is.
+        m_host.SyncNow();
+        if (close)
+            ui::Dialog::OnOK();
+        return;
+    }
+    std::string password = typed;
+    if (password.empty())
+        password = WinCredentialStore().Load(CredentialTarget(account)).value_or(std::string());
+    if (password.empty()) {
+        ShowStatus(std::string(quill::kSyncNeedPassword));
+        return;
+    }
+    m_checked = account;
+    m_typedPassword = std::move(typed);
+    m_closeAfterCheck = close;
+    if (!m_check.Start(account, std::move(password), m_hWnd, WM_SYNC_CHECKED)) {
+        m_typedPassword.assign(m_typedPassword.size(), '\0');
+        ShowStatus(std::string(quill::kSyncNotSaved));
+        return;
+    }
+    EnableButtons(false);
+    ShowStatus(std::string(quill::kSyncChecking));
+}
+
+void CSyncDlg::OnChecked(SyncStatus status) {
+    m_check.Join();
+    EnableButtons(true);
+    if (status != SyncStatus::kOk) {
+        // Nothing was kept, so there is nothing to undo: the old account and password stay.
+        m_typedPassword.assign(m_typedPassword.size(), '\0');
+        ShowStatus(quill::SyncCheckFailedLine(status));
+        return;
+    }
+    const std::string problem = m_host.KeepSyncAccount(m_checked, m_typedPassword);
+    m_typedPassword.assign(m_typedPassword.size(), '\0');
     if (!problem.empty()) {
         ShowStatus(problem);
-        return false;
+        return;
     }
     // Kept now: the box goes back to meaning "the kept one".
     ::SetWindowTextW(GetDlgItem(IDC_SYNC_PASSWORD), L"");
-    return true;
+    m_host.SyncNow();
+    if (m_closeAfterCheck) {
+        ui::Dialog::OnOK();
+        return;
+    }
+    ShowStatus(m_host.SyncStatusLineNow());
+}
+
+void CSyncDlg::EnableButtons(bool enable) {
+    ::EnableWindow(GetDlgItem(IDOK), enable);
+    ::EnableWindow(GetDlgItem(IDC_SYNC_NOW), enable);
 }
 
 void CSyncDlg::OnOK() {
-    if (!KeepTyped())
-        return;
-    bool passwordKept = false;
-    if (!m_host.KeptSyncAccount(passwordKept).serverUrl.empty())
-        m_host.SyncNow();
-    ui::Dialog::OnOK();
+    Submit(true);
 }
 
 void CSyncDlg::OnCancel() {
+    m_check.Stop();
+    m_typedPassword.assign(m_typedPassword.size(), '\0');
     ui::Dialog::OnCancel();
 }
 

@@ -5,11 +5,14 @@
 
 #include <string>
 
+#include "app/sync_check.h"
 #include "sync/sync_account.h"
 #include "ui/dialog.h"
 
 // Message the window sends the open dialog when the status line has something new to say.
 inline constexpr UINT WM_SYNC_STATUS = WM_APP + 22;
+// The account's check posts its SyncStatus (wParam) to the dialog.
+inline constexpr UINT WM_SYNC_CHECKED = WM_APP + 31;
 
 class SyncSetupHost {
   public:
@@ -39,9 +42,18 @@ class CSyncDlg : public ui::Dialog {
     void OnCancel() override;
 
   private:
-    // Keeps what is typed; false (the status line says why) when it could not be kept.
-    bool KeepTyped();
+    // What is typed is checked with the server and kept only once the server took it; `close`: the
+    // dialog ends then ("确定"), else it stays ("立即同步"). A sync follows either way.
+    void Submit(bool close);
+    void OnChecked(SyncStatus status);
+    // While the server is asked, only "取消" and the fields stay live.
+    void EnableButtons(bool enable);
     void ShowStatus(const std::string& gbk);
 
     SyncSetupHost& m_host;
+    SyncCheck m_check;
+    // The account being checked and the password as typed (empty: the kept one), until the answer.
+    SyncAccount m_checked;
+    std::string m_typedPassword;
+    bool m_closeAfterCheck = false;
 };

@@ -38,6 +38,8 @@ class TitleStrip {
     // Whether the clock's text for the second `now` differs from the one shown; called on every
     // tick, so it compares once per second and allocates nothing.
     bool ClockChanged(std::int64_t now, std::string_view pattern);
+    // The last second the clock tick compared, -1 before the first tick.
+    std::int64_t LastChecked() const { return m_timeChecked; }
     void ClockShownAt(std::int64_t now) {
         m_timeShown = now;
         m_nTextShown = kNoTextShown;

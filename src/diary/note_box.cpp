@@ -1,5 +1,5 @@
-// The note box's repaint after a scroll: its margins are invalidated whenever its first line moved;
-// and text put in from outside reported as typing.
+// The note box's repaint after a scroll (its margins are invalidated whenever its first line moved),
+// its caret when the focus arrives, and text put in from outside reported as typing.
 #include "diary/note_box.h"
 
 #include <commctrl.h>
@@ -71,13 +71,51 @@ void NoteBox::RepaintMargins() const {
     ::UpdateWindow(m_hWnd);
 }
 
+void NoteBox::CaretToEnd() const {
+    const int length = ::GetWindowTextLengthW(m_hWnd);
+    // Through the box's own window procedure, so that a scroll to the caret repaints the margins.
+    ::SendMessageW(m_hWnd, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
+    ::SendMessageW(m_hWnd, EM_SCROLLCARET, 0, 0);
+}
+
 LRESULT CALLBACK NoteBox::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                        DWORD_PTR self) {
     auto* box = reinterpret_cast<NoteBox*>(self);
-    if (msg == WM_NCDESTROY) {
+    switch (msg) {
+    case WM_NCDESTROY:
         ui::RemoveWindowSubclass(hwnd, &NoteBox::SubclassProc, 0);
         box->m_hWnd = nullptr;
         return ui::DefSubclassProc(hwnd, msg, wParam, lParam);
+    case WM_GETDLGCODE:
+        // Without this flag the dialog manager never selects the text on its way in.
+        return ui::DefSubclassProc(hwnd, msg, wParam, lParam) & ~static_cast<LRESULT>(DLGC_HASSETSEL);
+    case WM_SETFOCUS: {
+        const LRESULT result = ui::DefSubclassProc(hwnd, msg, wParam, lParam);
+        // A click sets the caret where it was made before it takes the focus (Wine's box does).
+        if (box->m_hWnd && !box->m_bClicking)
+            box->CaretToEnd();
+        return result;
+    }
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: {
+        const bool was = box->m_bClicking;
+        box->m_bClicking = true;
+        const LRESULT firstBefore = ui::DefSubclassProc(hwnd, EM_GETFIRSTVISIBLELINE, 0, 0);
+        const LRESULT result = ui::DefSubclassProc(hwnd, msg, wParam, lParam);
+        box->m_bClicking = was;
+        if (box->m_hWnd && ui::DefSubclassProc(hwnd, EM_GETFIRSTVISIBLELINE, 0, 0) != firstBefore)
+            box->RepaintMargins();
+        return result;
+    }
+    case WM_CHAR:
+        // The character Ctrl+A types; a plain box would ignore it, or beep.
+        if (wParam == 1) {
+            ::SendMessageW(hwnd, EM_SETSEL, 0, -1);
+            return 0;
+        }
+        break;
+    default:
+        break;
     }
     if (!MayScroll(msg))
         return ui::DefSubclassProc(hwnd, msg, wParam, lParam);

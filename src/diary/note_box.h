@@ -6,6 +6,12 @@
 // or a minute). Here the box invalidates that strip and its other margins whenever its first visible
 // line changed, and paints them at once. Text another program puts in with WM_SETTEXT is reported to
 // the window as typing (EN_CHANGE, the modified flag set), so the journal keeps it like a key.
+//
+// The box also keeps its text whole when the focus arrives. The dialog manager selects all of an
+// edit box's text when Tab, a mnemonic or the window's activation gives it the focus, and in a diary
+// that files the box's text when the day changes one key after a Tab would replace the whole note.
+// Here the focus brings the caret to the end of the text with nothing selected (a click keeps the
+// point it was made at), and Ctrl+A, which a plain multi-line box ignores, selects all.
 #pragma once
 #include <windows.h>
 
@@ -22,6 +28,10 @@ class NoteBox {
     static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                          DWORD_PTR self);
     void RepaintMargins() const;
+    // The caret to the end of the text, nothing selected.
+    void CaretToEnd() const;
 
     HWND m_hWnd = nullptr;
+    // A click is being handled: the box set the caret at the point before it took the focus.
+    bool m_bClicking = false;
 };

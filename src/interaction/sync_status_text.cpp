@@ -80,4 +80,19 @@ std::string SyncTrayTip(std::string_view name, const SyncLastRun& last, std::int
     return tip;
 }
 
+std::string SyncCheckFailedLine(SyncStatus status) {
+    return std::string(SyncStatusText(status)) + ", 未保存任何设置";
+}
+
+std::string SyncDialogLine(const SyncLastRun& last, bool passwordKept, std::int64_t now,
+                           const LocalMinuteOf& localOf) {
+    std::string line = passwordKept ? std::string(kSyncPasswordKept) + "\r\n" : std::string();
+    line += SyncStatusLine(last, now, localOf);
+    if (last.tried != 0 && last.status == SyncStatus::kOk) {
+        line += "\r\n发出 " + std::to_string(last.pushed) + " 篇 (其中合并 " + std::to_string(last.joined) +
+                " 篇), 收到 " + std::to_string(last.pulled) + " 篇";
+    }
+    return line;
+}
+
 } // namespace quill

@@ -44,4 +44,17 @@ std::string SyncTrayTip(std::string_view name, const SyncLastRun& last, std::int
 // The balloon's title for a failure the user has to act on.
 inline constexpr std::string_view kSyncFailedTitle = "同步失败";
 
+// The dialog checks an account with the server before it keeps anything.
+inline constexpr std::string_view kSyncChecking = "正在检查帐户...";
+inline constexpr std::string_view kSyncNeedPassword = "请填写密码";
+inline constexpr std::string_view kSyncPasswordKept = "密码已保存";
+
+// A check that failed: how, and that nothing was kept.
+std::string SyncCheckFailedLine(SyncStatus status);
+
+// The dialog's status line: whether a password is kept for the account, the status line, and after
+// a success what that sync did, as the notes tool counts it.
+std::string SyncDialogLine(const SyncLastRun& last, bool passwordKept, std::int64_t now,
+                           const LocalMinuteOf& localOf);
+
 } // namespace quill

@@ -26,10 +26,10 @@ TrayRecord MakeTrayRecord(bool showBalloon) {
     return record;
 }
 
-TrayAction DecideTrayAction(std::int64_t lParam) {
+TrayAction DecideTrayAction(std::int64_t lParam, bool boxOpen) {
     switch (lParam) {
     case kWmRButtonUp:
-        return TrayAction::ShowMenu;
+        return boxOpen ? TrayAction::BringToFront : TrayAction::ShowMenu;
     case kWmLButtonDown:
         return TrayAction::BringToFront;
     default:

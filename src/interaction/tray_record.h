@@ -35,8 +35,10 @@ TrayRecord MakeTrayRecord(bool showBalloon);
 
 enum class TrayAction { None, ShowMenu, BringToFront };
 
-// `lParam` of the callback message carries the mouse message; it is compared whole.
-TrayAction DecideTrayAction(std::int64_t lParam);
+// `lParam` of the callback message carries the mouse message; it is compared whole. While a box is
+// open over the window (`boxOpen`), the box is what the user has to answer: either click brings it
+// forward, and no menu opens whose commands would start a second box or raise the disabled window.
+TrayAction DecideTrayAction(std::int64_t lParam, bool boxOpen = false);
 
 // The notification area refuses icons until the shell has made it, which early at sign-in can be
 // well after this window is up. The wait before the next try after `failedTries` failed adds of the

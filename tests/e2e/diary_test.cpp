@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -267,6 +268,185 @@ TEST_F(Diary, ReportOfTheShownDayLeavesTheCaretWhereItWas) {
     EXPECT_EQ(run.Note(), "abcdefghi");
     ASSERT_TRUE(run.Close());
     EXPECT_TRUE(SameBytes(run.File(L"nts.ini"), NotesBytes({{TodayKey(), "abcdefghi"}})));
+}
+
+// The note box's selection as (start, end).
+std::pair<int, int> NoteSelection(HWND note) {
+    DWORD_PTR packed = 0;
+    SendMessageTimeoutW(note, EM_GETSEL, 0, 0, SMTO_NORMAL, kWaitMs, &packed);
+    return {static_cast<int>(LOWORD(packed)), static_cast<int>(HIWORD(packed))};
+}
+
+// The dialog manager selects an edit box's whole text when the focus arrives by Tab or by the
+// window's activation, and the next key then replaced the note. A click keeps its point; Ctrl+A
+// selects all.
+TEST_F(Diary, FocusArrivingInTheNoteBoxSelectsNothing) {
+    DiaryRun run;
+    ASSERT_TRUE(run.App().WriteTempFile(L"nts.ini", NotesBytes({{TodayKey(), "abc"}})));
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(BringToFront(run.window));
+    auto toCalendar = [&] {
+        for (int i = 0; i < 3 && FocusedWindow(run.window) != run.calendar; ++i)
+            Chord(run.window, {VK_SHIFT, VK_TAB});
+        return FocusedWindow(run.window) == run.calendar;
+    };
+    const std::pair<int, int> atEnd{3, 3};
+
+    ASSERT_TRUE(toCalendar());
+    for (int i = 0; i < 3 && FocusedWindow(run.window) != run.note; ++i)
+        Key(run.window, VK_TAB);
+    ASSERT_EQ(FocusedWindow(run.window), run.note) << "Tab did not reach the note box";
+    EXPECT_EQ(NoteSelection(run.note), atEnd) << "Tab";
+    ASSERT_TRUE(Type(run.window, L"d"));
+    EXPECT_EQ(run.Note(), "abcd") << "the key after a Tab replaced the note";
+
+    ASSERT_TRUE(Chord(run.window, {VK_CONTROL, 'A'}));
+    EXPECT_EQ(NoteSelection(run.note), std::make_pair(0, 4)) << "Ctrl+A";
+    EXPECT_EQ(run.Note(), "abcd") << "Ctrl+A typed a character";
+
+    // Another window comes forward, then this one again: its focus comes back to the note box.
+    HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 80, 40, nullptr,
+                                 nullptr, nullptr, nullptr);
+    ASSERT_NE(other, nullptr);
+    SetForegroundWindow(other);
+    Pump(200);
+    ASSERT_TRUE(BringToFront(run.window));
+    WaitUntil([&] { return FocusedWindow(run.window) == run.note; }, 2000);
+    DestroyWindow(other);
+    EXPECT_EQ(FocusedWindow(run.window), run.note);
+    EXPECT_EQ(NoteSelection(run.note), std::make_pair(4, 4)) << "the window coming forward";
+
+    // A click at the very start of the text, with the focus elsewhere: the caret goes there.
+    ASSERT_TRUE(toCalendar());
+    Click(run.note, {2, 2});
+    ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(run.window) == run.note; }, 2000));
+    EXPECT_EQ(NoteSelection(run.note), std::make_pair(0, 0)) << "a click";
+    ASSERT_TRUE(Type(run.window, L"_"));
+    ASSERT_TRUE(run.Close());
+    EXPECT_TRUE(SameBytes(run.File(L"nts.ini"), NotesBytes({{TodayKey(), "_abcd"}})));
+}
+
+SYSTEMTIME DaysFrom(const SYSTEMTIME& day, int days) {
+    SYSTEMTIME midnight{day.wYear, day.wMonth, 0, day.wDay, 0, 0, 0, 0};
+    FILETIME ft{};
+    SystemTimeToFileTime(&midnight, &ft);
+    ULARGE_INTEGER t{{ft.dwLowDateTime, ft.dwHighDateTime}};
+    t.QuadPart += static_cast<ULONGLONG>(static_cast<LONGLONG>(days) * 86400LL * 10000000LL);
+    ft = {t.LowPart, t.HighPart};
+    SYSTEMTIME out{};
+    FileTimeToSystemTime(&ft, &out);
+    return out;
+}
+
+// Ctrl+Left and Ctrl+Right (a day), Ctrl+Up and Ctrl+Down (a week), Ctrl+Home (today), in the note
+// box and in the month calendar alike (Wine's takes no arrows of its own), filing as a click does.
+TEST_F(Diary, CtrlArrowsAndHomeMoveTheDayFromEitherControl) {
+    const SYSTEMTIME today = Today();
+    const std::string todayKey = KeyOf(today);
+    const std::string tomorrow = KeyOf(DaysFrom(today, 1));
+    const std::string yesterday = KeyOf(DaysFrom(today, -1));
+    const std::string nextWeek = KeyOf(DaysFrom(today, 7));
+    const std::string weekBefore = KeyOf(DaysFrom(today, -8));
+    DiaryRun run;
+    ASSERT_TRUE(run.App().WriteTempFile(
+        L"nts.ini",
+        NotesBytes(
+            {{todayKey, "t"}, {tomorrow, "n"}, {yesterday, "y"}, {nextWeek, "w"}, {weekBefore, "b"}})));
+    ASSERT_TRUE(run.Start());
+    struct Step {
+        WORD key;
+        int from; // today's offset the selection is expected at afterwards
+        const char* note;
+    };
+    auto walk = [&](const char* where, std::initializer_list<Step> steps) {
+        for (const Step& step : steps) {
+            SCOPED_TRACE(std::string(where) + ", key " + std::to_string(step.key));
+            ASSERT_TRUE(Chord(run.window, {VK_CONTROL, step.key}));
+            std::optional<SYSTEMTIME> selected = run.Selection();
+            ASSERT_TRUE(selected.has_value());
+            EXPECT_TRUE(SameDay(*selected, DaysFrom(today, step.from)));
+            EXPECT_EQ(run.Note(), step.note);
+        }
+    };
+    ASSERT_TRUE(run.FocusNote());
+    walk("note box", {{VK_RIGHT, 1, "n"}});
+    ASSERT_TRUE(Chord(run.window, {VK_CONTROL, VK_END}));
+    ASSERT_TRUE(Type(run.window, L"N"));
+    EXPECT_EQ(FocusedWindow(run.window), run.note) << "the key took the focus from the note box";
+    walk("note box", {{VK_LEFT, 0, "t"}, {VK_DOWN, 7, "w"}, {VK_HOME, 0, "t"}, {VK_RIGHT, 1, "nN"}});
+
+    for (int i = 0; i < 3 && FocusedWindow(run.window) != run.calendar; ++i)
+        Chord(run.window, {VK_SHIFT, VK_TAB});
+    ASSERT_EQ(FocusedWindow(run.window), run.calendar);
+    walk("calendar", {{VK_LEFT, 0, "t"}, {VK_LEFT, -1, "y"}, {VK_UP, -8, "b"}, {VK_HOME, 0, "t"}});
+    EXPECT_EQ(FocusedWindow(run.window), run.calendar);
+
+    ASSERT_TRUE(run.Close());
+    const std::optional<std::string> saved = run.File(L"nts.ini");
+    ASSERT_TRUE(saved.has_value());
+    EXPECT_NE(saved->find(Counted(tomorrow) + Counted("nN")), std::string::npos) << Hex(*saved);
+    EXPECT_NE(saved->find(Counted(todayKey) + Counted("t")), std::string::npos) << Hex(*saved);
+}
+
+// A window left open over midnight, under a clock that starts seconds before it (the e2e.midnight
+// entry runs this suite under faketime and names the evening's date in QUILL_FAKE_EVENING): untouched,
+// the window moves to the new day; with typing not yet filed, it stays on the day being written.
+class Midnight : public Diary {
+  protected:
+    void SetUp() override {
+        const char* evening = std::getenv("QUILL_FAKE_EVENING");
+        int y = 0, m = 0, d = 0;
+        if (!evening || std::sscanf(evening, "%d-%d-%d", &y, &m, &d) != 3)
+            GTEST_SKIP() << "the clock is not faked: run through the e2e.midnight entry";
+        m_evening =
+            SYSTEMTIME{static_cast<WORD>(y), static_cast<WORD>(m), 0, static_cast<WORD>(d), 0, 0, 0, 0};
+        m_morning = DaysFrom(m_evening, 1);
+    }
+    // The notes of both days, and a run whose clock is still on the evening.
+    bool StartBeforeMidnight(DiaryRun& run) {
+        if (!run.App().WriteTempFile(L"nts.ini",
+                                     NotesBytes({{KeyOf(m_evening), "eve"}, {KeyOf(m_morning), "morn"}})))
+            return false;
+        if (!run.Start())
+            return false;
+        if (run.Note() != "eve") {
+            ADD_FAILURE() << "the program started after midnight of its clock: " << run.Note();
+            return false;
+        }
+        return true;
+    }
+    SYSTEMTIME m_evening{};
+    SYSTEMTIME m_morning{};
+};
+
+TEST_F(Midnight, AnUntouchedWindowMovesToTheNewDay) {
+    DiaryRun run;
+    ASSERT_TRUE(StartBeforeMidnight(run));
+    ASSERT_TRUE(WaitUntil([&] { return run.Note() == "morn"; }, 40000)) << "still showing " << run.Note();
+    std::optional<SYSTEMTIME> selected = run.Selection();
+    ASSERT_TRUE(selected.has_value());
+    EXPECT_TRUE(SameDay(*selected, m_morning));
+    ASSERT_TRUE(run.TypeNote(L"+"));
+    ASSERT_TRUE(run.Close());
+    EXPECT_TRUE(SameBytes(run.File(L"nts.ini"),
+                          NotesBytes({{KeyOf(m_evening), "eve"}, {KeyOf(m_morning), "morn+"}})));
+}
+
+TEST_F(Midnight, TypingAcrossMidnightStaysOnItsDay) {
+    DiaryRun run;
+    ASSERT_TRUE(StartBeforeMidnight(run));
+    ASSERT_TRUE(run.TypeNote(L"abc"));
+    // Well past the program's midnight: its clock started about 15 seconds before.
+    Pump(25000);
+    EXPECT_EQ(run.Note(), "eveabc");
+    std::optional<SYSTEMTIME> selected = run.Selection();
+    ASSERT_TRUE(selected.has_value());
+    EXPECT_TRUE(SameDay(*selected, m_evening)) << "the selection left the day being written";
+    ASSERT_TRUE(Chord(run.window, {VK_CONTROL, VK_RIGHT}));
+    EXPECT_EQ(run.Note(), "morn");
+    ASSERT_TRUE(run.Close());
+    EXPECT_TRUE(SameBytes(run.File(L"nts.ini"),
+                          NotesBytes({{KeyOf(m_evening), "eveabc"}, {KeyOf(m_morning), "morn"}})));
 }
 
 // Escape and Alt+F4 end the widget as "关闭" does: the same two files, byte for byte, from the same

@@ -343,6 +343,59 @@ TEST(Menu, EndOfSessionWithABoxOpenEndsTheProcess) {
     }
 }
 
+// "关闭" as the tray's menu sends it while a box is open over the window: the boxes end, then the
+// process, with the note saved, and the next start shows its window. "同步..." while the sync box is
+// open brings that box forward instead of opening a second one.
+TEST(Menu, CloseWithABoxOpenEndsTheBoxesAndTheProcess) {
+    constexpr WPARAM kSyncCommand = 52;
+    constexpr WPARAM kCloseCommand = 56;
+    struct Opener {
+        const char* name;
+        std::function<void(QuillProcess& app, HWND w)> open;
+    };
+    const Opener openers[] = {
+        {"sync box", [](QuillProcess&, HWND w) { PostMessageW(w, WM_COMMAND, kSyncCommand, 0); }},
+        {"pattern dialog", [](QuillProcess& app, HWND w) { ChooseSubmenuItem(app, w, 3, 6); }},
+        {"About box", [](QuillProcess&, HWND w) { PostMessageW(w, WM_SYSCOMMAND, 16, 0); }},
+    };
+    auto visibleBoxes = [](const QuillProcess& app, HWND w) {
+        int n = 0;
+        for (HWND h : app.TopLevelWindows())
+            n += h != w && IsWindowVisible(h) && ClassName(h) == L"#32770";
+        return n;
+    };
+    for (const Opener& o : openers) {
+        SCOPED_TRACE(o.name);
+        QuillProcess app;
+        HWND w = StartWith(app, QuietSettingsAt(200, 150));
+        ASSERT_NE(w, nullptr);
+        HWND note = Child(w, 1001);
+        ASSERT_TRUE(BringToFront(w));
+        Click(note, {ClientRect(note).right / 2, ClientRect(note).bottom / 2});
+        ASSERT_TRUE(Type(w, L"c11"));
+
+        o.open(app, w);
+        HWND box = WaitForDialog(app, w);
+        ASSERT_NE(box, nullptr);
+        PostMessageW(w, WM_COMMAND, kSyncCommand, 0);
+        Pump(700);
+        EXPECT_EQ(visibleBoxes(app, w), 1) << "\"同步...\" opened a box over the open one";
+        EXPECT_FALSE(IsWindowEnabled(w)) << "the window under the box took input";
+
+        PostMessageW(w, WM_COMMAND, kCloseCommand, 0);
+        ASSERT_TRUE(app.WaitForExit()) << "the process outlived its close";
+        const std::optional<std::string> notes = app.ReadTempFile(L"nts.ini");
+        EXPECT_TRUE(notes && notes->find("c11") != std::string::npos) << "the note was not saved";
+
+        QuillProcess again;
+        again.ShareTempFolderWith(app);
+        ASSERT_TRUE(again.Start());
+        HWND second = again.WaitForWindow();
+        ASSERT_NE(second, nullptr) << "the next start shows no window";
+        ASSERT_TRUE(CloseFromMenu(again, second));
+    }
+}
+
 TEST(Menu, FontDialogCancelKeepsTheTitleFont) {
     CalendarSettings s = QuietSettingsAt(200, 150);
     s.m_strCustomFormat = "Quill WWW 123";

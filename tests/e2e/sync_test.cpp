@@ -263,5 +263,65 @@ TEST_F(Sync, TheWidgetSyncsByItselfAtStartAfterFilingAndNeverUnderTheTyping) {
     EXPECT_EQ(OtherPcNote(today).value_or("?"), joined);
 }
 
+// The sync box asks the server before it keeps an account: a wrong password is said as such at every
+// try and keeps nothing, so "取消" leaves sync off; the right one is kept, and the box says so.
+TEST_F(Sync, TheBoxChecksTheAccountBeforeKeepingIt) {
+    constexpr int kUrl = 1010, kUser = 1011, kPassword = 1012, kStatus = 1014;
+    Widget w;
+    ASSERT_TRUE(w.Start());
+    auto openBox = [&]() -> HWND {
+        PostMessageW(w.window, WM_COMMAND, 52, 0);
+        HWND found = nullptr;
+        WaitUntil(
+            [&] {
+                for (HWND h : w.app.TopLevelWindows())
+                    if (h != w.window && IsWindowVisible(h) && ClassName(h) == L"#32770")
+                        found = h;
+                return found != nullptr;
+            },
+            5000);
+        return found;
+    };
+    auto fill = [](HWND box, const std::wstring& url, const std::wstring& user,
+                   const std::wstring& password) {
+        SendMessageW(GetDlgItem(box, kUrl), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(url.c_str()));
+        SendMessageW(GetDlgItem(box, kUser), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(user.c_str()));
+        SendMessageW(GetDlgItem(box, kPassword), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(password.c_str()));
+    };
+    const std::string refused = "用户名或密码错误";
+    const std::wstring password(m_password.begin(), m_password.end()); // ASCII
+
+    HWND box = openBox();
+    ASSERT_NE(box, nullptr);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        SCOPED_TRACE("wrong password, try " + std::to_string(attempt + 1));
+        fill(box, m_url, m_user, L"wrong" + password);
+        SetWindowTextW(GetDlgItem(box, kStatus), L"");
+        PostMessageW(box, WM_COMMAND, attempt % 2 ? IDOK : 1013, 0);
+        EXPECT_TRUE(WaitUntil([&] { return TextGbk(GetDlgItem(box, kStatus)).find(refused) == 0; }, 20000))
+            << TextGbk(GetDlgItem(box, kStatus));
+        EXPECT_TRUE(IsWindowVisible(box));
+    }
+    PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 5000));
+
+    box = openBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(TextGbk(GetDlgItem(box, kUrl)), "") << "a refused account was kept";
+    fill(box, m_url, m_user, password);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 20000)) << TextGbk(GetDlgItem(box, kStatus));
+
+    box = openBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(TextGbk(GetDlgItem(box, kUrl)), Utf8(m_url));
+    EXPECT_EQ(TextGbk(GetDlgItem(box, kPassword)), "") << "the kept password came back to the screen";
+    EXPECT_TRUE(WaitUntil([&] { return TextGbk(GetDlgItem(box, kStatus)).find("密码已保存") == 0; }, 20000))
+        << TextGbk(GetDlgItem(box, kStatus));
+    PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 5000));
+    ASSERT_TRUE(w.Close());
+}
+
 } // namespace
 } // namespace e2e::diary

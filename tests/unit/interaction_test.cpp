@@ -36,21 +36,23 @@ TEST(TrayRecord, ClickDecisions) {
     struct Case {
         std::int64_t lParam;
         TrayAction action;
+        TrayAction withBoxOpen;
     } cases[] = {
-        {0x205, TrayAction::ShowMenu},     // right button up
-        {0x201, TrayAction::BringToFront}, // left button down
-        {0x200, TrayAction::None},         // move
-        {0x202, TrayAction::None},         // left button up
-        {0x203, TrayAction::None},         // left double click
-        {0x204, TrayAction::None},         // right button down
-        {0x206, TrayAction::None},         // right double click
-        {0x207, TrayAction::None},         // middle button
-        {0, TrayAction::None},
-        {0x100000205, TrayAction::None},
-        {-0x205, TrayAction::None},
+        {0x205, TrayAction::ShowMenu, TrayAction::BringToFront},     // right button up
+        {0x201, TrayAction::BringToFront, TrayAction::BringToFront}, // left button down
+        {0x200, TrayAction::None, TrayAction::None},                 // move
+        {0x202, TrayAction::None, TrayAction::None},                 // left button up
+        {0x203, TrayAction::None, TrayAction::None},                 // left double click
+        {0x204, TrayAction::None, TrayAction::None},                 // right button down
+        {0x206, TrayAction::None, TrayAction::None},                 // right double click
+        {0x207, TrayAction::None, TrayAction::None},                 // middle button
+        {0, TrayAction::None, TrayAction::None},
+        {0x100000205, TrayAction::None, TrayAction::None},
+        {-0x205, TrayAction::None, TrayAction::None},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(DecideTrayAction(c.lParam), c.action) << std::hex << c.lParam;
+        EXPECT_EQ(DecideTrayAction(c.lParam, true), c.withBoxOpen) << "box open, " << std::hex << c.lParam;
     }
 }
 

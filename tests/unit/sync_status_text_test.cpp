@@ -69,4 +69,37 @@ TEST(SyncStatusText, StatusLineAndTip) {
     }
 }
 
+// The dialog's line says whether a password is kept, and after a success what the sync did, counted as
+// the notes tool counts it; a check that failed says that nothing was kept.
+TEST(SyncStatusText, DialogLine) {
+    const std::string ok(quill::SyncStatusText(SyncStatus::kOk));
+    const std::string offline(quill::SyncStatusText(SyncStatus::kOffline));
+    SyncLastRun done{754 * kMin, 754 * kMin, SyncStatus::kOk};
+    done.pushed = 3;
+    done.joined = 1;
+    done.pulled = 12;
+    const std::string counts = "发出 3 篇 (其中合并 1 篇), 收到 12 篇";
+    const std::string kept = std::string(quill::kSyncPasswordKept) + "\r\n";
+    struct Case {
+        SyncLastRun last;
+        bool passwordKept;
+        std::string line;
+    } cases[] = {
+        {{}, false, std::string(quill::kSyncNever)},
+        {{}, true, kept + std::string(quill::kSyncNever)},
+        {done, true, kept + "12:34 " + ok + "\r\n" + counts},
+        {done, false, "12:34 " + ok + "\r\n" + counts},
+        {{754 * kMin, 754 * kMin, SyncStatus::kOk},
+         true,
+         kept + "12:34 " + ok + "\r\n发出 0 篇 (其中合并 0 篇), 收到 0 篇"},
+        // After a failure the counts of the success before would read as this try's.
+        {{61 * kMin, 0, SyncStatus::kOffline, 3, false, 3, 1, 1}, true, kept + "01:01 " + offline},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(quill::SyncDialogLine(c.last, c.passwordKept, 800 * kMin, Local), c.line);
+    EXPECT_EQ(quill::SyncCheckFailedLine(SyncStatus::kUnauthorized), "用户名或密码错误, 未保存任何设置");
+    EXPECT_EQ(quill::SyncCheckFailedLine(SyncStatus::kNoCalendar),
+              std::string(quill::SyncStatusText(SyncStatus::kNoCalendar)) + ", 未保存任何设置");
+}
+
 } // namespace
