@@ -6,8 +6,8 @@ Inputs (named again in the file it writes):
   time (UTC+8), for 1900-11 .. 2101-02;
 - the Hong Kong Observatory's tables as python3-lunardate (Debian) carries them, 1900 .. 2099;
 - the State Council's holidays as the npm packages chinese-days (the data) and lunar-javascript
-  (the check) carry them, read through node from NPM_DIR (default /tmp/almanac-npm, where
-  `npm install chinese-days lunar-javascript` puts them).
+  (the check) carry them, read through node from NPM_DIR (default build/almanac-npm, where
+  `QUILL_GENERATORS=1 scripts/setup` installs them).
 
 Rules:
 - Lunar months follow GB/T 33661-2017: a day runs 00:00-24:00 Beijing time; a month starts on the day
@@ -37,7 +37,7 @@ import lunardate
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 OUT = os.path.join(ROOT, 'src', 'almanac', 'almanac_table.cpp')
-NPM_DIR = os.environ.get('NPM_DIR', '/tmp/almanac-npm')
+NPM_DIR = os.environ.get('NPM_DIR', os.path.join(ROOT, 'build', 'almanac-npm'))
 FIRST_YEAR, LAST_YEAR = 1901, 2100
 PUBLISHED_UNTIL = 2026
 EPOCH = datetime.date(1970, 1, 1)

@@ -81,9 +81,9 @@ def main(argv):
         if year == 0:
             continue
         d = datetime.date.fromisoformat(day)
-        cal.set(F.EXTENDED_YEAR, 1)  # clear any earlier era
-        cal.setTime((datetime.datetime(d.year, d.month, d.day, 4, tzinfo=datetime.timezone.utc).timestamp()) * 1000)
-        theirs = (cal.get(F.MONTH) + 1, bool(cal.get(F.IS_LEAP_MONTH)), cal.get(F.DATE))
+        # PyICU takes seconds; 22 is UCAL_IS_LEAP_MONTH, which it names no constant for.
+        cal.setTime(datetime.datetime(d.year, d.month, d.day, 4, tzinfo=datetime.timezone.utc).timestamp())
+        theirs = (cal.get(F.MONTH) + 1, bool(cal.get(22)), cal.get(F.DATE))
         if theirs != (month, bool(leap), mday):
             days_apart += 1
             key = f'{year}-{month:02d}{"L" if leap else ""}'
