@@ -128,9 +128,9 @@ TEST(NotesToolCommand, ReadingCommands) {
          {"show", "2026-02-30", "d.nts"},
          2,
          "",
-         "quillidar-notes: DATE \"2026-02-30\" is no day: YYYY-MM-DD, MM-DD, today, yesterday, tomorrow, -N "
-         "or "
-         "a six-digit key\n"},
+         "quillidar-notes: DATE \"2026-02-30\" is no day: YYYY-MM-DD, MM-DD, today, yesterday, tomorrow, -N, "
+         "a six-digit key or a lunar date (" +
+             U8(u8"农历八月十五, 农历2026年闰四月初一") + ")\n"},
         // 丂 is the bytes 81 40, and 40 is '@': characters are compared, not bytes.
         {"search in characters",
          {{"s.nts", search}},
@@ -252,7 +252,7 @@ TEST(NotesToolCommand, CheckReportsWhatTheWidgetWouldDo) {
          0,
          "file: w.nts\nsize: 64 bytes\ncount: 3\nentries: 3\ndistinct keys: 3\nduplicates: 0\nblank texts: "
          "0\n"
-         "wide-tagged strings: 2\nunread bytes: 0\nstatus: loads\n",
+         "wide-tagged strings: 2\nunread bytes: 0\nstatus: loads\nofficial holidays: 2007 to 2026\n",
          ""},
         {"duplicates and unread bytes",
          {{"t.nts", Nts({{"010126", "a"}, {"010126", " "}}) + "xyz"}},
@@ -262,7 +262,7 @@ TEST(NotesToolCommand, CheckReportsWhatTheWidgetWouldDo) {
          "1\n"
          "wide-tagged strings: 0\nunread bytes: 3\nstatus: loads, but the widget copies the file aside "
          "before its "
-         "next save, for the bytes it does not read\n",
+         "next save, for the bytes it does not read\nofficial holidays: 2007 to 2026\n",
          ""},
         {"a damaged file",
          {{"cut.nts", kCut}},
