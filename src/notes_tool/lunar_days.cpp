@@ -59,10 +59,12 @@ std::string LunarHeading(const Date& date, const almanac::HolidaySchedule* sched
               almanac::LunarDayName(facts.lunar->day);
     }
     for (const std::string& festival : facts.festivals) {
-        out += (out.empty() ? "" : " ") + festival;
+        out += out.empty() ? "" : " ";
+        out += festival;
     }
     if (facts.term >= 0 && facts.term != 6 && facts.term != 23) {
-        out += (out.empty() ? "" : " ") + almanac::SolarTermName(facts.term);
+        out += out.empty() ? "" : " ";
+        out += almanac::SolarTermName(facts.term);
     }
     if (facts.off != almanac::DayOff::None) {
         out += std::string(out.empty() ? "" : " ") + (facts.off == almanac::DayOff::Rest ? "休" : "班");
@@ -185,7 +187,8 @@ std::string MonthCalendar(int year, int month, const std::set<std::string>& note
     for (int day = 1; day <= length; ++day) {
         const Date date{year, month, day};
         const almanac::DayFacts facts = almanac::FactsOf(ToCivil(date), schedule);
-        std::string cell = (day < 10 ? " " : "") + std::to_string(day);
+        std::string cell = day < 10 ? " " : "";
+        cell += std::to_string(day);
         cell += notedKeys.count(KeyOfDate(date)) != 0 ? "*" : " ";
         if (facts.off != almanac::DayOff::None) {
             cell += Utf8FromNotes(facts.off == almanac::DayOff::Rest ? "休" : "班");
