@@ -18,6 +18,7 @@ LAYERS = [
     'res',          # resource ids, the program's name and version
     'text',         # the GB18030 converter and its generated table
     'geometry',     # points, rectangles, DPI scaling
+    'almanac',      # civil dates, the Chinese calendar, solar terms, festivals, official holidays
     'ui',           # the thin Win32 layer
     'files',        # the file-system interface, atomic saves, Windows and POSIX file systems
     'diary',        # notes model and file format, dates, day states, the note box

@@ -1,6 +1,7 @@
 // The keys that move the selected day, the dates they lead to, and the window's rule at midnight.
 #include "diary/day_move.h"
 
+#include "almanac/almanac.h"
 #include "diary/date_key.h"
 
 namespace quill {
@@ -30,11 +31,8 @@ constexpr int kFirstYear = 1601;
 constexpr int kLastYear = 9999;
 
 bool IsDate(const CivilDate& date) {
-    if (date.year < kFirstYear || date.year > kLastYear || date.month < 1 || date.month > 12 || date.day < 1)
-        return false;
-    std::int64_t y = 0, m = 0, d = 0;
-    CivilFromDays(DaysFromCivil(date.year, date.month, date.day), y, m, d);
-    return m == date.month && d == date.day;
+    return date.year >= kFirstYear && date.year <= kLastYear &&
+           almanac::MakeDate(date.year, date.month, date.day).has_value();
 }
 
 } // namespace
@@ -43,12 +41,13 @@ std::optional<CivilDate> DateAfterMove(CivilDate from, DayMove move, CivilDate t
     const CivilDate start = move.toToday ? today : from;
     if (!IsDate(start))
         return std::nullopt;
-    std::int64_t y = 0, m = 0, d = 0;
-    CivilFromDays(DaysFromCivil(start.year, start.month, start.day) + (move.toToday ? 0 : move.days), y, m,
-                  d);
+    const almanac::Date first = *almanac::MakeDate(start.year, start.month, start.day);
+    const almanac::Date to =
+        almanac::DateOfDayNumber(almanac::DayNumber(first) + (move.toToday ? 0 : move.days));
+    const int y = almanac::YearOf(to), m = almanac::MonthOf(to), d = almanac::DayOf(to);
     if (y < kFirstYear || y > kLastYear)
         return std::nullopt;
-    return CivilDate{static_cast<int>(y), static_cast<int>(m), static_cast<int>(d)};
+    return CivilDate{y, m, d};
 }
 
 bool DateChangedSince(std::int64_t lastLooked, std::int64_t now) {
