@@ -17,8 +17,9 @@ std::int64_t GridStart(int month) {
 }
 
 void TableSizes(benchmark::State& state) {
-    state.counters["lunar_and_terms_bytes"] =
-        sizeof(almanac::table::kLunarYears) + sizeof(almanac::table::kTermBase) + sizeof(almanac::table::kTerms);
+    state.counters["lunar_and_terms_bytes"] = sizeof(almanac::table::kLunarYears) +
+                                              sizeof(almanac::table::kTermBase) +
+                                              sizeof(almanac::table::kTerms);
     state.counters["holiday_bytes"] =
         static_cast<double>(sizeof(almanac::table::HolidayRow) * almanac::table::kHolidayCount);
 }
@@ -44,7 +45,8 @@ void BM_MonthCellsAlmanac(benchmark::State& state) {
         const std::int64_t start = GridStart(month % 12 + 1);
         std::size_t bytes = 0;
         for (int cell = 0; cell < 42; ++cell) {
-            const almanac::DayFacts facts = almanac::FactsOf(almanac::DateOfDayNumber(start + cell), schedule);
+            const almanac::DayFacts facts =
+                almanac::FactsOf(almanac::DateOfDayNumber(start + cell), schedule);
             bytes += almanac::CellCaption(facts).size() + static_cast<std::size_t>(facts.off);
             bytes += std::to_string(almanac::DayOf(facts.date)).size();
         }

@@ -93,6 +93,11 @@ TEST(DateKey, OfCalendarDates) {
         {kUtc, 2026, 1, 0, "311225"},
         {kEast, 3000, 12, 32, ""},
         {kEast, 1900, 0, 1, "010170"},
+        // A year far outside the keys' range still rolls over exactly, by whole 400-year cycles.
+        {kUtc, 500, 1, 600000, "290942"},
+        {kUtc, 42026, 1, -14609700 + 1, "010126"},
+        {kUtc, -40000, 1, 1, "010170"},
+        {kUtc, 40000, 1, 1, ""},
     };
     for (const auto& c : cases) {
         ScopedTz tz(Tz(c.zone));
