@@ -32,7 +32,9 @@ add_library(quill_win STATIC
   src/files/win_file_system.cpp
   src/interaction/about_dlg.cpp
   src/interaction/context_menu.cpp
+  src/interaction/day_tip.cpp
   src/interaction/link_static.cpp
+  src/interaction/lunar_view.cpp
   src/interaction/placement_glue.cpp
   src/interaction/tray_icon.cpp
   src/safety/crash_journal.cpp

@@ -26,7 +26,8 @@ bool IsBlank(char c) {
 }
 
 std::string YearWords(int lunarYear) {
-    return almanac::GanzhiOfYear(lunarYear) + "年（" + almanac::ZodiacOfYear(lunarYear) + "年）";
+    std::string words = almanac::GanzhiOfYear(lunarYear);
+    return words.append("年（").append(almanac::ZodiacOfYear(lunarYear)).append("年）");
 }
 
 } // namespace
@@ -52,12 +53,12 @@ std::string LunarLine(const almanac::DayFacts& facts) {
     if (!facts.lunar)
         return {};
     const almanac::LunarDate& lunar = *facts.lunar;
-    std::string line =
-        "农历" + almanac::LunarMonthName(lunar.month, lunar.leap) + almanac::LunarDayName(lunar.day);
+    std::string line = "农历";
+    line.append(almanac::LunarMonthName(lunar.month, lunar.leap)).append(almanac::LunarDayName(lunar.day));
     const bool newYearsDay =
         facts.date.month() == std::chrono::January && facts.date.day() == std::chrono::day{1};
     if (lunar.day == 1 || newYearsDay)
-        line += " " + YearWords(lunar.year);
+        line.append(" ").append(YearWords(lunar.year));
     return line;
 }
 
@@ -86,7 +87,7 @@ std::vector<std::string> DayTipLines(const almanac::DayFacts& facts, std::string
     if (!facts.festivals.empty()) {
         std::string joined;
         for (const std::string& festival : facts.festivals)
-            joined += (joined.empty() ? "" : "、") + festival;
+            joined.append(joined.empty() ? "" : "、").append(festival);
         lines.push_back(std::move(joined));
     }
     if (facts.off == almanac::DayOff::Rest)
@@ -101,14 +102,14 @@ std::vector<std::string> DayTipLines(const almanac::DayFacts& facts, std::string
 std::string DayTipText(const almanac::DayFacts& facts, std::string_view note) {
     std::string text;
     for (const std::string& line : DayTipLines(facts, note))
-        text += (text.empty() ? "" : "\r\n") + line;
+        text.append(text.empty() ? "" : "\r\n").append(line);
     return text;
 }
 
 std::string DayAccessibleName(const almanac::DayFacts& facts, bool hasNote) {
     std::string name;
     for (const std::string& line : DayTipLines(facts, {}))
-        name += (name.empty() ? "" : "，") + line;
+        name.append(name.empty() ? "" : "，").append(line);
     if (hasNote)
         name += "，有日记";
     return name;
