@@ -82,6 +82,7 @@ set(QUILL_E2E_SOURCES
   tests/e2e/dpi_test.cpp
   tests/e2e/harness.cpp
   tests/e2e/look_test.cpp
+  tests/e2e/lunar_test.cpp
   tests/e2e/menu_test.cpp
   tests/e2e/placement_test.cpp
   tests/e2e/platform_test.cpp
@@ -108,7 +109,8 @@ set(QUILL_E2E_AREAS
     "placement=Placement*:*PlacementStored*"
     "tray=Tray*:*TrayExit*"
     "about=About*:Help*:*/Help.*:HelpFile*"
-    "safety=Safety*")
+    "safety=Safety*"
+    "lunar=Lunar*")
 set(all_filters)
 foreach(area IN LISTS QUILL_E2E_AREAS)
   string(REPLACE "=" ";" parts "${area}")
