@@ -60,7 +60,7 @@ std::string GanzhiOfYear(int lunarYear);          // "丙午"
 std::string ZodiacOfYear(int lunarYear);          // "马"
 
 // The solar term that begins on a day (Beijing time), -1 when none: 0 = 小寒, 1 = 大寒, 2 = 立春,
-// ..., 5 = 清明, ..., 23 = 冬至. Index = 2 * (Gregorian month - 1) + (0 for the first of the month's
+// ..., 6 = 清明, ..., 23 = 冬至. Index = 2 * (Gregorian month - 1) + (0 for the first of the month's
 // two terms, 1 for the second).
 int SolarTermOn(Date date);
 std::string SolarTermName(int index);
@@ -91,13 +91,12 @@ class HolidaySchedule {
     struct Entry {
         std::int32_t day; // DayNumber
         DayOff off;
-        std::uint8_t holiday; // index into the holiday names, see HolidayName
+        int holiday; // see HolidayName
     };
 
   private:
     std::vector<Entry> m_entries; // sorted by day
     std::vector<int> m_years;     // sorted
-    friend struct HolidayAccess;
 };
 
 // The names of the holidays the schedule knows, in GBK ("元旦", "春节", "清明节", "劳动节",
@@ -122,7 +121,7 @@ DayFacts FactsOf(Date date, const HolidaySchedule& schedule = HolidaySchedule::B
 // name on its first day, else the lunar day; empty outside the table.
 std::string CellCaption(const DayFacts& facts);
 
-// "农历丙午年八月十五" style, full: year's 干支, month name, day name; empty outside the table.
+// "丙午年八月十五", "甲辰年闰四月初一": the year's 干支, the month, the day.
 std::string LunarDateText(const LunarDate& lunar);
 
 } // namespace almanac

@@ -3,6 +3,8 @@
 
 #include <ctime>
 
+#include "almanac/almanac.h"
+
 namespace {
 
 constexpr int kLastKeyYear = 3000;
@@ -16,16 +18,6 @@ std::string FormatKey(int day, int month, int year) {
         key.push_back(static_cast<char>('0' + part % 10));
     }
     return key;
-}
-
-// Days since 1970-01-01 of a proleptic Gregorian date, and back (H. Hinnant's algorithms).
-std::int64_t DaysFromCivil(std::int64_t y, std::int64_t m, std::int64_t d) {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const std::int64_t yoe = y - era * 400;
-    const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
 }
 
 bool ToLocal(std::int64_t instant, std::tm& local) {
@@ -48,18 +40,6 @@ std::int64_t FromLocal(std::tm& local) {
 
 } // namespace
 
-void CivilFromDays(std::int64_t z, std::int64_t& y, std::int64_t& m, std::int64_t& d) {
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const std::int64_t doe = z - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
-    d = doy - (153 * mp + 2) / 5 + 1;
-    m = mp < 10 ? mp + 3 : mp - 9;
-    y = yoe + era * 400 + (m <= 2);
-}
-
 std::string DateKeyOfInstant(std::int64_t instant) {
     if (instant < 0 || instant > kLastKeyInstant) {
         return {};
@@ -73,11 +53,17 @@ std::string DateKeyOfInstant(std::int64_t instant) {
 
 std::string DateKeyOfDate(int year, int month, int day) {
     // Roll months and days over first, so the range checks below see the real date.
+    // Whole 400-year cycles (146097 days each) are counted apart, so a year far outside what
+    // <chrono> holds still rolls over exactly.
     const std::int64_t monthIndex = std::int64_t{year} * 12 + (std::int64_t{month} - 1);
+    const std::int64_t firstYear = monthIndex / 12 - (monthIndex % 12 < 0);
+    const std::int64_t cycles = (firstYear - 2000 >= 0 ? firstYear - 2000 : firstYear - 2399) / 400;
     const std::int64_t firstOfMonth =
-        DaysFromCivil(monthIndex / 12 - (monthIndex % 12 < 0), (monthIndex % 12 + 12) % 12 + 1, 1);
-    std::int64_t y = 0, m = 0, d = 0;
-    CivilFromDays(firstOfMonth + (std::int64_t{day} - 1), y, m, d);
+        almanac::DayNumber(*almanac::MakeDate(static_cast<int>(firstYear - cycles * 400),
+                                              static_cast<int>((monthIndex % 12 + 12) % 12 + 1), 1)) +
+        cycles * 146097;
+    const almanac::Date date = almanac::DateOfDayNumber(firstOfMonth + (std::int64_t{day} - 1));
+    const std::int64_t y = almanac::YearOf(date), m = almanac::MonthOf(date), d = almanac::DayOf(date);
 
     if (y < 1900) {
         return DateKeyOfInstant(0);

@@ -25,6 +25,3 @@ inline std::string_view MonthOfKey(std::string_view key) {
 // the empty key. The key names the date asked for even when the runtime moves a midnight that
 // daylight saving skips to the evening before.
 std::string DateKeyOfDate(int year, int month, int day);
-
-// The proleptic Gregorian date of a day counted from 1970-01-01 (negative before it).
-void CivilFromDays(std::int64_t days, std::int64_t& y, std::int64_t& m, std::int64_t& d);

@@ -1,24 +1,14 @@
 // Dates of the diary's keys, in a window of a hundred years.
 #include "notes_tool/diary_dates.h"
 
-#include "diary/date_key.h"
+#include "almanac/almanac.h"
 
 namespace notes_tool {
 
 namespace {
 
-bool IsLeap(int year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int DaysIn(int year, int month) {
-    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && IsLeap(year) ? 29 : days[month - 1];
-}
-
 bool IsDay(const Date& d) {
-    return d.year >= 1 && d.year <= 9999 && d.month >= 1 && d.month <= 12 && d.day >= 1 &&
-           d.day <= DaysIn(d.year, d.month);
+    return d.year >= 1 && d.year <= 9999 && almanac::MakeDate(d.year, d.month, d.day).has_value();
 }
 
 // The number the digits spell, or -1 when one of them is no ASCII digit.
@@ -102,20 +92,20 @@ std::optional<std::string> KeyOfDayArgument(std::string_view text) {
 }
 
 std::int64_t DayNumber(const Date& date) {
-    // Howard Hinnant's days_from_civil, the inverse of CivilFromDays.
-    const std::int64_t y = date.year - (date.month <= 2 ? 1 : 0);
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const std::int64_t yoe = y - era * 400;
-    const std::int64_t mp = (date.month + 9) % 12;
-    const std::int64_t doy = (153 * mp + 2) / 5 + date.day - 1;
-    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
+    return almanac::DayNumber(ToCivil(date));
 }
 
 Date DateOfDayNumber(std::int64_t days) {
-    std::int64_t y = 0, m = 0, d = 0;
-    CivilFromDays(days, y, m, d);
-    return {static_cast<int>(y), static_cast<int>(m), static_cast<int>(d)};
+    return FromCivil(almanac::DateOfDayNumber(days));
+}
+
+almanac::Date ToCivil(const Date& date) {
+    return almanac::Date{std::chrono::year{date.year}, std::chrono::month{static_cast<unsigned>(date.month)},
+                         std::chrono::day{static_cast<unsigned>(date.day)}};
+}
+
+Date FromCivil(almanac::Date date) {
+    return {almanac::YearOf(date), almanac::MonthOf(date), almanac::DayOf(date)};
 }
 
 std::optional<Date> ParseDay(std::string_view text, const Date& today, int pivot) {

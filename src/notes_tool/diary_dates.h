@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "almanac/almanac.h"
+
 namespace notes_tool {
 
 struct Date {
@@ -38,9 +40,12 @@ std::string KeyOfDate(const Date& date);
 // it is neither.
 std::optional<std::string> KeyOfDayArgument(std::string_view text);
 
-// Days counted from 1970-01-01, and back.
+// Days counted from 1970-01-01, and back, by the almanac's civil arithmetic.
 std::int64_t DayNumber(const Date& date);
 Date DateOfDayNumber(std::int64_t days);
+// The same day as the almanac's date type.
+almanac::Date ToCivil(const Date& date);
+Date FromCivil(almanac::Date date);
 
 // A day as people say it: "today", "yesterday", "tomorrow", "-3" (three days ago), "+2",
 // "2026-12-08", "12-08" (of today's year) or a six-digit key (in the hundred years before pivot).

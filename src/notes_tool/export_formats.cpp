@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "almanac/almanac.h"
 #include "diary/date_key.h"
 #include "notes_tool/text_codec.h"
 #include "sync/ical_text.h"
@@ -324,10 +325,9 @@ std::string IcsLine(std::string_view line) {
 std::string UtcStamp(std::int64_t seconds) {
     const std::int64_t days = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
     const std::int64_t rest = seconds - days * 86400;
-    std::int64_t y = 0, m = 0, d = 0;
-    CivilFromDays(days, y, m, d);
-    const Date date{static_cast<int>(std::clamp<std::int64_t>(y, 0, 9999)), static_cast<int>(m),
-                    static_cast<int>(d)};
+    const almanac::Date civil = almanac::DateOfDayNumber(days);
+    const Date date{std::clamp(almanac::YearOf(civil), 0, 9999), almanac::MonthOf(civil),
+                    almanac::DayOf(civil)};
     std::string iso = IsoDate(date);
     iso.erase(std::remove(iso.begin(), iso.end(), '-'), iso.end());
     const int hms[3] = {static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60),

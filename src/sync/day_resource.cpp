@@ -1,23 +1,15 @@
 // Days as VJOURNAL resources, written and read.
 #include "sync/day_resource.h"
 
-#include "diary/date_key.h"
+#include "almanac/almanac.h"
 #include "text/gb18030.h"
 #include "text/text_codec.h"
 #include "sync/ical_text.h"
 
 namespace {
 
-bool IsLeap(int y) {
-    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-}
-
 bool IsDay(const SyncDate& d) {
-    static const int lengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (d.year < 1 || d.year > 9999 || d.month < 1 || d.month > 12 || d.day < 1) {
-        return false;
-    }
-    return d.day <= lengths[d.month - 1] + (d.month == 2 && IsLeap(d.year) ? 1 : 0);
+    return d.year >= 1 && d.year <= 9999 && almanac::MakeDate(d.year, d.month, d.day).has_value();
 }
 
 int Digits(std::string_view text) {
@@ -88,12 +80,12 @@ std::string_view FirstLine(std::string_view text) {
 std::string UtcStamp(std::int64_t seconds) {
     const std::int64_t days = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
     const std::int64_t rest = seconds - days * 86400;
-    std::int64_t y = 0, m = 0, d = 0;
-    CivilFromDays(days, y, m, d);
+    const almanac::Date date = almanac::DateOfDayNumber(days);
+    const int y = almanac::YearOf(date);
     std::string out;
-    AppendDigits(out, static_cast<int>(y < 0 ? 0 : y > 9999 ? 9999 : y), 4);
-    AppendDigits(out, static_cast<int>(m), 2);
-    AppendDigits(out, static_cast<int>(d), 2);
+    AppendDigits(out, y < 0 ? 0 : y > 9999 ? 9999 : y, 4);
+    AppendDigits(out, almanac::MonthOf(date), 2);
+    AppendDigits(out, almanac::DayOf(date), 2);
     out += 'T';
     AppendDigits(out, static_cast<int>(rest / 3600), 2);
     AppendDigits(out, static_cast<int>(rest / 60 % 60), 2);
@@ -125,13 +117,7 @@ std::optional<SyncDate> DayOfStart(const IcsProperty& p,
     if (v[15] != 'Z') {
         return std::nullopt;
     }
-    // Days from 1970 of a proleptic Gregorian date (Howard Hinnant's days_from_civil).
-    const int y = date->year - (date->month <= 2);
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int yoe = y - era * 400;
-    const int doy = (153 * (date->month + (date->month > 2 ? -3 : 9)) + 2) / 5 + date->day - 1;
-    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    const std::int64_t days = std::int64_t{era} * 146097 + doe - 719468;
+    const std::int64_t days = almanac::DayNumber(*almanac::MakeDate(date->year, date->month, date->day));
     const std::int64_t utc = days * 86400 + h * 3600 + m * 60 + s;
     return localDateOf ? localDateOf(utc) : *date;
 }
