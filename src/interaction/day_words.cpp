@@ -82,14 +82,17 @@ std::vector<std::string> DayTipLines(const almanac::DayFacts& facts, std::string
     std::vector<std::string> lines{LongDate(facts.date)};
     if (std::string lunar = LunarLine(facts); !lunar.empty())
         lines.push_back(std::move(lunar));
-    if (facts.term >= 0)
-        lines.push_back(almanac::SolarTermName(facts.term));
-    if (!facts.festivals.empty()) {
-        std::string joined;
-        for (const std::string& festival : facts.festivals)
+    const std::string term = facts.term >= 0 ? almanac::SolarTermName(facts.term) : std::string();
+    if (!term.empty())
+        lines.push_back(term);
+    // 清明 and 冬至 are festivals named after their terms: said once.
+    std::string joined;
+    for (const std::string& festival : facts.festivals) {
+        if (festival != term)
             joined.append(joined.empty() ? "" : "、").append(festival);
-        lines.push_back(std::move(joined));
     }
+    if (!joined.empty())
+        lines.push_back(std::move(joined));
     if (facts.off == almanac::DayOff::Rest)
         lines.emplace_back("休（放假）");
     else if (facts.off == almanac::DayOff::Work)

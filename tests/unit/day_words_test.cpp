@@ -80,9 +80,7 @@ TEST(DayWords, TooltipLines) {
         {Facts(D(2027, 2, 5), chuxi, -1, {"除夕"}, almanac::DayOff::Rest),
          "",
          {"2027年2月5日 星期五", "农历腊月廿九", "除夕", "休（放假）"}},
-        {Facts(D(2026, 12, 22), chuer, 23, {"冬至"}),
-         "",
-         {"2026年12月22日 星期二", "农历冬月初二", "冬至", "冬至"}},
+        {Facts(D(2026, 12, 22), chuer, 23, {"冬至"}), "", {"2026年12月22日 星期二", "农历冬月初二", "冬至"}},
         {Facts(D(2026, 9, 20), chuer, -1, {}, almanac::DayOff::Work),
          "",
          {"2026年9月20日 星期日", "农历冬月初二", "班（调休上班）"}},
@@ -114,6 +112,42 @@ TEST(DayWords, AccessibleNames) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(DayAccessibleName(c.facts, c.note), c.name);
+}
+
+// The almanac's own facts for days whose words are known from the published calendar.
+TEST(DayWords, TheAlmanacsDaysInWords) {
+    struct Case {
+        almanac::Date date;
+        std::string tip;
+        std::string caption;
+    } cases[] = {
+        {D(2026, 12, 9), "2026年12月9日 星期三\r\n农历冬月初一 丙午年（马年）", "冬月"},
+        // 除夕 on the 29th of a short 腊月, in a year whose holidays are not yet published: no mark.
+        {D(2027, 2, 5), "2027年2月5日 星期五\r\n农历腊月廿九\r\n除夕", "除夕"},
+        {D(2025, 7, 25), "2025年7月25日 星期五\r\n农历闰六月初一 乙巳年（蛇年）", "闰六月"},
+        {D(2033, 12, 22), "2033年12月22日 星期四\r\n农历闰冬月初一 癸丑年（牛年）", "闰冬月"},
+        // A 班 Saturday.
+        {D(2026, 2, 14), "2026年2月14日 星期六\r\n农历腊月廿七\r\n情人节\r\n班（调休上班）", "情人节"},
+        {D(2026, 10, 1), "2026年10月1日 星期四\r\n农历八月廿一\r\n国庆节\r\n休（放假）", "国庆节"},
+        {D(2026, 4, 5), "2026年4月5日 星期日\r\n农历二月十八\r\n清明\r\n休（放假）", "清明"},
+        {D(1901, 1, 1), "1901年1月1日 星期二\r\n元旦", "元旦"},
+    };
+    for (const Case& c : cases) {
+        const almanac::DayFacts facts = almanac::FactsOf(c.date);
+        EXPECT_EQ(DayTipText(facts, ""), c.tip);
+        EXPECT_EQ(almanac::CellCaption(facts), c.caption);
+    }
+    struct Title {
+        year_month month;
+        std::string title;
+    } titles[] = {
+        {year{2026} / February, "2026年2月 乙巳年—丙午年"},
+        {year{2026} / December, "2026年12月 丙午年"},
+        {year{1901} / January, "1901年1月"},
+        {year{1901} / February, "1901年2月 辛丑年"}, // the table begins on the 19th
+    };
+    for (const Title& t : titles)
+        EXPECT_EQ(GridTitle(t.month), t.title);
 }
 
 } // namespace
