@@ -46,6 +46,12 @@ else()
     quill_warnings(core_bench)
     # One short pass over the smallest diary: the benchmarks still build and run.
     add_test(NAME bench.core_smoke COMMAND core_bench --benchmark_filter=/365$ --benchmark_min_time=0.001)
+    # A month view's 42 cells with the almanac's facts, against a floor that only writes the days.
+    add_executable(almanac_bench ${QUILL_BENCH_DIR}/almanac_bench.cpp)
+    target_link_libraries(almanac_bench PRIVATE quill_core benchmark::benchmark)
+    set_target_properties(almanac_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+    quill_warnings(almanac_bench)
+    add_test(NAME bench.almanac_smoke COMMAND almanac_bench --benchmark_min_time=0.001)
   else()
     message(STATUS "Google Benchmark not found (Debian package libbenchmark-dev): core_bench is not built")
   endif()

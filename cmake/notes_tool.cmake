@@ -19,6 +19,7 @@ add_library(quill_notes_tool STATIC
   src/notes_tool/export_formats.cpp
   src/notes_tool/filing.cpp
   src/notes_tool/import_formats.cpp
+  src/notes_tool/lunar_days.cpp
   src/notes_tool/notes_scan.cpp
   src/notes_tool/tool_commands.cpp)
 if(NOT WIN32)

@@ -181,6 +181,27 @@ console.log(JSON.stringify(out));
     return json.loads(text)
 
 
+def npm_terms():
+    """{(year, index): date} of the solar terms as lunar-javascript computes them (its own ephemeris)."""
+    script = r'''
+const {Solar} = require('lunar-javascript');
+const pinyin = {DONG_ZHI: '冬至', XIAO_HAN: '小寒', DA_HAN: '大寒', LI_CHUN: '立春', YU_SHUI: '雨水',
+                JING_ZHE: '惊蛰', DA_XUE: '大雪'};
+const out = {};
+for (let y = 1900; y <= 2101; y++) {
+  const table = Solar.fromYmd(y, 7, 1).getLunar().getJieQiTable();
+  for (const [name, solar] of Object.entries(table)) out[solar.toYmd()] = pinyin[name] || name;
+}
+console.log(JSON.stringify(out));
+'''
+    text = subprocess.run(['node', '-e', script], cwd=NPM_DIR, capture_output=True, text=True, check=True).stdout
+    out = {}
+    for day, name in json.loads(text).items():
+        d = datetime.date.fromisoformat(day)
+        out[(d.year, TERM_NAMES.index(name))] = d
+    return out
+
+
 def holiday_index(name):
     for key, index in [('元旦', 1), ('春节', 2), ('清明', 3), ('劳动', 4), ('端午', 5), ('中秋', 6), ('国庆', 7),
                        ('抗', 8)]:
@@ -244,6 +265,17 @@ def main():
                 close_terms.append(f'{d} {TERM_NAMES[i]} within {minutes:.1f} min of midnight')
         term_bytes.extend(bits.to_bytes(6, 'little'))
 
+    # The second source for the terms: every day lunar-javascript puts a term on another day.
+    second = npm_terms()
+    term_notes = []
+    for year in range(FIRST_YEAR, LAST_YEAR + 1):
+        for i in range(24):
+            day, minutes = term_days[(year, i)]
+            theirs = second.get((year, i))
+            if theirs != date_of(day):
+                term_notes.append(f'{date_of(day)} {TERM_NAMES[i]}: lunar-javascript {theirs}; the ephemeris puts it '
+                                  f'{minutes:.1f} min from midnight; kept: the ephemeris')
+
     # Lunar years: bits 0-12 one per month in order (1 = 30 days), 13-16 the leap month, 17-22 the
     # day of 正月初一 counted from 1 January.
     year_words = []
@@ -297,6 +329,9 @@ def main():
     out.append('// with the ephemeris the years after. Where they differ:')
     for line in notes or ['none']:
         out.append('//   ' + line)
+    out.append('// Solar terms where lunar-javascript (a second ephemeris) names another day:')
+    for line in term_notes or ['none']:
+        out.append('//   ' + line)
     out.append('// Solar terms within ten minutes of midnight (another ephemeris may put them a day apart):')
     for line in close_terms or ['none']:
         out.append('//   ' + line)
@@ -334,7 +369,7 @@ def main():
     out.append('} // namespace almanac::table')
     with open(OUT, 'w', encoding='utf-8', newline='\n') as f:
         f.write('\n'.join(out) + '\n')
-    print(f'wrote {OUT}: {len(notes)} lunar notes, {len(close_terms)} close terms, '
+    print(f'wrote {OUT}: {len(notes)} lunar notes, {len(term_notes)} term differences, {len(close_terms)} close terms, '
           f'{len(holiday_notes)} holiday notes, {len(entries)} holiday days; '
           f'{time.time() - started:.1f} s', file=sys.stderr)
 

@@ -13,6 +13,8 @@
 //   1956: month 11 starts 1956-12-02 by the ephemeris (new moon 467 min from a midnight), 1956-12-03 in the Observatory's table; kept: the Observatory (published)
 //   1978: month 8 starts 1978-09-03 by the ephemeris (new moon 9 min from a midnight), 1978-09-02 in the Observatory's table; kept: the Observatory (published)
 //   2100: beyond the Observatory's table; from the ephemeris alone
+// Solar terms where lunar-javascript (a second ephemeris) names another day:
+//   1951-12-22 冬至: lunar-javascript 1951-12-23; the ephemeris puts it 0.1 min from midnight; kept: the ephemeris
 // Solar terms within ten minutes of midnight (another ephemeris may put them a day apart):
 //   1911-05-07 立夏 within 0.5 min of midnight
 //   1912-01-07 小寒 within 7.4 min of midnight

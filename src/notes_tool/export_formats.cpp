@@ -6,6 +6,7 @@
 
 #include "almanac/almanac.h"
 #include "diary/date_key.h"
+#include "notes_tool/lunar_days.h"
 #include "notes_tool/text_codec.h"
 #include "sync/ical_text.h"
 
@@ -52,6 +53,14 @@ struct Shown {
     std::string storedHex; // the entry as stored, when the widget would store it otherwise
     // The date, or the key where there is none.
     std::string Heading() const { return date ? IsoDate(*date) : key; }
+    // The heading of a day with its lunar date and festivals, as a reader of the export wants them.
+    std::string LunarTitle() const {
+        if (!date) {
+            return key;
+        }
+        const std::string lunar = LunarHeading(*date, nullptr);
+        return IsoDate(*date) + (lunar.empty() ? "" : " " + lunar);
+    }
 };
 
 bool InRange(const std::optional<Date>& date, const ExportOptions& options) {
@@ -208,7 +217,7 @@ std::size_t Csv(const EntrySource& source, const ExportOptions& options, Output&
 std::size_t Markdown(const EntrySource& source, const ExportOptions& options, Output& out) {
     out += std::string("# Quillidar diary") + kEol;
     return ForEachNote(source, options, true, [&](const Shown& n) {
-        out += std::string(kEol) + "## " + (n.date ? IsoDate(*n.date) : MarkdownText(n.key)) + kEol + kEol +
+        out += std::string(kEol) + "## " + (n.date ? n.LunarTitle() : MarkdownText(n.key)) + kEol + kEol +
                MarkdownText(n.text) + kEol;
         if (!n.textHex.empty()) {
             out += "<!-- gbk_hex: " + n.textHex + " -->" + kEol;
@@ -297,7 +306,7 @@ std::size_t Html(const EntrySource& source, const ExportOptions& options, Output
                 out += "<section>" + std::string(kEol) + "<h2>Notes of no calendar day</h2>" + kEol;
             }
         }
-        out += "<article><h3>" + HtmlText(n.Heading()) + "</h3><div class=\"note\"";
+        out += "<article><h3>" + HtmlText(n.LunarTitle()) + "</h3><div class=\"note\"";
         if (!n.textHex.empty()) {
             out += " data-gbk-hex=\"" + n.textHex + "\"";
         }

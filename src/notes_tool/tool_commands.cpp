@@ -9,6 +9,7 @@
 #include <map>
 #include <new>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <unordered_set>
 
@@ -20,6 +21,7 @@
 #include "notes_tool/export_formats.h"
 #include "notes_tool/filing.h"
 #include "notes_tool/import_formats.h"
+#include "notes_tool/lunar_days.h"
 #include "notes_tool/notes_scan.h"
 #include "notes_tool/text_codec.h"
 #include "safety/diary_keeper.h"
@@ -272,11 +274,17 @@ std::string Column(std::string_view utf8) {
     return plain || utf8.empty() ? std::string(utf8) : JsonString(utf8);
 }
 
-void List(Tool& tool, const LoadedNotes& notes, int pivot) {
+void List(Tool& tool, const LoadedNotes& notes, int pivot, const almanac::HolidaySchedule* lunar) {
     for (const StoredEntry& entry : notes.scan.entries) {
-        tool.Out(Heading(entry.key.value, pivot) + "\t" + Column(Utf8FromNotes(entry.key.value)) + "\t" +
-                 std::to_string(entry.text.value.size()) + "\t" +
-                 Column(Utf8FromNotes(FirstLine(entry.text.value))) + "\n");
+        std::string line = Heading(entry.key.value, pivot) + "\t" + Column(Utf8FromNotes(entry.key.value)) +
+                           "\t" + std::to_string(entry.text.value.size()) + "\t" +
+                           Column(Utf8FromNotes(FirstLine(entry.text.value)));
+        // The lunar column comes last, so a script that reads the first four keeps working.
+        if (lunar != nullptr) {
+            const auto date = DateOfKey(entry.key.value, pivot);
+            line += "\t" + (date ? LunarHeading(*date, lunar) : std::string());
+        }
+        tool.Out(line + "\n");
     }
 }
 
@@ -289,9 +297,14 @@ std::string KeyOfDay(const ToolHost& host, const std::string& name, const std::s
     if (const auto date = ParseDay(text, host.today, pivot)) {
         return KeyOfDate(*date);
     }
+    if (const auto date = ParseLunarWords(text, host.today)) {
+        return KeyOfDate(*date);
+    }
     Fail("",
          name + " \"" + text +
-             "\" is no day: YYYY-MM-DD, MM-DD, today, yesterday, tomorrow, -N or a six-digit key",
+             "\" is no day: YYYY-MM-DD, MM-DD, today, yesterday, tomorrow, -N, a six-digit key or a lunar "
+             "date (" +
+             Utf8FromNotes("农历八月十五, 农历2026年闰四月初一") + ")",
          kExitUsage);
 }
 
@@ -388,10 +401,65 @@ Date DayOption(const ToolHost& host, const std::string& name, const std::string&
     if (const auto date = ParseDay(value, host.today, pivot)) {
         return *date;
     }
+    if (const auto date = ParseLunarWords(value, host.today)) {
+        return *date;
+    }
     Fail("",
          name + " \"" + value +
              "\" is no day: YYYY-MM-DD, MM-DD, today, yesterday, tomorrow, -N or a six-digit key",
          kExitUsage);
+}
+
+// ---- the Chinese calendar
+
+// The official schedule: the built-in years and, when the diary's safety folder holds a holidays
+// file, the years it adds. A file with any fault adds nothing; problems says what it is.
+almanac::HolidaySchedule ScheduleFor(Tool& tool, const FsPath& notesPath,
+                                     std::vector<std::string>* problems) {
+    const ToolHost& host = tool.Host();
+    if (host.keptFolders && !notesPath.empty()) {
+        const std::string name = almanac::HolidayFileName();
+        for (const FsPath& folder : host.keptFolders(notesPath)) {
+            const FsPath path = folder + FsPath(name.begin(), name.end());
+            if (!host.fs->Exists(path)) {
+                continue;
+            }
+            std::string bytes;
+            if (host.fs->ReadAll(path, bytes) != FileError::kNone) {
+                if (problems != nullptr) {
+                    problems->push_back(name + ": cannot be read");
+                }
+                return almanac::HolidaySchedule::BuiltIn();
+            }
+            return almanac::HolidaySchedule::WithFile(bytes, problems);
+        }
+    }
+    return almanac::HolidaySchedule::BuiltIn();
+}
+
+void Cal(Tool& tool, const std::string& monthArgument, bool fileGiven, const std::string& file) {
+    const ToolHost& host = tool.Host();
+    int year = host.today.year, month = host.today.month;
+    if (!monthArgument.empty()) {
+        const auto date = ParseIsoDate(monthArgument + "-01");
+        if (!date) {
+            Fail("", "MONTH \"" + monthArgument + "\" is no month: YYYY-MM", kExitUsage);
+        }
+        year = date->year;
+        month = date->month;
+    }
+    std::set<std::string> noted;
+    FsPath notesPath;
+    if (fileGiven || (!host.defaultNotes.empty() && host.fs->Exists(host.defaultNotes))) {
+        const LoadedNotes notes = tool.Load(tool.NotesFile(fileGiven, file));
+        for (const StoredEntry& entry : notes.scan.entries) {
+            if (!IsBlankNote(entry.text.value)) {
+                noted.insert(entry.key.value);
+            }
+        }
+        notesPath = notes.file.path;
+    }
+    tool.Out(MonthCalendar(year, month, noted, ScheduleFor(tool, notesPath, nullptr)));
 }
 
 // ---- check and salvage
@@ -441,6 +509,13 @@ void Check(Tool& tool, const NamedFile& file, const std::string& bytes, int& sta
             }
         }
     }
+    std::vector<std::string> problems;
+    const almanac::HolidaySchedule schedule = ScheduleFor(tool, file.path, &problems);
+    report += "official holidays: " + std::to_string(schedule.FirstYear()) + " to " +
+              std::to_string(schedule.LastYear()) + "\n";
+    for (const std::string& problem : problems) {
+        report += "holidays file: " + problem + "; its years are left out, the built-in ones stay\n";
+    }
     tool.Out(report);
 }
 
@@ -449,7 +524,8 @@ struct Arguments {
     std::string file, day, needle, in, second, out, format, from, to, text, helpOn, url, user;
     std::string collection = kCollectionName;
     std::string onConflict = "keep";
-    bool regex = false, includeEvents = false, force = false;
+    bool regex = false, includeEvents = false, force = false, lunar = false;
+    std::string month; // cal's YYYY-MM
     int pivot = 0;
     bool fileGiven = false, formatGiven = false, outGiven = false, fromGiven = false, toGiven = false,
          textGiven = false;
@@ -1227,6 +1303,8 @@ void SyncOff(Tool& tool, const Arguments& a) {
 const std::pair<const char*, const char*> kCommands[] = {
     {"list", "one line per note in file order: date, key, byte length, first line"},
     {"show", "the note of a day, as the widget shows it"},
+    {"cal", "a month as cal prints it: each day with its lunar day, term or festival, its official rest or "
+            "make-up working day and * for a note"},
     {"search", "the lines of notes that contain TEXT"},
     {"add", "appends TEXT (or standard input) to the note of a day"},
     {"edit", "opens the note of a day in %EDITOR% / $EDITOR"},
@@ -1312,11 +1390,20 @@ ToolRun RunNotesTool(const std::vector<std::string>& args, ToolHost& host) {
     CLI::App* list = app.add_subcommand("list", help("list"));
     addFile(list, "FILE");
     addPivot(list);
+    list->add_flag("--lunar", a.lunar,
+                   "a fifth column: the lunar date, festivals, term and rest or make-up working day");
 
     CLI::App* show = app.add_subcommand("show", help("show"));
     show->add_option("DATE", a.day, "the day")->required();
     addFile(show, "FILE");
     addPivot(show);
+    show->add_flag("--lunar", a.lunar,
+                   "DATE in digits is a lunar date (2026-08-15; a leap month 2026-L04-01), and the note is "
+                   "headed by the day and its lunar date");
+
+    CLI::App* cal = app.add_subcommand("cal", help("cal"));
+    cal->add_option("MONTH", a.month, "YYYY-MM (default: this month)");
+    addFile(cal, "FILE");
 
     CLI::App* search = app.add_subcommand("search", help("search"));
     search->add_option("TEXT", a.needle, "the text to look for")->required();
@@ -1461,10 +1548,43 @@ ToolRun RunNotesTool(const std::vector<std::string>& args, ToolHost& host) {
             return run;
         }
         if (list->parsed()) {
-            List(tool, tool.Load(tool.NotesFile(a.fileGiven, a.file)), a.pivot);
+            const NamedFile target = tool.NotesFile(a.fileGiven, a.file);
+            const almanac::HolidaySchedule schedule = ScheduleFor(tool, target.path, nullptr);
+            List(tool, tool.Load(target), a.pivot, a.lunar ? &schedule : nullptr);
         } else if (show->parsed()) {
-            const std::string key = KeyOfDay(host, "DATE", a.day, a.pivot);
-            Show(tool, tool.Load(tool.NotesFile(a.fileGiven, a.file)), key, a.day);
+            std::string key;
+            if (a.lunar) {
+                std::optional<Date> date = ParseLunarDigits(a.day);
+                if (!date) {
+                    date = ParseDay(a.day, host.today, a.pivot);
+                }
+                if (!date) {
+                    date = ParseLunarWords(a.day, host.today);
+                }
+                if (!date) {
+                    Fail("",
+                         "DATE \"" + a.day + "\" is no lunar date: YYYY-MM-DD, YYYY-LMM-DD or " +
+                             Utf8FromNotes("农历八月十五"),
+                         kExitUsage);
+                }
+                key = KeyOfDate(*date);
+                const NamedFile target = tool.NotesFile(a.fileGiven, a.file);
+                const LoadedNotes notes = tool.Load(target);
+                const almanac::HolidaySchedule schedule = ScheduleFor(tool, target.path, nullptr);
+                tool.Out(IsoDate(*date) + " " + LunarHeading(*date, &schedule) + "\n");
+                Show(tool, notes, key, a.day);
+            } else {
+                key = KeyOfDay(host, "DATE", a.day, a.pivot);
+                Show(tool, tool.Load(tool.NotesFile(a.fileGiven, a.file)), key, a.day);
+            }
+        } else if (cal->parsed()) {
+            // One positional that is no month is the FILE.
+            if (!a.month.empty() && !a.fileGiven && !ParseIsoDate(a.month + "-01")) {
+                a.file = a.month;
+                a.month.clear();
+                a.fileGiven = true;
+            }
+            Cal(tool, a.month, a.fileGiven, a.file);
         } else if (search->parsed()) {
             Search(tool, tool.Load(tool.NotesFile(a.fileGiven, a.file)), a.needle, a.regex, a.pivot);
         } else if (adding->parsed()) {

@@ -1,6 +1,7 @@
 // The almanac: civil days, lunar dates, solar terms, festivals and the official holidays.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 
@@ -332,5 +333,45 @@ TEST(AlmanacHolidays, AMalformedFileAddsNothing) {
         EXPECT_FALSE(schedule.Covers(2027)) << c.file.substr(0, 80);
         EXPECT_EQ(schedule.MarkOn(D(2027, 1, 1)), DayOff::None);
         EXPECT_EQ(schedule.MarkOn(D(2026, 2, 15)), DayOff::Rest);
+    }
+}
+
+// The rules together, over every day of the table: a caption is the first festival, else the term,
+// else the month's name on 初一, else the lunar day; each lunar year has one 春节 and one 除夕 on the
+// day before it; 清明 and 冬至 are festivals exactly on their terms.
+TEST(AlmanacFestivals, EveryDayOfTheTableFollowsTheCaptionAndFestivalRules) {
+    const std::int64_t first = almanac::DayNumber(D(1901, 2, 19));
+    const std::int64_t last = almanac::DayNumber(D(2100, 12, 31));
+    std::map<int, int> springs, eves;
+    for (std::int64_t n = first; n <= last; ++n) {
+        const almanac::DayFacts facts = almanac::FactsOf(almanac::DateOfDayNumber(n));
+        ASSERT_TRUE(facts.lunar);
+        const LunarDate& l = *facts.lunar;
+        std::string want;
+        if (!facts.festivals.empty()) {
+            want = facts.festivals.front();
+        } else if (facts.term >= 0) {
+            want = almanac::SolarTermName(facts.term);
+        } else if (l.day == 1) {
+            want = almanac::LunarMonthName(l.month, l.leap);
+        } else {
+            want = almanac::LunarDayName(l.day);
+        }
+        ASSERT_EQ(almanac::CellCaption(facts), want) << n;
+        const auto has = [&](const char* name) {
+            return std::find(facts.festivals.begin(), facts.festivals.end(), name) != facts.festivals.end();
+        };
+        ASSERT_EQ(has("春节"), l.month == 1 && l.day == 1 && !l.leap) << n;
+        const std::optional<LunarDate> next = almanac::LunarOf(almanac::DateOfDayNumber(n + 1));
+        ASSERT_EQ(has("除夕"), next && next->month == 1 && next->day == 1 && !next->leap) << n;
+        ASSERT_EQ(has("清明"), facts.term == 6) << n;
+        ASSERT_EQ(has("冬至"), facts.term == 23) << n;
+        ASSERT_EQ(has("中秋"), l.month == 8 && l.day == 15 && !l.leap) << n;
+        springs[l.year] += has("春节");
+        eves[l.year] += has("除夕");
+    }
+    for (int year = almanac::kFirstYear; year < almanac::kLastYear; ++year) {
+        EXPECT_EQ(springs[year], 1) << year;
+        EXPECT_EQ(eves[year], 1) << year;
     }
 }

@@ -10,6 +10,7 @@
 #include "fake_file_system.h"
 #include "test_bytes.h"
 #include "notes_tool/export_formats.h"
+#include "notes_tool/lunar_days.h"
 #include "notes_tool/tool_commands.h"
 #include "notes_tool_helpers.h"
 
@@ -128,9 +129,9 @@ TEST(NotesToolCommand, ReadingCommands) {
          {"show", "2026-02-30", "d.nts"},
          2,
          "",
-         "quillidar-notes: DATE \"2026-02-30\" is no day: YYYY-MM-DD, MM-DD, today, yesterday, tomorrow, -N "
-         "or "
-         "a six-digit key\n"},
+         "quillidar-notes: DATE \"2026-02-30\" is no day: YYYY-MM-DD, MM-DD, today, yesterday, tomorrow, -N, "
+         "a six-digit key or a lunar date (" +
+             U8(u8"农历八月十五, 农历2026年闰四月初一") + ")\n"},
         // 丂 is the bytes 81 40, and 40 is '@': characters are compared, not bytes.
         {"search in characters",
          {{"s.nts", search}},
@@ -252,7 +253,7 @@ TEST(NotesToolCommand, CheckReportsWhatTheWidgetWouldDo) {
          0,
          "file: w.nts\nsize: 64 bytes\ncount: 3\nentries: 3\ndistinct keys: 3\nduplicates: 0\nblank texts: "
          "0\n"
-         "wide-tagged strings: 2\nunread bytes: 0\nstatus: loads\n",
+         "wide-tagged strings: 2\nunread bytes: 0\nstatus: loads\nofficial holidays: 2007 to 2026\n",
          ""},
         {"duplicates and unread bytes",
          {{"t.nts", Nts({{"010126", "a"}, {"010126", " "}}) + "xyz"}},
@@ -262,7 +263,7 @@ TEST(NotesToolCommand, CheckReportsWhatTheWidgetWouldDo) {
          "1\n"
          "wide-tagged strings: 0\nunread bytes: 3\nstatus: loads, but the widget copies the file aside "
          "before its "
-         "next save, for the bytes it does not read\n",
+         "next save, for the bytes it does not read\nofficial holidays: 2007 to 2026\n",
          ""},
         {"a damaged file",
          {{"cut.nts", kCut}},
@@ -530,6 +531,101 @@ TEST(NotesToolCommand, StreamsAndTheUsage) {
         EXPECT_EQ(run.status, 0);
         EXPECT_NE(run.out.find("Usage: "), std::string::npos) << run.out;
         EXPECT_EQ(run.out.find("--from") != std::string::npos, args.size() == 2) << run.out << run.err;
+    }
+}
+
+// ---- the Chinese calendar
+
+TEST(NotesToolLunar, LunarDatesOnTheCommandLine) {
+    const Date today{2026, 12, 8}; // 丙午年十月三十
+    const struct {
+        std::string text;
+        std::optional<Date> words, digits;
+    } cases[] = {
+        {U8(u8"农历八月十五"), Date{2026, 9, 25}, std::nullopt},
+        {U8(u8"农历正月初一"), Date{2026, 2, 17}, std::nullopt}, // this lunar year's, though past
+        {U8(u8"农历腊月廿九"), Date{2027, 2, 5}, std::nullopt},
+        {U8(u8"农历十二月廿九"), Date{2027, 2, 5}, std::nullopt},
+        {U8(u8"农历2033年闰冬月初一"), Date{2033, 12, 22}, std::nullopt},
+        {U8(u8"农历2033年闰十一月初一"), Date{2033, 12, 22}, std::nullopt},
+        {U8(u8"农历2027年正月初一"), Date{2027, 2, 6}, std::nullopt},
+        {U8(u8"农历2026年闰四月初一"), std::nullopt, std::nullopt}, // 2026 has no leap month
+        {U8(u8"农历2026年腊月三十"), std::nullopt, std::nullopt},   // a 29-day month
+        {U8(u8"农历八月三十一"), std::nullopt, std::nullopt},
+        {U8(u8"农历1900年正月初一"), std::nullopt, std::nullopt},
+        {U8(u8"八月十五"), std::nullopt, std::nullopt},
+        {"2026-08-15", std::nullopt, Date{2026, 9, 25}},
+        {"2033-L11-01", std::nullopt, Date{2033, 12, 22}},
+        {U8(u8"2033-闰11-01"), std::nullopt, Date{2033, 12, 22}},
+        {"2033-11-01", std::nullopt, Date{2033, 11, 22}},
+        {"2026-L04-01", std::nullopt, std::nullopt},
+        {"2026-8-15", std::nullopt, std::nullopt},
+        {"2026-08-31", std::nullopt, std::nullopt},
+        {"2101-01-01", std::nullopt, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ParseLunarWords(c.text, today), c.words) << c.text;
+        EXPECT_EQ(ParseLunarDigits(c.text), c.digits) << c.text;
+    }
+}
+
+TEST(NotesToolLunar, CalPrintsTheMonthWithItsMarks) {
+    Folder folder({{"d.nts", Nts({{"170226", "new year"}, {"180226", " "}})}});
+    const ToolRun run = folder.Run({"cal", "2026-02", "d.nts"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string want = U8(u8"2026-02  乙巳年 蛇\n"
+                                u8" 一      二      三      四      五      六      日\n"
+                                u8"                                                 1\n"
+                                u8"                                                十四\n"
+                                u8" 2       3       4       5       6       7       8\n"
+                                u8"十五    十六    立春    十八    十九    二十    廿一\n"
+                                u8" 9      10      11      12      13      14 班   15 休\n"
+                                u8"廿二    小年    廿四    廿五    廿六    情人节  廿八\n"
+                                u8"16 休   17*休   18 休   19 休   20 休   21 休   22 休\n"
+                                u8"除夕    春节    雨水    初三    初四    初五    初六\n"
+                                u8"23 休   24      25      26      27      28 班\n"
+                                u8"初七    初八    初九    初十    十一    十二\n");
+    EXPECT_EQ(run.out, want) << run.out;
+    // A lone argument that is no month is the file; a month out of range is refused.
+    EXPECT_EQ(folder.Run({"cal", "d.nts"}).status, 0);
+    EXPECT_NE(folder.Run({"cal", "d.nts"}).out.find("2026-12"), std::string::npos);
+    EXPECT_EQ(folder.Run({"cal", "2026-13", "d.nts"}).status, 2);
+}
+
+TEST(NotesToolLunar, ShowAndListTakeLunar) {
+    Folder folder({{"d.nts", Nts({{"250926", "moon"}, {"221233", "leap"}})}});
+    ToolRun run = folder.Run({"show", "--lunar", "2026-08-15", "d.nts"});
+    EXPECT_EQ(run.out, U8(u8"2026-09-25 农历八月十五 中秋 休\nmoon")) << run.err;
+    run = folder.Run({"show", U8(u8"农历八月十五"), "d.nts"});
+    EXPECT_EQ(run.out, "moon") << run.err;
+    run = folder.Run({"show", "--lunar", "2033-L11-01", "--pivot", "2099", "d.nts"});
+    EXPECT_EQ(run.out, U8(u8"2033-12-22 农历闰冬月初一\nleap")) << run.err;
+    run = folder.Run({"show", "--lunar", "2026-L04-01", "d.nts"});
+    EXPECT_EQ(run.status, 2);
+    run = folder.Run({"list", "--lunar", "d.nts"});
+    EXPECT_EQ(run.out, U8(u8"2026-09-25\t250926\t4\tmoon\t农历八月十五 中秋 休\n"
+                          u8"1933-12-22\t221233\t4\tleap\t农历冬月初六 冬至\n"))
+        << run.err;
+}
+
+TEST(NotesToolLunar, CheckNamesAFaultyHolidaysFileAndTheMarksStayBuiltIn) {
+    const std::string good = "quillidar-holidays 1\nyear 2027\n2027-01-01 rest newyear\n";
+    const std::string bad = "quillidar-holidays 1\nyear 2027\n2027-01-04 work newyear\n";
+    for (const std::string& file : {good, bad}) {
+        Folder folder({{"d.nts", Nts({{"010127", "x"}})}, {"S\\holidays.txt", file}});
+        folder.host.keptFolders = [](const FsPath&) { return std::vector<FsPath>{L"S\\"}; };
+        const ToolRun check = folder.Run({"check", "d.nts"});
+        EXPECT_EQ(check.status, 0) << check.err;
+        const bool faulty = file == bad;
+        EXPECT_EQ(check.out.find("holidays file: holidays.txt:3: a make-up working day") != std::string::npos,
+                  faulty)
+            << check.out;
+        EXPECT_NE(check.out.find(faulty ? "official holidays: 2007 to 2026\n"
+                                        : "official holidays: 2007 to 2027\n"),
+                  std::string::npos)
+            << check.out;
+        const ToolRun list = folder.Run({"list", "--lunar", "d.nts", "--pivot", "2027"});
+        EXPECT_EQ(list.out.find(U8(u8"元旦 休")) != std::string::npos, !faulty) << list.out;
     }
 }
 

@@ -202,11 +202,10 @@ TEST(NotesToolExport, MarkdownAndHtmlShowEveryNoteAsItsText) {
     const std::string page = ExportNotes(
         Format::kHtml, {{"020226", "b", {}}, {"010126", "a", {}}, {"050126", "c", {}}, {"310226", "d", {}}},
         Options());
-    EXPECT_NE(
-        page.find(
-            "<h2>January 2026</h2>\r\n<article><h3>2026-01-01</h3><div class=\"note\">a</div></article>\r\n"
-            "<article><h3>2026-01-05</h3>"),
-        std::string::npos)
+    EXPECT_NE(page.find("<h2>January 2026</h2>\r\n<article><h3>2026-01-01 " + U8(u8"农历冬月十三 元旦") +
+                        "</h3><div class=\"note\">a</div></article>\r\n<article><h3>2026-01-05 " +
+                        U8(u8"农历冬月十七 小寒") + "</h3>"),
+              std::string::npos)
         << page;
     EXPECT_NE(page.find("</section>\r\n<section>\r\n<h2>February 2026</h2>"), std::string::npos) << page;
     EXPECT_NE(page.find("<h2>Notes of no calendar day</h2>\r\n<article><h3>310226</h3>"), std::string::npos)
