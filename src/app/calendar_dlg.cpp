@@ -306,6 +306,12 @@ INT_PTR CCalendarDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return SetMsgResult(TRUE);
     case WM_ERASEBKGND:
         return OnEraseBkgnd(reinterpret_cast<HDC>(wParam));
+    case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED:
+    case WM_SETTINGCHANGE:
+        // Only top-level windows hear of these; the grid reads the system's colours as it paints.
+        m_lunar.SystemColorsChanged();
+        return FALSE;
     default:
         // Registered at run time, so it cannot be a case of its own.
         if (msg == SingleInstance::ComeForwardMessage()) {

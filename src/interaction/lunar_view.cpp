@@ -5,12 +5,15 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <new>
 
 #include "diary/note_map.h"
 #include "files/win_file_system.h"
 #include "interaction/day_words.h"
+#include "interaction/holiday_source.h"
 #include "interaction/lunar_look.h"
 #include "res/resource.h"
+#include "safety/safety_win.h"
 #include "ui/dpi.h"
 #include "ui/text.h"
 
@@ -38,8 +41,12 @@ RECT ToRect(const quill::GridRect& r) {
 bool HighContrast() {
     HIGHCONTRASTW hc{};
     hc.cbSize = sizeof hc;
-    return ::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0) &&
-           (hc.dwFlags & HCF_HIGHCONTRASTON);
+    if (::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0) && (hc.dwFlags & HCF_HIGHCONTRASTON))
+        return true;
+    // Wine has no high contrast to turn on (it always answers off and refuses to set it), so the
+    // pictures and the tests of it ask for it here, with the system's colours set as a theme would.
+    wchar_t value[2] = {};
+    return ::GetEnvironmentVariableW(L"QUILL_HIGH_CONTRAST", value, 2) == 1 && value[0] == L'1';
 }
 
 quill::GridPalette PaletteNow(const quill::ColorScheme& scheme) {
@@ -105,8 +112,17 @@ void LunarView::Attach(HWND dialog, HWND calendar, HWND edit, NoteOf noteOf) {
     m_edit = edit;
     m_noteOf = std::move(noteOf);
     m_dpi = ui::WindowDpi(dialog);
+    {
+        // The diary's safety folders in the tool's order, so both read the same file.
+        const DiaryPlace place = TempDiaryPlace();
+        std::vector<FsPath> folders;
+        for (const FsPath& root : place.safetyRoots)
+            folders.push_back(DiaryFolderUnder(root, DiaryTag(place.identity)));
+        WinFileSystem fs;
+        m_schedule = quill::ScheduleFromFolders(fs, folders);
+    }
     m_tip.Create(dialog, [this](almanac::Date day) {
-        return quill::DayTipText(almanac::FactsOf(day), m_noteOf ? m_noteOf(day) : std::string());
+        return quill::DayTipText(almanac::FactsOf(day, m_schedule), m_noteOf ? m_noteOf(day) : std::string());
     });
     m_tip.WatchCalendar(calendar);
 
@@ -202,6 +218,11 @@ void LunarView::Refresh() {
     Announce();
 }
 
+void LunarView::SystemColorsChanged() {
+    if (m_grid)
+        ::InvalidateRect(m_grid, nullptr, FALSE);
+}
+
 void LunarView::DpiChanged(int oldDpi, int newDpi) {
     m_dpi = newDpi;
     // The window and the note box were scaled with what the grid had added.
@@ -269,9 +290,47 @@ void LunarView::Select(almanac::Date day) {
 void LunarView::Announce() {
     const almanac::Date day = Selected();
     const bool hasNote = m_noteOf && !IsBlankNote(m_noteOf(day));
-    const std::wstring name = ui::Wide(quill::DayAccessibleName(almanac::FactsOf(day), hasNote));
+    const std::wstring name = ui::Wide(quill::DayAccessibleName(almanac::FactsOf(day, m_schedule), hasNote));
     ::SetWindowTextW(m_grid, name.c_str());
     ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, m_grid, OBJID_CLIENT, CHILDID_SELF);
+    const long child = SelectedChild();
+    ::NotifyWinEvent(EVENT_OBJECT_SELECTION, m_grid, OBJID_CLIENT, child);
+    if (GridHasFocus())
+        ::NotifyWinEvent(EVENT_OBJECT_FOCUS, m_grid, OBJID_CLIENT, child);
+}
+
+long LunarView::SelectedChild() const {
+    const int cell = SelectedCell();
+    return cell < 0 ? CHILDID_SELF : cell + 1;
+}
+
+std::array<almanac::Date, quill::kGridCells> LunarView::ShownDays() const {
+    const almanac::Date selected = Selected();
+    return quill::GridDays(selected.year() / selected.month(), FirstDay());
+}
+
+std::wstring LunarView::GridName() const {
+    const almanac::Date selected = Selected();
+    return ui::Wide(quill::GridTitle(selected.year() / selected.month()));
+}
+
+std::wstring LunarView::CellName(int cell) const {
+    const almanac::Date day = ShownDays()[static_cast<std::size_t>(cell)];
+    const bool hasNote = m_noteOf && !IsBlankNote(m_noteOf(day));
+    return ui::Wide(quill::DayAccessibleName(almanac::FactsOf(day, m_schedule), hasNote));
+}
+
+RECT LunarView::CellRect(int cell) const {
+    return ToRect(Layout().cells[static_cast<std::size_t>(cell)]);
+}
+
+int LunarView::SelectedCell() const {
+    const almanac::Date selected = Selected();
+    return quill::CellOf(selected.year() / selected.month(), FirstDay(), selected).value_or(-1);
+}
+
+void LunarView::SelectCell(int cell) {
+    Select(ShownDays()[static_cast<std::size_t>(cell)]);
 }
 
 void LunarView::OnKey(UINT key) {
@@ -328,8 +387,14 @@ LRESULT CALLBACK LunarView::GridProc(HWND window, UINT msg, WPARAM wParam, LPARA
     auto* self = reinterpret_cast<LunarView*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     if (msg == WM_NCDESTROY) {
         ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        if (self)
+        if (self) {
             self->m_grid = nullptr;
+            if (self->m_accessible) {
+                self->m_accessible->Disconnect();
+                self->m_accessible->Release();
+                self->m_accessible = nullptr;
+            }
+        }
     }
     if (!self || !self->m_grid)
         return ::DefWindowProcW(window, msg, wParam, lParam);
@@ -379,7 +444,21 @@ LRESULT LunarView::OnGridMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_KILLFOCUS:
         ::InvalidateRect(m_grid, nullptr, FALSE);
         if (msg == WM_SETFOCUS)
-            ::NotifyWinEvent(EVENT_OBJECT_FOCUS, m_grid, OBJID_CLIENT, CHILDID_SELF);
+            ::NotifyWinEvent(EVENT_OBJECT_FOCUS, m_grid, OBJID_CLIENT, SelectedChild());
+        return 0;
+    case WM_GETOBJECT:
+        if (static_cast<DWORD>(lParam) == static_cast<DWORD>(OBJID_CLIENT)) {
+            if (!m_accessible)
+                m_accessible = new (std::nothrow) LunarGridAccessible(m_grid, this);
+            if (m_accessible) {
+                if (const LRESULT answer = m_accessible->Answer(wParam))
+                    return answer;
+            }
+        }
+        return ::DefWindowProcW(m_grid, msg, wParam, lParam);
+    case WM_THEMECHANGED:
+    case WM_SYSCOLORCHANGE:
+        ::InvalidateRect(m_grid, nullptr, FALSE);
         return 0;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK: {
@@ -461,7 +540,7 @@ void LunarView::Paint(HDC dc, const RECT& client) {
     for (int i = 0; i < quill::kGridCells; ++i) {
         const almanac::Date day = days[static_cast<std::size_t>(i)];
         const RECT cell = ToRect(l.cells[static_cast<std::size_t>(i)]);
-        const almanac::DayFacts facts = almanac::FactsOf(day);
+        const almanac::DayFacts facts = almanac::FactsOf(day, m_schedule);
         const bool inMonth = day.year() / day.month() == month;
         const bool isSelected = day == selected;
         const bool off =

@@ -5,17 +5,19 @@
 #pragma once
 #include <windows.h>
 
+#include <array>
 #include <functional>
 #include <string>
 
 #include "almanac/almanac.h"
 #include "appearance/color_scheme.h"
 #include "interaction/day_tip.h"
+#include "interaction/lunar_grid_accessible.h"
 #include "interaction/month_grid.h"
 #include "interaction/view_choice.h"
 #include "ui/handle.h"
 
-class LunarView {
+class LunarView : private GridAccessSource {
   public:
     // A day's note, empty when it has none.
     using NoteOf = std::function<std::string(almanac::Date)>;
@@ -34,6 +36,8 @@ class LunarView {
     void SetColors(const quill::ColorScheme& scheme);
     // The selected day or the days with notes changed.
     void Refresh();
+    // The system's colours or high contrast changed: the grid repaints with them at once.
+    void SystemColorsChanged();
     // The window met another DPI and scaled the calendar and the note box by `newDpi / oldDpi`.
     void DpiChanged(int oldDpi, int newDpi);
 
@@ -54,14 +58,32 @@ class LunarView {
     void OnKey(UINT key);
     void OnMouseMove(POINT at);
     void SaveChoice() const;
-    // The selected day's name is the grid's own name, which a screen reader reads as the focus moves.
+    // The selected day's name is the grid's own name, and the selection and the focus move to its
+    // cell for a screen reader.
     void Announce();
+    // The cell of the selected day, as the reader counts them.
+    long SelectedChild() const;
+    // The days of the month the grid shows.
+    std::array<almanac::Date, quill::kGridCells> ShownDays() const;
+
+    // GridAccessSource
+    int CellCount() const override { return quill::kGridCells; }
+    std::wstring GridName() const override;
+    std::wstring CellName(int cell) const override;
+    RECT CellRect(int cell) const override;
+    int SelectedCell() const override;
+    bool GridHasFocus() const override { return m_grid && ::GetFocus() == m_grid; }
+    void SelectCell(int cell) override;
 
     HWND m_dialog = nullptr;
     HWND m_calendar = nullptr;
     HWND m_edit = nullptr;
     HWND m_grid = nullptr;
     NoteOf m_noteOf;
+    // The built-in years and the holidays file's, read at start.
+    almanac::HolidaySchedule m_schedule = almanac::HolidaySchedule::BuiltIn();
+    // Made at a reader's first request; told when the grid goes.
+    LunarGridAccessible* m_accessible = nullptr;
     DayTip m_tip;
     quill::ColorScheme m_scheme = quill::StartupColors();
     quill::ViewChoice m_choice;

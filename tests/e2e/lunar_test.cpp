@@ -1,11 +1,13 @@
 // End-to-end tests of the lunar view under the real program: the grid in the calendar's place, its
 // keys and wheel filing notes through the calendar's selection change, the switch of views keeping the
-// day and the note, its name for a screen reader, the settings file untouched, and the tooltip.
+// day and the note, its name for a screen reader and its days read through the system's accessibility
+// client, the holidays file's marks, the settings file untouched, and the tooltip.
 #include "diary_helpers.h"
 
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <optional>
 #include <string>
@@ -81,6 +83,73 @@ SYSTEMTIME Shifted(const SYSTEMTIME& day, int days) {
     SYSTEMTIME out{};
     FileTimeToSystemTime(&ft, &out);
     return out;
+}
+
+// What a screen reader asks the grid, through the system's own client in this process.
+class Reader {
+  public:
+    explicit Reader(HWND grid) {
+        m_com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+        result = AccessibleObjectFromWindow(grid, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                            reinterpret_cast<void**>(&acc));
+    }
+    ~Reader() {
+        if (acc)
+            acc->Release();
+        if (m_com)
+            CoUninitialize();
+    }
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
+
+    static VARIANT Child(long id) {
+        VARIANT v{};
+        v.vt = VT_I4;
+        v.lVal = id;
+        return v;
+    }
+    std::wstring Name(long id) const {
+        BSTR name = nullptr;
+        if (FAILED(acc->get_accName(Child(id), &name)) || !name)
+            return L"";
+        std::wstring text(name, SysStringLen(name));
+        SysFreeString(name);
+        return text;
+    }
+    long Long(HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, VARIANT*), long id) const {
+        VARIANT out{};
+        return SUCCEEDED((acc->*get)(Child(id), &out)) && out.vt == VT_I4 ? out.lVal : -1;
+    }
+    long Selection() const {
+        VARIANT out{};
+        return SUCCEEDED(acc->get_accSelection(&out)) && out.vt == VT_I4 ? out.lVal : -1;
+    }
+    long Focus() const {
+        VARIANT out{};
+        return acc->get_accFocus(&out) == S_OK && out.vt == VT_I4 ? out.lVal : -1;
+    }
+    // The child whose name begins with `prefix`; 0 for none.
+    long Find(const std::wstring& prefix) const {
+        long count = 0;
+        acc->get_accChildCount(&count);
+        for (long id = 1; id <= count; ++id) {
+            if (Name(id).rfind(prefix, 0) == 0)
+                return id;
+        }
+        return 0;
+    }
+
+    HRESULT result = E_FAIL;
+    IAccessible* acc = nullptr;
+
+  private:
+    bool m_com = false;
+};
+
+// "2026年12月9日", as the names begin.
+std::wstring WideDate(int year, int month, int day) {
+    return std::to_wstring(year) + L"\x5E74" + std::to_wstring(month) + L"\x6708" + std::to_wstring(day) +
+           L"\x65E5";
 }
 
 class Lunar : public ::testing::Test {
@@ -204,6 +273,110 @@ TEST_F(Lunar, TheTooltipShowsBesideTheDayUnderThePointer) {
     EXPECT_TRUE(WaitUntil([&] { return tipShown().has_value(); }, 3000)) << "no tooltip over the grid";
     MoveTo({0, 0});
     ASSERT_TRUE(run.Close());
+}
+
+// The grid read as a screen reader reads it: a table of 42 cells named with the tooltip's words, the
+// selected day its selection and, with the focus in the grid, its focus; a key moves both.
+TEST_F(Lunar, AScreenReaderReadsTheDaysOfTheGrid) {
+    const SYSTEMTIME today = Today();
+    LunarRun run;
+    ASSERT_TRUE(run.App().WriteTempFile(L"qlw_view.ini", kLunarOn));
+    ASSERT_TRUE(run.Start());
+    const HWND grid = run.Grid();
+    ASSERT_TRUE(grid);
+    const Reader reader(grid);
+    ASSERT_TRUE(SUCCEEDED(reader.result) && reader.acc)
+        << "AccessibleObjectFromWindow: " << std::hex << reader.result;
+    long count = 0;
+    ASSERT_EQ(reader.acc->get_accChildCount(&count), S_OK);
+    EXPECT_EQ(count, 42);
+    EXPECT_EQ(reader.Long(&IAccessible::get_accRole, CHILDID_SELF), ROLE_SYSTEM_TABLE);
+
+    const long selected = reader.Selection();
+    ASSERT_GE(selected, 1) << "no selected day";
+    const std::wstring name = reader.Name(selected);
+    EXPECT_EQ(name.rfind(WideDate(today.wYear, today.wMonth, today.wDay), 0), 0u);
+    EXPECT_NE(name.find(L"\x519C\x5386"), std::wstring::npos) << "no 农历 in the name";
+    EXPECT_NE(name.find(L"\x6709\x65E5\x8BB0"), std::wstring::npos) << "no 有日记 for today's note";
+    EXPECT_EQ(reader.Long(&IAccessible::get_accRole, selected), ROLE_SYSTEM_CELL);
+    EXPECT_TRUE(reader.Long(&IAccessible::get_accState, selected) & STATE_SYSTEM_SELECTED);
+
+    // Where the reader says the day is, the grid's hit test finds it.
+    long left = 0, top = 0, width = 0, height = 0;
+    ASSERT_EQ(reader.acc->accLocation(&left, &top, &width, &height, Reader::Child(selected)), S_OK);
+    const RECT whole = WindowRect(grid);
+    EXPECT_TRUE(left >= whole.left && top >= whole.top && left + width <= whole.right &&
+                top + height <= whole.bottom && width > 0 && height > 0);
+    VARIANT hit{};
+    ASSERT_EQ(reader.acc->accHitTest(left + width / 2, top + height / 2, &hit), S_OK);
+    EXPECT_EQ(hit.vt == VT_I4 ? hit.lVal : -1, selected);
+
+    ASSERT_TRUE(run.FocusGrid());
+    EXPECT_EQ(reader.Focus(), selected);
+    EXPECT_TRUE(reader.Long(&IAccessible::get_accState, selected) & STATE_SYSTEM_FOCUSED);
+    ASSERT_TRUE(Key(run.window, VK_RIGHT));
+    const SYSTEMTIME tomorrow = Shifted(today, 1);
+    const long moved = reader.Selection();
+    EXPECT_EQ(reader.Name(moved).rfind(WideDate(tomorrow.wYear, tomorrow.wMonth, tomorrow.wDay), 0), 0u);
+    EXPECT_EQ(reader.Focus(), moved);
+    ASSERT_TRUE(run.Close());
+}
+
+// A newer year's 休 from the holidays file in the diary's safety folder, where quillidar-notes reads it;
+// a file with a fault gives that year no mark at all.
+TEST_F(Lunar, TheHolidaysFileMarksANewerYearAndAFaultyOneNone) {
+    LunarRun first;
+    ASSERT_TRUE(first.Start());
+    ASSERT_TRUE(first.Close());
+    // The one diary's folder the run made in the safety folder, now that the others are aside.
+    std::wstring folder;
+    WIN32_FIND_DATAW found{};
+    const HANDLE find = FindFirstFileW((SafetyFolderPath() + L"\\*").c_str(), &found);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && found.cFileName[0] != L'.')
+            folder = SafetyFolderPath() + L"\\" + found.cFileName + L"\\";
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    ASSERT_FALSE(folder.empty()) << "the run made no diary folder";
+
+    const std::string head = "quillidar-holidays 1\nyear 2030\n";
+    struct Case {
+        std::string file;
+        bool rest;
+    } cases[] = {
+        {head + "2030-01-01 rest newyear\n", true},
+        // A Wednesday is never a make-up working day: the whole file is left out.
+        {head + "2030-01-01 rest newyear\n2030-01-02 work newyear\n", false},
+    };
+    for (const Case& c : cases) {
+        {
+            const HANDLE out = CreateFileW((folder + L"holidays.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            ASSERT_NE(out, INVALID_HANDLE_VALUE);
+            DWORD written = 0;
+            WriteFile(out, c.file.data(), static_cast<DWORD>(c.file.size()), &written, nullptr);
+            CloseHandle(out);
+        }
+        LunarRun run(first);
+        ASSERT_TRUE(run.App().WriteTempFile(L"qlw_view.ini", kLunarOn));
+        ASSERT_TRUE(run.Start());
+        const HWND grid = run.Grid();
+        ASSERT_TRUE(grid);
+        // Toward the user is the next month: one message turns as many months as its notches.
+        const SYSTEMTIME today = Today();
+        const int months = (2030 - today.wYear) * 12 + (1 - today.wMonth);
+        PostMessageW(grid, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-months * WHEEL_DELTA)), 0);
+        ASSERT_TRUE(Settle(run.window));
+        const Reader reader(grid);
+        ASSERT_TRUE(reader.acc) << std::hex << reader.result;
+        const long day = reader.Find(WideDate(2030, 1, 1));
+        ASSERT_GT(day, 0) << "the grid does not show 1 January 2030";
+        const std::wstring name = reader.Name(day);
+        EXPECT_EQ(name.find(L"\x4F11") != std::wstring::npos, c.rest) << c.file; // 休
+        ASSERT_TRUE(run.Close());
+    }
+    DeleteFileW((folder + L"holidays.txt").c_str());
 }
 
 } // namespace

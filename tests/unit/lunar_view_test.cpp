@@ -4,6 +4,8 @@
 
 #include <set>
 
+#include "fake_file_system.h"
+#include "interaction/holiday_source.h"
 #include "interaction/lunar_look.h"
 #include "interaction/month_grid.h"
 #include "interaction/view_choice.h"
@@ -272,6 +274,44 @@ TEST(ViewChoice, FileReadsAndRoundTrips) {
         EXPECT_EQ(DecodeViewChoice(c.bytes).lunar, c.lunar) << c.bytes;
     for (bool lunar : {false, true})
         EXPECT_EQ(DecodeViewChoice(EncodeViewChoice({lunar})), ViewChoice{lunar});
+}
+
+// The window's holidays: the file of the first safety folder that holds one, read as the tool reads
+// it; a file that cannot be read or has a fault leaves the newer year unmarked and the built-in years
+// as they are.
+TEST(HolidaySource, TheFirstFolderWithAFileGivesTheNewerYear) {
+    const FsPath first = L"C:\\safety\\a\\";
+    const FsPath second = L"C:\\safety\\b\\";
+    const FsPath name = L"holidays.txt";
+    const std::string good = "quillidar-holidays 1\nyear 2030\n2030-01-01 rest newyear\n";
+    const std::string faulty = good + "2030-01-02 work newyear\n"; // a Wednesday is no make-up day
+    struct Case {
+        const char* what;
+        std::string inFirst; // empty: no file
+        std::string inSecond;
+        bool readFails;
+        almanac::DayOff newYear2030;
+    } cases[] = {
+        {"no file", "", "", false, almanac::DayOff::None},
+        {"in the first folder", good, "", false, almanac::DayOff::Rest},
+        {"in the second folder only", "", good, false, almanac::DayOff::Rest},
+        {"a faulty file", faulty, "", false, almanac::DayOff::None},
+        {"a faulty first hides a good second", faulty, good, false, almanac::DayOff::None},
+        {"a file that cannot be read", good, "", true, almanac::DayOff::None},
+    };
+    for (const Case& c : cases) {
+        FakeFileSystem fs;
+        if (!c.inFirst.empty())
+            fs.files[first + name] = c.inFirst;
+        if (!c.inSecond.empty())
+            fs.files[second + name] = c.inSecond;
+        if (c.readFails)
+            fs.FailNth(FsOp::kRead, 1, FileError::kSharing);
+        const almanac::HolidaySchedule schedule = ScheduleFromFolders(fs, {first, second});
+        EXPECT_EQ(almanac::FactsOf(D(2030, 1, 1), schedule).off, c.newYear2030) << c.what;
+        EXPECT_EQ(almanac::FactsOf(D(2030, 1, 2), schedule).off, almanac::DayOff::None) << c.what;
+        EXPECT_EQ(almanac::FactsOf(D(2026, 10, 1), schedule).off, almanac::DayOff::Rest) << c.what;
+    }
 }
 
 } // namespace
