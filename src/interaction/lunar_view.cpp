@@ -5,6 +5,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <new>
 
 #include "diary/note_map.h"
@@ -41,12 +42,16 @@ RECT ToRect(const quill::GridRect& r) {
 bool HighContrast() {
     HIGHCONTRASTW hc{};
     hc.cbSize = sizeof hc;
-    if (::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0) && (hc.dwFlags & HCF_HIGHCONTRASTON))
-        return true;
-    // Wine has no high contrast to turn on (it always answers off and refuses to set it), so the
-    // pictures and the tests of it ask for it here, with the system's colours set as a theme would.
-    wchar_t value[2] = {};
-    return ::GetEnvironmentVariableW(L"QUILL_HIGH_CONTRAST", value, 2) == 1 && value[0] == L'1';
+    if (::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0) && (hc.dwFlags & HCF_AVAILABLE))
+        return (hc.dwFlags & HCF_HIGHCONTRASTON) != 0;
+    // A system without the feature (Wine answers so and cannot set it) may still have a high-contrast
+    // theme applied through the registry: its colours, and this record that it is on.
+    wchar_t flags[16] = {};
+    DWORD size = sizeof flags;
+    if (::RegGetValueW(HKEY_CURRENT_USER, L"Control Panel\\Accessibility\\HighContrast", L"Flags",
+                       RRF_RT_REG_SZ, nullptr, flags, &size) != ERROR_SUCCESS)
+        return false;
+    return (std::wcstoul(flags, nullptr, 10) & HCF_HIGHCONTRASTON) != 0;
 }
 
 quill::GridPalette PaletteNow(const quill::ColorScheme& scheme) {

@@ -3,6 +3,7 @@
 // day and the note, its name for a screen reader and its days read through the system's accessibility
 // client, the holidays file's marks, the settings file untouched, and the tooltip.
 #include "diary_helpers.h"
+#include "look_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -377,6 +378,73 @@ TEST_F(Lunar, TheHolidaysFileMarksANewerYearAndAFaultyOneNone) {
         ASSERT_TRUE(run.Close());
     }
     DeleteFileW((folder + L"holidays.txt").c_str());
+}
+
+// The record a high-contrast theme leaves in the registry, set for a test and put back after it. Wine
+// has no high contrast of its own (it answers that the feature is missing and cannot set it).
+class HighContrastRecord {
+  public:
+    HighContrastRecord() {
+        wchar_t value[16] = {};
+        DWORD size = sizeof value;
+        m_had = RegGetValueW(HKEY_CURRENT_USER, kKey, L"Flags", RRF_RT_REG_SZ, nullptr, value, &size) ==
+                ERROR_SUCCESS;
+        m_old = value;
+    }
+    ~HighContrastRecord() {
+        if (m_had)
+            Set(m_old);
+        else
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"Flags");
+    }
+    HighContrastRecord(const HighContrastRecord&) = delete;
+    HighContrastRecord& operator=(const HighContrastRecord&) = delete;
+    static bool Set(const std::wstring& flags) {
+        return RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"Flags", REG_SZ, flags.c_str(),
+                               static_cast<DWORD>((flags.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    }
+
+  private:
+    static constexpr const wchar_t* kKey = L"Control Panel\\Accessibility\\HighContrast";
+    bool m_had = false;
+    std::wstring m_old;
+};
+
+// High contrast turned on or off repaints the grid at once, with the system's colours while it is on:
+// only top-level windows hear of the change, so the window passes it on.
+TEST_F(Lunar, HighContrastRepaintsTheGridAtOnceWithTheSystemsColours) {
+    HighContrastRecord record;
+    ASSERT_TRUE(HighContrastRecord::Set(L"126")); // available, off
+    LunarRun run;
+    ASSERT_TRUE(run.App().WriteTempFile(L"qlw_view.ini", kLunarOn));
+    ASSERT_TRUE(run.Start());
+    const HWND grid = run.Grid();
+    ASSERT_TRUE(grid);
+    ASSERT_TRUE(BringToFront(run.window));
+    // The title's corner: the scheme's accent, and in high contrast the highlight colour.
+    const POINT corner{1, 1};
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(grid) != FALSE; }, 2000));
+    const COLORREF accent = ScreenPixel(ToScreen(grid, corner));
+    const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
+    ASSERT_GT(look::ChannelDistance(accent, highlight), 16) << "the scheme's title is the highlight colour";
+    struct Step {
+        const wchar_t* flags;
+        UINT msg;
+        WPARAM wParam;
+    } steps[] = {
+        {L"127", WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST},
+        {L"126", WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST},
+        {L"127", WM_SYSCOLORCHANGE, 0},
+        {L"126", WM_THEMECHANGED, 0},
+    };
+    for (const Step& step : steps) {
+        ASSERT_TRUE(HighContrastRecord::Set(step.flags));
+        SendMessageW(run.window, step.msg, step.wParam, 0);
+        const bool on = std::wstring(step.flags) == L"127";
+        EXPECT_TRUE(look::PixelIs(grid, corner, on ? highlight : accent))
+            << "message " << std::hex << step.msg << (on ? ", high contrast on" : ", off");
+    }
+    ASSERT_TRUE(run.Close());
 }
 
 } // namespace
