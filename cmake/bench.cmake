@@ -27,6 +27,13 @@ if(WIN32)
   target_link_options(startup_bench PRIVATE -municode)
   set_target_properties(startup_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
   quill_warnings(startup_bench)
+  # The lunar view's paint, month change, start-up and memory against the template calendar's.
+  add_executable(lunar_bench ${QUILL_BENCH_DIR}/lunar_bench.cpp ${QUILL_BENCH_DIR}/win_run.cpp)
+  target_include_directories(lunar_bench PRIVATE ${QUILL_BENCH_DIR})
+  target_link_libraries(lunar_bench PRIVATE quill_win quill_driver psapi)
+  target_link_options(lunar_bench PRIVATE -municode)
+  set_target_properties(lunar_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+  quill_warnings(lunar_bench)
   add_custom_target(bench_win DEPENDS Quillidar startup_bench floor_startup floor_idle_timer floor_idle
                                   floor_idle_second floor_save)
 else()

@@ -4,8 +4,9 @@ if(NOT WINE64)
   find_program(WINE64 NAMES wine64 wine)
 endif()
 
-# KnownDLLs only: comctl32 is loaded from the system folder at run time, and the gradient is gdi32's.
-set(QUILL_WIN_LIBS gdi32 shell32 ole32 user32 advapi32 kernel32)
+# KnownDLLs only: comctl32 and oleacc are loaded from the system folder at run time, and the gradient
+# is gdi32's.
+set(QUILL_WIN_LIBS gdi32 shell32 ole32 oleaut32 user32 advapi32 kernel32)
 
 # The window glue, one room per folder: the calendar window itself in app/, the parts it holds in
 # the folders below it.
@@ -34,7 +35,10 @@ add_library(quill_win STATIC
   src/files/win_file_system.cpp
   src/interaction/about_dlg.cpp
   src/interaction/context_menu.cpp
+  src/interaction/day_tip.cpp
   src/interaction/link_static.cpp
+  src/interaction/lunar_grid_accessible.cpp
+  src/interaction/lunar_view.cpp
   src/interaction/placement_glue.cpp
   src/interaction/tray_icon.cpp
   src/safety/crash_journal.cpp
@@ -82,6 +86,7 @@ set(QUILL_E2E_SOURCES
   tests/e2e/dpi_test.cpp
   tests/e2e/harness.cpp
   tests/e2e/look_test.cpp
+  tests/e2e/lunar_test.cpp
   tests/e2e/menu_test.cpp
   tests/e2e/placement_test.cpp
   tests/e2e/platform_test.cpp
@@ -95,7 +100,7 @@ add_executable(quill_e2e ${QUILL_E2E_SOURCES})
 target_compile_definitions(quill_e2e PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601
                                              QUILL_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
 target_include_directories(quill_e2e PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests/e2e ${QUILL_GENERATED})
-target_link_libraries(quill_e2e PRIVATE quill_core quill_driver GTest::gtest_main)
+target_link_libraries(quill_e2e PRIVATE quill_core quill_driver oleacc oleaut32 GTest::gtest_main)
 quill_warnings(quill_e2e)
 add_dependencies(quill_e2e Quillidar quillidar-notes)
 # One ctest entry per area, so a failure names its area; the last entry runs whatever no area
@@ -108,7 +113,8 @@ set(QUILL_E2E_AREAS
     "placement=Placement*:*PlacementStored*"
     "tray=Tray*:*TrayExit*"
     "about=About*:Help*:*/Help.*:HelpFile*"
-    "safety=Safety*")
+    "safety=Safety*"
+    "lunar=Lunar*")
 set(all_filters)
 foreach(area IN LISTS QUILL_E2E_AREAS)
   string(REPLACE "=" ";" parts "${area}")

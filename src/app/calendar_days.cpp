@@ -52,7 +52,7 @@ void CCalendarDlg::StoreCurrentNote() {
     const std::string text = CurrentNoteText();
     const bool nowBlank = IsBlankNote(text);
     const bool changed = m_notes.FindNote(key) != text;
-    SetNote(key, text);
+    m_notes.SetNote(key, text);
     if (changed)
         NoteFiled();
     // Setting the day states repaints the whole calendar, which doubles the cost of a day switch:
@@ -123,6 +123,7 @@ void CCalendarDlg::MarkNoteDays() {
     std::vector<MONTHDAYSTATE> words(mask.begin(), mask.end());
     if (MonthCal_SetDayState(m_calendar, months, words.data()))
         m_strMarkedMonth = MonthOfKey(GetSelectedDateKey());
+    m_lunar.Refresh();
 }
 
 void CCalendarDlg::AddFirstNote(NoteMap& notes) {

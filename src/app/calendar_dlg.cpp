@@ -36,6 +36,10 @@ BOOL CCalendarDlg::OnInitDialog() {
     m_noteBox.Attach(m_edit);
     AttachDayKeys(m_calendar);
     AttachDayKeys(m_edit);
+    // Before the settings place the window: with the lunar view chosen it is taller.
+    m_lunar.Attach(m_hWnd, m_calendar, m_edit, [this](almanac::Date day) {
+        return GetNote(DateKeyOfDate(almanac::YearOf(day), almanac::MonthOf(day), almanac::DayOf(day)));
+    });
     // The box's default limit (30,000 characters under Wine, 32,767 on Windows) would cut a long
     // paste short and refuse typing into a longer note read from the file; 0 lifts it to the most
     // a multi-line box takes.
@@ -80,6 +84,7 @@ BOOL CCalendarDlg::OnInitDialog() {
     m_bSettingsLoaded = true;
     m_bNoteEdited = false; // ApplySettings put today's note into the box
     BuildContextMenu();
+    m_contextMenu.CheckItem(quill::kCmdLunarView, m_lunar.On());
 
     // The template leaves the note box short of the window's foot; it reaches it at run time.
     RECT rcEdit{};
@@ -231,6 +236,7 @@ INT_PTR CCalendarDlg::OnNotify(UINT id, NMHDR* header) {
         if (m_journal.Pending())
             WriteJournal();
         OnSelChangeCalendar(header, &result);
+        m_lunar.Refresh();
         // A journal that could not be written now is tried again after a pause.
         ArmJournalCheck();
         return SetMsgResult(result);
@@ -307,6 +313,12 @@ INT_PTR CCalendarDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return SetMsgResult(TRUE);
     case WM_ERASEBKGND:
         return OnEraseBkgnd(reinterpret_cast<HDC>(wParam));
+    case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED:
+    case WM_SETTINGCHANGE:
+        // Only top-level windows hear of these; the grid reads the system's colours as it paints.
+        m_lunar.SystemColorsChanged();
+        return FALSE;
     default:
         // Registered at run time, so it cannot be a case of its own.
         if (msg == SingleInstance::ComeForwardMessage()) {

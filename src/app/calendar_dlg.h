@@ -11,7 +11,8 @@
 //   calendar_tray.cpp         tray icon
 //   calendar_sync.cpp         the sync: its account, its runs off the window's thread, what they bring
 // The parts it holds are small classes of the folders below, each with its own state and Win32
-// calls: the title strip, the note box, the context menu, the tray icon and the crash journal.
+// calls: the title strip, the note box, the context menu, the tray icon, the crash journal and the
+// lunar view (with the tooltip over the days of both views).
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
@@ -31,6 +32,7 @@
 #include "diary/note_map.h"
 #include "files/win_file_system.h"
 #include "interaction/context_menu.h"
+#include "interaction/lunar_view.h"
 #include "interaction/placement.h"
 #include "interaction/tray_icon.h"
 #include "interaction/tray_record.h"
@@ -102,7 +104,6 @@ class CCalendarDlg : public ui::Dialog, private SyncSetupHost {
     // follows the new today unless typing waits to be filed.
     void FollowDate(std::int64_t lastLooked, std::int64_t now);
     std::string GetNote(const std::string& key) const { return m_notes.GetNote(key); }
-    void SetNote(const std::string& key, const std::string& text) { m_notes.SetNote(key, text); }
 
     // The crash journal (safety/crash_journal.cpp).
     void JournalTick();
@@ -202,6 +203,7 @@ class CCalendarDlg : public ui::Dialog, private SyncSetupHost {
     quill::WindowDrag m_drag;
     TitleStrip m_strip;
     ContextMenu m_contextMenu;
+    LunarView m_lunar;
     TrayIcon m_tray;
     NoteMap m_notes;
     std::string m_strDateKey;

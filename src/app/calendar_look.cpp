@@ -21,6 +21,7 @@ void CCalendarDlg::SetColorScheme(int scheme) {
     MonthCal_SetColor(m_calendar, MCSC_TITLEBK, m_strip.Accent());
     MonthCal_SetColor(m_calendar, MCSC_TITLETEXT, m_strip.Back());
     MonthCal_SetColor(m_calendar, MCSC_TRAILINGTEXT, m_strip.Back());
+    m_lunar.SetColors({m_strip.Back(), m_strip.Accent(), m_strip.Text()});
 }
 
 void CCalendarDlg::SetCornerStyle(int style) {
@@ -107,6 +108,7 @@ void CCalendarDlg::OnDpiChanged(int dpi, const RECT& suggested) {
                    suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
     ::GetWindowRect(m_hWnd, &m_rcWindow);
     m_strip.SetDpi(dpi);
+    m_lunar.DpiChanged(old, dpi);
     RECT client{};
     ::GetClientRect(m_hWnd, &client);
     m_strip.Layout(client.right);

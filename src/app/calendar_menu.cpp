@@ -152,6 +152,13 @@ BOOL CCalendarDlg::OnCommand(UINT id, UINT code, HWND control) {
     case quill::CommandAction::Font:
         ChooseTitleFont();
         break;
+    case quill::CommandAction::LunarView:
+        m_lunar.Toggle();
+        m_contextMenu.CheckItem(quill::kCmdLunarView, m_lunar.On());
+        // The window may have grown or shrunk with the view.
+        SetCornerStyle(m_settings.m_nCornerStyle);
+        RedrawWhole();
+        break;
     case quill::CommandAction::Sync:
         ShowSyncDialog();
         break;

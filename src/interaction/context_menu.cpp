@@ -85,3 +85,7 @@ std::string ContextMenu::ItemText(int id) const {
         return {};
     return ui::Narrow(text);
 }
+
+void ContextMenu::CheckItem(int id, bool on) const {
+    ::CheckMenuItem(m_menu.get(), static_cast<UINT>(id), MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+}

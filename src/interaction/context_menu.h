@@ -20,6 +20,8 @@ class ContextMenu {
     void Check(quill::MenuGroup group, quill::RadioRange range, UINT id) const;
     // The text of a clock format's item, which is its pattern; empty when the menu has none.
     std::string ItemText(int id) const;
+    // A check item of the menu itself, such as the lunar view's.
+    void CheckItem(int id, bool on) const;
     bool Built() const { return m_menu.get() != nullptr; }
 
   private:

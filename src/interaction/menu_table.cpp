@@ -56,6 +56,7 @@ constexpr std::array kContextMenu{
     Submenu(MenuGroup::Title, "标题"),
     Submenu(MenuGroup::TimeFormat, "时间"),
     Command(kCmdFont, "字体..."),
+    Command(kCmdLunarView, "农历"),
     Separator(),
     Command(kCmdSync, "同步..."),
     Command(kCmdHelp, "帮助"),
@@ -144,6 +145,9 @@ MenuCommand ClassifyCommand(std::uint64_t wParam) {
     switch (id) {
     case kCmdFont:
         command.action = CommandAction::Font;
+        break;
+    case kCmdLunarView:
+        command.action = CommandAction::LunarView;
         break;
     case kCmdSync:
         command.action = CommandAction::Sync;

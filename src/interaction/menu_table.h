@@ -21,6 +21,8 @@ inline constexpr int kCmdCornerAll = 32;
 // The clock formats' ids are clock_format.h's kTimeFormatFirst to kTimeFormatCustom.
 inline constexpr int kCmdTimeCustom = kTimeFormatCustom;
 inline constexpr int kCmdFont = 50;
+// A check item: the lunar view in place of the month calendar.
+inline constexpr int kCmdLunarView = 51;
 inline constexpr int kCmdSync = 52;
 inline constexpr int kCmdHelp = 54;
 inline constexpr int kCmdAbout = 55;
@@ -74,6 +76,7 @@ enum class CommandAction {
     TimeFormat,
     Gradient,
     Font,
+    LunarView,
     Sync,
     Help,
     About,

@@ -40,6 +40,7 @@ TEST(MenuTable, ContextMenuTopToBottom) {
                                             {M, 0, "\xB1\xEA\xCC\xE2"}, // title
                                             {M, 0, "\xCA\xB1\xBC\xE4"}, // time
                                             {C, 50, "\xD7\xD6\xCC\xE5..."},
+                                            {C, 51, "\xC5\xA9\xC0\xFA"}, // lunar view
                                             {S, 0, ""},
                                             {C, 52, "\xCD\xAC\xB2\xBD..."}, // sync
                                             {C, 54, "\xB0\xEF\xD6\xFA"},
@@ -145,7 +146,7 @@ TEST(MenuTable, ClassifyCommand) {
         {48, A::TimeFormat, 48},
         {49, A::Other, 0},
         {50, A::Font, 0},
-        {51, A::Other, 0},
+        {51, A::LunarView, 0},
         {52, A::Sync, 0},
         {53, A::Other, 0},
         {54, A::Help, 0},
