@@ -68,6 +68,9 @@ function(quill_wine_test name)
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "WINEDEBUG=-all")
 endfunction()
 
+# The lunar grid's accessible object, called in the test's own process.
+target_sources(quill_unit_tests PRIVATE tests/unit/lunar_grid_accessible_test.cpp)
+target_link_libraries(quill_unit_tests PRIVATE quill_win)
 quill_wine_test(unit.wine $<TARGET_FILE:quill_unit_tests> --gtest_brief=1)
 
 # The Windows process driver, shared by the end-to-end tests and the benchmarks: start a program with

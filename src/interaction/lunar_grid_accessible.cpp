@@ -310,12 +310,17 @@ HRESULT LunarGridAccessible::accNavigate(long direction, VARIANT start, VARIANT*
     } else {
         switch (direction) {
         case NAVDIR_NEXT:
-        case NAVDIR_RIGHT:
             to = cell + 1;
             break;
         case NAVDIR_PREVIOUS:
-        case NAVDIR_LEFT:
             to = cell - 1;
+            break;
+        // Left and right stay in the row, as the eye does; next and previous read on into the next.
+        case NAVDIR_RIGHT:
+            to = cell % quill::kGridColumns == quill::kGridColumns - 1 ? -1 : cell + 1;
+            break;
+        case NAVDIR_LEFT:
+            to = cell % quill::kGridColumns == 0 ? -1 : cell - 1;
             break;
         case NAVDIR_DOWN:
             to = cell + quill::kGridColumns;

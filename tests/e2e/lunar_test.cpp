@@ -10,8 +10,11 @@
 #include <commctrl.h>
 #include <oleacc.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace e2e::diary {
 namespace {
@@ -145,6 +148,38 @@ class Reader {
 
   private:
     bool m_com = false;
+};
+
+// The focus and selection events a reader hears from the program, gathered out of its process.
+struct HeardEvents {
+    static inline std::vector<std::pair<DWORD, LONG>> heard; // event, child id
+    static void CALLBACK Hear(HWINEVENTHOOK, DWORD event, HWND, LONG object, LONG child, DWORD, DWORD) {
+        if (object == OBJID_CLIENT)
+            heard.emplace_back(event, child);
+    }
+    explicit HeardEvents(DWORD pid) {
+        heard.clear();
+        hook = SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_SELECTION, nullptr, &HeardEvents::Hear, pid,
+                               0, WINEVENT_OUTOFCONTEXT);
+    }
+    ~HeardEvents() {
+        if (hook)
+            UnhookWinEvent(hook);
+    }
+    HeardEvents(const HeardEvents&) = delete;
+    HeardEvents& operator=(const HeardEvents&) = delete;
+    // Pumps this thread's messages, through which the events arrive, until `event` for `child` came.
+    bool WaitFor(DWORD event, LONG child) const {
+        return WaitUntil(
+            [&] {
+                MSG msg;
+                while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+                    DispatchMessageW(&msg);
+                return std::find(heard.begin(), heard.end(), std::make_pair(event, child)) != heard.end();
+            },
+            2000);
+    }
+    HWINEVENTHOOK hook = nullptr;
 };
 
 // "2026年12月9日", as the names begin.
@@ -315,11 +350,23 @@ TEST_F(Lunar, AScreenReaderReadsTheDaysOfTheGrid) {
     ASSERT_TRUE(run.FocusGrid());
     EXPECT_EQ(reader.Focus(), selected);
     EXPECT_TRUE(reader.Long(&IAccessible::get_accState, selected) & STATE_SYSTEM_FOCUSED);
+    const HeardEvents events(GetProcessId(run.App().Handle()));
+    ASSERT_TRUE(events.hook) << "SetWinEventHook";
     ASSERT_TRUE(Key(run.window, VK_RIGHT));
     const SYSTEMTIME tomorrow = Shifted(today, 1);
     const long moved = reader.Selection();
     EXPECT_EQ(reader.Name(moved).rfind(WideDate(tomorrow.wYear, tomorrow.wMonth, tomorrow.wDay), 0), 0u);
     EXPECT_EQ(reader.Focus(), moved);
+    // The reader is told: the focus and the selection moved to that cell.
+    EXPECT_TRUE(events.WaitFor(EVENT_OBJECT_SELECTION, moved));
+    EXPECT_TRUE(events.WaitFor(EVENT_OBJECT_FOCUS, moved));
+    IDispatch* parent = nullptr;
+    EXPECT_EQ(reader.acc->get_accParent(&parent), S_OK) << "no parent for the table";
+    if (parent)
+        parent->Release();
+    VARIANT first{};
+    EXPECT_EQ(reader.acc->accNavigate(NAVDIR_FIRSTCHILD, Reader::Child(CHILDID_SELF), &first), S_OK);
+    EXPECT_EQ(first.vt == VT_I4 ? first.lVal : 0, 1);
     ASSERT_TRUE(run.Close());
 }
 

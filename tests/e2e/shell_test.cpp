@@ -30,6 +30,9 @@ constexpr int kNoteBoxId = 1001;
 class Shell : public ::testing::Test {
   protected:
     void SetUp() override {
+        // A pointer resting where the window appears (a new session puts it in the screen's middle)
+        // shows the day's tooltip, a top-level window of its own: it waits in the corner.
+        MoveTo({0, 0});
         ASSERT_TRUE(m_app.Start());
         m_window = m_app.WaitForWindow();
         ASSERT_NE(m_window, nullptr);
