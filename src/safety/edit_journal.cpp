@@ -309,28 +309,29 @@ JournalFile DecodeJournal(std::string_view bytes) {
         file.damaged = true;
         // A record whose checksum fails but whose length still leads to the next whole record (or to
         // the file's end) was damaged in place: it alone is lost, the records after it stand. A
-        // length that leads nowhere is where reading has to stop.
+        // length that leads nowhere is where reading has to stop. A hit length may also lead past
+        // whole records to another record or to the very end, so the first whole record after the
+        // damaged one's start is looked for byte by byte, and wins over where its length leads. A
+        // length read from a note's text is almost always past the file's end, so the search costs
+        // little.
         const std::size_t next =
             size <= kMostRecordBytes && bytes.size() - at >= 8 && size <= bytes.size() - at - 8
                 ? at + 8 + size
                 : bytes.size() + 1;
         std::string_view nextPayload;
         std::uint32_t nextSize = 0;
-        if (next == bytes.size() ||
-            (next < bytes.size() && WholeFrameAt(bytes, next, nextPayload, nextSize))) {
-            at = next;
-            continue;
-        }
-        // The length itself was hit: the next whole record is looked for byte by byte. A length read
-        // from a note's text is almost always past the file's end, so the search costs little.
         std::size_t found = at + 1;
         JournalRecord probe;
         while (found < bytes.size() &&
                !(WholeFrameAt(bytes, found, nextPayload, nextSize) && DecodeRecord(nextPayload, probe)))
             ++found;
-        if (found >= bytes.size())
-            break;
-        at = found;
+        if (found < bytes.size()) {
+            at = found;
+            continue;
+        }
+        if (next == bytes.size())
+            at = next;
+        break;
     }
     file.readUpTo = at;
     return file;
