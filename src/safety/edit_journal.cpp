@@ -340,8 +340,26 @@ JournalFile DecodeJournal(std::string_view bytes) {
 JournalApplyReport ApplyJournals(const std::vector<JournalFile>& journals, NoteMap& notes,
                                  std::uint64_t loadedHash) {
     JournalApplyReport report;
+    // A journal that marks a save of the file read took in, at its run's start, the journals it
+    // follows: that save holds them as that run left them. They are skipped even where they could not
+    // be marked themselves (a read-only folder), or a later start would type them again over what
+    // the run changed since.
+    std::set<std::uint64_t> heldBySave;
+    for (const JournalFile& journal : journals) {
+        const bool marksLoaded =
+            journal.valid &&
+            std::any_of(journal.records.begin(), journal.records.end(), [&](const JournalRecord& r) {
+                return r.kind == JournalRecordKind::kSaved && r.savedHash == loadedHash;
+            });
+        if (marksLoaded)
+            for (const std::uint64_t id : journal.header.follows)
+                if (id != journal.header.id && id != 0)
+                    heldBySave.insert(id);
+    }
     for (const std::size_t index : JournalOrder(journals)) {
         const JournalFile* journal = &journals[index];
+        if (heldBySave.count(journal->header.id))
+            continue;
         const auto chains = ChainsOf(*journal, FirstUnsavedRecord(*journal, loadedHash));
         // In the order the days were last typed, so the diary's order follows the typing.
         std::vector<std::pair<std::uint64_t, const std::pair<const std::string, DayChain>*>> days;
