@@ -381,10 +381,13 @@ JournalApplyReport ApplyJournals(const std::vector<JournalFile>& journals, NoteM
                 break;
             case Outcome::kKept: {
                 // A deletion that cannot be matched to the day because a record of the journal was
-                // lost: the words typed before it may be the only copy left, so they are joined in.
+                // lost, or because the diary was joined from several copies by content (no file
+                // the edits' bases were taken from): the words typed before it may be the only copy
+                // left, so they are joined in.
                 const DayChain& chain = day->second;
                 const std::string current(notes.FindNote(day->first));
-                if (journal->damaged && chain.lastWords && !HoldsNotePart(current, *chain.lastWords)) {
+                if ((journal->damaged || loadedHash == 0) && chain.lastWords &&
+                    !HoldsNotePart(current, *chain.lastWords)) {
                     notes.SetNote(day->first, JoinNoteParts(current, *chain.lastWords));
                     ++report.joined;
                 } else {
