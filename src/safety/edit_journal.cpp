@@ -413,6 +413,15 @@ int JournalEditsBeyond(const JournalFile& journal, const NoteMap& notes) {
     return beyond;
 }
 
+std::uint64_t JournalRunId(std::uint32_t pid, std::uint64_t started) {
+    return ContentHash(std::to_string(pid) + ":" + std::to_string(started));
+}
+
+std::uint64_t JournalSegmentId(std::uint64_t runId, int segment) {
+    return ContentHash(std::string_view(reinterpret_cast<const char*>(&runId), sizeof runId)) +
+           static_cast<std::uint64_t>(segment);
+}
+
 EditJournal::EditJournal(FileSystem& fs, FsPath folder, JournalHeader header)
     : m_fs(&fs), m_folder(std::move(folder)), m_header(std::move(header)) {
     m_runId = m_header.id;
@@ -443,8 +452,7 @@ bool EditJournal::TryAppend(const JournalRecord& record) {
     std::string bytes;
     const bool fresh = !m_open;
     if (fresh) {
-        m_header.id = ContentHash(std::string_view(reinterpret_cast<const char*>(&m_runId), sizeof m_runId)) +
-                      static_cast<std::uint64_t>(m_segment);
+        m_header.id = JournalSegmentId(m_runId, m_segment);
         bytes = EncodeJournalStart(m_header);
     }
     bytes += EncodeJournalRecord(record);
@@ -504,8 +512,7 @@ void EditJournal::Compact() {
     JournalHeader header = m_header;
     header.follows = m_startFollows;
     const int segment = m_segment + 1;
-    header.id = ContentHash(std::string_view(reinterpret_cast<const char*>(&m_runId), sizeof m_runId)) +
-                static_cast<std::uint64_t>(segment);
+    header.id = JournalSegmentId(m_runId, segment);
     std::string bytes = EncodeJournalStart(header);
     for (const auto& [key, state] : m_days) {
         JournalRecord record;

@@ -80,6 +80,11 @@ JournalApplyReport ApplyJournals(const std::vector<JournalFile>& journals, NoteM
 // What the journal of a file holds beyond the diary: the edits that would change it if applied.
 int JournalEditsBeyond(const JournalFile& journal, const NoteMap& notes);
 
+// A run's id from its process id and creation time, and the header id of each of its segments:
+// what a journal that lost its header had, read back from its name.
+std::uint64_t JournalRunId(std::uint32_t pid, std::uint64_t started);
+std::uint64_t JournalSegmentId(std::uint64_t runId, int segment);
+
 // This run's journal. Each record is appended and flushed on its own and costs the size of the note
 // it holds. A write that fails may leave a record cut short at the end, which reads as the end; the next
 // record starts a new file (a segment) that follows it, so a damaged tail never hides later records.
