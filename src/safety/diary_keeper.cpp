@@ -436,7 +436,9 @@ void DiaryKeeper::TakeJournals(NoteMap& notes, StartReport& report, const RunIsA
     }
     // A journal that lost its header, followed by one that marks a save of the file read, was taken
     // in by that save's run: it stays to be settled, but nothing of it applies again over the save.
+    std::map<FsPath, std::uint64_t> formerIdOf;
     for (const auto& [index, formerId] : formerIds) {
+        formerIdOf[paths[index]] = formerId;
         const bool held = std::any_of(journals.begin(), journals.end(), [&](const JournalFile& j) {
             return j.header.id != 0 &&
                    std::find(j.header.follows.begin(), j.header.follows.end(), formerId) !=
@@ -465,8 +467,12 @@ void DiaryKeeper::TakeJournals(NoteMap& notes, StartReport& report, const RunIsA
     report.journals += static_cast<int>(journals.size());
     std::vector<std::uint64_t> follows;
     for (std::size_t i = 0; i < journals.size(); ++i) {
-        follows.push_back(journals[i].header.id);
-        m_appliedIds[paths[i]] = journals[i].header.id;
+        // A journal that lost its header is named by the id it had, so a save of this run vouches
+        // for it.
+        const auto former = formerIdOf.find(paths[i]);
+        const std::uint64_t id = former != formerIdOf.end() ? former->second : journals[i].header.id;
+        follows.push_back(id);
+        m_appliedIds[paths[i]] = id;
     }
     m_journal.SetFollows(std::move(follows));
     m_applied.insert(m_applied.end(), paths.begin(), paths.end());
