@@ -344,6 +344,8 @@ JournalApplyReport ApplyJournals(const std::vector<JournalFile>& journals, NoteM
     // follows: that save holds them as that run left them. They are skipped even where they could not
     // be marked themselves (a read-only folder), or a later start would type them again over what
     // the run changed since.
+    const bool anyDamaged =
+        std::any_of(journals.begin(), journals.end(), [](const JournalFile& j) { return j.damaged; });
     std::set<std::uint64_t> heldBySave;
     for (const JournalFile& journal : journals) {
         const bool marksLoaded =
@@ -380,13 +382,13 @@ JournalApplyReport ApplyJournals(const std::vector<JournalFile>& journals, NoteM
                 ++report.joined;
                 break;
             case Outcome::kKept: {
-                // A deletion that cannot be matched to the day because a record of the journal was
-                // lost, or because the diary was joined from several copies by content (no file
-                // the edits' bases were taken from): the words typed before it may be the only copy
-                // left, so they are joined in.
+                // A deletion that cannot be matched to the day because a record was lost (of this
+                // journal, or of one before it whose edit the base was), or because the diary was
+                // joined from several copies by content (no file the edits' bases were taken from):
+                // the words typed before it may be the only copy left, so they are joined in.
                 const DayChain& chain = day->second;
                 const std::string current(notes.FindNote(day->first));
-                if ((journal->damaged || loadedHash == 0) && chain.lastWords &&
+                if ((anyDamaged || loadedHash == 0) && chain.lastWords &&
                     !HoldsNotePart(current, *chain.lastWords)) {
                     notes.SetNote(day->first, JoinNoteParts(current, *chain.lastWords));
                     ++report.joined;
