@@ -366,6 +366,8 @@ void DiaryKeeper::LoadCopy(NoteMap& notes, StartReport& report) {
 void DiaryKeeper::TakeJournals(NoteMap& notes, StartReport& report, const RunIsAlive& isAlive) {
     std::vector<JournalFile> journals;
     std::vector<FsPath> paths;
+    // The id a journal that lost its header had, by its index: read back from its name.
+    std::map<std::size_t, std::uint64_t> formerIds;
     for (const FsPath& folder : AllFolders()) {
         for (const FsPath& name : Names(m_fs, folder)) {
             if (IsEditJournalName(name)) {
@@ -373,13 +375,18 @@ void DiaryKeeper::TakeJournals(NoteMap& notes, StartReport& report, const RunIsA
                 if (m_fs.ReadAll(folder + name, bytes) != FileError::kNone)
                     continue;
                 JournalFile journal = DecodeJournal(bytes);
+                std::optional<std::uint64_t> formerId;
                 if (!journal.valid && !journal.records.empty()) {
                     // Its header was lost, but it lies in this diary's own folder: the run that wrote
                     // it is read from its name, and it is applied by content, after nothing.
                     unsigned long long pid = 0, started = 0;
+                    int segment = -1;
                     const std::string narrow(name.begin(), name.end());
-                    if (std::sscanf(narrow.c_str(), "journal-%llu-%llu-", &pid, &started) != 2)
+                    if (std::sscanf(narrow.c_str(), "journal-%llu-%llu-%d", &pid, &started, &segment) < 2)
                         continue;
+                    if (segment >= 0)
+                        formerId =
+                            JournalSegmentId(JournalRunId(static_cast<std::uint32_t>(pid), started), segment);
                     journal.valid = true;
                     journal.header.pid = static_cast<std::uint32_t>(pid);
                     journal.header.started = started;
@@ -395,6 +402,8 @@ void DiaryKeeper::TakeJournals(NoteMap& notes, StartReport& report, const RunIsA
                 if (!journal.valid || !ours ||
                     (isAlive && isAlive(RunStamp{journal.header.pid, journal.header.started})))
                     continue;
+                if (formerId)
+                    formerIds[journals.size()] = *formerId;
                 journals.push_back(std::move(journal));
                 paths.push_back(folder + name);
             } else if (IsLegacyJournalName(name)) {
@@ -425,6 +434,22 @@ void DiaryKeeper::TakeJournals(NoteMap& notes, StartReport& report, const RunIsA
             }
         }
     }
+    // A journal that lost its header, followed by one that marks a save of the file read, was taken
+    // in by that save's run: it stays to be settled, but nothing of it applies again over the save.
+    std::map<FsPath, std::uint64_t> formerIdOf;
+    for (const auto& [index, formerId] : formerIds) {
+        formerIdOf[paths[index]] = formerId;
+        const bool held = std::any_of(journals.begin(), journals.end(), [&](const JournalFile& j) {
+            return j.header.id != 0 &&
+                   std::find(j.header.follows.begin(), j.header.follows.end(), formerId) !=
+                       j.header.follows.end() &&
+                   std::any_of(j.records.begin(), j.records.end(), [&](const JournalRecord& r) {
+                       return r.kind == JournalRecordKind::kSaved && r.savedHash == m_loadedHash;
+                   });
+        });
+        if (held)
+            journals[index].records.clear();
+    }
     // Kept in the order they apply in: a save marks them settled in that order, so a run cut off
     // part-way leaves only journals whose predecessors are marked too.
     std::vector<JournalFile> ordered;
@@ -442,8 +467,12 @@ void DiaryKeeper::TakeJournals(NoteMap& notes, StartReport& report, const RunIsA
     report.journals += static_cast<int>(journals.size());
     std::vector<std::uint64_t> follows;
     for (std::size_t i = 0; i < journals.size(); ++i) {
-        follows.push_back(journals[i].header.id);
-        m_appliedIds[paths[i]] = journals[i].header.id;
+        // A journal that lost its header is named by the id it had, so a save of this run vouches
+        // for it.
+        const auto former = formerIdOf.find(paths[i]);
+        const std::uint64_t id = former != formerIdOf.end() ? former->second : journals[i].header.id;
+        follows.push_back(id);
+        m_appliedIds[paths[i]] = id;
     }
     m_journal.SetFollows(std::move(follows));
     m_applied.insert(m_applied.end(), paths.begin(), paths.end());
@@ -466,7 +495,7 @@ StartReport DiaryKeeper::Start(NoteMap& notes, const RunIsAlive& isAlive) {
     JournalHeader header;
     header.pid = m_run.pid;
     header.started = m_run.started;
-    header.id = ContentHash(std::to_string(m_run.pid) + ":" + std::to_string(m_run.started));
+    header.id = JournalRunId(m_run.pid, m_run.started);
     header.diaryTag = m_tag;
     m_journal = EditJournal(m_fs, m_folder, header);
     {
@@ -726,7 +755,7 @@ SaveReport DiaryKeeper::Save(const NoteMap& notes, std::string_view bytes, int t
         if (const auto id = m_appliedIds.find(path); id != m_appliedIds.end())
             stillFollows.push_back(id->second);
     }
-    m_journal.Saved(std::move(ownLeft), std::move(stillFollows));
+    m_journal.Saved(std::move(ownLeft), std::move(stillFollows), generation, hash);
     for (const FsPath& path : legacy) {
         if (RemoveFile(m_fs, path) != FileError::kNone)
             m_applied.push_back(path);

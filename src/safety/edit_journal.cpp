@@ -309,28 +309,29 @@ JournalFile DecodeJournal(std::string_view bytes) {
         file.damaged = true;
         // A record whose checksum fails but whose length still leads to the next whole record (or to
         // the file's end) was damaged in place: it alone is lost, the records after it stand. A
-        // length that leads nowhere is where reading has to stop.
+        // length that leads nowhere is where reading has to stop. A hit length may also lead past
+        // whole records to another record or to the very end, so the first whole record after the
+        // damaged one's start is looked for byte by byte, and wins over where its length leads. A
+        // length read from a note's text is almost always past the file's end, so the search costs
+        // little.
         const std::size_t next =
             size <= kMostRecordBytes && bytes.size() - at >= 8 && size <= bytes.size() - at - 8
                 ? at + 8 + size
                 : bytes.size() + 1;
         std::string_view nextPayload;
         std::uint32_t nextSize = 0;
-        if (next == bytes.size() ||
-            (next < bytes.size() && WholeFrameAt(bytes, next, nextPayload, nextSize))) {
-            at = next;
-            continue;
-        }
-        // The length itself was hit: the next whole record is looked for byte by byte. A length read
-        // from a note's text is almost always past the file's end, so the search costs little.
         std::size_t found = at + 1;
         JournalRecord probe;
         while (found < bytes.size() &&
                !(WholeFrameAt(bytes, found, nextPayload, nextSize) && DecodeRecord(nextPayload, probe)))
             ++found;
-        if (found >= bytes.size())
-            break;
-        at = found;
+        if (found < bytes.size()) {
+            at = found;
+            continue;
+        }
+        if (next == bytes.size())
+            at = next;
+        break;
     }
     file.readUpTo = at;
     return file;
@@ -339,8 +340,28 @@ JournalFile DecodeJournal(std::string_view bytes) {
 JournalApplyReport ApplyJournals(const std::vector<JournalFile>& journals, NoteMap& notes,
                                  std::uint64_t loadedHash) {
     JournalApplyReport report;
+    // A journal that marks a save of the file read took in, at its run's start, the journals it
+    // follows: that save holds them as that run left them. They are skipped even where they could not
+    // be marked themselves (a read-only folder), or a later start would type them again over what
+    // the run changed since.
+    const bool anyDamaged =
+        std::any_of(journals.begin(), journals.end(), [](const JournalFile& j) { return j.damaged; });
+    std::set<std::uint64_t> heldBySave;
+    for (const JournalFile& journal : journals) {
+        const bool marksLoaded =
+            journal.valid &&
+            std::any_of(journal.records.begin(), journal.records.end(), [&](const JournalRecord& r) {
+                return r.kind == JournalRecordKind::kSaved && r.savedHash == loadedHash;
+            });
+        if (marksLoaded)
+            for (const std::uint64_t id : journal.header.follows)
+                if (id != journal.header.id && id != 0)
+                    heldBySave.insert(id);
+    }
     for (const std::size_t index : JournalOrder(journals)) {
         const JournalFile* journal = &journals[index];
+        if (heldBySave.count(journal->header.id))
+            continue;
         const auto chains = ChainsOf(*journal, FirstUnsavedRecord(*journal, loadedHash));
         // In the order the days were last typed, so the diary's order follows the typing.
         std::vector<std::pair<std::uint64_t, const std::pair<const std::string, DayChain>*>> days;
@@ -361,11 +382,14 @@ JournalApplyReport ApplyJournals(const std::vector<JournalFile>& journals, NoteM
                 ++report.joined;
                 break;
             case Outcome::kKept: {
-                // A deletion that cannot be matched to the day because a record of the journal was
-                // lost: the words typed before it may be the only copy left, so they are joined in.
+                // A deletion that cannot be matched to the day because a record was lost (of this
+                // journal, or of one before it whose edit the base was), or because the diary was
+                // joined from several copies by content (no file the edits' bases were taken from):
+                // the words typed before it may be the only copy left, so they are joined in.
                 const DayChain& chain = day->second;
                 const std::string current(notes.FindNote(day->first));
-                if (journal->damaged && chain.lastWords && !HoldsNotePart(current, *chain.lastWords)) {
+                if ((anyDamaged || loadedHash == 0) && chain.lastWords &&
+                    !HoldsNotePart(current, *chain.lastWords)) {
                     notes.SetNote(day->first, JoinNoteParts(current, *chain.lastWords));
                     ++report.joined;
                 } else {
@@ -389,6 +413,15 @@ int JournalEditsBeyond(const JournalFile& journal, const NoteMap& notes) {
             ++beyond;
     }
     return beyond;
+}
+
+std::uint64_t JournalRunId(std::uint32_t pid, std::uint64_t started) {
+    return ContentHash(std::to_string(pid) + ":" + std::to_string(started));
+}
+
+std::uint64_t JournalSegmentId(std::uint64_t runId, int segment) {
+    return ContentHash(std::string_view(reinterpret_cast<const char*>(&runId), sizeof runId)) +
+           static_cast<std::uint64_t>(segment);
 }
 
 EditJournal::EditJournal(FileSystem& fs, FsPath folder, JournalHeader header)
@@ -421,8 +454,7 @@ bool EditJournal::TryAppend(const JournalRecord& record) {
     std::string bytes;
     const bool fresh = !m_open;
     if (fresh) {
-        m_header.id = ContentHash(std::string_view(reinterpret_cast<const char*>(&m_runId), sizeof m_runId)) +
-                      static_cast<std::uint64_t>(m_segment);
+        m_header.id = JournalSegmentId(m_runId, m_segment);
         bytes = EncodeJournalStart(m_header);
     }
     bytes += EncodeJournalRecord(record);
@@ -482,8 +514,7 @@ void EditJournal::Compact() {
     JournalHeader header = m_header;
     header.follows = m_startFollows;
     const int segment = m_segment + 1;
-    header.id = ContentHash(std::string_view(reinterpret_cast<const char*>(&m_runId), sizeof m_runId)) +
-                static_cast<std::uint64_t>(segment);
+    header.id = JournalSegmentId(m_runId, segment);
     std::string bytes = EncodeJournalStart(header);
     for (const auto& [key, state] : m_days) {
         JournalRecord record;
@@ -515,7 +546,8 @@ void EditJournal::Compact() {
     m_segmentBytes = bytes.size();
 }
 
-void EditJournal::Saved(std::vector<FsPath> left, std::vector<std::uint64_t> stillFollows) {
+void EditJournal::Saved(std::vector<FsPath> left, std::vector<std::uint64_t> stillFollows,
+                        std::uint64_t generation, std::uint64_t savedHash) {
     m_last.clear();
     m_days.clear();
     // A journal still on disk (one that could not be removed, or is kept while no copy holds the
@@ -530,6 +562,17 @@ void EditJournal::Saved(std::vector<FsPath> left, std::vector<std::uint64_t> sti
     if (m_open)
         ++m_segment;
     m_open = false;
+    // Journals left on disk may not have taken the save's marker (a read-only folder): the next
+    // segment, in a home that can be written, says which save holds them, so a start that reads
+    // that save does not apply them again over it.
+    if (savedHash != 0 && !m_header.follows.empty()) {
+        JournalRecord marker;
+        marker.kind = JournalRecordKind::kSaved;
+        marker.seq = ++m_seq;
+        marker.generation = generation;
+        marker.savedHash = savedHash;
+        Append(marker);
+    }
 }
 
 bool MarkJournalSaved(FileSystem& fs, const FsPath& path, std::uint64_t generation, std::uint64_t savedHash,

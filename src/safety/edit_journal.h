@@ -80,6 +80,11 @@ JournalApplyReport ApplyJournals(const std::vector<JournalFile>& journals, NoteM
 // What the journal of a file holds beyond the diary: the edits that would change it if applied.
 int JournalEditsBeyond(const JournalFile& journal, const NoteMap& notes);
 
+// A run's id from its process id and creation time, and the header id of each of its segments:
+// what a journal that lost its header had, read back from its name.
+std::uint64_t JournalRunId(std::uint32_t pid, std::uint64_t started);
+std::uint64_t JournalSegmentId(std::uint64_t runId, int segment);
+
 // This run's journal. Each record is appended and flushed on its own and costs the size of the note
 // it holds. A write that fails may leave a record cut short at the end, which reads as the end; the next
 // record starts a new file (a segment) that follows it, so a damaged tail never hides later records.
@@ -94,7 +99,10 @@ class EditJournal {
     // The diary was saved: the records so far are in it and their files were settled (those in
     // `left` could not be removed and are tried again at the next save). The next record starts a
     // new file based on the saved diary.
-    void Saved(std::vector<FsPath> left, std::vector<std::uint64_t> stillFollows = {});
+    // With the save's hash, a journal left on disk is vouched for by a marker that starts the next
+    // segment.
+    void Saved(std::vector<FsPath> left, std::vector<std::uint64_t> stillFollows = {},
+               std::uint64_t generation = 0, std::uint64_t savedHash = 0);
     // The journals this run took in at start; a new segment follows them until they are settled.
     void SetFollows(std::vector<std::uint64_t> follows) {
         m_startFollows = follows;

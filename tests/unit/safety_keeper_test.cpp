@@ -98,6 +98,27 @@ TEST(EditJournalBytes, EveryCutReadsAWholePrefixAndEveryFlippedByteCostsOnlyItsR
     }
 }
 
+TEST(EditJournalBytes, AHitLengthHidesNoWholeRecordAfterIt) {
+    const std::string start = EncodeJournalStart(JournalHeader{7, 99, 1234, 55, {}});
+    std::vector<std::string> frames;
+    for (const char* text : {"first", "second", "third", "fourth"})
+        frames.push_back(EncodeJournalRecord(Edit("081226", "", text)));
+    std::string bytes = start;
+    for (const std::string& frame : frames)
+        bytes += frame;
+    // The first record's length made to lead to the file's very end, or to the third record's start.
+    for (const std::size_t leadsTo : {bytes.size(), start.size() + frames[0].size() + frames[1].size()}) {
+        std::string damaged = bytes;
+        const std::uint32_t size = static_cast<std::uint32_t>(leadsTo - start.size() - 8);
+        for (int i = 0; i < 4; ++i)
+            damaged[start.size() + static_cast<std::size_t>(i)] = static_cast<char>((size >> (8 * i)) & 0xFF);
+        const JournalFile read = DecodeJournal(damaged);
+        EXPECT_TRUE(read.damaged);
+        ASSERT_EQ(read.records.size(), 3u) << leadsTo;
+        EXPECT_EQ(read.records[0].text, "second") << leadsTo;
+    }
+}
+
 TEST(EditJournalRules, AnEditTakesItsDayOnlyWhereTheDayStillHoldsWhatItReplaced) {
     const std::string joined = JoinNoteParts("changed elsewhere", "typed");
     struct Case {
@@ -156,6 +177,21 @@ TEST(EditJournalRules, JournalsApplyAfterThoseTheyFollowAndSkipWhatASaveOfTheRea
         ApplyJournals({saved}, notes, loaded);
         EXPECT_EQ(notes.GetNote("k"),
                   loaded == 42 ? "typed later" : JoinNoteParts("typed later", "old text"));
+    }
+}
+
+// A journal that could be neither marked nor removed (a read-only folder) is vouched for by the
+// journal that follows it and marks the save: a deletion typed since is not undone.
+TEST(EditJournalRules, AJournalFollowedByOneThatMarksTheReadSaveIsNotAppliedAgain) {
+    JournalRecord marker;
+    marker.kind = JournalRecordKind::kSaved;
+    marker.savedHash = 42;
+    const JournalFile unmarked = Journal(900, {Edit("k", "", "typed then deleted")});
+    const JournalFile marking = Journal(100, {marker}, {900});
+    for (const std::uint64_t loaded : {42u, 43u}) {
+        NoteMap notes;
+        ApplyJournals({unmarked, marking}, notes, loaded);
+        EXPECT_EQ(notes.GetNote("k"), loaded == 42 ? "" : "typed then deleted") << loaded;
     }
 }
 
