@@ -252,7 +252,7 @@ ResourceRead ReadCalendarResource(std::string_view bytes,
     struct Item {
         std::optional<IcsProperty> start;
         std::vector<std::string> descriptions;
-        std::optional<std::string> uid, hex;
+        std::optional<std::string> uid, hex, summary;
     };
     std::vector<std::string> open;
     std::optional<Item> item;
@@ -292,6 +292,9 @@ ResourceRead ReadCalendarResource(std::string_view bytes,
             for (const std::string& d : it.descriptions) {
                 utf8 += (utf8.empty() ? "" : "\r\n") + UnescapeIcsText(d);
             }
+            if (it.descriptions.empty() && it.summary) {
+                utf8 = UnescapeIcsText(*it.summary); // a phone's one-line journal: its title is its text
+            }
             entry.text = NoteBytesOfUtf8(utf8);
             if (it.hex) {
                 // The hex holds the bytes exactly; it stands only while the text says the same.
@@ -312,6 +315,8 @@ ResourceRead ReadCalendarResource(std::string_view bytes,
             item->start = p;
         } else if (p.name == "DESCRIPTION") {
             item->descriptions.push_back(p.value);
+        } else if (p.name == "SUMMARY") {
+            item->summary = p.value;
         } else if (p.name == "UID") {
             item->uid = UnescapeIcsText(p.value);
         } else if (p.name == "X-QUILLIDAR-GBK-HEX") {

@@ -63,7 +63,7 @@ struct ResourceRead {
 
 // Every VJOURNAL with a start day. DTSTART may be a date, a floating or TZID date-time (its date is
 // the day) or a UTC time (localDateOf gives the day; UTC's date without it). Several DESCRIPTIONs
-// are one text, lines apart. X-QUILLIDAR-GBK-HEX is taken only while the DESCRIPTION still shows
+// are one text, lines apart; an entry with none has its SUMMARY for its text. X-QUILLIDAR-GBK-HEX is taken only while the DESCRIPTION still shows
 // those bytes: another client that edits the text keeps the property it does not know, and its
 // edit must win over the stale bytes.
 ResourceRead ReadCalendarResource(std::string_view bytes,

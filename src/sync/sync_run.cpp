@@ -61,17 +61,29 @@ class Run {
             m_state.collection = collection;
         }
         Listing listing;
-        SyncStatus status = m_state.etagsOnly
-                                ? m_client.ListEtags(m_state.collection, listing)
-                                : m_client.ListChanges(m_state.collection, m_state.token, listing);
+        SyncStatus status = List(listing);
+        if (status == SyncStatus::kCollectionGone && !m_foundAgain) {
+            // The collection went from the server: it is found again by its name, or made again, and
+            // every day is compared afresh, so what the server lost is uploaded, never deleted here.
+            m_foundAgain = true;
+            m_state.collection.clear();
+            return Go();
+        }
         if (status != SyncStatus::kOk) {
             m_report.status = status;
             return m_report;
         }
+        const bool madeAgain = MadeAgain(listing);
         if (!ReadChanges(listing)) {
             return m_report;
         }
-        if (LostEverything(listing)) {
+        if (madeAgain) {
+            // Not the collection the agreed days were agreed with (deleted and made again, by this PC
+            // or another): a day it lacks was lost there, not deleted, and the notes here are all
+            // their own, whatever other clients' entries they once showed.
+            m_state.days.clear();
+            m_afresh = true;
+        } else if (LostEverything()) {
             // A side that holds none of several agreed days has lost them (a diary that did not load,
             // a collection deleted and made again), not deleted them one by one: the days are
             // compared afresh, which brings them back instead of deleting them on the other side.
@@ -159,19 +171,78 @@ class Run {
         return true;
     }
 
-    bool LostEverything(const Listing& listing) const {
-        if (m_state.days.empty()) {
+    // A diary without one of several agreed days is a diary that did not load (emptying one or two
+    // notes is a choice).
+    bool LostEverything() const {
+        if (m_state.days.size() < kLostEverythingDays) {
             return false;
         }
-        bool anyLocal = false, anyRemote = false;
         for (const auto& [date, day] : m_state.days) {
-            anyLocal = anyLocal || !IsBlankNote(m_notes.FindNote(KeyOfSyncDate(*ParseCompactDate(date))));
-            const auto remote = m_remote.find(date);
-            anyRemote = anyRemote || remote == m_remote.end() || remote->second.text.has_value();
+            if (!IsBlankNote(m_notes.FindNote(KeyOfSyncDate(*ParseCompactDate(date))))) {
+                return false;
+            }
         }
-        // A complete listing without one of our days is a collection made again; a diary without
-        // one of several days is a diary that did not load (emptying one or two notes is a choice).
-        return (listing.complete && !anyRemote) || (!anyLocal && m_state.days.size() >= kLostEverythingDays);
+        return true;
+    }
+
+    // The listing, checked to be of the collection the state knows. A server may take an old sync
+    // token on a collection made again (an empty collection's token is the same on some servers, and
+    // the token kept is the one from before this PC's own writes) and list nothing: one agreed day
+    // the listing leaves alone must still be there as agreed, or the collection is listed whole and
+    // judged by MadeAgain.
+    SyncStatus List(Listing& listing) {
+        SyncStatus status = m_state.etagsOnly ? m_client.ListEtags(m_state.collection, listing)
+                                              : m_client.ListChanges(m_state.collection, m_state.token, listing);
+        // A token refused is a collection made again as likely as one the server forgot.
+        m_doubted = !m_state.etagsOnly && !m_state.token.empty() && listing.complete;
+        if (status != SyncStatus::kOk || listing.complete || m_state.days.empty()) {
+            return status;
+        }
+        std::set<std::string> named;
+        for (const MemberChange& change : listing.changes) {
+            named.insert(CalDavClient::PathOfUrl(change.href));
+        }
+        for (const auto& [date, day] : m_state.days) {
+            if (day.etag.empty() || day.href.empty() || named.count(day.href)) {
+                continue;
+            }
+            std::optional<std::string> etag;
+            status = m_client.EtagOf(CalDavClient::UrlOfHref(m_state.collection, day.href), etag);
+            if (status != SyncStatus::kOk || etag == day.etag) {
+                return status;
+            }
+            const std::string token = listing.token;
+            status = m_client.ListEtags(m_state.collection, listing);
+            listing.token = token;
+            m_doubted = true;
+            return status;
+        }
+        return SyncStatus::kOk;
+    }
+
+    // A whole listing that holds no agreed day as agreed (the same ETag) is of another collection than
+    // the one the days were agreed with when it lacks one of them, or when the listing by token was
+    // refused or proved wrong: every agreed day written again by another PC is no edit of it then.
+    bool MadeAgain(const Listing& listing) const {
+        if (!listing.complete || m_state.days.empty()) {
+            return false;
+        }
+        std::map<std::string, std::string> etags;
+        for (const MemberChange& change : listing.changes) {
+            if (!change.removed) {
+                etags[CalDavClient::PathOfUrl(change.href)] = change.etag;
+            }
+        }
+        bool lacks = false;
+        for (const auto& [date, day] : m_state.days) {
+            const auto it = etags.find(day.href);
+            if (it == etags.end()) {
+                lacks = true;
+            } else if (!day.etag.empty() && it->second == day.etag) {
+                return false;
+            }
+        }
+        return lacks || m_doubted;
     }
 
     void Removed(const std::string& href, std::optional<SyncDate> own) {
@@ -324,9 +395,10 @@ class Run {
             remote.href = href;
         }
         const std::vector<std::string> shown = TextsOf(m_newForeign, d);
-        std::vector<std::string> hidden = TextsOf(m_state.foreign, d);
-        hidden.insert(hidden.end(), shown.begin(), shown.end());
-        const std::string ownLocal = RemoveNoteParts(local, hidden);
+        // Told apart by where each part came from, never by equal words: what the last run appended
+        // for other clients is theirs, the rest is typed here.
+        const std::string ownLocal =
+            m_afresh ? local : OwnTextOfNote(local, base.value_or(""), TextsOf(m_state.foreign, d));
 
         DayDecision decision;
         const SyncStatus written = [&]() -> SyncStatus {
@@ -414,10 +486,7 @@ class Run {
     // when the note changed.
     bool Show(const std::string& key, const std::string& local, const std::string& own,
               const std::vector<std::string>& shown) {
-        std::string note = own;
-        for (const std::string& text : shown) {
-            note = IsBlankNote(note) ? text : JoinNoteParts(note, text);
-        }
+        const std::string note = ComposeNote(own, shown);
         if (note == local || (IsBlankNote(note) && IsBlankNote(local) && m_notes.FindNote(key).empty())) {
             return false;
         }
@@ -435,6 +504,9 @@ class Run {
     std::map<std::string, std::optional<ForeignResource>> m_foreignChanges; // nullopt: gone
     std::map<std::string, ForeignResource> m_newForeign;
     std::set<std::string> m_unreadable;
+    bool m_foundAgain = false; // the collection went and was looked for again in this run
+    bool m_afresh = false;     // every day compared afresh: the collection is not the one agreed with
+    bool m_doubted = false;    // the listing by token was refused, or proved wrong
 };
 
 } // namespace

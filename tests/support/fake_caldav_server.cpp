@@ -1,6 +1,7 @@
 // The in-memory CalDAV server of the sync tests.
 #include "fake_caldav_server.h"
 
+#include <algorithm>
 #include <set>
 
 namespace {
@@ -224,6 +225,11 @@ HttpResponse FakeCalDavServer::Propfind(const std::string& path, const HttpReque
         }
         return Reply(207, body + "</d:multistatus>");
     }
+    if (const auto it = m_resources.find(path); it != m_resources.end() && depth == "0") {
+        return Reply(207, std::string(kHead) + "<d:response><d:href>" + path + "</d:href>" +
+                              Ok("<d:getetag>" + Escape(it->second.etag) + "</d:getetag>") +
+                              "</d:response></d:multistatus>");
+    }
     return Reply(404);
 }
 
@@ -247,10 +253,11 @@ HttpResponse FakeCalDavServer::Report(const std::string& path, const HttpRequest
         std::size_t since = 0;
         if (!token.empty()) {
             const std::string prefix = "tok-" + std::to_string(m_epoch) + "-";
-            if (token.rfind(prefix, 0) != 0 || std::stoul(token.substr(prefix.size())) > m_log.size()) {
+            if (token.rfind(prefix, 0) != 0 ||
+                (!m_lenientTokens && std::stoul(token.substr(prefix.size())) > m_log.size())) {
                 return Reply(403, std::string(kHead) + "</d:multistatus>"); // valid-sync-token
             }
-            since = std::stoul(token.substr(prefix.size()));
+            since = std::min<std::size_t>(std::stoul(token.substr(prefix.size())), m_log.size());
         }
         std::set<std::string> changed(m_log.begin() + static_cast<std::ptrdiff_t>(since), m_log.end());
         if (token.empty()) {

@@ -160,6 +160,11 @@ TEST(SyncMapping, ReadsOtherClients) {
         {head + "BEGIN:VJOURNAL\r\nUID:a\r\nDESCRIPTION:x\r\nEND:VJOURNAL\r\nBEGIN:VJOURNAL\r\nUID:"
                 "b\r\nDTSTART:20261208\r\nDESCRIPTION:\xC3\r\nEND:VJOURNAL\r\nEND:VCALENDAR\r\n",
          {{"b", {2026, 12, 8}, "\x84\x31\xA4\x37", false}}},
+        // A title and no description: the title is the text; with a description, the description.
+        {head + "BEGIN:VJOURNAL\r\nUID:s\r\nDTSTART:20261208\r\nSUMMARY:\xE8\xB7\x91\xE6\xAD\xA5\\, 5km\r\n"
+                "END:VJOURNAL\r\nBEGIN:VJOURNAL\r\nUID:t\r\nDTSTART:20261209\r\nSUMMARY:title\r\n"
+                "DESCRIPTION:body\r\nEND:VJOURNAL\r\nEND:VCALENDAR\r\n",
+         {{"s", {2026, 12, 8}, "\xC5\xDC\xB2\xBD, 5km", false}, {"t", {2026, 12, 9}, "body", false}}},
         {"BEGIN:VJOURNAL\r\nEND:VJOURNAL\r\n", {}, true},
         {head + "BEGIN:VJOURNAL\r\nEND:VCALENDAR\r\n", {}, true},
         {head + "BEGIN:VJOURNAL\r\n", {}, true},
