@@ -42,7 +42,13 @@ std::string NoteBytesOfUtf8(std::string_view utf8);
 // and its first line in SUMMARY. Bytes that are no valid text, or that TEXT cannot carry, travel
 // also as X-QUILLIDAR-GBK-HEX, as the notes tool's ics export carries them. stamp: DTSTAMP, seconds
 // since 1970 UTC.
-std::string EncodeDayResource(const SyncDate& date, std::string_view noteBytes, std::int64_t stamp);
+// firstOfDay: the resource is made, not replaced (If-None-Match), and says so with
+// X-QUILLIDAR-NEW-DAY, the mark of the text it was made with: a PC that agreed on another text of
+// the day knows then that the writer never saw it (a collection made again) and compares afresh.
+std::string EncodeDayResource(const SyncDate& date, std::string_view noteBytes, std::int64_t stamp,
+                              bool firstOfDay = false);
+// The mark X-QUILLIDAR-NEW-DAY carries of a text: 16 hex digits of its checksum.
+std::string NewDayMark(std::string_view noteBytes);
 
 // Limits on what one resource may cost: a larger body is refused whole.
 inline constexpr std::size_t kMaxResourceBytes = 2u << 20;
@@ -54,6 +60,7 @@ struct ResourceEntry {
     SyncDate date;
     std::string text;  // the notes' bytes; empty for an entry with nothing written in it
     bool ours = false; // the UID is the one this program gives its date
+    std::string newDay; // X-QUILLIDAR-NEW-DAY: the mark of the text the resource was made with
 };
 
 struct ResourceRead {

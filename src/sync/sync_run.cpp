@@ -5,6 +5,8 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <cstdio>
+#include <cstdlib>
 
 #include "diary/note_join.h"
 #include "sync/three_way.h"
@@ -15,6 +17,7 @@ struct RemoteDay {
     std::optional<std::string> text; // nullopt: no entry on the server
     std::string etag;
     std::string href;
+    std::string newDay; // the resource's X-QUILLIDAR-NEW-DAY mark, if any
 };
 
 std::string LastSegment(std::string_view href) {
@@ -282,7 +285,7 @@ class Run {
         for (ResourceEntry& e : read.entries) {
             if (own && e.ours && e.date == *own && !ownFound) {
                 ownFound = true;
-                m_remote[CompactDate(*own)] = RemoteDay{std::move(e.text), entry.etag, href};
+                m_remote[CompactDate(*own)] = RemoteDay{std::move(e.text), entry.etag, href, std::move(e.newDay)};
             } else if (!IsBlankNote(e.text)) {
                 foreign.entries.push_back({e.date, std::move(e.text)});
             }
@@ -365,6 +368,7 @@ class Run {
         for (ResourceEntry& e : read.entries) {
             if (e.ours && own && e.date == *own) {
                 remote.text = std::move(e.text);
+                remote.newDay = std::move(e.newDay);
                 break;
             }
         }
@@ -380,7 +384,7 @@ class Run {
         const std::string key = KeyOfSyncDate(date);
         const std::string local(m_notes.FindNote(key));
         const auto stateIt = m_state.days.find(d);
-        const std::optional<std::string> base =
+        std::optional<std::string> base =
             stateIt != m_state.days.end() ? std::optional<std::string>(stateIt->second.base) : std::nullopt;
         const std::string href = CalDavClient::PathOfUrl(m_state.collection) + HrefNameOfDay(date);
         RemoteDay remote;
@@ -403,7 +407,14 @@ class Run {
         DayDecision decision;
         const SyncStatus written = [&]() -> SyncStatus {
             for (int attempt = 0;; ++attempt) {
+                if (base && remote.text && *remote.text != *base && !remote.newDay.empty() &&
+                    remote.newDay == NewDayMark(*remote.text)) {
+                    // Made as it is by a writer that never saw the text agreed here (a collection
+                    // made again, this day uploaded anew): no edit of it, so both texts are kept.
+                    base.reset();
+                }
                 decision = DecideDay(ownLocal, remote.text, base);
+                if (getenv("QDEBUG") && d == "20261209") fprintf(stderr, "DBG afresh=%d doubted=%d local=[%s] own=[%s] remote=[%s] base=[%s] -> %d [%s]\n", m_afresh, m_doubted, local.c_str(), ownLocal.c_str(), remote.text.value_or("(none)").c_str(), base.value_or("(none)").c_str(), (int)decision.action, decision.text.c_str());
                 const bool writes = decision.action == DayAction::kPush ||
                                     decision.action == DayAction::kJoin ||
                                     decision.action == DayAction::kDeleteRemote;
@@ -434,7 +445,7 @@ class Run {
                         status = SyncStatus::kOk;
                     }
                 } else {
-                    status = m_client.Put(url, EncodeDayResource(date, decision.text, m_options.stamp),
+                    status = m_client.Put(url, EncodeDayResource(date, decision.text, m_options.stamp, !exists),
                                           exists ? std::optional<std::string>(remote.etag) : std::nullopt,
                                           http, etag);
                 }

@@ -29,6 +29,15 @@ std::string Journal(const std::string& uid, const std::string& day, const std::s
            "\r\nEND:VJOURNAL\r\nEND:VCALENDAR\r\n";
 }
 
+// A note on one line, its parts apart by " / ".
+std::string Flat(std::string text) {
+    const std::string separator = kNotePartSeparator;
+    for (std::size_t at = 0; (at = text.find(separator, at)) != std::string::npos;) {
+        text.replace(at, separator.size(), " / ");
+    }
+    return text;
+}
+
 class SyncModel : public ::testing::TestWithParam<unsigned> {};
 
 TEST_P(SyncModel, ConvergesAndLosesNothing) {
@@ -100,7 +109,7 @@ TEST_P(SyncModel, ConvergesAndLosesNothing) {
             server.Write(path, Journal("same-" + std::to_string(step),
                                        CompactDate(*SyncDateOfKey(key, 2027)), line));
             phoneEntries.push_back(path);
-            trail += " same words " + line;
+            trail += " same words " + line + " " + path;
         } else if (what == 4) {
             // The phone writes an entry of its own, or replaces the text of one it wrote.
             const bool replace = !phoneEntries.empty() && pick(2) == 0;
@@ -172,8 +181,8 @@ TEST_P(SyncModel, ConvergesAndLosesNothing) {
             const SyncReport r = RunSync(client, pc.notes, pc.state, options);
             trail += " sync " + std::to_string(static_cast<int>(r.status)) + " +" + std::to_string(r.pushed) +
                      " -" + std::to_string(r.pulled) + " x" + std::to_string(r.deletedHere) + "/" +
-                     std::to_string(r.deletedThere) + " [" + pcs[0].notes.GetNote(kKeys[0]) + "|" +
-                     pcs[1].notes.GetNote(kKeys[0]) + "]";
+                     std::to_string(r.deletedThere) + " [" + Flat(pcs[0].notes.GetNote(key)) + " | " +
+                     Flat(pcs[1].notes.GetNote(key)) + "]";
             server.faults.clear();
             server.beforeWrite = nullptr;
         }
