@@ -58,8 +58,8 @@ inline constexpr std::size_t kMaxIcsLineBytes = 1u << 20;
 struct ResourceEntry {
     std::string uid;
     SyncDate date;
-    std::string text;  // the notes' bytes; empty for an entry with nothing written in it
-    bool ours = false; // the UID is the one this program gives its date
+    std::string text;   // the notes' bytes; empty for an entry with nothing written in it
+    bool ours = false;  // the UID is the one this program gives its date
     std::string newDay; // X-QUILLIDAR-NEW-DAY: the mark of the text the resource was made with
 };
 
@@ -70,8 +70,8 @@ struct ResourceRead {
 
 // Every VJOURNAL with a start day. DTSTART may be a date, a floating or TZID date-time (its date is
 // the day) or a UTC time (localDateOf gives the day; UTC's date without it). Several DESCRIPTIONs
-// are one text, lines apart; an entry with none has its SUMMARY for its text. X-QUILLIDAR-GBK-HEX is taken only while the DESCRIPTION still shows
-// those bytes: another client that edits the text keeps the property it does not know, and its
-// edit must win over the stale bytes.
+// are one text, lines apart; an entry with none has its SUMMARY for its text. X-QUILLIDAR-GBK-HEX is taken
+// only while the DESCRIPTION still shows those bytes: another client that edits the text keeps the property
+// it does not know, and its edit must win over the stale bytes.
 ResourceRead ReadCalendarResource(std::string_view bytes,
                                   const std::function<SyncDate(std::int64_t)>& localDateOf = {});

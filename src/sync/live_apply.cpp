@@ -21,8 +21,8 @@ std::string OwnPart(const SyncState& state, const std::string& date, std::string
         }
     }
     const auto day = state.days.find(date);
-    return OwnTextOfNote(note, day != state.days.end() ? std::string_view(day->second.base) : std::string_view(),
-                         shown);
+    return OwnTextOfNote(
+        note, day != state.days.end() ? std::string_view(day->second.base) : std::string_view(), shown);
 }
 
 void CompareAfresh(SyncState& state, std::string_view key, std::string_view snapshot, int pivot) {

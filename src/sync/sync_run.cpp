@@ -5,8 +5,6 @@
 #include <map>
 #include <optional>
 #include <set>
-#include <cstdio>
-#include <cstdlib>
 
 #include "diary/note_join.h"
 #include "sync/three_way.h"
@@ -91,7 +89,7 @@ class Run {
             // a collection deleted and made again), not deleted them one by one: the days are
             // compared afresh, which brings them back instead of deleting them on the other side.
             for (const auto& [date, day] : m_state.days) {
-                m_remote.emplace(date, RemoteDay{day.base, day.etag, day.href}); // unchanged there
+                m_remote.emplace(date, RemoteDay{day.base, day.etag, day.href, {}}); // unchanged there
             }
             m_state.days.clear();
         }
@@ -194,24 +192,36 @@ class Run {
     // the listing leaves alone must still be there as agreed, or the collection is listed whole and
     // judged by MadeAgain.
     SyncStatus List(Listing& listing) {
-        SyncStatus status = m_state.etagsOnly ? m_client.ListEtags(m_state.collection, listing)
-                                              : m_client.ListChanges(m_state.collection, m_state.token, listing);
+        SyncStatus status = m_state.etagsOnly
+                                ? m_client.ListEtags(m_state.collection, listing)
+                                : m_client.ListChanges(m_state.collection, m_state.token, listing);
         // A token refused is a collection made again as likely as one the server forgot.
         m_doubted = !m_state.etagsOnly && !m_state.token.empty() && listing.complete;
-        if (status != SyncStatus::kOk || listing.complete || m_state.days.empty()) {
+        if (status != SyncStatus::kOk || listing.complete) {
             return status;
         }
         std::set<std::string> named;
         for (const MemberChange& change : listing.changes) {
             named.insert(CalDavClient::PathOfUrl(change.href));
         }
+        // The first member known here, an agreed day or another client's entry, that the listing says
+        // nothing of.
+        std::string href, known;
         for (const auto& [date, day] : m_state.days) {
-            if (day.etag.empty() || day.href.empty() || named.count(day.href)) {
-                continue;
+            if (!day.etag.empty() && !day.href.empty() && !named.count(day.href)) {
+                href = day.href, known = day.etag;
+                break;
             }
+        }
+        for (auto it = m_state.foreign.begin(); href.empty() && it != m_state.foreign.end(); ++it) {
+            if (!it->second.etag.empty() && !named.count(it->first)) {
+                href = it->first, known = it->second.etag;
+            }
+        }
+        if (!href.empty()) {
             std::optional<std::string> etag;
-            status = m_client.EtagOf(CalDavClient::UrlOfHref(m_state.collection, day.href), etag);
-            if (status != SyncStatus::kOk || etag == day.etag) {
+            status = m_client.EtagOf(CalDavClient::UrlOfHref(m_state.collection, href), etag);
+            if (status != SyncStatus::kOk || etag == known) {
                 return status;
             }
             const std::string token = listing.token;
@@ -250,7 +260,7 @@ class Run {
 
     void Removed(const std::string& href, std::optional<SyncDate> own) {
         if (own && m_state.days.count(CompactDate(*own)) && m_state.days[CompactDate(*own)].href == href) {
-            m_remote[CompactDate(*own)] = RemoteDay{std::nullopt, {}, href};
+            m_remote[CompactDate(*own)] = RemoteDay{std::nullopt, {}, href, {}};
         } else if (m_state.foreign.count(href)) {
             m_foreignChanges[href] = std::nullopt;
         }
@@ -285,7 +295,8 @@ class Run {
         for (ResourceEntry& e : read.entries) {
             if (own && e.ours && e.date == *own && !ownFound) {
                 ownFound = true;
-                m_remote[CompactDate(*own)] = RemoteDay{std::move(e.text), entry.etag, href, std::move(e.newDay)};
+                m_remote[CompactDate(*own)] =
+                    RemoteDay{std::move(e.text), entry.etag, href, std::move(e.newDay)};
             } else if (!IsBlankNote(e.text)) {
                 foreign.entries.push_back({e.date, std::move(e.text)});
             }
@@ -352,7 +363,7 @@ class Run {
         if (status != SyncStatus::kOk) {
             return status;
         }
-        remote = RemoteDay{std::nullopt, {}, href};
+        remote = RemoteDay{std::nullopt, {}, href, {}};
         if (fetched.empty() || (!fetched[0].data && !fetched[0].tooLarge)) {
             return SyncStatus::kOk;
         }
@@ -391,9 +402,9 @@ class Run {
         if (const auto r = m_remote.find(d); r != m_remote.end()) {
             remote = r->second;
         } else if (stateIt != m_state.days.end()) {
-            remote = RemoteDay{stateIt->second.base, stateIt->second.etag, stateIt->second.href};
+            remote = RemoteDay{stateIt->second.base, stateIt->second.etag, stateIt->second.href, {}};
         } else {
-            remote = RemoteDay{std::nullopt, {}, href};
+            remote = RemoteDay{std::nullopt, {}, href, {}};
         }
         if (remote.href.empty()) {
             remote.href = href;
@@ -414,7 +425,6 @@ class Run {
                     base.reset();
                 }
                 decision = DecideDay(ownLocal, remote.text, base);
-                if (getenv("QDEBUG") && d == "20261209") fprintf(stderr, "DBG afresh=%d doubted=%d local=[%s] own=[%s] remote=[%s] base=[%s] -> %d [%s]\n", m_afresh, m_doubted, local.c_str(), ownLocal.c_str(), remote.text.value_or("(none)").c_str(), base.value_or("(none)").c_str(), (int)decision.action, decision.text.c_str());
                 const bool writes = decision.action == DayAction::kPush ||
                                     decision.action == DayAction::kJoin ||
                                     decision.action == DayAction::kDeleteRemote;
@@ -445,9 +455,9 @@ class Run {
                         status = SyncStatus::kOk;
                     }
                 } else {
-                    status = m_client.Put(url, EncodeDayResource(date, decision.text, m_options.stamp, !exists),
-                                          exists ? std::optional<std::string>(remote.etag) : std::nullopt,
-                                          http, etag);
+                    status = m_client.Put(
+                        url, EncodeDayResource(date, decision.text, m_options.stamp, !exists),
+                        exists ? std::optional<std::string>(remote.etag) : std::nullopt, http, etag);
                 }
                 if (http == 412) {
                     status = Refetch(remote.href, remote);
@@ -465,7 +475,7 @@ class Run {
                     ++m_report.pushed;
                     m_report.joined += decision.action == DayAction::kJoin;
                 }
-                remote = RemoteDay{decision.text, etag, remote.href};
+                remote = RemoteDay{decision.text, etag, remote.href, {}};
                 return SyncStatus::kOk;
             }
         }();

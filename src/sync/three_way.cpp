@@ -108,7 +108,8 @@ std::string ComposeNote(std::string_view own, const std::vector<std::string>& en
     return note;
 }
 
-std::string OwnTextOfNote(std::string_view note, std::string_view base, const std::vector<std::string>& entries) {
+std::string OwnTextOfNote(std::string_view note, std::string_view base,
+                          const std::vector<std::string>& entries) {
     std::vector<std::string> appended;
     if (ComposeNote(base, entries, &appended) == note) {
         return std::string(base);

@@ -43,4 +43,5 @@ std::string ComposeNote(std::string_view own, const std::vector<std::string>& en
 // since: the base while the note is unchanged, else the note less the parts the entries appended,
 // each once and from the end, where they were put. A part typed here that only reads like an
 // entry's text is never taken for it.
-std::string OwnTextOfNote(std::string_view note, std::string_view base, const std::vector<std::string>& entries);
+std::string OwnTextOfNote(std::string_view note, std::string_view base,
+                          const std::vector<std::string>& entries);

@@ -36,16 +36,14 @@ class FakeCalDavServer final : public HttpTransport {
     void Write(const std::string& path, std::string data);
     void Remove(const std::string& path);
     // The collection deleted and made again under the same name: empty, its old tokens unknown, or
-    // (oldTokensListNothing) taken as if they were of the new collection, which then lists nothing
-    // for them, as a server does whose empty collections all have one token. path: where it is made
+    // (oldTokensListNothing) taken while it is still empty, listing nothing, as a server does whose
+    // tokens name the content (every empty collection has the same one). path: where it is made
     // again (another client's choice); empty: not made again, so the next discovery makes it.
     void Recreate(bool oldTokensListNothing = false, const std::string& path = "same") {
         m_resources.clear();
         m_log.clear();
         m_lenientTokens = oldTokensListNothing;
-        if (!oldTokensListNothing) {
-            ++m_epoch;
-        }
+        ++m_epoch;
         if (path != "same") {
             m_collection = path;
         }

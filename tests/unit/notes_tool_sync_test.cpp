@@ -481,7 +481,8 @@ TEST(NotesToolSync, StateOfAnotherCollectionIsDropped) {
         EXPECT_EQ(result.report.status == SyncStatus::kOk, reached) << c.collection;
         if (reached) {
             EXPECT_EQ(result.state.collection,
-                      kRoot + "cal/user/" + (c.accountName == "Quillidar" ? "quillidar/" : "quillidar-576f726b/"))
+                      kRoot + "cal/user/" +
+                          (c.accountName == "Quillidar" ? "quillidar/" : "quillidar-576f726b/"))
                 << c.collection;
         }
         EXPECT_EQ(LoadSyncState(fs, kStateFile), stale) << "the session saves nothing";

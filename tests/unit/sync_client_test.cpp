@@ -100,7 +100,7 @@ TEST(SyncClient, FaultsMapToStatusesAndBackoff) {
         {Cut(TransportError::kTooLarge), SyncStatus::kTooLarge, false},
         {Answer(0, 401), SyncStatus::kUnauthorized, true},
         {Answer(1, 404), SyncStatus::kCollectionGone, true}, // the PUT
-        {Answer(1, 409), SyncStatus::kConflict, false}, // the PUT
+        {Answer(1, 409), SyncStatus::kConflict, false},      // the PUT
         {Answer(1, 413), SyncStatus::kTooLarge, false},
         {Answer(0, 503), SyncStatus::kServerError, false},
         {Answer(0, 507), SyncStatus::kServerFull, false},

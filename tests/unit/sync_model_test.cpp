@@ -106,8 +106,8 @@ TEST_P(SyncModel, ConvergesAndLosesNothing) {
             if (server.CollectionPath().empty() || IsBlankNote(line))
                 continue;
             const std::string path = server.CollectionPath() + "same-" + std::to_string(step) + ".ics";
-            server.Write(path, Journal("same-" + std::to_string(step),
-                                       CompactDate(*SyncDateOfKey(key, 2027)), line));
+            server.Write(
+                path, Journal("same-" + std::to_string(step), CompactDate(*SyncDateOfKey(key, 2027)), line));
             phoneEntries.push_back(path);
             trail += " same words " + line + " " + path;
         } else if (what == 4) {
@@ -197,7 +197,7 @@ TEST_P(SyncModel, ConvergesAndLosesNothing) {
     }
     EXPECT_EQ(pcs[0].notes.Entries().size(), pcs[1].notes.Entries().size());
     for (const std::string& key : kKeys) {
-        EXPECT_EQ(pcs[0].notes.GetNote(key), pcs[1].notes.GetNote(key)) << key;
+        EXPECT_EQ(pcs[0].notes.GetNote(key), pcs[1].notes.GetNote(key)) << key << "\n" << trail;
     }
     // Nothing typed is lost: every token is in the diary unless it was emptied or replaced on purpose.
     std::string all;
