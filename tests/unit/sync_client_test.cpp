@@ -2,6 +2,7 @@
 // fault class mapped to a status and a back-off.
 #include <gtest/gtest.h>
 
+#include "diary/note_join.h"
 #include "fake_caldav_server.h"
 #include "sync/day_resource.h"
 #include "sync/multistatus.h"
@@ -270,6 +271,10 @@ TEST(SyncRun, Scenarios) {
          {{'1', "a"}, {'p', "ph"}, {'s', ""}, {'p', ""}, {'s', ""}},
          "a",
          "a"},
+        {"a phone's entry with our very words takes nothing of ours, even when it goes",
+         {{'1', "run"}, {'s', ""}, {'p', "run"}, {'s', ""}, {'s', ""}, {'p', ""}, {'s', ""}},
+         "run",
+         "run"},
         {"a phone's entry edited here becomes ours; the phone's stays",
          {{'p', "ph"}, {'s', ""}, {'1', "ph!"}, {'s', ""}, {'s', ""}},
          "ph!\r\n----\r\nph",
@@ -347,6 +352,41 @@ TEST(SyncRun, ForeignEntryUnderOurNameIsNeverWritten) {
     EXPECT_EQ(report.status, SyncStatus::kConflict);
     EXPECT_EQ(server.Resources().at(path).data, theirs);
     EXPECT_EQ(notes.GetNote("081226"), "mine\r\n----\r\ntheirs"); // shown, and nothing typed lost
+}
+
+// A collection deleted and made again, however the server takes the old state: every note stays,
+// and what the server lost is uploaded again.
+TEST(SyncRun, CollectionMadeAgainLosesNothing) {
+    const std::string keys[] = {"011226", "021226", "031226", "041226", "051226"};
+    for (const int how : {0, 1, 2, 3}) { // tokens refused, taken while empty, gone (404), another PC first
+        FakeCalDavServer server;
+        CalDavClient client(server);
+        NoteMap a, b;
+        SyncState stateA, stateB;
+        const SyncOptions options{kRoot, 2027, 0, {}};
+        for (const std::string& key : keys) {
+            a.SetNote(key, "A " + key);
+        }
+        ASSERT_EQ(RunSync(client, a, stateA, options).status, SyncStatus::kOk);
+        server.Recreate(how == 1, how == 2 ? "" : "same");
+        if (how == 3) {
+            b.SetNote("031226", "B's own");
+            ASSERT_EQ(RunSync(client, b, stateB, options).status, SyncStatus::kOk);
+        }
+        const SyncReport report = RunSync(client, a, stateA, options);
+        EXPECT_EQ(report.status, SyncStatus::kOk) << how;
+        EXPECT_EQ(report.deletedHere, 0) << how;
+        for (const std::string& key : keys) {
+            EXPECT_TRUE(HoldsNotePart(a.GetNote(key), "A " + key)) << how << " " << key;
+        }
+        if (how == 3) {
+            EXPECT_TRUE(HoldsNotePart(a.GetNote("031226"), "B's own")) << a.GetNote("031226");
+        }
+        EXPECT_EQ(server.Resources().size(), 5u) << how;
+        // And the next run of the same PC changes nothing.
+        const SyncReport again = RunSync(client, a, stateA, options);
+        EXPECT_EQ(again.pushed + again.pulled + again.deletedHere + again.deletedThere, 0) << how;
+    }
 }
 
 } // namespace

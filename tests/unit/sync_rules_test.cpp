@@ -84,6 +84,30 @@ TEST(SyncThreeWay, RemoveParts) {
     }
 }
 
+// A note's own text is told from other clients' entries by where each part came from: what the
+// last run appended for them, taken once and from the end, never a part typed here with the same words.
+TEST(SyncThreeWay, OwnTextOfNote) {
+    const std::string sep = kNotePartSeparator;
+    struct Case {
+        std::string note, base;
+        std::vector<std::string> entries;
+        std::string own;
+    } cases[] = {
+        {"run", "run", {"run"}, "run"},                                 // the same words: shown once, ours
+        {"a" + sep + "p", "a", {"p"}, "a"},                             // unchanged
+        {"a" + sep + "p" + sep + "new", "a", {"p"}, "a" + sep + "new"}, // typed after the entry
+        {"run" + sep + "x", "run", {"run"}, "run" + sep + "x"},         // the entry added nothing: all ours
+        {"p" + sep + "p", "p", {"q", "p"}, "p" + sep + "p"},            // the entry q went from the note
+        {"a" + sep + "p" + sep + "p2", "a", {"p", "p2"}, "a"},
+        {"p", "", {"p"}, ""},               // only the entry
+        {"p!", "", {"p"}, "p!"},            // the entry edited here is ours
+        {"p" + sep + "a", "a", {"p"}, "a"}, // moved up, still the entry's
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(OwnTextOfNote(c.note, c.base, c.entries), c.own) << c.note;
+    }
+}
+
 TEST(SyncMapping, DaysKeysAndNames) {
     struct Case {
         std::string key;
