@@ -466,3 +466,22 @@ SyncStatus CalDavClient::Delete(const std::string& url, const std::string& etag,
     httpStatus = r.error == TransportError::kNone ? r.status : 0;
     return StatusOfResponse(r);
 }
+
+SyncStatus CalDavClient::EtagOf(const std::string& url, std::optional<std::string>& etag) {
+    etag.reset();
+    Multistatus reply;
+    const SyncStatus status = Propfind(url, 0, "<d:getetag/>", reply);
+    if (status == SyncStatus::kCollectionGone) {
+        return SyncStatus::kOk; // not there
+    }
+    if (status != SyncStatus::kOk) {
+        return status;
+    }
+    for (const DavResponse& r : reply.responses) {
+        if (r.props.etag && r.status != 404 && r.status != 410) {
+            etag = r.props.etag;
+            break;
+        }
+    }
+    return SyncStatus::kOk;
+}

@@ -125,6 +125,8 @@ class CalDavClient {
     // calendar-multiget of the hrefs, in batches; every href asked for gets an entry.
     SyncStatus Fetch(const std::string& collectionUrl, const std::vector<std::string>& hrefs,
                      std::vector<FetchedEntry>& fetched);
+    // The ETag of one member (PROPFIND Depth 0); nullopt when the server has no such member.
+    SyncStatus EtagOf(const std::string& url, std::optional<std::string>& etag);
     // PUT with If-Match: etag, or If-None-Match: * when etag is nullopt (a new resource). httpStatus
     // is the reply's (412 when another device got there first); newEtag the ETag it gave, if any.
     SyncStatus Put(const std::string& url, const std::string& body, const std::optional<std::string>& etag,

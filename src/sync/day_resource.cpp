@@ -5,6 +5,7 @@
 #include "text/gb18030.h"
 #include "text/text_codec.h"
 #include "sync/ical_text.h"
+#include "sync/sync_state.h"
 
 namespace {
 
@@ -190,7 +191,17 @@ std::string NoteBytesOfUtf8(std::string_view utf8) {
     return Gb18030FromUtf16(text);
 }
 
-std::string EncodeDayResource(const SyncDate& date, std::string_view noteBytes, std::int64_t stamp) {
+std::string NewDayMark(std::string_view noteBytes) {
+    const std::uint64_t sum = SyncFileChecksum(noteBytes);
+    std::string bytes;
+    for (int shift = 56; shift >= 0; shift -= 8) {
+        bytes.push_back(static_cast<char>((sum >> shift) & 0xFF));
+    }
+    return text_codec::HexOf(bytes);
+}
+
+std::string EncodeDayResource(const SyncDate& date, std::string_view noteBytes, std::int64_t stamp,
+                              bool firstOfDay) {
     const std::string utf8 = Utf8OfNoteBytes(noteBytes);
     bool exact = Gb18030FromUtf16(Utf16FromGb18030(noteBytes)) == noteBytes;
     bool ignored = true;
@@ -202,11 +213,15 @@ std::string EncodeDayResource(const SyncDate& date, std::string_view noteBytes, 
     out += FoldIcsLine("UID:" + UidOfDay(date));
     out += FoldIcsLine("DTSTAMP:" + UtcStamp(stamp));
     out += FoldIcsLine("DTSTART;VALUE=DATE:" + CompactDate(date));
+    if (firstOfDay) {
+        out += FoldIcsLine("X-QUILLIDAR-NEW-DAY:" + NewDayMark(noteBytes));
+    }
     out += FoldIcsLine("SUMMARY:" + EscapeIcsText(FirstLine(utf8), &ignored));
     out += FoldIcsLine("DESCRIPTION:" + EscapeIcsText(utf8, &exact));
     if (!exact) {
         out += FoldIcsLine("X-QUILLIDAR-GBK-HEX:" + text_codec::HexOf(noteBytes));
     }
+
     out += FoldIcsLine("END:VJOURNAL");
     out += FoldIcsLine("END:VCALENDAR");
     return out;
@@ -238,7 +253,8 @@ ResourceRead ReadCalendarResource(std::string_view bytes,
     struct Item {
         std::optional<IcsProperty> start;
         std::vector<std::string> descriptions;
-        std::optional<std::string> uid, hex;
+        std::optional<std::string> uid, hex, summary;
+        std::string newDay;
     };
     std::vector<std::string> open;
     std::optional<Item> item;
@@ -274,9 +290,13 @@ ResourceRead ReadCalendarResource(std::string_view bytes,
             entry.date = *date;
             entry.uid = it.uid.value_or("");
             entry.ours = entry.uid == UidOfDay(*date);
+            entry.newDay = it.newDay;
             std::string utf8;
             for (const std::string& d : it.descriptions) {
                 utf8 += (utf8.empty() ? "" : "\r\n") + UnescapeIcsText(d);
+            }
+            if (it.descriptions.empty() && it.summary) {
+                utf8 = UnescapeIcsText(*it.summary); // a phone's one-line journal: its title is its text
             }
             entry.text = NoteBytesOfUtf8(utf8);
             if (it.hex) {
@@ -298,10 +318,14 @@ ResourceRead ReadCalendarResource(std::string_view bytes,
             item->start = p;
         } else if (p.name == "DESCRIPTION") {
             item->descriptions.push_back(p.value);
+        } else if (p.name == "SUMMARY") {
+            item->summary = p.value;
         } else if (p.name == "UID") {
             item->uid = UnescapeIcsText(p.value);
         } else if (p.name == "X-QUILLIDAR-GBK-HEX") {
             item->hex = p.value;
+        } else if (p.name == "X-QUILLIDAR-NEW-DAY") {
+            item->newDay = p.value;
         }
     }
     if (!open.empty()) {

@@ -42,7 +42,13 @@ std::string NoteBytesOfUtf8(std::string_view utf8);
 // and its first line in SUMMARY. Bytes that are no valid text, or that TEXT cannot carry, travel
 // also as X-QUILLIDAR-GBK-HEX, as the notes tool's ics export carries them. stamp: DTSTAMP, seconds
 // since 1970 UTC.
-std::string EncodeDayResource(const SyncDate& date, std::string_view noteBytes, std::int64_t stamp);
+// firstOfDay: the resource is made, not replaced (If-None-Match), and says so with
+// X-QUILLIDAR-NEW-DAY, the mark of the text it was made with: a PC that agreed on another text of
+// the day knows then that the writer never saw it (a collection made again) and compares afresh.
+std::string EncodeDayResource(const SyncDate& date, std::string_view noteBytes, std::int64_t stamp,
+                              bool firstOfDay = false);
+// The mark X-QUILLIDAR-NEW-DAY carries of a text: 16 hex digits of its checksum.
+std::string NewDayMark(std::string_view noteBytes);
 
 // Limits on what one resource may cost: a larger body is refused whole.
 inline constexpr std::size_t kMaxResourceBytes = 2u << 20;
@@ -52,8 +58,9 @@ inline constexpr std::size_t kMaxIcsLineBytes = 1u << 20;
 struct ResourceEntry {
     std::string uid;
     SyncDate date;
-    std::string text;  // the notes' bytes; empty for an entry with nothing written in it
-    bool ours = false; // the UID is the one this program gives its date
+    std::string text;   // the notes' bytes; empty for an entry with nothing written in it
+    bool ours = false;  // the UID is the one this program gives its date
+    std::string newDay; // X-QUILLIDAR-NEW-DAY: the mark of the text the resource was made with
 };
 
 struct ResourceRead {
@@ -63,8 +70,8 @@ struct ResourceRead {
 
 // Every VJOURNAL with a start day. DTSTART may be a date, a floating or TZID date-time (its date is
 // the day) or a UTC time (localDateOf gives the day; UTC's date without it). Several DESCRIPTIONs
-// are one text, lines apart. X-QUILLIDAR-GBK-HEX is taken only while the DESCRIPTION still shows
-// those bytes: another client that edits the text keeps the property it does not know, and its
-// edit must win over the stale bytes.
+// are one text, lines apart; an entry with none has its SUMMARY for its text. X-QUILLIDAR-GBK-HEX is taken
+// only while the DESCRIPTION still shows those bytes: another client that edits the text keeps the property
+// it does not know, and its edit must win over the stale bytes.
 ResourceRead ReadCalendarResource(std::string_view bytes,
                                   const std::function<SyncDate(std::int64_t)>& localDateOf = {});

@@ -20,7 +20,9 @@ std::string OwnPart(const SyncState& state, const std::string& date, std::string
             }
         }
     }
-    return RemoveNoteParts(note, shown);
+    const auto day = state.days.find(date);
+    return OwnTextOfNote(
+        note, day != state.days.end() ? std::string_view(day->second.base) : std::string_view(), shown);
 }
 
 void CompareAfresh(SyncState& state, std::string_view key, std::string_view snapshot, int pivot) {

@@ -15,6 +15,7 @@ struct RemoteDay {
     std::optional<std::string> text; // nullopt: no entry on the server
     std::string etag;
     std::string href;
+    std::string newDay; // the resource's X-QUILLIDAR-NEW-DAY mark, if any
 };
 
 std::string LastSegment(std::string_view href) {
@@ -61,22 +62,34 @@ class Run {
             m_state.collection = collection;
         }
         Listing listing;
-        SyncStatus status = m_state.etagsOnly
-                                ? m_client.ListEtags(m_state.collection, listing)
-                                : m_client.ListChanges(m_state.collection, m_state.token, listing);
+        SyncStatus status = List(listing);
+        if (status == SyncStatus::kCollectionGone && !m_foundAgain) {
+            // The collection went from the server: it is found again by its name, or made again, and
+            // every day is compared afresh, so what the server lost is uploaded, never deleted here.
+            m_foundAgain = true;
+            m_state.collection.clear();
+            return Go();
+        }
         if (status != SyncStatus::kOk) {
             m_report.status = status;
             return m_report;
         }
+        const bool madeAgain = MadeAgain(listing);
         if (!ReadChanges(listing)) {
             return m_report;
         }
-        if (LostEverything(listing)) {
+        if (madeAgain) {
+            // Not the collection the agreed days were agreed with (deleted and made again, by this PC
+            // or another): a day it lacks was lost there, not deleted, and the notes here are all
+            // their own, whatever other clients' entries they once showed.
+            m_state.days.clear();
+            m_afresh = true;
+        } else if (LostEverything()) {
             // A side that holds none of several agreed days has lost them (a diary that did not load,
             // a collection deleted and made again), not deleted them one by one: the days are
             // compared afresh, which brings them back instead of deleting them on the other side.
             for (const auto& [date, day] : m_state.days) {
-                m_remote.emplace(date, RemoteDay{day.base, day.etag, day.href}); // unchanged there
+                m_remote.emplace(date, RemoteDay{day.base, day.etag, day.href, {}}); // unchanged there
             }
             m_state.days.clear();
         }
@@ -159,24 +172,95 @@ class Run {
         return true;
     }
 
-    bool LostEverything(const Listing& listing) const {
-        if (m_state.days.empty()) {
+    // A diary without one of several agreed days is a diary that did not load (emptying one or two
+    // notes is a choice).
+    bool LostEverything() const {
+        if (m_state.days.size() < kLostEverythingDays) {
             return false;
         }
-        bool anyLocal = false, anyRemote = false;
         for (const auto& [date, day] : m_state.days) {
-            anyLocal = anyLocal || !IsBlankNote(m_notes.FindNote(KeyOfSyncDate(*ParseCompactDate(date))));
-            const auto remote = m_remote.find(date);
-            anyRemote = anyRemote || remote == m_remote.end() || remote->second.text.has_value();
+            if (!IsBlankNote(m_notes.FindNote(KeyOfSyncDate(*ParseCompactDate(date))))) {
+                return false;
+            }
         }
-        // A complete listing without one of our days is a collection made again; a diary without
-        // one of several days is a diary that did not load (emptying one or two notes is a choice).
-        return (listing.complete && !anyRemote) || (!anyLocal && m_state.days.size() >= kLostEverythingDays);
+        return true;
+    }
+
+    // The listing, checked to be of the collection the state knows. A server may take an old sync
+    // token on a collection made again (an empty collection's token is the same on some servers, and
+    // the token kept is the one from before this PC's own writes) and list nothing: one agreed day
+    // the listing leaves alone must still be there as agreed, or the collection is listed whole and
+    // judged by MadeAgain.
+    SyncStatus List(Listing& listing) {
+        SyncStatus status = m_state.etagsOnly
+                                ? m_client.ListEtags(m_state.collection, listing)
+                                : m_client.ListChanges(m_state.collection, m_state.token, listing);
+        // A token refused is a collection made again as likely as one the server forgot.
+        m_doubted = !m_state.etagsOnly && !m_state.token.empty() && listing.complete;
+        if (status != SyncStatus::kOk || listing.complete) {
+            return status;
+        }
+        std::set<std::string> named;
+        for (const MemberChange& change : listing.changes) {
+            named.insert(CalDavClient::PathOfUrl(change.href));
+        }
+        // The first member known here, an agreed day or another client's entry, that the listing says
+        // nothing of.
+        std::string href, known;
+        for (const auto& [date, day] : m_state.days) {
+            if (!day.etag.empty() && !day.href.empty() && !named.count(day.href)) {
+                href = day.href, known = day.etag;
+                break;
+            }
+        }
+        for (auto it = m_state.foreign.begin(); href.empty() && it != m_state.foreign.end(); ++it) {
+            if (!it->second.etag.empty() && !named.count(it->first)) {
+                href = it->first, known = it->second.etag;
+            }
+        }
+        if (!href.empty()) {
+            std::optional<std::string> etag;
+            status = m_client.EtagOf(CalDavClient::UrlOfHref(m_state.collection, href), etag);
+            if (status != SyncStatus::kOk || etag == known) {
+                return status;
+            }
+            const std::string token = listing.token;
+            status = m_client.ListEtags(m_state.collection, listing);
+            listing.token = token;
+            m_doubted = true;
+            return status;
+        }
+        return SyncStatus::kOk;
+    }
+
+    // A whole listing that holds no agreed day as agreed (the same ETag) is of another collection than
+    // the one the days were agreed with when it lacks one of them, or when the listing by token was
+    // refused or proved wrong: every agreed day written again by another PC is no edit of it then.
+    bool MadeAgain(const Listing& listing) const {
+        if (!listing.complete || m_state.days.empty()) {
+            return false;
+        }
+        std::map<std::string, std::string> etags;
+        for (const MemberChange& change : listing.changes) {
+            if (!change.removed) {
+                etags[CalDavClient::PathOfUrl(change.href)] = change.etag;
+            }
+        }
+        bool lacks = false;
+        for (const auto& [date, day] : m_state.days) {
+            const auto it = etags.find(day.href);
+            if (it == etags.end()) {
+                lacks = true;
+            } else if (!day.etag.empty() && it->second == day.etag) {
+                return false;
+            }
+        }
+        return lacks || m_doubted;
     }
 
     void Removed(const std::string& href, std::optional<SyncDate> own) {
         if (own && m_state.days.count(CompactDate(*own)) && m_state.days[CompactDate(*own)].href == href) {
-            m_remote[CompactDate(*own)] = RemoteDay{std::nullopt, {}, href};
+            m_remote[CompactDate(*own)] = RemoteDay{std::nullopt, {}, href, {}};
         } else if (m_state.foreign.count(href)) {
             m_foreignChanges[href] = std::nullopt;
         }
@@ -211,7 +295,8 @@ class Run {
         for (ResourceEntry& e : read.entries) {
             if (own && e.ours && e.date == *own && !ownFound) {
                 ownFound = true;
-                m_remote[CompactDate(*own)] = RemoteDay{std::move(e.text), entry.etag, href};
+                m_remote[CompactDate(*own)] =
+                    RemoteDay{std::move(e.text), entry.etag, href, std::move(e.newDay)};
             } else if (!IsBlankNote(e.text)) {
                 foreign.entries.push_back({e.date, std::move(e.text)});
             }
@@ -278,7 +363,7 @@ class Run {
         if (status != SyncStatus::kOk) {
             return status;
         }
-        remote = RemoteDay{std::nullopt, {}, href};
+        remote = RemoteDay{std::nullopt, {}, href, {}};
         if (fetched.empty() || (!fetched[0].data && !fetched[0].tooLarge)) {
             return SyncStatus::kOk;
         }
@@ -294,6 +379,7 @@ class Run {
         for (ResourceEntry& e : read.entries) {
             if (e.ours && own && e.date == *own) {
                 remote.text = std::move(e.text);
+                remote.newDay = std::move(e.newDay);
                 break;
             }
         }
@@ -309,28 +395,35 @@ class Run {
         const std::string key = KeyOfSyncDate(date);
         const std::string local(m_notes.FindNote(key));
         const auto stateIt = m_state.days.find(d);
-        const std::optional<std::string> base =
+        std::optional<std::string> base =
             stateIt != m_state.days.end() ? std::optional<std::string>(stateIt->second.base) : std::nullopt;
         const std::string href = CalDavClient::PathOfUrl(m_state.collection) + HrefNameOfDay(date);
         RemoteDay remote;
         if (const auto r = m_remote.find(d); r != m_remote.end()) {
             remote = r->second;
         } else if (stateIt != m_state.days.end()) {
-            remote = RemoteDay{stateIt->second.base, stateIt->second.etag, stateIt->second.href};
+            remote = RemoteDay{stateIt->second.base, stateIt->second.etag, stateIt->second.href, {}};
         } else {
-            remote = RemoteDay{std::nullopt, {}, href};
+            remote = RemoteDay{std::nullopt, {}, href, {}};
         }
         if (remote.href.empty()) {
             remote.href = href;
         }
         const std::vector<std::string> shown = TextsOf(m_newForeign, d);
-        std::vector<std::string> hidden = TextsOf(m_state.foreign, d);
-        hidden.insert(hidden.end(), shown.begin(), shown.end());
-        const std::string ownLocal = RemoveNoteParts(local, hidden);
+        // Told apart by where each part came from, never by equal words: what the last run appended
+        // for other clients is theirs, the rest is typed here.
+        const std::string ownLocal =
+            m_afresh ? local : OwnTextOfNote(local, base.value_or(""), TextsOf(m_state.foreign, d));
 
         DayDecision decision;
         const SyncStatus written = [&]() -> SyncStatus {
             for (int attempt = 0;; ++attempt) {
+                if (base && remote.text && *remote.text != *base && !remote.newDay.empty() &&
+                    remote.newDay == NewDayMark(*remote.text)) {
+                    // Made as it is by a writer that never saw the text agreed here (a collection
+                    // made again, this day uploaded anew): no edit of it, so both texts are kept.
+                    base.reset();
+                }
                 decision = DecideDay(ownLocal, remote.text, base);
                 const bool writes = decision.action == DayAction::kPush ||
                                     decision.action == DayAction::kJoin ||
@@ -362,9 +455,9 @@ class Run {
                         status = SyncStatus::kOk;
                     }
                 } else {
-                    status = m_client.Put(url, EncodeDayResource(date, decision.text, m_options.stamp),
-                                          exists ? std::optional<std::string>(remote.etag) : std::nullopt,
-                                          http, etag);
+                    status = m_client.Put(
+                        url, EncodeDayResource(date, decision.text, m_options.stamp, !exists),
+                        exists ? std::optional<std::string>(remote.etag) : std::nullopt, http, etag);
                 }
                 if (http == 412) {
                     status = Refetch(remote.href, remote);
@@ -382,7 +475,7 @@ class Run {
                     ++m_report.pushed;
                     m_report.joined += decision.action == DayAction::kJoin;
                 }
-                remote = RemoteDay{decision.text, etag, remote.href};
+                remote = RemoteDay{decision.text, etag, remote.href, {}};
                 return SyncStatus::kOk;
             }
         }();
@@ -414,10 +507,7 @@ class Run {
     // when the note changed.
     bool Show(const std::string& key, const std::string& local, const std::string& own,
               const std::vector<std::string>& shown) {
-        std::string note = own;
-        for (const std::string& text : shown) {
-            note = IsBlankNote(note) ? text : JoinNoteParts(note, text);
-        }
+        const std::string note = ComposeNote(own, shown);
         if (note == local || (IsBlankNote(note) && IsBlankNote(local) && m_notes.FindNote(key).empty())) {
             return false;
         }
@@ -435,6 +525,9 @@ class Run {
     std::map<std::string, std::optional<ForeignResource>> m_foreignChanges; // nullopt: gone
     std::map<std::string, ForeignResource> m_newForeign;
     std::set<std::string> m_unreadable;
+    bool m_foundAgain = false; // the collection went and was looked for again in this run
+    bool m_afresh = false;     // every day compared afresh: the collection is not the one agreed with
+    bool m_doubted = false;    // the listing by token was refused, or proved wrong
 };
 
 } // namespace

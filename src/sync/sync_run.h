@@ -34,7 +34,10 @@ struct SyncReport {
 // cut short by a fault leaves every day either as it was or fully synced, and the next run picks
 // up from there. Other clients' entries are shown in their day's note as parts of it (joined as
 // the append merge joins), never written or removed on the server; an entry that goes away, or
-// changes, takes its unchanged part out of the note with it. A collection that holds none of the
-// agreed days (made again), or a diary that holds none of three or more (one that did not load),
-// is compared afresh rather than taken for deletions.
+// changes, takes its unchanged part out of the note with it; a note's parts are told apart by where
+// they came from, never by equal words. A collection made again (gone with a 404, listed whole
+// without an agreed day and none as agreed, or proved wrong about an agreed day it did not list), a
+// day uploaded anew by a writer that never saw the text agreed here, and a diary that holds none of
+// three or more agreed days (one that did not load) are compared afresh rather than taken for
+// deletions: what the server lost is uploaded again.
 SyncReport RunSync(CalDavClient& client, NoteMap& notes, SyncState& state, const SyncOptions& options);

@@ -94,3 +94,47 @@ std::string RemoveNoteParts(std::string_view note, const std::vector<std::string
     }
     return out;
 }
+
+std::string ComposeNote(std::string_view own, const std::vector<std::string>& entries,
+                        std::vector<std::string>* appended) {
+    std::string note(own);
+    for (const std::string& text : entries) {
+        std::string joined = IsBlankNote(note) ? text : JoinNoteParts(note, text);
+        if (joined != note && appended) {
+            appended->push_back(text);
+        }
+        note = std::move(joined);
+    }
+    return note;
+}
+
+std::string OwnTextOfNote(std::string_view note, std::string_view base,
+                          const std::vector<std::string>& entries) {
+    std::vector<std::string> appended;
+    if (ComposeNote(base, entries, &appended) == note) {
+        return std::string(base);
+    }
+    const std::string_view separator = kNotePartSeparator;
+    std::vector<std::string_view> parts;
+    for (std::string_view rest = note;;) {
+        const std::size_t at = rest.find(separator);
+        parts.push_back(rest.substr(0, at));
+        if (at == std::string_view::npos) {
+            break;
+        }
+        rest.remove_prefix(at + separator.size());
+    }
+    for (auto entry = appended.rbegin(); entry != appended.rend(); ++entry) {
+        for (std::size_t i = parts.size(); i-- > 0;) {
+            if (parts[i] == *entry) {
+                parts.erase(parts.begin() + static_cast<std::ptrdiff_t>(i));
+                break;
+            }
+        }
+    }
+    std::string own;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        own.append(i ? separator : std::string_view()).append(parts[i]);
+    }
+    return own;
+}

@@ -32,6 +32,16 @@ struct DayDecision {
 DayDecision DecideDay(std::optional<std::string_view> local, std::optional<std::string_view> remote,
                       std::optional<std::string_view> base);
 
-// The note without the parts that equal one of `parts` (whole separator-delimited runs): the local
-// note less what other clients' entries put into it.
+// The note without the parts that equal one of `parts` (whole separator-delimited runs).
 std::string RemoveNoteParts(std::string_view note, const std::vector<std::string>& parts);
+
+// The note a day shows: its own text, then each other client's entry joined as the append merge
+// joins; `appended` gets the entries that added a part (one the note already held adds none).
+std::string ComposeNote(std::string_view own, const std::vector<std::string>& entries,
+                        std::vector<std::string>* appended = nullptr);
+// The own text of a note that was shown as ComposeNote(base, entries) and may have been edited
+// since: the base while the note is unchanged, else the note less the parts the entries appended,
+// each once and from the end, where they were put. A part typed here that only reads like an
+// entry's text is never taken for it.
+std::string OwnTextOfNote(std::string_view note, std::string_view base,
+                          const std::vector<std::string>& entries);

@@ -24,4 +24,6 @@ inline constexpr std::size_t kMaxXmlDepth = 64;
 // Parses a whole document into events. Empty on success; else why not (events may have been sent
 // before the fault, and the caller drops what they built). A document type declaration is refused:
 // WebDAV needs none, and entities are how a small reply grows into a large one.
-std::string ParseXml(std::string_view bytes, XmlEvents& events);
+// pieceBytes: when set, the parser is handed the document at most this many bytes at a time, which
+// tests that no cut between reads changes a character; 0: in the pieces the adapter likes.
+std::string ParseXml(std::string_view bytes, XmlEvents& events, std::size_t pieceBytes = 0);

@@ -63,7 +63,7 @@ void XMLCALL OnEntity(void* data, const XML_Char*, int, const XML_Char*, int, co
 
 } // namespace
 
-std::string ParseXml(std::string_view bytes, XmlEvents& events) {
+std::string ParseXml(std::string_view bytes, XmlEvents& events, std::size_t pieceBytes) {
     Context c;
     c.events = &events;
     c.parser = XML_ParserCreateNS("UTF-8", kNsSeparator);
@@ -77,7 +77,7 @@ std::string ParseXml(std::string_view bytes, XmlEvents& events) {
     XML_SetEntityDeclHandler(c.parser, OnEntity);
     XML_SetParamEntityParsing(c.parser, XML_PARAM_ENTITY_PARSING_NEVER);
     // Fed in slices so a length beyond int never reaches expat.
-    constexpr std::size_t kSlice = 1u << 20;
+    const std::size_t kSlice = pieceBytes != 0 && pieceBytes < (1u << 20) ? pieceBytes : 1u << 20;
     bool ok = true;
     do {
         const std::size_t n = bytes.size() < kSlice ? bytes.size() : kSlice;

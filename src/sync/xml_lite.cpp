@@ -14,10 +14,17 @@
 
 namespace {
 
-// The document as a stream the reader pulls from, without copying it.
+// The document as a stream the reader pulls from, without copying it. Wine's XmlLite keeps the
+// wrong bytes of a read that ends inside or after a multi-byte character (it holds one byte back for
+// the next read, and moves the wrong one), so a read ends after an ASCII byte, where every reader
+// holds nothing back. Markup and the line breaks of iCalendar text put one in every few dozen bytes;
+// a run longer than a whole read without any is refused under Wine rather than read damaged.
 class ByteStream final : public ISequentialStream {
   public:
-    explicit ByteStream(std::string_view bytes) : m_bytes(bytes) {}
+    ByteStream(std::string_view bytes, std::size_t pieceBytes, bool refuseLongRuns)
+        : m_bytes(bytes), m_piece(pieceBytes), m_refuseLongRuns(refuseLongRuns) {}
+
+    bool Refused() const { return m_refused; }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (!out) {
@@ -36,7 +43,26 @@ class ByteStream final : public ISequentialStream {
     ULONG STDMETHODCALLTYPE Release() override { return --m_refs; }
 
     HRESULT STDMETHODCALLTYPE Read(void* buffer, ULONG size, ULONG* read) override {
-        const std::size_t n = size < m_bytes.size() ? size : m_bytes.size();
+        std::size_t n = size < m_bytes.size() ? size : m_bytes.size();
+        if (m_piece != 0 && m_piece < n) {
+            n = m_piece;
+        }
+        if (n < m_bytes.size()) {
+            std::size_t cut = n;
+            while (cut > 0 && static_cast<unsigned char>(m_bytes[cut - 1]) >= 0x80) {
+                --cut;
+            }
+            if (cut == 0 && m_refuseLongRuns) {
+                m_refused = true;
+                if (read) {
+                    *read = 0;
+                }
+                return E_FAIL;
+            }
+            if (cut > 0) {
+                n = cut;
+            }
+        }
         if (n) {
             memcpy(buffer, m_bytes.data(), n);
         }
@@ -44,12 +70,15 @@ class ByteStream final : public ISequentialStream {
         if (read) {
             *read = static_cast<ULONG>(n);
         }
-        return n < size ? S_FALSE : S_OK;
+        return m_bytes.empty() && n < size ? S_FALSE : S_OK;
     }
     HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG*) override { return STG_E_ACCESSDENIED; }
 
   private:
     std::string_view m_bytes;
+    std::size_t m_piece; // the most one read hands on; 0: as much as asked for
+    bool m_refuseLongRuns;
+    bool m_refused = false;
     std::atomic<ULONG> m_refs{1};
 };
 
@@ -81,6 +110,15 @@ CreateXmlReaderFn CreateReader() {
                       : nullptr;
     }();
     return fn;
+}
+
+// Wine's ntdll says its version; Windows' has no such export.
+bool UnderWine() {
+    static const bool wine = [] {
+        const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+        return ntdll && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+    }();
+    return wine;
 }
 
 std::string Utf8(const WCHAR* text, UINT length) {
@@ -196,7 +234,7 @@ HRESULT SendAttributes(IXmlReader* reader, XmlEvents& events) {
 
 } // namespace
 
-std::string ParseXml(std::string_view bytes, XmlEvents& events) {
+std::string ParseXml(std::string_view bytes, XmlEvents& events, std::size_t pieceBytes) {
     const CreateXmlReaderFn create = CreateReader();
     if (!create) {
         return "the system's XML reader (xmllite.dll) is missing";
@@ -211,7 +249,7 @@ std::string ParseXml(std::string_view bytes, XmlEvents& events) {
     // Entities are how a small reply grows into a large one: no DTD at all.
     reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit);
     reader->SetProperty(XmlReaderProperty_MaxElementDepth, kMaxXmlDepth + 1);
-    ByteStream stream(bytes);
+    ByteStream stream(bytes, pieceBytes, UnderWine());
     if (FAILED(reader->SetInput(&stream))) {
         return "the system's XML reader refused the input";
     }
@@ -222,6 +260,10 @@ std::string ParseXml(std::string_view bytes, XmlEvents& events) {
         XmlNodeType type = XmlNodeType_None;
         const HRESULT hr = reader->Read(&type);
         if (hr == S_FALSE) {
+            break;
+        }
+        if (FAILED(hr) && stream.Refused()) {
+            error = "a run of text without a line break longer than the system's XML reader takes whole";
             break;
         }
         if (FAILED(hr)) {

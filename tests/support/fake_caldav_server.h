@@ -35,11 +35,18 @@ class FakeCalDavServer final : public HttpTransport {
     // Another client writes (a phone): no preconditions, a new ETag, the change in the sync log.
     void Write(const std::string& path, std::string data);
     void Remove(const std::string& path);
-    // The collection deleted and made again under the same name: empty, its old tokens unknown.
-    void Recreate() {
+    // The collection deleted and made again under the same name: empty, its old tokens unknown, or
+    // (oldTokensListNothing) taken while it is still empty, listing nothing, as a server does whose
+    // tokens name the content (every empty collection has the same one). path: where it is made
+    // again (another client's choice); empty: not made again, so the next discovery makes it.
+    void Recreate(bool oldTokensListNothing = false, const std::string& path = "same") {
         m_resources.clear();
         m_log.clear();
+        m_lenientTokens = oldTokensListNothing;
         ++m_epoch;
+        if (path != "same") {
+            m_collection = path;
+        }
     }
     const std::map<std::string, Resource>& Resources() const { return m_resources; }
     std::string CollectionPath() const { return m_collection; }
@@ -66,4 +73,5 @@ class FakeCalDavServer final : public HttpTransport {
     std::vector<std::string> m_log; // path changed at each revision, from revision 1
     int m_etags = 0;
     int m_epoch = 0; // in every token, so a collection made again knows none of the old ones
+    bool m_lenientTokens = false;
 };

@@ -2,6 +2,7 @@
 // fault class mapped to a status and a back-off.
 #include <gtest/gtest.h>
 
+#include "diary/note_join.h"
 #include "fake_caldav_server.h"
 #include "sync/day_resource.h"
 #include "sync/multistatus.h"
@@ -99,8 +100,8 @@ TEST(SyncClient, FaultsMapToStatusesAndBackoff) {
         {Cut(TransportError::kRedirect), SyncStatus::kRedirect, true},
         {Cut(TransportError::kTooLarge), SyncStatus::kTooLarge, false},
         {Answer(0, 401), SyncStatus::kUnauthorized, true},
-        {Answer(0, 404), SyncStatus::kCollectionGone, true},
-        {Answer(1, 409), SyncStatus::kConflict, false}, // the PUT
+        {Answer(1, 404), SyncStatus::kCollectionGone, true}, // the PUT
+        {Answer(1, 409), SyncStatus::kConflict, false},      // the PUT
         {Answer(1, 413), SyncStatus::kTooLarge, false},
         {Answer(0, 503), SyncStatus::kServerError, false},
         {Answer(0, 507), SyncStatus::kServerFull, false},
@@ -133,7 +134,9 @@ TEST(SyncClient, FaultsMapToStatusesAndBackoff) {
     EXPECT_EQ(BackoffSeconds(SyncStatus::kOk, 1), 0);
 }
 
-TEST(SyncClient, NothingChangedIsOneRequest) {
+// With sync tokens, a second request asks after one agreed day, which tells the collection the
+// token was given for from one made again that takes the old token.
+TEST(SyncClient, NothingChangedIsOneRequestAndACheck) {
     for (const bool tokens : {true, false}) {
         FakeCalDavServer server;
         server.supportsSync = tokens;
@@ -148,7 +151,7 @@ TEST(SyncClient, NothingChangedIsOneRequest) {
         const int before = client.Requests();
         const SyncReport report = RunSync(client, notes, state, options);
         EXPECT_EQ(report.status, SyncStatus::kOk);
-        EXPECT_EQ(client.Requests() - before, 1) << "tokens " << tokens;
+        EXPECT_EQ(client.Requests() - before, tokens ? 2 : 1) << "tokens " << tokens;
         EXPECT_EQ(state.token.empty(), !tokens);
     }
 }
@@ -268,6 +271,10 @@ TEST(SyncRun, Scenarios) {
          {{'1', "a"}, {'p', "ph"}, {'s', ""}, {'p', ""}, {'s', ""}},
          "a",
          "a"},
+        {"a phone's entry with our very words takes nothing of ours, even when it goes",
+         {{'1', "run"}, {'s', ""}, {'p', "run"}, {'s', ""}, {'s', ""}, {'p', ""}, {'s', ""}},
+         "run",
+         "run"},
         {"a phone's entry edited here becomes ours; the phone's stays",
          {{'p', "ph"}, {'s', ""}, {'1', "ph!"}, {'s', ""}, {'s', ""}},
          "ph!\r\n----\r\nph",
@@ -345,6 +352,41 @@ TEST(SyncRun, ForeignEntryUnderOurNameIsNeverWritten) {
     EXPECT_EQ(report.status, SyncStatus::kConflict);
     EXPECT_EQ(server.Resources().at(path).data, theirs);
     EXPECT_EQ(notes.GetNote("081226"), "mine\r\n----\r\ntheirs"); // shown, and nothing typed lost
+}
+
+// A collection deleted and made again, however the server takes the old state: every note stays,
+// and what the server lost is uploaded again.
+TEST(SyncRun, CollectionMadeAgainLosesNothing) {
+    const std::string keys[] = {"011226", "021226", "031226", "041226", "051226"};
+    for (const int how : {0, 1, 2, 3}) { // tokens refused, taken while empty, gone (404), another PC first
+        FakeCalDavServer server;
+        CalDavClient client(server);
+        NoteMap a, b;
+        SyncState stateA, stateB;
+        const SyncOptions options{kRoot, 2027, 0, {}};
+        for (const std::string& key : keys) {
+            a.SetNote(key, "A " + key);
+        }
+        ASSERT_EQ(RunSync(client, a, stateA, options).status, SyncStatus::kOk);
+        server.Recreate(how == 1, how == 2 ? "" : "same");
+        if (how == 3) {
+            b.SetNote("031226", "B's own");
+            ASSERT_EQ(RunSync(client, b, stateB, options).status, SyncStatus::kOk);
+        }
+        const SyncReport report = RunSync(client, a, stateA, options);
+        EXPECT_EQ(report.status, SyncStatus::kOk) << how;
+        EXPECT_EQ(report.deletedHere, 0) << how;
+        for (const std::string& key : keys) {
+            EXPECT_TRUE(HoldsNotePart(a.GetNote(key), "A " + key)) << how << " " << key;
+        }
+        if (how == 3) {
+            EXPECT_TRUE(HoldsNotePart(a.GetNote("031226"), "B's own")) << a.GetNote("031226");
+        }
+        EXPECT_EQ(server.Resources().size(), 5u) << how;
+        // And the next run of the same PC changes nothing.
+        const SyncReport again = RunSync(client, a, stateA, options);
+        EXPECT_EQ(again.pushed + again.pulled + again.deletedHere + again.deletedThere, 0) << how;
+    }
 }
 
 } // namespace

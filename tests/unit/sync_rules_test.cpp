@@ -84,6 +84,30 @@ TEST(SyncThreeWay, RemoveParts) {
     }
 }
 
+// A note's own text is told from other clients' entries by where each part came from: what the
+// last run appended for them, taken once and from the end, never a part typed here with the same words.
+TEST(SyncThreeWay, OwnTextOfNote) {
+    const std::string sep = kNotePartSeparator;
+    struct Case {
+        std::string note, base;
+        std::vector<std::string> entries;
+        std::string own;
+    } cases[] = {
+        {"run", "run", {"run"}, "run"},                                 // the same words: shown once, ours
+        {"a" + sep + "p", "a", {"p"}, "a"},                             // unchanged
+        {"a" + sep + "p" + sep + "new", "a", {"p"}, "a" + sep + "new"}, // typed after the entry
+        {"run" + sep + "x", "run", {"run"}, "run" + sep + "x"},         // the entry added nothing: all ours
+        {"p" + sep + "p", "p", {"q", "p"}, "p" + sep + "p"},            // the entry q went from the note
+        {"a" + sep + "p" + sep + "p2", "a", {"p", "p2"}, "a"},
+        {"p", "", {"p"}, ""},               // only the entry
+        {"p!", "", {"p"}, "p!"},            // the entry edited here is ours
+        {"p" + sep + "a", "a", {"p"}, "a"}, // moved up, still the entry's
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(OwnTextOfNote(c.note, c.base, c.entries), c.own) << c.note;
+    }
+}
+
 TEST(SyncMapping, DaysKeysAndNames) {
     struct Case {
         std::string key;
@@ -160,6 +184,11 @@ TEST(SyncMapping, ReadsOtherClients) {
         {head + "BEGIN:VJOURNAL\r\nUID:a\r\nDESCRIPTION:x\r\nEND:VJOURNAL\r\nBEGIN:VJOURNAL\r\nUID:"
                 "b\r\nDTSTART:20261208\r\nDESCRIPTION:\xC3\r\nEND:VJOURNAL\r\nEND:VCALENDAR\r\n",
          {{"b", {2026, 12, 8}, "\x84\x31\xA4\x37", false}}},
+        // A title and no description: the title is the text; with a description, the description.
+        {head + "BEGIN:VJOURNAL\r\nUID:s\r\nDTSTART:20261208\r\nSUMMARY:\xE8\xB7\x91\xE6\xAD\xA5\\, 5km\r\n"
+                "END:VJOURNAL\r\nBEGIN:VJOURNAL\r\nUID:t\r\nDTSTART:20261209\r\nSUMMARY:title\r\n"
+                "DESCRIPTION:body\r\nEND:VJOURNAL\r\nEND:VCALENDAR\r\n",
+         {{"s", {2026, 12, 8}, "\xC5\xDC\xB2\xBD, 5km", false}, {"t", {2026, 12, 9}, "body", false}}},
         {"BEGIN:VJOURNAL\r\nEND:VJOURNAL\r\n", {}, true},
         {head + "BEGIN:VJOURNAL\r\nEND:VCALENDAR\r\n", {}, true},
         {head + "BEGIN:VJOURNAL\r\n", {}, true},

@@ -1,6 +1,8 @@
 // Both XML adapters (expat natively, XmlLite under Wine) hand the multistatus reader the same events.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "sync/xml_events.h"
 
 namespace {
@@ -105,6 +107,57 @@ TEST(SyncXml, EventsOfBothParsers) {
             EXPECT_EQ(error, "") << c.xml.substr(0, 80);
             EXPECT_EQ(recorder.log, c.events) << c.xml.substr(0, 80);
         }
+    }
+}
+
+// The text of a long reply arrives as the server sent it wherever reads cut the reply: every size
+// of character (1 to 4 bytes, the last a surrogate pair in UTF-16) at every offset from the start
+// of a read, in pieces of every small size and in the parser's own.
+TEST(SyncXml, TextWholeAtEveryBoundary) {
+#ifdef _WIN32
+    // The system's reader asks for reads of its own sizes: the pieces are at most that long.
+    const std::size_t kPieces[] = {0, 4097, 8191};
+#else
+    const std::size_t kPieces[] = {0, 1, 2, 3, 5, 7, 4097};
+#endif
+    // a, é, 今, U+1F600, and a line break as iCalendar text has every few dozen bytes.
+    const std::string unit = "a\xC3\xA9\xE4\xBB\x8A\xF0\x9F\x98\x80\xE4\xBB\x8A\xE5\xA4\xA9\xE4\xBB\x8A"
+                             "\xE5\xA4\xA9\xE4\xBB\x8A\xE5\xA4\xA9\n";
+    std::string text;
+    while (text.size() < 30000) {
+        text += unit;
+    }
+    for (std::size_t pad = 0; pad < unit.size(); ++pad) {
+        const std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<m p=\"" +
+                                std::string(pad, 'x') + "\">" + text + "</m>";
+        for (const std::size_t piece : kPieces) {
+            Recorder recorder;
+            ASSERT_EQ(ParseXml(xml, recorder, piece), "") << pad << " " << piece;
+            const std::string expected = "<|m\n@|p=" + std::string(pad, 'x') + "\n'" + text + "\n>\n";
+            const std::size_t common = std::min(recorder.log.size(), expected.size());
+            const std::size_t at = static_cast<std::size_t>(
+                std::mismatch(recorder.log.begin(),
+                              recorder.log.begin() + static_cast<std::ptrdiff_t>(common), expected.begin())
+                    .first -
+                recorder.log.begin());
+            EXPECT_EQ(recorder.log, expected)
+                << "pad " << pad << ", pieces of " << piece << ": first wrong byte at " << at << " of "
+                << expected.size() << ": "
+                << testing::PrintToString(recorder.log.substr(at > 12 ? at - 12 : 0, 30));
+        }
+    }
+}
+
+// A run with no ASCII byte longer than any read is read whole, or (Wine's reader) refused: never
+// handed on damaged.
+TEST(SyncXml, LongRunWithoutAsciiWholeOrRefused) {
+    std::string run;
+    for (int i = 0; i < 6000; ++i) {
+        run += "\xE4\xBB\x8A";
+    }
+    Recorder recorder;
+    if (ParseXml("<m>" + run + "</m>", recorder).empty()) {
+        EXPECT_EQ(recorder.log, "<|m\n'" + run + "\n>\n");
     }
 }
 
