@@ -107,6 +107,7 @@ void SyncWorker::RunSteps(SyncJob job, HWND window, UINT ranMessage, UINT savedM
             SyncSessionResult result = RunSyncSession(*transport, copy, fs, input);
             outcome.report = std::move(result.report);
             outcome.state = std::move(result.state);
+            outcome.stateFileSum = result.stateFileSum;
             outcome.hasState = true;
             for (const std::string& key : outcome.report.changedKeys)
                 outcome.days.push_back({key, job.snapshot.GetNote(key), copy.GetNote(key), false});
@@ -136,11 +137,12 @@ void SyncWorker::RunSteps(SyncJob job, HWND window, UINT ranMessage, UINT savedM
         return;
     std::optional<SyncState> state = std::move(m_keepState);
     SyncReport report = m_outcome ? m_outcome->report : SyncReport{};
+    const std::uint64_t stateFileSum = m_outcome ? m_outcome->stateFileSum : 0;
     lock.unlock();
     try {
         // The notes the run changed are in the journal by now: the state may say they are agreed.
         if (state)
-            SaveSyncState(fs, job.folder + kSyncStateFileName, *state);
+            KeepSyncState(fs, job.folder + kSyncStateFileName, *state, stateFileSum);
         const SyncLastRun last =
             RecordSyncTry(fs, job.folder, report, static_cast<std::int64_t>(std::time(nullptr)));
         lock.lock();
@@ -159,6 +161,7 @@ std::optional<SyncOutcome> SyncWorker::TakeOutcome() {
         outcome = std::move(m_outcome);
         m_outcome.emplace(); // the report stays for the record
         m_outcome->report = outcome->report;
+        m_outcome->stateFileSum = outcome->stateFileSum;
     }
     return outcome;
 }

@@ -34,8 +34,9 @@ struct SyncJob {
 struct SyncOutcome {
     SyncReport report;
     SyncState state;
-    bool hasState = false;     // the run got as far as reading the state
-    std::vector<LiveDay> days; // the days the run changed, typing not filled in
+    bool hasState = false;          // the run got as far as reading the state
+    std::uint64_t stateFileSum = 0; // of the state's file as the run read it
+    std::vector<LiveDay> days;      // the days the run changed, typing not filled in
 };
 
 class SyncWorker {

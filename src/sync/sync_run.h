@@ -28,6 +28,7 @@ struct SyncReport {
     int deletedThere = 0;                 // server entries removed because the note was emptied here
     std::vector<std::string> refused;     // hrefs of entries too large or unreadable, left as they are
     std::vector<std::string> changedKeys; // keys of the notes this run changed, for the window
+    bool reachedEnd = false;              // every day was seen: a failure status is of some days only
 };
 
 // Syncs `notes` with the collection. The notes and the state change only by what was done: a run

@@ -24,7 +24,8 @@ struct SyncSessionInput {
 
 struct SyncSessionResult {
     SyncReport report;
-    SyncState state; // the state after the run: saved by the caller once the notes are safe
+    SyncState state;                // the state after the run: saved by the caller once the notes are safe
+    std::uint64_t stateFileSum = 0; // of the state's file as read, for KeepSyncState
 };
 
 // Loads the state (a state of another server or collection is dropped and compared afresh) and
