@@ -225,7 +225,7 @@ TransportError LastError(Shared& shared) {
 
 HttpResponse ExchangeOnce(Shared& shared, const std::string& method, const std::string& path,
                           const std::vector<HttpHeader>& extra, const std::string& body, std::size_t maxBody,
-                          const std::atomic<bool>& abandoned) {
+                          const std::atomic<bool>& abandoned, bool* sendStopped = nullptr) {
     const WinHttpApi& api = Api();
     const std::wstring wideMethod = Wide(method);
     const std::wstring widePath = Wide(path);
@@ -284,11 +284,16 @@ HttpResponse ExchangeOnce(Shared& shared, const std::string& method, const std::
     bool digestTried = false;
     DWORD status = 0;
     for (;;) {
-        if (!api.sendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
-                             bodySize ? const_cast<char*>(body.data()) : WINHTTP_NO_REQUEST_DATA, bodySize,
-                             bodySize, 0) ||
-            !api.receiveResponse(request, nullptr)) {
-            return Failed(LastError(shared));
+        const bool sent = api.sendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+                                          bodySize ? const_cast<char*>(body.data()) : WINHTTP_NO_REQUEST_DATA,
+                                          bodySize, bodySize, 0);
+        if (!sent || !api.receiveResponse(request, nullptr)) {
+            const HttpResponse failed = Failed(LastError(shared));
+            if (sendStopped) {
+                *sendStopped = bodySize && (failed.error == TransportError::kCut ||
+                                            (!sent && failed.error == TransportError::kTimeout));
+            }
+            return failed;
         }
         DWORD size = sizeof status;
         if (!api.queryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
@@ -379,8 +384,9 @@ HttpResponse ExchangeOnce(Shared& shared, const std::string& method, const std::
 }
 
 // A server that refuses the password may answer 401 as soon as it has the headers and close on the
-// body still coming, and the reset that meets the body's send takes the 401 with it: a request
-// without a body, which never writes, then asks again whether the password is what it refuses.
+// body still coming (the reset that meets the body's send takes the 401 with it), or stop reading
+// the body and wait: a request without a body, which never writes, then asks again whether the
+// password is what it refuses.
 bool RefusedPassword(Shared& shared, const std::string& path, const std::atomic<bool>& abandoned) {
     const HttpResponse probe =
         ExchangeOnce(shared, "PROPFIND", path, {{"Depth", "0"}}, {}, kReadPiece, abandoned);
@@ -401,10 +407,10 @@ HttpResponse Perform(Shared& shared, const HttpRequest& request, std::size_t max
         if (abandoned) {
             return Failed(TransportError::kTimeout);
         }
+        bool sendStopped = false;
         HttpResponse response =
-            ExchangeOnce(shared, method, at.path, request.headers, body, maxBody, abandoned);
-        if (response.error == TransportError::kCut && response.status == 0 && !body.empty() && !abandoned &&
-            RefusedPassword(shared, at.path, abandoned)) {
+            ExchangeOnce(shared, method, at.path, request.headers, body, maxBody, abandoned, &sendStopped);
+        if (sendStopped && !abandoned && RefusedPassword(shared, at.path, abandoned)) {
             HttpResponse refused;
             refused.status = 401;
             return refused;

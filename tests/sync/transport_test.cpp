@@ -228,7 +228,7 @@ TEST(WinHttpTransport, RefusedPasswordIsA401EveryTime) {
     for (const std::size_t size :
          {std::size_t(0), std::size_t(100), std::size_t(64u << 10), std::size_t(2u << 20)}) {
         for (int attempt = 0; attempt < 3; ++attempt) {
-            const auto transport = OpenOrigin(10000, "me", "wrong");
+            const auto transport = OpenOrigin(3000, "me", "wrong");
             ASSERT_TRUE(transport);
             const HttpResponse r =
                 transport->Send({"PUT", Origin() + "/refuse", {}, std::string(size, 'b')}, 1000);
