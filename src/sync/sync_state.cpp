@@ -1,16 +1,19 @@
 // The sync state's file: one record a line, a count and a checksum at the end so that a cut or
 // changed file is recognised as such. A field is its bytes with only the four that would end it or
-// its line escaped, so the file is about the diary's size; the first version's hexadecimal fields,
-// twice that, are still read.
+// its line escaped, and a day's resource of the usual name only marked, so the file is about the
+// diary's size; the first version's hexadecimal fields, twice that, are still read.
 #include "sync/sync_state.h"
 
 #include <cstdint>
 #include <optional>
 
+#include "sync/caldav_client.h"
+
 namespace {
 
 constexpr std::string_view kMagicHex = "quillidar-sync 1\n";
 constexpr std::string_view kMagic = "quillidar-sync 2\n";
+constexpr std::string_view kOwnHref = "\\h";
 
 std::optional<std::string> Unhex(std::string_view hex) {
     if (hex == "-") {
@@ -159,8 +162,15 @@ std::string EncodeSyncState(const SyncState& state) {
     }
     PutLine(body, {"token"}, {state.token});
     PutLine(body, {"listing", state.etagsOnly ? "etags" : "sync"}, {});
+    const std::string path = CalDavClient::PathOfUrl(state.collection);
     for (const auto& [date, day] : state.days) {
-        PutLine(body, {"day", date}, {day.href, day.etag, day.base});
+        const std::optional<SyncDate> parsed = ParseCompactDate(date);
+        if (parsed && day.href == path + HrefNameOfDay(*parsed)) {
+            // The day's own name in the collection, as it nearly always is: one mark for it.
+            PutLine(body, {"day", date, kOwnHref}, {day.etag, day.base});
+        } else {
+            PutLine(body, {"day", date}, {day.href, day.etag, day.base});
+        }
         ++records;
     }
     for (const auto& [href, resource] : state.foreign) {
@@ -228,6 +238,14 @@ bool DecodeSyncState(std::string_view bytes, SyncState& state) {
         for (std::size_t i = 1; i < f.size(); ++i) {
             if ((f[0] == "day" || f[0] == "listing") && i == 1) {
                 values.emplace_back(f[i]);
+                continue;
+            }
+            if (!hex && f[0] == "day" && i == 2 && f[i] == kOwnHref) {
+                const std::optional<SyncDate> date = ParseCompactDate(f[1]);
+                if (!date) {
+                    return false;
+                }
+                values.push_back(CalDavClient::PathOfUrl(read.collection) + HrefNameOfDay(*date));
                 continue;
             }
             if (f[0] == "entry" && i == 1) {
