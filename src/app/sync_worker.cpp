@@ -48,6 +48,7 @@ bool SyncWorker::Start(SyncJob job, HWND window, UINT ranMessage, UINT savedMess
     std::lock_guard lock(m_mutex);
     m_done = false;
     m_cancelled = false;
+    m_stop = false;
     m_ran = false;
     m_outcome.reset();
     m_verdict = Verdict::kNone;
@@ -103,14 +104,19 @@ void SyncWorker::RunSteps(SyncJob job, HWND window, UINT ranMessage, UINT savedM
             input.pivot = job.pivot;
             input.now = job.now;
             input.localDateOf = LocalDateOf;
-            NoteMap copy = job.snapshot;
-            SyncSessionResult result = RunSyncSession(*transport, copy, fs, input);
+            input.stop = &m_stop;
+            // The run works on the snapshot itself, which it was made for: the notes before are in
+            // the report, so the diary is not held a third time for a big first pull.
+            SyncSessionResult result = RunSyncSession(*transport, job.snapshot, fs, input);
             outcome.report = std::move(result.report);
             outcome.state = std::move(result.state);
             outcome.stateFileSum = result.stateFileSum;
             outcome.hasState = true;
-            for (const std::string& key : outcome.report.changedKeys)
-                outcome.days.push_back({key, job.snapshot.GetNote(key), copy.GetNote(key), false});
+            const std::vector<std::string>& keys = outcome.report.changedKeys;
+            for (std::size_t i = 0; i < keys.size(); ++i)
+                outcome.days.push_back({keys[i], std::move(outcome.report.changedFrom[i]),
+                                        job.snapshot.GetNote(keys[i]), false});
+            outcome.report.changedFrom.clear();
         }
     } catch (...) {
         ui::ReportCaught("the sync's run");
@@ -183,6 +189,7 @@ void SyncWorker::Abandon() {
 void SyncWorker::Cancel() {
     std::lock_guard lock(m_mutex);
     m_cancelled = true;
+    m_stop = true;
     if (m_transport)
         m_transport->Cancel();
 }

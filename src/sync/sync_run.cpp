@@ -95,6 +95,10 @@ class Run {
             if (m_fetchCut && !m_remote.count(date)) {
                 continue; // what the server holds of it may not have been read yet
             }
+            if (Stopped()) {
+                Note(SyncStatus::kCut);
+                return m_report;
+            }
             status = SyncDay(*ParseCompactDate(date));
             if (status != SyncStatus::kOk) {
                 Note(status);
@@ -117,6 +121,8 @@ class Run {
     }
 
   private:
+    bool Stopped() const { return m_options.stop && m_options.stop->load(); }
+
     void Note(SyncStatus status) {
         if (m_report.status == SyncStatus::kOk || Stops(status)) {
             m_report.status = status;
@@ -164,6 +170,11 @@ class Run {
         // cut short still brings in every day read before the cut: the run goes on with those, and
         // the listing, not moved on, names the rest again next time.
         for (std::size_t at = 0; at < toFetch.size(); at += kFetchSlice) {
+            if (Stopped()) {
+                m_report.status = SyncStatus::kCut;
+                m_fetchCut = true;
+                break;
+            }
             const std::size_t end = std::min(toFetch.size(), at + kFetchSlice);
             std::vector<FetchedEntry> fetched;
             const SyncStatus status = m_client.Fetch(
@@ -456,6 +467,7 @@ class Run {
         if (note == local || (IsBlankNote(note) && IsBlankNote(local) && m_notes.FindNote(key).empty())) {
             return false;
         }
+        m_report.changedFrom.emplace_back(m_notes.FindNote(key));
         m_notes.SetNote(key, note);
         m_report.changedKeys.push_back(key);
         return true;

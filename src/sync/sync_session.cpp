@@ -36,6 +36,7 @@ SyncSessionResult RunSyncSession(HttpTransport& transport, NoteMap& notes, FileS
     options.stamp = input.now;
     options.localDateOf = input.localDateOf;
     options.collectionName = input.account.collection;
+    options.stop = input.stop;
     CalDavClient client(transport);
     result.report = RunSync(client, notes, result.state, options);
     if (!result.state.collection.empty()) {

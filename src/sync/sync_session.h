@@ -20,6 +20,7 @@ struct SyncSessionInput {
     int pivot = 2027;     // the diary's century window, as the notes tool's
     std::int64_t now = 0; // UTC seconds: DTSTAMP of what is written
     std::function<SyncDate(std::int64_t)> localDateOf;
+    const std::atomic<bool>* stop = nullptr; // SyncOptions::stop
 };
 
 struct SyncSessionResult {

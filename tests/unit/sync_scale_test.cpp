@@ -3,6 +3,8 @@
 // first version's, still read), and a run that changes nothing writing nothing.
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "fake_caldav_server.h"
 #include "fake_file_system.h"
 #include "sync/day_resource.h"
@@ -183,15 +185,55 @@ TEST(SyncScale, RunCutShortKeepsWhatItRead) {
     }
 }
 
+TEST(SyncScale, StopEndsTheRunBetweenDays) {
+    // Asked to stop during the first push of 28 days, and during a pull of as many.
+    for (const bool pushing : {true, false}) {
+        Joining pc(pushing ? 0 : 28);
+        if (pushing) {
+            for (int d = 1; d <= 28; ++d) {
+                pc.notes.SetNote(KeyOf(d), "mine " + std::to_string(d));
+            }
+        }
+        std::atomic<bool> stop{false};
+        pc.options.stop = &stop;
+        int requests = 0, after = 0;
+        pc.server.answer = [&](const HttpRequest&, HttpResponse&) {
+            after += stop.load();
+            if (++requests == 5) {
+                stop = true;
+            }
+            return false;
+        };
+        const NoteMap before = pc.notes;
+        const SyncReport report = RunSync(pc.client, pc.notes, pc.state, pc.options);
+        EXPECT_EQ(report.status, SyncStatus::kCut) << pushing;
+        EXPECT_FALSE(report.reachedEnd);
+        EXPECT_LE(after, 1) << pushing; // the request under way at most, none after it
+        // Every day is as it was or fully synced.
+        for (int d = 1; d <= 28; ++d) {
+            const auto agreed = pc.state.days.find(CompactDate({2026, 12, d}));
+            if (agreed == pc.state.days.end()) {
+                EXPECT_EQ(pc.notes.GetNote(KeyOf(d)), before.GetNote(KeyOf(d))) << d;
+            } else {
+                EXPECT_EQ(pc.notes.GetNote(KeyOf(d)), agreed->second.base) << d;
+            }
+        }
+        stop = false;
+        EXPECT_EQ(RunSync(pc.client, pc.notes, pc.state, pc.options).status, SyncStatus::kOk);
+        EXPECT_EQ(pc.state.days.size(), 28u);
+        EXPECT_EQ(pc.server.Resources().size(), 28u);
+    }
+}
+
 TEST(SyncScale, EntryLeftOutKeepsThePace) {
     struct Case {
         SyncReport report;
         int failures; // after two such tries in a row
     } cases[] = {
-        {{SyncStatus::kTooLarge, 3, 2, 0, 0, 0, {"/big.ics"}, {}, true}, 0},
-        {{SyncStatus::kConflict, 0, 0, 0, 0, 0, {}, {}, true}, 0},
-        {{SyncStatus::kTooLarge, 0, 0, 0, 0, 0, {}, {}, false}, 2}, // a listing too large: no day seen
-        {{SyncStatus::kCut, 0, 5, 0, 0, 0, {}, {}, false}, 2},
+        {{SyncStatus::kTooLarge, 3, 2, 0, 0, 0, {"/big.ics"}, {}, {}, true}, 0},
+        {{SyncStatus::kConflict, 0, 0, 0, 0, 0, {}, {}, {}, true}, 0},
+        {{SyncStatus::kTooLarge, 0, 0, 0, 0, 0, {}, {}, {}, false}, 2}, // a listing too large: no day seen
+        {{SyncStatus::kCut, 0, 5, 0, 0, 0, {}, {}, {}, false}, 2},
     };
     for (const Case& c : cases) {
         FakeFileSystem fs;
