@@ -38,8 +38,9 @@ std::optional<std::string> Unhex(std::string_view hex) {
 }
 
 // Appends a field: '\\' '\\s' '\\n' '\\r' for a backslash, space, line feed and carriage
-// return; a lone "\\e" for the empty field, so two spaces never meet.
-void PutField(std::string& out, std::string_view bytes) {
+// return; a lone "\\e" for the empty field, so two spaces never meet. The last field of a line
+// keeps its spaces: a record's last field is the rest of its line.
+void PutField(std::string& out, std::string_view bytes, bool last) {
     out += out.empty() || out.back() == '\n' ? "" : " ";
     if (bytes.empty()) {
         out += "\\e";
@@ -51,7 +52,7 @@ void PutField(std::string& out, std::string_view bytes) {
             out += "\\\\";
             break;
         case ' ':
-            out += "\\s";
+            out += last ? " " : "\\s";
             break;
         case '\n':
             out += "\\n";
@@ -110,15 +111,36 @@ void PutLine(std::string& out, std::initializer_list<std::string_view> words,
         out += w;
         first = false;
     }
+    std::size_t left = fields.size();
     for (const std::string_view f : fields) {
-        PutField(out, f);
+        PutField(out, f, --left == 0);
     }
     out += '\n';
 }
 
+// The fields a record of that name has, its name included: the last one is the rest of the line.
+std::size_t FieldsOf(std::string_view line) {
+    for (const auto& [name, count] : {std::pair<std::string_view, std::size_t>{"day ", 5},
+                                      {"entry ", 3},
+                                      {"foreign ", 3},
+                                      {"collection ", 2},
+                                      {"name ", 2},
+                                      {"token ", 2}}) {
+        if (line.starts_with(name)) {
+            return count;
+        }
+    }
+    return std::string_view::npos;
+}
+
 std::vector<std::string_view> Fields(std::string_view line) {
     std::vector<std::string_view> out;
+    const std::size_t most = FieldsOf(line);
     while (!line.empty()) {
+        if (out.size() + 1 == most) {
+            out.push_back(line);
+            break;
+        }
         const std::size_t at = line.find(' ');
         out.push_back(line.substr(0, at));
         if (at == std::string_view::npos) {

@@ -290,12 +290,12 @@ TEST(SyncScale, StateFileIsCompactAndReadsBothVersions) {
         EXPECT_EQ(read, SyncState{});
     }
     // The escapes as written, and fields that no writer makes.
-    EXPECT_NE(bytes.find("day 20261208 \\h \"e\\s1\" note\\r\\n\xC4\xE3\\s\\\\s\n"), std::string::npos);
+    EXPECT_NE(bytes.find("day 20261208 \\h \"e\\s1\" note\\r\\n\xC4\xE3 \\\\s\n"), std::string::npos);
     EXPECT_NE(bytes.find("day 20261209 /x.ics \\e -\n"), std::string::npos);
     const std::string body = "quillidar-sync 2\ncollection https://h/c/\ntoken \\e\nlisting sync\n";
     ASSERT_TRUE(DecodeSyncState(Sealed(body, 3), read));
     EXPECT_EQ(read.collection, "https://h/c/");
-    for (const std::string bad : {"a\\", "\\x", "a\\e", "\\E", "", "\\h"}) {
+    for (const std::string bad : {"a\\", "\\x", "a\\e", "\\E", "", "\\h", "a\\ b"}) {
         EXPECT_FALSE(DecodeSyncState(Sealed(body + "day 20261208 /a.ics e " + bad + "\n", 4), read)) << bad;
     }
 
