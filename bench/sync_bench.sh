@@ -81,10 +81,10 @@ watch_tool() {
   while :; do
     pid=
     for p in $(pgrep -f 'quillidar-notes.exe' || true); do
-      # The tool itself, not the cmd that starts it (whose command line names it too).
-      if tr '\0' ' ' <"/proc/$p/cmdline" 2>/dev/null | grep -qF "$me sync"; then
-        case "$(tr '\0' ' ' <"/proc/$p/cmdline" 2>/dev/null)" in "$me"*) pid=$p ;; esac
-      fi
+      # The tool itself, not the cmd that starts it (whose command line names it too), nor a
+      # process already gone.
+      line=$({ tr '\0' ' ' <"/proc/$p/cmdline"; } 2>/dev/null || true)
+      case "$line" in "$me sync"*) pid=$p ;; esac
     done
     if [ -n "$pid" ]; then
       v=$(awk '/VmHWM/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo 0)
