@@ -72,8 +72,37 @@ proxy_start() { # NAME: a fresh counting proxy in front of the server on $port; 
 proxy_stop() { kill "$proxy_pid" 2>/dev/null || true; wait "$proxy_pid" 2>/dev/null || true; }
 stat_of() { "$PY" -c 'import json,sys; s=json.load(open(sys.argv[1])); print(s["connections"], sum(s["requests"].values()), s["requests"].get("PUT", 0))' "$1"; }
 now() { date +%s.%N; }
+# The notes tool's peak resident memory (kB) and bytes written, read from /proc while it runs (the
+# tool is a process of its own under the Wine server); "PEAK WRITTEN" in the file named.
+watch_tool() {
+  local outfile=$1 peak=0 wrote=0 pid me
+  me=$(wp "$tool")
+  : >"$outfile"
+  while :; do
+    pid=
+    for p in $(pgrep -f 'quillidar-notes.exe' || true); do
+      # The tool itself, not the cmd that starts it (whose command line names it too), nor a
+      # process already gone.
+      line=$({ tr '\0' ' ' <"/proc/$p/cmdline"; } 2>/dev/null || true)
+      case "$line" in "$me sync"*) pid=$p ;; esac
+    done
+    if [ -n "$pid" ]; then
+      v=$(awk '/VmHWM/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo 0)
+      w=$(awk '/^wchar/ {print $2}' "/proc/$pid/io" 2>/dev/null || echo 0)
+      [ -n "$v" ] && [ "$v" -gt "$peak" ] && peak=$v
+      [ -n "$w" ] && [ "$w" -gt "$wrote" ] && wrote=$w
+    fi
+    echo "$peak $wrote" >"$outfile"
+    [ -e "$outfile.stop" ] && break
+    sleep 0.05
+  done
+}
+watch_pid=
+watch_start() { rm -f "$1.stop"; watch_tool "$1" & watch_pid=$!; }
+watch_stop() { : >"$1.stop"; wait "$watch_pid" 2>/dev/null || true; rm -f "$1.stop"; }
 
 results=()
+extras=()
 for server in $servers; do
   if [ "$server" = radicale ]; then
     radicale_start "$work/radicale" >&2
@@ -121,12 +150,45 @@ for server in $servers; do
       continue
     fi
     read -r setup_conn setup_req _ <<<"$(stat_of "$work/$server-sync$rep.stats")"
+    watch_start "$pc/watch-push"
     t2=$(now)
     if ! run sync now </dev/null >"$pc/now.out" 2>&1; then
       echo "sync bench: sync now failed: $(cat "$pc/now.out")" >&2
       t2=failed
     fi
     t3=$(now)
+    watch_stop "$pc/watch-push"
+    # A run with nothing changed (after the one that sees the push's own writes listed): what it
+    # writes, and whether the state is written again.
+    run sync now </dev/null >"$pc/settle.out" 2>&1 || true
+    state_file=$(find "$pc" -name sync-state | head -1)
+    state_before=$(stat -c %Y.%s "$state_file" 2>/dev/null || echo none)
+    sleep 1.1
+    watch_start "$pc/watch-idle"
+    run sync now </dev/null >"$pc/idle.out" 2>&1 || echo "sync bench: idle sync failed: $(cat "$pc/idle.out")" >&2
+    watch_stop "$pc/watch-idle"
+    state_after=$(stat -c %Y.%s "$state_file" 2>/dev/null || echo none)
+    # A second PC joining: the first pull of the whole diary.
+    pc2="$work/$server-pull$rep"
+    mkdir -p "$pc2/temp" "$pc2/local"
+    printf '\0\0\0\0' >"$pc2/temp/nts.ini"
+    run2() {
+      "$WINE64" cmd /c "set TEMP=$(wp "$pc2/temp")&& set TMP=$(wp "$pc2/temp")&& set LOCALAPPDATA=$(wp "$pc2/local")&& $(wp "$tool") $*"
+    }
+    printf '%s' "$pass" | run2 sync setup "${proxy_url}" --user "$user" >"$pc2/setup.out" 2>&1 || echo "sync bench: pull setup failed: $(cat "$pc2/setup.out")" >&2
+    watch_start "$pc2/watch-pull"
+    t4=$(now)
+    run2 sync now </dev/null >"$pc2/now.out" 2>&1 || echo "sync bench: pull failed: $(cat "$pc2/now.out")" >&2
+    t5=$(now)
+    watch_stop "$pc2/watch-pull"
+    pulled=$(grep -o '[0-9]* pulled' "$pc2/now.out" | head -1 || true)
+    read -r push_peak push_wrote <"$pc/watch-push"
+    read -r idle_peak idle_wrote <"$pc/watch-idle"
+    read -r pull_peak pull_wrote <"$pc2/watch-pull"
+    diary_bytes=$(stat -c %s "$work/nts.ini")
+    state_bytes=$(stat -c %s "$state_file" 2>/dev/null || echo 0)
+    extras+=("$server $(awk -v s4="$t4" -v s5="$t5" -v c="$t1" -v c0="$t0" 'BEGIN { printf "%.2f %.2fx", s5 - s4, (s5 - s4) / (c - c0) }') $diary_bytes $state_bytes $(awk -v a="$state_bytes" -v b="$diary_bytes" 'BEGIN { printf "%.2fx", a / b }') $push_peak $pull_peak $(awk -v a="$pull_peak" -v b="$diary_bytes" 'BEGIN { printf "%.1fx", a * 1024 / b }') $push_wrote $idle_wrote $([ "$state_before" = "$state_after" ] && echo no || echo yes) ${pulled:-?}")
+    rm -rf "$pc2"
     proxy_stop
     if [ "$t2" = failed ]; then
       results+=("$server failed $(awk -v c="$t1" -v c0="$t0" 'BEGIN { printf "%.2f", c - c0 }') - - $curl_conn - - $curl_put")
@@ -151,4 +213,16 @@ for r in "${results[@]}"; do
   i=$((i + 1))
   read -r server s c ratio sc cc sr sp cp <<<"$r"
   echo "| $server | $i | $s | $c | ${ratio}x | $sc | $cc | $sr ($sp) | $cp |"
+done
+
+echo
+echo "## The same diary: a second PC's first pull, the state file, memory and bytes written"
+echo
+echo "(peak is the notes tool's resident high-water mark under Wine, which carries about 20 MB of its own; written is the process's bytes written, the diary and state included)"
+echo
+echo "| server | first pull (s) | pull / curl's push | diary (bytes) | state (bytes) | state / diary | peak push (kB) | peak pull (kB) | peak pull / diary | written, push (bytes) | written, unchanged run (bytes) | state rewritten by the unchanged run | pulled |"
+echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|"
+for r in "${extras[@]}"; do
+  read -r server pull ratio diary state sratio ppeak lpeak lratio pw iw rew pulled <<<"$r"
+  echo "| $server | $pull | $ratio | $diary | $state | $sratio | $ppeak | $lpeak | $lratio | $pw | $iw | $rew | $pulled |"
 done

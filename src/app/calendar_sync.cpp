@@ -156,12 +156,14 @@ void CCalendarDlg::OnSyncSaved() {
         m_syncLast.userTold = true;
         SaveSyncLastRun(m_fs, m_keeper->Folder(), m_syncLast);
     }
+    // A run that saw every day but left an entry out keeps the ordinary pace.
+    const bool paced = ok || m_syncLast.failures == 0;
     m_syncNotBefore =
-        ok ? 0
-           : ::GetTickCount64() +
-                 1000ull * static_cast<unsigned>(BackoffSeconds(m_syncLast.status, m_syncLast.failures));
+        paced ? 0
+              : ::GetTickCount64() +
+                    1000ull * static_cast<unsigned>(BackoffSeconds(m_syncLast.status, m_syncLast.failures));
     // After a success the next look is in a few minutes; after a failure, when the back-off ends.
-    ScheduleSync(m_bSyncAgain ? kSyncAfterFilingMs : ok ? kSyncEveryMs : 0);
+    ScheduleSync(m_bSyncAgain ? kSyncAfterFilingMs : paced ? kSyncEveryMs : 0);
     TellSyncDialog();
 }
 

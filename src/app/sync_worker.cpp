@@ -48,6 +48,7 @@ bool SyncWorker::Start(SyncJob job, HWND window, UINT ranMessage, UINT savedMess
     std::lock_guard lock(m_mutex);
     m_done = false;
     m_cancelled = false;
+    m_stop = false;
     m_ran = false;
     m_outcome.reset();
     m_verdict = Verdict::kNone;
@@ -103,13 +104,19 @@ void SyncWorker::RunSteps(SyncJob job, HWND window, UINT ranMessage, UINT savedM
             input.pivot = job.pivot;
             input.now = job.now;
             input.localDateOf = LocalDateOf;
-            NoteMap copy = job.snapshot;
-            SyncSessionResult result = RunSyncSession(*transport, copy, fs, input);
+            input.stop = &m_stop;
+            // The run works on the snapshot itself, which it was made for: the notes before are in
+            // the report, so the diary is not held a third time for a big first pull.
+            SyncSessionResult result = RunSyncSession(*transport, job.snapshot, fs, input);
             outcome.report = std::move(result.report);
             outcome.state = std::move(result.state);
+            outcome.stateFileSum = result.stateFileSum;
             outcome.hasState = true;
-            for (const std::string& key : outcome.report.changedKeys)
-                outcome.days.push_back({key, job.snapshot.GetNote(key), copy.GetNote(key), false});
+            const std::vector<std::string>& keys = outcome.report.changedKeys;
+            for (std::size_t i = 0; i < keys.size(); ++i)
+                outcome.days.push_back({keys[i], std::move(outcome.report.changedFrom[i]),
+                                        job.snapshot.GetNote(keys[i]), false});
+            outcome.report.changedFrom.clear();
         }
     } catch (...) {
         ui::ReportCaught("the sync's run");
@@ -136,11 +143,12 @@ void SyncWorker::RunSteps(SyncJob job, HWND window, UINT ranMessage, UINT savedM
         return;
     std::optional<SyncState> state = std::move(m_keepState);
     SyncReport report = m_outcome ? m_outcome->report : SyncReport{};
+    const std::uint64_t stateFileSum = m_outcome ? m_outcome->stateFileSum : 0;
     lock.unlock();
     try {
         // The notes the run changed are in the journal by now: the state may say they are agreed.
         if (state)
-            SaveSyncState(fs, job.folder + kSyncStateFileName, *state);
+            KeepSyncState(fs, job.folder + kSyncStateFileName, *state, stateFileSum);
         const SyncLastRun last =
             RecordSyncTry(fs, job.folder, report, static_cast<std::int64_t>(std::time(nullptr)));
         lock.lock();
@@ -159,6 +167,7 @@ std::optional<SyncOutcome> SyncWorker::TakeOutcome() {
         outcome = std::move(m_outcome);
         m_outcome.emplace(); // the report stays for the record
         m_outcome->report = outcome->report;
+        m_outcome->stateFileSum = outcome->stateFileSum;
     }
     return outcome;
 }
@@ -180,6 +189,7 @@ void SyncWorker::Abandon() {
 void SyncWorker::Cancel() {
     std::lock_guard lock(m_mutex);
     m_cancelled = true;
+    m_stop = true;
     if (m_transport)
         m_transport->Cancel();
 }

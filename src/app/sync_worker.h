@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -34,8 +35,9 @@ struct SyncJob {
 struct SyncOutcome {
     SyncReport report;
     SyncState state;
-    bool hasState = false;     // the run got as far as reading the state
-    std::vector<LiveDay> days; // the days the run changed, typing not filled in
+    bool hasState = false;          // the run got as far as reading the state
+    std::uint64_t stateFileSum = 0; // of the state's file as the run read it
+    std::vector<LiveDay> days;      // the days the run changed, typing not filled in
 };
 
 class SyncWorker {
@@ -76,8 +78,9 @@ class SyncWorker {
     std::thread m_thread;
     WinHttpTransport* m_transport = nullptr; // the run's, while it is open
     bool m_cancelled = false;
-    bool m_done = false; // the thread has nothing left to do but end
-    bool m_ran = false;  // the outcome is set (or was taken)
+    std::atomic<bool> m_stop{false}; // m_cancelled, for the run's own loops to see
+    bool m_done = false;             // the thread has nothing left to do but end
+    bool m_ran = false;              // the outcome is set (or was taken)
     std::optional<SyncOutcome> m_outcome;
     enum class Verdict { kNone, kKeep, kDrop } m_verdict = Verdict::kNone;
     std::optional<SyncState> m_keepState;

@@ -1230,13 +1230,9 @@ void SyncNow(Tool& tool, const Arguments& a) {
         tool.Out(file.name + ": " + summary + "; the file is left as it was\n");
     }
     const FsPath statePath = folder + kSyncStateFileName;
-    const std::string state = EncodeSyncState(result.state);
-    std::string held;
-    if (LoadFile(fs, statePath, held) != FileError::kNone || held != state) {
-        if (SaveFileAtomically(fs, statePath, state).outcome != SaveOutcome::kSaved) {
-            tool.Warn(Utf8FromWidePath(statePath),
-                      "the sync's state could not be saved; the next sync compares these days again");
-        }
+    if (KeepSyncState(fs, statePath, result.state, result.stateFileSum).outcome != SaveOutcome::kSaved) {
+        tool.Warn(Utf8FromWidePath(statePath),
+                  "the sync's state could not be saved; the next sync compares these days again");
     }
     RecordSyncTry(fs, folder, report, now);
     for (const std::string& href : report.refused) {

@@ -122,7 +122,7 @@ int BackoffSeconds(SyncStatus status, int failures) {
     if (status == SyncStatus::kOk || failures <= 0) {
         return 0;
     }
-    if (NeedsUser(status) || status == SyncStatus::kServerFull || status == SyncStatus::kTooLarge) {
+    if (NeedsUser(status) || status == SyncStatus::kServerFull) {
         return 3600; // trying sooner changes nothing; a change of the settings tries at once
     }
     // 30 s, doubling to at most half an hour: a server that is down is not hammered, and one that
@@ -408,41 +408,87 @@ SyncStatus CalDavClient::ListEtags(const std::string& collectionUrl, Listing& li
 SyncStatus CalDavClient::Fetch(const std::string& collectionUrl, const std::vector<std::string>& hrefs,
                                std::vector<FetchedEntry>& fetched) {
     fetched.clear();
+    fetched.reserve(hrefs.size());
+    std::size_t read = 0;
     for (std::size_t at = 0; at < hrefs.size(); at += kMultigetBatch) {
         const std::size_t end = std::min(hrefs.size(), at + kMultigetBatch);
-        std::string body = std::string(kXmlHead) +
-                           "<c:calendar-multiget xmlns:d=\"DAV:\" xmlns:c=\"urn:ietf:params:xml:ns:caldav\">"
-                           "<d:prop><d:getetag/><c:calendar-data/></d:prop>";
-        for (std::size_t i = at; i < end; ++i) {
-            body += "<d:href>" + XmlEscape(hrefs[i]) + "</d:href>";
-        }
-        body += "</c:calendar-multiget>";
-        const HttpResponse r = Send("REPORT", collectionUrl,
-                                    {{"Depth", "1"}, {"Content-Type", "application/xml; charset=utf-8"}},
-                                    std::move(body), kMaxListingBytes);
-        const SyncStatus status = StatusOfResponse(r);
+        const std::size_t had = fetched.size();
+        const SyncStatus status = FetchSplitting(collectionUrl, hrefs, at, end, fetched);
         if (status != SyncStatus::kOk) {
             return status;
         }
-        const Multistatus reply = ReadMultistatus(r.body);
-        if (!reply.error.empty()) {
+        for (std::size_t i = had; i < fetched.size(); ++i) {
+            read += !fetched[i].unreadable && !fetched[i].tooLarge;
+        }
+        // Not one entry of a whole batch readable, and none before it: the server's replies are
+        // what cannot be read, not an entry of it.
+        if (read == 0 && fetched.size() - had == end - at && end - at > 1) {
+            fetched.resize(had);
             return SyncStatus::kBadReply;
         }
-        for (std::size_t i = at; i < end; ++i) {
-            FetchedEntry entry;
-            entry.href = hrefs[i];
-            const std::string path = PathOfUrl(hrefs[i]);
-            for (const DavResponse& member : reply.responses) {
-                if (PathOfUrl(member.href) != path || (member.status != 0 && member.status != 200)) {
-                    continue;
-                }
-                entry.etag = member.props.etag.value_or("");
-                entry.data = member.props.calendarData;
-                entry.tooLarge = member.props.calendarDataTooLong;
-                break;
-            }
-            fetched.push_back(std::move(entry));
+    }
+    return SyncStatus::kOk;
+}
+
+SyncStatus CalDavClient::FetchSplitting(const std::string& collectionUrl,
+                                        const std::vector<std::string>& hrefs, std::size_t at,
+                                        std::size_t end, std::vector<FetchedEntry>& fetched) {
+    std::string body = std::string(kXmlHead) +
+                       "<c:calendar-multiget xmlns:d=\"DAV:\" xmlns:c=\"urn:ietf:params:xml:ns:caldav\">"
+                       "<d:prop><d:getetag/><c:calendar-data/></d:prop>";
+    for (std::size_t i = at; i < end; ++i) {
+        body += "<d:href>" + XmlEscape(hrefs[i]) + "</d:href>";
+    }
+    body += "</c:calendar-multiget>";
+    HttpResponse r =
+        Send("REPORT", collectionUrl, {{"Depth", "1"}, {"Content-Type", "application/xml; charset=utf-8"}},
+             std::move(body), kMaxListingBytes);
+    SyncStatus status = StatusOfResponse(r);
+    Multistatus reply;
+    if (status == SyncStatus::kOk) {
+        reply = ReadMultistatus(r.body);
+        if (!reply.error.empty()) {
+            status = SyncStatus::kBadReply;
         }
+    }
+    r.body.clear();
+    r.body.shrink_to_fit();
+    // A reply too large or unreadable is one entry's doing, or many entries' together: halves are
+    // asked for until the one that cannot be taken stands alone, and is left out. Any other
+    // failure is the connection's or the server's, and ends the fetch.
+    if (status == SyncStatus::kTooLarge || status == SyncStatus::kBadReply) {
+        if (end - at > 1) {
+            const std::size_t middle = at + (end - at) / 2;
+            const SyncStatus first = FetchSplitting(collectionUrl, hrefs, at, middle, fetched);
+            return first != SyncStatus::kOk ? first
+                                            : FetchSplitting(collectionUrl, hrefs, middle, end, fetched);
+        }
+        FetchedEntry entry;
+        entry.href = hrefs[at];
+        entry.tooLarge = status == SyncStatus::kTooLarge;
+        entry.unreadable = status == SyncStatus::kBadReply;
+        fetched.push_back(std::move(entry));
+        return SyncStatus::kOk;
+    }
+    if (status != SyncStatus::kOk) {
+        return status;
+    }
+    std::map<std::string, DavResponse*> byPath;
+    for (DavResponse& member : reply.responses) {
+        if (member.status == 0 || member.status == 200) {
+            byPath.emplace(PathOfUrl(member.href), &member);
+        }
+    }
+    for (std::size_t i = at; i < end; ++i) {
+        FetchedEntry entry;
+        entry.href = hrefs[i];
+        if (const auto found = byPath.find(PathOfUrl(hrefs[i])); found != byPath.end()) {
+            DavProps& props = found->second->props;
+            entry.etag = props.etag.value_or("");
+            entry.data = std::move(props.calendarData);
+            entry.tooLarge = props.calendarDataTooLong;
+        }
+        fetched.push_back(std::move(entry));
     }
     return SyncStatus::kOk;
 }

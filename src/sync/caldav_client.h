@@ -106,7 +106,8 @@ struct FetchedEntry {
     std::string href;
     std::string etag;
     std::optional<std::string> data; // nullopt: not there (removed), or too large (tooLarge)
-    bool tooLarge = false;
+    bool tooLarge = false;           // beyond what any reply or reader here takes: so until it changes
+    bool unreadable = false;         // no reply that held it could be read, even alone: perhaps next time
 };
 
 class CalDavClient {
@@ -122,7 +123,9 @@ class CalDavClient {
     SyncStatus ListChanges(const std::string& collectionUrl, const std::string& token, Listing& listing);
     // PROPFIND Depth 1 of every member's ETag.
     SyncStatus ListEtags(const std::string& collectionUrl, Listing& listing);
-    // calendar-multiget of the hrefs, in batches; every href asked for gets an entry.
+    // calendar-multiget of the hrefs, in batches; every href asked for gets an entry. A batch whose
+    // reply is too large or cannot be read is asked for again in halves, down to single entries;
+    // one that fails alone comes back tooLarge or unreadable, and the others are read.
     SyncStatus Fetch(const std::string& collectionUrl, const std::vector<std::string>& hrefs,
                      std::vector<FetchedEntry>& fetched);
     // The ETag of one member (PROPFIND Depth 0); nullopt when the server has no such member.
@@ -146,6 +149,8 @@ class CalDavClient {
     HttpResponse Send(std::string method, const std::string& url, std::vector<HttpHeader> headers,
                       std::string body, std::size_t maxBody);
     SyncStatus Propfind(const std::string& url, int depth, std::string_view props, struct Multistatus& reply);
+    SyncStatus FetchSplitting(const std::string& collectionUrl, const std::vector<std::string>& hrefs,
+                              std::size_t at, std::size_t end, std::vector<FetchedEntry>& fetched);
 
     HttpTransport& m_transport;
     int m_requests = 0;

@@ -42,6 +42,9 @@ std::optional<SyncDate> DateOfOwnHref(std::string_view href) {
 // Emptying this many agreed days at once here is taken for a diary that was lost.
 constexpr std::size_t kLostEverythingDays = 3;
 
+// Entries fetched and taken in before the next ones are read.
+constexpr std::size_t kFetchSlice = 500;
+
 bool Stops(SyncStatus status) {
     return status != SyncStatus::kOk && status != SyncStatus::kTooLarge && status != SyncStatus::kConflict;
 }
@@ -102,6 +105,13 @@ class Run {
             }
         }
         for (const std::string& date : DaysToSee()) {
+            if (m_fetchCut && !m_remote.count(date)) {
+                continue; // what the server holds of it may not have been read yet
+            }
+            if (Stopped()) {
+                Note(SyncStatus::kCut);
+                return m_report;
+            }
             status = SyncDay(*ParseCompactDate(date));
             if (status != SyncStatus::kOk) {
                 Note(status);
@@ -110,7 +120,12 @@ class Run {
                 }
             }
         }
-        m_state.foreign = std::move(m_newForeign);
+        // After a fetch cut short the days read are kept, and the token and the other clients'
+        // entries stay for the rest: those are read again, with the days they show in.
+        m_report.reachedEnd = !m_fetchCut;
+        if (!m_fetchCut) {
+            m_state.foreign = std::move(m_newForeign);
+        }
         if (m_report.status == SyncStatus::kOk || !Stops(m_report.status)) {
             m_state.token = listing.token;
             m_state.etagsOnly = m_state.etagsOnly || listing.etagsOnly;
@@ -119,6 +134,8 @@ class Run {
     }
 
   private:
+    bool Stopped() const { return m_options.stop && m_options.stop->load(); }
+
     void Note(SyncStatus status) {
         if (m_report.status == SyncStatus::kOk || Stops(status)) {
             m_report.status = status;
@@ -128,6 +145,7 @@ class Run {
     // Sorts the listing into our days and other clients' resources, fetching what changed.
     bool ReadChanges(const Listing& listing) {
         std::vector<std::string> toFetch;
+        std::map<std::string, std::string> etags; // the listing's, of what is fetched
         std::set<std::string> listed;
         for (const MemberChange& change : listing.changes) {
             const std::string href = CalDavClient::PathOfUrl(change.href);
@@ -145,6 +163,7 @@ class Run {
                                 foreign->second.etag == change.etag);
             if (!known) {
                 toFetch.push_back(href);
+                etags[href] = change.etag;
             }
         }
         if (listing.complete) {
@@ -160,14 +179,31 @@ class Run {
                 }
             }
         }
-        std::vector<FetchedEntry> fetched;
-        const SyncStatus status = m_client.Fetch(m_state.collection, toFetch, fetched);
-        if (status != SyncStatus::kOk) {
-            m_report.status = status;
-            return false;
-        }
-        for (const FetchedEntry& entry : fetched) {
-            Fetched(entry);
+        // Read and taken in slices, so a big pull holds one slice's replies at a time, and a fetch
+        // cut short still brings in every day read before the cut: the run goes on with those, and
+        // the listing, not moved on, names the rest again next time.
+        for (std::size_t at = 0; at < toFetch.size(); at += kFetchSlice) {
+            if (Stopped()) {
+                m_report.status = SyncStatus::kCut;
+                m_fetchCut = true;
+                break;
+            }
+            const std::size_t end = std::min(toFetch.size(), at + kFetchSlice);
+            std::vector<FetchedEntry> fetched;
+            const SyncStatus status = m_client.Fetch(
+                m_state.collection, std::vector<std::string>(toFetch.begin() + at, toFetch.begin() + end),
+                fetched);
+            for (FetchedEntry& entry : fetched) {
+                if (entry.tooLarge && entry.etag.empty()) {
+                    entry.etag = etags[CalDavClient::PathOfUrl(entry.href)]; // not asked for again unchanged
+                }
+                Fetched(entry);
+            }
+            if (status != SyncStatus::kOk) {
+                m_report.status = status;
+                m_fetchCut = true;
+                break;
+            }
         }
         return true;
     }
@@ -269,6 +305,16 @@ class Run {
     void Fetched(const FetchedEntry& entry) {
         const std::string href = CalDavClient::PathOfUrl(entry.href);
         const std::optional<SyncDate> own = DateOfOwnHref(href);
+        if (entry.unreadable) {
+            // Everything of it left as it was, and the token kept (a bad reply stops it moving on),
+            // so the next run asks for it again; the other days go on.
+            m_report.refused.push_back(href);
+            Note(SyncStatus::kBadReply);
+            if (own) {
+                m_unreadable.insert(CompactDate(*own));
+            }
+            return;
+        }
         if (!entry.data && !entry.tooLarge) {
             Removed(href, own);
             return;
@@ -511,6 +557,7 @@ class Run {
         if (note == local || (IsBlankNote(note) && IsBlankNote(local) && m_notes.FindNote(key).empty())) {
             return false;
         }
+        m_report.changedFrom.emplace_back(m_notes.FindNote(key));
         m_notes.SetNote(key, note);
         m_report.changedKeys.push_back(key);
         return true;
@@ -528,6 +575,7 @@ class Run {
     bool m_foundAgain = false; // the collection went and was looked for again in this run
     bool m_afresh = false;     // every day compared afresh: the collection is not the one agreed with
     bool m_doubted = false;    // the listing by token was refused, or proved wrong
+    bool m_fetchCut = false;   // the fetch ended early: only the days read before are synced
 };
 
 } // namespace

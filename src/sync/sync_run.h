@@ -2,6 +2,7 @@
 // decided day by day by the three-way rules and carried out with conditional writes.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -17,6 +18,9 @@ struct SyncOptions {
     std::int64_t stamp = 0; // DTSTAMP of what is written, seconds since 1970 UTC
     std::function<SyncDate(std::int64_t)> localDateOf; // the local day of a UTC instant
     std::string collectionName = kCollectionName;      // the display name discovery looks for
+    // Set from another thread to end the run between two days (with kCut, as a cancelled
+    // transport would): a run over years of days does not hold a close up with its own work.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 struct SyncReport {
@@ -28,6 +32,8 @@ struct SyncReport {
     int deletedThere = 0;                 // server entries removed because the note was emptied here
     std::vector<std::string> refused;     // hrefs of entries too large or unreadable, left as they are
     std::vector<std::string> changedKeys; // keys of the notes this run changed, for the window
+    std::vector<std::string> changedFrom; // each one's note before the run, in the same order
+    bool reachedEnd = false;              // every day was seen: a failure status is of some days only
 };
 
 // Syncs `notes` with the collection. The notes and the state change only by what was done: a run

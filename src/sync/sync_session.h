@@ -20,11 +20,13 @@ struct SyncSessionInput {
     int pivot = 2027;     // the diary's century window, as the notes tool's
     std::int64_t now = 0; // UTC seconds: DTSTAMP of what is written
     std::function<SyncDate(std::int64_t)> localDateOf;
+    const std::atomic<bool>* stop = nullptr; // SyncOptions::stop
 };
 
 struct SyncSessionResult {
     SyncReport report;
-    SyncState state; // the state after the run: saved by the caller once the notes are safe
+    SyncState state;                // the state after the run: saved by the caller once the notes are safe
+    std::uint64_t stateFileSum = 0; // of the state's file as read, for KeepSyncState
 };
 
 // Loads the state (a state of another server or collection is dropped and compared afresh) and

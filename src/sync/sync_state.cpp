@@ -1,25 +1,19 @@
-// The sync state's file: one record a line, every field in hexadecimal, a count and a checksum at
-// the end so that a cut or changed file is recognised as such.
+// The sync state's file: one record a line, a count and a checksum at the end so that a cut or
+// changed file is recognised as such. A field is its bytes with only the four that would end it or
+// its line escaped, and a day's resource of the usual name only marked, so the file is about the
+// diary's size; the first version's hexadecimal fields, twice that, are still read.
 #include "sync/sync_state.h"
 
 #include <cstdint>
 #include <optional>
 
+#include "sync/caldav_client.h"
+
 namespace {
 
-constexpr std::string_view kMagic = "quillidar-sync 1\n";
-
-std::string Hex(std::string_view bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(bytes.size() * 2 + 1);
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        out.push_back(digits[b >> 4]);
-        out.push_back(digits[b & 15]);
-    }
-    return out.empty() ? "-" : out; // a field is never empty, so two spaces never meet
-}
+constexpr std::string_view kMagicHex = "quillidar-sync 1\n";
+constexpr std::string_view kMagic = "quillidar-sync 2\n";
+constexpr std::string_view kOwnHref = "\\h";
 
 std::optional<std::string> Unhex(std::string_view hex) {
     if (hex == "-") {
@@ -43,18 +37,110 @@ std::optional<std::string> Unhex(std::string_view hex) {
     return out;
 }
 
-std::string Line(std::initializer_list<std::string_view> fields) {
-    std::string out;
-    for (const std::string_view f : fields) {
-        out += out.empty() ? "" : " ";
-        out += f;
+// Appends a field: '\\' '\\s' '\\n' '\\r' for a backslash, space, line feed and carriage
+// return; a lone "\\e" for the empty field, so two spaces never meet. The last field of a line
+// keeps its spaces: a record's last field is the rest of its line.
+void PutField(std::string& out, std::string_view bytes, bool last) {
+    out += out.empty() || out.back() == '\n' ? "" : " ";
+    if (bytes.empty()) {
+        out += "\\e";
+        return;
     }
-    return out + "\n";
+    for (const char c : bytes) {
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case ' ':
+            out += last ? " " : "\\s";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += c;
+        }
+    }
+}
+
+std::optional<std::string> Unescape(std::string_view field) {
+    if (field == "\\e") {
+        return std::string();
+    }
+    if (field.empty()) {
+        return std::nullopt;
+    }
+    std::string out;
+    out.reserve(field.size());
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] != '\\') {
+            out.push_back(field[i]);
+            continue;
+        }
+        if (++i == field.size()) {
+            return std::nullopt;
+        }
+        switch (field[i]) {
+        case '\\':
+            out.push_back('\\');
+            break;
+        case 's':
+            out.push_back(' ');
+            break;
+        case 'n':
+            out.push_back('\n');
+            break;
+        case 'r':
+            out.push_back('\r');
+            break;
+        default:
+            return std::nullopt; // "\\e" inside a field, or an escape no writer makes
+        }
+    }
+    return out;
+}
+
+void PutLine(std::string& out, std::initializer_list<std::string_view> words,
+             std::initializer_list<std::string_view> fields) {
+    bool first = true;
+    for (const std::string_view w : words) {
+        out += first ? "" : " ";
+        out += w;
+        first = false;
+    }
+    std::size_t left = fields.size();
+    for (const std::string_view f : fields) {
+        PutField(out, f, --left == 0);
+    }
+    out += '\n';
+}
+
+// The fields a record of that name has, its name included: the last one is the rest of the line.
+std::size_t FieldsOf(std::string_view line) {
+    for (const auto& [name, count] : {std::pair<std::string_view, std::size_t>{"day ", 5},
+                                      {"entry ", 3},
+                                      {"foreign ", 3},
+                                      {"collection ", 2},
+                                      {"name ", 2},
+                                      {"token ", 2}}) {
+        if (line.starts_with(name)) {
+            return count;
+        }
+    }
+    return std::string_view::npos;
 }
 
 std::vector<std::string_view> Fields(std::string_view line) {
     std::vector<std::string_view> out;
+    const std::size_t most = FieldsOf(line);
     while (!line.empty()) {
+        if (out.size() + 1 == most) {
+            out.push_back(line);
+            break;
+        }
         const std::size_t at = line.find(' ');
         out.push_back(line.substr(0, at));
         if (at == std::string_view::npos) {
@@ -77,24 +163,43 @@ std::uint64_t SyncFileChecksum(std::string_view bytes) {
 }
 
 std::string EncodeSyncState(const SyncState& state) {
-    std::string body(kMagic);
-    body += Line({"collection", Hex(state.collection)});
+    std::size_t size = 128 + state.collection.size() + state.name.size() + state.token.size();
+    for (const auto& [date, day] : state.days) {
+        size += 24 + day.href.size() + day.etag.size() + day.base.size() * 9 / 8;
+    }
+    for (const auto& [href, resource] : state.foreign) {
+        size += 16 + href.size() + resource.etag.size();
+        for (const ForeignEntry& e : resource.entries) {
+            size += 16 + e.text.size() * 9 / 8;
+        }
+    }
+    std::string body;
+    body.reserve(size);
+    body += kMagic;
+    PutLine(body, {"collection"}, {state.collection});
     std::size_t records = 3;
     if (!state.name.empty()) {
-        body += Line({"name", Hex(state.name)});
+        PutLine(body, {"name"}, {state.name});
         ++records;
     }
-    body += Line({"token", Hex(state.token)});
-    body += Line({"listing", state.etagsOnly ? "etags" : "sync"});
+    PutLine(body, {"token"}, {state.token});
+    PutLine(body, {"listing", state.etagsOnly ? "etags" : "sync"}, {});
+    const std::string path = CalDavClient::PathOfUrl(state.collection);
     for (const auto& [date, day] : state.days) {
-        body += Line({"day", date, Hex(day.href), Hex(day.etag), Hex(day.base)});
+        const std::optional<SyncDate> parsed = ParseCompactDate(date);
+        if (parsed && day.href == path + HrefNameOfDay(*parsed)) {
+            // The day's own name in the collection, as it nearly always is: one mark for it.
+            PutLine(body, {"day", date, kOwnHref}, {day.etag, day.base});
+        } else {
+            PutLine(body, {"day", date}, {day.href, day.etag, day.base});
+        }
         ++records;
     }
     for (const auto& [href, resource] : state.foreign) {
-        body += Line({"foreign", Hex(href), Hex(resource.etag)});
+        PutLine(body, {"foreign"}, {href, resource.etag});
         ++records;
         for (const ForeignEntry& e : resource.entries) {
-            body += Line({"entry", CompactDate(e.date), Hex(e.text)});
+            PutLine(body, {"entry", CompactDate(e.date)}, {e.text});
             ++records;
         }
     }
@@ -104,15 +209,18 @@ std::string EncodeSyncState(const SyncState& state) {
         digits[i] = "0123456789abcdef"[(sum >> (60 - 4 * i)) & 15];
     }
     digits[16] = 0;
-    return body + Line({"end", std::to_string(records), digits});
+    PutLine(body, {"end", std::to_string(records), digits}, {});
+    return body;
 }
 
 bool DecodeSyncState(std::string_view bytes, SyncState& state) {
     state = {};
     SyncState read;
-    if (!bytes.starts_with(kMagic)) {
+    const bool hex = bytes.starts_with(kMagicHex);
+    if (!hex && !bytes.starts_with(kMagic)) {
         return false;
     }
+    static_assert(kMagic.size() == kMagicHex.size());
     const std::size_t endAt = bytes.rfind("end ");
     if (endAt == std::string_view::npos || endAt < kMagic.size() || bytes[endAt - 1] != '\n' ||
         !bytes.ends_with("\n")) {
@@ -154,11 +262,19 @@ bool DecodeSyncState(std::string_view bytes, SyncState& state) {
                 values.emplace_back(f[i]);
                 continue;
             }
+            if (!hex && f[0] == "day" && i == 2 && f[i] == kOwnHref) {
+                const std::optional<SyncDate> date = ParseCompactDate(f[1]);
+                if (!date) {
+                    return false;
+                }
+                values.push_back(CalDavClient::PathOfUrl(read.collection) + HrefNameOfDay(*date));
+                continue;
+            }
             if (f[0] == "entry" && i == 1) {
                 values.emplace_back(f[i]);
                 continue;
             }
-            const std::optional<std::string> v = Unhex(f[i]);
+            const std::optional<std::string> v = hex ? Unhex(f[i]) : Unescape(f[i]);
             if (!v) {
                 return false;
             }
@@ -204,7 +320,17 @@ SaveResult SaveSyncState(FileSystem& fs, const FsPath& path, const SyncState& st
     return SaveFileAtomically(fs, path, EncodeSyncState(state));
 }
 
-SyncState LoadSyncState(FileSystem& fs, const FsPath& path, bool* damaged) {
+SaveResult KeepSyncState(FileSystem& fs, const FsPath& path, const SyncState& state, std::uint64_t fileSum) {
+    const std::string bytes = EncodeSyncState(state);
+    if (fileSum != 0 && SyncFileChecksum(bytes) == fileSum) {
+        SaveResult same;
+        same.outcome = SaveOutcome::kSaved;
+        return same;
+    }
+    return SaveFileAtomically(fs, path, bytes);
+}
+
+SyncState LoadSyncState(FileSystem& fs, const FsPath& path, bool* damaged, std::uint64_t* fileSum) {
     SyncState state;
     std::string bytes;
     const FileError error = LoadFile(fs, path, bytes);
@@ -216,6 +342,10 @@ SyncState LoadSyncState(FileSystem& fs, const FsPath& path, bool* damaged) {
     }
     if (damaged) {
         *damaged = bad;
+    }
+    if (fileSum) {
+        // A first version's file is written anew in the compact form however little changed.
+        *fileSum = bad || !bytes.starts_with(kMagic) ? 0 : SyncFileChecksum(bytes);
     }
     return state;
 }

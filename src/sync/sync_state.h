@@ -1,6 +1,6 @@
 // What the sync remembers between runs: per day the resource, its ETag and the text both sides
 // last agreed on; other clients' entries as last seen; the collection and its sync token. Kept in
-// the diary's safety folder, written whole and atomically.
+// the diary's safety folder, written whole and atomically, and only when it changed.
 #pragma once
 
 #include <cstdint>
@@ -59,5 +59,10 @@ bool DecodeSyncState(std::string_view bytes, SyncState& state);
 
 // Written to a new file and moved over the old one, so a crash leaves the old state or the new.
 SaveResult SaveSyncState(FileSystem& fs, const FsPath& path, const SyncState& state);
+// SaveSyncState, unless the state's bytes are the file's as it was read (fileSum, from
+// LoadSyncState; 0: write whatever it holds): a run that changed nothing writes nothing.
+SaveResult KeepSyncState(FileSystem& fs, const FsPath& path, const SyncState& state, std::uint64_t fileSum);
 // The state at path; empty when there is none or it is damaged (*damaged then says which).
-SyncState LoadSyncState(FileSystem& fs, const FsPath& path, bool* damaged = nullptr);
+// *fileSum: the checksum of the file's bytes, 0 when there is no current file to keep.
+SyncState LoadSyncState(FileSystem& fs, const FsPath& path, bool* damaged = nullptr,
+                        std::uint64_t* fileSum = nullptr);

@@ -7,6 +7,7 @@
 
 #include <winhttp.h>
 
+#include <atomic>
 #include <mutex>
 
 #include "sync/http_url.h"
@@ -167,6 +168,7 @@ struct Shared {
     std::wstring password;
     std::string authorization; // the Basic header's value; empty without credentials
     int timeoutMs = 30000;
+    int deadlineMs = 300000;
     InternetHandle session;
     InternetHandle connection;
     std::mutex lock;
@@ -189,9 +191,10 @@ HttpResponse Failed(TransportError error) {
 // The request handle of one exchange, given up to Cancel while it is in flight.
 class Exchange {
   public:
-    Exchange(Shared& shared, HINTERNET request) : m_shared(shared), m_request(request) {
+    Exchange(Shared& shared, HINTERNET request, const std::atomic<bool>& abandoned)
+        : m_shared(shared), m_request(request) {
         std::lock_guard<std::mutex> hold(shared.lock);
-        if (shared.cancelled) {
+        if (shared.cancelled || abandoned) {
             Api().closeHandle(request);
             m_request = nullptr;
         } else {
@@ -221,8 +224,8 @@ TransportError LastError(Shared& shared) {
 }
 
 HttpResponse ExchangeOnce(Shared& shared, const std::string& method, const std::string& path,
-                          const std::vector<HttpHeader>& extra, const std::string& body,
-                          std::size_t maxBody) {
+                          const std::vector<HttpHeader>& extra, const std::string& body, std::size_t maxBody,
+                          const std::atomic<bool>& abandoned, bool* sendStopped = nullptr) {
     const WinHttpApi& api = Api();
     const std::wstring wideMethod = Wide(method);
     const std::wstring widePath = Wide(path);
@@ -232,7 +235,7 @@ HttpResponse ExchangeOnce(Shared& shared, const std::string& method, const std::
     if (!opened) {
         return Failed(LastError(shared));
     }
-    Exchange exchange(shared, opened);
+    Exchange exchange(shared, opened, abandoned);
     HINTERNET request = exchange.get();
     if (!request) {
         return Failed(TransportError::kCut);
@@ -281,11 +284,16 @@ HttpResponse ExchangeOnce(Shared& shared, const std::string& method, const std::
     bool digestTried = false;
     DWORD status = 0;
     for (;;) {
-        if (!api.sendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
-                             bodySize ? const_cast<char*>(body.data()) : WINHTTP_NO_REQUEST_DATA, bodySize,
-                             bodySize, 0) ||
-            !api.receiveResponse(request, nullptr)) {
-            return Failed(LastError(shared));
+        const bool sent = api.sendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+                                          bodySize ? const_cast<char*>(body.data()) : WINHTTP_NO_REQUEST_DATA,
+                                          bodySize, bodySize, 0);
+        if (!sent || !api.receiveResponse(request, nullptr)) {
+            const HttpResponse failed = Failed(LastError(shared));
+            if (sendStopped) {
+                *sendStopped = bodySize && (failed.error == TransportError::kCut ||
+                                            (!sent && failed.error == TransportError::kTimeout));
+            }
+            return failed;
         }
         DWORD size = sizeof status;
         if (!api.queryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
@@ -375,7 +383,18 @@ HttpResponse ExchangeOnce(Shared& shared, const std::string& method, const std::
     return response;
 }
 
-HttpResponse Perform(Shared& shared, const HttpRequest& request, std::size_t maxBody) {
+// A server that refuses the password may answer 401 as soon as it has the headers and close on the
+// body still coming (the reset that meets the body's send takes the 401 with it), or stop reading
+// the body and wait: a request without a body, which never writes, then asks again whether the
+// password is what it refuses.
+bool RefusedPassword(Shared& shared, const std::string& path, const std::atomic<bool>& abandoned) {
+    const HttpResponse probe =
+        ExchangeOnce(shared, "PROPFIND", path, {{"Depth", "0"}}, {}, kReadPiece, abandoned);
+    return probe.error == TransportError::kNone && probe.status == 401;
+}
+
+HttpResponse Perform(Shared& shared, const HttpRequest& request, std::size_t maxBody,
+                     const std::atomic<bool>& abandoned) {
     const std::optional<HttpUrl> url = ParseHttpUrl(request.url);
     // Requests go to the origin the credentials were given for and nowhere else.
     if (!url || !url->SameOrigin(shared.origin)) {
@@ -385,7 +404,17 @@ HttpResponse Perform(Shared& shared, const HttpRequest& request, std::size_t max
     std::string method = request.method;
     std::string body = request.body;
     for (int hops = 0;; ++hops) {
-        HttpResponse response = ExchangeOnce(shared, method, at.path, request.headers, body, maxBody);
+        if (abandoned) {
+            return Failed(TransportError::kTimeout);
+        }
+        bool sendStopped = false;
+        HttpResponse response =
+            ExchangeOnce(shared, method, at.path, request.headers, body, maxBody, abandoned, &sendStopped);
+        if (sendStopped && !abandoned && RefusedPassword(shared, at.path, abandoned)) {
+            HttpResponse refused;
+            refused.status = 401;
+            return refused;
+        }
         if (response.error != TransportError::kNone || !IsRedirect(response.status)) {
             return response;
         }
@@ -416,11 +445,12 @@ struct Call {
     std::size_t maxBody = 0;
     HttpResponse response;
     KernelHandle done;
+    std::atomic<bool> abandoned{false}; // past its deadline: no further request is made for it
 };
 
 DWORD WINAPI RunCall(void* parameter) {
     auto* call = static_cast<std::shared_ptr<Call>*>(parameter);
-    (*call)->response = Perform(*(*call)->shared, (*call)->request, (*call)->maxBody);
+    (*call)->response = Perform(*(*call)->shared, (*call)->request, (*call)->maxBody, (*call)->abandoned);
     ::SetEvent((*call)->done.get());
     delete call;
     return 0;
@@ -465,6 +495,7 @@ std::unique_ptr<WinHttpTransport> WinHttpTransport::Open(const TransportOptions&
         return nullptr;
     }
     shared->timeoutMs = options.timeoutMs > 0 ? options.timeoutMs : 30000;
+    shared->deadlineMs = options.deadlineMs > 0 ? options.deadlineMs : 300000;
     const int timeout = shared->timeoutMs;
     api.setTimeouts(shared->session.get(), timeout, timeout, timeout, timeout);
     shared->connection.reset(
@@ -497,13 +528,27 @@ HttpResponse WinHttpTransport::Send(const HttpRequest& request, std::size_t maxB
                                          : nullptr);
     if (!thread) {
         delete parameter;
-        return Perform(shared, request, maxBody);
+        return Perform(shared, request, maxBody, call->abandoned);
     }
     const HANDLE waits[] = {call->done.get(), shared.cancelEvent.get()};
-    if (::WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0) {
+    const DWORD waited = ::WaitForMultipleObjects(2, waits, FALSE, static_cast<DWORD>(shared.deadlineMs));
+    if (waited == WAIT_OBJECT_0) {
         return std::move(call->response);
     }
-    return Failed(TransportError::kCut);
+    if (waited != WAIT_TIMEOUT) {
+        return Failed(TransportError::kCut);
+    }
+    // Closing its handle ends the exchange in flight; the call's thread then finishes by itself, and
+    // the connection is opened afresh for the next request.
+    call->abandoned = true;
+    {
+        std::lock_guard<std::mutex> hold(shared.lock);
+        if (shared.inFlight) {
+            Api().closeHandle(shared.inFlight);
+            shared.inFlight = nullptr;
+        }
+    }
+    return Failed(TransportError::kTimeout);
 }
 
 void WinHttpTransport::Cancel() {

@@ -13,6 +13,9 @@ struct TransportOptions {
     std::string user;      // UTF-8; empty: no credentials are sent
     std::string password;  // UTF-8; sent only to url's origin
     int timeoutMs = 30000; // per connect, send and receive
+    // Per request, redirects included: a server that trickles its reply a byte at a time never
+    // trips the per-operation timeouts, and would hold the run for ever.
+    int deadlineMs = 300000;
 };
 
 class WinHttpTransport final : public HttpTransport {
@@ -22,6 +25,8 @@ class WinHttpTransport final : public HttpTransport {
     static std::unique_ptr<WinHttpTransport> Open(const TransportOptions& options, SyncStatus& why);
     ~WinHttpTransport() override;
     HttpResponse Send(const HttpRequest& request, std::size_t maxBody) override;
+    // A request past its deadline ends with kTimeout, and a write refused for its password with the
+    // server's 401, even where the server closed on the unsent rest of the body.
     // From any thread: the call in flight and every later one end at once with kCut, so a sign-out
     // never waits on a slow server.
     void Cancel();

@@ -102,6 +102,9 @@ HttpResponse FakeCalDavServer::Send(const HttpRequest& request, std::size_t maxB
     if (needsAuth) {
         return Reply(401);
     }
+    if (HttpResponse instead; answer && answer(request, instead)) {
+        return instead;
+    }
     HttpResponse r = Handle(request);
     if (r.body.size() > maxBody) {
         return HttpResponse{TransportError::kTooLarge, 0, {}, {}};

@@ -60,6 +60,9 @@ class FakeCalDavServer final : public HttpTransport {
     // that gets there first.
     std::function<void(const std::string&)> beforeWrite;
     int writes = 0; // PUTs and DELETEs carried out
+    // Asked first for every request that passed the faults: true when it answered in `reply`
+    // instead of the server (a proxy that refuses large replies, one entry no reader takes).
+    std::function<bool(const HttpRequest&, HttpResponse& reply)> answer;
 
   private:
     HttpResponse Handle(const HttpRequest& request);

@@ -21,6 +21,9 @@ Paths on the origin:
   /status/N      N with a small body; 401 asks for Basic
   /headers       200 with a few headers to read back
   /digest        asks for Digest only (user "me", password "pw"); 200 "digest ok" once answered
+  /trickle-head  the status line and headers a byte at a time, 0.3 s apart, for up to 30 s
+  /trickle-body  headers at once, then a 100-byte body a byte at a time, 0.3 s apart
+  /refuse        401 as soon as the headers are read, then a close on the unread body (a reset)
 """
 import hashlib
 import os
@@ -60,11 +63,35 @@ class Origin(BaseHTTPRequestHandler):
         length = int(self.headers.get('Content-Length') or 0)
         return self.rfile.read(length) if length else b''
 
+    def trickle(self, data):
+        try:
+            for i in range(min(len(data), 100)):
+                self.wfile.write(data[i:i + 1])
+                self.wfile.flush()
+                time.sleep(0.3)
+        except OSError:
+            pass
+        self.close_connection = True
+
     def handle_any(self):
-        data = self.body()
         path = self.path.split('?')[0]
+        if path == '/refuse':
+            # The body is never read: closing with it unread makes the kernel answer it with a reset.
+            self.reply(401, b'refused', [('WWW-Authenticate', 'Basic realm="test"'), ('Connection', 'close')])
+            self.wfile.flush()
+            self.close_connection = True
+            return
+        data = self.body()
         port = self.server.server_address[1]
-        if path == '/echo':
+        if path == '/trickle-head':
+            self.trickle(b'HTTP/1.1 200 OK\r\nContent-Length: 4\r\nX-Pad: ' + b'p' * 200 + b'\r\n\r\nlate')
+        elif path == '/trickle-body':
+            self.send_response(200)
+            self.send_header('Content-Length', '100')
+            self.end_headers()
+            self.wfile.flush()
+            self.trickle(b't' * 100)
+        elif path == '/echo':
             text = 'conn=%d auth=%s len=%d method=%s' % (self.conn_id, self.headers.get('Authorization', '-'),
                                                        len(data), self.command)
             self.reply(200, text.encode())

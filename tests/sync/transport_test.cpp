@@ -201,6 +201,47 @@ TEST(WinHttpTransport, NetworkFaults) {
     }
 }
 
+TEST(WinHttpTransport, EveryRequestHasADeadline) {
+    // Each byte comes well within the per-operation timeout, the whole reply never within the
+    // request's deadline.
+    struct Case {
+        std::string path;
+    } cases[] = {{"/trickle-head"}, {"/trickle-body"}, {"/slow"}};
+    for (const Case& c : cases) {
+        SyncStatus why;
+        TransportOptions options{Origin() + "/", "", "", 2000};
+        options.deadlineMs = 1500;
+        const auto transport = WinHttpTransport::Open(options, why);
+        ASSERT_TRUE(transport);
+        const ULONGLONG start = ::GetTickCount64();
+        const HttpResponse r = Get(*transport, c.path);
+        EXPECT_EQ(r.error, TransportError::kTimeout) << c.path;
+        EXPECT_LT(::GetTickCount64() - start, 3000u) << c.path;
+        // The transport goes on working after an abandoned request.
+        EXPECT_EQ(Get(*transport, "/echo").status, 200) << c.path;
+    }
+}
+
+TEST(WinHttpTransport, RefusedPasswordIsA401EveryTime) {
+    // The server answers 401 on the headers and closes on a body it never read: the send of the
+    // body meets a reset, and the 401 must still be what the caller hears.
+    for (const std::size_t size :
+         {std::size_t(0), std::size_t(100), std::size_t(64u << 10), std::size_t(2u << 20)}) {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            const auto transport = OpenOrigin(3000, "me", "wrong");
+            ASSERT_TRUE(transport);
+            const HttpResponse r =
+                transport->Send({"PUT", Origin() + "/refuse", {}, std::string(size, 'b')}, 1000);
+            EXPECT_EQ(r.error, TransportError::kNone) << size << " try " << attempt;
+            EXPECT_EQ(r.status, 401) << size << " try " << attempt;
+        }
+    }
+    // A cut that is not a refusal stays a cut.
+    const auto transport = OpenOrigin();
+    EXPECT_EQ(transport->Send({"PUT", Origin() + "/cut", {}, std::string(100, 'b')}, 1u << 20).error,
+              TransportError::kCut);
+}
+
 struct SlowCall {
     WinHttpTransport* transport = nullptr;
     HttpResponse response;
