@@ -755,7 +755,7 @@ SaveReport DiaryKeeper::Save(const NoteMap& notes, std::string_view bytes, int t
         if (const auto id = m_appliedIds.find(path); id != m_appliedIds.end())
             stillFollows.push_back(id->second);
     }
-    m_journal.Saved(std::move(ownLeft), std::move(stillFollows), generation, hash);
+    m_journal.Saved(std::move(ownLeft), std::move(stillFollows));
     for (const FsPath& path : legacy) {
         if (RemoveFile(m_fs, path) != FileError::kNone)
             m_applied.push_back(path);

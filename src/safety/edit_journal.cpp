@@ -546,8 +546,7 @@ void EditJournal::Compact() {
     m_segmentBytes = bytes.size();
 }
 
-void EditJournal::Saved(std::vector<FsPath> left, std::vector<std::uint64_t> stillFollows,
-                        std::uint64_t generation, std::uint64_t savedHash) {
+void EditJournal::Saved(std::vector<FsPath> left, std::vector<std::uint64_t> stillFollows) {
     m_last.clear();
     m_days.clear();
     // A journal still on disk (one that could not be removed, or is kept while no copy holds the
@@ -562,17 +561,6 @@ void EditJournal::Saved(std::vector<FsPath> left, std::vector<std::uint64_t> sti
     if (m_open)
         ++m_segment;
     m_open = false;
-    // Journals left on disk may not have taken the save's marker (a read-only folder): the next
-    // segment, in a home that can be written, says which save holds them, so a start that reads
-    // that save does not apply them again over it.
-    if (savedHash != 0 && !m_header.follows.empty()) {
-        JournalRecord marker;
-        marker.kind = JournalRecordKind::kSaved;
-        marker.seq = ++m_seq;
-        marker.generation = generation;
-        marker.savedHash = savedHash;
-        Append(marker);
-    }
 }
 
 bool MarkJournalSaved(FileSystem& fs, const FsPath& path, std::uint64_t generation, std::uint64_t savedHash,

@@ -99,10 +99,7 @@ class EditJournal {
     // The diary was saved: the records so far are in it and their files were settled (those in
     // `left` could not be removed and are tried again at the next save). The next record starts a
     // new file based on the saved diary.
-    // With the save's hash, a journal left on disk is vouched for by a marker that starts the next
-    // segment.
-    void Saved(std::vector<FsPath> left, std::vector<std::uint64_t> stillFollows = {},
-               std::uint64_t generation = 0, std::uint64_t savedHash = 0);
+    void Saved(std::vector<FsPath> left, std::vector<std::uint64_t> stillFollows = {});
     // The journals this run took in at start; a new segment follows them until they are settled.
     void SetFollows(std::vector<std::uint64_t> follows) {
         m_startFollows = follows;
