@@ -153,15 +153,6 @@ std::vector<std::string_view> Fields(std::string_view line) {
 
 } // namespace
 
-std::uint64_t SyncFileChecksum(std::string_view bytes) {
-    std::uint64_t h = 14695981039346656037ull;
-    for (const char c : bytes) {
-        h ^= static_cast<unsigned char>(c);
-        h *= 1099511628211ull;
-    }
-    return h;
-}
-
 std::string EncodeSyncState(const SyncState& state) {
     std::size_t size = 128 + state.collection.size() + state.name.size() + state.token.size();
     for (const auto& [date, day] : state.days) {
