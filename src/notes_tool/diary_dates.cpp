@@ -11,18 +11,6 @@ bool IsDay(const Date& d) {
     return d.year >= 1 && d.year <= 9999 && almanac::MakeDate(d.year, d.month, d.day).has_value();
 }
 
-// The number the digits spell, or -1 when one of them is no ASCII digit.
-int Number(std::string_view digits) {
-    int value = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9') {
-            return -1;
-        }
-        value = value * 10 + (c - '0');
-    }
-    return value;
-}
-
 void AppendDigits(std::string& out, int value, int width) {
     std::string digits(static_cast<std::size_t>(width), '0');
     for (int i = width - 1; i >= 0; --i, value /= 10) {
@@ -33,13 +21,24 @@ void AppendDigits(std::string& out, int value, int width) {
 
 } // namespace
 
+int DigitsValue(std::string_view digits) {
+    int value = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') {
+            return -1;
+        }
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
 std::optional<Date> DateOfKey(std::string_view key, int pivot) {
     if (key.size() != 6) {
         return std::nullopt;
     }
-    const int day = Number(key.substr(0, 2));
-    const int month = Number(key.substr(2, 2));
-    const int yy = Number(key.substr(4, 2));
+    const int day = DigitsValue(key.substr(0, 2));
+    const int month = DigitsValue(key.substr(2, 2));
+    const int yy = DigitsValue(key.substr(4, 2));
     if (day < 0 || month < 0 || yy < 0) {
         return std::nullopt;
     }
@@ -66,7 +65,8 @@ std::optional<Date> ParseIsoDate(std::string_view text) {
     if (text.size() != 10 || text[4] != '-' || text[7] != '-') {
         return std::nullopt;
     }
-    const Date date{Number(text.substr(0, 4)), Number(text.substr(5, 2)), Number(text.substr(8, 2))};
+    const Date date{DigitsValue(text.substr(0, 4)), DigitsValue(text.substr(5, 2)),
+                    DigitsValue(text.substr(8, 2))};
     if (!IsDay(date)) {
         return std::nullopt;
     }
@@ -82,7 +82,7 @@ std::string KeyOfDate(const Date& date) {
 }
 
 std::optional<std::string> KeyOfDayArgument(std::string_view text) {
-    if (text.size() == 6 && Number(text) >= 0) {
+    if (text.size() == 6 && DigitsValue(text) >= 0) {
         return std::string(text);
     }
     if (const auto date = ParseIsoDate(text)) {
@@ -117,10 +117,10 @@ std::optional<Date> ParseDay(std::string_view text, const Date& today, int pivot
     } else if (text == "tomorrow") {
         offset = 1;
     } else if (text.size() >= 2 && text.size() <= 6 && (text[0] == '-' || text[0] == '+') &&
-               Number(text.substr(1)) >= 0) {
-        offset = Number(text.substr(1)) * (text[0] == '-' ? -1 : 1);
+               DigitsValue(text.substr(1)) >= 0) {
+        offset = DigitsValue(text.substr(1)) * (text[0] == '-' ? -1 : 1);
     } else if (text.size() == 5 && text[2] == '-') {
-        const Date date{today.year, Number(text.substr(0, 2)), Number(text.substr(3, 2))};
+        const Date date{today.year, DigitsValue(text.substr(0, 2)), DigitsValue(text.substr(3, 2))};
         return IsDay(date) ? std::optional<Date>(date) : std::nullopt;
     } else if (text.size() == 6) {
         return DateOfKey(text, pivot);

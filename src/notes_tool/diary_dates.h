@@ -30,6 +30,8 @@ inline int DefaultPivot(int currentYear) {
 // The date of a key in the years pivot-99 .. pivot; nullopt for a key that is not six ASCII digits
 // or names no day of that year (31 February, or 29 February of a common year).
 std::optional<Date> DateOfKey(std::string_view key, int pivot);
+// The number the digits spell (0 for none), or -1 when one of them is no ASCII digit.
+int DigitsValue(std::string_view digits);
 // "YYYY-MM-DD".
 std::string IsoDate(const Date& date);
 // Exactly "YYYY-MM-DD" of a real day, year 1 to 9999.

@@ -27,17 +27,7 @@ std::string Padded(const std::string& utf8, std::size_t width) {
 }
 
 int Number(std::string_view digits) {
-    if (digits.empty() || digits.size() > 4) {
-        return -1;
-    }
-    int value = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9') {
-            return -1;
-        }
-        value = value * 10 + (c - '0');
-    }
-    return value;
+    return digits.empty() || digits.size() > 4 ? -1 : DigitsValue(digits);
 }
 
 std::optional<Date> Solar(int year, int month, bool leap, int day) {
