@@ -15,7 +15,7 @@ struct RemoteDay {
     std::optional<std::string> text; // nullopt: no entry on the server
     std::string etag;
     std::string href;
-    std::string newDay; // the resource's X-QUILLIDAR-NEW-DAY mark, if any
+    std::string newDay; // the resource's X-QUILLIDAR-NEW-DAY mark, kNoDayMark for none
 };
 
 std::string LastSegment(std::string_view href) {
@@ -92,7 +92,7 @@ class Run {
             // a collection deleted and made again), not deleted them one by one: the days are
             // compared afresh, which brings them back instead of deleting them on the other side.
             for (const auto& [date, day] : m_state.days) {
-                m_remote.emplace(date, RemoteDay{day.base, day.etag, day.href, {}}); // unchanged there
+                m_remote.emplace(date, RemoteDay{day.base, day.etag, day.href, day.made}); // unchanged there
             }
             m_state.days.clear();
         }
@@ -341,8 +341,8 @@ class Run {
         for (ResourceEntry& e : read.entries) {
             if (own && e.ours && e.date == *own && !ownFound) {
                 ownFound = true;
-                m_remote[CompactDate(*own)] =
-                    RemoteDay{std::move(e.text), entry.etag, href, std::move(e.newDay)};
+                m_remote[CompactDate(*own)] = RemoteDay{std::move(e.text), entry.etag, href,
+                                                        e.newDay.empty() ? kNoDayMark : std::move(e.newDay)};
             } else if (!IsBlankNote(e.text)) {
                 foreign.entries.push_back({e.date, std::move(e.text)});
             }
@@ -425,7 +425,7 @@ class Run {
         for (ResourceEntry& e : read.entries) {
             if (e.ours && own && e.date == *own) {
                 remote.text = std::move(e.text);
-                remote.newDay = std::move(e.newDay);
+                remote.newDay = e.newDay.empty() ? kNoDayMark : std::move(e.newDay);
                 break;
             }
         }
@@ -448,7 +448,8 @@ class Run {
         if (const auto r = m_remote.find(d); r != m_remote.end()) {
             remote = r->second;
         } else if (stateIt != m_state.days.end()) {
-            remote = RemoteDay{stateIt->second.base, stateIt->second.etag, stateIt->second.href, {}};
+            remote = RemoteDay{stateIt->second.base, stateIt->second.etag, stateIt->second.href,
+                               stateIt->second.made};
         } else {
             remote = RemoteDay{std::nullopt, {}, href, {}};
         }
@@ -458,16 +459,22 @@ class Run {
         const std::vector<std::string> shown = TextsOf(m_newForeign, d);
         // Told apart by where each part came from, never by equal words: what the last run appended
         // for other clients is theirs, the rest is typed here.
+        // The mark of the resource the base was agreed with; empty when a state of an older version
+        // did not keep it.
+        const std::string made = stateIt != m_state.days.end() ? stateIt->second.made : std::string();
         const std::string ownLocal =
             m_afresh ? local : OwnTextOfNote(local, base.value_or(""), TextsOf(m_state.foreign, d));
 
         DayDecision decision;
         const SyncStatus written = [&]() -> SyncStatus {
             for (int attempt = 0;; ++attempt) {
-                if (base && remote.text && *remote.text != *base && !remote.newDay.empty() &&
-                    remote.newDay == NewDayMark(*remote.text)) {
-                    // Made as it is by a writer that never saw the text agreed here (a collection
-                    // made again, this day uploaded anew): no edit of it, so both texts are kept.
+                const bool marked = !remote.newDay.empty() && remote.newDay != kNoDayMark;
+                if (base && remote.text && *remote.text != *base && marked &&
+                    (made.empty() ? remote.newDay == NewDayMark(*remote.text) : remote.newDay != made)) {
+                    // Made by a writer that never saw the text agreed here (a collection made again,
+                    // this day uploaded anew), perhaps edited since: no edit of the agreed text, so
+                    // both texts are kept. Without the agreed resource's mark, only a resource still
+                    // as it was made tells.
                     base.reset();
                 }
                 decision = DecideDay(ownLocal, remote.text, base);
@@ -521,7 +528,8 @@ class Run {
                     ++m_report.pushed;
                     m_report.joined += decision.action == DayAction::kJoin;
                 }
-                remote = RemoteDay{decision.text, etag, remote.href, {}};
+                remote = RemoteDay{decision.text, etag, remote.href,
+                                   exists ? std::string(kNoDayMark) : NewDayMark(decision.text)};
                 return SyncStatus::kOk;
             }
         }();
@@ -536,7 +544,7 @@ class Run {
         if (decision.text.empty()) {
             m_state.days.erase(d);
         } else {
-            m_state.days[d] = SyncDayState{remote.href, remote.etag, decision.text};
+            m_state.days[d] = SyncDayState{remote.href, remote.etag, decision.text, remote.newDay};
         }
 
         if (Show(key, local, decision.text, shown)) {
