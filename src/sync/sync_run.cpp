@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <random>
 #include <set>
 
 #include "diary/note_join.h"
@@ -37,6 +38,34 @@ std::optional<SyncDate> DateOfOwnHref(std::string_view href) {
         return std::nullopt;
     }
     return date;
+}
+
+bool IsHex(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    });
+}
+
+// A mark as this program writes it, the only kind carried on to a new text: the text's checksum,
+// and after a '-' what tells one upload from another of the same words (another PC, or this one
+// after setting up again, uploading the day anew with the text it had).
+bool IsDayMark(std::string_view mark) {
+    return (mark.size() == 16 || (mark.size() == 33 && mark[16] == '-' && IsHex(mark.substr(17)))) &&
+           IsHex(mark.substr(0, 16));
+}
+
+std::string UploadMark(std::string_view text, std::int64_t stamp) {
+    thread_local std::uint64_t made = [] {
+        std::random_device device;
+        return (static_cast<std::uint64_t>(device()) << 32) ^ device();
+    }();
+    made = made * 6364136223846793005ull + 1442695040888963407ull + static_cast<std::uint64_t>(stamp);
+    char salt[17];
+    for (int i = 0; i < 16; ++i) {
+        salt[i] = "0123456789abcdef"[(made >> (60 - 4 * i)) & 15];
+    }
+    salt[16] = 0;
+    return NewDayMark(text) + "-" + salt;
 }
 
 // Emptying this many agreed days at once here is taken for a diary that was lost.
@@ -470,7 +499,8 @@ class Run {
             for (int attempt = 0;; ++attempt) {
                 const bool marked = !remote.newDay.empty() && remote.newDay != kNoDayMark;
                 if (base && remote.text && *remote.text != *base && marked &&
-                    (made.empty() ? remote.newDay == NewDayMark(*remote.text) : remote.newDay != made)) {
+                    (made.empty() ? remote.newDay.substr(0, 16) == NewDayMark(*remote.text)
+                                  : remote.newDay != made)) {
                     // Made by a writer that never saw the text agreed here (a collection made again,
                     // this day uploaded anew), perhaps edited since: no edit of the agreed text, so
                     // both texts are kept. Without the agreed resource's mark, only a resource still
@@ -499,6 +529,11 @@ class Run {
                     continue;
                 }
                 const std::string url = CalDavClient::UrlOfHref(m_state.collection, remote.href);
+                // A day replaced keeps the mark of the upload it stems from.
+                const std::string keptMark = !exists ? UploadMark(decision.text, m_options.stamp)
+                                             : remote.newDay != kNoDayMark && IsDayMark(remote.newDay)
+                                                 ? remote.newDay
+                                                 : "";
                 int http = 0;
                 std::string etag;
                 SyncStatus status;
@@ -509,7 +544,7 @@ class Run {
                     }
                 } else {
                     status = m_client.Put(
-                        url, EncodeDayResource(date, decision.text, m_options.stamp, !exists),
+                        url, EncodeDayResource(date, decision.text, m_options.stamp, !exists, keptMark),
                         exists ? std::optional<std::string>(remote.etag) : std::nullopt, http, etag);
                 }
                 if (http == 412) {
@@ -529,7 +564,7 @@ class Run {
                     m_report.joined += decision.action == DayAction::kJoin;
                 }
                 remote = RemoteDay{decision.text, etag, remote.href,
-                                   exists ? std::string(kNoDayMark) : NewDayMark(decision.text)};
+                                   keptMark.empty() ? std::string(kNoDayMark) : keptMark};
                 return SyncStatus::kOk;
             }
         }();
