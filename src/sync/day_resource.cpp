@@ -201,7 +201,7 @@ std::string NewDayMark(std::string_view noteBytes) {
 }
 
 std::string EncodeDayResource(const SyncDate& date, std::string_view noteBytes, std::int64_t stamp,
-                              bool firstOfDay) {
+                              bool firstOfDay, std::string_view keptMark) {
     const std::string utf8 = Utf8OfNoteBytes(noteBytes);
     bool exact = Gb18030FromUtf16(Utf16FromGb18030(noteBytes)) == noteBytes;
     bool ignored = true;
@@ -213,7 +213,9 @@ std::string EncodeDayResource(const SyncDate& date, std::string_view noteBytes, 
     out += FoldIcsLine("UID:" + UidOfDay(date));
     out += FoldIcsLine("DTSTAMP:" + UtcStamp(stamp));
     out += FoldIcsLine("DTSTART;VALUE=DATE:" + CompactDate(date));
-    if (firstOfDay) {
+    if (!keptMark.empty()) {
+        out += FoldIcsLine("X-QUILLIDAR-NEW-DAY:" + std::string(keptMark));
+    } else if (firstOfDay) {
         out += FoldIcsLine("X-QUILLIDAR-NEW-DAY:" + NewDayMark(noteBytes));
     }
     out += FoldIcsLine("SUMMARY:" + EscapeIcsText(FirstLine(utf8), &ignored));

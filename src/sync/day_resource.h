@@ -45,8 +45,11 @@ std::string NoteBytesOfUtf8(std::string_view utf8);
 // firstOfDay: the resource is made, not replaced (If-None-Match), and says so with
 // X-QUILLIDAR-NEW-DAY, the mark of the text it was made with: a PC that agreed on another text of
 // the day knows then that the writer never saw it (a collection made again) and compares afresh.
+// keptMark, when given, is the mark written instead: the one of the resource being replaced, carried
+// on so that it still tells after edits which upload the day's resource stems from, or a new one's
+// that tells this upload from another of the same text.
 std::string EncodeDayResource(const SyncDate& date, std::string_view noteBytes, std::int64_t stamp,
-                              bool firstOfDay = false);
+                              bool firstOfDay = false, std::string_view keptMark = {});
 // The mark X-QUILLIDAR-NEW-DAY carries of a text: 16 hex digits of its checksum.
 std::string NewDayMark(std::string_view noteBytes);
 

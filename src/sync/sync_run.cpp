@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <random>
 #include <set>
 
 #include "diary/note_join.h"
@@ -15,7 +16,7 @@ struct RemoteDay {
     std::optional<std::string> text; // nullopt: no entry on the server
     std::string etag;
     std::string href;
-    std::string newDay; // the resource's X-QUILLIDAR-NEW-DAY mark, if any
+    std::string newDay; // the resource's X-QUILLIDAR-NEW-DAY mark, kNoDayMark for none
 };
 
 std::string LastSegment(std::string_view href) {
@@ -37,6 +38,34 @@ std::optional<SyncDate> DateOfOwnHref(std::string_view href) {
         return std::nullopt;
     }
     return date;
+}
+
+bool IsHex(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    });
+}
+
+// A mark as this program writes it, the only kind carried on to a new text: the text's checksum,
+// and after a '-' what tells one upload from another of the same words (another PC, or this one
+// after setting up again, uploading the day anew with the text it had).
+bool IsDayMark(std::string_view mark) {
+    return (mark.size() == 16 || (mark.size() == 33 && mark[16] == '-' && IsHex(mark.substr(17)))) &&
+           IsHex(mark.substr(0, 16));
+}
+
+std::string UploadMark(std::string_view text, std::int64_t stamp) {
+    thread_local std::uint64_t made = [] {
+        std::random_device device;
+        return (static_cast<std::uint64_t>(device()) << 32) ^ device();
+    }();
+    made = made * 6364136223846793005ull + 1442695040888963407ull + static_cast<std::uint64_t>(stamp);
+    char salt[17];
+    for (int i = 0; i < 16; ++i) {
+        salt[i] = "0123456789abcdef"[(made >> (60 - 4 * i)) & 15];
+    }
+    salt[16] = 0;
+    return NewDayMark(text) + "-" + salt;
 }
 
 // Emptying this many agreed days at once here is taken for a diary that was lost.
@@ -92,7 +121,7 @@ class Run {
             // a collection deleted and made again), not deleted them one by one: the days are
             // compared afresh, which brings them back instead of deleting them on the other side.
             for (const auto& [date, day] : m_state.days) {
-                m_remote.emplace(date, RemoteDay{day.base, day.etag, day.href, {}}); // unchanged there
+                m_remote.emplace(date, RemoteDay{day.base, day.etag, day.href, day.made}); // unchanged there
             }
             m_state.days.clear();
         }
@@ -341,8 +370,8 @@ class Run {
         for (ResourceEntry& e : read.entries) {
             if (own && e.ours && e.date == *own && !ownFound) {
                 ownFound = true;
-                m_remote[CompactDate(*own)] =
-                    RemoteDay{std::move(e.text), entry.etag, href, std::move(e.newDay)};
+                m_remote[CompactDate(*own)] = RemoteDay{std::move(e.text), entry.etag, href,
+                                                        e.newDay.empty() ? kNoDayMark : std::move(e.newDay)};
             } else if (!IsBlankNote(e.text)) {
                 foreign.entries.push_back({e.date, std::move(e.text)});
             }
@@ -425,7 +454,7 @@ class Run {
         for (ResourceEntry& e : read.entries) {
             if (e.ours && own && e.date == *own) {
                 remote.text = std::move(e.text);
-                remote.newDay = std::move(e.newDay);
+                remote.newDay = e.newDay.empty() ? kNoDayMark : std::move(e.newDay);
                 break;
             }
         }
@@ -448,7 +477,8 @@ class Run {
         if (const auto r = m_remote.find(d); r != m_remote.end()) {
             remote = r->second;
         } else if (stateIt != m_state.days.end()) {
-            remote = RemoteDay{stateIt->second.base, stateIt->second.etag, stateIt->second.href, {}};
+            remote = RemoteDay{stateIt->second.base, stateIt->second.etag, stateIt->second.href,
+                               stateIt->second.made};
         } else {
             remote = RemoteDay{std::nullopt, {}, href, {}};
         }
@@ -458,16 +488,23 @@ class Run {
         const std::vector<std::string> shown = TextsOf(m_newForeign, d);
         // Told apart by where each part came from, never by equal words: what the last run appended
         // for other clients is theirs, the rest is typed here.
+        // The mark of the resource the base was agreed with; empty when a state of an older version
+        // did not keep it.
+        const std::string made = stateIt != m_state.days.end() ? stateIt->second.made : std::string();
         const std::string ownLocal =
             m_afresh ? local : OwnTextOfNote(local, base.value_or(""), TextsOf(m_state.foreign, d));
 
         DayDecision decision;
         const SyncStatus written = [&]() -> SyncStatus {
             for (int attempt = 0;; ++attempt) {
-                if (base && remote.text && *remote.text != *base && !remote.newDay.empty() &&
-                    remote.newDay == NewDayMark(*remote.text)) {
-                    // Made as it is by a writer that never saw the text agreed here (a collection
-                    // made again, this day uploaded anew): no edit of it, so both texts are kept.
+                const bool marked = !remote.newDay.empty() && remote.newDay != kNoDayMark;
+                if (base && remote.text && *remote.text != *base && marked &&
+                    (made.empty() ? remote.newDay.substr(0, 16) == NewDayMark(*remote.text)
+                                  : remote.newDay != made)) {
+                    // Made by a writer that never saw the text agreed here (a collection made again,
+                    // this day uploaded anew), perhaps edited since: no edit of the agreed text, so
+                    // both texts are kept. Without the agreed resource's mark, only a resource still
+                    // as it was made tells.
                     base.reset();
                 }
                 decision = DecideDay(ownLocal, remote.text, base);
@@ -492,6 +529,11 @@ class Run {
                     continue;
                 }
                 const std::string url = CalDavClient::UrlOfHref(m_state.collection, remote.href);
+                // A day replaced keeps the mark of the upload it stems from.
+                const std::string keptMark = !exists ? UploadMark(decision.text, m_options.stamp)
+                                             : remote.newDay != kNoDayMark && IsDayMark(remote.newDay)
+                                                 ? remote.newDay
+                                                 : "";
                 int http = 0;
                 std::string etag;
                 SyncStatus status;
@@ -502,7 +544,7 @@ class Run {
                     }
                 } else {
                     status = m_client.Put(
-                        url, EncodeDayResource(date, decision.text, m_options.stamp, !exists),
+                        url, EncodeDayResource(date, decision.text, m_options.stamp, !exists, keptMark),
                         exists ? std::optional<std::string>(remote.etag) : std::nullopt, http, etag);
                 }
                 if (http == 412) {
@@ -521,7 +563,8 @@ class Run {
                     ++m_report.pushed;
                     m_report.joined += decision.action == DayAction::kJoin;
                 }
-                remote = RemoteDay{decision.text, etag, remote.href, {}};
+                remote = RemoteDay{decision.text, etag, remote.href,
+                                   keptMark.empty() ? std::string(kNoDayMark) : keptMark};
                 return SyncStatus::kOk;
             }
         }();
@@ -536,7 +579,7 @@ class Run {
         if (decision.text.empty()) {
             m_state.days.erase(d);
         } else {
-            m_state.days[d] = SyncDayState{remote.href, remote.etag, decision.text};
+            m_state.days[d] = SyncDayState{remote.href, remote.etag, decision.text, remote.newDay};
         }
 
         if (Show(key, local, decision.text, shown)) {

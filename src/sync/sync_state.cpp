@@ -156,7 +156,7 @@ std::vector<std::string_view> Fields(std::string_view line) {
 std::string EncodeSyncState(const SyncState& state) {
     std::size_t size = 128 + state.collection.size() + state.name.size() + state.token.size();
     for (const auto& [date, day] : state.days) {
-        size += 24 + day.href.size() + day.etag.size() + day.base.size() * 9 / 8;
+        size += 32 + day.href.size() + day.etag.size() + day.made.size() + day.base.size() * 9 / 8;
     }
     for (const auto& [href, resource] : state.foreign) {
         size += 16 + href.size() + resource.etag.size();
@@ -183,6 +183,11 @@ std::string EncodeSyncState(const SyncState& state) {
             PutLine(body, {"day", date, kOwnHref}, {day.etag, day.base});
         } else {
             PutLine(body, {"day", date}, {day.href, day.etag, day.base});
+        }
+        if (!day.made.empty()) {
+            // Its own record, so a file of a version before it reads the same as ever.
+            PutLine(body, {"made"}, {day.made});
+            ++records;
         }
         ++records;
     }
@@ -235,6 +240,7 @@ bool DecodeSyncState(std::string_view bytes, SyncState& state) {
     }
     std::size_t records = 0;
     ForeignResource* resource = nullptr;
+    SyncDayState* day = nullptr; // the day just read, which a "made" record may follow
     std::string_view rest = body.substr(kMagic.size());
     while (!rest.empty()) {
         const std::size_t nl = rest.find('\n');
@@ -280,16 +286,23 @@ bool DecodeSyncState(std::string_view bytes, SyncState& state) {
         } else if (f[0] == "token" && values.size() == 1) {
             read.token = values[0];
         } else if (f[0] == "day" && values.size() == 4 && ParseCompactDate(values[0])) {
-            if (!read.days.emplace(values[0], SyncDayState{values[1], values[2], values[3]}).second) {
+            auto [it, added] =
+                read.days.emplace(values[0], SyncDayState{values[1], values[2], values[3], {}});
+            if (!added) {
                 return false;
             }
+            day = &it->second;
             resource = nullptr;
+        } else if (f[0] == "made" && values.size() == 1 && day && day->made.empty() && !values[0].empty()) {
+            day->made = values[0];
+            day = nullptr;
         } else if (f[0] == "foreign" && values.size() == 2) {
             auto [it, added] = read.foreign.emplace(values[0], ForeignResource{values[1], {}});
             if (!added) {
                 return false;
             }
             resource = &it->second;
+            day = nullptr;
         } else if (f[0] == "entry" && values.size() == 2 && resource) {
             const std::optional<SyncDate> date = ParseCompactDate(values[0]);
             if (!date) {

@@ -12,10 +12,16 @@
 #include "files/file_store.h"
 #include "sync/day_resource.h"
 
+inline constexpr char kNoDayMark[] = "none";
+
 struct SyncDayState {
     std::string href;
     std::string etag; // empty when the server gave none: the day is read again next time
     std::string base; // the notes' bytes both sides agreed on
+    // The X-QUILLIDAR-NEW-DAY mark the resource bore when agreed, kNoDayMark when it bore none, empty
+    // when not known (a file of an older version): a resource bearing another mark was uploaded anew
+    // since, by a writer that never saw the base.
+    std::string made;
 
     friend bool operator==(const SyncDayState&, const SyncDayState&) = default;
 };

@@ -3,6 +3,7 @@
 // first version's, still read), and a run that changes nothing writing nothing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 
 #include "fake_caldav_server.h"
@@ -317,6 +318,37 @@ TEST(SyncScale, StateFileIsCompactAndReadsBothVersions) {
     }
     ASSERT_TRUE(DecodeSyncState(Sealed(v1, records), read));
     EXPECT_EQ(read, state);
+
+    // The mark a day's resource bore when agreed comes back as written; a file without it (an older
+    // writer's) reads with it unknown, and a mark that belongs to no day is damage.
+    SyncState marked = state;
+    marked.days["20261208"].made = "00ff00ff00ff00ff";
+    marked.days["20261209"].made = kNoDayMark;
+    ASSERT_TRUE(DecodeSyncState(EncodeSyncState(marked), read));
+    EXPECT_EQ(read, marked);
+    EXPECT_EQ(read.days["20261210"].made, "");
+    const std::string day = "day 20261208 /a.ics e b\n";
+    const struct {
+        std::string records;
+        bool reads;
+        std::string made;
+    } marks[] = {
+        {day, true, ""},
+        {day + "made 0a0b\n", true, "0a0b"},
+        {day + "made none\n", true, kNoDayMark},
+        {"made 0a0b\n" + day, false, ""},
+        {day + "made 0a0b\nmade 0a0c\n", false, ""},
+        {day + "foreign /p.ics e\nmade 0a0b\n", false, ""},
+        {day + "made 0a0b 0a0c\n", false, ""},
+    };
+    for (const auto& m : marks) {
+        const std::string text = body + m.records;
+        const std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) - 1;
+        EXPECT_EQ(DecodeSyncState(Sealed(text, lines), read), m.reads) << m.records;
+        if (m.reads) {
+            EXPECT_EQ(read.days["20261208"].made, m.made) << m.records;
+        }
+    }
 
     // A diary's worth of Chinese notes: the file is about the notes' size, not twice it.
     SyncState big;
