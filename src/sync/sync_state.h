@@ -21,7 +21,7 @@ struct SyncDayState {
     // The X-QUILLIDAR-NEW-DAY mark the resource bore when agreed, kNoDayMark when it bore none, empty
     // when not known (a file of an older version): a resource bearing another mark was uploaded anew
     // since, by a writer that never saw the base.
-    std::string made;
+    std::string made = {};
 
     friend bool operator==(const SyncDayState&, const SyncDayState&) = default;
 };
