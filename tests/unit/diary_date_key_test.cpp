@@ -1,6 +1,8 @@
 // Date keys under fixed time zones, across the edges of the range they cover.
 #include <gtest/gtest.h>
 
+#include "scoped_tz.h"
+
 #include <cstdlib>
 #include <ctime>
 #include <optional>
@@ -9,36 +11,6 @@
 #include "diary/date_key.h"
 
 namespace {
-
-void SetTz(const char* tz) {
-#ifdef _WIN32
-    _putenv_s("TZ", tz ? tz : "");
-    _tzset();
-#else
-    if (tz) {
-        setenv("TZ", tz, 1);
-    } else {
-        unsetenv("TZ");
-    }
-    tzset();
-#endif
-}
-
-class ScopedTz {
-  public:
-    explicit ScopedTz(const char* tz) {
-        if (const char* old = std::getenv("TZ")) {
-            m_old = old;
-        }
-        SetTz(tz);
-    }
-    ~ScopedTz() { SetTz(m_old ? m_old->c_str() : nullptr); }
-    ScopedTz(const ScopedTz&) = delete;
-    ScopedTz& operator=(const ScopedTz&) = delete;
-
-  private:
-    std::optional<std::string> m_old;
-};
 
 // The C runtime on Windows reads only a name, an offset and a daylight name from TZ (and uses
 // its own daylight rules), so the zones are written in both notations.

@@ -2,6 +2,8 @@
 // time zones and fixed instants.
 #include <gtest/gtest.h>
 
+#include "scoped_tz.h"
+
 #include <cstdlib>
 #include <ctime>
 #include <optional>
@@ -13,34 +15,6 @@ namespace {
 
 using quill::CivilDate;
 using quill::DayMove;
-
-void SetTz(const char* tz) {
-#ifdef _WIN32
-    _putenv_s("TZ", tz ? tz : "");
-    _tzset();
-#else
-    if (tz)
-        setenv("TZ", tz, 1);
-    else
-        unsetenv("TZ");
-    tzset();
-#endif
-}
-
-class ScopedTz {
-  public:
-    explicit ScopedTz(const char* tz) {
-        if (const char* old = std::getenv("TZ"))
-            m_old = old;
-        SetTz(tz);
-    }
-    ~ScopedTz() { SetTz(m_old ? m_old->c_str() : nullptr); }
-    ScopedTz(const ScopedTz&) = delete;
-    ScopedTz& operator=(const ScopedTz&) = delete;
-
-  private:
-    std::optional<std::string> m_old;
-};
 
 TEST(DayMove, Keys) {
     struct Case {
