@@ -274,4 +274,39 @@ class SafetyFolderAside {
     bool m_movedAside = false;
 };
 
+// One run of the program with its two diary controls found and the window settled; a later run made
+// from an earlier one starts in the same temporary folder.
+class ControlsRun {
+  public:
+    ControlsRun() = default;
+    explicit ControlsRun(const ControlsRun& earlier) { m_app.ShareTempFolderWith(earlier.m_app); }
+    ControlsRun& operator=(const ControlsRun&) = delete;
+
+    bool Start() {
+        if (!m_app.Start())
+            return false;
+        window = m_app.WaitForWindow();
+        if (!window)
+            return false;
+        calendar = Child(window, kCalendarId);
+        note = Child(window, kNoteBoxId);
+        if (!calendar || !note) {
+            ADD_FAILURE() << "the calendar window lacks its month calendar or note box";
+            return false;
+        }
+        return Settle(window);
+    }
+
+    QuillProcess& App() { return m_app; }
+    std::string Note() const { return TextGbk(note); }
+    std::optional<SYSTEMTIME> Selection() const { return MonthCalSelection(m_app.Handle(), calendar); }
+
+    HWND window = nullptr;
+    HWND calendar = nullptr;
+    HWND note = nullptr;
+
+  protected:
+    QuillProcess m_app;
+};
+
 } // namespace e2e::diary

@@ -18,32 +18,13 @@ namespace e2e::diary {
 namespace {
 
 // One run of the program and its two diary controls.
-class DiaryRun {
+class DiaryRun : public ControlsRun {
   public:
     DiaryRun() = default;
     // A later start in the same temporary folder.
-    explicit DiaryRun(const DiaryRun& earlier) { m_app.ShareTempFolderWith(earlier.m_app); }
+    explicit DiaryRun(const DiaryRun& earlier) : ControlsRun(earlier) {}
 
-    bool Start() {
-        if (!m_app.Start())
-            return false;
-        window = m_app.WaitForWindow();
-        if (!window)
-            return false;
-        calendar = Child(window, kCalendarId);
-        note = Child(window, kNoteBoxId);
-        if (!calendar || !note) {
-            ADD_FAILURE() << "the calendar window lacks its month calendar or note box";
-            return false;
-        }
-        return Settle(window);
-    }
-
-    QuillProcess& App() { return m_app; }
     std::optional<std::string> File(const wchar_t* name) const { return m_app.ReadTempFile(name); }
-
-    std::string Note() const { return TextGbk(note); }
-    std::optional<SYSTEMTIME> Selection() const { return MonthCalSelection(m_app.Handle(), calendar); }
 
     // Puts the caret at the end of the note box.
     bool FocusNote() {
@@ -139,15 +120,8 @@ class DiaryRun {
 
     bool Cancel() { return Key(window, VK_ESCAPE) && m_app.WaitForExit(); }
 
-    HWND window = nullptr;
-    HWND calendar = nullptr;
-    HWND note = nullptr;
-
     static inline bool s_keyboardMoves = false;
     static inline bool s_clickMoves = false;
-
-  private:
-    QuillProcess m_app;
 };
 
 // Bold against plain of the same cell in the same state: the measured bold numbers hold about

@@ -23,29 +23,12 @@ constexpr WPARAM kLunarCommand = 51; // the context menu's "农历"
 constexpr wchar_t kGridClass[] = L"QuillidarLunarGrid";
 const std::string kLunarOn = "[view]\r\nlunar=1\r\n";
 
-class LunarRun {
+class LunarRun : public ControlsRun {
   public:
     LunarRun() = default;
-    explicit LunarRun(const LunarRun& earlier) { m_app.ShareTempFolderWith(earlier.m_app); }
+    explicit LunarRun(const LunarRun& earlier) : ControlsRun(earlier) {}
 
-    bool Start() {
-        if (!m_app.Start())
-            return false;
-        window = m_app.WaitForWindow();
-        if (!window)
-            return false;
-        calendar = Child(window, kCalendarId);
-        note = Child(window, kNoteBoxId);
-        if (!calendar || !note) {
-            ADD_FAILURE() << "the calendar window lacks its month calendar or note box";
-            return false;
-        }
-        return Settle(window);
-    }
     HWND Grid() const { return FindWindowExW(window, nullptr, kGridClass, nullptr); }
-    QuillProcess& App() { return m_app; }
-    std::string Note() const { return TextGbk(note); }
-    std::optional<SYSTEMTIME> Selection() const { return MonthCalSelection(m_app.Handle(), calendar); }
     bool Toggle() {
         PostMessageW(window, WM_COMMAND, kLunarCommand, 0);
         return Settle(window);
@@ -66,13 +49,6 @@ class LunarRun {
         PostMessageW(window, WM_COMMAND, kCloseCommand, 0);
         return m_app.WaitForExit();
     }
-
-    HWND window = nullptr;
-    HWND calendar = nullptr;
-    HWND note = nullptr;
-
-  private:
-    QuillProcess m_app;
 };
 
 SYSTEMTIME Shifted(const SYSTEMTIME& day, int days) {
