@@ -15,13 +15,21 @@ file(CREATE_LINK ${QUILL_JSON_INCLUDE}/nlohmann ${quill_tool_headers}/nlohmann S
 # The portable part, shared by both programs and the unit tests; each platform adds its file layer
 # and main.
 add_library(quill_notes_tool STATIC
+  src/notes_tool/calendar_commands.cpp
+  src/notes_tool/command_table.cpp
   src/notes_tool/diary_dates.cpp
+  src/notes_tool/editing_commands.cpp
   src/notes_tool/export_formats.cpp
   src/notes_tool/filing.cpp
   src/notes_tool/import_formats.cpp
   src/notes_tool/lunar_days.cpp
   src/notes_tool/notes_scan.cpp
-  src/notes_tool/tool_commands.cpp)
+  src/notes_tool/reading_commands.cpp
+  src/notes_tool/repair_commands.cpp
+  src/notes_tool/sync_commands.cpp
+  src/notes_tool/tool_commands.cpp
+  src/notes_tool/tool_context.cpp
+  src/notes_tool/transfer_commands.cpp)
 if(NOT WIN32)
   target_sources(quill_notes_tool PRIVATE src/files/posix_file_system.cpp)
 endif()
