@@ -37,6 +37,8 @@ target_include_directories(quill_notes_tool SYSTEM PUBLIC ${quill_tool_headers})
 target_link_libraries(quill_notes_tool PUBLIC quill_core quill_sync)
 quill_warnings(quill_notes_tool)
 target_link_libraries(quill_unit_tests PRIVATE quill_notes_tool)
+# The usage and refusals byte for byte, against the saved text of each (tests/data/tool/usage.txt).
+target_sources(quill_unit_tests PRIVATE tests/unit/notes_tool_usage_test.cpp)
 
 if(WIN32)
   add_executable(quillidar-notes src/notes_tool/main_win.cpp src/files/win_file_system.cpp)
