@@ -99,17 +99,19 @@ void SetUpHelp(CLI::App& command, HelpArguments& o, int) {
 }
 
 void RunHelp(Tool& tool, const HelpArguments& o) {
-    const CLI::App* about = o.root;
-    if (!o.command.empty()) {
-        const auto& commands = o.root->get_subcommands({});
-        const auto it = std::find_if(commands.begin(), commands.end(),
-                                     [&](const CLI::App* c) { return c->get_name() == o.command; });
-        if (it == commands.end()) {
-            Fail("", NoCommand(o.command), kExitUsage);
-        }
-        about = *it;
+    if (o.command.empty()) {
+        // Not o.root->help(): that hands over to the command parsed, which is help itself.
+        tool.Out(o.root->get_formatter()->make_help(o.root, kToolName, CLI::AppFormatMode::Normal));
+        return;
     }
-    tool.Out(about->help());
+    const auto& commands = o.root->get_subcommands({});
+    const auto it = std::find_if(commands.begin(), commands.end(),
+                                 [&](const CLI::App* c) { return c->get_name() == o.command; });
+    if (it == commands.end()) {
+        Fail("", NoCommand(o.command), kExitUsage);
+    }
+    // Headed by the program's name, as COMMAND --help heads it: the usage line is one to type.
+    tool.Out((*it)->help(kToolName));
 }
 
 // Parses the command line; false when it was all said (--help, --version), in `run.out`.

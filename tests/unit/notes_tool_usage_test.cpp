@@ -90,6 +90,26 @@ std::vector<std::string> ListedCommands() {
     return names;
 }
 
+TEST(NotesToolUsage, EachCommandHasOneHelpWhicheverWayItIsAskedFor) {
+    const std::vector<std::string> names = ListedCommands();
+    ASSERT_EQ(names,
+              (std::vector<std::string>{"list", "show", "cal", "search", "add", "edit", "export", "import",
+                                        "merge", "stats", "check", "salvage", "sync", "help"}));
+    for (const std::string& name : names) {
+        const ToolRun asked = RunTool({"help", name});
+        const ToolRun flag = RunTool({name, "--help"});
+        EXPECT_EQ(asked.status, 0) << name;
+        EXPECT_EQ(flag.status, 0) << name;
+        EXPECT_EQ(asked.out, flag.out) << name;
+        // A usage line one can type: headed by the program's name.
+        EXPECT_NE(asked.out.find("Usage: quillidar-notes " + name + " [OPTIONS]"), std::string::npos)
+            << asked.out;
+    }
+    // help alone is the usage, not the page of the help command.
+    EXPECT_EQ(RunTool({}).out, RunTool({"help"}).out);
+    EXPECT_EQ(RunTool({}).out, RunTool({"--help"}).out);
+}
+
 // A name one edit from a command is never left without a suggestion, and the suggestion is a
 // command; a real command is never called unknown.
 TEST(NotesToolUsage, AMistypedCommandIsNamedWithTheNearestOne) {
