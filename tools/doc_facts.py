@@ -43,8 +43,7 @@ def sections(source):
 def tool_words(root):
     """The notes tool's commands and export formats, as its own source lists them."""
     commands_src = (root / "src/notes_tool/tool_commands.cpp").read_text(encoding="utf-8")
-    table = re.search(r"kCommands\[\] = \{(.*?)\n\};", commands_src, re.S)
-    commands = re.findall(r'\{"(\w+)",', table[1]) if table else []
+    commands = re.findall(r'Row<\w+>\(\s*"(\w+)",', commands_src)
     formats_src = (root / "src/notes_tool/export_formats.cpp").read_text(encoding="utf-8")
     formats = re.findall(r'\{"(\w+)", Format::k\w+\}', formats_src)
     return commands, formats
