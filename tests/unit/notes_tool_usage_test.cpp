@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "fake_file_system.h"
+#include "notes_tool/diary_dates.h"
 #include "notes_tool/tool_commands.h"
 #include "notes_tool_helpers.h"
 
@@ -52,12 +53,12 @@ std::vector<std::string> Words(const std::string& args) {
     return words;
 }
 
-ToolRun RunTool(const std::vector<std::string>& args) {
-    FakeFileSystem fs;
+ToolRun RunTool(const std::vector<std::string>& args, FakeFileSystem fs = {}, Date today = {2026, 12, 8}) {
     ToolHost host;
     host.fs = &fs;
     host.pathOf = [](std::string_view name) { return FsPath(name.begin(), name.end()); };
-    host.today = {2026, 12, 8};
+    host.today = today;
+    host.fileStamp = [] { return std::string("20261208-100000"); };
     host.sameFile = [](const FsPath& a, const FsPath& b) { return a == b; };
     return RunNotesTool(args, host);
 }
@@ -130,6 +131,106 @@ TEST(NotesToolUsage, AMistypedCommandIsNamedWithTheNearestOne) {
             EXPECT_NE(std::find(names.begin(), names.end(), meant), names.end()) << typo << " -> " << meant;
         }
         EXPECT_EQ(RunTool({"help", name}).status, 0) << name;
+    }
+}
+
+// Every command that takes the diary as FILE or --into: left out where there is no widget file it
+// is asked for, and given it is the file the command reads.
+TEST(NotesToolUsage, EachCommandTakesTheDiaryItIsGiven) {
+    struct FileCase {
+        std::vector<std::string> without;
+        std::vector<std::string> given; // the same naming x.nts, which does not exist
+        int status;
+        std::string err;
+        std::string out = "";
+    };
+    const std::string needed =
+        "quillidar-notes: FILE is needed: there is no widget notes file to take here\n";
+    const std::string missing = "quillidar-notes: x.nts: no such file\n";
+    const std::string noFolder = "quillidar-notes: x.nts: there is no safety folder for this diary here, "
+                                 "where the sync keeps its account\n";
+    const std::string noServer =
+        "quillidar-notes: this build cannot reach a server or keep a password: sync runs "
+        "in the Windows program\n";
+    const std::vector<FileCase> cases = {
+        {{"list"}, {"list", "x.nts"}, 1, missing},
+        {{"show", "today"}, {"show", "today", "x.nts"}, 1, missing},
+        {{"show", "today", "--lunar"}, {"show", "today", "x.nts", "--lunar"}, 1, missing},
+        {{"search", "a"}, {"search", "a", "x.nts"}, 1, missing},
+        {{"stats"}, {"stats", "x.nts"}, 1, missing},
+        {{"check"}, {"check", "x.nts"}, 1, missing},
+        {{"export"}, {"export", "x.nts"}, 1, missing},
+        {{"import", "in.csv"},
+         {"import", "in.csv", "--into", "x.nts"},
+         1,
+         "quillidar-notes: in.csv: no such file\n"},
+        {{"add", "today", "hi"},
+         {"add", "today", "hi", "--into", "x.nts"},
+         0,
+         "",
+         "x.nts: a note added on 2026-12-08\n"},
+        {{"edit", "today"},
+         {"edit", "today", "--into", "x.nts"},
+         1,
+         "quillidar-notes: there is no editor to run here\n"},
+        {{"sync", "status"}, {"sync", "status", "x.nts"}, 1, noFolder},
+        {{"sync", "off"}, {"sync", "off", "x.nts"}, 1, noFolder},
+        {{"sync", "now"}, {"sync", "now", "x.nts"}, 1, noServer},
+        {{"sync", "setup", "https://example.org/", "--user", "u"},
+         {"sync", "setup", "https://example.org/", "--user", "u", "x.nts"},
+         1,
+         noServer},
+    };
+    for (const FileCase& c : cases) {
+        const ToolRun without = RunTool(c.without);
+        EXPECT_EQ(without.status, kExitUsage) << c.without.front();
+        EXPECT_EQ(without.err, needed) << c.without.front();
+        const ToolRun given = RunTool(c.given);
+        EXPECT_EQ(given.status, c.status) << c.given.front();
+        EXPECT_EQ(given.err, c.err) << c.given.front();
+        EXPECT_EQ(given.out, c.out) << c.given.front();
+    }
+    // cal alone needs no diary: it prints the month without marks.
+    EXPECT_EQ(RunTool({"cal"}).status, 0);
+    EXPECT_EQ(RunTool({"cal", "x.nts"}).err, missing);
+}
+
+// The year a key names comes from --pivot when given and from today's year otherwise, the same
+// in every command that shows a day: model and tool must agree for each today and --pivot.
+TEST(NotesToolUsage, EveryCommandTakesTheKeysCenturyFromPivotOrToday) {
+    const std::string diary = Nts({{"010130", "x"}}); // 1 January of a year ending in 30
+    struct Shown {
+        std::vector<std::string> args;
+        std::string before, after; // around the year in what the command prints
+    };
+    const std::vector<Shown> commands = {
+        {{"list", "d.nts"}, "", "-01-01\t010130\t"},
+        {{"search", "x", "d.nts"}, "", "-01-01\t010130\tx"},
+        {{"stats", "d.nts"}, "\n", "\t1\t1\t1\n"},
+        {{"export", "d.nts", "--format", "json"}, "\"date\": \"", "-01-01\""},
+        {{"add", "010130", "y", "--into", "d.nts"}, "a part added to the note of ", "-01-01\n"},
+    };
+    for (const int todayYear : {1950, 2026, 2040, 2129}) {
+        for (const int pivot : {0, 1930, 1950, 2029, 2030, 2100}) {
+            const int window = pivot == 0 ? DefaultPivot(todayYear) : pivot;
+            const int year =
+                window - (window - 30 + 1000) % 100; // the year ending in 30 of the window's hundred
+            for (const Shown& shown : commands) {
+                FakeFileSystem fs;
+                fs.files[L"d.nts"] = diary;
+                std::vector<std::string> args = shown.args;
+                if (pivot != 0) {
+                    args.insert(args.end(), {"--pivot", std::to_string(pivot)});
+                }
+                const ToolRun run = RunTool(args, fs, {todayYear, 6, 1});
+                EXPECT_EQ(run.status, 0)
+                    << args.front() << " " << todayYear << " " << pivot << ": " << run.err;
+                EXPECT_NE(run.out.find(shown.before + std::to_string(year) + shown.after), std::string::npos)
+                    << args.front() << " today " << todayYear << " --pivot " << pivot << " -> " << year
+                    << "\n"
+                    << run.out;
+            }
+        }
     }
 }
 
