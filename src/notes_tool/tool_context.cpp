@@ -219,7 +219,11 @@ namespace {
 std::string AsideName(FileSystem& fs, const NamedFile& file, const std::string& stamp) {
     const std::string base = ".unreadable-" + stamp;
     for (int n = 1; n < 1000; ++n) {
-        const std::string suffix = base + (n == 1 ? std::string() : "-" + std::to_string(n));
+        std::string suffix = base;
+        if (n > 1) {
+            suffix += '-';
+            suffix += std::to_string(n);
+        }
         if (!fs.Exists(file.path + FsPath(suffix.begin(), suffix.end()))) {
             return file.name + suffix;
         }
