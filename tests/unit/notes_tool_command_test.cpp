@@ -390,6 +390,24 @@ TEST(NotesToolCommand, NothingIsWrittenWhereItWouldBeLost) {
     }
 }
 
+// The copy aside of a diary the widget could not read whole takes the first name not yet taken,
+// and the message names the file that holds the old bytes.
+TEST(NotesToolCommand, TheCopyAsideIsTheFileTheMessageNames) {
+    const std::string stamp = "t.nts.unreadable-20261208-100000";
+    for (const int taken : {0, 1, 2}) {
+        Files before = {{"t.nts", kTail}};
+        for (int n = 1; n <= taken; ++n) {
+            before[stamp + (n == 1 ? "" : "-" + std::to_string(n))] = "earlier";
+        }
+        const std::string aside = stamp + (taken == 0 ? "" : "-" + std::to_string(taken + 1));
+        Folder folder(before);
+        const ToolRun run = folder.Run({"add", "2026-12-08", "hi", "--into", "t.nts"});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.out.find("; it is kept as " + aside + "\n"), std::string::npos) << run.out;
+        EXPECT_EQ(folder.Now()[aside], kTail) << taken;
+    }
+}
+
 TEST(NotesToolCommand, MergeIsTheUnionOfTwoDiaries) {
     const std::string a = Nts({{"010126", "a"}, {"020126", "home"}});
     const std::string b = Nts({{"020126", "work"}, {"030126", "c"}});
