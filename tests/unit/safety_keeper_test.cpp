@@ -524,7 +524,13 @@ TEST(DiaryKeeperStart, CopiesTheManifestCannotVouchForAreJoinedByContent) {
         EXPECT_EQ(next.GetNote("081226"), "today's note") << c.name;
         EXPECT_EQ(next.GetNote("061226"), "kept") << c.name;
     }
-    // A generation at the top: the save after it still ranks above yesterday's copy.
+}
+
+// A generation at the top: the save after it still ranks above yesterday's copy.
+TEST(DiaryKeeperStart, TheSaveAfterTheTopGenerationStillRanksFirst) {
+    const FsPath folder = DiaryFolderUnder(kRoots[0], DiaryTag(PlaceOf(L'A').identity));
+    const std::string yesterday = Diary({{"071226", "a long note of yesterday, shortened today"}});
+    const std::string today = Diary({{"071226", "short"}, {"081226", "today's note"}});
     FakeFileSystem fs;
     Manifest top;
     top.folder = PlaceOf(L'A').identity;
