@@ -25,18 +25,18 @@ TEST(SyncLiveApply, Table) {
         std::string snapshot, synced;
         bool typing = false;
         bool journalWorks = true;
+        std::vector<ForeignEntry> foreign = {}; // other clients' entries of the day in the run's state
     };
     struct Then {
         std::string live;
-        bool taken;
-        std::optional<SyncDayState> state;
+        bool taken = false;
+        std::optional<SyncDayState> state = std::nullopt;
     };
     struct Case {
         const char* name;
         Given given;
         std::optional<SyncDayState> before; // the run's new state for the day
         Then then;
-        std::vector<ForeignEntry> foreign = {}; // other clients' entries of the day in that state
     } cases[] = {
         {"untouched day takes the server's text", {"a", "a", "b"}, server, {"b", true, server}},
         {"untouched new day", {std::nullopt, "", "b"}, server, {"b", true, server}},
@@ -56,10 +56,9 @@ TEST(SyncLiveApply, Table) {
          server,
          {"a", false, agreedA}},
         {"a phone's entry is no part of what was agreed",
-         {"a" + sep + "f+", "a" + sep + "f", "b" + sep + "f"},
+         {"a" + sep + "f+", "a" + sep + "f", "b" + sep + "f", false, true, {{{2026, 12, 8}, "f"}}},
          server,
-         {"a" + sep + "f+", false, agreedA},
-         {{{2026, 12, 8}, "f"}}},
+         {"a" + sep + "f+", false, agreedA}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -73,8 +72,8 @@ TEST(SyncLiveApply, Table) {
         if (c.before) {
             state.days[kDate] = *c.before;
         }
-        if (!c.foreign.empty()) {
-            state.foreign["/c/phone.ics"] = ForeignResource{"p1", c.foreign};
+        if (!c.given.foreign.empty()) {
+            state.foreign["/c/phone.ics"] = ForeignResource{"p1", c.given.foreign};
         }
         std::vector<std::string> journalled;
         const auto record = [&](std::string_view key, std::string_view text) {
