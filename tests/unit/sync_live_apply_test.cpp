@@ -15,29 +15,71 @@ constexpr int kPivot = 2027;
 const std::string kDay = "081226"; // 2026-12-08
 const std::string kDate = "20261208";
 
+struct Given {
+    std::optional<std::string> live; // nullopt: the diary has no note for the day
+    std::string snapshot, synced;
+    bool typing = false;
+    bool journalWorks = true;
+    std::vector<ForeignEntry> foreign = {}; // other clients' entries of the day in the run's state
+};
+struct Then {
+    std::string live;
+    bool taken = false;
+    std::optional<SyncDayState> state = std::nullopt;
+};
+struct Case {
+    const char* name;
+    Given given;
+    std::optional<SyncDayState> before; // the run's new state for the day
+    Then then;
+};
+
+// One case: the diary and the run's state as given, the synced day applied, and what they are after.
+void RunCase(const Case& c) {
+    SCOPED_TRACE(c.name);
+    NoteMap live;
+    live.SetNote("010126", "other day");
+    if (c.given.live) {
+        live.SetNote(kDay, *c.given.live);
+    }
+    SyncState state;
+    state.days["20261207"] = {"/c/other.ics", "e9", "other"};
+    if (c.before) {
+        state.days[kDate] = *c.before;
+    }
+    if (!c.given.foreign.empty()) {
+        state.foreign["/c/phone.ics"] = ForeignResource{"p1", c.given.foreign};
+    }
+    std::vector<std::string> journalled;
+    const auto record = [&](std::string_view key, std::string_view text) {
+        // Journalled while the diary still holds what the text replaces.
+        EXPECT_EQ(live.FindNote(key), c.given.snapshot);
+        journalled.push_back(std::string(key) + "=" + std::string(text));
+        return c.given.journalWorks;
+    };
+    const LiveApplyReport report = ApplySyncedDays(
+        live, state, {{kDay, c.given.snapshot, c.given.synced, c.given.typing}}, kPivot, record);
+
+    EXPECT_EQ(live.GetNote(kDay), c.then.live);
+    EXPECT_EQ(live.GetNote("010126"), "other day");
+    EXPECT_EQ(report.taken.size(), c.then.taken ? 1u : 0u);
+    EXPECT_EQ(report.kept.size(), c.then.taken ? 0u : 1u);
+    const auto it = state.days.find(kDate);
+    EXPECT_EQ(it != state.days.end() ? std::optional<SyncDayState>(it->second) : std::nullopt, c.then.state);
+    EXPECT_EQ(state.days["20261207"], (SyncDayState{"/c/other.ics", "e9", "other"}));
+    if (c.then.taken || !c.given.journalWorks) {
+        EXPECT_EQ(journalled, std::vector<std::string>{kDay + "=" + c.given.synced});
+    } else {
+        EXPECT_TRUE(journalled.empty());
+    }
+}
+
 TEST(SyncLiveApply, Table) {
     const std::string sep = kNotePartSeparator;
     // What the server gave the run for the day, and what a day kept out of the run stays agreed on.
     const SyncDayState server{"/c/d.ics", "e2", "b"};
     const SyncDayState agreedA{"/c/d.ics", "", "a"};
-    struct Given {
-        std::optional<std::string> live; // nullopt: the diary has no note for the day
-        std::string snapshot, synced;
-        bool typing = false;
-        bool journalWorks = true;
-        std::vector<ForeignEntry> foreign = {}; // other clients' entries of the day in the run's state
-    };
-    struct Then {
-        std::string live;
-        bool taken = false;
-        std::optional<SyncDayState> state = std::nullopt;
-    };
-    struct Case {
-        const char* name;
-        Given given;
-        std::optional<SyncDayState> before; // the run's new state for the day
-        Then then;
-    } cases[] = {
+    const Case cases[] = {
         {"untouched day takes the server's text", {"a", "a", "b"}, server, {"b", true, server}},
         {"untouched new day", {std::nullopt, "", "b"}, server, {"b", true, server}},
         {"untouched day emptied there", {"a", "a", ""}, std::nullopt, {"", true, std::nullopt}},
@@ -60,45 +102,8 @@ TEST(SyncLiveApply, Table) {
          server,
          {"a" + sep + "f+", false, agreedA}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        NoteMap live;
-        live.SetNote("010126", "other day");
-        if (c.given.live) {
-            live.SetNote(kDay, *c.given.live);
-        }
-        SyncState state;
-        state.days["20261207"] = {"/c/other.ics", "e9", "other"};
-        if (c.before) {
-            state.days[kDate] = *c.before;
-        }
-        if (!c.given.foreign.empty()) {
-            state.foreign["/c/phone.ics"] = ForeignResource{"p1", c.given.foreign};
-        }
-        std::vector<std::string> journalled;
-        const auto record = [&](std::string_view key, std::string_view text) {
-            // Journalled while the diary still holds what the text replaces.
-            EXPECT_EQ(live.FindNote(key), c.given.snapshot);
-            journalled.push_back(std::string(key) + "=" + std::string(text));
-            return c.given.journalWorks;
-        };
-        const LiveApplyReport report = ApplySyncedDays(
-            live, state, {{kDay, c.given.snapshot, c.given.synced, c.given.typing}}, kPivot, record);
-
-        EXPECT_EQ(live.GetNote(kDay), c.then.live);
-        EXPECT_EQ(live.GetNote("010126"), "other day");
-        EXPECT_EQ(report.taken.size(), c.then.taken ? 1u : 0u);
-        EXPECT_EQ(report.kept.size(), c.then.taken ? 0u : 1u);
-        const auto it = state.days.find(kDate);
-        EXPECT_EQ(it != state.days.end() ? std::optional<SyncDayState>(it->second) : std::nullopt,
-                  c.then.state);
-        EXPECT_EQ(state.days["20261207"], (SyncDayState{"/c/other.ics", "e9", "other"}));
-        if (c.then.taken || !c.given.journalWorks) {
-            EXPECT_EQ(journalled, std::vector<std::string>{kDay + "=" + c.given.synced});
-        } else {
-            EXPECT_TRUE(journalled.empty());
-        }
-    }
+    for (const Case& c : cases)
+        RunCase(c);
 }
 
 TEST(SyncLiveApply, EachDayOnItsOwn) {
