@@ -19,8 +19,9 @@ if(WIN32)
   target_compile_definitions(floor_idle_second PRIVATE QUILL_FLOOR_SECOND)
   target_compile_definitions(floor_save PRIVATE QUILL_FLOOR_SAVE)
 
-  add_executable(startup_bench ${QUILL_BENCH_DIR}/startup_bench.cpp ${QUILL_BENCH_DIR}/win_run.cpp
-                               ${QUILL_BENCH_DIR}/bench_data.cpp)
+  add_executable(startup_bench ${QUILL_BENCH_DIR}/startup_bench.cpp ${QUILL_BENCH_DIR}/startup_common.cpp
+                               ${QUILL_BENCH_DIR}/startup_save_bench.cpp ${QUILL_BENCH_DIR}/startup_typing_bench.cpp
+                               ${QUILL_BENCH_DIR}/win_run.cpp ${QUILL_BENCH_DIR}/bench_data.cpp)
   target_include_directories(startup_bench PRIVATE ${QUILL_BENCH_DIR})
   target_compile_definitions(startup_bench PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
   target_link_libraries(startup_bench PRIVATE quill_core quill_driver psapi shell32 ole32 user32 gdi32 uuid)

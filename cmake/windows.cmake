@@ -85,6 +85,7 @@ target_link_libraries(quill_driver PUBLIC user32 gdi32 shell32 ole32 uuid)
 quill_warnings(quill_driver)
 
 set(QUILL_E2E_SOURCES
+  tests/e2e/diary_file_test.cpp
   tests/e2e/diary_test.cpp
   tests/e2e/dpi_test.cpp
   tests/e2e/harness.cpp
@@ -94,6 +95,7 @@ set(QUILL_E2E_SOURCES
   tests/e2e/placement_test.cpp
   tests/e2e/platform_test.cpp
   tests/e2e/safety_folder_guard.cpp
+  tests/e2e/safety_files_test.cpp
   tests/e2e/safety_test.cpp
   tests/e2e/shell_test.cpp
   tests/e2e/sync_test.cpp

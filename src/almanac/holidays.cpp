@@ -60,6 +60,81 @@ bool IsWeekend(Date date) {
     return day == std::chrono::Saturday || day == std::chrono::Sunday;
 }
 
+// The words of one line of the file, once its line end, the first line's byte-order mark and its
+// comment are gone.
+std::vector<std::string_view> LineWords(std::string_view line, bool first) {
+    if (!line.empty() && line.back() == '\r') {
+        line.remove_suffix(1);
+    }
+    if (first && line.size() >= 3 && std::memcmp(line.data(), "\xEF\xBB\xBF", 3) == 0) {
+        line.remove_prefix(3);
+    }
+    if (const std::size_t hash = line.find('#'); hash != std::string_view::npos) {
+        line = line.substr(0, hash);
+    }
+    return Words(line);
+}
+
+// The year a "year" line adds to those `known` covers and the file's lines before gave, or nothing
+// and the reason in `problem`.
+std::optional<int> ReadYearLine(const std::vector<std::string_view>& words, const HolidaySchedule& known,
+                                const std::vector<int>& years, std::string& problem) {
+    std::optional<Date> first = words.size() == 2 ? ParseIso(std::string(words[1]) + "-01-01") : std::nullopt;
+    if (!first) {
+        problem = "\"year\" takes one four-digit year";
+        return std::nullopt;
+    }
+    const int year = YearOf(*first);
+    if (known.Covers(year) || std::count(years.begin(), years.end(), year) != 0) {
+        problem = "year " + std::to_string(year) + " is already known";
+        return std::nullopt;
+    }
+    return year;
+}
+
+struct DayLine {
+    std::int32_t day = 0;
+    bool work = false;
+    int holiday = 0;
+};
+
+// A day line, in a year a "year" line gave and on a day not `given` before; or nothing and the
+// reason in `problem`.
+template <typename Given>
+std::optional<DayLine> ReadDayLine(const std::vector<std::string_view>& words, const std::vector<int>& years,
+                                   const Given& given, std::string& problem) {
+    const std::optional<Date> date = ParseIso(words[0]);
+    if (!date || words.size() != 3 || (words[1] != "rest" && words[1] != "work")) {
+        problem = "expected \"YYYY-MM-DD rest|work HOLIDAY\"";
+        return std::nullopt;
+    }
+    int holiday = 0;
+    for (int i = 1; i < kHolidayCount; ++i) {
+        if (words[2] == kHolidayWords[i]) {
+            holiday = i;
+        }
+    }
+    if (holiday == 0) {
+        problem = "unknown holiday \"" + std::string(words[2]) + "\"";
+        return std::nullopt;
+    }
+    if (std::count(years.begin(), years.end(), YearOf(*date)) == 0) {
+        problem = "the day's year has no \"year\" line before it";
+        return std::nullopt;
+    }
+    const bool work = words[1] == "work";
+    if (work && !IsWeekend(*date)) {
+        problem = "a make-up working day falls on a Saturday or Sunday";
+        return std::nullopt;
+    }
+    const auto day = static_cast<std::int32_t>(DayNumber(*date));
+    if (given(day)) {
+        problem = "the day is given twice";
+        return std::nullopt;
+    }
+    return DayLine{day, work, holiday};
+}
+
 } // namespace
 
 std::string HolidayName(int index) {
@@ -94,6 +169,9 @@ HolidaySchedule HolidaySchedule::WithFile(std::string_view bytes, std::vector<st
     const auto complain = [&](int line, const std::string& what) {
         found.push_back(HolidayFileName() + ":" + std::to_string(line) + ": " + what);
     };
+    const auto given = [&](std::int32_t day) {
+        return std::any_of(entries.begin(), entries.end(), [&](const Entry& e) { return e.day == day; });
+    };
     if (bytes.size() > kMaxFileBytes) {
         complain(0, "larger than 64 KB; not read");
     } else {
@@ -105,19 +183,9 @@ HolidaySchedule HolidaySchedule::WithFile(std::string_view bytes, std::vector<st
             if (end == std::string_view::npos) {
                 end = bytes.size();
             }
-            std::string_view line = bytes.substr(pos, end - pos);
+            const std::vector<std::string_view> words = LineWords(bytes.substr(pos, end - pos), number == 0);
             pos = end + 1;
             ++number;
-            if (!line.empty() && line.back() == '\r') {
-                line.remove_suffix(1);
-            }
-            if (number == 1 && line.size() >= 3 && std::memcmp(line.data(), "\xEF\xBB\xBF", 3) == 0) {
-                line.remove_prefix(3);
-            }
-            if (const std::size_t hash = line.find('#'); hash != std::string_view::npos) {
-                line = line.substr(0, hash);
-            }
-            const std::vector<std::string_view> words = Words(line);
             if (words.empty()) {
                 continue;
             }
@@ -129,51 +197,18 @@ HolidaySchedule HolidaySchedule::WithFile(std::string_view bytes, std::vector<st
                 header = true;
                 continue;
             }
+            std::string problem;
             if (words[0] == "year") {
-                std::optional<Date> first =
-                    words.size() == 2 ? ParseIso(std::string(words[1]) + "-01-01") : std::nullopt;
-                if (!first) {
-                    complain(number, "\"year\" takes one four-digit year");
-                    continue;
+                if (const std::optional<int> year = ReadYearLine(words, result, years, problem)) {
+                    years.push_back(*year);
+                } else {
+                    complain(number, problem);
                 }
-                const int year = YearOf(*first);
-                if (result.Covers(year) || std::count(years.begin(), years.end(), year) != 0) {
-                    complain(number, "year " + std::to_string(year) + " is already known");
-                    continue;
-                }
-                years.push_back(year);
-                continue;
+            } else if (const std::optional<DayLine> day = ReadDayLine(words, years, given, problem)) {
+                entries.push_back({day->day, day->work ? DayOff::Work : DayOff::Rest, day->holiday});
+            } else {
+                complain(number, problem);
             }
-            const std::optional<Date> date = ParseIso(words[0]);
-            if (!date || words.size() != 3 || (words[1] != "rest" && words[1] != "work")) {
-                complain(number, "expected \"YYYY-MM-DD rest|work HOLIDAY\"");
-                continue;
-            }
-            int holiday = 0;
-            for (int i = 1; i < kHolidayCount; ++i) {
-                if (words[2] == kHolidayWords[i]) {
-                    holiday = i;
-                }
-            }
-            if (holiday == 0) {
-                complain(number, "unknown holiday \"" + std::string(words[2]) + "\"");
-                continue;
-            }
-            if (std::count(years.begin(), years.end(), YearOf(*date)) == 0) {
-                complain(number, "the day's year has no \"year\" line before it");
-                continue;
-            }
-            const bool work = words[1] == "work";
-            if (work && !IsWeekend(*date)) {
-                complain(number, "a make-up working day falls on a Saturday or Sunday");
-                continue;
-            }
-            const auto day = static_cast<std::int32_t>(DayNumber(*date));
-            if (std::any_of(entries.begin(), entries.end(), [&](const Entry& e) { return e.day == day; })) {
-                complain(number, "the day is given twice");
-                continue;
-            }
-            entries.push_back({day, work ? DayOff::Work : DayOff::Rest, holiday});
         }
         if (!header && found.empty()) {
             complain(number, "the file is empty");

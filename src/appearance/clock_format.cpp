@@ -133,7 +133,44 @@ void UtcOffset(ClockWriter& w, int minutesEast) {
     w.Number(static_cast<int>(magnitude % 60), 2, false);
 }
 
+// The date as %x writes it: "%#x" the long form.
+void DateOf(ClockWriter& w, const ClockTime& t, bool alt) {
+    if (alt) {
+        LongDate(w, t, alt);
+    } else {
+        ShortDate(w, t, alt);
+    }
+}
+
+// The conversions that write one number: its value and its least width.
+struct NumberConversion {
+    char conversion;
+    int width;
+    int (*value)(const ClockTime& t);
+};
+
+constexpr NumberConversion kNumberConversions[] = {
+    {'d', 2, [](const ClockTime& t) { return t.day; }},
+    {'H', 2, [](const ClockTime& t) { return t.hour; }},
+    {'I', 2, [](const ClockTime& t) { return Hour12(t.hour); }},
+    {'j', 3, [](const ClockTime& t) { return t.yearday + 1; }},
+    {'m', 2, [](const ClockTime& t) { return t.month; }},
+    {'M', 2, [](const ClockTime& t) { return t.minute; }},
+    {'S', 2, [](const ClockTime& t) { return t.second; }},
+    {'U', 2, [](const ClockTime& t) { return WeekOfYearSundayFirst(t); }},
+    {'w', 1, [](const ClockTime& t) { return t.weekday; }},
+    {'W', 2, [](const ClockTime& t) { return WeekOfYearMondayFirst(t); }},
+    {'y', 2, [](const ClockTime& t) { return t.year % 100; }},
+    {'Y', 1, [](const ClockTime& t) { return t.year; }},
+};
+
 void Convert(ClockWriter& w, char conversion, bool alt, const ClockTime& t, const ClockZone& zone) {
+    for (const NumberConversion& number : kNumberConversions) {
+        if (number.conversion == conversion) {
+            w.Number(number.value(t), number.width, alt);
+            return;
+        }
+    }
     switch (conversion) {
     case 'a':
         w.Put(kDayAbbrev[static_cast<std::size_t>(t.weekday)]);
@@ -148,62 +185,18 @@ void Convert(ClockWriter& w, char conversion, bool alt, const ClockTime& t, cons
         w.Put(kMonthName[static_cast<std::size_t>(t.month - 1)]);
         break;
     case 'c':
-        if (alt) {
-            LongDate(w, t, alt);
-        } else {
-            ShortDate(w, t, alt);
-        }
+        DateOf(w, t, alt);
         w.Put(' ');
         TimeOfDay(w, t, alt);
-        break;
-    case 'd':
-        w.Number(t.day, 2, alt);
-        break;
-    case 'H':
-        w.Number(t.hour, 2, alt);
-        break;
-    case 'I':
-        w.Number(Hour12(t.hour), 2, alt);
-        break;
-    case 'j':
-        w.Number(t.yearday + 1, 3, alt);
-        break;
-    case 'm':
-        w.Number(t.month, 2, alt);
-        break;
-    case 'M':
-        w.Number(t.minute, 2, alt);
         break;
     case 'p':
         w.Put(t.hour < 12 ? "AM" : "PM");
         break;
-    case 'S':
-        w.Number(t.second, 2, alt);
-        break;
-    case 'U':
-        w.Number(WeekOfYearSundayFirst(t), 2, alt);
-        break;
-    case 'w':
-        w.Number(t.weekday, 1, alt);
-        break;
-    case 'W':
-        w.Number(WeekOfYearMondayFirst(t), 2, alt);
-        break;
     case 'x':
-        if (alt) {
-            LongDate(w, t, alt);
-        } else {
-            ShortDate(w, t, alt);
-        }
+        DateOf(w, t, alt);
         break;
     case 'X':
         TimeOfDay(w, t, alt);
-        break;
-    case 'y':
-        w.Number(t.year % 100, 2, alt);
-        break;
-    case 'Y':
-        w.Number(t.year, 1, alt);
         break;
     case 'z':
         if (const auto& offset = t.isdst ? zone.daylightOffset : zone.standardOffset) {

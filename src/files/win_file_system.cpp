@@ -293,6 +293,21 @@ std::wstring PlainFolder(std::wstring path) {
     return path;
 }
 
+// Opened for its name and identity alone: no access asked, every sharing allowed, a folder as well
+// as a file.
+ui::FileHandle OpenForIdentity(const FsPath& path) {
+    return ui::FileHandle(CreateFileW(LongPath(path).c_str(), 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
+std::wstring VolumeFileIdentity(const BY_HANDLE_FILE_INFORMATION& info) {
+    wchar_t text[64] = {};
+    swprintf(text, 64, L"VOLUME-%08lX-FILE-%08lX%08lX", static_cast<unsigned long>(info.dwVolumeSerialNumber),
+             static_cast<unsigned long>(info.nFileIndexHigh), static_cast<unsigned long>(info.nFileIndexLow));
+    return text;
+}
+
 } // namespace
 
 std::wstring FolderIdentity(const FsPath& folder) {
@@ -302,18 +317,11 @@ std::wstring FolderIdentity(const FsPath& folder) {
     // The volume and the file id first: two names that differ only in letter case on a
     // case-sensitive volume are two folders, and a second mount of one folder is that folder.
     {
-        ui::FileHandle opened(CreateFileW(LongPath(folder).c_str(), 0,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        const ui::FileHandle opened = OpenForIdentity(folder);
         BY_HANDLE_FILE_INFORMATION info{};
         if (opened && GetFileInformationByHandle(opened.get(), &info) &&
             (info.nFileIndexHigh != 0 || info.nFileIndexLow != 0)) {
-            wchar_t text[64] = {};
-            swprintf(text, 64, L"VOLUME-%08lX-FILE-%08lX%08lX",
-                     static_cast<unsigned long>(info.dwVolumeSerialNumber),
-                     static_cast<unsigned long>(info.nFileIndexHigh),
-                     static_cast<unsigned long>(info.nFileIndexLow));
-            return text;
+            return VolumeFileIdentity(info);
         }
     }
     return FolderPathIdentity(folder);
@@ -323,9 +331,7 @@ std::wstring FolderPathIdentity(const FsPath& folder) {
     if (folder.empty()) {
         return {};
     }
-    ui::FileHandle opened(CreateFileW(LongPath(folder).c_str(), 0,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    ui::FileHandle opened = OpenForIdentity(folder);
     if (opened) {
         const HANDLE handle = opened.get();
         std::wstring final(1024, L'\0');
@@ -344,12 +350,7 @@ std::wstring FolderPathIdentity(const FsPath& folder) {
             return Upper(PlainFolder(final));
         }
         if (haveInfo) {
-            wchar_t text[64] = {};
-            swprintf(text, 64, L"VOLUME-%08lX-FILE-%08lX%08lX",
-                     static_cast<unsigned long>(info.dwVolumeSerialNumber),
-                     static_cast<unsigned long>(info.nFileIndexHigh),
-                     static_cast<unsigned long>(info.nFileIndexLow));
-            return text;
+            return VolumeFileIdentity(info);
         }
     }
     // The folder cannot be opened: its full, long spelling is the best the system can say.

@@ -104,6 +104,62 @@ bool Weekend(almanac::Date day) {
     return w == std::chrono::Saturday || w == std::chrono::Sunday;
 }
 
+// The window's paint drawn off screen and put up at once: a month change never shows half a month.
+template <typename PaintTo> void PaintOffScreen(HWND window, const PaintTo& paint) {
+    PAINTSTRUCT ps{};
+    HDC dc = ::BeginPaint(window, &ps);
+    if (!dc)
+        return;
+    RECT client{};
+    ::GetClientRect(window, &client);
+    HDC memory = ::CreateCompatibleDC(dc);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(dc, client.right, client.bottom);
+    if (memory && bitmap) {
+        HGDIOBJ old = ::SelectObject(memory, bitmap);
+        paint(memory, client);
+        ::BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
+        ::SelectObject(memory, old);
+    } else {
+        paint(dc, client);
+    }
+    if (bitmap)
+        ::DeleteObject(bitmap);
+    if (memory)
+        ::DeleteDC(memory);
+    ::EndPaint(window, &ps);
+}
+
+// The month's title with its arrows, the weekday heads and the week numbers of the rows.
+void PaintHeads(HDC dc, const quill::GridPalette& p, const quill::GridLayout& l,
+                std::chrono::year_month month, std::chrono::weekday first,
+                const std::array<quill::GridDate, quill::kGridCells>& days, HFONT titleFont, HFONT headFont) {
+    Fill(dc, ToRect(l.title), p.titleBack);
+    Text(dc, titleFont, p.titleText, ui::Wide(quill::GridTitle(month)), ToRect(l.title),
+         DT_CENTER | DT_VCENTER);
+    Triangle(dc, ToRect(l.prev), true, p.titleText);
+    Triangle(dc, ToRect(l.next), false, p.titleText);
+
+    for (int column = 0; column < quill::kGridColumns; ++column) {
+        const std::chrono::weekday w = first + std::chrono::days{column};
+        RECT head = ToRect(l.cells[static_cast<std::size_t>(column)]);
+        head.top = l.header.top;
+        head.bottom = l.header.bottom;
+        const bool weekend = w == std::chrono::Saturday || w == std::chrono::Sunday;
+        Text(dc, headFont, weekend ? p.weekend : p.text, ui::Wide(quill::WeekdayHead(w)), head,
+             DT_CENTER | DT_VCENTER);
+    }
+    {
+        // The line under the heads, as the month calendar draws it.
+        RECT line{l.header.left, l.header.bottom - 1, l.header.right, l.header.bottom};
+        Fill(dc, line, p.weekNumber);
+    }
+    for (int row = 0; row < quill::kGridRows; ++row) {
+        const int week = quill::WeekNumberOfRow(days[static_cast<std::size_t>(row * quill::kGridColumns)]);
+        Text(dc, headFont, p.weekNumber, std::to_wstring(week),
+             ToRect(l.weeks[static_cast<std::size_t>(row)]), DT_CENTER | DT_VCENTER);
+    }
+}
+
 } // namespace
 
 LunarView::~LunarView() {
@@ -415,31 +471,9 @@ LRESULT LunarView::OnGridMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_ERASEBKGND:
         return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT ps{};
-        HDC dc = ::BeginPaint(m_grid, &ps);
-        if (dc) {
-            RECT client{};
-            ::GetClientRect(m_grid, &client);
-            // Drawn off screen and put up at once: a month change never shows half a month.
-            HDC memory = ::CreateCompatibleDC(dc);
-            HBITMAP bitmap = ::CreateCompatibleBitmap(dc, client.right, client.bottom);
-            if (memory && bitmap) {
-                HGDIOBJ old = ::SelectObject(memory, bitmap);
-                Paint(memory, client);
-                ::BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
-                ::SelectObject(memory, old);
-            } else {
-                Paint(dc, client);
-            }
-            if (bitmap)
-                ::DeleteObject(bitmap);
-            if (memory)
-                ::DeleteDC(memory);
-            ::EndPaint(m_grid, &ps);
-        }
+    case WM_PAINT:
+        PaintOffScreen(m_grid, [this](HDC dc, const RECT& client) { Paint(dc, client); });
         return 0;
-    }
     case WM_GETDLGCODE:
         return DLGC_WANTARROWS;
     case WM_KEYDOWN:
@@ -513,31 +547,7 @@ void LunarView::Paint(HDC dc, const RECT& client) {
     ::SetBkMode(dc, TRANSPARENT);
 
     Fill(dc, client, p.back);
-    Fill(dc, ToRect(l.title), p.titleBack);
-    Text(dc, m_fontTitle.get(), p.titleText, ui::Wide(quill::GridTitle(month)), ToRect(l.title),
-         DT_CENTER | DT_VCENTER);
-    Triangle(dc, ToRect(l.prev), true, p.titleText);
-    Triangle(dc, ToRect(l.next), false, p.titleText);
-
-    for (int column = 0; column < quill::kGridColumns; ++column) {
-        const std::chrono::weekday w = first + std::chrono::days{column};
-        RECT head = ToRect(l.cells[static_cast<std::size_t>(column)]);
-        head.top = l.header.top;
-        head.bottom = l.header.bottom;
-        const bool weekend = w == std::chrono::Saturday || w == std::chrono::Sunday;
-        Text(dc, m_fontHead.get(), weekend ? p.weekend : p.text, ui::Wide(quill::WeekdayHead(w)), head,
-             DT_CENTER | DT_VCENTER);
-    }
-    {
-        // The line under the heads, as the month calendar draws it.
-        RECT line{l.header.left, l.header.bottom - 1, l.header.right, l.header.bottom};
-        Fill(dc, line, p.weekNumber);
-    }
-    for (int row = 0; row < quill::kGridRows; ++row) {
-        const int week = quill::WeekNumberOfRow(days[static_cast<std::size_t>(row * quill::kGridColumns)]);
-        Text(dc, m_fontHead.get(), p.weekNumber, std::to_wstring(week),
-             ToRect(l.weeks[static_cast<std::size_t>(row)]), DT_CENTER | DT_VCENTER);
-    }
+    PaintHeads(dc, p, l, month, first, days, m_fontTitle.get(), m_fontHead.get());
 
     const quill::GridFonts fonts = quill::GridFontsAt(m_dpi);
     const int pad = std::max(1, m_dpi / 48);

@@ -104,6 +104,32 @@ class DiaryKeeper {
     int TakeLegacy(const RunIsAlive& isAlive);
     void LoadCopy(NoteMap& notes, StartReport& report);
     void TakeJournals(NoteMap& notes, StartReport& report, const RunIsAlive& isAlive);
+    // An edit journal of an ended run of this diary, as far as it reads; `formerId` is the id a
+    // journal that lost its header had.
+    std::optional<JournalFile> ReadJournal(const FsPath& folder, const FsPath& name,
+                                           const RunIsAlive& isAlive, std::optional<std::uint64_t>& formerId);
+    bool TakeLegacyJournal(const FsPath& path, NoteMap& notes, StartReport& report);
+
+    // The save's steps, in order.
+    struct SavedJournals {
+        std::vector<FsPath> journals; // those taken in at start (the first `applied`), then this run's
+        std::vector<FsPath> legacy;   // whole diaries older versions journalled, taken in at start
+        std::size_t applied = 0;
+    };
+    SavedJournals MarkJournals(std::uint64_t generation, std::uint64_t hash, std::string_view stamp);
+    // True when the notes file holds what no save of this diary wrote and could not be copied aside.
+    bool MustKeepTemp(const NoteMap& notes, std::string_view stamp);
+    void WriteCopies(const NoteMap& notes, std::string_view bytes, int today, std::string_view stamp,
+                     std::uint64_t generation, std::uint64_t hash, const StagedCopies& staged,
+                     SaveReport& report);
+    bool PlaceCopy(const FsPath& name, const FsPath& ahead, std::string_view bytes, const NoteMap& notes,
+                   std::string_view stamp, const Manifest& vouching);
+    int PruneDatedCopies(const FsPath& datedName, const NoteMap& notes, std::string_view stamp,
+                         const Manifest& vouching);
+    void SettleJournals(const SavedJournals& marked, bool copied);
+    // Leftovers of our own saves, and kept files whose notes the saved diary holds, removed; gives how
+    // many kept files went.
+    int RemoveStrays(const NoteMap& notes, std::string_view stamp);
     void WriteManifest();
     // The one rule for a file of the diary's folder about to be replaced or removed: true when its
     // bytes are a save the manifest recorded for that name, when the diary holds every note it

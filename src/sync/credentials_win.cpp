@@ -5,8 +5,8 @@
 #include <wincred.h>
 
 #include "sync/credentials_win.h"
-#include "text/text_codec.h"
 #include "ui/dll_search.h"
+#include "ui/text.h"
 
 namespace {
 
@@ -35,17 +35,12 @@ const CredApi& Api() {
     return api;
 }
 
-std::wstring Wide(std::string_view utf8) {
-    const auto text = text_codec::Utf16FromUtf8(utf8);
-    return text ? std::wstring(reinterpret_cast<const wchar_t*>(text->data()), text->size()) : std::wstring();
-}
-
 } // namespace
 
 bool WinCredentialStore::Save(std::string_view target, std::string_view user, std::string_view secret) {
     const CredApi& api = Api();
-    std::wstring name = Wide(target);
-    std::wstring userName = Wide(user);
+    std::wstring name = ui::WideFromUtf8(target);
+    std::wstring userName = ui::WideFromUtf8(user);
     // The Credential Manager holds at most this much of a generic credential's secret.
     if (!api.Ready() || name.empty() || secret.size() > CRED_MAX_CREDENTIAL_BLOB_SIZE) {
         return false;
@@ -66,7 +61,7 @@ bool WinCredentialStore::Save(std::string_view target, std::string_view user, st
 
 std::optional<std::string> WinCredentialStore::Load(std::string_view target) {
     const CredApi& api = Api();
-    const std::wstring name = Wide(target);
+    const std::wstring name = ui::WideFromUtf8(target);
     PCREDENTIALW credential = nullptr;
     if (!api.Ready() || name.empty() || !api.read(name.c_str(), CRED_TYPE_GENERIC, 0, &credential)) {
         return std::nullopt;
@@ -82,7 +77,7 @@ std::optional<std::string> WinCredentialStore::Load(std::string_view target) {
 
 bool WinCredentialStore::Remove(std::string_view target) {
     const CredApi& api = Api();
-    const std::wstring name = Wide(target);
+    const std::wstring name = ui::WideFromUtf8(target);
     if (!api.Ready() || name.empty()) {
         return false;
     }

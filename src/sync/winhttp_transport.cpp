@@ -15,6 +15,7 @@
 #include "text/text_codec.h"
 #include "ui/dll_search.h"
 #include "ui/handle.h"
+#include "ui/text.h"
 
 namespace {
 
@@ -70,8 +71,7 @@ const WinHttpApi& Api() {
 }
 
 std::wstring Wide(std::string_view utf8) {
-    const auto text = text_codec::Utf16FromUtf8(utf8);
-    return text ? std::wstring(reinterpret_cast<const wchar_t*>(text->data()), text->size()) : std::wstring();
+    return ui::WideFromUtf8(utf8);
 }
 
 std::string Narrow(std::wstring_view text) {

@@ -46,18 +46,33 @@ std::optional<std::uint64_t> FileSize(const std::wstring& path) {
     return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-std::vector<std::wstring> FilesIn(const std::wstring& folder) {
+namespace {
+
+// The names directly inside the folder: its files, or its folders but "." and "..".
+std::vector<std::wstring> NamesIn(const std::wstring& folder, bool folders) {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found{};
     const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return names;
     do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.emplace_back(found.cFileName);
+        const std::wstring_view name = found.cFileName;
+        const bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (isFolder == folders && name != L"." && name != L"..")
+            names.emplace_back(name);
     } while (FindNextFileW(search, &found));
     FindClose(search);
     return names;
+}
+
+} // namespace
+
+std::vector<std::wstring> FilesIn(const std::wstring& folder) {
+    return NamesIn(folder, false);
+}
+
+std::vector<std::wstring> FoldersIn(const std::wstring& folder) {
+    return NamesIn(folder, true);
 }
 
 void MakeFolders(const std::wstring& path) {

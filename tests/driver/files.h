@@ -16,6 +16,8 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path);
 std::optional<std::uint64_t> FileSize(const std::wstring& path);
 // Names of the files directly inside the folder (no folders), in the order the system lists them.
 std::vector<std::wstring> FilesIn(const std::wstring& folder);
+// Names of the folders directly inside the folder, in the order the system lists them.
+std::vector<std::wstring> FoldersIn(const std::wstring& folder);
 // Creates the folder and every missing folder above it (a path with a drive, backslashes only).
 void MakeFolders(const std::wstring& path);
 // Removes the files directly inside the folder (not the folder, not sub-folders).

@@ -97,24 +97,12 @@ std::vector<HWND> TopLevelWindowsOf(DWORD pid) {
 }
 
 HWND VisibleDialogOf(DWORD pid) {
-    struct Search {
-        DWORD pid;
-        HWND found;
-    } search{pid, nullptr};
-    EnumWindows(
-        [](HWND w, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lp);
-            if (ProcessOf(w) != s->pid || !IsWindowVisible(w))
-                return TRUE;
-            wchar_t cls[16] = {};
-            GetClassNameW(w, cls, 16);
-            if (wcscmp(cls, L"#32770") != 0)
-                return TRUE;
-            s->found = w;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    for (HWND w : TopLevelWindowsOf(pid)) {
+        wchar_t cls[16] = {};
+        if (IsWindowVisible(w) && GetClassNameW(w, cls, 16) && wcscmp(cls, L"#32770") == 0)
+            return w;
+    }
+    return nullptr;
 }
 
 // ---- Process ----

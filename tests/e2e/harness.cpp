@@ -171,4 +171,57 @@ bool QuillProcess::Start() {
     return m_process.Start(m_options);
 }
 
+ToolRun RunNotesTool(const std::wstring& args, const std::wstring& tempDir, const std::string& input,
+                     DWORD timeoutMs) {
+    ToolRun run;
+    std::wstring exe = QuillidarPath();
+    exe = exe.substr(0, exe.find_last_of(L"\\/") + 1) + L"quillidar-notes.exe";
+    std::wstring temp = tempDir;
+    temp.pop_back();
+    std::vector<wchar_t> env = driver::EnvironmentBlock({{L"TMP", temp}, {L"TEMP", temp}});
+    std::wstring cmdLine = L"\"" + exe + L"\" " + args;
+
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE inRead = nullptr, inWrite = nullptr;
+    if (!CreatePipe(&inRead, &inWrite, &inherit, 0))
+        return run;
+    SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
+    const std::wstring outPath = tempDir + L"tool-output.txt";
+    HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = inRead;
+    si.hStdOutput = out;
+    si.hStdError = out;
+    PROCESS_INFORMATION pi{};
+    const BOOL started =
+        CreateProcessW(exe.c_str(), cmdLine.data(), nullptr, nullptr, TRUE,
+                       CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, env.data(), nullptr, &si, &pi);
+    CloseHandle(inRead);
+    if (out != INVALID_HANDLE_VALUE)
+        CloseHandle(out);
+    if (started) {
+        DWORD written = 0;
+        if (!input.empty())
+            WriteFile(inWrite, input.data(), static_cast<DWORD>(input.size()), &written, nullptr);
+    }
+    CloseHandle(inWrite);
+    if (!started)
+        return run;
+    CloseHandle(pi.hThread);
+    if (WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0) {
+        DWORD exit = 0;
+        if (GetExitCodeProcess(pi.hProcess, &exit))
+            run.code = exit;
+    } else {
+        TerminateProcess(pi.hProcess, 1);
+        WaitForSingleObject(pi.hProcess, 5000);
+    }
+    CloseHandle(pi.hProcess);
+    run.out = driver::ReadWholeFile(outPath).value_or("");
+    return run;
+}
+
 } // namespace e2e

@@ -79,6 +79,17 @@ const std::wstring& QuillidarPath();
 // empty when the system names no local application-data folder.
 std::wstring SafetyFolderPath();
 
+// One run of the notes tool next to the program under test.
+struct ToolRun {
+    std::optional<DWORD> code; // nullopt: would not start, or did not end in time (then ended)
+    std::string out;           // standard output and error, as written
+};
+
+// The notes tool as the diary of tempDir (ending with a backslash), with `input` on its standard
+// input; its output goes through a file in tempDir. A run past `timeoutMs` is ended.
+ToolRun RunNotesTool(const std::wstring& args, const std::wstring& tempDir, const std::string& input = {},
+                     DWORD timeoutMs = 60000);
+
 // A fresh folder under the driver's temporary directory, named after the running test. Removed when
 // the last owner lets go, unless the test has failed: then it is kept and its path is printed.
 class TempFolder {

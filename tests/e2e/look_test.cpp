@@ -41,6 +41,86 @@ Outline OutlineOf(int style) {
     }
 }
 
+// The strip: both ends and the middle of its gradient, or the flat background.
+void ExpectStrip(HWND w, int gradient, const SchemeColors& colors, LONG W) {
+    constexpr int kTolerance = 4;
+    const bool evenStart = gradient % 2 == 0;
+    const COLORREF start = evenStart ? colors.back : colors.accent;
+    const COLORREF end = evenStart ? colors.accent : colors.back;
+    if (gradient == 0 || gradient == 1) {
+        for (LONG y : {1, 11, 22}) {
+            EXPECT_TRUE(PixelIs(w, {W / 2, y}, Between(start, end, y, kStripHeight), kTolerance))
+                << "vertical gradient, row " << y;
+        }
+        // The same colour all along a row.
+        EXPECT_TRUE(PixelIs(w, {20, 22}, Between(start, end, 22, kStripHeight), kTolerance));
+    } else if (gradient == 2 || gradient == 3) {
+        for (LONG x : {LONG{18}, W / 2, W - 2}) {
+            EXPECT_TRUE(PixelIs(w, {x, 12}, Between(start, end, x, W), kTolerance))
+                << "horizontal gradient, column " << x;
+        }
+        // The same colour all down a column.
+        EXPECT_TRUE(PixelIs(w, {W / 2, 21}, Between(start, end, W / 2, W), kTolerance));
+    } else {
+        for (POINT p : {POINT{18, 1}, POINT{W / 2, 12}, POINT{W - 2, 22}})
+            EXPECT_TRUE(PixelIs(w, p, colors.back)) << "no gradient, (" << p.x << "," << p.y << ")";
+    }
+}
+
+// The outline: a pixel just inside each corner shows the window or, where cut, the desktop.
+void ExpectOutline(HWND w, int corner, const SchemeColors& colors, COLORREF desktop) {
+    const RECT client = ClientRect(w);
+    const LONG W = client.right, H = client.bottom;
+    const Outline outline = OutlineOf(corner);
+    struct CornerPixel {
+        const char* where;
+        POINT p;
+        bool cut;
+    };
+    const CornerPixel corners[] = {
+        {"top-left", {0, 0}, outline.topCut},
+        {"top-left, one in", {1, 1}, outline.topCut},
+        {"top-right", {W - 1, 0}, outline.topCut},
+        {"top-right, one in", {W - 2, 0}, outline.topCut},
+        {"bottom-left", {0, H - 1}, outline.bottomCut},
+        {"bottom-left, one in", {0, H - 2}, outline.bottomCut},
+        {"bottom-right", {W - 1, H - 1}, outline.bottomCut},
+    };
+    for (const CornerPixel& k : corners) {
+        if (k.cut) {
+            EXPECT_TRUE(PixelIs(w, k.p, desktop, 2)) << k.where << " corner should show the desktop";
+        } else {
+            const COLORREF got = ScreenPixel(ToScreen(w, k.p));
+            EXPECT_GT(ChannelDistance(got, desktop), 10)
+                << k.where << " corner shows the desktop (" << ColorText(got) << ")";
+        }
+    }
+    // Where the corner's curve leaves the window whole.
+    for (POINT p : {POINT{7, 7}, POINT{W - 8, 7}, POINT{7, H - 8}, POINT{W - 8, H - 8}})
+        EXPECT_GT(ChannelDistance(ScreenPixel(ToScreen(w, p)), desktop), 10)
+            << "(" << p.x << "," << p.y << ")";
+    if (!outline.topCut) {
+        EXPECT_TRUE(PixelIs(w, {0, 0}, colors.accent)) << "square top-left corner is the frame";
+        EXPECT_TRUE(PixelIs(w, {W - 1, 0}, colors.accent)) << "square top-right corner is the frame";
+    }
+}
+
+// The month calendar takes the scheme too; its trailing days vanish into the month background.
+void ExpectCalendarColors(HWND w, const SchemeColors& colors) {
+    HWND calendar = Child(w, 1000);
+    ASSERT_NE(calendar, nullptr);
+    const std::pair<int, COLORREF> calendarColors[] = {
+        {MCSC_BACKGROUND, colors.back}, {MCSC_MONTHBK, colors.back},   {MCSC_TEXT, colors.text},
+        {MCSC_TITLEBK, colors.accent},  {MCSC_TITLETEXT, colors.back}, {MCSC_TRAILINGTEXT, colors.back},
+    };
+    for (const auto& [index, expected] : calendarColors) {
+        DWORD_PTR got = 0;
+        ASSERT_TRUE(SendMessageTimeoutW(calendar, MCM_GETCOLOR, static_cast<WPARAM>(index), 0, SMTO_NORMAL,
+                                        kWaitMs, &got));
+        EXPECT_EQ(static_cast<COLORREF>(got), expected) << "calendar colour " << index;
+    }
+}
+
 class Look : public ::testing::TestWithParam<LookCase> {};
 
 // Each run sets a different scheme, gradient and corner style, so five starts cover every value.
@@ -77,77 +157,9 @@ TEST_P(Look, PaintsSchemeGradientAndOutline) {
     EXPECT_TRUE(PixelIs(w, {8, 9}, colors.text)) << "triangle outline (top edge)";
     EXPECT_TRUE(PixelIs(w, {8, 14}, colors.text)) << "triangle outline (tip)";
 
-    // The strip: both ends and the middle of its gradient, or the flat background.
-    constexpr int kTolerance = 4;
-    const bool evenStart = c.gradient % 2 == 0;
-    const COLORREF start = evenStart ? colors.back : colors.accent;
-    const COLORREF end = evenStart ? colors.accent : colors.back;
-    if (c.gradient == 0 || c.gradient == 1) {
-        for (LONG y : {1, 11, 22}) {
-            EXPECT_TRUE(PixelIs(w, {W / 2, y}, Between(start, end, y, kStripHeight), kTolerance))
-                << "vertical gradient, row " << y;
-        }
-        // The same colour all along a row.
-        EXPECT_TRUE(PixelIs(w, {20, 22}, Between(start, end, 22, kStripHeight), kTolerance));
-    } else if (c.gradient == 2 || c.gradient == 3) {
-        for (LONG x : {LONG{18}, W / 2, W - 2}) {
-            EXPECT_TRUE(PixelIs(w, {x, 12}, Between(start, end, x, W), kTolerance))
-                << "horizontal gradient, column " << x;
-        }
-        // The same colour all down a column.
-        EXPECT_TRUE(PixelIs(w, {W / 2, 21}, Between(start, end, W / 2, W), kTolerance));
-    } else {
-        for (POINT p : {POINT{18, 1}, POINT{W / 2, 12}, POINT{W - 2, 22}})
-            EXPECT_TRUE(PixelIs(w, p, colors.back)) << "no gradient, (" << p.x << "," << p.y << ")";
-    }
-
-    // The outline: a pixel just inside each corner shows the window or, where cut, the desktop.
-    const Outline outline = OutlineOf(c.corner);
-    struct CornerPixel {
-        const char* where;
-        POINT p;
-        bool cut;
-    };
-    const CornerPixel corners[] = {
-        {"top-left", {0, 0}, outline.topCut},
-        {"top-left, one in", {1, 1}, outline.topCut},
-        {"top-right", {W - 1, 0}, outline.topCut},
-        {"top-right, one in", {W - 2, 0}, outline.topCut},
-        {"bottom-left", {0, H - 1}, outline.bottomCut},
-        {"bottom-left, one in", {0, H - 2}, outline.bottomCut},
-        {"bottom-right", {W - 1, H - 1}, outline.bottomCut},
-    };
-    for (const CornerPixel& k : corners) {
-        if (k.cut) {
-            EXPECT_TRUE(PixelIs(w, k.p, desktop, 2)) << k.where << " corner should show the desktop";
-        } else {
-            const COLORREF got = ScreenPixel(ToScreen(w, k.p));
-            EXPECT_GT(ChannelDistance(got, desktop), 10)
-                << k.where << " corner shows the desktop (" << ColorText(got) << ")";
-        }
-    }
-    // Where the corner's curve leaves the window whole.
-    for (POINT p : {POINT{7, 7}, POINT{W - 8, 7}, POINT{7, H - 8}, POINT{W - 8, H - 8}})
-        EXPECT_GT(ChannelDistance(ScreenPixel(ToScreen(w, p)), desktop), 10)
-            << "(" << p.x << "," << p.y << ")";
-    if (!outline.topCut) {
-        EXPECT_TRUE(PixelIs(w, {0, 0}, colors.accent)) << "square top-left corner is the frame";
-        EXPECT_TRUE(PixelIs(w, {W - 1, 0}, colors.accent)) << "square top-right corner is the frame";
-    }
-
-    // The month calendar takes the scheme too; its trailing days vanish into the month background.
-    HWND calendar = Child(w, 1000);
-    ASSERT_NE(calendar, nullptr);
-    const std::pair<int, COLORREF> calendarColors[] = {
-        {MCSC_BACKGROUND, colors.back}, {MCSC_MONTHBK, colors.back},   {MCSC_TEXT, colors.text},
-        {MCSC_TITLEBK, colors.accent},  {MCSC_TITLETEXT, colors.back}, {MCSC_TRAILINGTEXT, colors.back},
-    };
-    for (const auto& [index, expected] : calendarColors) {
-        DWORD_PTR got = 0;
-        ASSERT_TRUE(SendMessageTimeoutW(calendar, MCM_GETCOLOR, static_cast<WPARAM>(index), 0, SMTO_NORMAL,
-                                        kWaitMs, &got));
-        EXPECT_EQ(static_cast<COLORREF>(got), expected) << "calendar colour " << index;
-    }
+    ExpectStrip(w, c.gradient, colors, W);
+    ExpectOutline(w, c.corner, colors, desktop);
+    ASSERT_NO_FATAL_FAILURE(ExpectCalendarColors(w, colors));
 }
 
 INSTANTIATE_TEST_SUITE_P(Look, Look,

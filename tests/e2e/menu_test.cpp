@@ -172,6 +172,21 @@ void CloseBox(HWND dlg) {
     ClickAt(*box);
 }
 
+// The window started with `s` and its pattern dialog: 自定义..., the seventh item of 时间, after
+// the six fixed formats and a separator. The dialog is nullptr (with a failure) when it did not open.
+std::pair<HWND, HWND> OpenPatternDialog(QuillProcess& app, const CalendarSettings& s) {
+    HWND w = StartWith(app, s);
+    if (!w) {
+        ADD_FAILURE() << "the window did not show";
+        return {nullptr, nullptr};
+    }
+    if (!ChooseSubmenuItem(app, w, 3, 6)) {
+        ADD_FAILURE() << "the pattern dialog's menu item could not be chosen";
+        return {w, nullptr};
+    }
+    return {w, WaitForDialog(app, w)};
+}
+
 class MenuCustomPattern : public ::testing::TestWithParam<PatternCase> {};
 
 TEST_P(MenuCustomPattern, DialogEndsAsChosen) {
@@ -180,12 +195,7 @@ TEST_P(MenuCustomPattern, DialogEndsAsChosen) {
     s.m_nTimeFormat = c.startFormat;
     s.m_strCustomFormat = c.startPattern;
     QuillProcess app;
-    HWND w = StartWith(app, s);
-    ASSERT_NE(w, nullptr);
-
-    // 自定义... is the seventh item of 时间, after the six fixed formats and a separator.
-    ASSERT_TRUE(ChooseSubmenuItem(app, w, 3, 6));
-    HWND dlg = WaitForDialog(app, w);
+    const auto [w, dlg] = OpenPatternDialog(app, s);
     ASSERT_NE(dlg, nullptr);
     EXPECT_EQ(TextW(dlg), L"时间格式...");
     HWND edit = Child(dlg, 1001);
@@ -226,10 +236,7 @@ TEST(Menu, PatternDialogWorksFromTheKeyboard) {
     s.m_nTimeFormat = 40;
     s.m_strCustomFormat = "old %H";
     QuillProcess app;
-    HWND w = StartWith(app, s);
-    ASSERT_NE(w, nullptr);
-    ASSERT_TRUE(ChooseSubmenuItem(app, w, 3, 6));
-    HWND dlg = WaitForDialog(app, w);
+    const auto [w, dlg] = OpenPatternDialog(app, s);
     ASSERT_NE(dlg, nullptr);
     HWND edit = Child(dlg, 1001);
     HWND ok = Child(dlg, IDOK);
@@ -291,6 +298,43 @@ TEST(Menu, PatternDialogWorksFromTheKeyboard) {
     EXPECT_TRUE(SameBytes(app.ReadTempFile(kSettingsFile), SettingsBytes(expected)));
 }
 
+// A window with quiet settings and `text` typed into its note box; nullptr (and a failure saying
+// which step did not happen) when it could not be had.
+HWND StartAndType(QuillProcess& app, const wchar_t* text) {
+    HWND w = StartWith(app, QuietSettingsAt(200, 150));
+    if (!w) {
+        ADD_FAILURE() << "the window did not show";
+        return nullptr;
+    }
+    HWND note = Child(w, 1001);
+    if (!BringToFront(w)) {
+        ADD_FAILURE() << "the window did not come to the front";
+        return nullptr;
+    }
+    Click(note, {ClientRect(note).right / 2, ClientRect(note).bottom / 2});
+    if (!Type(w, text)) {
+        ADD_FAILURE() << "the note box took no typing";
+        return nullptr;
+    }
+    return w;
+}
+
+// Once the process has ended: the typed note is in "nts.ini", and the next start in the same folder
+// shows a window (and the note in it, when `shown`).
+void ExpectSavedAndStartsAgain(const QuillProcess& app, const std::string& typed, bool shown) {
+    const std::optional<std::string> notes = app.ReadTempFile(L"nts.ini");
+    EXPECT_TRUE(notes && notes->find(typed) != std::string::npos) << "the note was not saved";
+    QuillProcess again;
+    again.ShareTempFolderWith(app);
+    ASSERT_TRUE(again.Start());
+    HWND second = again.WaitForWindow();
+    ASSERT_NE(second, nullptr) << "the next start shows no window";
+    if (shown) {
+        EXPECT_NE(TextGbk(Child(second, 1001)).find(typed), std::string::npos);
+    }
+    ASSERT_TRUE(CloseFromMenu(again, second));
+}
+
 // The end of the session (a sign-out, an upgrade's call to close) while a box or the menu is open
 // over the window: the notes are saved and the process ends, and the next start shows its window.
 TEST(Menu, EndOfSessionWithABoxOpenEndsTheProcess) {
@@ -313,12 +357,8 @@ TEST(Menu, EndOfSessionWithABoxOpenEndsTheProcess) {
     for (const Opener& o : openers) {
         SCOPED_TRACE(o.name);
         QuillProcess app;
-        HWND w = StartWith(app, QuietSettingsAt(200, 150));
+        HWND w = StartAndType(app, L"s10");
         ASSERT_NE(w, nullptr);
-        HWND note = Child(w, 1001);
-        ASSERT_TRUE(BringToFront(w));
-        Click(note, {ClientRect(note).right / 2, ClientRect(note).bottom / 2});
-        ASSERT_TRUE(Type(w, L"s10"));
 
         o.open(app, w);
         if (o.menu)
@@ -330,16 +370,7 @@ TEST(Menu, EndOfSessionWithABoxOpenEndsTheProcess) {
         SendMessageTimeoutW(w, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, kWaitMs, &result);
         SendMessageTimeoutW(w, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, kWaitMs, &result);
         ASSERT_TRUE(app.WaitForExit()) << "the process outlived the end of the session";
-        const std::optional<std::string> notes = app.ReadTempFile(L"nts.ini");
-        EXPECT_TRUE(notes && notes->find("s10") != std::string::npos) << "the note was not saved";
-
-        QuillProcess again;
-        again.ShareTempFolderWith(app);
-        ASSERT_TRUE(again.Start());
-        HWND second = again.WaitForWindow();
-        ASSERT_NE(second, nullptr) << "the next start shows no window";
-        EXPECT_NE(TextGbk(Child(second, 1001)).find("s10"), std::string::npos);
-        ASSERT_TRUE(CloseFromMenu(again, second));
+        ASSERT_NO_FATAL_FAILURE(ExpectSavedAndStartsAgain(app, "s10", true));
     }
 }
 
@@ -367,12 +398,8 @@ TEST(Menu, CloseWithABoxOpenEndsTheBoxesAndTheProcess) {
     for (const Opener& o : openers) {
         SCOPED_TRACE(o.name);
         QuillProcess app;
-        HWND w = StartWith(app, QuietSettingsAt(200, 150));
+        HWND w = StartAndType(app, L"c11");
         ASSERT_NE(w, nullptr);
-        HWND note = Child(w, 1001);
-        ASSERT_TRUE(BringToFront(w));
-        Click(note, {ClientRect(note).right / 2, ClientRect(note).bottom / 2});
-        ASSERT_TRUE(Type(w, L"c11"));
 
         o.open(app, w);
         HWND box = WaitForDialog(app, w);
@@ -384,15 +411,7 @@ TEST(Menu, CloseWithABoxOpenEndsTheBoxesAndTheProcess) {
 
         PostMessageW(w, WM_COMMAND, kCloseCommand, 0);
         ASSERT_TRUE(app.WaitForExit()) << "the process outlived its close";
-        const std::optional<std::string> notes = app.ReadTempFile(L"nts.ini");
-        EXPECT_TRUE(notes && notes->find("c11") != std::string::npos) << "the note was not saved";
-
-        QuillProcess again;
-        again.ShareTempFolderWith(app);
-        ASSERT_TRUE(again.Start());
-        HWND second = again.WaitForWindow();
-        ASSERT_NE(second, nullptr) << "the next start shows no window";
-        ASSERT_TRUE(CloseFromMenu(again, second));
+        ASSERT_NO_FATAL_FAILURE(ExpectSavedAndStartsAgain(app, "c11", false));
     }
 }
 

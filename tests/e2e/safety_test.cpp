@@ -1,254 +1,16 @@
 // End-to-end tests of the safety folder: the temporary folder's files deleted between runs, a killed
-// run, copies of the diary damaged or from a wrong clock, another diary's journal, one copy per
-// temporary folder whatever its spelling, and the time the end of the session takes with a large diary. The
-// safety folder belongs to the user, not to a run, so each test moves the user's own folder aside first and
-// puts it back afterwards; these tests must not run side by side.
-#include "driver/files.h"
-#include "harness.h"
+// run, another diary's journal, one copy per temporary folder whatever its spelling, and the time
+// the end of the session takes with a large diary. The safety folder belongs to the user, not to a
+// run, so each test moves the user's own folder aside first and puts it back afterwards; these tests
+// must not run side by side.
+#include "safety_helpers.h"
 
-#include <gtest/gtest.h>
-
-#include <commctrl.h>
-
-#include <filesystem>
 #include <iostream>
-#include <map>
-#include <optional>
-#include <string>
-#include <thread>
-#include <vector>
 
-#include "safety/instance_name.h"
-#include "appearance/settings_file.h"
-#include "diary/date_key.h"
-#include "diary/notes_file.h"
-#include "files/win_file_system.h"
-#include "safety/diary_keeper.h"
-
-namespace e2e {
+namespace e2e::safety {
 namespace {
 
-constexpr int kCalendarId = 1000;
-constexpr int kNoteBoxId = 1001;
-constexpr DWORD kJournalWaitMs = 8000;
-
-using driver::FilesIn;
-using driver::ReadWholeFile;
-using driver::WriteWholeFile;
-
-// Every file of a folder with its bytes and the time it was last written, so that a file written again
-// with the same bytes shows too.
-using Files = std::map<std::wstring, std::pair<ULONGLONG, std::string>>;
-
-Files FilesOf(std::wstring folder) {
-    if (!folder.empty() && folder.back() == L'\\')
-        folder.pop_back();
-    Files files;
-    for (const std::wstring& name : FilesIn(folder)) {
-        const std::wstring path = folder + L"\\" + name;
-        WIN32_FILE_ATTRIBUTE_DATA data{};
-        GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
-        const ULONGLONG written =
-            (ULONGLONG{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
-        files[name] = {written, ReadWholeFile(path).value_or("(unreadable)")};
-    }
-    return files;
-}
-
-std::vector<std::wstring> Journals(const std::wstring& folder, const wchar_t* prefix = L"journal-") {
-    std::vector<std::wstring> journals;
-    for (const std::wstring& name : FilesIn(folder)) {
-        if (name.rfind(prefix, 0) == 0)
-            journals.push_back(name);
-    }
-    return journals;
-}
-
-std::string Utf8Name(const std::wstring& name) {
-    return std::string(name.begin(), name.end());
-}
-
-std::string NotesBytesOf(const std::string& text) {
-    NoteMap notes;
-    notes.SetNote("010120", text);
-    return EncodeNotes(notes);
-}
-
-std::optional<NoteMap> Notes(const std::optional<std::string>& bytes) {
-    NoteMap notes;
-    if (!bytes || !DecodeNotes(*bytes, notes))
-        return std::nullopt;
-    return notes;
-}
-
-// Every text of the diary, one after another.
-std::string Text(const NoteMap& notes) {
-    std::string all;
-    for (const NoteEntry& entry : notes)
-        all += entry.m_strText;
-    return all;
-}
-
-// Holds a file open without sharing, as a backup or an indexer would, from now for `ms`.
-class FileHolder {
-  public:
-    FileHolder(const std::wstring& path, DWORD ms) {
-        m_file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        EXPECT_NE(m_file, INVALID_HANDLE_VALUE) << "cannot hold the file";
-        m_release = std::thread([this, ms] {
-            Sleep(ms);
-            CloseHandle(m_file);
-        });
-    }
-    ~FileHolder() { m_release.join(); }
-    FileHolder(const FileHolder&) = delete;
-    FileHolder& operator=(const FileHolder&) = delete;
-
-  private:
-    HANDLE m_file = INVALID_HANDLE_VALUE;
-    std::thread m_release;
-};
-
-// The files a save copied aside before replacing what it could not fully load.
-std::vector<std::string> KeptAside(const QuillProcess& app) {
-    std::vector<std::string> kept;
-    for (const std::wstring& name : app.TempFiles()) {
-        if (name.rfind(L"nts.ini.unreadable-", 0) == 0)
-            kept.push_back(app.ReadTempFile(name).value_or(""));
-    }
-    return kept;
-}
-
-std::string KeyOf(const SYSTEMTIME& day) {
-    return DateKeyOfDate(day.wYear, day.wMonth, day.wDay);
-}
-
-// A point of the month calendar (client coordinates) that selects the day when clicked.
-std::optional<POINT> PointOfDay(HANDLE process, HWND calendar, const SYSTEMTIME& day) {
-    const RECT client = ClientRect(calendar);
-    for (LONG y = 2; y < client.bottom; y += 5) {
-        for (LONG x = 2; x < client.right; x += 7) {
-            MCHITTESTINFO hit{};
-            hit.cbSize = sizeof hit;
-            hit.pt = {x, y};
-            if (!SendRemote(process, calendar, MCM_HITTEST, 0, &hit, sizeof hit))
-                return std::nullopt;
-            if (hit.uHit == MCHT_CALENDARDATE && hit.st.wYear == day.wYear && hit.st.wMonth == day.wMonth &&
-                hit.st.wDay == day.wDay)
-                return POINT{x + 1, y + 1};
-        }
-    }
-    return std::nullopt;
-}
-
-// A day of the shown month a week away from the given one.
-SYSTEMTIME WeekAway(SYSTEMTIME day) {
-    day.wDay = static_cast<WORD>(day.wDay <= 14 ? day.wDay + 7 : day.wDay - 7);
-    return day;
-}
-
-class Safety : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        m_folder = SafetyFolderPath();
-        ASSERT_FALSE(m_folder.empty()) << "the system names no local application-data folder";
-        m_aside = m_folder + L".e2e-aside-" + std::to_wstring(GetCurrentProcessId());
-        if (GetFileAttributesW(m_folder.c_str()) != INVALID_FILE_ATTRIBUTES) {
-            ASSERT_TRUE(MoveFileW(m_folder.c_str(), m_aside.c_str()))
-                << "cannot move the user's folder aside";
-            m_movedAside = true;
-        }
-    }
-
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(m_folder, ec);
-        if (m_movedAside) {
-            EXPECT_TRUE(MoveFileW(m_aside.c_str(), m_folder.c_str())) << "the user's folder was not put back";
-        }
-    }
-
-    // The diary's own safety folder, found the way the program finds it: from what the file system
-    // says its temporary folder is.
-    std::wstring DiaryFolder(const QuillProcess& app) const {
-        return DiaryFolderUnder(m_folder + L"\\", DiaryTag(FolderIdentity(app.TempDir())));
-    }
-
-    std::optional<std::string> DiaryFile(const QuillProcess& app, const std::wstring& name) const {
-        return ReadWholeFile(DiaryFolder(app) + name);
-    }
-
-    std::vector<std::wstring> JournalsOf(const QuillProcess& app) const {
-        std::vector<std::wstring> journals;
-        for (const std::wstring& name : Journals(DiaryFolder(app))) {
-            if (name.size() > 4 && name.compare(name.size() - 4, 4, L".qjl") == 0)
-                journals.push_back(name);
-        }
-        return journals;
-    }
-
-    // Waits for the run's journal to hold the text; returns its name.
-    std::wstring WaitForJournal(const QuillProcess& app, const std::string& text) const {
-        const std::wstring prefix = L"journal-" + std::to_wstring(app.Pid()) + L"-";
-        std::wstring found;
-        WaitUntil(
-            [&] {
-                for (const std::wstring& name : JournalsOf(app)) {
-                    if (name.rfind(prefix, 0) != 0)
-                        continue;
-                    const std::optional<std::string> bytes = DiaryFile(app, name);
-                    if (bytes && bytes->find(text) != std::string::npos) {
-                        found = name;
-                        return true;
-                    }
-                }
-                return false;
-            },
-            kJournalWaitMs);
-        return found;
-    }
-
-    std::wstring m_folder;
-    std::wstring m_aside;
-    bool m_movedAside = false;
-};
-
-struct Opened {
-    HWND window = nullptr;
-    HWND calendar = nullptr;
-    HWND note = nullptr;
-};
-
-Opened Open(QuillProcess& app) {
-    Opened run;
-    if (!app.Start())
-        return run;
-    run.window = app.WaitForWindow();
-    if (!run.window)
-        return run;
-    run.calendar = Child(run.window, kCalendarId);
-    run.note = Child(run.window, kNoteBoxId);
-    return run;
-}
-
-void TypeIntoNoteBox(const Opened& run, std::wstring_view text) {
-    Click(run.note, {8, 8});
-    Chord(run.window, {VK_CONTROL, VK_END});
-    Type(run.window, text);
-}
-
-bool WriteSettingsAt(const QuillProcess& app, int x, int y) {
-    CalendarSettings settings;
-    FillDefaultSettings(settings);
-    settings.m_nPosX = x;
-    settings.m_nPosY = y;
-    return app.WriteTempFile(L"qlw.ini", EncodeSettings(settings, kFileKey));
-}
-
-void CloseWithOk(QuillProcess& app, const Opened& run) {
-    PostMessageW(run.window, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(app.WaitForExit());
-}
+constexpr DWORD kToolWaitMs = 20000;
 
 TEST_F(Safety, DeletedTemporaryFilesComeBackFromTheCopies) {
     std::string shownText;
@@ -444,33 +206,6 @@ TEST_F(Safety, ALongTemporaryPathAndAFileWhereTheSafetyFolderShouldBeSaveAsUsual
     std::filesystem::remove_all(m_folder + L".safety", ec);
 }
 
-// Runs the notes tool next to the program with the given temporary folder; its exit code.
-std::optional<DWORD> RunTool(const std::wstring& args, const std::wstring& tempDir) {
-    std::wstring exe = QuillidarPath();
-    exe = exe.substr(0, exe.find_last_of(L"\\/") + 1) + L"quillidar-notes.exe";
-    std::wstring temp = tempDir;
-    temp.pop_back();
-    std::vector<wchar_t> env = driver::EnvironmentBlock({{L"TMP", temp}, {L"TEMP", temp}});
-    std::wstring cmdLine = L"\"" + exe + L"\" " + args;
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(exe.c_str(), cmdLine.data(), nullptr, nullptr, FALSE,
-                        CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, env.data(), nullptr, &si, &pi))
-        return std::nullopt;
-    CloseHandle(pi.hThread);
-    std::optional<DWORD> code;
-    if (WaitForSingleObject(pi.hProcess, 20000) == WAIT_OBJECT_0) {
-        DWORD exit = 0;
-        if (GetExitCodeProcess(pi.hProcess, &exit))
-            code = exit;
-    } else {
-        TerminateProcess(pi.hProcess, 1);
-    }
-    CloseHandle(pi.hProcess);
-    return code;
-}
-
 TEST_F(Safety, TheNotesToolWritesIntoNoRunningDiaryWhateverItsSpelling) {
     QuillProcess app;
     const Opened run = Open(app);
@@ -497,10 +232,11 @@ TEST_F(Safety, TheNotesToolWritesIntoNoRunningDiaryWhateverItsSpelling) {
         spellings.push_back(std::wstring(shortName) + L"nts.ini");
     for (const std::wstring& into : spellings) {
         SCOPED_TRACE(Utf8Name(into));
-        const std::optional<DWORD> code = RunTool(
-            L"import \"" + elsewhere.Path() + L"in.json\" --into \"" + into + L"\"", elsewhere.Path());
-        ASSERT_TRUE(code);
-        EXPECT_NE(*code, 0u) << "an import into the running widget's diary was let through";
+        const ToolRun tool =
+            RunNotesTool(L"import \"" + elsewhere.Path() + L"in.json\" --into \"" + into + L"\"",
+                         elsewhere.Path(), {}, kToolWaitMs);
+        ASSERT_TRUE(tool.code);
+        EXPECT_NE(*tool.code, 0u) << "an import into the running widget's diary was let through";
     }
     if (mapped)
         DefineDosDeviceW(DDD_REMOVE_DEFINITION, L"Q:", nullptr);
@@ -509,9 +245,10 @@ TEST_F(Safety, TheNotesToolWritesIntoNoRunningDiaryWhateverItsSpelling) {
     EXPECT_FALSE(app.ReadTempFile(L"nts.ini")) << "the tool wrote under the running widget";
     CloseWithOk(app, run);
     // Once the widget is gone the same import goes through.
-    EXPECT_EQ(RunTool(L"import \"" + elsewhere.Path() + L"in.json\" --into \"" + dir + L"nts.ini\"",
-                      elsewhere.Path()),
-              std::optional<DWORD>(0));
+    const ToolRun after =
+        RunNotesTool(L"import \"" + elsewhere.Path() + L"in.json\" --into \"" + dir + L"nts.ini\"",
+                     elsewhere.Path(), {}, kToolWaitMs);
+    EXPECT_EQ(after.code, std::optional<DWORD>(0)) << after.out;
 }
 
 TEST_F(Safety, ASecondStartCallsTheRunningCopyForwardAndTouchesNoFile) {
@@ -641,184 +378,5 @@ TEST_F(Safety, EndOfSessionSavesAHundredYearDiaryWellWithinTheSystemsFiveSeconds
     EXPECT_EQ(DiaryFile(app, L"nts.ini"), app.ReadTempFile(L"nts.ini"));
 }
 
-// Seven notes: the bytes after the count, and the files made of them with wrong counts.
-std::string SevenEntries() {
-    NoteMap seven;
-    for (int day = 1; day <= 7; ++day)
-        seven.Append({DateKeyOfDate(2020, 1, day), "entry " + std::to_string(day)});
-    return EncodeNotes(seven).substr(4);
-}
-
-struct HeldMoreCase {
-    const char* name;
-    std::string file;
-    SIZE_T memoryLimit;
-};
-
-TEST_F(Safety, AFileThatHoldsMoreThanWasLoadedIsCopiedAsideBeforeTheSave) {
-    std::string big = SevenEntries();
-    // Eight megabytes of real entries behind a forged count: the decoder must not reserve for it.
-    for (int i = 0; big.size() < (8u << 20); ++i) {
-        big.push_back('\x06');
-        big.append(DateKeyOfDate(1990, 1 + i % 12, 1 + i % 28));
-        big.append("\xFF\x00\x10", 3);
-        big.append(4096, 'z');
-    }
-    const HeldMoreCase cases[] = {
-        {"forged count, limited memory", "\xFF\xFF\xFF\x7F" + big, 160u << 20},
-    };
-    for (const HeldMoreCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        QuillProcess app;
-        app.SetMemoryLimit(c.memoryLimit);
-        ASSERT_TRUE(app.WriteTempFile(L"nts.ini", c.file));
-        const Opened run = Open(app);
-        ASSERT_NE(run.note, nullptr);
-        // Set-up ran to its end: the window was placed and the clock is ticking in its strip.
-        EXPECT_GT(WindowRect(run.window).left, 0);
-        TypeIntoNoteBox(run, L" typed today");
-        CloseWithOk(app, run);
-        EXPECT_EQ(KeptAside(app), std::vector<std::string>{c.file});
-        const std::optional<NoteMap> saved = Notes(app.ReadTempFile(L"nts.ini"));
-        ASSERT_TRUE(saved);
-        EXPECT_NE(Text(*saved).find("typed today"), std::string::npos);
-        TearDown();
-        SetUp();
-    }
-}
-
-TEST_F(Safety, AFileHeldAtStartIsWaitedForThenTakenFromTheCopyAndKeptAside) {
-    NoteMap copy;
-    copy.SetNote("010120", "from the safety copy");
-    for (const DWORD heldMs : {1000u, 5000u}) {
-        SCOPED_TRACE(heldMs);
-        ASSERT_TRUE(CreateDirectoryW(m_folder.c_str(), nullptr));
-        ASSERT_TRUE(WriteWholeFile(m_folder + L"\\nts.ini", EncodeNotes(copy)));
-        QuillProcess app;
-        const std::string temp = NotesBytesOf("from the temporary folder");
-        ASSERT_TRUE(app.WriteTempFile(L"nts.ini", temp));
-        Opened run;
-        {
-            FileHolder holder(app.TempDir() + L"nts.ini", heldMs);
-            run = Open(app);
-            ASSERT_NE(run.note, nullptr);
-        }
-        const bool waited = heldMs < 2000;
-        CloseWithOk(app, run);
-        const std::optional<NoteMap> saved = Notes(app.ReadTempFile(L"nts.ini"));
-        ASSERT_TRUE(saved);
-        EXPECT_EQ(Text(*saved), waited ? "from the temporary folder" : "from the safety copy");
-        EXPECT_EQ(KeptAside(app), waited ? std::vector<std::string>{} : std::vector<std::string>{temp});
-        TearDown();
-        SetUp();
-    }
-}
-
-TEST_F(Safety, AFileHeldAtTheSaveIsSavedByTheNextRunAndNothingIsLeftBeside) {
-    QuillProcess first;
-    const Opened run = Open(first);
-    ASSERT_NE(run.note, nullptr);
-    TypeIntoNoteBox(run, L" while held");
-    {
-        ASSERT_TRUE(first.WriteTempFile(L"nts.ini", NotesBytesOf("the old diary")));
-        FileHolder holder(first.TempDir() + L"nts.ini", 3000);
-        CloseWithOk(first, run);
-    }
-    EXPECT_EQ(Text(*Notes(first.ReadTempFile(L"nts.ini"))), "the old diary");
-
-    QuillProcess next;
-    next.ShareTempFolderWith(first);
-    const Opened again = Open(next);
-    ASSERT_NE(again.note, nullptr);
-    EXPECT_NE(TextGbk(again.note).find("while held"), std::string::npos) << TextGbk(again.note);
-    CloseWithOk(next, again);
-    EXPECT_NE(Text(*Notes(next.ReadTempFile(L"nts.ini"))).find("while held"), std::string::npos);
-    for (const std::wstring& name : next.TempFiles())
-        EXPECT_EQ(name.find(L".new-"), std::wstring::npos) << "left beside: " << Utf8Name(name);
-}
-
-TEST_F(Safety, ATemporaryFolderRemovedWhileRunningIsMadeAgainForTheSave) {
-    QuillProcess app;
-    const Opened run = Open(app);
-    ASSERT_NE(run.note, nullptr);
-    TypeIntoNoteBox(run, L" after the clean-up");
-    std::wstring folder = app.TempDir();
-    folder.pop_back();
-    for (const std::wstring& name : app.TempFiles())
-        DeleteFileW((app.TempDir() + name).c_str());
-    ASSERT_TRUE(RemoveDirectoryW(folder.c_str()));
-    CloseWithOk(app, run);
-    const std::optional<NoteMap> saved = Notes(app.ReadTempFile(L"nts.ini"));
-    ASSERT_TRUE(saved) << "the save was lost with its folder";
-    EXPECT_NE(Text(*saved).find("after the clean-up"), std::string::npos);
-}
-
-// The journal's folder taken away while the window runs, by a clean-up tool removing the whole
-// safety folder, or so that it cannot be written again: typing after it still reaches a journal
-// (the folder made again, or the next safety folder), and the start after a crash shows it.
-TEST_F(Safety, TypingAfterTheSafetyFolderIsRemovedOrBlockedSurvivesACrash) {
-    for (const bool blocked : {false, true}) {
-        SCOPED_TRACE(blocked ? "cannot be made again" : "removed");
-        QuillProcess killed;
-        const Opened run = Open(killed);
-        ASSERT_NE(run.note, nullptr);
-        TypeIntoNoteBox(run, L"before");
-        ASSERT_FALSE(WaitForJournal(killed, "before").empty());
-        const std::wstring diary = DiaryFolder(killed);
-        std::wstring withoutSeparator = diary;
-        withoutSeparator.pop_back();
-        std::error_code ec;
-        std::filesystem::remove_all(blocked ? withoutSeparator : m_folder, ec);
-        ASSERT_FALSE(ec) << ec.message();
-        if (blocked) {
-            // A file where the folder was: the folder cannot be made again, as with one turned
-            // read-only, which Wine's folders cannot be.
-            HANDLE blocker = CreateFileW(withoutSeparator.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr);
-            ASSERT_NE(blocker, INVALID_HANDLE_VALUE);
-            CloseHandle(blocker);
-        }
-        TypeIntoNoteBox(run, L" and after");
-        // Found wherever the journal went: its own folder made again, or the next safety folder.
-        const std::wstring other =
-            DiaryFolderUnder(m_folder + L".safety\\", DiaryTag(FolderIdentity(killed.TempDir())));
-        EXPECT_TRUE(WaitUntil(
-            [&] {
-                for (const std::wstring& folder : {diary, other}) {
-                    for (const std::wstring& name : Journals(folder)) {
-                        const std::optional<std::string> bytes = ReadWholeFile(folder + name);
-                        if (bytes && bytes->find("before and after") != std::string::npos)
-                            return true;
-                    }
-                }
-                return false;
-            },
-            kJournalWaitMs))
-            << "the typing after the folder went reached no journal";
-        killed.Kill();
-
-        QuillProcess next;
-        next.ShareTempFolderWith(killed);
-        const Opened again = Open(next);
-        ASSERT_NE(again.note, nullptr);
-        EXPECT_NE(TextGbk(again.note).find("before and after"), std::string::npos) << TextGbk(again.note);
-        CloseWithOk(next, again);
-        std::filesystem::remove_all(m_folder, ec);
-        std::filesystem::remove_all(m_folder + L".safety", ec);
-    }
-}
-
-// Text an input tool puts into the note box with WM_SETTEXT, with no key after it, reaches the
-// journal as typing does.
-TEST_F(Safety, TextPutIntoTheNoteBoxWithoutAKeyIsJournalled) {
-    QuillProcess app;
-    const Opened run = Open(app);
-    ASSERT_NE(run.note, nullptr);
-    SendMessageW(run.note, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"put in by a tool"));
-    EXPECT_FALSE(WaitForJournal(app, "put in by a tool").empty())
-        << "text put in without a key was not journalled";
-    app.Kill();
-}
-
 } // namespace
-} // namespace e2e
+} // namespace e2e::safety

@@ -37,65 +37,6 @@ std::string IsoDay(const SYSTEMTIME& d) {
     return text;
 }
 
-struct ToolRun {
-    std::optional<DWORD> code; // nullopt: would not start, or did not end in time (then ended)
-    std::string out;           // standard output and error, as written
-};
-
-// The notes tool next to the program, as the diary of tempDir (ending with a backslash), with
-// `input` on its standard input.
-ToolRun RunTool(const std::wstring& args, const std::wstring& tempDir, const std::string& input = {}) {
-    ToolRun run;
-    std::wstring exe = QuillidarPath();
-    exe = exe.substr(0, exe.find_last_of(L"\\/") + 1) + L"quillidar-notes.exe";
-    std::wstring temp = tempDir;
-    temp.pop_back();
-    std::vector<wchar_t> env = driver::EnvironmentBlock({{L"TMP", temp}, {L"TEMP", temp}});
-    std::wstring cmdLine = L"\"" + exe + L"\" " + args;
-
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE inRead = nullptr, inWrite = nullptr;
-    if (!CreatePipe(&inRead, &inWrite, &inherit, 0))
-        return run;
-    SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
-    const std::wstring outPath = tempDir + L"tool-output.txt";
-    HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = inRead;
-    si.hStdOutput = out;
-    si.hStdError = out;
-    PROCESS_INFORMATION pi{};
-    const BOOL started =
-        CreateProcessW(exe.c_str(), cmdLine.data(), nullptr, nullptr, TRUE,
-                       CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, env.data(), nullptr, &si, &pi);
-    CloseHandle(inRead);
-    if (out != INVALID_HANDLE_VALUE)
-        CloseHandle(out);
-    if (started) {
-        DWORD written = 0;
-        if (!input.empty())
-            WriteFile(inWrite, input.data(), static_cast<DWORD>(input.size()), &written, nullptr);
-    }
-    CloseHandle(inWrite);
-    if (!started)
-        return run;
-    CloseHandle(pi.hThread);
-    if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) {
-        DWORD exit = 0;
-        if (GetExitCodeProcess(pi.hProcess, &exit))
-            run.code = exit;
-    } else {
-        TerminateProcess(pi.hProcess, 1);
-        WaitForSingleObject(pi.hProcess, 5000);
-    }
-    CloseHandle(pi.hProcess);
-    run.out = driver::ReadWholeFile(outPath).value_or("");
-    return run;
-}
-
 // One run of the widget and its two diary controls.
 class Widget {
   public:
@@ -152,7 +93,7 @@ class Sync : public ::testing::Test {
 
     // The diary of tempDir syncs with the server from now on.
     ::testing::AssertionResult SetUpSync(const std::wstring& tempDir) {
-        const ToolRun run = RunTool(L"sync setup " + m_url + L" --user " + m_user, tempDir, m_password);
+        const ToolRun run = RunNotesTool(L"sync setup " + m_url + L" --user " + m_user, tempDir, m_password);
         if (run.code == 0u)
             return ::testing::AssertionSuccess();
         return ::testing::AssertionFailure() << "sync setup: " << run.out;
@@ -163,13 +104,13 @@ class Sync : public ::testing::Test {
                                            IsoDay(day) + R"(", "text": ")" + text + R"("}]})"))
             return ::testing::AssertionFailure() << "cannot write the other PC's import";
         const ToolRun filed =
-            RunTool(L"import \"" + m_other.Path() + L"in.json\" --on-conflict replace", m_other.Path());
+            RunNotesTool(L"import \"" + m_other.Path() + L"in.json\" --on-conflict replace", m_other.Path());
         if (filed.code != 0u)
             return ::testing::AssertionFailure() << "import: " << filed.out;
         return OtherPcSyncs();
     }
     ::testing::AssertionResult OtherPcSyncs() {
-        const ToolRun run = RunTool(L"sync now", m_other.Path());
+        const ToolRun run = RunNotesTool(L"sync now", m_other.Path());
         if (run.code == 0u)
             return ::testing::AssertionSuccess();
         return ::testing::AssertionFailure() << "sync now: " << run.out;
@@ -179,7 +120,7 @@ class Sync : public ::testing::Test {
         if (!OtherPcSyncs())
             return std::nullopt;
         const std::wstring iso(IsoDay(day).begin(), IsoDay(day).end());
-        const ToolRun shown = RunTool(L"show " + iso, m_other.Path());
+        const ToolRun shown = RunNotesTool(L"show " + iso, m_other.Path());
         return shown.code == 0u ? shown.out : std::string();
     }
 

@@ -136,17 +136,16 @@ class Tray : public ::testing::Test {
     }
     static FillerIcons* s_fillers;
 
-    // Starts the program with settings and waits for its window and its icon; false (and a test
-    // failure) when either does not come.
-    static bool StartWithIcon(QuillProcess& app, HWND& window, RECT& cell) {
+    // Starts the program with settings and waits for its window and its icon: the icon's cell, or
+    // nothing (and a test failure) when either does not come.
+    static std::optional<RECT> StartWithIcon(QuillProcess& app, HWND& window) {
         if (!StartWithSettings(app))
-            return false;
+            return std::nullopt;
         window = app.WaitForWindow();
         const std::optional<RECT> icon = window ? WaitForIcon() : std::nullopt;
         if (!icon)
             ADD_FAILURE() << "no window or no tray icon";
-        cell = icon.value_or(RECT{});
-        return icon.has_value();
+        return icon;
     }
 };
 FillerIcons* Tray::s_fillers = nullptr;
@@ -166,9 +165,8 @@ class TrayExit : public Tray, public ::testing::WithParamInterface<Exit> {};
 TEST_P(TrayExit, IconShownWhileRunningAndGoneAfterwards) {
     QuillProcess app;
     HWND window = nullptr;
-    RECT iconCell{};
-    ASSERT_TRUE(StartWithIcon(app, window, iconCell));
-    const std::optional<RECT> cell = iconCell;
+    const std::optional<RECT> cell = StartWithIcon(app, window);
+    ASSERT_TRUE(cell);
 
     HWND calendar = Child(window, kCalendarId);
     ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(window) == calendar; }, 2000));
@@ -257,9 +255,8 @@ TEST_F(Tray, RightClickOpensTheMenuAtTheCursorAndCloseSaves) {
 TEST_F(Tray, LeftPressBringsTheCoveredWindowToTheFrontInPlace) {
     QuillProcess app;
     HWND window = nullptr;
-    RECT iconCell{};
-    ASSERT_TRUE(StartWithIcon(app, window, iconCell));
-    const std::optional<RECT> cell = iconCell;
+    const std::optional<RECT> cell = StartWithIcon(app, window);
+    ASSERT_TRUE(cell);
 
     const RECT before = WindowRect(window);
     RECT coverRect = before;
@@ -570,6 +567,16 @@ void PrintTo(const HelpTrigger& t, std::ostream* os) {
 
 class Help : public ::testing::TestWithParam<HelpTrigger> {};
 
+// The program started with `workDir` as its current directory: its window, or nullptr.
+HWND StartIn(QuillProcess& app, const TempFolder& workDir) {
+    app.SetWorkingDirectory(workDir.Path());
+    if (!StartWithSettings(app)) {
+        ADD_FAILURE() << "the program did not start";
+        return nullptr;
+    }
+    return app.WaitForWindow();
+}
+
 TEST_P(Help, OpensTheHelpFileNextToTheProgram) {
     const std::wstring exe = QuillidarPath();
     ASSERT_NE(GetFileAttributesW((exe.substr(0, exe.find_last_of(L'\\') + 1) + L"Help.chm").c_str()),
@@ -581,9 +588,7 @@ TEST_P(Help, OpensTheHelpFileNextToTheProgram) {
 
     ViewerCleanup viewers;
     QuillProcess app;
-    app.SetWorkingDirectory(workDir.Path());
-    ASSERT_TRUE(StartWithSettings(app));
-    HWND calendar = app.WaitForWindow();
+    HWND calendar = StartIn(app, workDir);
     ASSERT_NE(calendar, nullptr);
     HWND monthCal = Child(calendar, kCalendarId);
     ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(calendar) == monthCal; }, 2000));
@@ -608,9 +613,7 @@ TEST(HelpFile, NotTakenFromTheCurrentDirectory) {
 
     ViewerCleanup viewers;
     QuillProcess app;
-    app.SetWorkingDirectory(workDir.Path());
-    ASSERT_TRUE(StartWithSettings(app));
-    HWND calendar = app.WaitForWindow();
+    HWND calendar = StartIn(app, workDir);
     ASSERT_NE(calendar, nullptr);
     PostMessageW(calendar, WM_COMMAND, 54, 0);
     // The viewer comes up within a second or two when it comes at all.

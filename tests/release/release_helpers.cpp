@@ -414,24 +414,11 @@ std::vector<DWORD> ProcessesRunning(const std::wstring& exe) {
 }
 
 HWND CalendarWindowOf(DWORD pid) {
-    struct Search {
-        DWORD pid;
-        HWND found;
-    } search{pid, nullptr};
-    EnumWindows(
-        [](HWND w, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lp);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(w, &owner);
-            if (owner == s->pid && IsWindowVisible(w) &&
-                FindWindowExW(w, nullptr, L"SysMonthCal32", nullptr)) {
-                s->found = w;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    for (HWND w : driver::TopLevelWindowsOf(pid)) {
+        if (IsWindowVisible(w) && FindWindowExW(w, nullptr, L"SysMonthCal32", nullptr))
+            return w;
+    }
+    return nullptr;
 }
 
 bool EndThroughSavePath(DWORD pid) {

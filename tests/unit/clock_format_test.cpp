@@ -11,26 +11,20 @@ using namespace quill;
 
 namespace {
 
-// Tuesday 8 December 2026, 14:05:09, day 342 of the year.
-ClockTime Tuesday() {
-    ClockTime t;
-    t.year = 2026;
-    t.month = 12;
-    t.day = 8;
-    t.hour = 14;
-    t.minute = 5;
-    t.second = 9;
-    t.weekday = 2;
-    t.yearday = 341;
-    return t;
+// Tuesday 8 December 2026 (day 342 of the year) at the given time.
+ClockTime At(int hour, int minute, int second) {
+    return ClockTime{.year = 2026,
+                     .month = 12,
+                     .day = 8,
+                     .hour = hour,
+                     .minute = minute,
+                     .second = second,
+                     .weekday = 2,
+                     .yearday = 341};
 }
 
-ClockTime At(int hour, int minute, int second) {
-    ClockTime t = Tuesday();
-    t.hour = hour;
-    t.minute = minute;
-    t.second = second;
-    return t;
+ClockTime Tuesday() {
+    return At(14, 5, 9);
 }
 
 const ClockZone kChina{"\xD6\xD0\xB9\xFA\xB1\xEA\xD7\xBC\xCA\xB1\xBC\xE4", "DST", 480, 540};

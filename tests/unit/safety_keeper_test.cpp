@@ -1,31 +1,23 @@
 // The diary's keeper: the journal's bytes, the rules that apply it, the start's choice of source by
-// generation and content, the save's copies, and a model of many runs on two diaries sharing one
-// safety folder, with kills, damage and a clock that jumps.
+// generation and content, and the save's copies (the model of many runs is in
+// safety_keeper_model_test.cpp).
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <cstdlib>
 #include <map>
-#include <random>
 #include <set>
 
 #include "diary/note_join.h"
 #include "diary/notes_file.h"
 #include "safety/safety_store.h"
 #include "fake_file_system.h"
+#include "keeper_places.h"
 #include "safety/content_hash.h"
 #include "safety/diary_keeper.h"
 #include "safety/edit_journal.h"
 #include "safety/manifest.h"
 
 namespace {
-
-const std::vector<FsPath> kRoots = {L"L\\Quillidar\\", L"L\\Quillidar.safety\\"};
-
-DiaryPlace PlaceOf(wchar_t letter) {
-    const FsPath folder = FsPath(1, letter) + L"\\";
-    return {folder + L"nts.ini", kRoots, L"C:\\USERS\\" + folder};
-}
 
 std::string Diary(std::initializer_list<std::pair<const char*, const char*>> notes) {
     NoteMap map;
@@ -532,7 +524,13 @@ TEST(DiaryKeeperStart, CopiesTheManifestCannotVouchForAreJoinedByContent) {
         EXPECT_EQ(next.GetNote("081226"), "today's note") << c.name;
         EXPECT_EQ(next.GetNote("061226"), "kept") << c.name;
     }
-    // A generation at the top: the save after it still ranks above yesterday's copy.
+}
+
+// A generation at the top: the save after it still ranks above yesterday's copy.
+TEST(DiaryKeeperStart, TheSaveAfterTheTopGenerationStillRanksFirst) {
+    const FsPath folder = DiaryFolderUnder(kRoots[0], DiaryTag(PlaceOf(L'A').identity));
+    const std::string yesterday = Diary({{"071226", "a long note of yesterday, shortened today"}});
+    const std::string today = Diary({{"071226", "short"}, {"081226", "today's note"}});
     FakeFileSystem fs;
     Manifest top;
     top.folder = PlaceOf(L'A').identity;
@@ -604,258 +602,6 @@ TEST(DiaryKeeperJournal, TheJournalFindsAHomeAndADamagedRecordCostsOnlyItself) {
     const auto items = KeptItemsOf(fs, keeper.Folder(), read);
     EXPECT_TRUE(
         std::any_of(items.begin(), items.end(), [](const KeptItem& i) { return i.notesBeyond == -1; }));
-}
-
-// Runs of two diaries on one shared safety folder, in any order, killed at any step, with the
-// temporary file touched or cleaned away, copies truncated and the clock moved; the manifest
-// deleted, cut short or filled with noise, a bit flipped in a copy or a journal, and folders made
-// read-only or removed while a run goes on. After every start: every text committed to a diary
-// (journalled, or in a save that completed) is in what the start shows, unless the flipped bit hit
-// that very text's record, and no diary shows another's text. QUILL_MODEL_SEED and
-// QUILL_MODEL_ROUNDS run it with other seeds for longer; QUILL_MODEL_DEBUG prints the journals at a
-// loss.
-TEST(DiaryKeeperModel, NoCommittedTextIsLostAndNoDiaryShowsAnothers) {
-    const char* seedText = std::getenv("QUILL_MODEL_SEED");
-    const char* roundsText = std::getenv("QUILL_MODEL_ROUNDS");
-    const unsigned seed = seedText ? static_cast<unsigned>(std::strtoul(seedText, nullptr, 10)) : 20261208u;
-    const int rounds = roundsText ? std::atoi(roundsText) : 300;
-    std::mt19937 random(seed);
-    for (int round = 0; round < rounds; ++round) {
-        FakeFileSystem fs;
-        // Texts whose bytes a flipped bit hit: those alone may be gone.
-        std::map<wchar_t, std::set<std::string>> hit;
-        std::set<std::pair<std::uint32_t, std::uint64_t>> alive;
-        struct Run {
-            std::set<std::pair<std::uint32_t, std::uint64_t>>* alive = nullptr;
-            std::pair<std::uint32_t, std::uint64_t> stamp;
-            std::unique_ptr<DiaryKeeper> keeper;
-            NoteMap notes;
-            ~Run() { alive->erase(stamp); }
-        };
-        std::map<wchar_t, std::unique_ptr<Run>> running;
-        std::map<wchar_t, std::map<std::string, std::string>> committed;
-        std::map<wchar_t, int> damage;
-        std::set<std::pair<std::uint32_t, std::uint64_t>> used;
-        // Texts typed over a committed one whose write failed part-way: the write may still have
-        // reached the disk, and then the day rightly shows the newer text.
-        std::map<wchar_t, std::map<std::string, std::set<std::string>>> attempted;
-        int counter = 0;
-        std::string trace;
-        const int days[] = {20261207, 20261208, 20990101, 20200101};
-        const char* keys[] = {"071226", "081226", "010199", "311299"};
-        auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
-        auto check = [&](wchar_t d, const NoteMap& notes) {
-            for (const auto& [key, text] : committed[d]) {
-                const std::string_view shown = notes.FindNote(key);
-                const auto& later = attempted[d][key];
-                const bool newer = std::any_of(later.begin(), later.end(), [&](const std::string& t) {
-                    return shown == t || HoldsNotePart(shown, t) || (IsBlankNote(t) && IsBlankNote(shown));
-                });
-                if (!IsBlankNote(text) && !newer && !hit[d].count(text) &&
-                    !(shown == text || HoldsNotePart(shown, text)) && std::getenv("QUILL_MODEL_DEBUG")) {
-                    for (const auto& [path, bytes] : fs.files) {
-                        if (path.find(L".qjl") == FsPath::npos)
-                            continue;
-                        const JournalFile j = DecodeJournal(bytes);
-                        std::printf("%ls valid=%d damaged=%d id=%llu follows=%zu tag=%llu\n", path.c_str(),
-                                    j.valid, j.damaged, (unsigned long long)j.header.id,
-                                    j.header.follows.size(), (unsigned long long)j.header.diaryTag);
-                        for (const auto& r : j.records)
-                            std::printf("  %c %s=%s base=%llu\n", char(r.kind), r.key.c_str(), r.text.c_str(),
-                                        (unsigned long long)r.base);
-                    }
-                }
-                // A saved join of two texts: its later parts came from journals whose own texts were
-                // committed (and are checked) when typed, and a later start that applies them in
-                // their order may rightly not join them again; the day's own text, first, must stay.
-                const std::size_t joint = text.find(kNotePartSeparator);
-                const std::string first = text.substr(0, joint);
-                const bool joinKept = joint != std::string::npos &&
-                                      (shown.substr(0, first.size()) == first || HoldsNotePart(shown, first));
-                if (!IsBlankNote(text) && !newer && !hit[d].count(text) && !joinKept) {
-                    ASSERT_TRUE(shown == text || HoldsNotePart(shown, text))
-                        << "seed " << seed << " round " << round << " diary " << char(d) << " day " << key
-                        << " lost " << text << trace;
-                }
-            }
-            for (const NoteView entry : notes)
-                ASSERT_TRUE(entry.m_strText.empty() || entry.m_strText[0] == char(d) ||
-                            entry.m_strText.find(std::string(1, char(d)) + "-") != std::string_view::npos)
-                    << "round " << round << " diary " << char(d) << " shows " << entry.m_strText;
-        };
-        for (int step = 0; step < 60; ++step) {
-            const wchar_t d = pick(2) ? L'A' : L'B';
-            const int action = pick(10);
-            Run* run = running.count(d) ? running[d].get() : nullptr;
-            if (!run) {
-                auto fresh = std::make_unique<Run>();
-                RunStamp stamp{static_cast<std::uint32_t>(1 + pick(3)),
-                               static_cast<std::uint64_t>(pick(1000))};
-                // A process id comes back; with the same creation time it never does.
-                while (used.count({stamp.pid, stamp.started}))
-                    ++stamp.started;
-                used.insert({stamp.pid, stamp.started});
-                fresh->alive = &alive;
-                fresh->stamp = {stamp.pid, stamp.started};
-                fresh->keeper = std::make_unique<DiaryKeeper>(fs, PlaceOf(d), stamp);
-                trace += "\nstart " + std::string(1, char(d));
-                const StartReport rep = fresh->keeper->Start(fresh->notes, [&](const RunStamp& r) {
-                    return alive.count({r.pid, r.started}) != 0;
-                });
-                trace +=
-                    " src=" + std::to_string(int(rep.source)) + " j=" + std::to_string(rep.journals) + " [";
-                for (const NoteView e : fresh->notes)
-                    trace += std::string(e.m_strKey) + "=" + std::string(e.m_strText) + " ";
-                trace += "]";
-                check(d, fresh->notes);
-                alive.insert({stamp.pid, stamp.started});
-                running[d] = std::move(fresh);
-                continue;
-            }
-            if (action < 5) {
-                const std::string key = keys[pick(4)];
-                const std::string text =
-                    pick(8) ? std::string(1, char(d)) + "-" + std::to_string(++counter) : "";
-                if (pick(6) == 0)
-                    fs.KillAfter(1 + pick(3));
-                const bool recorded = run->keeper->Record(key, text, run->notes);
-                trace += "\nrecord " + std::string(1, char(d)) + key + "=" + text +
-                         (recorded ? " ok" : " failed") + (fs.Dead() ? " died" : "");
-                run->notes.SetNote(key, text);
-                if (!recorded)
-                    attempted[d][key].insert(text);
-                if (fs.Dead()) {
-                    fs.Revive();
-                    running.erase(d);
-                    continue;
-                }
-                fs.Revive();
-                if (recorded) {
-                    committed[d][key] = text;
-                    attempted[d][key].clear();
-                }
-            } else if (action < 7) {
-                const bool kill = pick(4) == 0;
-                if (kill)
-                    fs.KillAfter(1 + pick(40));
-                const SaveReport report =
-                    run->keeper->Save(run->notes, EncodeNotes(run->notes), days[pick(4)], "stamp");
-                const bool died = fs.Dead();
-                trace += std::string("\nsave ") + char(d) + (report.saved ? " saved" : " failed") +
-                         (died ? " died" : "");
-                fs.Revive();
-                if (report.saved && !died) {
-                    for (auto& [key, text] : committed[d])
-                        text = run->notes.GetNote(key);
-                    for (const NoteView entry : run->notes)
-                        committed[d][std::string(entry.m_strKey)] = std::string(entry.m_strText);
-                    attempted[d].clear();
-                    damage[d] = 0;
-                }
-                if (died || pick(2))
-                    running.erase(d);
-            } else if (action == 7) {
-                running.erase(d); // killed between two steps
-                trace += std::string("\nkill ") + char(d);
-            } else if (action == 8 && damage[d] == 0) {
-                // One fault between two saves: the temporary folder cleaned, a copy truncated, the
-                // manifest deleted, cut short or filled with noise, or a bit flipped in a copy or a
-                // journal.
-                damage[d] = 1;
-                const FsPath folder = DiaryFolderUnder(kRoots[0], DiaryTag(PlaceOf(d).identity));
-                const int kind = pick(6);
-                trace += std::string("\ndamage ") + char(d) + " " + std::to_string(kind);
-                auto filesUnder = [&](bool journals) {
-                    std::vector<FsPath> found;
-                    for (const auto& [path, bytes] : fs.files) {
-                        const bool journal = path.find(L".qjl") != FsPath::npos;
-                        if (path.rfind(folder, 0) == 0 && !bytes.empty() &&
-                            (journals ? journal : path.find(L".ini") != FsPath::npos && !journal))
-                            found.push_back(path);
-                    }
-                    return found;
-                };
-                if (kind == 0) {
-                    fs.files.erase(FsPath(1, d) + L"\\nts.ini");
-                } else if (kind == 1) {
-                    const std::vector<FsPath> copies = filesUnder(false);
-                    if (!copies.empty())
-                        fs.files[copies[static_cast<std::size_t>(pick(static_cast<int>(copies.size())))]]
-                            .resize(5);
-                } else if (kind == 2) {
-                    const FsPath manifest = folder + kManifestName;
-                    if (fs.files.count(manifest)) {
-                        const int how = pick(3);
-                        if (how == 0)
-                            fs.files.erase(manifest);
-                        else if (how == 1)
-                            fs.files[manifest].resize(
-                                static_cast<std::size_t>(pick(static_cast<int>(fs.files[manifest].size()))));
-                        else
-                            for (char& c : fs.files[manifest])
-                                c = static_cast<char>(random());
-                    }
-                    if (pick(2))
-                        fs.files.erase(FsPath(1, d) + L"\\nts.ini");
-                } else {
-                    const std::vector<FsPath> targets = filesUnder(kind >= 4);
-                    if (!targets.empty()) {
-                        const FsPath& target =
-                            targets[static_cast<std::size_t>(pick(static_cast<int>(targets.size())))];
-                        std::string& bytes = fs.files[target];
-                        const std::size_t at = static_cast<std::size_t>(pick(static_cast<int>(bytes.size())));
-                        // What the bit may take with it: a journal's whole file when its header was
-                        // hit, else the texts near the bit (a record holds its day and text close).
-                        for (const auto& [key, text] : committed[d]) {
-                            for (std::size_t found = bytes.find(text); found != std::string::npos;
-                                 found = bytes.find(text, found + 1)) {
-                                if ((kind >= 4 && at < 80) ||
-                                    (at + 64 >= found && at < found + text.size() + 8))
-                                    hit[d].insert(text);
-                            }
-                        }
-                        if (kind < 4)
-                            for (const auto& [key, text] : committed[d])
-                                if (bytes.find(text) != std::string::npos)
-                                    hit[d].insert(text);
-                        bytes[at] = static_cast<char>(bytes[at] ^ (1 << pick(8)));
-                    }
-                }
-            } else if (action == 8) {
-                // A safety folder read-only for a while, or removed while the runs go on.
-                const FsPath root = kRoots[static_cast<std::size_t>(pick(2))];
-                const int how = pick(3);
-                trace += std::string("\nfolder ") + std::to_string(how);
-                if (how == 0 && fs.readOnlyFolders.empty())
-                    fs.readOnlyFolders.insert(
-                        pick(2) ? root : DiaryFolderUnder(root, DiaryTag(PlaceOf(d).identity)));
-                else if (how == 1)
-                    fs.readOnlyFolders.clear();
-                else if (pick(4) == 0 && damage[L'A'] == 0 && damage[L'B'] == 0) {
-                    // The saved diaries then live in the temporary folders alone: neither is
-                    // cleaned before its next save.
-                    fs.RemoveFolder(kRoots[0]);
-                    damage[L'A'] = damage[L'B'] = 1;
-                }
-            } else {
-                for (auto& [path, time] : fs.times)
-                    time = static_cast<std::uint64_t>(pick(100000));
-            }
-        }
-        // Every run ends; each diary starts once more, with every folder writable again.
-        running.clear();
-        alive.clear();
-        fs.readOnlyFolders.clear();
-        for (const wchar_t d : {L'A', L'B'}) {
-            NoteMap notes;
-            const StartReport rep = DiaryKeeper(fs, PlaceOf(d), {99, 99}).Start(notes, {});
-            trace += "\nlast start " + std::string(1, char(d)) + " from " +
-                     std::string(rep.loadedFrom.begin(), rep.loadedFrom.end()) + " [";
-            for (const NoteView e : notes)
-                trace += std::string(e.m_strKey) + "=" + std::string(e.m_strText) + " ";
-            check(d, notes);
-        }
-    }
 }
 
 } // namespace

@@ -15,148 +15,95 @@ constexpr int kPivot = 2027;
 const std::string kDay = "081226"; // 2026-12-08
 const std::string kDate = "20261208";
 
+struct Given {
+    std::optional<std::string> live; // nullopt: the diary has no note for the day
+    std::string snapshot, synced;
+    bool typing = false;
+    bool journalWorks = true;
+    std::vector<ForeignEntry> foreign = {}; // other clients' entries of the day in the run's state
+};
+struct Then {
+    std::string live;
+    bool taken = false;
+    std::optional<SyncDayState> state = std::nullopt;
+};
+struct Case {
+    const char* name;
+    Given given;
+    std::optional<SyncDayState> before; // the run's new state for the day
+    Then then;
+};
+
+// One case: the diary and the run's state as given, the synced day applied, and what they are after.
+void RunCase(const Case& c) {
+    SCOPED_TRACE(c.name);
+    NoteMap live;
+    live.SetNote("010126", "other day");
+    if (c.given.live) {
+        live.SetNote(kDay, *c.given.live);
+    }
+    SyncState state;
+    state.days["20261207"] = {"/c/other.ics", "e9", "other"};
+    if (c.before) {
+        state.days[kDate] = *c.before;
+    }
+    if (!c.given.foreign.empty()) {
+        state.foreign["/c/phone.ics"] = ForeignResource{"p1", c.given.foreign};
+    }
+    std::vector<std::string> journalled;
+    const auto record = [&](std::string_view key, std::string_view text) {
+        // Journalled while the diary still holds what the text replaces.
+        EXPECT_EQ(live.FindNote(key), c.given.snapshot);
+        journalled.push_back(std::string(key) + "=" + std::string(text));
+        return c.given.journalWorks;
+    };
+    const LiveApplyReport report = ApplySyncedDays(
+        live, state, {{kDay, c.given.snapshot, c.given.synced, c.given.typing}}, kPivot, record);
+
+    EXPECT_EQ(live.GetNote(kDay), c.then.live);
+    EXPECT_EQ(live.GetNote("010126"), "other day");
+    EXPECT_EQ(report.taken.size(), c.then.taken ? 1u : 0u);
+    EXPECT_EQ(report.kept.size(), c.then.taken ? 0u : 1u);
+    const auto it = state.days.find(kDate);
+    EXPECT_EQ(it != state.days.end() ? std::optional<SyncDayState>(it->second) : std::nullopt, c.then.state);
+    EXPECT_EQ(state.days["20261207"], (SyncDayState{"/c/other.ics", "e9", "other"}));
+    if (c.then.taken || !c.given.journalWorks) {
+        EXPECT_EQ(journalled, std::vector<std::string>{kDay + "=" + c.given.synced});
+    } else {
+        EXPECT_TRUE(journalled.empty());
+    }
+}
+
 TEST(SyncLiveApply, Table) {
     const std::string sep = kNotePartSeparator;
-    struct Case {
-        const char* name;
-        std::optional<std::string> live; // nullopt: the diary has no note for the day
-        std::string snapshot, synced;
-        bool typing;
-        bool journalWorks;
-        std::optional<SyncDayState> before; // the run's new state for the day
-        std::vector<ForeignEntry> foreign;  // other clients' entries of the day in that state
-        std::string liveAfter;
-        bool taken;
-        std::optional<SyncDayState> after;
-    } cases[] = {
-        {"untouched day takes the server's text",
-         "a",
-         "a",
-         "b",
-         false,
-         true,
-         SyncDayState{"/c/d.ics", "e2", "b"},
-         {},
-         "b",
-         true,
-         SyncDayState{"/c/d.ics", "e2", "b"}},
-        {"untouched new day",
-         std::nullopt,
-         "",
-         "b",
-         false,
-         true,
-         SyncDayState{"/c/d.ics", "e2", "b"},
-         {},
-         "b",
-         true,
-         SyncDayState{"/c/d.ics", "e2", "b"}},
-        {"untouched day emptied there", "a", "a", "", false, true, std::nullopt, {}, "", true, std::nullopt},
-        {"filed since: kept, compared from the snapshot",
-         "a+",
-         "a",
-         "b",
-         false,
-         true,
-         SyncDayState{"/c/d.ics", "e2", "b"},
-         {},
-         "a+",
-         false,
-         SyncDayState{"/c/d.ics", "", "a"}},
-        {"typing not filed yet",
-         "a",
-         "a",
-         "b",
-         true,
-         true,
-         SyncDayState{"/c/d.ics", "e2", "b"},
-         {},
-         "a",
-         false,
-         SyncDayState{"/c/d.ics", "", "a"}},
+    // What the server gave the run for the day, and what a day kept out of the run stays agreed on.
+    const SyncDayState server{"/c/d.ics", "e2", "b"};
+    const SyncDayState agreedA{"/c/d.ics", "", "a"};
+    const Case cases[] = {
+        {"untouched day takes the server's text", {"a", "a", "b"}, server, {"b", true, server}},
+        {"untouched new day", {std::nullopt, "", "b"}, server, {"b", true, server}},
+        {"untouched day emptied there", {"a", "a", ""}, std::nullopt, {"", true, std::nullopt}},
+        {"filed since: kept, compared from the snapshot", {"a+", "a", "b"}, server, {"a+", false, agreedA}},
+        {"typing not filed yet", {"a", "a", "b", true}, server, {"a", false, agreedA}},
         {"deleted there while typed here: entry back to read again",
-         "a+",
-         "a",
-         "",
-         false,
-         true,
+         {"a+", "a", ""},
          std::nullopt,
-         {},
-         "a+",
-         false,
-         SyncDayState{"", "", "a"}},
+         {"a+", false, SyncDayState{"", "", "a"}}},
         {"new there while typed into an empty day: nothing agreed",
-         "x",
-         "",
-         "b",
-         false,
-         true,
-         SyncDayState{"/c/d.ics", "e2", "b"},
-         {},
-         "x",
-         false,
-         std::nullopt},
+         {"x", "", "b"},
+         server,
+         {"x", false, std::nullopt}},
         {"journal refused: the day is not changed",
-         "a",
-         "a",
-         "b",
-         false,
-         false,
-         SyncDayState{"/c/d.ics", "e2", "b"},
-         {},
-         "a",
-         false,
-         SyncDayState{"/c/d.ics", "", "a"}},
+         {"a", "a", "b", false, false},
+         server,
+         {"a", false, agreedA}},
         {"a phone's entry is no part of what was agreed",
-         "a" + sep + "f+",
-         "a" + sep + "f",
-         "b" + sep + "f",
-         false,
-         true,
-         SyncDayState{"/c/d.ics", "e2", "b"},
-         {{{2026, 12, 8}, "f"}},
-         "a" + sep + "f+",
-         false,
-         SyncDayState{"/c/d.ics", "", "a"}},
+         {"a" + sep + "f+", "a" + sep + "f", "b" + sep + "f", false, true, {{{2026, 12, 8}, "f"}}},
+         server,
+         {"a" + sep + "f+", false, agreedA}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        NoteMap live;
-        live.SetNote("010126", "other day");
-        if (c.live) {
-            live.SetNote(kDay, *c.live);
-        }
-        SyncState state;
-        state.days["20261207"] = {"/c/other.ics", "e9", "other"};
-        if (c.before) {
-            state.days[kDate] = *c.before;
-        }
-        if (!c.foreign.empty()) {
-            state.foreign["/c/phone.ics"] = ForeignResource{"p1", c.foreign};
-        }
-        std::vector<std::string> journalled;
-        const auto record = [&](std::string_view key, std::string_view text) {
-            // Journalled while the diary still holds what the text replaces.
-            EXPECT_EQ(live.FindNote(key), c.snapshot);
-            journalled.push_back(std::string(key) + "=" + std::string(text));
-            return c.journalWorks;
-        };
-        const LiveApplyReport report =
-            ApplySyncedDays(live, state, {{kDay, c.snapshot, c.synced, c.typing}}, kPivot, record);
-
-        EXPECT_EQ(live.GetNote(kDay), c.liveAfter);
-        EXPECT_EQ(live.GetNote("010126"), "other day");
-        EXPECT_EQ(report.taken.size(), c.taken ? 1u : 0u);
-        EXPECT_EQ(report.kept.size(), c.taken ? 0u : 1u);
-        const auto it = state.days.find(kDate);
-        EXPECT_EQ(it != state.days.end() ? std::optional<SyncDayState>(it->second) : std::nullopt, c.after);
-        EXPECT_EQ(state.days["20261207"], (SyncDayState{"/c/other.ics", "e9", "other"}));
-        if (c.taken || !c.journalWorks) {
-            EXPECT_EQ(journalled, std::vector<std::string>{kDay + "=" + c.synced});
-        } else {
-            EXPECT_TRUE(journalled.empty());
-        }
-    }
+    for (const Case& c : cases)
+        RunCase(c);
 }
 
 TEST(SyncLiveApply, EachDayOnItsOwn) {
