@@ -19,6 +19,7 @@ add_library(quill_win STATIC
   src/app/calendar_look.cpp
   src/app/calendar_menu.cpp
   src/app/calendar_notes.cpp
+  src/app/calendar_session.cpp
   src/app/calendar_settings_io.cpp
   src/app/calendar_sync.cpp
   src/app/calendar_tray.cpp
@@ -26,6 +27,7 @@ add_library(quill_win STATIC
   src/app/sync_check.cpp
   src/app/sync_dlg.cpp
   src/app/sync_worker.cpp
+  src/app/window_icons.cpp
   src/appearance/clock.cpp
   src/appearance/font_glue.cpp
   src/appearance/time_dlg.cpp

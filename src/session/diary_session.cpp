@@ -37,7 +37,7 @@ FsPath DiarySession::Folder() const {
     return m_notesLoaded && m_keeper ? m_keeper->Folder() : FsPath();
 }
 
-bool DiarySession::OpenDiary(std::unique_ptr<DiaryKeeper> keeper, const RunIsAlive& isAlive) {
+bool DiarySession::LoadNotes(std::unique_ptr<DiaryKeeper> keeper, const RunIsAlive& isAlive) {
     m_keeper = std::move(keeper);
     try {
         const StartReport report = m_keeper->Start(m_notes, isAlive);
@@ -187,6 +187,7 @@ void DiarySession::Save(std::string_view typed) {
 SessionChanges DiarySession::Tick(const std::function<std::string()>& typed) {
     SessionChanges changes;
     const std::uint64_t now = m_platform.NowMs();
+    m_timerAt.reset();
     if (m_journal.Due(now))
         WriteJournal(typed());
     if (m_syncDue && now >= *m_syncDue) {
@@ -208,5 +209,16 @@ std::optional<std::uint64_t> DiarySession::WakeInMs() {
         const std::uint64_t sync = *m_syncDue > now ? *m_syncDue - now : 0;
         wake = wake ? std::min(*wake, sync) : sync;
     }
+    return wake;
+}
+
+std::optional<std::uint64_t> DiarySession::TimerToSet() {
+    const std::optional<std::uint64_t> wake = WakeInMs();
+    if (!wake)
+        return std::nullopt;
+    const std::uint64_t at = m_platform.NowMs() + *wake;
+    if (m_timerAt && *m_timerAt <= at)
+        return std::nullopt;
+    m_timerAt = at;
     return wake;
 }

@@ -74,10 +74,10 @@ class DiarySession {
 
     // The diary read through `keeper`; a first run is given its first note. False when it could not
     // be read: then nothing of this run writes a diary it did not read, nor syncs it.
-    bool OpenDiary(std::unique_ptr<DiaryKeeper> keeper, const RunIsAlive& isAlive);
+    bool LoadNotes(std::unique_ptr<DiaryKeeper> keeper, const RunIsAlive& isAlive);
     bool NotesLoaded() const { return m_notesLoaded; }
     const NoteMap& Notes() const { return m_notes; }
-    std::string NoteOf(std::string_view key) const { return m_notes.GetNote(key); }
+    std::string GetNote(std::string_view key) const { return m_notes.GetNote(key); }
     // The diary's safety folder; empty before the diary was read or when none could be had.
     FsPath Folder() const;
 
@@ -113,6 +113,9 @@ class DiarySession {
     SessionChanges Tick(const std::function<std::string()>& typed);
     // When the session's timer should next fire, in milliseconds from now; nullopt: not at all.
     std::optional<std::uint64_t> WakeInMs();
+    // The wait to set the timer to, only when it must be set (again): set anew at every key, a
+    // timer would never fire for anyone typing faster than its period. Tick forgets the one set.
+    std::optional<std::uint64_t> TimerToSet();
 
     // The sync. Without an account none of it runs.
     // Read at every start, so an account set up by the notes tool is taken without the dialog.
@@ -122,9 +125,9 @@ class DiarySession {
     bool SyncRunning() { return m_runner.Running(); }
     // The user asked: the back-off does not apply.
     SessionChanges SyncNow();
-    // The runner's outcome waits: the days it changed come in. `boxTyped`: the box holds typing
-    // not yet filed, which stays in the box and in the journal.
-    SessionChanges RunEnded(bool boxTyped);
+    // The runner's outcome waits: the days it changed come in. `typed`: the box's text, which
+    // stays in the box (and is filed before a whole save of the diary) where it differs from the note.
+    SessionChanges RunEnded(std::string_view typed);
     // The runner's thread ended: the try is recorded (only here), and the next run scheduled.
     SessionChanges RunFinished();
     // The account as the sync dialog confirmed it (an empty address turns the sync off), or why it
@@ -139,7 +142,7 @@ class DiarySession {
   private:
     bool StartSync();
     void Schedule(std::uint64_t delayMs);
-    SessionChanges ApplyOutcome(bool atClose, bool boxTyped);
+    SessionChanges ApplyOutcome(bool atClose, std::optional<std::string_view> typed);
     SessionChanges RecordTry();
     void DropRun();
 
@@ -171,6 +174,8 @@ class DiarySession {
     // The close's sync ran (or had no account): later ways out do not start another.
     bool m_syncClosed = false;
     bool m_ending = false;
+    // When the timer last set fires; nullopt once it fired.
+    std::optional<std::uint64_t> m_timerAt;
     // The run under way: whose it is, and its report once its outcome was taken, to be recorded
     // when it ends. A run of an account changed since is cancelled and records nothing.
     struct Run {

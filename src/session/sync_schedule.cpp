@@ -61,11 +61,11 @@ SessionChanges DiarySession::SyncNow() {
     return changes;
 }
 
-SessionChanges DiarySession::RunEnded(bool boxTyped) {
-    return ApplyOutcome(false, boxTyped);
+SessionChanges DiarySession::RunEnded(std::string_view typed) {
+    return ApplyOutcome(false, typed);
 }
 
-SessionChanges DiarySession::ApplyOutcome(bool atClose, bool boxTyped) {
+SessionChanges DiarySession::ApplyOutcome(bool atClose, std::optional<std::string_view> typed) {
     SessionChanges changes;
     std::optional<SyncOutcome> outcome = m_runner.TakeOutcome();
     if (!outcome)
@@ -82,6 +82,7 @@ SessionChanges DiarySession::ApplyOutcome(bool atClose, bool boxTyped) {
         return changes;
     }
     // Typing in the box that is not filed yet belongs to the day it shows, and stays there.
+    const bool boxTyped = typed && *typed != m_notes.FindNote(m_shownDay);
     for (LiveDay& day : outcome->days)
         day.typing = boxTyped && day.key == m_shownDay;
     // Each journal record is flushed on its own: a first sync that brings years of notes is saved
@@ -108,10 +109,14 @@ SessionChanges DiarySession::ApplyOutcome(bool atClose, bool boxTyped) {
         }
     }
     // The notes first: the state may say a day is agreed only once the diary holds them on disk.
-    // Typing in the box is journalled, and a save settles the journal: the caller filed it first.
-    if (whole && !applied.taken.empty() && !SaveNotes()) {
-        m_runner.Finish(std::nullopt);
-        return changes;
+    // A save settles the journal, typing in it included: the box is filed first, as at close.
+    if (whole && !applied.taken.empty()) {
+        if (boxTyped)
+            changes |= FileNote(*typed);
+        if (!SaveNotes()) {
+            m_runner.Finish(std::nullopt);
+            return changes;
+        }
     }
     m_runner.Finish(std::move(outcome->state));
     return changes;
@@ -241,7 +246,7 @@ void DiarySession::CloseSync() {
         giveUp();
         return;
     }
-    ApplyOutcome(true, false);
+    ApplyOutcome(true, std::nullopt);
     if (!m_runner.WaitEnded(left())) {
         giveUp();
         return;

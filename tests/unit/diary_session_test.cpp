@@ -150,7 +150,7 @@ TEST(SessionAccount, AnAccountChangedDuringARunGetsNothingOfIt) {
         EXPECT_TRUE(bench.runner.cancelled);
         // The old server's run ends with a day it pulled and a failure it met.
         bench.Complete(SyncStatus::kUnauthorized, {{"020127", "", "from the old server", false}});
-        EXPECT_EQ(bench.session.NoteOf("020127"), "");
+        EXPECT_EQ(bench.session.GetNote("020127"), "");
         EXPECT_FALSE(bench.runner.kept.has_value());
         EXPECT_EQ(bench.session.LastRun(), SyncLastRun{});
         EXPECT_EQ(LoadSyncLastRun(bench.fs, bench.session.Folder()), SyncLastRun{});
@@ -176,12 +176,12 @@ TEST(SessionAccount, AFailureOnlyTheUserCanMendIsToldOnce) {
     bench.runner.next = SyncOutcome{};
     bench.runner.next.report.status = SyncStatus::kUnauthorized;
     bench.runner.Bring();
-    bench.session.RunEnded(false);
+    bench.session.RunEnded(bench.session.GetNote(bench.session.ShownDay()));
     bench.runner.End();
     EXPECT_TRUE(bench.session.RunFinished().tellUser);
     bench.session.SyncNow();
     bench.runner.Bring();
-    bench.session.RunEnded(false);
+    bench.session.RunEnded(bench.session.GetNote(bench.session.ShownDay()));
     bench.runner.End();
     EXPECT_FALSE(bench.session.RunFinished().tellUser);
     EXPECT_EQ(LoadSyncLastRun(bench.fs, bench.session.Folder()).failures, 2);
@@ -282,7 +282,7 @@ TEST(SessionModel, RandomCommandsKeepEveryFiledNoteAndOneRecordPerAccount) {
                     bench.runner.next.report.pushed = hosts;
                     bench.runner.next.hasState = true;
                     bench.runner.Bring();
-                    bench.session.RunEnded(false);
+                    bench.session.RunEnded(bench.session.GetNote(bench.session.ShownDay()));
                 }
                 break;
             case 4:
@@ -305,14 +305,14 @@ TEST(SessionModel, RandomCommandsKeepEveryFiledNoteAndOneRecordPerAccount) {
             }
             ASSERT_EQ(bench.runner.refusedStarts, 0);
             for (const auto& [key, text] : filed)
-                ASSERT_EQ(bench.session.NoteOf(key), text);
+                ASSERT_EQ(bench.session.GetNote(key), text);
             // A record is this account's: its runs report the number of the account they ran for.
             const SyncLastRun& last = bench.session.LastRun();
             if (last.tried != 0 && last.status == SyncStatus::kOk) {
                 ASSERT_EQ(last.pushed, hosts);
             }
         }
-        bench.session.Save(bench.session.NoteOf(bench.session.ShownDay()));
+        bench.session.Save(bench.session.GetNote(bench.session.ShownDay()));
         bench.runner.ranAfterMs = random() % 2 ? 100 : kNever;
         bench.session.CloseSync();
         NoteMap onDisk;

@@ -145,7 +145,7 @@ struct Bench {
     DiarySession session{fs, platform, runner};
 
     explicit Bench(const char* host = nullptr) {
-        session.OpenDiary(std::make_unique<DiaryKeeper>(fs, Place(), RunStamp{1, 1}),
+        session.LoadNotes(std::make_unique<DiaryKeeper>(fs, Place(), RunStamp{1, 1}),
                           [](const RunStamp&) { return false; });
         session.ShowDay("010127");
         if (host)
@@ -158,7 +158,7 @@ struct Bench {
         runner.next.hasState = true;
         runner.next.days = std::move(days);
         runner.Bring();
-        session.RunEnded(false);
+        session.RunEnded(session.GetNote(session.ShownDay()));
         runner.End();
         session.RunFinished();
     }
