@@ -71,11 +71,11 @@ void DiarySession::Typed() {
 SessionChanges DiarySession::FileNote(std::string_view text) {
     SessionChanges changes;
     const std::string_view before = m_notes.FindNote(m_shownDay);
-    if (before == text)
-        return changes;
+    const bool changed = before != text;
     changes.markDays = IsBlankNote(before) != IsBlankNote(text);
+    // Filed even when it reads the same: the day's other entries a file held go with it.
     m_notes.SetNote(m_shownDay, text);
-    if (!m_account)
+    if (!changed || !m_account)
         return changes;
     if (m_runner.Running())
         m_syncAgain = true;
