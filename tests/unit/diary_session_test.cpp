@@ -80,8 +80,7 @@ TEST(SessionSchedule, RunsStartAtTheFirstTickAndFiveSecondsAfterAFiledNote) {
     }
     // Idle after a success, a note filed brings the next run forward to five seconds.
     Bench bench("dav.example.org");
-    bench.session.LoadAccount();
-    bench.Advance(10);
+    bench.FirstRunUnderWay();
     bench.Complete(SyncStatus::kOk);
     bench.Advance(60'000);
     bench.session.FileNote("later");
@@ -109,8 +108,7 @@ TEST(SessionSchedule, SyncNowSkipsTheBackOffAndDuringARunAsksForAnother) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Bench bench("dav.example.org");
-        bench.session.LoadAccount();
-        bench.Advance(10);
+        bench.FirstRunUnderWay();
         if (!c.duringRun)
             bench.Complete(c.before);
         const std::size_t jobs = bench.runner.jobs.size();
@@ -139,8 +137,7 @@ TEST(SessionAccount, AnAccountChangedDuringARunGetsNothingOfIt) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Bench bench("dav.example.org");
-        bench.session.LoadAccount();
-        bench.Advance(10);
+        bench.FirstRunUnderWay();
         ASSERT_TRUE(bench.runner.Running());
         bench.runner.ignoresCancel = c.outcomeRacesCancel;
         SyncAccount changed;
@@ -171,8 +168,7 @@ TEST(SessionAccount, AnAccountChangedDuringARunGetsNothingOfIt) {
 
 TEST(SessionAccount, AFailureOnlyTheUserCanMendIsToldOnce) {
     Bench bench("dav.example.org");
-    bench.session.LoadAccount();
-    bench.Advance(10);
+    bench.FirstRunUnderWay();
     bench.runner.next = SyncOutcome{};
     bench.runner.next.report.status = SyncStatus::kUnauthorized;
     bench.runner.Bring();
@@ -211,8 +207,7 @@ TEST(SessionClose, EveryWaitOfTheCloseFitsItsBudgetAndNoNoteIsLost) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Bench bench("dav.example.org");
-        bench.session.LoadAccount();
-        bench.Advance(10);
+        bench.FirstRunUnderWay();
         if (!c.runInFlight)
             bench.Complete(SyncStatus::kOk);
         bench.session.SettingsTaken();
@@ -244,6 +239,140 @@ TEST(SessionClose, EveryWaitOfTheCloseFitsItsBudgetAndNoNoteIsLost) {
         bench.session.CloseSync();
         bench.session.SyncNow();
         EXPECT_EQ(bench.runner.jobs.size(), jobs);
+    }
+}
+
+TEST(SessionTimer, TheTimerIsSetOnlyWhenSomethingFallsDueSooner) {
+    struct Step {
+        const char* what;
+        std::uint64_t advance;
+        bool typed;
+        bool tick;
+        std::optional<std::uint64_t> set; // the wait the window sets its timer to, if any
+    };
+    // Typing every 50 ms: the journal's check is set once, not pushed back at every key, so steady
+    // typing reaches the journal while it goes on.
+    const Step steps[] = {
+        {"the first key", 0, true, false, 200},
+        {"a key 50 ms later", 50, true, false, std::nullopt},
+        {"another", 50, true, false, std::nullopt},
+        {"the timer fires", 100, false, true, 200},
+        {"a key after it", 50, true, false, std::nullopt},
+    };
+    Bench bench;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        bench.platform.ms += step.advance;
+        if (step.typed)
+            bench.session.Typed();
+        if (step.tick)
+            bench.session.Tick([] { return std::string("typed"); });
+        EXPECT_EQ(bench.session.TimerToSet(), step.set);
+    }
+    // A sync falling due sooner than the timer set sets it again.
+    Bench synced("dav.example.org");
+    synced.session.Typed();
+    EXPECT_EQ(synced.session.TimerToSet(), 200u);
+    synced.session.LoadAccount();
+    EXPECT_EQ(synced.session.TimerToSet(), 10u);
+}
+
+TEST(SessionJournal, TypingReachesTheJournalAfterAPauseOrTenSecondsOfIt) {
+    struct Case {
+        const char* name;
+        std::uint64_t keyEveryMs;
+        std::uint64_t typingMs;
+        bool writtenWhileTyping;
+    };
+    const Case cases[] = {
+        {"a pause of two seconds", 2'500, 2'500, true},
+        {"steady typing, within ten seconds", 100, 10'100, true},
+        {"steady typing, not yet ten seconds", 100, 9'000, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bench bench;
+        bool written = false;
+        for (std::uint64_t t = 0; t <= c.typingMs; t += c.keyEveryMs) {
+            bench.session.Typed();
+            bench.platform.ms += c.keyEveryMs;
+            bench.session.Tick([&] {
+                written = true;
+                return std::string("typed so far");
+            });
+        }
+        EXPECT_EQ(written, c.writtenWhileTyping);
+        // Nothing was filed: the journal holds the typing, the diary its note as it was.
+        EXPECT_EQ(bench.session.GetNote("010127"), "");
+    }
+}
+
+TEST(SessionSettings, OnlyAWindowThatTookItsSettingsSavesThem) {
+    struct Case {
+        const char* name;
+        bool taken;
+        bool saved;
+    };
+    const Case cases[] = {
+        {"taken: saved, and read back", true, true},
+        {"never taken: the file is left alone", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bench bench;
+        EXPECT_FALSE(bench.session.LoadSettings());
+        bench.session.Settings().m_nPosX = 321;
+        if (c.taken)
+            bench.session.SettingsTaken();
+        EXPECT_EQ(bench.session.SaveSettings(), c.saved);
+        EXPECT_EQ(bench.fs.files.count(L"T\\qlw.ini") == 1, c.saved);
+        Bench again;
+        again.fs.files = bench.fs.files;
+        EXPECT_EQ(again.session.LoadSettings(), c.saved);
+        EXPECT_EQ(again.session.Settings().m_nPosX == 321, c.saved);
+    }
+}
+
+TEST(SessionOutcome, DaysComeInUnlessTypedAndAWholeSaveComesBeforeTheState) {
+    struct Case {
+        const char* name;
+        std::size_t days; // brought by the run, the shown day first
+        bool boxTyped;    // the box holds typing for the shown day, not filed
+        bool showNote;    // the box shows the day's new text
+        bool savedWhole;  // the notes file holds the run's days before the state is kept
+    };
+    const Case cases[] = {
+        {"one day, the shown one", 1, false, true, false},
+        {"the shown day typed into keeps the typing", 1, true, false, false},
+        {"thirty-three days are saved whole", 33, false, true, true},
+        {"saved whole, the typing filed first", 33, true, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bench bench("dav.example.org");
+        bench.FirstRunUnderWay();
+        bench.runner.next = SyncOutcome{};
+        bench.runner.next.hasState = true;
+        for (std::size_t i = 0; i < c.days; ++i) {
+            // Days of January, then of February.
+            const std::size_t day = i < 28 ? i + 1 : i - 27;
+            const std::string key = (day < 10 ? "0" : "") + std::to_string(day) + (i < 28 ? "0127" : "0227");
+            bench.runner.next.days.push_back({key, "", "from the server", false});
+        }
+        bench.runner.Bring();
+        const std::string typed = c.boxTyped ? "typing in the box" : "";
+        const SessionChanges changes = bench.session.RunEnded(typed);
+        EXPECT_EQ(changes.showNote, c.showNote);
+        EXPECT_EQ(changes.markDays, c.days > 1 || !c.boxTyped);
+        EXPECT_EQ(bench.session.GetNote("010127"),
+                  c.boxTyped ? (c.savedWhole ? typed : "") : "from the server");
+        EXPECT_EQ(bench.session.GetNote("020127"), c.days > 1 ? "from the server" : "");
+        ASSERT_TRUE(bench.runner.kept.has_value());
+        const auto file = bench.fs.files.find(L"T\\nts.ini");
+        NoteMap onDisk;
+        if (file != bench.fs.files.end())
+            DecodeNotes(file->second, onDisk);
+        EXPECT_EQ(onDisk.GetNote("020127") == "from the server", c.savedWhole);
     }
 }
 

@@ -162,6 +162,11 @@ struct Bench {
         runner.End();
         session.RunFinished();
     }
+    // The account read at start, and its first run started at the first tick.
+    void FirstRunUnderWay() {
+        session.LoadAccount();
+        Advance(10);
+    }
     void Advance(std::uint64_t ms) {
         platform.ms += ms;
         session.Tick([] { return std::string(); });
