@@ -150,9 +150,10 @@ void CCalendarDlg::SaveRun() {
         diary.Settings().m_nPosX = at.x;
         diary.Settings().m_nPosY = at.y;
     });
-    std::string typed;
+    // A box that could not be read files nothing: its day keeps the note it had.
+    std::optional<std::string> typed;
     Attempt([&] { typed = CurrentNoteText(); });
-    diary.Save(typed);
+    diary.Save(typed ? std::optional<std::string_view>(*typed) : std::nullopt);
 }
 
 void CCalendarDlg::OnOK() {

@@ -161,8 +161,9 @@ SyncWorker::SyncWorker() : m_shared(std::make_shared<Shared>()) {}
 
 SyncWorker::~SyncWorker() {
     Cancel();
-    // A close has already waited what it may; anything else gets a moment, not the process's life.
-    if (!WaitEnded(500) && m_thread.joinable())
+    // A close has already waited what it may, and left its run: nothing more is waited for. Any
+    // other run gets a moment, not the process's life.
+    if (m_thread.joinable() && !WaitEnded(500))
         m_thread.detach();
 }
 

@@ -169,14 +169,16 @@ bool DiarySession::SaveSettings() {
     return true;
 }
 
-void DiarySession::Save(std::string_view typed) {
+void DiarySession::Save(std::optional<std::string_view> typed) {
     // The journal first, so that what was typed is on disk whatever fails after it.
-    Attempt([&] { FileNote(typed); });
-    if (m_notesLoaded) {
-        Attempt([&] {
-            if (m_journal.Pending())
-                WriteJournal(typed);
-        });
+    if (typed) {
+        Attempt([&] { FileNote(*typed); });
+        if (m_notesLoaded) {
+            Attempt([&] {
+                if (m_journal.Pending())
+                    WriteJournal(*typed);
+            });
+        }
     }
     Attempt([&] { SaveSettings(); });
     // The keeper settles the journal once the notes file holds what it holds; a failed save leaves

@@ -104,9 +104,9 @@ class DiarySession {
     void SettingsTaken() { m_settingsLoaded = true; }
     bool SettingsLoaded() const { return m_settingsLoaded; }
 
-    // The way out: the box's text filed, the journal, the settings and the notes saved, each step
-    // whatever the one before it did.
-    void Save(std::string_view typed);
+    // The way out: the box's text filed (none: the box could not be read), the journal, the
+    // settings and the notes saved, each step whatever the one before it did.
+    void Save(std::optional<std::string_view> typed);
 
     // A tick of the session's timer: the journal when typing paused, the sync when it is due.
     // `typed` reads the box, and only when the journal is due.

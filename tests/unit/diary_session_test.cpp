@@ -333,6 +333,28 @@ TEST(SessionSettings, OnlyAWindowThatTookItsSettingsSavesThem) {
     }
 }
 
+TEST(SessionSave, TheWayOutFilesTheBoxUnlessItCouldNotBeRead) {
+    struct Case {
+        const char* name;
+        std::optional<std::string> typed;
+        const char* saved;
+    };
+    const Case cases[] = {
+        {"the box's text is filed and saved", "typed at the close", "typed at the close"},
+        {"an emptied box empties the day", "", ""},
+        {"a box that could not be read files nothing", std::nullopt, "filed before"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bench bench;
+        bench.session.FileNote("filed before");
+        bench.session.Save(c.typed ? std::optional<std::string_view>(*c.typed) : std::nullopt);
+        NoteMap onDisk;
+        ASSERT_TRUE(DecodeNotes(bench.fs.files.at(L"T\\nts.ini"), onDisk));
+        EXPECT_EQ(onDisk.GetNote("010127"), c.saved);
+    }
+}
+
 TEST(SessionOutcome, DaysComeInUnlessTypedAndAWholeSaveComesBeforeTheState) {
     struct Case {
         const char* name;
