@@ -18,7 +18,7 @@ CCalendarDlg* g_pCalendarDlg = nullptr;
 
 namespace {
 
-// One step of a way out: whatever it throws, the steps after it still run and the window closes.
+// One step of a way out or of the set-up: whatever it throws, the steps after it still run.
 template <typename Step> void Attempt(Step step) {
     try {
         step();
@@ -107,9 +107,12 @@ BOOL CCalendarDlg::OnInitDialog() {
 
     CalendarSettings& settings = diary.Settings();
     settings.m_nCornerRadius = kDefaultCornerRadius;
-    diary.LoadNotes(
-        std::make_unique<DiaryKeeper>(m_session.fs, TempDiaryPlace(), CurrentRun(), NarrowFromUtf16),
-        RunIsRunning);
+    std::unique_ptr<DiaryKeeper> keeper;
+    Attempt([&] {
+        keeper = std::make_unique<DiaryKeeper>(m_session.fs, TempDiaryPlace(), CurrentRun(), NarrowFromUtf16);
+    });
+    // Without a keeper the window shows, but this run never writes a diary it did not read.
+    diary.LoadNotes(std::move(keeper), RunIsRunning);
     if (!diary.LoadSettings())
         SetDefaultSettings(settings);
     // A file written by hand or damaged may hold a size or a format the window cannot draw; values in

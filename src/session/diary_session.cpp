@@ -39,6 +39,8 @@ FsPath DiarySession::Folder() const {
 
 bool DiarySession::LoadNotes(std::unique_ptr<DiaryKeeper> keeper, const RunIsAlive& isAlive) {
     m_keeper = std::move(keeper);
+    if (!m_keeper)
+        return false;
     try {
         const StartReport report = m_keeper->Start(m_notes, isAlive);
         // A file that holds more than was loaded is copied aside before it is replaced, whichever

@@ -73,7 +73,8 @@ class DiarySession {
     DiarySession& operator=(const DiarySession&) = delete;
 
     // The diary read through `keeper`; a first run is given its first note. False when it could not
-    // be read: then nothing of this run writes a diary it did not read, nor syncs it.
+    // be read (or there is no keeper): then nothing of this run writes a diary it did not read, nor
+    // syncs it.
     bool LoadNotes(std::unique_ptr<DiaryKeeper> keeper, const RunIsAlive& isAlive);
     bool NotesLoaded() const { return m_notesLoaded; }
     const NoteMap& Notes() const { return m_notes; }

@@ -355,6 +355,24 @@ TEST(SessionSave, TheWayOutFilesTheBoxUnlessItCouldNotBeRead) {
     }
 }
 
+TEST(SessionSave, ADiaryNotReadIsNeverWrittenNorSynced) {
+    FakeFileSystem fs;
+    TestPlatform platform;
+    FakeRunner runner{platform};
+    DiarySession session{fs, platform, runner};
+    EXPECT_FALSE(session.LoadNotes(nullptr, {}));
+    session.ShowDay("010127");
+    session.Typed();
+    EXPECT_FALSE(session.WriteJournal("typed"));
+    session.SettingsTaken();
+    session.Save(std::string_view("typed"));
+    EXPECT_EQ(fs.files.count(L"T\\nts.ini"), 0u);
+    session.LoadAccount();
+    EXPECT_FALSE(session.Account().has_value());
+    session.SyncNow();
+    EXPECT_TRUE(runner.jobs.empty());
+}
+
 TEST(SessionOutcome, DaysComeInUnlessTypedAndAWholeSaveComesBeforeTheState) {
     struct Case {
         const char* name;
