@@ -34,9 +34,10 @@ int WinSessionPlatform::Pivot() {
     return notes_tool::DefaultPivot(now.wYear);
 }
 
-FsPath WinSessionPlatform::SettingsFile() {
+FsPath WinSessionPlatform::SettingsFile(bool forSave) {
     const FsPath path = GetTempFilePath(kSettingsFileName);
-    EnsureFolderOf(path);
+    if (forSave)
+        EnsureFolderOf(path);
     return path;
 }
 

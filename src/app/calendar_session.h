@@ -19,7 +19,7 @@ class WinSessionPlatform : public SessionPlatform {
     int Today() override;
     std::string FileStamp() override;
     int Pivot() override;
-    FsPath SettingsFile() override;
+    FsPath SettingsFile(bool forSave) override;
     std::vector<FsPath> LeftoversOf(const FsPath& file) override;
     std::function<StagedCopies()> StageCopies(const FsPath& folder, const std::string& bytes,
                                               int today) override;

@@ -119,7 +119,7 @@ bool DiarySession::SaveNotes() {
 }
 
 bool DiarySession::LoadSettings() {
-    const FsPath path = m_platform.SettingsFile();
+    const FsPath path = m_platform.SettingsFile(false);
     // The settings' copy lives in the diary's own safety folder, so each diary keeps its own look.
     const FsPath folder = m_keeper ? m_keeper->Folder() : FsPath();
     const WideToNarrow narrow = m_platform.Narrower();
@@ -146,8 +146,10 @@ bool DiarySession::LoadSettings() {
 }
 
 bool DiarySession::SaveSettings() {
-    const FsPath path = m_platform.SettingsFile();
-    if (!m_settingsLoaded || path.empty())
+    if (!m_settingsLoaded)
+        return false;
+    const FsPath path = m_platform.SettingsFile(true);
+    if (path.empty())
         return false;
     const std::string bytes = EncodeSettings(m_settings, kFileKey);
     auto afterSave = [&] {

@@ -33,8 +33,9 @@ class SessionPlatform {
     virtual std::string FileStamp() = 0;
     // The diary's century window, from the local year.
     virtual int Pivot() = 0;
-    // "qlw.ini" in the temporary folder, its folder made; empty when the system names none.
-    virtual FsPath SettingsFile() = 0;
+    // "qlw.ini" in the temporary folder (for a save, its folder made); empty when the system names
+    // none.
+    virtual FsPath SettingsFile(bool forSave) = 0;
     // What earlier refused or interrupted saves left beside `file`.
     virtual std::vector<FsPath> LeftoversOf(const FsPath& file) = 0;
     // Starts writing the copies of `bytes` beside the save, where that is worth a thread; the
@@ -129,7 +130,8 @@ class DiarySession {
     // The runner's outcome waits: the days it changed come in. `typed`: the box's text, which
     // stays in the box (and is filed before a whole save of the diary) where it differs from the note.
     SessionChanges RunEnded(std::string_view typed);
-    // The runner's thread ended: the try is recorded (only here), and the next run scheduled.
+    // The runner's thread ended: the try is recorded (the session is the record's one writer), and
+    // the next run scheduled.
     SessionChanges RunFinished();
     // The account as the sync dialog confirmed it (an empty address turns the sync off), or why it
     // was not kept.

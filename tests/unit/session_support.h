@@ -25,7 +25,7 @@ class TestPlatform : public SessionPlatform {
     int Today() override { return 20270101; }
     std::string FileStamp() override { return "20270101-000000"; }
     int Pivot() override { return 2027; }
-    FsPath SettingsFile() override { return L"T\\qlw.ini"; }
+    FsPath SettingsFile(bool) override { return L"T\\qlw.ini"; }
     std::vector<FsPath> LeftoversOf(const FsPath&) override { return {}; }
 };
 
