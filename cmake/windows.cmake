@@ -19,6 +19,7 @@ add_library(quill_win STATIC
   src/app/calendar_look.cpp
   src/app/calendar_menu.cpp
   src/app/calendar_notes.cpp
+  src/app/calendar_session.cpp
   src/app/calendar_settings_io.cpp
   src/app/calendar_sync.cpp
   src/app/calendar_tray.cpp
@@ -26,6 +27,7 @@ add_library(quill_win STATIC
   src/app/sync_check.cpp
   src/app/sync_dlg.cpp
   src/app/sync_worker.cpp
+  src/app/window_icons.cpp
   src/appearance/clock.cpp
   src/appearance/font_glue.cpp
   src/appearance/time_dlg.cpp
@@ -41,7 +43,6 @@ add_library(quill_win STATIC
   src/interaction/lunar_view.cpp
   src/interaction/placement_glue.cpp
   src/interaction/tray_icon.cpp
-  src/safety/crash_journal.cpp
   src/safety/safety_win.cpp
   src/ui/common_controls.cpp
   src/ui/dialog.cpp
@@ -49,7 +50,7 @@ add_library(quill_win STATIC
   src/ui/text.cpp)
 target_include_directories(quill_win PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_compile_definitions(quill_win PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
-target_link_libraries(quill_win PUBLIC quill_core quill_sync quill_system_dll ${QUILL_WIN_LIBS})
+target_link_libraries(quill_win PUBLIC quill_core quill_session quill_sync quill_system_dll ${QUILL_WIN_LIBS})
 quill_warnings(quill_win)
 
 add_executable(Quillidar WIN32 src/app/main.cpp src/res/quillidar.rc)

@@ -26,6 +26,7 @@ LAYERS = [
     'sync',         # the diary kept in step with another device
     'notes_tool',   # the command-line tool: the diary's rooms, none of the window's
     'appearance',   # colours, paint geometry, clock, settings file, title strip
+    'session',      # the diary as one run holds it: notes, journal, settings, the sync's schedule
     'interaction',  # menu, placement, tray, links, About box
     'app',          # the application and the calendar window
 ]

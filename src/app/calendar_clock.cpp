@@ -1,5 +1,6 @@
 // The window's timers: the clock's tick, which wakes at the next change of its text and repaints the
-// strip, the journal's due check and the tray icon's tries. Between two changes the program sleeps.
+// strip, the diary session's (the journal's due check, the sync's runs) and the tray icon's tries.
+// Between two changes the program sleeps.
 #include <windows.h>
 
 #include <string>
@@ -9,26 +10,14 @@
 #include "appearance/clock_format.h"
 #include "appearance/clock_tick.h"
 
-std::string CCalendarDlg::ClockTextShown() {
-    // The same table the tick reads: the menu's item texts are made from it too.
-    return std::string(
-        m_strip.ShownText(quill::ClockNowSeconds(),
-                          quill::ClockPatternFor(m_settings.m_nTimeFormat, m_settings.m_strCustomFormat)));
-}
-
 void CCalendarDlg::ArmClock() {
+    const CalendarSettings& settings = m_session.diary.Settings();
     const std::string_view pattern =
-        quill::ClockPatternFor(m_settings.m_nTimeFormat, m_settings.m_strCustomFormat);
+        quill::ClockPatternFor(settings.m_nTimeFormat, settings.m_strCustomFormat);
     // Set again at every tick, from the system time: a tick that came late, a sleep or a clock set
     // back or forward changes only the next wait, never where the ticks fall.
     quill::SetClockTimer(m_hWnd, ID_TIMER_CLOCK,
                          quill::MsToNextClockTick(quill::ClockNowMs(), quill::ClockStepOf(pattern)));
-}
-
-void CCalendarDlg::ArmJournalCheck() {
-    // A tenth of the pause the journal waits for: it is written at most that much late.
-    if (m_journal.Pending())
-        ::SetTimer(m_hWnd, ID_TIMER_JOURNAL, kJournalQuietMs / 10, nullptr);
 }
 
 void CCalendarDlg::OnTimer(UINT_PTR nIDEvent) {
@@ -36,8 +25,9 @@ void CCalendarDlg::OnTimer(UINT_PTR nIDEvent) {
     case ID_TIMER_CLOCK: {
         // The menu's texts and the core's table are one and the same, so the tick reads the table
         // and neither touches the menu nor allocates.
+        const CalendarSettings& settings = m_session.diary.Settings();
         const std::string_view pattern =
-            quill::ClockPatternFor(m_settings.m_nTimeFormat, m_settings.m_strCustomFormat);
+            quill::ClockPatternFor(settings.m_nTimeFormat, settings.m_strCustomFormat);
         const std::int64_t lastLooked = m_strip.LastChecked();
         const std::int64_t now = quill::ClockNowSeconds();
         // No erase: the paint covers the strip, and an erase first would fill it twice.
@@ -49,16 +39,13 @@ void CCalendarDlg::OnTimer(UINT_PTR nIDEvent) {
         ArmClock();
         break;
     }
-    case ID_TIMER_JOURNAL:
-        JournalTick();
-        if (!m_journal.Pending())
-            ::KillTimer(m_hWnd, ID_TIMER_JOURNAL);
+    case ID_TIMER_SESSION:
+        // Set again, when anything is due, by what the tick changed.
+        ::KillTimer(m_hWnd, ID_TIMER_SESSION);
+        Show(m_session.diary.Tick([this] { return CurrentNoteText(); }));
         break;
     case ID_TIMER_TRAY:
-        OnTrayTimer();
-        break;
-    case ID_TIMER_SYNC:
-        OnSyncTimer();
+        m_tray.OnTrayTimer(m_hWnd, m_icons.Tray(), ID_TIMER_TRAY);
         break;
     default:
         break;

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <ctime>
 #include <vector>
 
 #include "app/calendar_dlg.h"
@@ -38,8 +37,9 @@ std::string CCalendarDlg::CurrentNoteText() {
     // file those in their place. The comparison also catches text replaced from outside without a
     // notice to us (WM_SETTEXT by an automation tool clears the box's modified flag).
     const std::wstring shown = ShownText(m_edit);
-    if (!m_bNoteEdited) {
-        std::string original = GetNote(m_strDateKey);
+    const DiarySession& diary = m_session.diary;
+    if (!diary.NoteEdited()) {
+        std::string original = diary.GetNote(diary.ShownDay());
         if (shown == ui::Wide(original))
             return original;
     }
@@ -47,31 +47,24 @@ std::string CCalendarDlg::CurrentNoteText() {
 }
 
 void CCalendarDlg::StoreCurrentNote() {
-    const std::string key = m_strDateKey;
-    const bool wasBlank = IsBlankNote(m_notes.FindNote(key));
-    const std::string text = CurrentNoteText();
-    const bool nowBlank = IsBlankNote(text);
-    const bool changed = m_notes.FindNote(key) != text;
-    m_notes.SetNote(key, text);
-    if (changed)
-        NoteFiled();
+    const SessionChanges filed = m_session.diary.FileNote(CurrentNoteText());
     // Setting the day states repaints the whole calendar, which doubles the cost of a day switch:
     // only when a day gained or lost its note, or another month is shown.
-    if (wasBlank != nowBlank || MonthOfKey(GetSelectedDateKey()) != m_strMarkedMonth)
+    if (filed.markDays || MonthOfKey(GetSelectedDateKey()) != m_strMarkedMonth)
         MarkNoteDays();
 }
 
 void CCalendarDlg::OnSelChangeCalendar(NMHDR*, LRESULT* pResult) {
     StoreCurrentNote();
-    const std::string key = GetSelectedDateKey();
-    const std::wstring note = ui::Wide(GetNote(key));
+    DiarySession& diary = m_session.diary;
+    std::string key = GetSelectedDateKey();
+    const std::wstring note = ui::Wide(diary.GetNote(key));
     // The calendar also reports the day already shown (its today link; Wine's calendar every two
     // minutes): putting the same text back would throw the caret to the start while the user types.
-    if (key != m_strDateKey || ShownText(m_edit) != note) {
+    if (key != diary.ShownDay() || ShownText(m_edit) != note) {
         ::SetWindowTextW(m_edit, note.c_str());
-        m_bNoteEdited = false;
+        diary.ShowDay(std::move(key));
     }
-    m_strDateKey = key;
     *pResult = 0;
 }
 
@@ -107,7 +100,8 @@ void CCalendarDlg::FollowDate(std::int64_t lastLooked, std::int64_t now) {
         return;
     // Typing is unfiled while the box differs from what the diary holds for its day.
     NoticeTyping();
-    const bool unfiled = CurrentNoteText() != GetNote(m_strDateKey);
+    const DiarySession& diary = m_session.diary;
+    const bool unfiled = CurrentNoteText() != diary.GetNote(diary.ShownDay());
     if (quill::FollowAtDateChange(true, unfiled) == quill::DayFollow::ToToday)
         MoveSelection(true, 0);
 }
@@ -119,15 +113,9 @@ void CCalendarDlg::MarkNoteDays() {
     if (months <= 0)
         return;
     const std::vector<std::uint32_t> mask =
-        DayStateWords(months, NoteDaysMask(m_notes, GetSelectedDateKey()));
+        DayStateWords(months, NoteDaysMask(m_session.diary.Notes(), GetSelectedDateKey()));
     std::vector<MONTHDAYSTATE> words(mask.begin(), mask.end());
     if (MonthCal_SetDayState(m_calendar, months, words.data()))
         m_strMarkedMonth = MonthOfKey(GetSelectedDateKey());
     m_lunar.Refresh();
-}
-
-void CCalendarDlg::AddFirstNote(NoteMap& notes) {
-    notes.Clear();
-    notes.Append(
-        NoteEntry{DateKeyOfInstant(static_cast<std::int64_t>(std::time(nullptr))), "俺的第一篇日记.."});
 }

@@ -10,17 +10,74 @@
 #include "appearance/settings_file.h"
 #include "appearance/settings_limits.h"
 #include "diary/date_key.h"
+#include "interaction/placement_glue.h"
+#include "safety/safety_win.h"
 #include "ui/dpi.h"
 
 CCalendarDlg* g_pCalendarDlg = nullptr;
 
-CCalendarDlg::CCalendarDlg(SingleInstance& instance, HWND parent)
-    : ui::Dialog(IDD, parent), m_pInstance(&instance) {
-    m_bShowBalloon = false;
-    g_pCalendarDlg = this;
+namespace {
+
+// One step of a way out or of the set-up: whatever it throws, the steps after it still run.
+template <typename Step> void Attempt(Step step) {
+    try {
+        step();
+    } catch (...) {
+        ui::ReportCaught("a step of the way out");
+    }
 }
 
-CCalendarDlg::~CCalendarDlg() = default;
+// Ends the boxes and menus open over the window, so that a window that was ended closes now.
+void EndNestedLoops(HWND calendar) {
+    // Each box opened over the window runs its own modal loop, and the window's own loop cannot end
+    // before theirs do: left open, the process would live on with its window hidden and the box on
+    // screen, after the session's end or an upgrade's call to close.
+    ::EndMenu();
+    const HWND owner = ::GetWindow(calendar, GW_OWNER);
+    struct Context {
+        HWND calendar;
+        HWND owner;
+    } context{calendar, owner};
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND window, LPARAM lParam) -> BOOL {
+            const auto* c = reinterpret_cast<const Context*>(lParam);
+            wchar_t cls[16] = {};
+            if (window != c->calendar && window != c->owner && ::IsWindowVisible(window) &&
+                ::GetClassNameW(window, cls, 16) && lstrcmpW(cls, L"#32770") == 0)
+                ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&context));
+}
+
+// The About item at the foot of the system menu.
+void AddAboutToSystemMenu(HWND window) {
+    if (HMENU sysMenu = ::GetSystemMenu(window, FALSE)) {
+        wchar_t text[128] = {};
+        if (::LoadStringW(::GetModuleHandleW(nullptr), IDS_ABOUTBOX, text, 128) > 0 && text[0]) {
+            ::AppendMenuW(sysMenu, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuW(sysMenu, MF_STRING, IDM_ABOUTBOX, text);
+        }
+    }
+}
+
+// The template leaves the note box short of the window's foot; it reaches it at run time.
+void StretchNoteBox(HWND window, HWND edit, int extension) {
+    RECT rcEdit{};
+    ::GetWindowRect(edit, &rcEdit);
+    rcEdit.bottom += extension;
+    ::MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&rcEdit), 2);
+    ::MoveWindow(edit, rcEdit.left, rcEdit.top, rcEdit.right - rcEdit.left, rcEdit.bottom - rcEdit.top, TRUE);
+}
+
+} // namespace
+
+CCalendarDlg::CCalendarDlg(SingleInstance& instance, HWND parent)
+    : ui::Dialog(IDD, parent), m_session([this](const SessionChanges& changes) { Show(changes); }),
+      m_pInstance(&instance) {
+    g_pCalendarDlg = this;
+}
 
 void CCalendarDlg::DoDataExchange() {
     m_calendar = GetDlgItem(IDC_CALENDAR);
@@ -36,63 +93,36 @@ BOOL CCalendarDlg::OnInitDialog() {
     m_noteBox.Attach(m_edit);
     AttachDayKeys(m_calendar);
     AttachDayKeys(m_edit);
+    DiarySession& diary = m_session.diary;
     // Before the settings place the window: with the lunar view chosen it is taller.
-    m_lunar.Attach(m_hWnd, m_calendar, m_edit, [this](almanac::Date day) {
-        return GetNote(DateKeyOfDate(almanac::YearOf(day), almanac::MonthOf(day), almanac::DayOf(day)));
+    m_lunar.Attach(m_hWnd, m_calendar, m_edit, [&diary](almanac::Date day) {
+        return diary.GetNote(DateKeyOfDate(almanac::YearOf(day), almanac::MonthOf(day), almanac::DayOf(day)));
     });
     // The box's default limit (30,000 characters under Wine, 32,767 on Windows) would cut a long
     // paste short and refuse typing into a longer note read from the file; 0 lifts it to the most
     // a multi-line box takes.
     ::SendMessageW(m_edit, EM_SETLIMITTEXT, 0, 0);
+    AddAboutToSystemMenu(m_hWnd);
+    m_icons.Load(m_hWnd, ui::WindowDpi(m_hWnd));
 
-    if (HMENU sysMenu = ::GetSystemMenu(m_hWnd, FALSE)) {
-        wchar_t text[128] = {};
-        if (::LoadStringW(::GetModuleHandleW(nullptr), IDS_ABOUTBOX, text, 128) > 0 && text[0]) {
-            ::AppendMenuW(sysMenu, MF_SEPARATOR, 0, nullptr);
-            ::AppendMenuW(sysMenu, MF_STRING, IDM_ABOUTBOX, text);
-        }
-    }
-
-    LoadIcons(ui::WindowDpi(m_hWnd));
-
-    m_settings.m_nCornerRadius = kDefaultCornerRadius;
-    m_nFileKey = kFileKey;
-
-    try {
-        if (!LoadNotes(m_notes))
-            AddFirstNote(m_notes);
-        m_bNotesLoaded = true;
-    } catch (...) {
-        // The loaders keep failures of a file to themselves, so this is the system failing: show
-        // the window, but never let this run write a diary it did not read.
-        m_notes.Clear();
-    }
-    bool settingsLoaded = false;
-    try {
-        settingsLoaded = LoadSettings(m_settings);
-    } catch (...) {
-        m_bSettingsUnreadable = true;
-    }
-    if (!settingsLoaded)
-        SetDefaultSettings(m_settings);
+    CalendarSettings& settings = diary.Settings();
+    settings.m_nCornerRadius = kDefaultCornerRadius;
+    std::unique_ptr<DiaryKeeper> keeper;
+    Attempt([&] {
+        keeper = std::make_unique<DiaryKeeper>(m_session.fs, TempDiaryPlace(), CurrentRun(), NarrowFromUtf16);
+    });
+    // Without a keeper the window shows, but this run never writes a diary it did not read.
+    diary.LoadNotes(std::move(keeper), RunIsRunning);
+    if (!diary.LoadSettings())
+        SetDefaultSettings(settings);
     // A file written by hand or damaged may hold a size or a format the window cannot draw; values in
     // range pass as they are, so the next save writes the bytes it read.
-    m_settings = quill::ShowableSettings(m_settings);
-    ApplySettings(m_settings);
-    // Only a window that took its settings may save them: one that stopped before would write its
-    // unplaced position over the user's.
-    m_bSettingsLoaded = true;
-    m_bNoteEdited = false; // ApplySettings put today's note into the box
+    settings = quill::ShowableSettings(settings);
+    ApplySettings(settings);
+    diary.SettingsTaken();
     BuildContextMenu();
     m_contextMenu.CheckItem(quill::kCmdLunarView, m_lunar.On());
-
-    // The template leaves the note box short of the window's foot; it reaches it at run time.
-    RECT rcEdit{};
-    ::GetWindowRect(m_edit, &rcEdit);
-    rcEdit.bottom += m_strip.Metrics().noteBoxExtension;
-    ::MapWindowPoints(HWND_DESKTOP, m_hWnd, reinterpret_cast<POINT*>(&rcEdit), 2);
-    ::MoveWindow(m_edit, rcEdit.left, rcEdit.top, rcEdit.right - rcEdit.left, rcEdit.bottom - rcEdit.top,
-                 TRUE);
+    StretchNoteBox(m_hWnd, m_edit, m_strip.Metrics().noteBoxExtension);
 
     RECT client{};
     ::GetClientRect(m_hWnd, &client);
@@ -100,66 +130,53 @@ BOOL CCalendarDlg::OnInitDialog() {
 
     const auto now = static_cast<std::int64_t>(std::time(nullptr));
     m_strip.ClockShownAt(now);
-    m_strDateKey = DateKeyOfInstant(now);
+    // ApplySettings put today's note into the box.
+    diary.ShowDay(DateKeyOfInstant(now));
 
     ArmClock();
     // The icon goes in at the tray timer's first tick: timers come after the first paint, so the
     // window is on screen without waiting for the notification area to take the icon.
     ::SetTimer(m_hWnd, ID_TIMER_TRAY, 10, nullptr);
     MarkNoteDays();
-    LoadSyncAccountAtStart();
+    m_session.Report(m_hWnd, WM_SYNC_RAN, WM_SYNC_ENDED);
+    Show(diary.LoadAccount());
     m_pInstance->Publish(m_hWnd);
     return TRUE;
 }
 
-namespace {
-
-// One step of a way out: whatever it throws, the steps after it still run and the window closes.
-template <typename Step> void Attempt(Step step) {
-    try {
-        step();
-    } catch (...) {
-        ui::ReportCaught("a step of the way out");
-    }
-}
-
-} // namespace
-
 void CCalendarDlg::SaveRun() {
-    // The journal first, so that what was typed is on disk whatever fails after it.
-    Attempt([&] { StoreCurrentNote(); });
-    if (m_bNotesLoaded) {
-        Attempt([&] {
-            if (m_journal.Pending())
-                WriteJournal();
-        });
-    }
-    if (m_bSettingsLoaded)
-        Attempt([&] { SaveSettings(m_settings); });
-    // The keeper settles the journal once the notes file holds what it holds; a failed save leaves
-    // the journal as the record of this run's typing.
-    if (m_bNotesLoaded)
-        Attempt([&] { SaveNotes(m_notes); });
+    DiarySession& diary = m_session.diary;
+    Attempt([&] {
+        // Where the window stands goes into the settings, the monitor's work area considered.
+        ::GetWindowRect(m_hWnd, &m_rcWindow);
+        const quill::ScreenPoint at = PlacementFor(m_hWnd, {m_rcWindow.left, m_rcWindow.top});
+        diary.Settings().m_nPosX = at.x;
+        diary.Settings().m_nPosY = at.y;
+    });
+    // A box that could not be read files nothing: its day keeps the note it had.
+    std::optional<std::string> typed;
+    Attempt([&] { typed = CurrentNoteText(); });
+    diary.Save(typed ? std::optional<std::string_view>(*typed) : std::nullopt);
 }
 
 void CCalendarDlg::OnOK() {
     // A second start from now on waits for this one to end instead of calling it forward.
     Attempt([&] { m_pInstance->Publish(nullptr); });
     // Nothing may wake the window between its save and its end: a tray try would put the icon back.
-    for (const UINT_PTR id : {ID_TIMER_CLOCK, ID_TIMER_TRAY, ID_TIMER_JOURNAL, ID_TIMER_SYNC})
+    for (const UINT_PTR id : {ID_TIMER_CLOCK, ID_TIMER_TRAY, ID_TIMER_SESSION})
         ::KillTimer(m_hWnd, id);
     SaveRun();
     // The tray icon last, so that a window that stays open is never left without it.
-    Attempt([&] { RemoveTrayIcon(); });
+    Attempt([&] { m_tray.icon.Remove(); });
     // The local save came first; the sync after it holds only a hidden process, and a sign-out
-    // barely at all.
-    if (m_syncAccount && !m_bSyncClosed)
+    // barely at all, and never longer than its budget.
+    if (m_session.diary.WillSyncAtClose())
         ::ShowWindow(m_hWnd, SW_HIDE);
-    Attempt([&] { CloseSync(m_bEnding ? kSyncAtEndSessionMs : kSyncAtCloseMs); });
+    Attempt([&] { m_session.diary.CloseSync(); });
     ui::Dialog::OnOK();
     // However the close came (the tray's menu while a box was open, the installer, a sign-out), a
     // box left open would keep the process alive with no window a later start could show.
-    Attempt([&] { EndNestedLoops(); });
+    Attempt([&] { EndNestedLoops(m_hWnd); });
 }
 
 void CCalendarDlg::OnCancel() {
@@ -169,34 +186,11 @@ void CCalendarDlg::OnCancel() {
     OnOK();
 }
 
-void CCalendarDlg::EndNestedLoops() {
-    // Each box opened over the window runs its own modal loop, and the window's own loop cannot end
-    // before theirs do: left open, the process would live on with its window hidden and the box on
-    // screen, after the session's end or an upgrade's call to close.
-    ::EndMenu();
-    const HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
-    struct Context {
-        HWND calendar;
-        HWND owner;
-    } context{m_hWnd, owner};
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND window, LPARAM lParam) -> BOOL {
-            const auto* c = reinterpret_cast<const Context*>(lParam);
-            wchar_t cls[16] = {};
-            if (window != c->calendar && window != c->owner && ::IsWindowVisible(window) &&
-                ::GetClassNameW(window, cls, 16) && lstrcmpW(cls, L"#32770") == 0)
-                ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&context));
-}
-
 void CCalendarDlg::OnEndSession(BOOL bEnding) {
     // Not ending: another program refused the sign-out, and the user goes on with the widget.
     if (!bEnding)
         return;
-    m_bEnding = true;
+    m_session.diary.Ending();
     // Saved again, in case the query was never sent or the user typed after it.
     OnOK();
 }
@@ -206,39 +200,19 @@ void CCalendarDlg::OnSysCommand(UINT nID, LPARAM) {
         ShowAboutBox();
 }
 
-HICON CCalendarDlg::OnQueryDragIcon() {
-    return m_iconBig.get();
-}
-
-void CCalendarDlg::LoadIcons(int dpi) {
-    auto load = [](int width, int height) {
-        return ui::Icon(
-            static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME),
-                                            IMAGE_ICON, width, height, LR_DEFAULTCOLOR)));
-    };
-    // Replaced only once the new ones are set: the window must never point at an icon destroyed.
-    ui::Icon big = load(ui::SystemMetricForDpi(SM_CXICON, dpi), ui::SystemMetricForDpi(SM_CYICON, dpi));
-    ui::Icon small = load(ui::SystemMetricForDpi(SM_CXSMICON, dpi), ui::SystemMetricForDpi(SM_CYSMICON, dpi));
-    ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.get()));
-    ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));
-    m_iconBig = std::move(big);
-    m_iconSmall = std::move(small);
-    if (!m_iconTray)
-        m_iconTray = load(::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON));
-}
-
 INT_PTR CCalendarDlg::OnNotify(UINT id, NMHDR* header) {
     if (id == IDC_CALENDAR && header->code == MCN_SELCHANGE) {
         LRESULT result = 0;
         // Typing just before the click reaches the journal before the note is filed, while the day
         // it was typed into is still the selected one.
         NoticeTyping();
-        if (m_journal.Pending())
-            WriteJournal();
+        DiarySession& diary = m_session.diary;
+        if (diary.JournalPending())
+            diary.WriteJournal(CurrentNoteText());
         OnSelChangeCalendar(header, &result);
         m_lunar.Refresh();
         // A journal that could not be written now is tried again after a pause.
-        ArmJournalCheck();
+        Show({});
         return SetMsgResult(result);
     }
     return FALSE;
@@ -258,7 +232,7 @@ INT_PTR CCalendarDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     case WM_QUERYDRAGICON:
         // One of the few dialog messages whose answer is the procedure's own return value.
-        return reinterpret_cast<INT_PTR>(OnQueryDragIcon());
+        return reinterpret_cast<INT_PTR>(m_icons.Big());
     case WM_MOUSEMOVE:
         OnMouseMove(static_cast<UINT>(wParam), pt);
         return FALSE;
@@ -284,16 +258,28 @@ INT_PTR CCalendarDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DAY_MOVE:
         MoveSelection(wParam != 0, static_cast<int>(lParam));
         return TRUE;
-    case WM_SYNC_RAN:
-        OnSyncRan();
-        return TRUE;
-    case WM_SYNC_SAVED:
-        OnSyncSaved();
-        return TRUE;
     case WM_TRAYNOTIFY:
         return SetMsgResult(OnTrayNotify(wParam, lParam));
     case WM_HELP:
         return SetMsgResult(OnHelpInfo(reinterpret_cast<HELPINFO*>(lParam)));
+    case WM_ERASEBKGND:
+        return OnEraseBkgnd(reinterpret_cast<HDC>(wParam));
+    default:
+        return OnSystemMessage(msg, wParam, lParam);
+    }
+}
+
+INT_PTR CCalendarDlg::OnSystemMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_SYNC_RAN: {
+        // Typing in the box that is not filed yet belongs to the day it shows, and stays there.
+        NoticeTyping();
+        Show(m_session.diary.RunEnded(CurrentNoteText()));
+        return TRUE;
+    }
+    case WM_SYNC_ENDED:
+        Show(m_session.diary.RunFinished());
+        return TRUE;
     case WM_QUERYENDSESSION:
         // Saved now, without ending: the session may still be cancelled by another program, and if
         // it ends, WM_ENDSESSION finds little left to write.
@@ -311,8 +297,6 @@ INT_PTR CCalendarDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND)
             OnTimer(ID_TIMER_CLOCK);
         return SetMsgResult(TRUE);
-    case WM_ERASEBKGND:
-        return OnEraseBkgnd(reinterpret_cast<HDC>(wParam));
     case WM_SYSCOLORCHANGE:
     case WM_THEMECHANGED:
     case WM_SETTINGCHANGE:
@@ -326,7 +310,7 @@ INT_PTR CCalendarDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         }
         if (msg == TrayIcon::TaskbarCreatedMessage()) {
-            OnTaskbarCreated();
+            m_tray.OnTaskbarCreated(m_hWnd, ID_TIMER_TRAY);
             return TRUE;
         }
         return ui::Dialog::OnMessage(msg, wParam, lParam);

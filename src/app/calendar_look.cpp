@@ -3,17 +3,15 @@
 #include <windows.h>
 
 #include "app/calendar_dlg.h"
+#include "appearance/clock.h"
+#include "appearance/clock_format.h"
 #include "appearance/color_scheme.h"
 #include "appearance/paint_geometry.h"
 #include "interaction/placement_glue.h"
 #include "ui/text.h"
 
-void CCalendarDlg::RedrawWhole() {
-    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-}
-
 void CCalendarDlg::SetColorScheme(int scheme) {
-    m_settings.m_nColorScheme = scheme;
+    m_session.diary.Settings().m_nColorScheme = scheme;
     m_strip.SetScheme(scheme);
     MonthCal_SetColor(m_calendar, MCSC_BACKGROUND, m_strip.Back());
     MonthCal_SetColor(m_calendar, MCSC_MONTHBK, m_strip.Back());
@@ -25,12 +23,12 @@ void CCalendarDlg::SetColorScheme(int scheme) {
 }
 
 void CCalendarDlg::SetCornerStyle(int style) {
-    m_settings.m_nCornerStyle = style;
+    m_session.diary.Settings().m_nCornerStyle = style;
     RECT rc{};
     ::GetClientRect(m_hWnd, &rc);
-    const quill::CornerRegion shape =
-        quill::CornerRegionFor(style, rc.right - rc.left, rc.bottom - rc.top,
-                               quill::ScaleForDpi(m_settings.m_nCornerRadius, m_strip.Metrics().dpi));
+    const quill::CornerRegion shape = quill::CornerRegionFor(
+        style, rc.right - rc.left, rc.bottom - rc.top,
+        quill::ScaleForDpi(m_session.diary.Settings().m_nCornerRadius, m_strip.Metrics().dpi));
     HRGN region = shape.kind == quill::RegionKind::RoundRect
                       ? ::CreateRoundRectRgn(shape.rect.left, shape.rect.top, shape.rect.right,
                                              shape.rect.bottom, shape.ellipseWidth, shape.ellipseHeight)
@@ -51,8 +49,8 @@ void CCalendarDlg::ApplySettings(CalendarSettings& settings) {
     SetColorScheme(settings.m_nColorScheme);
     SetCornerStyle(settings.m_nCornerStyle);
     m_strip.SetFont(settings.m_lfFont);
-    ::SetWindowTextW(m_edit, ui::Wide(GetNote(GetSelectedDateKey())).c_str());
-    RedrawWhole();
+    ::SetWindowTextW(m_edit, ui::Wide(m_session.diary.GetNote(GetSelectedDateKey())).c_str());
+    RedrawWhole(m_hWnd);
 }
 
 BOOL CCalendarDlg::OnEraseBkgnd(HDC) {
@@ -67,7 +65,11 @@ void CCalendarDlg::OnPaint() {
         return;
     RECT rcClient{};
     ::GetClientRect(m_hWnd, &rcClient);
-    m_strip.Paint(dc, rcClient, m_settings, ui::Wide(ClockTextShown()));
+    const CalendarSettings& settings = m_session.diary.Settings();
+    // The same table the tick reads: the menu's item texts are made from it too.
+    const std::string_view clock = m_strip.ShownText(
+        quill::ClockNowSeconds(), quill::ClockPatternFor(settings.m_nTimeFormat, settings.m_strCustomFormat));
+    m_strip.Paint(dc, rcClient, settings, ui::Wide(std::string(clock)));
     ::EndPaint(m_hWnd, &ps);
 
     // The fill above may have covered the note box; the clock's paint, once a second, never reaches
@@ -81,7 +83,7 @@ void CCalendarDlg::OnPaint() {
 }
 
 void CCalendarDlg::OnDpiChanged(int dpi, const RECT& suggested) {
-    LoadIcons(dpi);
+    m_icons.Load(m_hWnd, dpi);
     const int old = m_strip.Metrics().dpi;
     // The controls' font first: the month calendar sizes its cells from it.
     HFONT current = reinterpret_cast<HFONT>(::SendMessageW(m_calendar, WM_GETFONT, 0, 0));
@@ -112,7 +114,7 @@ void CCalendarDlg::OnDpiChanged(int dpi, const RECT& suggested) {
     RECT client{};
     ::GetClientRect(m_hWnd, &client);
     m_strip.Layout(client.right);
-    SetCornerStyle(m_settings.m_nCornerStyle);
+    SetCornerStyle(m_session.diary.Settings().m_nCornerStyle);
     // A month calendar given a new font lays itself out again and forgets the bold days.
     MarkNoteDays();
     // A drag carried across the monitors' border keeps the same point of the window under the cursor.

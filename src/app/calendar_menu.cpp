@@ -18,7 +18,7 @@
 #include "ui/text.h"
 
 void CCalendarDlg::BuildContextMenu() {
-    m_contextMenu.Build(m_settings);
+    m_contextMenu.Build(m_session.diary.Settings());
 }
 
 void CCalendarDlg::ShowContextMenu(POINT ptScreen) {
@@ -43,7 +43,9 @@ BOOL CCalendarDlg::OnContextMenu(HWND, POINT screen) {
     return TRUE;
 }
 
-void CCalendarDlg::OpenHelp() {
+namespace {
+
+void OpenHelp() {
     // Resolved next to the program, never against the current directory, so a file planted in
     // whatever folder the program was started from is not what opens.
     wchar_t path[MAX_PATH * 4] = {};
@@ -57,6 +59,8 @@ void CCalendarDlg::OpenHelp() {
     }
     ::ShellExecuteW(nullptr, L"open", helpPath.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
+
+} // namespace
 
 BOOL CCalendarDlg::OnHelpInfo(HELPINFO*) {
     OpenHelp();
@@ -81,7 +85,7 @@ BOOL RunFontDialog(CHOOSEFONTW* cf) {
 } // namespace
 
 void CCalendarDlg::ChooseTitleFont() {
-    const LogFontData& stored = m_settings.m_lfFont;
+    const LogFontData& stored = m_session.diary.Settings().m_lfFont;
     const int dpi = ui::ScreenDpi();
     LOGFONTW lf = ToLogFontW(stored);
     lf.lfHeight = quill::DialogFontHeight(stored.lfHeight, dpi);
@@ -100,21 +104,18 @@ void CCalendarDlg::ChooseTitleFont() {
     if (RunFontDialog(&cf)) {
         LogFontData chosen = FromLogFontW(lf);
         chosen.lfHeight = quill::StoredFontHeight(stored.lfHeight, offered, lf.lfHeight, dpi);
-        m_settings.m_lfFont = chosen;
+        m_session.diary.Settings().m_lfFont = chosen;
     }
-    m_strip.SetFont(m_settings.m_lfFont);
-    RedrawWhole();
+    m_strip.SetFont(m_session.diary.Settings().m_lfFont);
+    RedrawWhole(m_hWnd);
 }
 
 BOOL CCalendarDlg::OnCommand(UINT id, UINT code, HWND control) {
     if (id == IDC_EDIT && code == EN_CHANGE) {
-        // The check already runs while typing waits for the journal. Set again at every key, its
-        // timer would never fire for anyone typing faster than its period, and steady typing would
-        // reach the journal only at the first pause, not every ten seconds.
-        const bool checking = m_journal.Pending();
+        // The journal's check starts with the typing; the session's timer is not set again at every
+        // key, or steady typing would reach the journal only at the first pause, not every ten seconds.
         NoticeTyping();
-        if (!checking)
-            ArmJournalCheck();
+        Show({});
         return TRUE;
     }
     // Compared whole: a notification code makes any id an unknown command.
@@ -129,14 +130,14 @@ BOOL CCalendarDlg::OnCommand(UINT id, UINT code, HWND control) {
         break;
     case quill::CommandAction::TimeFormat:
         if (cmd.value == quill::kCmdTimeCustom) {
-            CTimeDlg dlg(m_settings.m_strCustomFormat);
+            CTimeDlg dlg(m_session.diary.Settings().m_strCustomFormat);
             if (dlg.DoModal() == IDCANCEL)
                 return FALSE;
         }
-        m_settings.m_nTimeFormat = cmd.value;
+        m_session.diary.Settings().m_nTimeFormat = cmd.value;
         break;
     case quill::CommandAction::Gradient:
-        m_settings.m_nGradient = cmd.value;
+        m_session.diary.Settings().m_nGradient = cmd.value;
         break;
     default:
         radio = false;
@@ -144,7 +145,7 @@ BOOL CCalendarDlg::OnCommand(UINT id, UINT code, HWND control) {
     }
     if (radio) {
         m_contextMenu.Check(cmd.group, cmd.check, id);
-        RedrawWhole();
+        RedrawWhole(m_hWnd);
         // A pattern with seconds needs its ticks at once, one without them no more than each minute.
         ArmClock();
     }
@@ -156,8 +157,8 @@ BOOL CCalendarDlg::OnCommand(UINT id, UINT code, HWND control) {
         m_lunar.Toggle();
         m_contextMenu.CheckItem(quill::kCmdLunarView, m_lunar.On());
         // The window may have grown or shrunk with the view.
-        SetCornerStyle(m_settings.m_nCornerStyle);
-        RedrawWhole();
+        SetCornerStyle(m_session.diary.Settings().m_nCornerStyle);
+        RedrawWhole(m_hWnd);
         break;
     case quill::CommandAction::Sync:
         ShowSyncDialog();

@@ -1,39 +1,34 @@
 // The tray icon's side in the window: its first add and the tries after it, its return when the
 // taskbar is made anew, and what a click on it does.
-#include <windows.h>
+#include "app/calendar_tray.h"
+
 #include <shellapi.h>
 
 #include "app/calendar_dlg.h"
 #include "interaction/tray_record.h"
 
-bool CCalendarDlg::InstallTrayIcon(bool bBalloon) {
+bool CalendarTray::InstallTrayIcon(HWND window, HICON hIcon) {
     // A run with more rights than the shell would not hear from it otherwise.
-    ::ChangeWindowMessageFilterEx(m_hWnd, TrayIcon::TaskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
-    return m_tray.Install(m_hWnd, m_iconTray.get(), bBalloon);
+    ::ChangeWindowMessageFilterEx(window, TrayIcon::TaskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
+    return icon.Install(window, hIcon, m_bShowBalloon);
 }
 
-void CCalendarDlg::OnTrayTimer() {
-    // Early at sign-in the shell may not have made the notification area yet: without another try
-    // the icon would be missing all day unless the shell announced its taskbar afterwards.
-    if (InstallTrayIcon(m_bShowBalloon)) {
-        ::KillTimer(m_hWnd, ID_TIMER_TRAY);
+void CalendarTray::OnTrayTimer(HWND window, HICON hIcon, UINT_PTR timer) {
+    if (InstallTrayIcon(window, hIcon)) {
+        ::KillTimer(window, timer);
         return;
     }
     const unsigned wait = quill::TrayRetryDelayMs(++m_nTrayFailedTries);
     if (wait == 0)
-        ::KillTimer(m_hWnd, ID_TIMER_TRAY);
+        ::KillTimer(window, timer);
     else
-        ::SetTimer(m_hWnd, ID_TIMER_TRAY, wait, nullptr);
+        ::SetTimer(window, timer, wait, nullptr);
 }
 
-void CCalendarDlg::OnTaskbarCreated() {
+void CalendarTray::OnTaskbarCreated(HWND window, UINT_PTR timer) {
     // An icon still waiting for its first add needs no more tries once it is in.
-    if (m_tray.Restore())
-        ::KillTimer(m_hWnd, ID_TIMER_TRAY);
-}
-
-void CCalendarDlg::RemoveTrayIcon() {
-    m_tray.Remove();
+    if (icon.Restore())
+        ::KillTimer(window, timer);
 }
 
 void CCalendarDlg::ComeForward() {

@@ -1,7 +1,10 @@
-// The sync's thread: the run on a copy, the hand-over to the window, the state kept afterwards.
+// The sync's thread: the run on a copy, the hand-over to the session, the state kept afterwards.
 #include "app/sync_worker.h"
 
-#include <ctime>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 #include "files/win_file_system.h"
 #include "sync/credentials_win.h"
@@ -20,199 +23,242 @@ quill::LocalMinute LocalMinuteAt(std::int64_t utcSeconds) {
     return {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute};
 }
 
+struct SyncWorker::Shared {
+    std::mutex mutex;
+    std::condition_variable changed;
+    HWND window = nullptr;
+    UINT ranMessage = 0;
+    UINT endedMessage = 0;
+    WinHttpTransport* transport = nullptr; // the run's, while it is open
+    bool cancelled = false;
+    std::atomic<bool> stop{false}; // cancelled, for the run's own loops to see
+    bool running = false;          // a thread has work left
+    bool ran = false;              // the outcome is set (or was taken)
+    std::optional<SyncOutcome> outcome;
+    enum class Verdict { kNone, kKeep, kDrop } verdict = Verdict::kNone;
+    std::optional<SyncState> keepState;
+};
+
 namespace {
+
+using Shared = SyncWorker::Shared;
 
 SyncDate LocalDateOf(std::int64_t utcSeconds) {
     const quill::LocalMinute at = LocalMinuteAt(utcSeconds);
     return {at.year, at.month, at.day};
 }
 
-} // namespace
-
-SyncWorker::~SyncWorker() {
-    Cancel();
-    Abandon();
-    Join();
-}
-
-bool SyncWorker::Busy() {
-    std::lock_guard lock(m_mutex);
-    return m_thread.joinable() && !m_done;
-}
-
-bool SyncWorker::Start(SyncJob job, HWND window, UINT ranMessage, UINT savedMessage) {
-    if (Busy())
-        return false;
-    // The last run's thread has only its end left: the state it keeps is written by now or soon.
-    Join();
-    std::lock_guard lock(m_mutex);
-    m_done = false;
-    m_cancelled = false;
-    m_stop = false;
-    m_ran = false;
-    m_outcome.reset();
-    m_verdict = Verdict::kNone;
-    m_keepState.reset();
-    try {
-        m_thread = std::thread(&SyncWorker::Run, this, std::move(job), window, ranMessage, savedMessage);
-    } catch (...) {
-        ui::ReportCaught("starting the sync's thread");
-        return false;
+// The transport of the job's account, published so that a Cancel from the window reaches it.
+std::unique_ptr<WinHttpTransport> OpenTransport(Shared& shared, const SyncAccount& account, SyncStatus& why) {
+    WinCredentialStore secrets;
+    TransportOptions options;
+    options.url = account.serverUrl;
+    options.user = account.user;
+    options.password = secrets.Load(CredentialTarget(account)).value_or(std::string());
+    std::unique_ptr<WinHttpTransport> transport = WinHttpTransport::Open(options, why);
+    options.password.assign(options.password.size(), '\0');
+    if (transport) {
+        std::lock_guard lock(shared.mutex);
+        shared.transport = transport.get();
+        if (shared.cancelled)
+            transport->Cancel();
     }
-    return true;
+    return transport;
 }
 
-void SyncWorker::Run(SyncJob job, HWND window, UINT ranMessage, UINT savedMessage) {
-    RunSteps(std::move(job), window, ranMessage, savedMessage);
-    std::lock_guard lock(m_mutex);
-    m_done = true;
+SyncOutcome RunOnce(Shared& shared, SyncJob& job, FileSystem& fs) {
+    SyncOutcome outcome;
+    SyncStatus why = SyncStatus::kOk;
+    std::unique_ptr<WinHttpTransport> transport = OpenTransport(shared, job.account, why);
+    if (!transport) {
+        outcome.report.status = why;
+        return outcome;
+    }
+    // Unpublished before the transport goes, however the run ends: a Cancel from the window must
+    // never reach a transport that is gone.
+    struct Unpublish {
+        Shared& shared;
+        ~Unpublish() {
+            std::lock_guard lock(shared.mutex);
+            shared.transport = nullptr;
+        }
+    } unpublish{shared};
+    SyncSessionInput input;
+    input.account = job.account;
+    input.folder = job.folder;
+    input.pivot = job.pivot;
+    input.now = job.now;
+    input.localDateOf = LocalDateOf;
+    input.stop = &shared.stop;
+    // The run works on the snapshot itself, which it was made for: the notes before are in the
+    // report, so the diary is not held a third time for a big first pull.
+    SyncSessionResult result = RunSyncSession(*transport, job.snapshot, fs, input);
+    outcome.report = std::move(result.report);
+    outcome.state = std::move(result.state);
+    outcome.stateFileSum = result.stateFileSum;
+    outcome.hasState = true;
+    const std::vector<std::string>& keys = outcome.report.changedKeys;
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        outcome.days.push_back(
+            {keys[i], std::move(outcome.report.changedFrom[i]), job.snapshot.GetNote(keys[i]), false});
+    outcome.report.changedFrom.clear();
+    return outcome;
 }
 
-void SyncWorker::RunSteps(SyncJob job, HWND window, UINT ranMessage, UINT savedMessage) {
+// Hands the outcome over and waits for the session's word; the state to keep, if any.
+std::optional<SyncState> HandOver(Shared& shared, SyncOutcome outcome) {
+    std::unique_lock lock(shared.mutex);
+    shared.ran = true;
+    if (shared.cancelled) {
+        // Cut short on purpose: what it did on the server is found again by the next run.
+        shared.changed.notify_all();
+        return std::nullopt;
+    }
+    shared.outcome = std::move(outcome);
+    shared.changed.notify_all();
+    lock.unlock();
+    ::PostMessageW(shared.window, shared.ranMessage, 0, 0);
+    lock.lock();
+    shared.changed.wait(lock, [&] { return shared.verdict != Shared::Verdict::kNone; });
+    if (shared.verdict != Shared::Verdict::kKeep)
+        return std::nullopt;
+    return std::move(shared.keepState);
+}
+
+void RunThread(std::shared_ptr<Shared> shared, SyncJob job) {
     WinFileSystem fs;
     SyncOutcome outcome;
     try {
-        WinCredentialStore secrets;
-        TransportOptions options;
-        options.url = job.account.serverUrl;
-        options.user = job.account.user;
-        options.password = secrets.Load(CredentialTarget(job.account)).value_or(std::string());
-        SyncStatus why = SyncStatus::kOk;
-        std::unique_ptr<WinHttpTransport> transport = WinHttpTransport::Open(options, why);
-        options.password.assign(options.password.size(), '\0');
-        if (!transport) {
-            outcome.report.status = why;
-        } else {
-            {
-                std::lock_guard lock(m_mutex);
-                m_transport = transport.get();
-                if (m_cancelled)
-                    transport->Cancel();
-            }
-            // Unpublished before the transport goes, however the run ends: a Cancel from the
-            // window must never reach a transport that is gone.
-            struct Unpublish {
-                SyncWorker* worker;
-                ~Unpublish() {
-                    std::lock_guard lock(worker->m_mutex);
-                    worker->m_transport = nullptr;
-                }
-            } unpublish{this};
-            SyncSessionInput input;
-            input.account = job.account;
-            input.folder = job.folder;
-            input.pivot = job.pivot;
-            input.now = job.now;
-            input.localDateOf = LocalDateOf;
-            input.stop = &m_stop;
-            // The run works on the snapshot itself, which it was made for: the notes before are in
-            // the report, so the diary is not held a third time for a big first pull.
-            SyncSessionResult result = RunSyncSession(*transport, job.snapshot, fs, input);
-            outcome.report = std::move(result.report);
-            outcome.state = std::move(result.state);
-            outcome.stateFileSum = result.stateFileSum;
-            outcome.hasState = true;
-            const std::vector<std::string>& keys = outcome.report.changedKeys;
-            for (std::size_t i = 0; i < keys.size(); ++i)
-                outcome.days.push_back({keys[i], std::move(outcome.report.changedFrom[i]),
-                                        job.snapshot.GetNote(keys[i]), false});
-            outcome.report.changedFrom.clear();
-        }
+        outcome = RunOnce(*shared, job, fs);
     } catch (...) {
         ui::ReportCaught("the sync's run");
         outcome = SyncOutcome{};
         outcome.report.status = SyncStatus::kBadReply;
     }
     job.snapshot.Clear();
-
-    std::unique_lock lock(m_mutex);
-    if (m_cancelled) {
-        // Cut short on purpose: what it did on the server is found again by the next run.
-        m_ran = true;
-        m_changed.notify_all();
-        return;
-    }
-    m_outcome = std::move(outcome);
-    m_ran = true;
-    m_changed.notify_all();
-    lock.unlock();
-    ::PostMessageW(window, ranMessage, 0, 0);
-    lock.lock();
-    m_changed.wait(lock, [&] { return m_verdict != Verdict::kNone; });
-    if (m_verdict != Verdict::kKeep)
-        return;
-    std::optional<SyncState> state = std::move(m_keepState);
-    SyncReport report = m_outcome ? m_outcome->report : SyncReport{};
-    const std::uint64_t stateFileSum = m_outcome ? m_outcome->stateFileSum : 0;
-    lock.unlock();
+    const std::uint64_t stateFileSum = outcome.stateFileSum;
+    const std::optional<SyncState> state = HandOver(*shared, std::move(outcome));
     try {
-        // The notes the run changed are in the journal by now: the state may say they are agreed.
+        // The notes the run changed are safe by now: the state may say they are agreed. Written to a
+        // new file and moved over the old one, so a process that ends meanwhile leaves the old one.
         if (state)
             KeepSyncState(fs, job.folder + kSyncStateFileName, *state, stateFileSum);
-        const SyncLastRun last =
-            RecordSyncTry(fs, job.folder, report, static_cast<std::int64_t>(std::time(nullptr)));
-        lock.lock();
-        m_last = last;
-        lock.unlock();
     } catch (...) {
         ui::ReportCaught("keeping the sync's state");
     }
-    ::PostMessageW(window, savedMessage, 0, 0);
+    std::unique_lock lock(shared->mutex);
+    shared->running = false;
+    shared->changed.notify_all();
+    const HWND window = shared->window;
+    const UINT ended = shared->endedMessage;
+    lock.unlock();
+    ::PostMessageW(window, ended, 0, 0);
+}
+
+} // namespace
+
+SyncWorker::SyncWorker() : m_shared(std::make_shared<Shared>()) {}
+
+SyncWorker::~SyncWorker() {
+    Cancel();
+    // A close has already waited what it may, and left its run: nothing more is waited for. Any
+    // other run gets a moment, not the process's life.
+    if (m_thread.joinable() && !WaitEnded(500))
+        m_thread.detach();
+}
+
+void SyncWorker::Report(HWND window, UINT ranMessage, UINT endedMessage) {
+    std::lock_guard lock(m_shared->mutex);
+    m_shared->window = window;
+    m_shared->ranMessage = ranMessage;
+    m_shared->endedMessage = endedMessage;
+}
+
+bool SyncWorker::Running() {
+    std::lock_guard lock(m_shared->mutex);
+    return m_shared->running;
+}
+
+bool SyncWorker::Start(SyncJob job) {
+    if (Running())
+        return false;
+    // The last run's thread has only its end left.
+    Join();
+    std::lock_guard lock(m_shared->mutex);
+    Shared& s = *m_shared;
+    s.cancelled = false;
+    s.stop = false;
+    s.ran = false;
+    s.outcome.reset();
+    s.verdict = Shared::Verdict::kNone;
+    s.keepState.reset();
+    s.running = true;
+    try {
+        m_thread = std::thread(RunThread, m_shared, std::move(job));
+    } catch (...) {
+        ui::ReportCaught("starting the sync's thread");
+        s.running = false;
+        return false;
+    }
+    return true;
 }
 
 std::optional<SyncOutcome> SyncWorker::TakeOutcome() {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(m_shared->mutex);
+    Shared& s = *m_shared;
     std::optional<SyncOutcome> outcome;
-    if (m_ran && m_verdict == Verdict::kNone && m_outcome) {
-        outcome = std::move(m_outcome);
-        m_outcome.emplace(); // the report stays for the record
-        m_outcome->report = outcome->report;
-        m_outcome->stateFileSum = outcome->stateFileSum;
-    }
+    if (s.ran && !s.cancelled && s.verdict == Shared::Verdict::kNone && s.outcome)
+        outcome = std::move(s.outcome);
+    s.outcome.reset();
     return outcome;
 }
 
 void SyncWorker::Finish(std::optional<SyncState> state) {
-    std::lock_guard lock(m_mutex);
-    m_keepState = std::move(state);
-    m_verdict = Verdict::kKeep;
-    m_changed.notify_all();
-}
-
-void SyncWorker::Abandon() {
-    std::lock_guard lock(m_mutex);
-    if (m_verdict == Verdict::kNone)
-        m_verdict = Verdict::kDrop;
-    m_changed.notify_all();
+    std::lock_guard lock(m_shared->mutex);
+    m_shared->keepState = std::move(state);
+    m_shared->verdict = Shared::Verdict::kKeep;
+    m_shared->changed.notify_all();
 }
 
 void SyncWorker::Cancel() {
-    std::lock_guard lock(m_mutex);
-    m_cancelled = true;
-    m_stop = true;
-    if (m_transport)
-        m_transport->Cancel();
+    std::lock_guard lock(m_shared->mutex);
+    Shared& s = *m_shared;
+    s.cancelled = true;
+    s.stop = true;
+    if (s.verdict == Shared::Verdict::kNone)
+        s.verdict = Shared::Verdict::kDrop;
+    if (s.transport)
+        s.transport->Cancel();
+    s.changed.notify_all();
 }
 
-bool SyncWorker::WaitRan(DWORD ms) {
-    std::unique_lock lock(m_mutex);
-    if (!m_thread.joinable())
-        return false;
-    return m_changed.wait_for(lock, std::chrono::milliseconds(ms), [&] { return m_ran; }) &&
-           m_outcome.has_value();
+bool SyncWorker::WaitRan(std::uint64_t ms) {
+    std::unique_lock lock(m_shared->mutex);
+    Shared& s = *m_shared;
+    if (!s.running)
+        return s.ran && s.outcome.has_value();
+    return s.changed.wait_for(lock, std::chrono::milliseconds(ms), [&] { return s.ran; }) &&
+           s.outcome.has_value();
+}
+
+bool SyncWorker::WaitEnded(std::uint64_t ms) {
+    {
+        std::unique_lock lock(m_shared->mutex);
+        Shared& s = *m_shared;
+        if (!s.changed.wait_for(lock, std::chrono::milliseconds(ms), [&] { return !s.running; }))
+            return false;
+    }
+    // Only the thread's return is left.
+    Join();
+    return true;
+}
+
+void SyncWorker::Forsake() {
+    if (m_thread.joinable())
+        m_thread.detach();
 }
 
 void SyncWorker::Join() {
-    std::thread thread;
-    {
-        std::lock_guard lock(m_mutex);
-        thread = std::move(m_thread);
-    }
-    if (thread.joinable())
-        thread.join();
-}
-
-SyncLastRun SyncWorker::LastRun() {
-    std::lock_guard lock(m_mutex);
-    return m_last;
+    if (m_thread.joinable())
+        m_thread.join();
 }

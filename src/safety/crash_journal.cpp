@@ -5,21 +5,21 @@
 
 #include "safety/safety_store.h"
 
-void CrashJournal::Typed(ULONGLONG now) {
+void CrashJournal::Typed(std::uint64_t now) {
     m_typedAt = now;
     if (!m_bDue)
         m_dueSince = now;
     m_bDue = true;
 }
 
-bool CrashJournal::Due(ULONGLONG now) const {
+bool CrashJournal::Due(std::uint64_t now) const {
     // After a pause in the typing, and also while it goes on without one: a steady typist must
     // not lose more than the last few seconds to a crash.
-    return m_bDue && (now - m_typedAt >= static_cast<ULONGLONG>(kJournalQuietMs) ||
-                      now - m_dueSince >= static_cast<ULONGLONG>(kJournalLongestMs));
+    return m_bDue && (now - m_typedAt >= static_cast<std::uint64_t>(kJournalQuietMs) ||
+                      now - m_dueSince >= static_cast<std::uint64_t>(kJournalLongestMs));
 }
 
-void CrashJournal::Written(bool ok, ULONGLONG now) {
+void CrashJournal::Written(bool ok, std::uint64_t now) {
     if (ok) {
         m_bDue = false;
         return;

@@ -1,22 +1,22 @@
 // When this run's journal of edits is written: as a note is filed, once typing has paused, and at
 // least every ten seconds while it goes on.
 #pragma once
-#include <windows.h>
+#include <cstdint>
 
 class CrashJournal {
   public:
-    // The user typed at `now` (GetTickCount64).
-    void Typed(ULONGLONG now);
+    // The user typed at `now` (a steady count of milliseconds).
+    void Typed(std::uint64_t now);
     // Typing since the last write.
     bool Pending() const { return m_bDue; }
     // Typing has paused long enough, or gone on too long without a pause.
-    bool Due(ULONGLONG now) const;
+    bool Due(std::uint64_t now) const;
     // The pending typing was written (or failed to be, and is tried again after another pause).
-    void Written(bool ok, ULONGLONG now);
+    void Written(bool ok, std::uint64_t now);
 
   private:
-    ULONGLONG m_typedAt = 0;
+    std::uint64_t m_typedAt = 0;
     // When the typing not yet in the journal began.
-    ULONGLONG m_dueSince = 0;
+    std::uint64_t m_dueSince = 0;
     bool m_bDue = false;
 };

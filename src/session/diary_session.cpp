@@ -1,0 +1,230 @@
+// The diary session's notes, journal and settings; its sync's schedule is in sync_schedule.cpp.
+#include "session/diary_session.h"
+
+#include "appearance/settings_file.h"
+#include "diary/date_key.h"
+#include "diary/notes_file.h"
+#include "safety/safety_store.h"
+
+namespace {
+
+// One step of a way out: whatever it throws, the steps after it still run.
+template <typename Step> void Attempt(Step step) {
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
+} // namespace
+
+std::function<StagedCopies()> SessionPlatform::StageCopies(const FsPath&, const std::string&, int) {
+    return {};
+}
+
+SessionChanges& SessionChanges::operator|=(const SessionChanges& other) {
+    showNote = showNote || other.showNote;
+    markDays = markDays || other.markDays;
+    syncStatus = syncStatus || other.syncStatus;
+    tellUser = tellUser || other.tellUser;
+    return *this;
+}
+
+DiarySession::DiarySession(FileSystem& fs, SessionPlatform& platform, SyncRunner& runner)
+    : m_fs(fs), m_platform(platform), m_runner(runner) {}
+
+FsPath DiarySession::Folder() const {
+    return m_notesLoaded && m_keeper ? m_keeper->Folder() : FsPath();
+}
+
+bool DiarySession::LoadNotes(std::unique_ptr<DiaryKeeper> keeper, const RunIsAlive& isAlive) {
+    m_keeper = std::move(keeper);
+    if (!m_keeper)
+        return false;
+    try {
+        const StartReport report = m_keeper->Start(m_notes, isAlive);
+        // A file that holds more than was loaded is copied aside before it is replaced, whichever
+        // source the notes came from.
+        m_notesUnreadable = report.keepTempAside;
+        if (!report.HasDiary()) {
+            m_notes.Clear();
+            m_notes.Append(NoteEntry{DateKeyOfInstant(m_platform.NowSeconds()), "俺的第一篇日记.."});
+        }
+        m_notesLoaded = true;
+    } catch (...) {
+        // The keeper keeps failures of a file to itself, so this is the system failing: the window
+        // shows, but this run never writes a diary it did not read.
+        m_notes.Clear();
+        m_notesLoaded = false;
+    }
+    return m_notesLoaded;
+}
+
+void DiarySession::ShowDay(std::string key) {
+    m_shownDay = std::move(key);
+    m_noteEdited = false;
+}
+
+void DiarySession::Typed() {
+    m_noteEdited = true;
+    m_journal.Typed(m_platform.NowMs());
+}
+
+SessionChanges DiarySession::FileNote(std::string_view text) {
+    SessionChanges changes;
+    const std::string_view before = m_notes.FindNote(m_shownDay);
+    const bool changed = before != text;
+    changes.markDays = IsBlankNote(before) != IsBlankNote(text);
+    // Filed even when it reads the same: the day's other entries a file held go with it.
+    m_notes.SetNote(m_shownDay, text);
+    if (!changed || !m_account)
+        return changes;
+    if (m_runner.Running())
+        m_syncAgain = true;
+    else
+        Schedule(kSyncAfterFilingMs);
+    return changes;
+}
+
+bool DiarySession::WriteJournal(std::string_view typed) {
+    // A diary that was never read must not be journalled: its edits would be applied to another.
+    if (!m_notesLoaded || !m_keeper)
+        return false;
+    bool ok = false;
+    try {
+        // The day's note as it stands in the box; its base is what the diary held for the day.
+        ok = m_keeper->Record(m_shownDay, typed, m_notes);
+    } catch (...) {
+        ok = false;
+    }
+    m_journal.Written(ok, m_platform.NowMs());
+    return ok;
+}
+
+bool DiarySession::SaveNotes() {
+    if (!m_notesLoaded || !m_keeper)
+        return false;
+    const std::string bytes = EncodeNotes(m_notes);
+    const int today = m_platform.Today();
+    // The copies may be written on a second thread while the notes file is written here: they only
+    // take their names once the notes file holds the same bytes.
+    std::function<StagedCopies()> staged;
+    if (!m_keeper->Folder().empty())
+        staged = m_platform.StageCopies(m_keeper->Folder(), bytes, today);
+    const SaveReport report = m_keeper->Save(m_notes, bytes, today, m_platform.FileStamp(), staged);
+    if (!report.saved)
+        return false;
+    m_notesUnreadable = false;
+    return true;
+}
+
+bool DiarySession::LoadSettings() {
+    const FsPath path = m_platform.SettingsFile(false);
+    // The settings' copy lives in the diary's own safety folder, so each diary keeps its own look.
+    const FsPath folder = m_keeper ? m_keeper->Folder() : FsPath();
+    const WideToNarrow narrow = m_platform.Narrower();
+    CalendarSettings& settings = m_settings;
+    try {
+        const SettingsRecovery recovery =
+            RecoverSettings(m_fs, path, folder.empty() ? FsPath() : folder + kSettingsFileName,
+                            [&](std::string_view bytes, bool fromCopy) {
+                                if (!fromCopy)
+                                    return DecodeSettings(bytes, settings, kFileKey, narrow);
+                                // A copy that fails to load must not leave half of itself in the record.
+                                CalendarSettings loaded = settings;
+                                if (!DecodeSettings(bytes, loaded, kFileKey, narrow))
+                                    return false;
+                                settings = loaded;
+                                return true;
+                            });
+        m_settingsUnreadable = recovery.tempUnreadable;
+        return recovery.source != SettingsSource::kDefaults;
+    } catch (...) {
+        m_settingsUnreadable = true;
+        return false;
+    }
+}
+
+bool DiarySession::SaveSettings() {
+    if (!m_settingsLoaded)
+        return false;
+    const FsPath path = m_platform.SettingsFile(true);
+    if (path.empty())
+        return false;
+    const std::string bytes = EncodeSettings(m_settings, kFileKey);
+    auto afterSave = [&] {
+        // What an earlier refused save left beside the file is older than what was just written.
+        for (const FsPath& leftover : m_platform.LeftoversOf(path))
+            RemoveFile(m_fs, leftover);
+        const FsPath folder = m_keeper ? m_keeper->Folder() : FsPath();
+        if (!folder.empty() && m_fs.MakeFolders(folder) == FileError::kNone &&
+            !HoldsBytes(m_fs, folder + kSettingsFileName, bytes))
+            WriteSafetyFile(m_fs, folder + kSettingsFileName, bytes);
+    };
+    // Settings that did not change since they were read or last saved are not written again: a
+    // close then reads two small files instead of writing and flushing two.
+    if (!m_settingsUnreadable && HoldsBytes(m_fs, path, bytes)) {
+        afterSave();
+        return true;
+    }
+    if (!SaveThenCopy(m_fs, path, bytes, m_settingsUnreadable, m_platform.FileStamp(), afterSave))
+        return false;
+    m_settingsUnreadable = false;
+    return true;
+}
+
+void DiarySession::Save(std::optional<std::string_view> typed) {
+    // The journal first, so that what was typed is on disk whatever fails after it.
+    if (typed) {
+        Attempt([&] { FileNote(*typed); });
+        if (m_notesLoaded) {
+            Attempt([&] {
+                if (m_journal.Pending())
+                    WriteJournal(*typed);
+            });
+        }
+    }
+    Attempt([&] { SaveSettings(); });
+    // The keeper settles the journal once the notes file holds what it holds; a failed save leaves
+    // the journal as the record of this run's typing.
+    Attempt([&] { SaveNotes(); });
+}
+
+SessionChanges DiarySession::Tick(const std::function<std::string()>& typed) {
+    SessionChanges changes;
+    const std::uint64_t now = m_platform.NowMs();
+    m_timerAt.reset();
+    if (m_journal.Due(now))
+        WriteJournal(typed());
+    if (m_syncDue && now >= *m_syncDue) {
+        m_syncDue.reset();
+        if (!StartSync() && m_runner.Running())
+            m_syncAgain = true;
+        changes.syncStatus = true;
+    }
+    return changes;
+}
+
+std::optional<std::uint64_t> DiarySession::WakeInMs() {
+    std::optional<std::uint64_t> wake;
+    // A tenth of the pause the journal waits for: it is written at most that much late.
+    if (m_journal.Pending())
+        wake = static_cast<std::uint64_t>(kJournalQuietMs / 10);
+    if (m_syncDue) {
+        const std::uint64_t now = m_platform.NowMs();
+        const std::uint64_t sync = *m_syncDue > now ? *m_syncDue - now : 0;
+        wake = wake ? std::min(*wake, sync) : sync;
+    }
+    return wake;
+}
+
+std::optional<std::uint64_t> DiarySession::TimerToSet() {
+    const std::optional<std::uint64_t> wake = WakeInMs();
+    if (!wake)
+        return std::nullopt;
+    const std::uint64_t at = m_platform.NowMs() + *wake;
+    if (m_timerAt && *m_timerAt <= at)
+        return std::nullopt;
+    m_timerAt = at;
+    return wake;
+}

@@ -1,0 +1,255 @@
+// The diary session's sync: when runs start (after the first paint, a few seconds after a note is
+// filed, every few minutes, after the save at close), the back-off after failures, what a finished
+// run brings into the diary, the one record of how the last try went, and the close's budget.
+#include <algorithm>
+
+#include "session/diary_session.h"
+#include "sync/sync_session.h"
+
+SessionChanges DiarySession::LoadAccount() {
+    SessionChanges changes;
+    const FsPath folder = Folder();
+    if (folder.empty())
+        return changes;
+    m_account = LoadSyncAccount(m_fs, folder);
+    if (!m_account)
+        return changes;
+    m_last = LoadSyncLastRun(m_fs, folder);
+    Schedule(kSyncAtStartMs);
+    changes.syncStatus = true;
+    return changes;
+}
+
+void DiarySession::Schedule(std::uint64_t delayMs) {
+    if (!m_account || m_syncClosed)
+        return;
+    const std::uint64_t due = std::max(m_platform.NowMs() + delayMs, m_notBefore);
+    m_syncDue = m_syncDue ? std::min(*m_syncDue, due) : due;
+}
+
+bool DiarySession::StartSync() {
+    // A diary that was not read is never synced: the server would take its emptiness for deletions.
+    const FsPath folder = Folder();
+    if (!m_account || folder.empty() || m_runner.Running())
+        return false;
+    SyncJob job;
+    job.account = *m_account;
+    job.folder = folder;
+    job.pivot = m_platform.Pivot();
+    job.now = m_platform.NowSeconds();
+    try {
+        job.snapshot = m_notes;
+    } catch (...) {
+        return false;
+    }
+    m_syncAgain = false;
+    m_syncDue.reset();
+    if (!m_runner.Start(std::move(job)))
+        return false;
+    m_run = Run{*m_account, std::nullopt};
+    return true;
+}
+
+SessionChanges DiarySession::SyncNow() {
+    SessionChanges changes;
+    changes.syncStatus = true;
+    if (!m_account || m_syncClosed)
+        return changes;
+    m_notBefore = 0;
+    if (!StartSync() && m_runner.Running())
+        m_syncAgain = true;
+    return changes;
+}
+
+SessionChanges DiarySession::RunEnded(std::string_view typed) {
+    return ApplyOutcome(false, typed);
+}
+
+SessionChanges DiarySession::ApplyOutcome(bool atClose, std::optional<std::string_view> typed) {
+    SessionChanges changes;
+    std::optional<SyncOutcome> outcome = m_runner.TakeOutcome();
+    if (!outcome)
+        return changes;
+    // A run of an account given up since is no news of this one, and its days are another
+    // server's: nothing of it comes in, nothing of it is kept or recorded.
+    if (!m_run || !m_account || !(m_run->account == *m_account)) {
+        m_runner.Cancel();
+        return changes;
+    }
+    m_run->report = outcome->report;
+    if (!outcome->hasState || !m_notesLoaded || !m_keeper) {
+        m_runner.Finish(std::nullopt);
+        return changes;
+    }
+    // Typing in the box that is not filed yet belongs to the day it shows, and stays there.
+    const bool boxTyped = typed && *typed != m_notes.FindNote(m_shownDay);
+    for (LiveDay& day : outcome->days)
+        day.typing = boxTyped && day.key == m_shownDay;
+    // Each journal record is flushed on its own: a first sync that brings years of notes is saved
+    // once, as a whole file, instead of thousands of flushes while the window waits.
+    const bool whole = atClose || outcome->days.size() > kJournalledDaysAtMost;
+    const RecordDay journal = [&](std::string_view key, std::string_view text) {
+        return m_keeper->Record(key, text, m_notes);
+    };
+    LiveApplyReport applied;
+    try {
+        applied = ApplySyncedDays(m_notes, outcome->state, outcome->days, m_platform.Pivot(),
+                                  whole ? RecordDay() : journal);
+    } catch (...) {
+        // Whatever was filed is journalled; the state on disk stays as it was, which only makes the
+        // next run compare those days again.
+        m_runner.Finish(std::nullopt);
+        return changes;
+    }
+    if (!applied.taken.empty()) {
+        changes.markDays = true;
+        if (std::find(applied.taken.begin(), applied.taken.end(), m_shownDay) != applied.taken.end()) {
+            changes.showNote = true;
+            m_noteEdited = false;
+        }
+    }
+    // The notes first: the state may say a day is agreed only once the diary holds them on disk.
+    // A save settles the journal, typing in it included: the box is filed first, as at close.
+    if (whole && !applied.taken.empty()) {
+        if (boxTyped)
+            changes |= FileNote(*typed);
+        if (!SaveNotes()) {
+            m_runner.Finish(std::nullopt);
+            return changes;
+        }
+    }
+    m_runner.Finish(std::move(outcome->state));
+    return changes;
+}
+
+SessionChanges DiarySession::RecordTry() {
+    SessionChanges changes;
+    std::optional<Run> run = std::move(m_run);
+    m_run.reset();
+    const FsPath folder = Folder();
+    if (!run || !run->report || !m_account || !(run->account == *m_account) || folder.empty())
+        return changes;
+    m_last = RecordSyncTry(m_fs, folder, *run->report, m_platform.NowSeconds());
+    changes.syncStatus = true;
+    if (m_last.status != SyncStatus::kOk && NeedsUser(m_last.status) && !m_last.userTold) {
+        // Trying again changes nothing until the user acts: said once, not at every try.
+        changes.tellUser = true;
+        m_last.userTold = true;
+        SaveSyncLastRun(m_fs, folder, m_last);
+    }
+    return changes;
+}
+
+SessionChanges DiarySession::RunFinished() {
+    if (m_runner.Running())
+        return {};
+    SessionChanges changes = RecordTry();
+    if (!m_account || m_syncClosed)
+        return changes;
+    changes.syncStatus = true;
+    const bool ok = m_last.status == SyncStatus::kOk;
+    // A run that saw every day but left an entry out keeps the ordinary pace.
+    const bool paced = ok || m_last.failures == 0;
+    m_notBefore = paced ? 0
+                        : m_platform.NowMs() +
+                              1000ull * static_cast<unsigned>(BackoffSeconds(m_last.status, m_last.failures));
+    // After a success the next look is in a few minutes; after a failure, when the back-off ends.
+    m_syncDue.reset();
+    Schedule(m_syncAgain ? kSyncAfterFilingMs : paced ? kSyncEveryMs : 0);
+    return changes;
+}
+
+void DiarySession::DropRun() {
+    m_runner.Cancel();
+    m_run.reset();
+    m_syncDue.reset();
+    m_syncAgain = false;
+}
+
+AccountKept DiarySession::KeepAccount(const SyncAccount& typed, const std::string& password,
+                                      SecretStore& secrets) {
+    const FsPath folder = Folder();
+    if (folder.empty())
+        return AccountKept::kNotSaved;
+    if (typed.serverUrl.empty()) {
+        // Sync off: the account and its password go; the state stays, so turning it on again
+        // compares afresh instead of taking anything for deleted.
+        if (!RemoveSyncAccount(m_fs, folder))
+            return AccountKept::kNotSaved;
+        if (m_account)
+            secrets.Remove(CredentialTarget(*m_account));
+        m_account.reset();
+        DropRun();
+        m_last = {};
+        return AccountKept::kKept;
+    }
+    // Refused before anything is kept: the password would otherwise wait for a sync that can never
+    // run, or cross the network in the clear.
+    const std::optional<SyncOrigin> origin = OriginOfSyncUrl(typed.serverUrl);
+    if (!origin || (origin->scheme == "http" && !origin->loopback))
+        return AccountKept::kBadAddress;
+    SyncAccount account = typed;
+    account.collection = m_account ? m_account->collection : std::string(kCollectionName);
+    const std::string target = CredentialTarget(account);
+    if (!password.empty() && !secrets.Save(target, account.user, password))
+        return AccountKept::kNoPassword;
+    if (SaveSyncAccount(m_fs, folder, account).outcome != SaveOutcome::kSaved)
+        return AccountKept::kNotSaved;
+    // A password is only ever sent to the host it was given for: one kept for another server or
+    // user is not carried over, and goes.
+    if (m_account && CredentialTarget(*m_account) != target)
+        secrets.Remove(CredentialTarget(*m_account));
+    if (!m_account || !(*m_account == account)) {
+        // Another server or user: what the last tries with the old one said is no news of this
+        // one, and a run with the old one under way ends here, keeping nothing.
+        DropRun();
+        m_last = {};
+        SaveSyncLastRun(m_fs, folder, m_last);
+        m_notBefore = 0;
+    }
+    m_account = account;
+    return AccountKept::kKept;
+}
+
+void DiarySession::CloseSync() {
+    if (m_syncClosed)
+        return;
+    m_syncClosed = true;
+    m_syncDue.reset();
+    if (!m_account)
+        return;
+    const std::uint64_t deadline = m_platform.NowMs() + (m_ending ? kSyncAtEndSessionMs : kSyncAtCloseMs);
+    const auto left = [&] {
+        const std::uint64_t now = m_platform.NowMs();
+        return deadline > now ? deadline - now : 0;
+    };
+    // Nothing after the budget is waited for: a run that did not end in time is left to the
+    // process's exit, and it keeps only whole files, so the notes saved before and the state on
+    // disk stay as they were and the next start compares afresh.
+    const auto giveUp = [&] {
+        m_runner.Cancel();
+        m_runner.Forsake();
+        m_run.reset();
+    };
+    // A run on an older copy gives way to one on what was just saved.
+    if (m_runner.Running()) {
+        m_runner.Cancel();
+        m_run.reset();
+        if (!m_runner.WaitEnded(left())) {
+            m_runner.Forsake();
+            return;
+        }
+    }
+    if (left() == 0 || !StartSync())
+        return;
+    if (!m_runner.WaitRan(left())) {
+        giveUp();
+        return;
+    }
+    ApplyOutcome(true, std::nullopt);
+    if (!m_runner.WaitEnded(left())) {
+        giveUp();
+        return;
+    }
+    RecordTry();
+}
