@@ -29,7 +29,8 @@ add_library(quill_salvage_fuzzed STATIC
   src/notes_tool/import_formats.cpp
   src/notes_tool/lunar_days.cpp
   src/notes_tool/notes_scan.cpp
-  src/sync/ical_text.cpp)
+  src/ical/content_line.cpp
+  src/ical/journal.cpp)
 target_link_libraries(quill_salvage_fuzzed PUBLIC quill_codec)
 target_compile_options(quill_salvage_fuzzed PRIVATE ${QUILL_FUZZ_SANITIZERS} -fsanitize=fuzzer-no-link -g -O1 -Wall -Wextra)
 add_executable(salvage_fuzz tests/fuzz/salvage_fuzz.cpp)
@@ -56,8 +57,9 @@ find_package(EXPAT REQUIRED)
 add_library(quill_sync_fuzzed STATIC
   src/almanac/civil_date.cpp
   src/diary/date_key.cpp
+  src/ical/content_line.cpp
+  src/ical/journal.cpp
   src/sync/day_resource.cpp
-  src/sync/ical_text.cpp
   src/sync/multistatus.cpp
   src/sync/sync_checksum.cpp
   src/sync/xml_expat.cpp)

@@ -57,6 +57,7 @@ std::string NewDayMark(std::string_view noteBytes);
 inline constexpr std::size_t kMaxResourceBytes = 2u << 20;
 inline constexpr std::size_t kMaxResourceLines = 50000;
 inline constexpr std::size_t kMaxIcsLineBytes = 1u << 20;
+inline constexpr std::size_t kMaxResourceDepth = 16;
 
 struct ResourceEntry {
     std::string uid;
