@@ -243,35 +243,36 @@ std::size_t PlainText(const EntrySource& source, const ExportOptions& options, O
 
 // ---- html
 
+// What a character of a note becomes in HTML text; nullptr where it stands for itself.
+const char* HtmlReplacement(char c) {
+    switch (c) {
+    case '&':
+        return "&amp;";
+    case '<':
+        return "&lt;";
+    case '>':
+        return "&gt;";
+    case '"':
+        return "&quot;";
+    case '\'':
+        return "&#39;";
+    case '\r':
+        return ""; // the page's own line ends are CR LF; a note's CR LF shows as one break
+    default:
+        // A control character has no place in HTML text; it shows as the replacement mark.
+        const bool control = (static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\t') || c == 0x7F;
+        return control ? "\xEF\xBF\xBD" : nullptr;
+    }
+}
+
 std::string HtmlText(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
     for (const char c : utf8) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&#39;";
-            break;
-        case '\r':
-            break; // the page's own line ends are CR LF; a note's CR LF shows as one break
-        default:
-            // A control character has no place in HTML text; it shows as the replacement mark.
-            if ((static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\t') || c == 0x7F) {
-                out += "\xEF\xBF\xBD";
-            } else {
-                out += c;
-            }
+        if (const char* replacement = HtmlReplacement(c)) {
+            out += replacement;
+        } else {
+            out += c;
         }
     }
     return out;

@@ -13,20 +13,6 @@ bool IsDay(const SyncDate& d) {
     return d.year >= 1 && d.year <= 9999 && almanac::MakeDate(d.year, d.month, d.day).has_value();
 }
 
-int Digits(std::string_view text) {
-    if (text.empty()) {
-        return -1;
-    }
-    int value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
-            return -1;
-        }
-        value = value * 10 + (c - '0');
-    }
-    return value;
-}
-
 void AppendDigits(std::string& out, int value, int width) {
     std::string digits = std::to_string(value);
     if (static_cast<int>(digits.size()) < width) {
@@ -125,23 +111,17 @@ std::optional<ResourceEntry> EntryOf(const ical::Component& c,
 } // namespace
 
 std::optional<SyncDate> SyncDateOfKey(std::string_view key, int pivot) {
-    if (key.size() != 6) {
+    if (key.size() != 6 || key.find_first_not_of("0123456789") != std::string_view::npos) {
         return std::nullopt;
     }
-    const int day = Digits(key.substr(0, 2)), month = Digits(key.substr(2, 2)), yy = Digits(key.substr(4, 2));
-    if (day < 0 || month < 0 || yy < 0) {
-        return std::nullopt;
-    }
-    const SyncDate date{pivot - ((pivot % 100 - yy + 100) % 100), month, day};
+    auto two = [&](std::size_t at) { return (key[at] - '0') * 10 + (key[at + 1] - '0'); };
+    const SyncDate date{pivot - ((pivot % 100 - two(4) + 100) % 100), two(2), two(0)};
     return IsDay(date) ? std::optional<SyncDate>(date) : std::nullopt;
 }
 
 std::string KeyOfSyncDate(const SyncDate& date) {
-    std::string key;
-    AppendDigits(key, date.day, 2);
-    AppendDigits(key, date.month, 2);
-    AppendDigits(key, date.year % 100, 2);
-    return key;
+    const std::string compact = CompactDate({date.year % 100, date.month, date.day}); // "00YYMMDD"
+    return compact.substr(6, 2) + compact.substr(4, 2) + compact.substr(2, 2);
 }
 
 std::string CompactDate(const SyncDate& date) {

@@ -47,20 +47,14 @@ void PutField(std::string& out, std::string_view bytes, bool last) {
         return;
     }
     for (const char c : bytes) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case ' ':
-            out += last ? " " : "\\s";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
+        const char* escaped = c == '\\'           ? "\\\\"
+                              : c == ' ' && !last ? "\\s"
+                              : c == '\n'         ? "\\n"
+                              : c == '\r'         ? "\\r"
+                                                  : nullptr;
+        if (escaped) {
+            out += escaped;
+        } else {
             out += c;
         }
     }

@@ -22,7 +22,33 @@ std::string Journal(const std::string& lines) {
     return "BEGIN:VJOURNAL\r\n" + lines + "END:VJOURNAL\r\n";
 }
 
-// One row per shape: what the components are, or the error that refuses the calendar.
+// The text of one journal, from each way a line can be written.
+TEST(IcalReader, TextOfAJournal) {
+    const struct {
+        const char* what;
+        std::string lines;
+        std::string text;
+    } cases[] = {
+        {"a folded line, a space and a tab continue it", "DESCRI\r\n PTION:a\r\n\tb\r\n c\r\n", "abc"},
+        {"a fold inside a UTF-8 sequence joins its bytes", "DESCRIPTION:\xE9\r\n \x9B\xAA\r\n",
+         "\xE9\x9B\xAA"},
+        {"escaped marks, both cases of a break", "DESCRIPTION:a\\, b\\; c\\\\ d\\ne\\Nf\\x\r\n",
+         "a, b; c\\ d\r\ne\r\nfx"},
+        {"a SUMMARY only: the title is the text", "SUMMARY:title\\, one\r\n", "title, one"},
+        {"a DESCRIPTION wins over the SUMMARY", "SUMMARY:title\r\nDESCRIPTION:body\r\n", "body"},
+        {"several DESCRIPTIONs are one text", "DESCRIPTION:one\r\nDESCRIPTION:two\r\n", "one\r\ntwo"},
+        {"parameters and a colon in the value", "DESCRIPTION;LANGUAGE=zh;X-A=\"b;c:d\":e:f\r\n", "e:f"},
+        {"nothing written", "UID:u\r\n", ""},
+    };
+    for (const auto& c : cases) {
+        const Calendar read = ical::ReadCalendar(kHead + Journal(c.lines) + kTail);
+        ASSERT_EQ(read.error, "") << c.what;
+        ASSERT_EQ(read.components.size(), 1u) << c.what;
+        EXPECT_EQ(read.components[0].Text(), c.text) << c.what;
+    }
+}
+
+// One row per shape of a calendar: what its components are, or the error that refuses it.
 TEST(IcalReader, Shapes) {
     const struct {
         const char* what;
@@ -31,36 +57,6 @@ TEST(IcalReader, Shapes) {
         std::vector<std::string> texts;
         std::string error; // a prefix of it; empty when read
     } cases[] = {
-        {"a folded line, a space and a tab continue it",
-         kHead + Journal("DESCRI\r\n PTION:a\r\n\tb\r\n c\r\n") + kTail,
-         {"VJOURNAL"},
-         {"abc"},
-         ""},
-        {"a fold inside a UTF-8 sequence joins its bytes",
-         kHead + Journal("DESCRIPTION:\xE9\r\n \x9B\xAA\r\n") + kTail,
-         {"VJOURNAL"},
-         {"\xE9\x9B\xAA"},
-         ""},
-        {"escaped marks and both cases of a line break",
-         kHead + Journal("DESCRIPTION:a\\, b\\; c\\\\ d\\ne\\Nf\\x\r\n") + kTail,
-         {"VJOURNAL"},
-         {"a, b; c\\ d\r\ne\r\nfx"},
-         ""},
-        {"a SUMMARY only: the title is the text",
-         kHead + Journal("SUMMARY:title\\, one\r\n") + kTail,
-         {"VJOURNAL"},
-         {"title, one"},
-         ""},
-        {"a DESCRIPTION wins over the SUMMARY",
-         kHead + Journal("SUMMARY:title\r\nDESCRIPTION:body\r\n") + kTail,
-         {"VJOURNAL"},
-         {"body"},
-         ""},
-        {"several DESCRIPTIONs are one text, lines apart",
-         kHead + Journal("DESCRIPTION:one\r\nDESCRIPTION:two\r\n") + kTail,
-         {"VJOURNAL"},
-         {"one\r\ntwo"},
-         ""},
         {"journals and events in order; VALARM and VTIMEZONE passed over",
          kHead +
              "BEGIN:VTIMEZONE\r\nTZID:z\r\nBEGIN:STANDARD\r\nDESCRIPTION:no\r\nEND:STANDARD\r\nEND:"
@@ -335,18 +331,15 @@ TEST(IcalWriter, Marks) {
 
 // DTSTAMP of instants far apart, the years kept to four digits.
 TEST(IcalWriter, UtcStamp) {
-    const struct {
-        std::int64_t seconds;
-        const char* stamp;
-    } cases[] = {
+    const std::vector<std::pair<std::int64_t, std::string>> cases = {
         {0, "19700101T000000Z"},
         {-1, "19691231T235959Z"},
         {1765186200, "20251208T093000Z"},
         {253402300799LL, "99991231T235959Z"},
         {-62167219200LL, "00000101T000000Z"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ical::UtcStamp(c.seconds), c.stamp) << c.seconds;
+    for (const auto& [seconds, stamp] : cases) {
+        EXPECT_EQ(ical::UtcStamp(seconds), stamp) << seconds;
     }
 }
 
