@@ -375,7 +375,9 @@ TEST(IcalRoundTrip, RandomNotesThroughRandomFolds) {
             line += ":" + p.value;
             for (std::size_t at = 0; at < line.size();) {
                 const std::size_t piece = 1 + random() % 40;
-                refolded += (at == 0 ? "" : " ") + line.substr(at, piece) + (random() % 2 ? "\r\n" : "\n");
+                refolded += at == 0 ? "" : " ";
+                refolded.append(line, at, piece);
+                refolded += random() % 2 ? "\r\n" : "\n";
                 at += piece;
             }
         }
