@@ -37,7 +37,7 @@ quill_fuzzed_library(quill_salvage_fuzzed USES quill_codec SOURCES
   src/diary/date_key.cpp src/diary/note_join.cpp
   src/notes_tool/diary_dates.cpp src/notes_tool/export_formats.cpp src/notes_tool/filing.cpp
   src/notes_tool/import_formats.cpp src/notes_tool/lunar_days.cpp src/notes_tool/notes_scan.cpp
-  src/sync/ical_text.cpp)
+  src/ical/content_line.cpp src/ical/journal.cpp)
 quill_fuzzer(salvage quill_salvage_fuzzed)
 
 # The journal of edits and the manifest of each diary's safety folder.
@@ -52,7 +52,8 @@ find_package(EXPAT REQUIRED)
 quill_fuzzed_library(quill_sync_fuzzed USES quill_codec EXPAT::EXPAT SOURCES
   src/almanac/civil_date.cpp
   src/diary/date_key.cpp
-  src/sync/day_resource.cpp src/sync/ical_text.cpp src/sync/multistatus.cpp src/sync/sync_checksum.cpp
+  src/ical/content_line.cpp src/ical/journal.cpp
+  src/sync/day_resource.cpp src/sync/multistatus.cpp src/sync/sync_checksum.cpp
   src/sync/xml_expat.cpp)
 quill_fuzzer(multistatus quill_sync_fuzzed)
 quill_fuzzer(ical quill_sync_fuzzed)

@@ -22,6 +22,7 @@ LAYERS = [
     'ui',           # the thin Win32 layer
     'files',        # the file-system interface, atomic saves, Windows and POSIX file systems
     'diary',        # notes model and file format, dates, day states, the note box
+    'ical',         # iCalendar content lines and journal calendars, read and written
     'safety',       # copies, journal, manifest, recovery, the crash journal
     'sync',         # the diary kept in step with another device
     'notes_tool',   # the command-line tool: the diary's rooms, none of the window's

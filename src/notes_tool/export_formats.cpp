@@ -8,7 +8,7 @@
 #include "diary/date_key.h"
 #include "notes_tool/lunar_days.h"
 #include "notes_tool/text_codec.h"
-#include "sync/ical_text.h"
+#include "ical/journal.h"
 
 namespace notes_tool {
 
@@ -243,35 +243,36 @@ std::size_t PlainText(const EntrySource& source, const ExportOptions& options, O
 
 // ---- html
 
+// What a character of a note becomes in HTML text; nullptr where it stands for itself.
+const char* HtmlReplacement(char c) {
+    switch (c) {
+    case '&':
+        return "&amp;";
+    case '<':
+        return "&lt;";
+    case '>':
+        return "&gt;";
+    case '"':
+        return "&quot;";
+    case '\'':
+        return "&#39;";
+    case '\r':
+        return ""; // the page's own line ends are CR LF; a note's CR LF shows as one break
+    default:
+        // A control character has no place in HTML text; it shows as the replacement mark.
+        const bool control = (static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\t') || c == 0x7F;
+        return control ? "\xEF\xBF\xBD" : nullptr;
+    }
+}
+
 std::string HtmlText(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
     for (const char c : utf8) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&#39;";
-            break;
-        case '\r':
-            break; // the page's own line ends are CR LF; a note's CR LF shows as one break
-        default:
-            // A control character has no place in HTML text; it shows as the replacement mark.
-            if ((static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\t') || c == 0x7F) {
-                out += "\xEF\xBF\xBD";
-            } else {
-                out += c;
-            }
+        if (const char* replacement = HtmlReplacement(c)) {
+            out += replacement;
+        } else {
+            out += c;
         }
     }
     return out;
@@ -327,33 +328,9 @@ std::size_t Html(const EntrySource& source, const ExportOptions& options, Output
 
 // ---- ics
 
-std::string IcsLine(std::string_view line) {
-    return FoldIcsLine(line);
-}
-
-std::string UtcStamp(std::int64_t seconds) {
-    const std::int64_t days = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
-    const std::int64_t rest = seconds - days * 86400;
-    const almanac::Date civil = almanac::DateOfDayNumber(days);
-    const Date date{std::clamp(almanac::YearOf(civil), 0, 9999), almanac::MonthOf(civil),
-                    almanac::DayOf(civil)};
-    std::string iso = IsoDate(date);
-    iso.erase(std::remove(iso.begin(), iso.end(), '-'), iso.end());
-    const int hms[3] = {static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60),
-                        static_cast<int>(rest % 60)};
-    iso += 'T';
-    for (const int part : hms) {
-        iso += static_cast<char>('0' + part / 10);
-        iso += static_cast<char>('0' + part % 10);
-    }
-    return iso + "Z";
-}
-
 std::size_t Ics(const EntrySource& source, const ExportOptions& options, Output& out) {
-    const std::string stamp = UtcStamp(options.stamp);
-    out += IcsLine("BEGIN:VCALENDAR");
-    out += IcsLine("VERSION:2.0");
-    out += IcsLine("PRODID:-//Quillidar//quillidar-notes//EN");
+    const std::string stamp = ical::UtcStamp(options.stamp);
+    out += ical::CalendarHead("-//Quillidar//quillidar-notes//EN");
     // The UID stays the same from one export to the next, so a calendar that imports the file
     // again updates its entries instead of doubling them; a key's later copies are numbered. In
     // date order the copies of a dated key follow each other, so only keys without a date, which
@@ -368,40 +345,31 @@ std::size_t Ics(const EntrySource& source, const ExportOptions& options, Output&
             copy = n.entry.key == previousKey ? copy + 1 : 1;
             previousKey = n.entry.key;
         }
-        bool exact = IsFaithfulText(n.entry.text);
-        bool ignored = true;
-        std::string uid = n.key;
+        ical::JournalEntry journal;
+        journal.uid = n.key;
         if (copy > 1) {
-            uid += '-';
-            uid += std::to_string(copy);
+            journal.uid += '-';
+            journal.uid += std::to_string(copy);
         }
-        uid += "@quillidar";
-        out += IcsLine("BEGIN:VJOURNAL");
-        out += IcsLine("UID:" + IcsText(uid, &ignored));
-        out += IcsLine("DTSTAMP:" + stamp);
+        journal.uid += "@quillidar";
+        journal.stamp = stamp;
         if (n.date) {
-            std::string day = IsoDate(*n.date);
-            day.erase(std::remove(day.begin(), day.end(), '-'), day.end());
-            out += IcsLine("DTSTART;VALUE=DATE:" + day);
+            journal.day = ToCivil(*n.date);
         }
-        out += IcsLine("SUMMARY:" + IcsText(FirstLine(n.text), &ignored));
-        out += IcsLine("DESCRIPTION:" + IcsText(n.text, &exact));
-        if (!exact) {
-            out += IcsLine("X-QUILLIDAR-GBK-HEX:" + HexOf(n.entry.text));
-        }
-        if (!n.keyHex.empty()) {
-            out += IcsLine("X-QUILLIDAR-KEY-GBK-HEX:" + n.keyHex);
-        }
-        out += IcsLine("END:VJOURNAL");
+        journal.text = n.text;
+        journal.noteBytes = n.entry.text;
+        journal.exact = IsFaithfulText(n.entry.text);
+        journal.keyHex = n.keyHex;
+        out += ical::JournalLines(journal);
     });
     if (written == 0) {
         // A calendar needs at least one component; one of our own, which every client skips, is
         // the least that is still a valid file.
-        out += IcsLine("BEGIN:X-QUILLIDAR-EMPTY");
-        out += IcsLine("X-QUILLIDAR-NOTES:0");
-        out += IcsLine("END:X-QUILLIDAR-EMPTY");
+        out += ical::FoldLine("BEGIN:X-QUILLIDAR-EMPTY");
+        out += ical::FoldLine("X-QUILLIDAR-NOTES:0");
+        out += ical::FoldLine("END:X-QUILLIDAR-EMPTY");
     }
-    out += IcsLine("END:VCALENDAR");
+    out += ical::CalendarTail();
     return written;
 }
 
@@ -493,10 +461,6 @@ std::string MarkdownText(std::string_view utf8) {
     return out;
 }
 
-std::string IcsText(std::string_view utf8, bool* exact) {
-    return EscapeIcsText(utf8, exact);
-}
-
 std::optional<Format> FormatOfName(std::string_view name) {
     static const std::pair<std::string_view, Format> names[] = {
         {"json", Format::kJson}, {"csv", Format::kCsv}, {"md", Format::kMd},
@@ -527,10 +491,6 @@ std::optional<Format> FormatOfFileName(std::string_view name) {
         return Format::kIcs;
     }
     return FormatOfName(extension);
-}
-
-std::string_view FirstLine(std::string_view text) {
-    return text.substr(0, text.find_first_of("\r\n"));
 }
 
 std::size_t WriteExport(Format format, const EntrySource& source, const ExportOptions& options,

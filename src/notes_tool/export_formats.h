@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ical/journal.h"
 #include "notes_tool/diary_dates.h"
 #include "notes_tool/notes_scan.h"
 
@@ -53,11 +54,8 @@ std::size_t WriteExport(Format format, const EntrySource& source, const ExportOp
 std::string JsonString(std::string_view utf8);
 // Text that CommonMark and pandoc render as these very characters, line breaks included.
 std::string MarkdownText(std::string_view utf8);
-// An RFC 5545 TEXT value; *exact becomes false when it cannot give the text back exactly.
-std::string IcsText(std::string_view utf8, bool* exact);
-
 // A note's text up to its first line break.
-std::string_view FirstLine(std::string_view text);
+using ical::FirstLine;
 
 // The separator between an existing note and the text appended to it.
 inline constexpr const char* kAppendSeparator = kNotePartSeparator;

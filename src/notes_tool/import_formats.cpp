@@ -10,7 +10,7 @@
 
 #include "notes_tool/diary_dates.h"
 #include "notes_tool/text_codec.h"
-#include "sync/ical_text.h"
+#include "ical/journal.h"
 
 namespace notes_tool {
 
@@ -501,38 +501,6 @@ Imported ImportCsv(std::string_view bytes, const ImportOptions& options) {
 
 namespace {
 
-std::string Upper(std::string_view text) {
-    return UpperAscii(text);
-}
-
-std::vector<IcsProperty> IcsProperties(std::string_view text) {
-    return ReadIcsProperties(text);
-}
-
-std::string IcsUnescape(std::string_view value) {
-    return UnescapeIcsText(value);
-}
-
-int Digits(std::string_view text) {
-    int value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
-            return -1;
-        }
-        value = value * 10 + (c - '0');
-    }
-    return value;
-}
-
-// A component being read: what decides its day and its text.
-struct IcsItem {
-    std::size_t line = 0;
-    std::string kind;
-    std::optional<IcsProperty> start;
-    std::vector<std::string> descriptions;
-    std::optional<std::string> summary, uid, hex, keyHex;
-};
-
 struct IcsNote {
     std::string key;
     std::int64_t when = 0; // local seconds, to order the entries of a day
@@ -541,207 +509,153 @@ struct IcsNote {
 };
 
 // The day of DTSTART, and when on it; an error in words when it names none.
-std::string DayOfStart(const IcsProperty& p, const ImportOptions& options, Date& date, std::int64_t& when) {
-    const std::string& v = p.value;
-    const bool dateOnly = v.size() == 8;
-    if (!(dateOnly || ((v.size() == 15 || v.size() == 16) && v[8] == 'T'))) {
-        return "DTSTART " + v + " is no date or date-time";
+std::string DayOfStart(const ical::Property& p, const ImportOptions& options, Date& date,
+                       std::int64_t& when) {
+    std::string why;
+    const std::optional<ical::Start> start = ical::ReadStart(p, &why);
+    if (!start) {
+        return why;
     }
-    date = {Digits(std::string_view(v).substr(0, 4)), Digits(std::string_view(v).substr(4, 2)),
-            Digits(std::string_view(v).substr(6, 2))};
-    if (!ParseIsoDate(IsoDate(date))) {
-        return "DTSTART " + v + " is no day";
+    date = FromCivil(start->day);
+    when = start->Instant();
+    // A time in UTC falls on the local day where the diary is kept; a time with a TZID, or a
+    // floating one, is already the local time of the entry.
+    if (start->form == ical::StartForm::kUtc && options.localDateOf) {
+        date = options.localDateOf(when);
     }
-    int seconds = 0;
-    if (!dateOnly) {
-        const int h = Digits(std::string_view(v).substr(9, 2)), m = Digits(std::string_view(v).substr(11, 2)),
-                  s = Digits(std::string_view(v).substr(13, 2));
-        if (h < 0 || h > 23 || m < 0 || m > 59 || s < 0 || s > 60 || (v.size() == 16 && v[15] != 'Z')) {
-            return "DTSTART " + v + " is no time";
-        }
-        seconds = h * 3600 + m * 60 + s;
-        // A time in UTC falls on the local day where the diary is kept; a time with a TZID, or a
-        // floating one, is already the local time of the entry.
-        if (v.size() == 16) {
-            const std::int64_t utc = DayNumber(date) * 86400 + seconds;
-            date = options.localDateOf ? options.localDateOf(utc) : DateOfDayNumber(utc / 86400);
-            when = utc;
-            return {};
-        }
-    }
-    when = DayNumber(date) * 86400 + seconds;
     return {};
 }
 
-std::string JoinParts(const std::vector<IcsNote>& notes) {
+// This tool writes a note of no calendar day without DTSTART, its key in the UID.
+std::string KeyOfUndated(const ical::Component& c, const ImportOptions& options, const std::string& at,
+                         std::string& key) {
+    const std::string uid = c.uid.value_or("");
+    const std::size_t atSign = uid.rfind("@quillidar");
+    if (atSign == std::string::npos || atSign + 10 != uid.size()) {
+        return at + "has no DTSTART, so it names no day";
+    }
+    key = uid.substr(0, atSign);
+    const std::size_t dash = key.rfind('-');
+    if (dash != std::string::npos && dash > 0 && DigitsValue(std::string_view(key).substr(dash + 1)) > 1) {
+        key.resize(dash);
+    }
+    if (const std::string* keyHex = c.Mark(ical::kKeyBytesHex)) {
+        key = BytesOfHex(*keyHex).value_or(key);
+    } else {
+        key = NotesFromUtf8(key).value_or(key);
+    }
+    if (!options.allowUndated) {
+        return at + "names no day (key \"" + Utf8FromNotes(key) +
+               "\"), and a note filed under it would never show";
+    }
+    return {};
+}
+
+// The note a journal or event holds: an error in words, or *none when nothing is written in it.
+std::string NoteOfComponent(const ical::Component& c, const ImportOptions& options, IcsNote& note,
+                            bool& none) {
+    const std::string at = "line " + std::to_string(c.line) + ": " + c.kind + " ";
+    const ical::Carried carried = ical::CarriedBytes(c);
+    if (carried.state == ical::CarriedState::kMalformed) {
+        return at + ical::kBytesHex + " is not an even number of hexadecimal digits";
+    }
+    // The bytes stand only while the text still says what they say: a calendar program that
+    // edits the text keeps the property it does not know, and the edit must win.
+    if (carried.state == ical::CarriedState::kTaken) {
+        note.text = carried.bytes;
+    } else {
+        const std::string utf8 = c.Text();
+        if (utf8.empty()) {
+            none = true;
+            return {};
+        }
+        note.text = NotesFromUtf8(utf8).value_or(std::string());
+    }
+    if (note.text.find('\0') != std::string::npos) {
+        return at + "holds a zero byte, which the notes file cannot hold";
+    }
+    if (!c.start) {
+        return KeyOfUndated(c, options, at, note.key);
+    }
+    Date date;
+    const std::string where = "line " + std::to_string(c.start->line) + ": ";
+    if (const std::string why = DayOfStart(*c.start, options, date, note.when); !why.empty()) {
+        return where + why;
+    }
+    if (DateOfKey(KeyOfDate(date), options.pivot) != date) {
+        return where + OutsideWindow("the day " + IsoDate(date), options.pivot);
+    }
+    note.key = KeyOfDate(date);
+    return {};
+}
+
+std::string JoinParts(std::vector<IcsNote>::const_iterator begin, std::vector<IcsNote>::const_iterator end) {
     std::string text;
     std::vector<std::string_view> parts;
-    for (const IcsNote& n : notes) {
-        if (std::find(parts.begin(), parts.end(), n.text) != parts.end()) {
+    for (auto n = begin; n != end; ++n) {
+        if (std::find(parts.begin(), parts.end(), n->text) != parts.end()) {
             continue;
         }
-        parts.push_back(n.text);
-        text += (text.empty() ? "" : kAppendSeparator) + n.text;
+        parts.push_back(n->text);
+        text += (text.empty() ? "" : kAppendSeparator) + n->text;
     }
     return text;
+}
+
+// The entries of one day become one note, in order of their start, joined as append joins; the
+// days keep the order their first entries came in.
+std::vector<DiaryEntry> JoinedByDay(std::vector<IcsNote> notes) {
+    std::stable_sort(notes.begin(), notes.end(), [](const IcsNote& a, const IcsNote& b) {
+        return a.key != b.key ? a.key < b.key : a.when < b.when;
+    });
+    std::vector<std::pair<std::size_t, DiaryEntry>> joined;
+    for (auto i = notes.cbegin(); i != notes.cend();) {
+        auto j = i;
+        std::size_t first = i->order;
+        while (j != notes.cend() && j->key == i->key) {
+            first = std::min(first, j->order);
+            ++j;
+        }
+        joined.push_back({first, DiaryEntry{i->key, JoinParts(i, j), {}}});
+        i = j;
+    }
+    std::sort(joined.begin(), joined.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<DiaryEntry> entries;
+    for (auto& [order, entry] : joined) {
+        entries.push_back(std::move(entry));
+    }
+    return entries;
 }
 
 } // namespace
 
 Imported ImportIcs(std::string_view bytes, const ImportOptions& options) {
-    std::size_t base = bytes.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-    const std::string_view text = bytes.substr(base);
+    const std::size_t base = bytes.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
     std::size_t bad = 0;
-    if (!Utf16FromUtf8(text, &bad)) {
+    if (!Utf16FromUtf8(bytes.substr(base), &bad)) {
         return Failed("at byte " + std::to_string(base + bad) + ": not UTF-8");
     }
-    const std::vector<IcsProperty> properties = IcsProperties(text);
-    if (properties.empty() || properties[0].name != "BEGIN" || Upper(properties[0].value) != "VCALENDAR") {
-        return Failed("line 1: no BEGIN:VCALENDAR, so no iCalendar file");
+    const ical::Calendar calendar = ical::ReadCalendar(bytes);
+    if (!calendar.error.empty()) {
+        return Failed(calendar.error);
     }
-    std::vector<std::string> open;
-    std::optional<IcsItem> item;
     std::vector<IcsNote> notes;
-    std::size_t skippedEvents = 0;
-    for (const IcsProperty& p : properties) {
-        const std::string where = "line " + std::to_string(p.line) + ": ";
-        if (p.name == "BEGIN") {
-            open.push_back(Upper(p.value));
-            if (open.size() == 2 && (open[1] == "VJOURNAL" || open[1] == "VEVENT")) {
-                item = IcsItem{p.line, open[1], {}, {}, {}, {}, {}, {}};
-            }
+    for (const ical::Component& c : calendar.components) {
+        if (c.kind == "VEVENT" && !options.includeEvents) {
             continue;
         }
-        if (p.name == "END") {
-            if (open.empty() || open.back() != Upper(p.value)) {
-                return Failed(where + "END:" + p.value + " closes no BEGIN:" + p.value);
-            }
-            open.pop_back();
-            if (open.size() != 1 || !item) {
-                continue;
-            }
-            const IcsItem it = std::move(*item);
-            item.reset();
-            if (it.kind == "VEVENT" && !options.includeEvents) {
-                ++skippedEvents;
-                continue;
-            }
-            const std::string at = "line " + std::to_string(it.line) + ": " + it.kind + " ";
-            IcsNote note;
-            note.order = notes.size();
-            std::string utf8;
-            for (const std::string& d : it.descriptions) {
-                utf8 += (utf8.empty() ? "" : "\r\n") + IcsUnescape(d);
-            }
-            if (it.descriptions.empty() && it.summary) {
-                utf8 = IcsUnescape(*it.summary);
-            }
-            std::optional<std::string> hexBytes;
-            if (it.hex) {
-                hexBytes = BytesOfHex(*it.hex);
-                if (!hexBytes) {
-                    return Failed(at + "X-QUILLIDAR-GBK-HEX is not an even number of hexadecimal digits");
-                }
-            }
-            // The bytes stand only while the text still says what they say: a calendar program that
-            // edits the text keeps the property it does not know, and the edit must win.
-            bool ignored = true;
-            if (hexBytes && (it.descriptions.empty() ||
-                             IcsUnescape(EscapeIcsText(Utf8FromNotes(*hexBytes), &ignored)) == utf8)) {
-                note.text = *hexBytes;
-            } else {
-                if (utf8.empty()) {
-                    continue; // nothing written in it: no note
-                }
-                note.text = NotesFromUtf8(utf8).value_or(std::string());
-            }
-            if (note.text.find('\0') != std::string::npos) {
-                return Failed(at + "holds a zero byte, which the notes file cannot hold");
-            }
-            if (it.start) {
-                Date date;
-                const std::string why = DayOfStart(*it.start, options, date, note.when);
-                if (!why.empty()) {
-                    return Failed("line " + std::to_string(it.start->line) + ": " + why);
-                }
-                if (DateOfKey(KeyOfDate(date), options.pivot) != date) {
-                    return Failed("line " + std::to_string(it.start->line) + ": " +
-                                  OutsideWindow("the day " + IsoDate(date), options.pivot));
-                }
-                note.key = KeyOfDate(date);
-            } else {
-                // This tool writes a note of no calendar day without DTSTART, its key in the UID.
-                const std::string uid = it.uid.value_or("");
-                const std::size_t atSign = uid.rfind("@quillidar");
-                if (atSign == std::string::npos || atSign + 10 != uid.size()) {
-                    return Failed(at + "has no DTSTART, so it names no day");
-                }
-                std::string key = uid.substr(0, atSign);
-                const std::size_t dash = key.rfind('-');
-                if (dash != std::string::npos && dash > 0 &&
-                    Digits(std::string_view(key).substr(dash + 1)) > 1) {
-                    key.resize(dash);
-                }
-                if (it.keyHex) {
-                    key = BytesOfHex(*it.keyHex).value_or(key);
-                } else {
-                    key = NotesFromUtf8(key).value_or(key);
-                }
-                if (!options.allowUndated) {
-                    return Failed(at + "names no day (key \"" + Utf8FromNotes(key) +
-                                  "\"), and a note filed under it would never show");
-                }
-                note.key = key;
-            }
+        IcsNote note;
+        note.order = notes.size();
+        bool none = false;
+        if (const std::string why = NoteOfComponent(c, options, note, none); !why.empty()) {
+            return Failed(why);
+        }
+        if (!none) {
             notes.push_back(std::move(note));
-            continue;
-        }
-        if (!item || open.size() != 2) {
-            continue; // VALARM and the like inside an entry, VTIMEZONE, calendar properties
-        }
-        if (p.name == "DTSTART") {
-            item->start = p;
-        } else if (p.name == "DESCRIPTION") {
-            item->descriptions.push_back(p.value);
-        } else if (p.name == "SUMMARY") {
-            item->summary = p.value;
-        } else if (p.name == "UID") {
-            item->uid = IcsUnescape(p.value);
-        } else if (p.name == "X-QUILLIDAR-GBK-HEX") {
-            item->hex = p.value;
-        } else if (p.name == "X-QUILLIDAR-KEY-GBK-HEX") {
-            item->keyHex = p.value;
         }
     }
-    if (!open.empty()) {
-        return Failed("BEGIN:" + open.back() + " is never closed");
-    }
-    (void)skippedEvents;
-    // The entries of one day become one note, in order of their start, joined as append joins.
-    std::stable_sort(notes.begin(), notes.end(), [](const IcsNote& a, const IcsNote& b) {
-        return a.key != b.key ? a.key < b.key : a.when < b.when;
-    });
-    std::vector<std::pair<std::size_t, DiaryEntry>> joined;
-    for (std::size_t i = 0; i < notes.size();) {
-        std::size_t j = i;
-        std::size_t first = notes[i].order;
-        while (j < notes.size() && notes[j].key == notes[i].key) {
-            first = std::min(first, notes[j].order);
-            ++j;
-        }
-        joined.push_back(
-            {first,
-             DiaryEntry{notes[i].key,
-                        JoinParts(std::vector<IcsNote>(notes.begin() + static_cast<std::ptrdiff_t>(i),
-                                                       notes.begin() + static_cast<std::ptrdiff_t>(j))),
-                        {}}});
-        i = j;
-    }
-    std::sort(joined.begin(), joined.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     Imported result;
-    for (auto& [order, entry] : joined) {
-        result.entries.push_back(std::move(entry));
-    }
+    result.entries = JoinedByDay(std::move(notes));
     return result;
 }
 
@@ -761,11 +675,11 @@ std::optional<Format> GuessImportFormat(std::string_view name, std::string_view 
     if (head[0] == '{') {
         return Format::kJson;
     }
-    if (Upper(head.substr(0, 15)) == "BEGIN:VCALENDAR") {
+    if (ical::UpperAscii(head.substr(0, 15)) == "BEGIN:VCALENDAR") {
         return Format::kIcs;
     }
     // A csv this tool reads starts with a header that names a text column.
-    const std::string header = Upper(head.substr(0, head.find_first_of("\r\n")));
+    const std::string header = ical::UpperAscii(head.substr(0, head.find_first_of("\r\n")));
     if (header.find(',') != std::string::npos && header.find("TEXT") != std::string::npos) {
         return Format::kCsv;
     }

@@ -2,29 +2,15 @@
 #include "sync/day_resource.h"
 
 #include "almanac/almanac.h"
+#include "ical/journal.h"
 #include "text/gb18030.h"
 #include "text/text_codec.h"
-#include "sync/ical_text.h"
 #include "sync/sync_state.h"
 
 namespace {
 
 bool IsDay(const SyncDate& d) {
     return d.year >= 1 && d.year <= 9999 && almanac::MakeDate(d.year, d.month, d.day).has_value();
-}
-
-int Digits(std::string_view text) {
-    if (text.empty()) {
-        return -1;
-    }
-    int value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
-            return -1;
-        }
-        value = value * 10 + (c - '0');
-    }
-    return value;
 }
 
 void AppendDigits(std::string& out, int value, int width) {
@@ -74,75 +60,68 @@ char32_t NextCodePoint(std::string_view text, std::size_t& i) {
     return c;
 }
 
-std::string_view FirstLine(std::string_view text) {
-    return text.substr(0, text.find_first_of("\r\n"));
+SyncDate SyncDateOf(almanac::Date date) {
+    return {almanac::YearOf(date), almanac::MonthOf(date), almanac::DayOf(date)};
 }
 
-std::string UtcStamp(std::int64_t seconds) {
-    const std::int64_t days = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
-    const std::int64_t rest = seconds - days * 86400;
-    const almanac::Date date = almanac::DateOfDayNumber(days);
-    const int y = almanac::YearOf(date);
-    std::string out;
-    AppendDigits(out, y < 0 ? 0 : y > 9999 ? 9999 : y, 4);
-    AppendDigits(out, almanac::MonthOf(date), 2);
-    AppendDigits(out, almanac::DayOf(date), 2);
-    out += 'T';
-    AppendDigits(out, static_cast<int>(rest / 3600), 2);
-    AppendDigits(out, static_cast<int>(rest / 60 % 60), 2);
-    AppendDigits(out, static_cast<int>(rest % 60), 2);
-    return out + "Z";
+almanac::Date CivilOf(const SyncDate& date) {
+    return *almanac::MakeDate(date.year, date.month, date.day);
 }
 
-// The day DTSTART names; nullopt when it names none.
-std::optional<SyncDate> DayOfStart(const IcsProperty& p,
+// The day DTSTART names: the date written, or for a UTC time the local date the caller gives.
+std::optional<SyncDate> DayOfStart(const ical::Property& p,
                                    const std::function<SyncDate(std::int64_t)>& localDateOf) {
-    const std::string_view v = p.value;
-    if (v.size() < 8) {
+    const std::optional<ical::Start> start = ical::ReadStart(p);
+    if (!start) {
         return std::nullopt;
     }
-    const std::optional<SyncDate> date = ParseCompactDate(v.substr(0, 8));
-    if (!date || v.size() == 8) {
-        return date;
+    if (start->form == ical::StartForm::kUtc && localDateOf) {
+        return localDateOf(start->Instant());
     }
-    if ((v.size() != 15 && v.size() != 16) || v[8] != 'T') {
+    return SyncDateOf(start->day);
+}
+
+// A journal of a day as the sync sees it; nullopt for one of no day.
+std::optional<ResourceEntry> EntryOf(const ical::Component& c,
+                                     const std::function<SyncDate(std::int64_t)>& localDateOf) {
+    if (c.kind != "VJOURNAL" || !c.start) {
+        return std::nullopt; // a journal of no day: no diary note
+    }
+    const std::optional<SyncDate> date = DayOfStart(*c.start, localDateOf);
+    if (!date) {
         return std::nullopt;
     }
-    const int h = Digits(v.substr(9, 2)), m = Digits(v.substr(11, 2)), s = Digits(v.substr(13, 2));
-    if (h < 0 || h > 23 || m < 0 || m > 59 || s < 0 || s > 60) {
-        return std::nullopt;
+    ResourceEntry entry;
+    entry.date = *date;
+    entry.uid = c.uid.value_or("");
+    entry.ours = entry.uid == UidOfDay(*date);
+    if (const std::string* mark = c.Mark(ical::kNewDayMark)) {
+        entry.newDay = *mark;
     }
-    if (v.size() == 15) {
-        return date; // floating, or local to its TZID: the day written is the entry's day
+    // The hex holds the bytes exactly; it stands only while the text says the same.
+    ical::Carried carried = ical::CarriedBytes(c);
+    if (carried.state == ical::CarriedState::kTaken && carried.bytes.find('\0') == std::string::npos) {
+        entry.text = std::move(carried.bytes);
+    } else {
+        entry.text = NoteBytesOfUtf8(c.Text());
     }
-    if (v[15] != 'Z') {
-        return std::nullopt;
-    }
-    const std::int64_t days = almanac::DayNumber(*almanac::MakeDate(date->year, date->month, date->day));
-    const std::int64_t utc = days * 86400 + h * 3600 + m * 60 + s;
-    return localDateOf ? localDateOf(utc) : *date;
+    return entry;
 }
 
 } // namespace
 
 std::optional<SyncDate> SyncDateOfKey(std::string_view key, int pivot) {
-    if (key.size() != 6) {
+    if (key.size() != 6 || key.find_first_not_of("0123456789") != std::string_view::npos) {
         return std::nullopt;
     }
-    const int day = Digits(key.substr(0, 2)), month = Digits(key.substr(2, 2)), yy = Digits(key.substr(4, 2));
-    if (day < 0 || month < 0 || yy < 0) {
-        return std::nullopt;
-    }
-    const SyncDate date{pivot - ((pivot % 100 - yy + 100) % 100), month, day};
+    auto two = [&](std::size_t at) { return (key[at] - '0') * 10 + (key[at + 1] - '0'); };
+    const SyncDate date{pivot - ((pivot % 100 - two(4) + 100) % 100), two(2), two(0)};
     return IsDay(date) ? std::optional<SyncDate>(date) : std::nullopt;
 }
 
 std::string KeyOfSyncDate(const SyncDate& date) {
-    std::string key;
-    AppendDigits(key, date.day, 2);
-    AppendDigits(key, date.month, 2);
-    AppendDigits(key, date.year % 100, 2);
-    return key;
+    const std::string compact = CompactDate({date.year % 100, date.month, date.day}); // "00YYMMDD"
+    return compact.substr(6, 2) + compact.substr(4, 2) + compact.substr(2, 2);
 }
 
 std::string CompactDate(const SyncDate& date) {
@@ -154,11 +133,8 @@ std::string CompactDate(const SyncDate& date) {
 }
 
 std::optional<SyncDate> ParseCompactDate(std::string_view text) {
-    if (text.size() != 8) {
-        return std::nullopt;
-    }
-    const SyncDate date{Digits(text.substr(0, 4)), Digits(text.substr(4, 2)), Digits(text.substr(6, 2))};
-    return IsDay(date) ? std::optional<SyncDate>(date) : std::nullopt;
+    const std::optional<almanac::Date> date = ical::ParseDateValue(text);
+    return date ? std::optional<SyncDate>(SyncDateOf(*date)) : std::nullopt;
 }
 
 std::string UidOfDay(const SyncDate& date) {
@@ -202,136 +178,40 @@ std::string NewDayMark(std::string_view noteBytes) {
 
 std::string EncodeDayResource(const SyncDate& date, std::string_view noteBytes, std::int64_t stamp,
                               bool firstOfDay, std::string_view keptMark) {
-    const std::string utf8 = Utf8OfNoteBytes(noteBytes);
-    bool exact = Gb18030FromUtf16(Utf16FromGb18030(noteBytes)) == noteBytes;
-    bool ignored = true;
-    std::string out;
-    out += FoldIcsLine("BEGIN:VCALENDAR");
-    out += FoldIcsLine("VERSION:2.0");
-    out += FoldIcsLine("PRODID:-//Quillidar//diary sync//EN");
-    out += FoldIcsLine("BEGIN:VJOURNAL");
-    out += FoldIcsLine("UID:" + UidOfDay(date));
-    out += FoldIcsLine("DTSTAMP:" + UtcStamp(stamp));
-    out += FoldIcsLine("DTSTART;VALUE=DATE:" + CompactDate(date));
+    const std::string when = ical::UtcStamp(stamp);
+    ical::JournalEntry journal;
+    journal.uid = UidOfDay(date);
+    journal.stamp = when;
+    journal.day = CivilOf(date);
     if (!keptMark.empty()) {
-        out += FoldIcsLine("X-QUILLIDAR-NEW-DAY:" + std::string(keptMark));
+        journal.marks.emplace_back(ical::kNewDayMark, std::string(keptMark));
     } else if (firstOfDay) {
-        out += FoldIcsLine("X-QUILLIDAR-NEW-DAY:" + NewDayMark(noteBytes));
+        journal.marks.emplace_back(ical::kNewDayMark, NewDayMark(noteBytes));
     }
-    out += FoldIcsLine("SUMMARY:" + EscapeIcsText(FirstLine(utf8), &ignored));
-    out += FoldIcsLine("DESCRIPTION:" + EscapeIcsText(utf8, &exact));
-    if (!exact) {
-        out += FoldIcsLine("X-QUILLIDAR-GBK-HEX:" + text_codec::HexOf(noteBytes));
-    }
-
-    out += FoldIcsLine("END:VJOURNAL");
-    out += FoldIcsLine("END:VCALENDAR");
-    return out;
+    journal.text = Utf8OfNoteBytes(noteBytes);
+    journal.noteBytes = noteBytes;
+    journal.exact = Gb18030FromUtf16(Utf16FromGb18030(noteBytes)) == noteBytes;
+    return ical::CalendarHead("-//Quillidar//diary sync//EN") + ical::JournalLines(journal) +
+           ical::CalendarTail();
 }
 
 ResourceRead ReadCalendarResource(std::string_view bytes,
                                   const std::function<SyncDate(std::int64_t)>& localDateOf) {
     ResourceRead result;
-    auto fail = [&](std::string why) {
-        result.entries.clear();
-        result.error = std::move(why);
-        return result;
-    };
     if (bytes.size() > kMaxResourceBytes) {
-        return fail("the entry is larger than " + std::to_string(kMaxResourceBytes) + " bytes");
+        result.error = "the entry is larger than " + std::to_string(kMaxResourceBytes) + " bytes";
+        return result;
     }
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-        bytes.remove_prefix(3);
+    const ical::Calendar calendar =
+        ical::ReadCalendar(bytes, {kMaxResourceLines, kMaxIcsLineBytes, kMaxResourceDepth});
+    if (!calendar.error.empty()) {
+        result.error = calendar.error;
+        return result;
     }
-    bool truncated = false;
-    const std::vector<IcsProperty> lines =
-        ReadIcsProperties(bytes, kMaxResourceLines, kMaxIcsLineBytes, &truncated);
-    if (truncated) {
-        return fail("the entry has too many or too long lines");
-    }
-    if (lines.empty() || lines[0].name != "BEGIN" || UpperAscii(lines[0].value) != "VCALENDAR") {
-        return fail("no BEGIN:VCALENDAR");
-    }
-    struct Item {
-        std::optional<IcsProperty> start;
-        std::vector<std::string> descriptions;
-        std::optional<std::string> uid, hex, summary;
-        std::string newDay;
-    };
-    std::vector<std::string> open;
-    std::optional<Item> item;
-    for (const IcsProperty& p : lines) {
-        if (p.name == "BEGIN") {
-            if (open.size() >= 16) {
-                return fail("components nested too deep");
-            }
-            open.push_back(UpperAscii(p.value));
-            if (open.size() == 2 && open[1] == "VJOURNAL") {
-                item = Item{};
-            }
-            continue;
+    for (const ical::Component& c : calendar.components) {
+        if (std::optional<ResourceEntry> entry = EntryOf(c, localDateOf)) {
+            result.entries.push_back(std::move(*entry));
         }
-        if (p.name == "END") {
-            if (open.empty() || open.back() != UpperAscii(p.value)) {
-                return fail("line " + std::to_string(p.line) + ": END:" + p.value + " closes nothing open");
-            }
-            open.pop_back();
-            if (open.size() != 1 || !item) {
-                continue;
-            }
-            Item it = std::move(*item);
-            item.reset();
-            if (!it.start) {
-                continue; // a journal of no day: no diary note
-            }
-            const std::optional<SyncDate> date = DayOfStart(*it.start, localDateOf);
-            if (!date) {
-                continue;
-            }
-            ResourceEntry entry;
-            entry.date = *date;
-            entry.uid = it.uid.value_or("");
-            entry.ours = entry.uid == UidOfDay(*date);
-            entry.newDay = it.newDay;
-            std::string utf8;
-            for (const std::string& d : it.descriptions) {
-                utf8 += (utf8.empty() ? "" : "\r\n") + UnescapeIcsText(d);
-            }
-            if (it.descriptions.empty() && it.summary) {
-                utf8 = UnescapeIcsText(*it.summary); // a phone's one-line journal: its title is its text
-            }
-            entry.text = NoteBytesOfUtf8(utf8);
-            if (it.hex) {
-                // The hex holds the bytes exactly; it stands only while the text says the same.
-                const std::optional<std::string> raw = text_codec::BytesOfHex(*it.hex);
-                bool ignored = true;
-                if (raw && raw->find('\0') == std::string::npos &&
-                    UnescapeIcsText(EscapeIcsText(Utf8OfNoteBytes(*raw), &ignored)) == utf8) {
-                    entry.text = *raw;
-                }
-            }
-            result.entries.push_back(std::move(entry));
-            continue;
-        }
-        if (!item || open.size() != 2) {
-            continue;
-        }
-        if (p.name == "DTSTART") {
-            item->start = p;
-        } else if (p.name == "DESCRIPTION") {
-            item->descriptions.push_back(p.value);
-        } else if (p.name == "SUMMARY") {
-            item->summary = p.value;
-        } else if (p.name == "UID") {
-            item->uid = UnescapeIcsText(p.value);
-        } else if (p.name == "X-QUILLIDAR-GBK-HEX") {
-            item->hex = p.value;
-        } else if (p.name == "X-QUILLIDAR-NEW-DAY") {
-            item->newDay = p.value;
-        }
-    }
-    if (!open.empty()) {
-        return fail("BEGIN:" + open.back() + " is never closed");
     }
     return result;
 }

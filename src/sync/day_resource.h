@@ -57,6 +57,7 @@ std::string NewDayMark(std::string_view noteBytes);
 inline constexpr std::size_t kMaxResourceBytes = 2u << 20;
 inline constexpr std::size_t kMaxResourceLines = 50000;
 inline constexpr std::size_t kMaxIcsLineBytes = 1u << 20;
+inline constexpr std::size_t kMaxResourceDepth = 16;
 
 struct ResourceEntry {
     std::string uid;
@@ -74,7 +75,8 @@ struct ResourceRead {
 // Every VJOURNAL with a start day. DTSTART may be a date, a floating or TZID date-time (its date is
 // the day) or a UTC time (localDateOf gives the day; UTC's date without it). Several DESCRIPTIONs
 // are one text, lines apart; an entry with none has its SUMMARY for its text. X-QUILLIDAR-GBK-HEX is taken
-// only while the DESCRIPTION still shows those bytes: another client that edits the text keeps the property
-// it does not know, and its edit must win over the stale bytes.
+// only while the text still shows those bytes (the DESCRIPTION, or with none the SUMMARY as their first
+// line): another client that edits the text keeps the property it does not know, and its edit must win
+// over the stale bytes.
 ResourceRead ReadCalendarResource(std::string_view bytes,
                                   const std::function<SyncDate(std::int64_t)>& localDateOf = {});

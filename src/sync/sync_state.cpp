@@ -47,20 +47,14 @@ void PutField(std::string& out, std::string_view bytes, bool last) {
         return;
     }
     for (const char c : bytes) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case ' ':
-            out += last ? " " : "\\s";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
+        const char* escaped = c == '\\'           ? "\\\\"
+                              : c == ' ' && !last ? "\\s"
+                              : c == '\n'         ? "\\n"
+                              : c == '\r'         ? "\\r"
+                                                  : nullptr;
+        if (escaped) {
+            out += escaped;
+        } else {
             out += c;
         }
     }
@@ -209,114 +203,143 @@ std::string EncodeSyncState(const SyncState& state) {
     return body;
 }
 
-bool DecodeSyncState(std::string_view bytes, SyncState& state) {
-    state = {};
-    SyncState read;
-    const bool hex = bytes.starts_with(kMagicHex);
-    if (!hex && !bytes.starts_with(kMagic)) {
-        return false;
-    }
+namespace {
+
+// The records between the magic line and the end line, once the end line's checksum holds for
+// them; *count is the number of records the end line says there are.
+std::optional<std::string_view> CheckedBody(std::string_view bytes, std::string_view& count) {
     static_assert(kMagic.size() == kMagicHex.size());
     const std::size_t endAt = bytes.rfind("end ");
     if (endAt == std::string_view::npos || endAt < kMagic.size() || bytes[endAt - 1] != '\n' ||
         !bytes.ends_with("\n")) {
-        return false;
+        return std::nullopt;
     }
     const std::vector<std::string_view> end = Fields(bytes.substr(endAt, bytes.size() - endAt - 1));
     const std::string_view body = bytes.substr(0, endAt);
     if (end.size() != 3 || end[2].size() != 16) {
-        return false;
+        return std::nullopt;
     }
     std::uint64_t sum = 0;
     for (const char c : end[2]) {
         const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
         if (d < 0) {
-            return false;
+            return std::nullopt;
         }
         sum = sum << 4 | static_cast<std::uint64_t>(d);
     }
     if (sum != SyncFileChecksum(body)) {
-        return false;
+        return std::nullopt;
     }
-    std::size_t records = 0;
-    ForeignResource* resource = nullptr;
-    SyncDayState* day = nullptr; // the day just read, which a "made" record may follow
-    std::string_view rest = body.substr(kMagic.size());
-    while (!rest.empty()) {
-        const std::size_t nl = rest.find('\n');
-        if (nl == std::string_view::npos) {
-            return false;
-        }
-        const std::vector<std::string_view> f = Fields(rest.substr(0, nl));
-        rest.remove_prefix(nl + 1);
-        ++records;
-        if (f.empty()) {
-            return false;
-        }
+    count = end[1];
+    return body.substr(kMagic.size());
+}
+
+// The state read record by record: a "made" record belongs to the day just read, an "entry" to the
+// foreign resource just read.
+class StateRecords {
+  public:
+    explicit StateRecords(bool hex) : m_hex(hex) {}
+
+    SyncState state;
+
+    bool Read(const std::vector<std::string_view>& f) {
         std::vector<std::string> values;
+        return !f.empty() && ValuesOf(f, values) && Take(f[0], values);
+    }
+
+  private:
+    // A record's fields after its name, unescaped; dates, the listing's word and "own" as written.
+    bool ValuesOf(const std::vector<std::string_view>& f, std::vector<std::string>& values) const {
         for (std::size_t i = 1; i < f.size(); ++i) {
-            if ((f[0] == "day" || f[0] == "listing") && i == 1) {
+            if (i == 1 && (f[0] == "day" || f[0] == "listing" || f[0] == "entry")) {
                 values.emplace_back(f[i]);
                 continue;
             }
-            if (!hex && f[0] == "day" && i == 2 && f[i] == kOwnHref) {
+            if (!m_hex && f[0] == "day" && i == 2 && f[i] == kOwnHref) {
                 const std::optional<SyncDate> date = ParseCompactDate(f[1]);
                 if (!date) {
                     return false;
                 }
-                values.push_back(CalDavClient::PathOfUrl(read.collection) + HrefNameOfDay(*date));
+                values.push_back(CalDavClient::PathOfUrl(state.collection) + HrefNameOfDay(*date));
                 continue;
             }
-            if (f[0] == "entry" && i == 1) {
-                values.emplace_back(f[i]);
-                continue;
-            }
-            const std::optional<std::string> v = hex ? Unhex(f[i]) : Unescape(f[i]);
+            const std::optional<std::string> v = m_hex ? Unhex(f[i]) : Unescape(f[i]);
             if (!v) {
                 return false;
             }
             values.push_back(*v);
         }
-        if (f[0] == "collection" && values.size() == 1) {
-            read.collection = values[0];
-        } else if (f[0] == "listing" && values.size() == 1 && (values[0] == "etags" || values[0] == "sync")) {
-            read.etagsOnly = values[0] == "etags";
-        } else if (f[0] == "name" && values.size() == 1 && !values[0].empty()) {
-            read.name = values[0];
-        } else if (f[0] == "token" && values.size() == 1) {
-            read.token = values[0];
-        } else if (f[0] == "day" && values.size() == 4 && ParseCompactDate(values[0])) {
+        return true;
+    }
+
+    bool Take(std::string_view kind, const std::vector<std::string>& values) {
+        if (kind == "collection" && values.size() == 1) {
+            state.collection = values[0];
+        } else if (kind == "listing" && values.size() == 1 && (values[0] == "etags" || values[0] == "sync")) {
+            state.etagsOnly = values[0] == "etags";
+        } else if (kind == "name" && values.size() == 1 && !values[0].empty()) {
+            state.name = values[0];
+        } else if (kind == "token" && values.size() == 1) {
+            state.token = values[0];
+        } else if (kind == "day" && values.size() == 4 && ParseCompactDate(values[0])) {
             auto [it, added] =
-                read.days.emplace(values[0], SyncDayState{values[1], values[2], values[3], {}});
-            if (!added) {
-                return false;
-            }
-            day = &it->second;
-            resource = nullptr;
-        } else if (f[0] == "made" && values.size() == 1 && day && day->made.empty() && !values[0].empty()) {
-            day->made = values[0];
-            day = nullptr;
-        } else if (f[0] == "foreign" && values.size() == 2) {
-            auto [it, added] = read.foreign.emplace(values[0], ForeignResource{values[1], {}});
-            if (!added) {
-                return false;
-            }
-            resource = &it->second;
-            day = nullptr;
-        } else if (f[0] == "entry" && values.size() == 2 && resource) {
+                state.days.emplace(values[0], SyncDayState{values[1], values[2], values[3], {}});
+            m_day = added ? &it->second : nullptr;
+            m_resource = nullptr;
+            return added;
+        } else if (kind == "made" && values.size() == 1 && m_day && m_day->made.empty() &&
+                   !values[0].empty()) {
+            m_day->made = values[0];
+            m_day = nullptr;
+        } else if (kind == "foreign" && values.size() == 2) {
+            auto [it, added] = state.foreign.emplace(values[0], ForeignResource{values[1], {}});
+            m_resource = added ? &it->second : nullptr;
+            m_day = nullptr;
+            return added;
+        } else if (kind == "entry" && values.size() == 2 && m_resource) {
             const std::optional<SyncDate> date = ParseCompactDate(values[0]);
             if (!date) {
                 return false;
             }
-            resource->entries.push_back({*date, values[1]});
+            m_resource->entries.push_back({*date, values[1]});
         } else {
             return false;
         }
+        return true;
     }
-    if (end[1] != std::to_string(records)) {
+
+    bool m_hex;
+    ForeignResource* m_resource = nullptr;
+    SyncDayState* m_day = nullptr; // the day just read, which a "made" record may follow
+};
+
+} // namespace
+
+bool DecodeSyncState(std::string_view bytes, SyncState& state) {
+    state = {};
+    const bool hex = bytes.starts_with(kMagicHex);
+    if (!hex && !bytes.starts_with(kMagic)) {
         return false;
     }
-    state = std::move(read);
+    std::string_view count;
+    std::optional<std::string_view> rest = CheckedBody(bytes, count);
+    if (!rest) {
+        return false;
+    }
+    StateRecords records(hex);
+    std::size_t read = 0;
+    while (!rest->empty()) {
+        const std::size_t nl = rest->find('\n');
+        if (nl == std::string_view::npos || !records.Read(Fields(rest->substr(0, nl)))) {
+            return false;
+        }
+        rest->remove_prefix(nl + 1);
+        ++read;
+    }
+    if (count != std::to_string(read)) {
+        return false;
+    }
+    state = std::move(records.state);
     return true;
 }
 

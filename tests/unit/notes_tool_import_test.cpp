@@ -441,7 +441,11 @@ TEST(ImportIcs, EditedTextWinsOverTheBytesItReplaced) {
         {"DESCRIPTION:one\\ntwo\r\nX-QUILLIDAR-GBK-HEX:6f6e650a74776f\r\n", "one\ntwo"},
         {"DESCRIPTION:edited\r\nX-QUILLIDAR-GBK-HEX:626164ff\r\n", "edited"},
         {"DESCRIPTION:one\\ntwo more\r\nX-QUILLIDAR-GBK-HEX:6f6e650a74776f\r\n", "one\r\ntwo more"},
-        {"SUMMARY:bad\r\nX-QUILLIDAR-GBK-HEX:626164ff\r\n", "bad\xFF"},
+        // With no DESCRIPTION the title speaks: the bytes while it is still their first line, else the
+        // title as edited.
+        {"SUMMARY:bad\xEF\xBF\xBD\r\nX-QUILLIDAR-GBK-HEX:626164ff\r\n", "bad\xFF"},
+        {"SUMMARY:one\r\nX-QUILLIDAR-GBK-HEX:6f6e650d0a74776f\r\n", "one\r\ntwo"},
+        {"SUMMARY:bad\r\nX-QUILLIDAR-GBK-HEX:626164ff\r\n", "bad"},
     };
     for (const auto& c : cases) {
         const Imported imported = ImportIcs(head + c.properties + end);

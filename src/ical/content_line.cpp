@@ -1,7 +1,9 @@
 // iCalendar content lines: folding, TEXT escapes, unfolding and parameters.
-#include "sync/ical_text.h"
+#include "ical/content_line.h"
 
 #include <cstdint>
+
+namespace ical {
 
 namespace {
 constexpr char kEol[] = "\r\n";
@@ -17,7 +19,7 @@ std::string UpperAscii(std::string_view text) {
     return out;
 }
 
-std::string FoldIcsLine(std::string_view line) {
+std::string FoldLine(std::string_view line) {
     std::string out;
     out.reserve(line.size() + line.size() / 37 + 2);
     std::size_t room = 75;
@@ -40,7 +42,7 @@ std::string FoldIcsLine(std::string_view line) {
     return out;
 }
 
-std::string EscapeIcsText(std::string_view utf8, bool* exact) {
+std::string EscapeText(std::string_view utf8, bool* exact) {
     std::string out;
     out.reserve(utf8.size() + 8);
     for (std::size_t i = 0; i < utf8.size(); ++i) {
@@ -65,7 +67,7 @@ std::string EscapeIcsText(std::string_view utf8, bool* exact) {
     return out;
 }
 
-std::string UnescapeIcsText(std::string_view value) {
+std::string UnescapeText(std::string_view value) {
     std::string out;
     out.reserve(value.size());
     for (std::size_t i = 0; i < value.size(); ++i) {
@@ -83,9 +85,49 @@ std::string UnescapeIcsText(std::string_view value) {
     return out;
 }
 
-std::vector<IcsProperty> ReadIcsProperties(std::string_view text, std::size_t maxLines,
-                                           std::size_t maxLineBytes, bool* truncated) {
-    std::vector<IcsProperty> lines;
+namespace {
+
+// One logical line split into its name, parameters and value.
+Property PropertyOfLine(std::string_view logical, std::size_t number) {
+    Property p;
+    p.line = number;
+    std::size_t i = 0;
+    while (i < logical.size() && logical[i] != ';' && logical[i] != ':') {
+        ++i;
+    }
+    p.name = UpperAscii(logical.substr(0, i));
+    while (i < logical.size() && logical[i] == ';') {
+        const std::size_t nameStart = ++i;
+        while (i < logical.size() && logical[i] != '=' && logical[i] != ';' && logical[i] != ':') {
+            ++i;
+        }
+        const std::string param = UpperAscii(logical.substr(nameStart, i - nameStart));
+        std::string value;
+        if (i < logical.size() && logical[i] == '=') {
+            ++i;
+            bool quoted = false;
+            while (i < logical.size() && (quoted || (logical[i] != ';' && logical[i] != ':'))) {
+                if (logical[i] == '"') {
+                    quoted = !quoted;
+                } else {
+                    value += logical[i];
+                }
+                ++i;
+            }
+        }
+        p.params[param] = value;
+    }
+    if (i < logical.size() && logical[i] == ':') {
+        p.value = std::string(logical.substr(i + 1));
+    }
+    return p;
+}
+
+} // namespace
+
+std::vector<Property> ReadProperties(std::string_view text, std::size_t maxLines, std::size_t maxLineBytes,
+                                     bool* truncated) {
+    std::vector<Property> lines;
     std::string logical;
     std::size_t start = 0, number = 0, logicalLine = 0;
     bool stop = false;
@@ -97,38 +139,7 @@ std::vector<IcsProperty> ReadIcsProperties(std::string_view text, std::size_t ma
             stop = true;
             return;
         }
-        IcsProperty p;
-        p.line = logicalLine;
-        std::size_t i = 0;
-        while (i < logical.size() && logical[i] != ';' && logical[i] != ':') {
-            ++i;
-        }
-        p.name = UpperAscii(std::string_view(logical).substr(0, i));
-        while (i < logical.size() && logical[i] == ';') {
-            const std::size_t nameStart = ++i;
-            while (i < logical.size() && logical[i] != '=' && logical[i] != ';' && logical[i] != ':') {
-                ++i;
-            }
-            const std::string param = UpperAscii(std::string_view(logical).substr(nameStart, i - nameStart));
-            std::string value;
-            if (i < logical.size() && logical[i] == '=') {
-                ++i;
-                bool quoted = false;
-                while (i < logical.size() && (quoted || (logical[i] != ';' && logical[i] != ':'))) {
-                    if (logical[i] == '"') {
-                        quoted = !quoted;
-                    } else {
-                        value += logical[i];
-                    }
-                    ++i;
-                }
-            }
-            p.params[param] = value;
-        }
-        if (i < logical.size() && logical[i] == ':') {
-            p.value = logical.substr(i + 1);
-        }
-        lines.push_back(std::move(p));
+        lines.push_back(PropertyOfLine(logical, logicalLine));
         logical.clear();
     };
     while (start < text.size() && !stop) {
@@ -163,3 +174,5 @@ std::vector<IcsProperty> ReadIcsProperties(std::string_view text, std::size_t ma
     }
     return lines;
 }
+
+} // namespace ical
