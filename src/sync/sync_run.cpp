@@ -106,17 +106,20 @@ class Run {
             m_report.status = status;
             return m_report;
         }
-        const bool madeAgain = MadeAgain(listing);
+        if (MadeAgain(listing)) {
+            // Not the collection the agreed days were agreed with (deleted and made again, by this PC
+            // or another): a day it lacks was lost there, not deleted, and the notes here are all
+            // their own, whatever other clients' entries they once showed. Both are forgotten at
+            // once, before anything is read or written: a run cut after this point leaves a state
+            // that says the same, where one that still named the entries shown would have the next
+            // run take the words typed here for theirs.
+            m_state.days.clear();
+            m_state.foreign.clear();
+        }
         if (!ReadChanges(listing)) {
             return m_report;
         }
-        if (madeAgain) {
-            // Not the collection the agreed days were agreed with (deleted and made again, by this PC
-            // or another): a day it lacks was lost there, not deleted, and the notes here are all
-            // their own, whatever other clients' entries they once showed.
-            m_state.days.clear();
-            m_afresh = true;
-        } else if (LostEverything()) {
+        if (LostEverything()) {
             // A side that holds none of several agreed days has lost them (a diary that did not load,
             // a collection deleted and made again), not deleted them one by one: the days are
             // compared afresh, which brings them back instead of deleting them on the other side.
@@ -491,8 +494,7 @@ class Run {
         // The mark of the resource the base was agreed with; empty when a state of an older version
         // did not keep it.
         const std::string made = stateIt != m_state.days.end() ? stateIt->second.made : std::string();
-        const std::string ownLocal =
-            m_afresh ? local : OwnTextOfNote(local, base.value_or(""), TextsOf(m_state.foreign, d));
+        const std::string ownLocal = OwnTextOfNote(local, base.value_or(""), TextsOf(m_state.foreign, d));
 
         DayDecision decision;
         const SyncStatus written = [&]() -> SyncStatus {
@@ -616,7 +618,6 @@ class Run {
     std::map<std::string, ForeignResource> m_newForeign;
     std::set<std::string> m_unreadable;
     bool m_foundAgain = false; // the collection went and was looked for again in this run
-    bool m_afresh = false;     // every day compared afresh: the collection is not the one agreed with
     bool m_doubted = false;    // the listing by token was refused, or proved wrong
     bool m_fetchCut = false;   // the fetch ended early: only the days read before are synced
 };
