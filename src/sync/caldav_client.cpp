@@ -493,24 +493,73 @@ SyncStatus CalDavClient::FetchSplitting(const std::string& collectionUrl,
     return SyncStatus::kOk;
 }
 
-SyncStatus CalDavClient::Put(const std::string& url, const std::string& body,
-                             const std::optional<std::string>& etag, int& httpStatus, std::string& newEtag) {
+namespace {
+
+HttpRequest RequestOfWrite(const MemberWrite& write) {
+    if (!write.body) {
+        return {"DELETE", write.url, {{"If-Match", write.etag.value_or("")}}, {}};
+    }
     std::vector<HttpHeader> headers{{"Content-Type", "text/calendar; charset=utf-8"}};
-    if (etag) {
-        headers.push_back({"If-Match", *etag});
+    if (write.etag) {
+        headers.push_back({"If-Match", *write.etag});
     } else {
         headers.push_back({"If-None-Match", "*"});
     }
-    const HttpResponse r = Send("PUT", url, std::move(headers), body, kMaxSmallReplyBytes);
-    httpStatus = r.error == TransportError::kNone ? r.status : 0;
-    newEtag = r.Header("ETag");
-    return StatusOfResponse(r);
+    return {"PUT", write.url, std::move(headers), *write.body};
+}
+
+MemberWritten WrittenOfResponse(const HttpResponse& r) {
+    return {StatusOfResponse(r), r.error == TransportError::kNone ? r.status : 0, r.Header("ETag")};
+}
+
+} // namespace
+
+std::vector<HttpResponse> HttpTransport::SendAll(const std::vector<HttpRequest>& requests,
+                                                 std::size_t maxBody, const std::atomic<bool>* stop) {
+    std::vector<HttpResponse> responses;
+    responses.reserve(requests.size());
+    for (const HttpRequest& request : requests) {
+        if (stop && stop->load()) {
+            responses.emplace_back().error = TransportError::kCut;
+        } else {
+            responses.push_back(Send(request, maxBody));
+        }
+    }
+    return responses;
+}
+
+SyncStatus CalDavClient::Put(const std::string& url, const std::string& body,
+                             const std::optional<std::string>& etag, int& httpStatus, std::string& newEtag) {
+    const std::vector<MemberWritten> written = WriteAll({{url, body, etag}});
+    httpStatus = written[0].httpStatus;
+    newEtag = written[0].etag;
+    return written[0].status;
 }
 
 SyncStatus CalDavClient::Delete(const std::string& url, const std::string& etag, int& httpStatus) {
-    const HttpResponse r = Send("DELETE", url, {{"If-Match", etag}}, {}, kMaxSmallReplyBytes);
-    httpStatus = r.error == TransportError::kNone ? r.status : 0;
-    return StatusOfResponse(r);
+    const std::vector<MemberWritten> written = WriteAll({{url, std::nullopt, etag}});
+    httpStatus = written[0].httpStatus;
+    return written[0].status;
+}
+
+std::vector<MemberWritten> CalDavClient::WriteAll(const std::vector<MemberWrite>& writes,
+                                                  const std::atomic<bool>* stop) {
+    std::vector<HttpRequest> requests;
+    requests.reserve(writes.size());
+    for (const MemberWrite& write : writes) {
+        requests.push_back(RequestOfWrite(write));
+    }
+    m_requests += static_cast<int>(requests.size());
+    const std::vector<HttpResponse> responses =
+        requests.size() == 1 ? std::vector<HttpResponse>{m_transport.Send(requests[0], kMaxSmallReplyBytes)}
+                             : m_transport.SendAll(requests, kMaxSmallReplyBytes, stop);
+    std::vector<MemberWritten> written;
+    written.reserve(writes.size());
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        written.push_back(i < responses.size() ? WrittenOfResponse(responses[i])
+                                               : MemberWritten{SyncStatus::kCut, 0, {}});
+    }
+    return written;
 }
 
 SyncStatus CalDavClient::EtagOf(const std::string& url, std::optional<std::string>& etag) {
