@@ -217,10 +217,22 @@ SyncStatus CalDavClient::Propfind(const std::string& url, int depth, std::string
 SyncStatus CalDavClient::Discover(std::string_view serverUrl, std::string& collectionUrl,
                                   std::string_view displayName) {
     const std::string start(serverUrl);
-    const std::string origin = Origin(start);
-    if (origin.empty()) {
+    if (Origin(start).empty()) {
         return SyncStatus::kNoCalendar;
     }
+    std::string home;
+    const SyncStatus status = FindHome(start, home, collectionUrl);
+    if (status != SyncStatus::kOk || home.empty()) {
+        return status; // a fault, or the address was the collection itself
+    }
+    const std::string homeUrl = WithSlash(UrlOfHref(start, home));
+    if (homeUrl == "/") {
+        return SyncStatus::kRedirect;
+    }
+    return FindOrMake(homeUrl, displayName, collectionUrl);
+}
+
+SyncStatus CalDavClient::FindHome(const std::string& start, std::string& home, std::string& collectionUrl) {
     constexpr std::string_view kProps = "<d:current-user-principal/><d:resourcetype/><d:displayname/>"
                                         "<c:calendar-home-set/><c:supported-calendar-component-set/>";
     // The address itself may be the collection, the home or the principal.
@@ -236,12 +248,12 @@ SyncStatus CalDavClient::Discover(std::string_view serverUrl, std::string& colle
         collectionUrl = WithSlash(start);
         return SyncStatus::kOk;
     }
-    std::string home = here.homeSetHref;
+    home = here.homeSetHref;
     std::string principal = here.principalHref;
     if (home.empty() && principal.empty()) {
         // RFC 6764: the well-known address leads to the context path (the transport follows the
         // redirect while it stays on this host).
-        status = Propfind(origin + "/.well-known/caldav", 0, kProps, reply);
+        status = Propfind(Origin(start) + "/.well-known/caldav", 0, kProps, reply);
         if (status == SyncStatus::kUnauthorized) {
             return status;
         }
@@ -263,14 +275,13 @@ SyncStatus CalDavClient::Discover(std::string_view serverUrl, std::string& colle
             home = reply.responses[0].props.homeSetHref;
         }
     }
-    if (home.empty()) {
-        return SyncStatus::kNoCalendar;
-    }
-    const std::string homeUrl = WithSlash(UrlOfHref(start, home));
-    if (homeUrl == "/") {
-        return SyncStatus::kRedirect;
-    }
-    status =
+    return home.empty() ? SyncStatus::kNoCalendar : SyncStatus::kOk;
+}
+
+SyncStatus CalDavClient::FindOrMake(const std::string& homeUrl, std::string_view displayName,
+                                    std::string& collectionUrl) {
+    Multistatus reply;
+    SyncStatus status =
         Propfind(homeUrl, 1, "<d:resourcetype/><d:displayname/><c:supported-calendar-component-set/>", reply);
     if (status != SyncStatus::kOk) {
         return status;

@@ -176,6 +176,12 @@ class CalDavClient {
     HttpResponse Send(std::string method, const std::string& url, std::vector<HttpHeader> headers,
                       std::string body, std::size_t maxBody);
     SyncStatus Propfind(const std::string& url, int depth, std::string_view props, struct Multistatus& reply);
+    // The calendar home an address leads to (a principal, the well-known address), or the
+    // collection itself when the address names it (home left empty).
+    SyncStatus FindHome(const std::string& start, std::string& home, std::string& collectionUrl);
+    // The home's journal collection of that display name, made when there is none.
+    SyncStatus FindOrMake(const std::string& homeUrl, std::string_view displayName,
+                          std::string& collectionUrl);
     SyncStatus FetchSplitting(const std::string& collectionUrl, const std::vector<std::string>& hrefs,
                               std::size_t at, std::size_t end, std::vector<FetchedEntry>& fetched);
 
