@@ -116,27 +116,8 @@ class Run {
                 m_newForeign.erase(href);
             }
         }
-        for (const std::string& date : DaysToSee()) {
-            if (m_fetchCut && !m_remote.count(date)) {
-                continue; // what the server holds of it may not have been read yet
-            }
-            if (Stopped()) {
-                RecordStatus(SyncStatus::kCut);
-                return m_report; // the writes still waiting were never sent
-            }
-            status = SyncDay(*ParseCompactDate(date));
-            if (status == SyncStatus::kOk && m_pending.size() >= kWritesAtOnce) {
-                status = WritePending();
-            }
-            if (status != SyncStatus::kOk) {
-                RecordStatus(status);
-                if (Stops(status)) {
-                    return m_report; // neither the token nor the other clients' entries move on
-                }
-            }
-        }
-        if (Stops(WritePending())) {
-            return m_report;
+        if (!SyncDays()) {
+            return m_report; // neither the token nor the other clients' entries move on
         }
         // After a fetch cut short the days read are kept, and the token and the other clients'
         // entries stay for the rest: those are read again, with the days they show in.
@@ -152,6 +133,31 @@ class Run {
     }
 
   private:
+    // Every day, planned and carried out in order; false when a fault or a stop ends the run.
+    bool SyncDays() {
+        SyncStatus status = SyncStatus::kOk;
+        for (const std::string& date : DaysToSee()) {
+            if (m_fetchCut && !m_remote.count(date)) {
+                continue; // what the server holds of it may not have been read yet
+            }
+            if (Stopped()) {
+                RecordStatus(SyncStatus::kCut);
+                return false; // the writes still waiting were never sent
+            }
+            status = SyncDay(*ParseCompactDate(date));
+            if (status == SyncStatus::kOk && m_pending.size() >= kWritesAtOnce) {
+                status = WritePending();
+            }
+            if (status != SyncStatus::kOk) {
+                RecordStatus(status);
+                if (Stops(status)) {
+                    return false;
+                }
+            }
+        }
+        return !Stops(WritePending());
+    }
+
     bool Stopped() const { return m_options.stop && m_options.stop->load(); }
 
     // The run's status: the first fault that stopped it, else the last day left out.
