@@ -217,10 +217,22 @@ SyncStatus CalDavClient::Propfind(const std::string& url, int depth, std::string
 SyncStatus CalDavClient::Discover(std::string_view serverUrl, std::string& collectionUrl,
                                   std::string_view displayName) {
     const std::string start(serverUrl);
-    const std::string origin = Origin(start);
-    if (origin.empty()) {
+    if (Origin(start).empty()) {
         return SyncStatus::kNoCalendar;
     }
+    std::string home;
+    const SyncStatus status = FindHome(start, home, collectionUrl);
+    if (status != SyncStatus::kOk || home.empty()) {
+        return status; // a fault, or the address was the collection itself
+    }
+    const std::string homeUrl = WithSlash(UrlOfHref(start, home));
+    if (homeUrl == "/") {
+        return SyncStatus::kRedirect;
+    }
+    return FindOrMake(homeUrl, displayName, collectionUrl);
+}
+
+SyncStatus CalDavClient::FindHome(const std::string& start, std::string& home, std::string& collectionUrl) {
     constexpr std::string_view kProps = "<d:current-user-principal/><d:resourcetype/><d:displayname/>"
                                         "<c:calendar-home-set/><c:supported-calendar-component-set/>";
     // The address itself may be the collection, the home or the principal.
@@ -236,12 +248,12 @@ SyncStatus CalDavClient::Discover(std::string_view serverUrl, std::string& colle
         collectionUrl = WithSlash(start);
         return SyncStatus::kOk;
     }
-    std::string home = here.homeSetHref;
+    home = here.homeSetHref;
     std::string principal = here.principalHref;
     if (home.empty() && principal.empty()) {
         // RFC 6764: the well-known address leads to the context path (the transport follows the
         // redirect while it stays on this host).
-        status = Propfind(origin + "/.well-known/caldav", 0, kProps, reply);
+        status = Propfind(Origin(start) + "/.well-known/caldav", 0, kProps, reply);
         if (status == SyncStatus::kUnauthorized) {
             return status;
         }
@@ -263,14 +275,13 @@ SyncStatus CalDavClient::Discover(std::string_view serverUrl, std::string& colle
             home = reply.responses[0].props.homeSetHref;
         }
     }
-    if (home.empty()) {
-        return SyncStatus::kNoCalendar;
-    }
-    const std::string homeUrl = WithSlash(UrlOfHref(start, home));
-    if (homeUrl == "/") {
-        return SyncStatus::kRedirect;
-    }
-    status =
+    return home.empty() ? SyncStatus::kNoCalendar : SyncStatus::kOk;
+}
+
+SyncStatus CalDavClient::FindOrMake(const std::string& homeUrl, std::string_view displayName,
+                                    std::string& collectionUrl) {
+    Multistatus reply;
+    SyncStatus status =
         Propfind(homeUrl, 1, "<d:resourcetype/><d:displayname/><c:supported-calendar-component-set/>", reply);
     if (status != SyncStatus::kOk) {
         return status;
@@ -493,24 +504,73 @@ SyncStatus CalDavClient::FetchSplitting(const std::string& collectionUrl,
     return SyncStatus::kOk;
 }
 
-SyncStatus CalDavClient::Put(const std::string& url, const std::string& body,
-                             const std::optional<std::string>& etag, int& httpStatus, std::string& newEtag) {
+namespace {
+
+HttpRequest RequestOfWrite(const MemberWrite& write) {
+    if (!write.body) {
+        return {"DELETE", write.url, {{"If-Match", write.etag.value_or("")}}, {}};
+    }
     std::vector<HttpHeader> headers{{"Content-Type", "text/calendar; charset=utf-8"}};
-    if (etag) {
-        headers.push_back({"If-Match", *etag});
+    if (write.etag) {
+        headers.push_back({"If-Match", *write.etag});
     } else {
         headers.push_back({"If-None-Match", "*"});
     }
-    const HttpResponse r = Send("PUT", url, std::move(headers), body, kMaxSmallReplyBytes);
-    httpStatus = r.error == TransportError::kNone ? r.status : 0;
-    newEtag = r.Header("ETag");
-    return StatusOfResponse(r);
+    return {"PUT", write.url, std::move(headers), *write.body};
+}
+
+MemberWritten WrittenOfResponse(const HttpResponse& r) {
+    return {StatusOfResponse(r), r.error == TransportError::kNone ? r.status : 0, r.Header("ETag")};
+}
+
+} // namespace
+
+std::vector<HttpResponse> HttpTransport::SendAll(const std::vector<HttpRequest>& requests,
+                                                 std::size_t maxBody, const std::atomic<bool>* stop) {
+    std::vector<HttpResponse> responses;
+    responses.reserve(requests.size());
+    for (const HttpRequest& request : requests) {
+        if (stop && stop->load()) {
+            responses.emplace_back().error = TransportError::kCut;
+        } else {
+            responses.push_back(Send(request, maxBody));
+        }
+    }
+    return responses;
+}
+
+SyncStatus CalDavClient::Put(const std::string& url, const std::string& body,
+                             const std::optional<std::string>& etag, int& httpStatus, std::string& newEtag) {
+    const std::vector<MemberWritten> written = WriteAll({{url, body, etag}});
+    httpStatus = written[0].httpStatus;
+    newEtag = written[0].etag;
+    return written[0].status;
 }
 
 SyncStatus CalDavClient::Delete(const std::string& url, const std::string& etag, int& httpStatus) {
-    const HttpResponse r = Send("DELETE", url, {{"If-Match", etag}}, {}, kMaxSmallReplyBytes);
-    httpStatus = r.error == TransportError::kNone ? r.status : 0;
-    return StatusOfResponse(r);
+    const std::vector<MemberWritten> written = WriteAll({{url, std::nullopt, etag}});
+    httpStatus = written[0].httpStatus;
+    return written[0].status;
+}
+
+std::vector<MemberWritten> CalDavClient::WriteAll(const std::vector<MemberWrite>& writes,
+                                                  const std::atomic<bool>* stop) {
+    std::vector<HttpRequest> requests;
+    requests.reserve(writes.size());
+    for (const MemberWrite& write : writes) {
+        requests.push_back(RequestOfWrite(write));
+    }
+    m_requests += static_cast<int>(requests.size());
+    const std::vector<HttpResponse> responses =
+        requests.size() == 1 ? std::vector<HttpResponse>{m_transport.Send(requests[0], kMaxSmallReplyBytes)}
+                             : m_transport.SendAll(requests, kMaxSmallReplyBytes, stop);
+    std::vector<MemberWritten> written;
+    written.reserve(writes.size());
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        written.push_back(i < responses.size() ? WrittenOfResponse(responses[i])
+                                               : MemberWritten{SyncStatus::kCut, 0, {}});
+    }
+    return written;
 }
 
 SyncStatus CalDavClient::EtagOf(const std::string& url, std::optional<std::string>& etag) {

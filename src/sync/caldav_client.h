@@ -3,6 +3,7 @@
 // sizes are limited by the transport, bodies read by the fuzzed readers.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -49,6 +50,12 @@ class HttpTransport {
   public:
     virtual ~HttpTransport() = default;
     virtual HttpResponse Send(const HttpRequest& request, std::size_t maxBody) = 0;
+    // Requests that do not depend on one another, each answered in its own place as Send would
+    // answer it, in any order, some at the same time where the transport can: a server that waits
+    // on each reply's acknowledgement costs one wait for several. Here, one after another. A request
+    // not yet sent when `stop` is set is answered kCut, unsent.
+    virtual std::vector<HttpResponse> SendAll(const std::vector<HttpRequest>& requests, std::size_t maxBody,
+                                              const std::atomic<bool>* stop = nullptr);
 };
 
 // What a sync run ended with, as the status line and the tray say it.
@@ -110,6 +117,22 @@ struct FetchedEntry {
     bool unreadable = false;         // no reply that held it could be read, even alone: perhaps next time
 };
 
+// One conditional write of a member, as Put or Delete makes it.
+struct MemberWrite {
+    std::string url;
+    std::optional<std::string> body; // the new resource; nullopt: DELETE
+    std::optional<std::string> etag; // If-Match; nullopt with a body: If-None-Match: * (a new resource)
+};
+
+struct MemberWritten {
+    SyncStatus status = SyncStatus::kOk;
+    int httpStatus = 0; // the reply's, 0 when none came (412: another device got there first)
+    std::string etag;   // the ETag a PUT's reply gave, if any
+};
+
+// Writes carried out at the same time, at most this many.
+inline constexpr std::size_t kWritesAtOnce = 4;
+
 class CalDavClient {
   public:
     explicit CalDavClient(HttpTransport& transport) : m_transport(transport) {}
@@ -136,6 +159,10 @@ class CalDavClient {
                    int& httpStatus, std::string& newEtag);
     // DELETE with If-Match.
     SyncStatus Delete(const std::string& url, const std::string& etag, int& httpStatus);
+    // Writes of different members, sent together (HttpTransport::SendAll); each gets its own
+    // result, in the order given, whatever became of the others.
+    std::vector<MemberWritten> WriteAll(const std::vector<MemberWrite>& writes,
+                                        const std::atomic<bool>* stop = nullptr);
 
     // The URL of a member's href (a path, or a whole URL of the same origin); empty when the href
     // points to another origin, which is never followed.
@@ -149,6 +176,12 @@ class CalDavClient {
     HttpResponse Send(std::string method, const std::string& url, std::vector<HttpHeader> headers,
                       std::string body, std::size_t maxBody);
     SyncStatus Propfind(const std::string& url, int depth, std::string_view props, struct Multistatus& reply);
+    // The calendar home an address leads to (a principal, the well-known address), or the
+    // collection itself when the address names it (home left empty).
+    SyncStatus FindHome(const std::string& start, std::string& home, std::string& collectionUrl);
+    // The home's journal collection of that display name, made when there is none.
+    SyncStatus FindOrMake(const std::string& homeUrl, std::string_view displayName,
+                          std::string& collectionUrl);
     SyncStatus FetchSplitting(const std::string& collectionUrl, const std::vector<std::string>& hrefs,
                               std::size_t at, std::size_t end, std::vector<FetchedEntry>& fetched);
 

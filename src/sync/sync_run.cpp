@@ -8,16 +8,10 @@
 #include <set>
 
 #include "diary/note_join.h"
+#include "sync/day_plan.h"
 #include "sync/three_way.h"
 
 namespace {
-
-struct RemoteDay {
-    std::optional<std::string> text; // nullopt: no entry on the server
-    std::string etag;
-    std::string href;
-    std::string newDay; // the resource's X-QUILLIDAR-NEW-DAY mark, kNoDayMark for none
-};
 
 std::string LastSegment(std::string_view href) {
     while (!href.empty() && href.back() == '/') {
@@ -38,20 +32,6 @@ std::optional<SyncDate> DateOfOwnHref(std::string_view href) {
         return std::nullopt;
     }
     return date;
-}
-
-bool IsHex(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-    });
-}
-
-// A mark as this program writes it, the only kind carried on to a new text: the text's checksum,
-// and after a '-' what tells one upload from another of the same words (another PC, or this one
-// after setting up again, uploading the day anew with the text it had).
-bool IsDayMark(std::string_view mark) {
-    return (mark.size() == 16 || (mark.size() == 33 && mark[16] == '-' && IsHex(mark.substr(17)))) &&
-           IsHex(mark.substr(0, 16));
 }
 
 std::string UploadMark(std::string_view text, std::int64_t stamp) {
@@ -106,17 +86,20 @@ class Run {
             m_report.status = status;
             return m_report;
         }
-        const bool madeAgain = MadeAgain(listing);
+        if (MadeAgain(listing)) {
+            // Not the collection the agreed days were agreed with (deleted and made again, by this PC
+            // or another): a day it lacks was lost there, not deleted, and the notes here are all
+            // their own, whatever other clients' entries they once showed. Both are forgotten at
+            // once, before anything is read or written: a run cut after this point leaves a state
+            // that says the same, where one that still named the entries shown would have the next
+            // run take the words typed here for theirs.
+            m_state.days.clear();
+            m_state.foreign.clear();
+        }
         if (!ReadChanges(listing)) {
             return m_report;
         }
-        if (madeAgain) {
-            // Not the collection the agreed days were agreed with (deleted and made again, by this PC
-            // or another): a day it lacks was lost there, not deleted, and the notes here are all
-            // their own, whatever other clients' entries they once showed.
-            m_state.days.clear();
-            m_afresh = true;
-        } else if (LostEverything()) {
+        if (LostEverything()) {
             // A side that holds none of several agreed days has lost them (a diary that did not load,
             // a collection deleted and made again), not deleted them one by one: the days are
             // compared afresh, which brings them back instead of deleting them on the other side.
@@ -133,21 +116,8 @@ class Run {
                 m_newForeign.erase(href);
             }
         }
-        for (const std::string& date : DaysToSee()) {
-            if (m_fetchCut && !m_remote.count(date)) {
-                continue; // what the server holds of it may not have been read yet
-            }
-            if (Stopped()) {
-                Note(SyncStatus::kCut);
-                return m_report;
-            }
-            status = SyncDay(*ParseCompactDate(date));
-            if (status != SyncStatus::kOk) {
-                Note(status);
-                if (Stops(status)) {
-                    return m_report; // neither the token nor the other clients' entries move on
-                }
-            }
+        if (!SyncDays()) {
+            return m_report; // neither the token nor the other clients' entries move on
         }
         // After a fetch cut short the days read are kept, and the token and the other clients'
         // entries stay for the rest: those are read again, with the days they show in.
@@ -163,9 +133,35 @@ class Run {
     }
 
   private:
+    // Every day, planned and carried out in order; false when a fault or a stop ends the run.
+    bool SyncDays() {
+        SyncStatus status = SyncStatus::kOk;
+        for (const std::string& date : DaysToSee()) {
+            if (m_fetchCut && !m_remote.count(date)) {
+                continue; // what the server holds of it may not have been read yet
+            }
+            if (Stopped()) {
+                RecordStatus(SyncStatus::kCut);
+                return false; // the writes still waiting were never sent
+            }
+            status = SyncDay(*ParseCompactDate(date));
+            if (status == SyncStatus::kOk && m_pending.size() >= kWritesAtOnce) {
+                status = WritePending();
+            }
+            if (status != SyncStatus::kOk) {
+                RecordStatus(status);
+                if (Stops(status)) {
+                    return false;
+                }
+            }
+        }
+        return !Stops(WritePending());
+    }
+
     bool Stopped() const { return m_options.stop && m_options.stop->load(); }
 
-    void Note(SyncStatus status) {
+    // The run's status: the first fault that stopped it, else the last day left out.
+    void RecordStatus(SyncStatus status) {
         if (m_report.status == SyncStatus::kOk || Stops(status)) {
             m_report.status = status;
         }
@@ -338,7 +334,7 @@ class Run {
             // Everything of it left as it was, and the token kept (a bad reply stops it moving on),
             // so the next run asks for it again; the other days go on.
             m_report.refused.push_back(href);
-            Note(SyncStatus::kBadReply);
+            RecordStatus(SyncStatus::kBadReply);
             if (own) {
                 m_unreadable.insert(CompactDate(*own));
             }
@@ -357,7 +353,7 @@ class Run {
         if (!read.error.empty()) {
             // Left as it is, never taken for a removal: its day keeps its note and its state.
             m_report.refused.push_back(href);
-            Note(SyncStatus::kTooLarge);
+            RecordStatus(SyncStatus::kTooLarge);
             if (own) {
                 m_unreadable.insert(CompactDate(*own));
             } else {
@@ -462,134 +458,196 @@ class Run {
         return remote.text ? SyncStatus::kOk : SyncStatus::kConflict;
     }
 
-    SyncStatus SyncDay(const SyncDate& date) {
+    // One day of the run, from its plan to what came of it.
+    struct Day {
+        SyncDate date;
+        std::string key;
+        std::string local;              // the note as the run found it
+        std::vector<std::string> shown; // other clients' entries of the day, as the run leaves them
+        DaySides sides;
+        DayPlan plan;
+        std::string mark; // the X-QUILLIDAR-NEW-DAY its write bears; empty for none
+    };
+
+    Day DayOf(const SyncDate& date) {
+        Day day{date, KeyOfSyncDate(date), std::string(m_notes.FindNote(KeyOfSyncDate(date))), {}, {}, {},
+                {}};
         const std::string d = CompactDate(date);
-        if (m_unreadable.count(d)) {
-            return SyncStatus::kTooLarge;
-        }
-        const std::string key = KeyOfSyncDate(date);
-        const std::string local(m_notes.FindNote(key));
-        const auto stateIt = m_state.days.find(d);
-        std::optional<std::string> base =
-            stateIt != m_state.days.end() ? std::optional<std::string>(stateIt->second.base) : std::nullopt;
-        const std::string href = CalDavClient::PathOfUrl(m_state.collection) + HrefNameOfDay(date);
-        RemoteDay remote;
+        const auto agreed = m_state.days.find(d);
+        RemoteDay& remote = day.sides.remote;
         if (const auto r = m_remote.find(d); r != m_remote.end()) {
             remote = r->second;
-        } else if (stateIt != m_state.days.end()) {
-            remote = RemoteDay{stateIt->second.base, stateIt->second.etag, stateIt->second.href,
-                               stateIt->second.made};
-        } else {
-            remote = RemoteDay{std::nullopt, {}, href, {}};
+        } else if (agreed != m_state.days.end()) {
+            remote =
+                RemoteDay{agreed->second.base, agreed->second.etag, agreed->second.href, agreed->second.made};
         }
         if (remote.href.empty()) {
-            remote.href = href;
+            remote.href = CalDavClient::PathOfUrl(m_state.collection) + HrefNameOfDay(date);
         }
-        const std::vector<std::string> shown = TextsOf(m_newForeign, d);
+        if (agreed != m_state.days.end()) {
+            day.sides.base = agreed->second.base;
+            day.sides.made = agreed->second.made; // empty when a state of an older version did not keep it
+        }
+        day.shown = TextsOf(m_newForeign, d);
         // Told apart by where each part came from, never by equal words: what the last run appended
         // for other clients is theirs, the rest is typed here.
-        // The mark of the resource the base was agreed with; empty when a state of an older version
-        // did not keep it.
-        const std::string made = stateIt != m_state.days.end() ? stateIt->second.made : std::string();
-        const std::string ownLocal =
-            m_afresh ? local : OwnTextOfNote(local, base.value_or(""), TextsOf(m_state.foreign, d));
+        day.sides.own = OwnTextOfNote(day.local, day.sides.base.value_or(""), TextsOf(m_state.foreign, d));
+        return day;
+    }
 
-        DayDecision decision;
-        const SyncStatus written = [&]() -> SyncStatus {
-            for (int attempt = 0;; ++attempt) {
-                const bool marked = !remote.newDay.empty() && remote.newDay != kNoDayMark;
-                if (base && remote.text && *remote.text != *base && marked &&
-                    (made.empty() ? remote.newDay.substr(0, 16) == NewDayMark(*remote.text)
-                                  : remote.newDay != made)) {
-                    // Made by a writer that never saw the text agreed here (a collection made again,
-                    // this day uploaded anew), perhaps edited since: no edit of the agreed text, so
-                    // both texts are kept. Without the agreed resource's mark, only a resource still
-                    // as it was made tells.
-                    base.reset();
-                }
-                decision = DecideDay(ownLocal, remote.text, base);
-                const bool writes = decision.action == DayAction::kPush ||
-                                    decision.action == DayAction::kJoin ||
-                                    decision.action == DayAction::kDeleteRemote;
-                if (!writes) {
-                    return SyncStatus::kOk;
-                }
-                if (attempt == 4) {
-                    return SyncStatus::kConflict; // another device keeps writing this day: next run
-                }
-                const bool exists = remote.text.has_value();
-                if (exists && remote.etag.empty()) {
-                    const SyncStatus status = Refetch(remote.href, remote);
-                    if (status != SyncStatus::kOk) {
-                        return status;
-                    }
-                    if (remote.text && remote.etag.empty()) {
-                        return SyncStatus::kBadReply; // an entry without an ETag cannot be written safely
-                    }
-                    continue;
-                }
-                const std::string url = CalDavClient::UrlOfHref(m_state.collection, remote.href);
-                // A day replaced keeps the mark of the upload it stems from.
-                const std::string keptMark = !exists ? UploadMark(decision.text, m_options.stamp)
-                                             : remote.newDay != kNoDayMark && IsDayMark(remote.newDay)
-                                                 ? remote.newDay
-                                                 : "";
-                int http = 0;
-                std::string etag;
-                SyncStatus status;
-                if (decision.action == DayAction::kDeleteRemote) {
-                    status = m_client.Delete(url, remote.etag, http);
-                    if (http == 404) {
-                        status = SyncStatus::kOk;
-                    }
-                } else {
-                    status = m_client.Put(
-                        url, EncodeDayResource(date, decision.text, m_options.stamp, !exists, keptMark),
-                        exists ? std::optional<std::string>(remote.etag) : std::nullopt, http, etag);
-                }
-                if (http == 412) {
-                    status = Refetch(remote.href, remote);
-                    if (status != SyncStatus::kOk) {
-                        return status;
-                    }
-                    continue;
-                }
-                if (status != SyncStatus::kOk) {
-                    return status;
-                }
-                if (decision.action == DayAction::kDeleteRemote) {
-                    ++m_report.deletedThere;
-                } else {
-                    ++m_report.pushed;
-                    m_report.joined += decision.action == DayAction::kJoin;
-                }
-                remote = RemoteDay{decision.text, etag, remote.href,
-                                   keptMark.empty() ? std::string(kNoDayMark) : keptMark};
+    // Plans the day; a day that needs a write waits for it with the others, up to a batch.
+    SyncStatus SyncDay(const SyncDate& date) {
+        if (m_unreadable.count(CompactDate(date))) {
+            return SyncStatus::kTooLarge;
+        }
+        Day day = DayOf(date);
+        day.plan = PlanDay(day.sides);
+        day.sides.base = day.plan.base;
+        if (day.plan.write == DayWrite::kNone) {
+            Finish(day);
+            return SyncStatus::kOk;
+        }
+        if (day.plan.write == DayWrite::kReread) {
+            return Settle(day, 0);
+        }
+        m_pending.push_back(std::move(day));
+        return SyncStatus::kOk;
+    }
+
+    MemberWrite WriteOf(Day& day) {
+        const RemoteDay& remote = day.sides.remote;
+        const bool create = day.plan.write == DayWrite::kCreate;
+        day.mark = create ? UploadMark(day.plan.decision.text, m_options.stamp) : day.plan.keptMark;
+        MemberWrite write{CalDavClient::UrlOfHref(m_state.collection, remote.href), std::nullopt,
+                          remote.etag};
+        if (day.plan.write != DayWrite::kDelete) {
+            write.body =
+                EncodeDayResource(day.date, day.plan.decision.text, m_options.stamp, create, day.mark);
+            if (create) {
+                write.etag.reset();
+            }
+        }
+        return write;
+    }
+
+    // The days waiting for their writes, written together. Every write the server confirmed is kept
+    // whatever became of the others; a day another device got to first is read again and settled
+    // alone, unless the batch met a fault that stops the run: then it waits for the next run.
+    SyncStatus WritePending() {
+        std::vector<Day> days = std::move(m_pending);
+        m_pending.clear();
+        if (days.empty()) {
+            return SyncStatus::kOk;
+        }
+        std::vector<MemberWrite> writes;
+        for (Day& day : days) {
+            writes.push_back(WriteOf(day));
+        }
+        const std::vector<MemberWritten> written = m_client.WriteAll(writes, m_options.stop);
+        SyncStatus stop = SyncStatus::kOk;
+        auto take = [&](std::size_t i) {
+            const SyncStatus status = Written(days[i], written[i], 0);
+            RecordStatus(status);
+            if (Stops(status) && stop == SyncStatus::kOk) {
+                stop = status;
+            }
+        };
+        std::vector<std::size_t> overtaken;
+        for (std::size_t i = 0; i < days.size(); ++i) {
+            if (written[i].httpStatus == 412) {
+                overtaken.push_back(i);
+            } else {
+                take(i);
+            }
+        }
+        for (const std::size_t i : overtaken) {
+            if (stop == SyncStatus::kOk && Stopped()) {
+                stop = SyncStatus::kCut;
+                RecordStatus(stop);
+            }
+            if (stop != SyncStatus::kOk) {
+                break;
+            }
+            take(i);
+        }
+        return stop;
+    }
+
+    // What came of a day's write: confirmed, read again and settled after a 412, or failed.
+    SyncStatus Written(Day& day, const MemberWritten& written, int attempt) {
+        if (written.httpStatus == 412) {
+            const SyncStatus status = Refetch(day.sides.remote.href, day.sides.remote);
+            return status != SyncStatus::kOk ? Failed(day, status) : Settle(day, attempt + 1);
+        }
+        // An entry already gone is what a delete wanted.
+        const bool gone = day.plan.write == DayWrite::kDelete && written.httpStatus == 404;
+        if (written.status != SyncStatus::kOk && !gone) {
+            return Failed(day, written.status);
+        }
+        if (day.plan.write == DayWrite::kDelete) {
+            ++m_report.deletedThere;
+        } else {
+            ++m_report.pushed;
+            m_report.joined += day.plan.decision.action == DayAction::kJoin;
+        }
+        day.sides.remote = RemoteDay{day.plan.decision.text, written.etag, day.sides.remote.href,
+                                     day.mark.empty() ? std::string(kNoDayMark) : day.mark};
+        Finish(day);
+        return SyncStatus::kOk;
+    }
+
+    // Plans the day again on what was read of it and writes it alone, until it holds, or until
+    // another device has written it four times over (the next run tries again).
+    SyncStatus Settle(Day& day, int attempt) {
+        for (;; ++attempt) {
+            day.plan = PlanDay(day.sides);
+            day.sides.base = day.plan.base;
+            if (day.plan.write == DayWrite::kNone) {
+                Finish(day);
                 return SyncStatus::kOk;
             }
-        }();
-        if (written != SyncStatus::kOk) {
-            if (!Stops(written)) {
-                Show(key, local, ownLocal, shown); // unsynced for now, but other clients' entries show
+            if (attempt == 4) {
+                return Failed(day, SyncStatus::kConflict);
             }
-            return written;
+            if (day.plan.write != DayWrite::kReread) {
+                return Written(day, m_client.WriteAll({WriteOf(day)})[0], attempt);
+            }
+            const SyncStatus status = Refetch(day.sides.remote.href, day.sides.remote);
+            if (status != SyncStatus::kOk) {
+                return Failed(day, status);
+            }
+            if (day.sides.remote.text && day.sides.remote.etag.empty()) {
+                return Failed(day,
+                              SyncStatus::kBadReply); // an entry without an ETag cannot be written safely
+            }
         }
+    }
 
-        // The state: what both sides now agree on.
+    // Unsynced for now, but other clients' entries show, unless the run stops here.
+    SyncStatus Failed(const Day& day, SyncStatus status) {
+        if (!Stops(status)) {
+            Show(day.key, day.local, day.sides.own, day.shown);
+        }
+        return status;
+    }
+
+    // The state: what both sides now agree on; and the note that shows it.
+    void Finish(const Day& day) {
+        const std::string d = CompactDate(day.date);
+        const DayDecision& decision = day.plan.decision;
+        const RemoteDay& remote = day.sides.remote;
         if (decision.text.empty()) {
             m_state.days.erase(d);
         } else {
             m_state.days[d] = SyncDayState{remote.href, remote.etag, decision.text, remote.newDay};
         }
-
-        if (Show(key, local, decision.text, shown)) {
+        if (Show(day.key, day.local, decision.text, day.shown)) {
             if (decision.action == DayAction::kDeleteLocal) {
                 ++m_report.deletedHere;
             } else {
                 ++m_report.pulled;
             }
         }
-        return SyncStatus::kOk;
     }
 
     // The note: our text, then every other client's entry of the day, in one order on every PC. True
@@ -615,10 +673,10 @@ class Run {
     std::map<std::string, std::optional<ForeignResource>> m_foreignChanges; // nullopt: gone
     std::map<std::string, ForeignResource> m_newForeign;
     std::set<std::string> m_unreadable;
-    bool m_foundAgain = false; // the collection went and was looked for again in this run
-    bool m_afresh = false;     // every day compared afresh: the collection is not the one agreed with
-    bool m_doubted = false;    // the listing by token was refused, or proved wrong
-    bool m_fetchCut = false;   // the fetch ended early: only the days read before are synced
+    std::vector<Day> m_pending; // planned days whose writes are not sent yet
+    bool m_foundAgain = false;  // the collection went and was looked for again in this run
+    bool m_doubted = false;     // the listing by token was refused, or proved wrong
+    bool m_fetchCut = false;    // the fetch ended early: only the days read before are synced
 };
 
 } // namespace

@@ -7,8 +7,10 @@
 
 #include <winhttp.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <vector>
 
 #include "sync/http_url.h"
 #include "sync/winhttp_transport.h"
@@ -21,6 +23,8 @@ namespace {
 
 constexpr int kMaxRedirects = 5;
 constexpr DWORD kReadPiece = 64 * 1024;
+// Requests of one SendAll in flight at once.
+constexpr std::size_t kMaxInFlight = 4;
 
 struct WinHttpApi {
     decltype(&::WinHttpOpen) open = nullptr;
@@ -172,7 +176,7 @@ struct Shared {
     InternetHandle session;
     InternetHandle connection;
     std::mutex lock;
-    HINTERNET inFlight = nullptr; // closed by Cancel, else by the Send that opened it
+    std::vector<struct CallSlot*> live; // every exchange in flight, under lock: Cancel closes them all
     bool cancelled = false;
     KernelHandle cancelEvent;
 
@@ -182,31 +186,43 @@ struct Shared {
     }
 };
 
+// What a deadline or a Cancel needs of one Send running on its thread.
+struct CallSlot {
+    std::atomic<bool> abandoned{false}; // past its deadline: no further request is made for it
+    HINTERNET current = nullptr;        // its exchange in flight, under Shared::lock; closed by
+                                        // Cancel or the deadline, else by the exchange itself
+};
+
 HttpResponse Failed(TransportError error) {
     HttpResponse r;
     r.error = error;
     return r;
 }
 
-// The request handle of one exchange, given up to Cancel while it is in flight.
+// The request handle of one exchange, given up to Cancel and the deadline while it is in flight.
 class Exchange {
   public:
-    Exchange(Shared& shared, HINTERNET request, const std::atomic<bool>& abandoned)
-        : m_shared(shared), m_request(request) {
+    Exchange(Shared& shared, HINTERNET request, CallSlot& slot)
+        : m_shared(shared), m_slot(slot), m_request(request) {
         std::lock_guard<std::mutex> hold(shared.lock);
-        if (shared.cancelled || abandoned) {
+        if (shared.cancelled || slot.abandoned) {
             Api().closeHandle(request);
             m_request = nullptr;
         } else {
-            shared.inFlight = request;
+            slot.current = request;
+            shared.live.push_back(&slot);
         }
     }
     Exchange(const Exchange&) = delete;
     Exchange& operator=(const Exchange&) = delete;
     ~Exchange() {
         std::lock_guard<std::mutex> hold(m_shared.lock);
-        if (m_request && m_shared.inFlight == m_request) {
-            m_shared.inFlight = nullptr;
+        if (!m_request) {
+            return;
+        }
+        std::erase(m_shared.live, &m_slot);
+        if (m_slot.current == m_request) {
+            m_slot.current = nullptr;
             Api().closeHandle(m_request);
         }
     }
@@ -214,8 +230,17 @@ class Exchange {
 
   private:
     Shared& m_shared;
+    CallSlot& m_slot;
     HINTERNET m_request;
 };
+
+// Ends the slot's exchange in flight, if any; under Shared::lock.
+void CloseCurrent(CallSlot& slot) {
+    if (slot.current) {
+        Api().closeHandle(slot.current);
+        slot.current = nullptr;
+    }
+}
 
 TransportError LastError(Shared& shared) {
     const DWORD code = ::GetLastError();
@@ -223,22 +248,16 @@ TransportError LastError(Shared& shared) {
     return shared.cancelled ? TransportError::kCut : ErrorOf(code);
 }
 
-HttpResponse ExchangeOnce(Shared& shared, const std::string& method, const std::string& path,
-                          const std::vector<HttpHeader>& extra, const std::string& body, std::size_t maxBody,
-                          const std::atomic<bool>& abandoned, bool* sendStopped = nullptr) {
+// A request handle on the origin's connection with this transport's own rules on it.
+HINTERNET OpenRequest(Shared& shared, const std::string& method, const std::string& path) {
     const WinHttpApi& api = Api();
     const std::wstring wideMethod = Wide(method);
     const std::wstring widePath = Wide(path);
-    HINTERNET opened = api.openRequest(shared.connection.get(), wideMethod.c_str(), widePath.c_str(), nullptr,
-                                       WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                       shared.origin.secure ? WINHTTP_FLAG_SECURE : 0);
-    if (!opened) {
-        return Failed(LastError(shared));
-    }
-    Exchange exchange(shared, opened, abandoned);
-    HINTERNET request = exchange.get();
+    HINTERNET request = api.openRequest(shared.connection.get(), wideMethod.c_str(), widePath.c_str(),
+                                        nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                        shared.origin.secure ? WINHTTP_FLAG_SECURE : 0);
     if (!request) {
-        return Failed(TransportError::kCut);
+        return nullptr;
     }
     // WinHTTP would follow a redirect anywhere, and answer a server's NTLM challenge with the
     // Windows logon: both are decided here instead.
@@ -254,7 +273,12 @@ HttpResponse ExchangeOnce(Shared& shared, const std::string& method, const std::
     api.setOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &timeout, sizeof timeout);
     DWORD high = WINHTTP_AUTOLOGON_SECURITY_LEVEL_HIGH;
     api.setOption(request, WINHTTP_OPTION_AUTOLOGON_POLICY, &high, sizeof high);
+    return request;
+}
 
+// The caller's headers and the credentials, kept on the request handle so a second send for a
+// Digest challenge can drop the Basic line.
+bool AddHeaders(Shared& shared, HINTERNET request, const std::vector<HttpHeader>& extra) {
     std::wstring headers;
     for (const HttpHeader& h : extra) {
         // A header is one line; a value that would start another is dropped.
@@ -267,72 +291,130 @@ HttpResponse ExchangeOnce(Shared& shared, const std::string& method, const std::
     if (!shared.authorization.empty()) {
         headers += L"Authorization: " + Wide(shared.authorization) + L"\r\n";
     }
-    struct WipeOnExit {
-        std::wstring& text;
-        ~WipeOnExit() { Wipe(text); }
-    } wipeHeaders{headers};
-    // Kept on the request handle, so a second send for a Digest challenge can drop the Basic line.
-    if (!headers.empty() && !api.addRequestHeaders(request, headers.c_str(), static_cast<DWORD>(-1L),
-                                                   WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE)) {
-        return Failed(LastError(shared));
-    }
+    const bool added =
+        headers.empty() || Api().addRequestHeaders(request, headers.c_str(), static_cast<DWORD>(-1L),
+                                                   WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE);
+    Wipe(headers);
+    return added;
+}
 
-    if (body.size() > MAXDWORD) {
-        return Failed(TransportError::kTooLarge);
-    }
+// Sends the request and waits for the reply's status, answering a Digest challenge once. A server
+// that takes Digest only gets WinHTTP's answer to its challenge, on this same origin's connection;
+// Basic was offered up front already. 0 when the exchange failed (*error says how).
+DWORD SendForStatus(Shared& shared, HINTERNET request, const std::string& body, TransportError& error,
+                    bool* sendStopped) {
+    const WinHttpApi& api = Api();
     const DWORD bodySize = static_cast<DWORD>(body.size());
     bool digestTried = false;
-    DWORD status = 0;
     for (;;) {
         const bool sent = api.sendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
                                           bodySize ? const_cast<char*>(body.data()) : WINHTTP_NO_REQUEST_DATA,
                                           bodySize, bodySize, 0);
         if (!sent || !api.receiveResponse(request, nullptr)) {
-            const HttpResponse failed = Failed(LastError(shared));
+            error = LastError(shared);
             if (sendStopped) {
-                *sendStopped = bodySize && (failed.error == TransportError::kCut ||
-                                            (!sent && failed.error == TransportError::kTimeout));
+                *sendStopped = bodySize && (error == TransportError::kCut ||
+                                            (!sent && error == TransportError::kTimeout));
             }
-            return failed;
+            return 0;
         }
-        DWORD size = sizeof status;
+        DWORD status = 0, size = sizeof status;
         if (!api.queryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                               WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
-            return Failed(TransportError::kCut);
+            error = TransportError::kCut;
+            return 0;
         }
-        // A server that takes Digest only gets WinHTTP's answer to its challenge, on this same
-        // origin's connection; Basic was offered up front already.
-        if (status == 401 && !digestTried && !shared.user.empty()) {
-            DWORD supported = 0, first = 0, target = 0;
-            if (api.queryAuthSchemes(request, &supported, &first, &target) &&
-                (supported & WINHTTP_AUTH_SCHEME_DIGEST) && !(supported & WINHTTP_AUTH_SCHEME_BASIC) &&
-                target == WINHTTP_AUTH_TARGET_SERVER &&
-                api.setCredentials(request, WINHTTP_AUTH_TARGET_SERVER, WINHTTP_AUTH_SCHEME_DIGEST,
-                                   shared.user.c_str(), shared.password.c_str(), nullptr)) {
-                // An empty value removes the header.
-                api.addRequestHeaders(request, L"Authorization:", static_cast<DWORD>(-1L),
-                                      WINHTTP_ADDREQ_FLAG_REPLACE);
-                digestTried = true;
-                continue;
-            }
+        DWORD supported = 0, first = 0, target = 0;
+        if (status != 401 || digestTried || shared.user.empty() ||
+            !api.queryAuthSchemes(request, &supported, &first, &target) ||
+            !(supported & WINHTTP_AUTH_SCHEME_DIGEST) || (supported & WINHTTP_AUTH_SCHEME_BASIC) ||
+            target != WINHTTP_AUTH_TARGET_SERVER ||
+            !api.setCredentials(request, WINHTTP_AUTH_TARGET_SERVER, WINHTTP_AUTH_SCHEME_DIGEST,
+                                shared.user.c_str(), shared.password.c_str(), nullptr)) {
+            return status;
         }
-        break;
+        // An empty value removes the header.
+        api.addRequestHeaders(request, L"Authorization:", static_cast<DWORD>(-1L),
+                              WINHTTP_ADDREQ_FLAG_REPLACE);
+        digestTried = true;
     }
+}
 
-    HttpResponse response;
-    response.status = static_cast<int>(status);
+std::vector<HttpHeader> ReplyHeaders(HINTERNET request) {
+    const WinHttpApi& api = Api();
     DWORD rawSize = 0;
     api.queryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
                      WINHTTP_NO_OUTPUT_BUFFER, &rawSize, WINHTTP_NO_HEADER_INDEX);
-    if (rawSize) {
-        std::wstring raw(rawSize / sizeof(wchar_t) + 1, L'\0');
-        DWORD got = static_cast<DWORD>(raw.size() * sizeof(wchar_t));
-        if (api.queryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
-                             raw.data(), &got, WINHTTP_NO_HEADER_INDEX)) {
-            raw.resize(got / sizeof(wchar_t));
-            response.headers = ParseHeaders(Narrow(raw));
+    if (!rawSize) {
+        return {};
+    }
+    std::wstring raw(rawSize / sizeof(wchar_t) + 1, L'\0');
+    DWORD got = static_cast<DWORD>(raw.size() * sizeof(wchar_t));
+    if (!api.queryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, raw.data(),
+                          &got, WINHTTP_NO_HEADER_INDEX)) {
+        return {};
+    }
+    raw.resize(got / sizeof(wchar_t));
+    return ParseHeaders(Narrow(raw));
+}
+
+// The body into response.body, never past maxBody nor short of an announced length.
+void ReadBody(Shared& shared, HINTERNET request, std::optional<unsigned long long> length,
+              std::size_t maxBody, HttpResponse& response) {
+    std::string& data = response.body;
+    for (;;) {
+        const std::size_t had = data.size();
+        data.resize(had + kReadPiece);
+        DWORD got = 0;
+        if (!Api().readData(request, data.data() + had, kReadPiece, &got)) {
+            const TransportError error = LastError(shared);
+            data.clear();
+            response.error = error;
+            return;
+        }
+        data.resize(had + got);
+        if (got == 0) {
+            break;
+        }
+        if (data.size() > maxBody) {
+            data.clear();
+            response.error = TransportError::kTooLarge;
+            return;
         }
     }
+    // The connection closed before the announced length arrived.
+    if (length && data.size() != *length) {
+        data.clear();
+        response.error = TransportError::kCut;
+    }
+}
+
+HttpResponse ExchangeOnce(Shared& shared, const std::string& method, const std::string& path,
+                          const std::vector<HttpHeader>& extra, const std::string& body, std::size_t maxBody,
+                          CallSlot& slot, bool* sendStopped = nullptr) {
+    HINTERNET opened = OpenRequest(shared, method, path);
+    if (!opened) {
+        return Failed(LastError(shared));
+    }
+    Exchange exchange(shared, opened, slot);
+    HINTERNET request = exchange.get();
+    if (!request) {
+        return Failed(TransportError::kCut);
+    }
+    if (!AddHeaders(shared, request, extra)) {
+        return Failed(LastError(shared));
+    }
+    if (body.size() > MAXDWORD) {
+        return Failed(TransportError::kTooLarge);
+    }
+    TransportError error = TransportError::kNone;
+    const DWORD status = SendForStatus(shared, request, body, error, sendStopped);
+    if (!status) {
+        return Failed(error);
+    }
+    HttpResponse response;
+    response.status = static_cast<int>(status);
+    response.headers = ReplyHeaders(request);
 
     // A length announced beyond the limit is refused before a byte of it is read; closing the
     // request unread drops the connection rather than draining it.
@@ -354,32 +436,7 @@ HttpResponse ExchangeOnce(Shared& shared, const std::string& method, const std::
     if (method == "HEAD" || status == 204 || status == 304) {
         return response;
     }
-    std::string& data = response.body;
-    for (;;) {
-        const std::size_t had = data.size();
-        data.resize(had + kReadPiece);
-        DWORD got = 0;
-        if (!api.readData(request, data.data() + had, kReadPiece, &got)) {
-            const TransportError error = LastError(shared);
-            response.body.clear();
-            response.error = error;
-            return response;
-        }
-        data.resize(had + got);
-        if (got == 0) {
-            break;
-        }
-        if (data.size() > maxBody) {
-            data.clear();
-            response.error = TransportError::kTooLarge;
-            return response;
-        }
-    }
-    // The connection closed before the announced length arrived.
-    if (length && data.size() != *length) {
-        data.clear();
-        response.error = TransportError::kCut;
-    }
+    ReadBody(shared, request, length, maxBody, response);
     return response;
 }
 
@@ -387,14 +444,12 @@ HttpResponse ExchangeOnce(Shared& shared, const std::string& method, const std::
 // body still coming (the reset that meets the body's send takes the 401 with it), or stop reading
 // the body and wait: a request without a body, which never writes, then asks again whether the
 // password is what it refuses.
-bool RefusedPassword(Shared& shared, const std::string& path, const std::atomic<bool>& abandoned) {
-    const HttpResponse probe =
-        ExchangeOnce(shared, "PROPFIND", path, {{"Depth", "0"}}, {}, kReadPiece, abandoned);
+bool RefusedPassword(Shared& shared, const std::string& path, CallSlot& slot) {
+    const HttpResponse probe = ExchangeOnce(shared, "PROPFIND", path, {{"Depth", "0"}}, {}, kReadPiece, slot);
     return probe.error == TransportError::kNone && probe.status == 401;
 }
 
-HttpResponse Perform(Shared& shared, const HttpRequest& request, std::size_t maxBody,
-                     const std::atomic<bool>& abandoned) {
+HttpResponse Perform(Shared& shared, const HttpRequest& request, std::size_t maxBody, CallSlot& slot) {
     const std::optional<HttpUrl> url = ParseHttpUrl(request.url);
     // Requests go to the origin the credentials were given for and nowhere else.
     if (!url || !url->SameOrigin(shared.origin)) {
@@ -404,13 +459,13 @@ HttpResponse Perform(Shared& shared, const HttpRequest& request, std::size_t max
     std::string method = request.method;
     std::string body = request.body;
     for (int hops = 0;; ++hops) {
-        if (abandoned) {
+        if (slot.abandoned) {
             return Failed(TransportError::kTimeout);
         }
         bool sendStopped = false;
         HttpResponse response =
-            ExchangeOnce(shared, method, at.path, request.headers, body, maxBody, abandoned, &sendStopped);
-        if (sendStopped && !abandoned && RefusedPassword(shared, at.path, abandoned)) {
+            ExchangeOnce(shared, method, at.path, request.headers, body, maxBody, slot, &sendStopped);
+        if (sendStopped && !slot.abandoned && RefusedPassword(shared, at.path, slot)) {
             HttpResponse refused;
             refused.status = 401;
             return refused;
@@ -445,15 +500,76 @@ struct Call {
     std::size_t maxBody = 0;
     HttpResponse response;
     KernelHandle done;
-    std::atomic<bool> abandoned{false}; // past its deadline: no further request is made for it
+    CallSlot slot;
 };
 
 DWORD WINAPI RunCall(void* parameter) {
     auto* call = static_cast<std::shared_ptr<Call>*>(parameter);
-    (*call)->response = Perform(*(*call)->shared, (*call)->request, (*call)->maxBody, (*call)->abandoned);
+    (*call)->response = Perform(*(*call)->shared, (*call)->request, (*call)->maxBody, (*call)->slot);
     ::SetEvent((*call)->done.get());
     delete call;
     return 0;
+}
+
+// The call started on its thread; without a thread, carried out here and already done.
+std::shared_ptr<Call> StartCall(const std::shared_ptr<Shared>& shared, const HttpRequest& request,
+                                std::size_t maxBody) {
+    auto call = std::make_shared<Call>();
+    call->shared = shared;
+    call->request = request;
+    call->maxBody = maxBody;
+    call->done.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    auto* parameter = new std::shared_ptr<Call>(call);
+    const KernelHandle thread(call->done ? ::CreateThread(nullptr, 0, RunCall, parameter, 0, nullptr)
+                                         : nullptr);
+    if (!thread) {
+        delete parameter;
+        call->response = Perform(*shared, request, maxBody, call->slot);
+        call->done.reset();
+    }
+    return call;
+}
+
+// Waits for calls started together, until each is done, the deadline passes (what is left is
+// abandoned, its exchange closed, kTimeout) or Cancel is called (kCut).
+void AwaitCalls(Shared& shared, std::vector<std::shared_ptr<Call>>& calls,
+                std::vector<HttpResponse>& responses) {
+    const ULONGLONG end = ::GetTickCount64() + static_cast<ULONGLONG>(shared.deadlineMs);
+    std::vector<std::size_t> open;
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        if (calls[i]->done) {
+            open.push_back(i);
+        } else {
+            responses[i] = std::move(calls[i]->response);
+        }
+    }
+    while (!open.empty()) {
+        std::vector<HANDLE> waits;
+        for (const std::size_t i : open) {
+            waits.push_back(calls[i]->done.get());
+        }
+        waits.push_back(shared.cancelEvent.get());
+        const ULONGLONG now = ::GetTickCount64();
+        const DWORD left = now >= end ? 0 : static_cast<DWORD>(end - now);
+        const DWORD waited =
+            ::WaitForMultipleObjects(static_cast<DWORD>(waits.size()), waits.data(), FALSE, left);
+        if (waited >= WAIT_OBJECT_0 && waited < WAIT_OBJECT_0 + open.size()) {
+            const std::size_t i = open[waited - WAIT_OBJECT_0];
+            responses[i] = std::move(calls[i]->response);
+            open.erase(open.begin() + static_cast<std::ptrdiff_t>(waited - WAIT_OBJECT_0));
+            continue;
+        }
+        const bool late = waited == WAIT_TIMEOUT;
+        // Closing its handle ends an exchange in flight; the call's thread then finishes by itself,
+        // and the connection is opened afresh for the next request.
+        std::lock_guard<std::mutex> hold(shared.lock);
+        for (const std::size_t i : open) {
+            calls[i]->slot.abandoned = true;
+            CloseCurrent(calls[i]->slot);
+            responses[i] = Failed(late ? TransportError::kTimeout : TransportError::kCut);
+        }
+        open.clear();
+    }
 }
 
 } // namespace
@@ -511,44 +627,40 @@ std::unique_ptr<WinHttpTransport> WinHttpTransport::Open(const TransportOptions&
 }
 
 HttpResponse WinHttpTransport::Send(const HttpRequest& request, std::size_t maxBody) {
+    return std::move(SendAll({request}, maxBody)[0]);
+}
+
+std::vector<HttpResponse> WinHttpTransport::SendAll(const std::vector<HttpRequest>& requests,
+                                                    std::size_t maxBody, const std::atomic<bool>* stop) {
     Shared& shared = *m_impl->shared;
-    {
-        std::lock_guard<std::mutex> hold(shared.lock);
-        if (shared.cancelled) {
-            return Failed(TransportError::kCut);
+    std::vector<HttpResponse> responses(requests.size());
+    // A few at a time, each on a connection of its own from WinHTTP's pool: a server that holds
+    // back its acknowledgement of each request costs one wait for all of them.
+    for (std::size_t at = 0; at < requests.size(); at += kMaxInFlight) {
+        const std::size_t end = std::min(requests.size(), at + kMaxInFlight);
+        std::vector<std::shared_ptr<Call>> calls;
+        for (std::size_t i = at; i < end; ++i) {
+            {
+                std::lock_guard<std::mutex> hold(shared.lock);
+                if (shared.cancelled || (stop && stop->load())) {
+                    break;
+                }
+            }
+            calls.push_back(StartCall(m_impl->shared, requests[i], maxBody));
+        }
+        std::vector<HttpResponse> answered(calls.size());
+        AwaitCalls(shared, calls, answered);
+        for (std::size_t k = 0; k < answered.size(); ++k) {
+            responses[at + k] = std::move(answered[k]);
+        }
+        for (std::size_t i = at + calls.size(); i < requests.size(); ++i) {
+            responses[i].error = TransportError::kCut; // never sent
+        }
+        if (calls.size() < end - at) {
+            break;
         }
     }
-    auto call = std::make_shared<Call>();
-    call->shared = m_impl->shared;
-    call->request = request;
-    call->maxBody = maxBody;
-    call->done.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    auto* parameter = new std::shared_ptr<Call>(call);
-    const KernelHandle thread(call->done ? ::CreateThread(nullptr, 0, RunCall, parameter, 0, nullptr)
-                                         : nullptr);
-    if (!thread) {
-        delete parameter;
-        return Perform(shared, request, maxBody, call->abandoned);
-    }
-    const HANDLE waits[] = {call->done.get(), shared.cancelEvent.get()};
-    const DWORD waited = ::WaitForMultipleObjects(2, waits, FALSE, static_cast<DWORD>(shared.deadlineMs));
-    if (waited == WAIT_OBJECT_0) {
-        return std::move(call->response);
-    }
-    if (waited != WAIT_TIMEOUT) {
-        return Failed(TransportError::kCut);
-    }
-    // Closing its handle ends the exchange in flight; the call's thread then finishes by itself, and
-    // the connection is opened afresh for the next request.
-    call->abandoned = true;
-    {
-        std::lock_guard<std::mutex> hold(shared.lock);
-        if (shared.inFlight) {
-            Api().closeHandle(shared.inFlight);
-            shared.inFlight = nullptr;
-        }
-    }
-    return Failed(TransportError::kTimeout);
+    return responses;
 }
 
 void WinHttpTransport::Cancel() {
@@ -556,8 +668,7 @@ void WinHttpTransport::Cancel() {
     std::lock_guard<std::mutex> hold(shared.lock);
     shared.cancelled = true;
     ::SetEvent(shared.cancelEvent.get());
-    if (shared.inFlight) {
-        Api().closeHandle(shared.inFlight);
-        shared.inFlight = nullptr;
+    for (CallSlot* slot : shared.live) {
+        CloseCurrent(*slot);
     }
 }

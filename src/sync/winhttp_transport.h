@@ -25,6 +25,9 @@ class WinHttpTransport final : public HttpTransport {
     static std::unique_ptr<WinHttpTransport> Open(const TransportOptions& options, SyncStatus& why);
     ~WinHttpTransport() override;
     HttpResponse Send(const HttpRequest& request, std::size_t maxBody) override;
+    // Four at a time, each on its own thread and connection, each with its own deadline.
+    std::vector<HttpResponse> SendAll(const std::vector<HttpRequest>& requests, std::size_t maxBody,
+                                      const std::atomic<bool>* stop = nullptr) override;
     // A request past its deadline ends with kTimeout, and a write refused for its password with the
     // server's 401, even where the server closed on the unsent rest of the body.
     // From any thread: the call in flight and every later one end at once with kCut, so a sign-out

@@ -232,6 +232,33 @@ HRESULT SendAttributes(IXmlReader* reader, XmlEvents& events) {
     return reader->MoveToElement();
 }
 
+// The element the reader is on, its attributes, and its end when it is empty; why not, else empty.
+std::string TakeElement(IXmlReader* reader, XmlEvents& events, std::size_t& depth) {
+    if (++depth > kMaxXmlDepth) {
+        return "elements nested too deep";
+    }
+    const WCHAR *ns = nullptr, *local = nullptr;
+    UINT nsLength = 0, localLength = 0;
+    if (FAILED(reader->GetNamespaceUri(&ns, &nsLength)) ||
+        FAILED(reader->GetLocalName(&local, &localLength))) {
+        return "an element without a name";
+    }
+    if (PrefixUndeclared(reader, nsLength)) {
+        return "an element prefix bound to no namespace";
+    }
+    // Asked before the attributes move the reader off the element.
+    const bool empty = reader->IsEmptyElement();
+    events.StartElement(Utf8(ns, nsLength), Utf8(local, localLength));
+    if (FAILED(SendAttributes(reader, events))) {
+        return "an attribute could not be read";
+    }
+    if (empty) {
+        --depth;
+        events.EndElement();
+    }
+    return {};
+}
+
 } // namespace
 
 std::string ParseXml(std::string_view bytes, XmlEvents& events, std::size_t pieceBytes) {
@@ -277,32 +304,10 @@ std::string ParseXml(std::string_view bytes, XmlEvents& events, std::size_t piec
             break;
         }
         if (type == XmlNodeType_Element) {
-            if (++depth > kMaxXmlDepth) {
-                error = "elements nested too deep";
-                break;
-            }
             sawRoot = true;
-            const WCHAR *ns = nullptr, *local = nullptr;
-            UINT nsLength = 0, localLength = 0;
-            if (FAILED(reader->GetNamespaceUri(&ns, &nsLength)) ||
-                FAILED(reader->GetLocalName(&local, &localLength))) {
-                error = "an element without a name";
+            error = TakeElement(reader.get(), events, depth);
+            if (!error.empty()) {
                 break;
-            }
-            if (PrefixUndeclared(reader.get(), nsLength)) {
-                error = "an element prefix bound to no namespace";
-                break;
-            }
-            // Asked before the attributes move the reader off the element.
-            const bool empty = reader->IsEmptyElement();
-            events.StartElement(Utf8(ns, nsLength), Utf8(local, localLength));
-            if (FAILED(SendAttributes(reader.get(), events))) {
-                error = "an attribute could not be read";
-                break;
-            }
-            if (empty) {
-                --depth;
-                events.EndElement();
             }
         } else if (type == XmlNodeType_EndElement) {
             --depth;

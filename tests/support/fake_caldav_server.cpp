@@ -64,6 +64,28 @@ std::string Ok(const std::string& props) {
 
 } // namespace
 
+std::vector<HttpResponse> FakeCalDavServer::SendAll(const std::vector<HttpRequest>& requests,
+                                                    std::size_t maxBody, const std::atomic<bool>* stop) {
+    batches.push_back(requests.size());
+    std::vector<std::size_t> order;
+    if (reorder) {
+        order = reorder(requests.size());
+    } else {
+        for (std::size_t i = 0; i < requests.size(); ++i) {
+            order.push_back(i);
+        }
+    }
+    std::vector<HttpResponse> responses(requests.size());
+    for (const std::size_t i : order) {
+        if (stop && stop->load()) {
+            responses[i].error = TransportError::kCut;
+        } else {
+            responses[i] = Send(requests[i], maxBody);
+        }
+    }
+    return responses;
+}
+
 void FakeCalDavServer::Changed(const std::string& path) {
     m_log.push_back(path);
 }

@@ -31,6 +31,10 @@ class FakeCalDavServer final : public HttpTransport {
     };
 
     HttpResponse Send(const HttpRequest& request, std::size_t maxBody) override;
+    // The requests of a batch carried out in the order `reorder` gives (as they arrive from
+    // connections of their own), else in the order sent; each batch's size is kept in `batches`.
+    std::vector<HttpResponse> SendAll(const std::vector<HttpRequest>& requests, std::size_t maxBody,
+                                      const std::atomic<bool>* stop = nullptr) override;
 
     // Another client writes (a phone): no preconditions, a new ETag, the change in the sync log.
     void Write(const std::string& path, std::string data);
@@ -60,6 +64,8 @@ class FakeCalDavServer final : public HttpTransport {
     // that gets there first.
     std::function<void(const std::string&)> beforeWrite;
     int writes = 0; // PUTs and DELETEs carried out
+    std::function<std::vector<std::size_t>(std::size_t count)> reorder;
+    std::vector<std::size_t> batches;
     // Asked first for every request that passed the faults: true when it answered in `reply`
     // instead of the server (a proxy that refuses large replies, one entry no reader takes).
     std::function<bool(const HttpRequest&, HttpResponse& reply)> answer;

@@ -1,15 +1,18 @@
 // Model-based test of the sync: two PCs and a phone edit one collection at random and sync in random
-// order while the server cuts connections, fails and is overtaken by another device's write, a PC's
-// state is now and then lost, the phone writes entries with the very words of a PC's note, and the
-// collection is deleted and made again (at its path or another, taking its old sync tokens or not,
-// or left for a PC to make again). After the faults stop, every PC converges on the same diary,
-// nothing typed on a PC is lost, and another sync changes nothing.
+// order while the server answers a batch of writes in any order, cuts connections, fails and is
+// overtaken by another device's write, a PC's state is now and then lost, the phone writes entries
+// with the very words of a PC's note, and the collection is deleted and made again (at its path or
+// another, taking its old sync tokens or not, or left for a PC to make again). After the faults
+// stop, every PC converges on the same diary, nothing typed on a PC is lost, and another sync
+// changes nothing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <set>
+#include <vector>
 
 #include "diary/note_join.h"
 #include "fake_caldav_server.h"
@@ -48,6 +51,17 @@ TEST_P(SyncModel, ConvergesAndLosesNothing) {
     FakeCalDavServer server;
     server.supportsSync = GetParam() % 3 != 0;
     server.etagOnPut = GetParam() % 4 != 1;
+    // Odd seeds have the writes of a batch carried out and answered in any order.
+    std::mt19937 arrival(GetParam() * 7919u);
+    if (GetParam() % 2) {
+        server.reorder = [&](std::size_t n) {
+            std::vector<std::size_t> order(n);
+            for (std::size_t i = 0; i < n; ++i)
+                order[i] = i;
+            std::shuffle(order.begin(), order.end(), arrival);
+            return order;
+        };
+    }
     CalDavClient client(server);
     Pc pcs[2];
     const SyncOptions options{kRoot, 2027, 1700000000, {}};
@@ -65,6 +79,14 @@ TEST_P(SyncModel, ConvergesAndLosesNothing) {
             if (text.find(t) != std::string_view::npos && !(phoneOnly && onPc.count(t)))
                 dropped.insert(t);
         }
+    };
+    // What a resource says, unfolded: a token may be cut across a folded line of the raw bytes.
+    auto tokensOnServer = [&](const std::string& data) {
+        std::string texts;
+        for (const ResourceEntry& e : ReadCalendarResource(data).entries) {
+            texts += e.text + "|";
+        }
+        tokensIn(texts);
     };
     auto phoneEditsOurs = [&](const std::string& path) {
         const auto it = server.Resources().find(path);
@@ -121,7 +143,7 @@ TEST_P(SyncModel, ConvergesAndLosesNothing) {
             if (server.CollectionPath().empty())
                 continue;
             if (replace && server.Resources().count(path))
-                tokensIn(server.Resources().at(path).data);
+                tokensOnServer(server.Resources().at(path).data);
             server.Write(path, Journal("phone-" + std::to_string(step),
                                        "2026120" + std::to_string(8 + pick(2)), token()));
             if (!replace)
@@ -135,7 +157,7 @@ TEST_P(SyncModel, ConvergesAndLosesNothing) {
             const std::string path =
                 phoneEntries[static_cast<std::size_t>(pick(static_cast<int>(phoneEntries.size())))];
             if (server.Resources().count(path)) {
-                tokensIn(server.Resources().at(path).data);
+                tokensOnServer(server.Resources().at(path).data);
                 server.Remove(path);
             }
         } else if (what == 7 && pick(4) == 0) {
@@ -144,7 +166,7 @@ TEST_P(SyncModel, ConvergesAndLosesNothing) {
         } else if (what == 7 && pick(5) == 0) {
             // The collection deleted and made again: what only the server held is gone on purpose.
             for (const auto& [path, resource] : server.Resources()) {
-                tokensIn(resource.data);
+                tokensOnServer(resource.data);
             }
             const std::string where[] = {"same", "", "/cal/user/again/", server.CollectionPath()};
             const bool lenient = pick(2) == 0;
@@ -273,15 +295,68 @@ TEST(SyncNewDay, AnUploadAnewThenEditedIsNoEditOfTheAgreedText) {
     }
 }
 
-// QUILL_SYNC_SEEDS=first-last sweeps other seeds when hunting a fault.
-std::pair<unsigned, unsigned> SeedRange() {
-    const char* range = std::getenv("QUILL_SYNC_SEEDS");
-    unsigned first = 1, last = 1000;
-    if (range && std::sscanf(range, "%u-%u", &first, &last) < 2)
-        last = first;
-    return {first, last + 1};
+// A note whose words a phone's entry repeats, then the collection made again, then a run that finds
+// it so and is cut at any of its requests: the words stay this PC's own, on every later run, even
+// after the phone's entry (gone with the old collection) is never seen again.
+TEST(SyncMadeAgain, ARunCutAfterFindingItKeepsTheWordsTypedHere) {
+    const struct {
+        bool lenient;    // the old token is taken by the empty collection
+        bool otherFirst; // another PC sets it up and uploads its own note of the day first
+    } cases[] = {{false, false}, {true, false}, {false, true}, {true, true}};
+    for (const auto& c : cases) {
+        for (int cutAt = 0; cutAt < 8; ++cutAt) {
+            SCOPED_TRACE(testing::Message() << "lenient " << c.lenient << " other first " << c.otherFirst
+                                            << " cut at " << cutAt);
+            FakeCalDavServer server;
+            CalDavClient client(server);
+            const SyncOptions options{kRoot, 2027, 1700000000, {}};
+            Pc here;
+            here.notes.SetNote("081226", "run");
+            here.notes.SetNote("091226", "read");
+            here.notes.SetNote("311226", "rest");
+            ASSERT_EQ(RunSync(client, here.notes, here.state, options).status, SyncStatus::kOk);
+            server.Write(server.CollectionPath() + "same.ics", Journal("same", "20261208", "run"));
+            ASSERT_EQ(RunSync(client, here.notes, here.state, options).status, SyncStatus::kOk);
+            ASSERT_EQ(here.notes.GetNote("081226"), "run");
+
+            server.Recreate(c.lenient, "same");
+            if (c.otherFirst) {
+                Pc other;
+                other.notes.SetNote("081226", "other");
+                ASSERT_EQ(RunSync(client, other.notes, other.state, options).status, SyncStatus::kOk);
+            }
+            FakeCalDavServer::Fault fault;
+            fault.after = cutAt;
+            fault.error = TransportError::kCut;
+            server.faults.push_back(fault);
+            RunSync(client, here.notes, here.state, options);
+            server.faults.clear();
+            for (int run = 0; run < 2; ++run) {
+                ASSERT_EQ(RunSync(client, here.notes, here.state, options).status, SyncStatus::kOk);
+            }
+            EXPECT_TRUE(HoldsNotePart(here.notes.GetNote("081226"), "run"))
+                << Flat(here.notes.GetNote("081226"));
+            EXPECT_EQ(here.notes.GetNote("091226"), "read");
+        }
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, SyncModel, ::testing::Range(SeedRange().first, SeedRange().second));
+// QUILL_SYNC_SEEDS=first-last sweeps other seeds when hunting a fault. Without it, the first two
+// thousand and the seeds that once lost a note: a same-words phone entry then a collection made
+// again and a run cut short (2498, 3232), a token cut across a folded line (6830).
+std::vector<unsigned> Seeds() {
+    const char* range = std::getenv("QUILL_SYNC_SEEDS");
+    unsigned first = 1, last = 2000;
+    if (range && std::sscanf(range, "%u-%u", &first, &last) < 2)
+        last = first;
+    std::vector<unsigned> seeds;
+    for (unsigned seed = first; seed <= last; ++seed)
+        seeds.push_back(seed);
+    if (!range)
+        seeds.insert(seeds.end(), {2498, 3232, 6830});
+    return seeds;
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, SyncModel, ::testing::ValuesIn(Seeds()));
 
 } // namespace
