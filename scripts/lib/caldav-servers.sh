@@ -1,10 +1,12 @@
-# Real CalDAV servers for the sync's tests and benchmark: Radicale (with a user and a password) and
-# Xandikos (no authentication), each on 127.0.0.1 on a free port, with its storage in a folder the
-# caller names. Source it, then:
+# Real CalDAV servers for the sync's tests and benchmark: Radicale (with a user and a password),
+# Xandikos (no authentication) and SabreDAV (Basic authentication, SQLite storage, served by PHP's
+# built-in server), each on 127.0.0.1 on a free port, with its storage in a folder the caller
+# names. Source it, then:
 #   radicale_start DIR     sets RADICALE_URL, RADICALE_PORT, RADICALE_USER, RADICALE_PASSWORD
 #   xandikos_start DIR     sets XANDIKOS_URL, XANDIKOS_PORT
-#   radicale_stop / xandikos_stop, and radicale_start DIR again: the same port and storage, for a
-#   server that goes away and comes back
+#   sabre_start DIR        sets SABRE_URL, SABRE_PORT, SABRE_USER, SABRE_PASSWORD
+#   radicale_stop / xandikos_stop / sabre_stop, and the start again with the same DIR: the same
+#   port and storage, for a server that goes away and comes back
 #   caldav_servers_stop    stops whatever is still running; also run at exit (chained before any
 #                          EXIT trap that was set when the first server started)
 # Every wait is bounded; a server that does not answer in 20 s fails the start with its log.
@@ -71,12 +73,14 @@ _caldav_wait() {
   return 1
 }
 
+# A server's own children go with it (PHP's workers outlive their parent otherwise).
 _caldav_kill() {
-  local pid=$1
+  local pid=$1 kids
   [ -n "$pid" ] || return 0
-  kill "$pid" 2>/dev/null || true
+  kids=$(pgrep -P "$pid" 2>/dev/null || true)
+  kill "$pid" $kids 2>/dev/null || true
   for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
-  kill -9 "$pid" 2>/dev/null || true
+  kill -9 "$pid" $kids 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
 }
 
@@ -165,11 +169,47 @@ xandikos_stop() {
   XANDIKOS_PID=
 }
 
+# sabre_start DIR: the database (made on first use) and the log in DIR. The principal is
+# /principals/$SABRE_USER/ and its calendar home /calendars/$SABRE_USER/, empty until the sync's
+# MKCALENDAR. PHP's server answers one request at a time unless told to fork workers: four, so a
+# second client (or a proxy's retry) is not held behind a long request as no real server holds it.
+sabre_start() {
+  local dir=$1 try port
+  mkdir -p "$dir/www"
+  SABRE_USER=${SABRE_USER:-alice}
+  SABRE_PASSWORD=${SABRE_PASSWORD:-journal-42}
+  _caldav_trap
+  for try in 1 2 3 4 5; do
+    port=${SABRE_PORT:-$(caldav_free_port)}
+    SABRE_DB="$dir/db.sqlite" SABRE_USER=$SABRE_USER SABRE_PASSWORD=$SABRE_PASSWORD PHP_CLI_SERVER_WORKERS=4 \
+      php -d memory_limit=1G -S "127.0.0.1:$port" -t "$dir/www" "$(dirname "${BASH_SOURCE[0]}")/../../tests/sync/sabre_server.php" \
+      >> "$dir/log" 2>&1 &
+    SABRE_PID=$!
+    _caldav_pids+=("$SABRE_PID")
+    if _caldav_wait "$SABRE_PID" "http://127.0.0.1:$port/" "$dir/log"; then
+      SABRE_PORT=$port
+      SABRE_URL="http://127.0.0.1:$port/"
+      export SABRE_URL SABRE_PORT SABRE_USER SABRE_PASSWORD
+      return 0
+    fi
+    _caldav_kill "$SABRE_PID"
+    [ -n "${SABRE_PORT:-}" ] && break
+  done
+  echo "caldav-servers: SabreDAV would not start; $dir/log:" >&2
+  tail -20 "$dir/log" >&2
+  return 1
+}
+
+sabre_stop() {
+  _caldav_kill "${SABRE_PID:-}"
+  SABRE_PID=
+}
+
 caldav_servers_stop() {
   local p
   for p in "${_caldav_pids[@]}"; do
     _caldav_kill "$p"
   done
   _caldav_pids=()
-  RADICALE_PID= XANDIKOS_PID=
+  RADICALE_PID= XANDIKOS_PID= SABRE_PID=
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Two PCs' diaries against one real CalDAV server, through the notes tool under Wine:
-#   tests/sync/real_server_case.sh radicale|xandikos TOOL.exe WORK
+#   tests/sync/real_server_case.sh radicale|xandikos|sabre TOOL.exe WORK
 # Each "PC" is a temporary folder and a local application data folder of its own, so a diary and a
 # safety folder of its own. PC A reaches the server through tests/sync/cut_proxy.py (cuts, request
 # counts), PC B directly (a server that is down refuses B's connection). Every case checks the
@@ -27,10 +27,13 @@ case "$kind" in
   xandikos)
     xandikos_start "$work/server"
     url=$XANDIKOS_URL port=$XANDIKOS_PORT user=alice pass=any-password ;;
-  *) echo "usage: $0 radicale|xandikos TOOL WORK" >&2; exit 2 ;;
+  sabre)
+    sabre_start "$work/server"
+    url=$SABRE_URL port=$SABRE_PORT user=$SABRE_USER pass=$SABRE_PASSWORD ;;
+  *) echo "usage: $0 radicale|xandikos|sabre TOOL WORK" >&2; exit 2 ;;
 esac
-server_start() { if [ "$kind" = radicale ]; then radicale_start "$work/server"; else xandikos_start "$work/server"; fi; }
-server_stop() { if [ "$kind" = radicale ]; then radicale_stop; else xandikos_stop; fi; }
+server_start() { "${kind}_start" "$work/server"; }
+server_stop() { "${kind}_stop"; }
 
 "$PY" "$here/cut_proxy.py" --to "127.0.0.1:$port" --port-file "$work/proxy.port" \
   --control "$work/proxy.ctl" --stats "$work/proxy.json" >"$work/proxy.log" 2>&1 &
@@ -176,7 +179,20 @@ sync_ok A
 sync_ok B
 expect_text B 2026-12-08 "synced through slow replies"
 
-if [ "$kind" = radicale ]; then
+# password_set WORD: the server takes WORD as the user's password from now on (Radicale reads its
+# users' file afresh; SabreDAV is started again with it).
+password_set() {
+  if [ "$kind" = radicale ]; then
+    "$PY" -c 'import sys
+from passlib.hash import apr_md5_crypt
+print(sys.argv[1] + ":" + apr_md5_crypt.hash(sys.argv[2]))' "$user" "$1" >"$work/server/users"
+  else
+    sabre_stop
+    SABRE_PASSWORD=$1 sabre_start "$work/server"
+  fi
+}
+
+if [ "$kind" != xandikos ]; then
   step "a wrong password: set-up refused and kept nowhere; a sync refused and the notes kept"
   if printf 'not-the-password' | pc C sync setup "$url" --user "$user"; then
     fail "C: setup with a wrong password succeeded"
@@ -186,13 +202,10 @@ if [ "$kind" = radicale ]; then
   if ls "$work"/C/local/Quillidar*/diary-*/sync-account >/dev/null 2>&1; then fail "C kept an account after a refused set-up"; fi
   # B's stored password must still be the right one after C's refused try (same server, same user).
   sync_ok B
-  cp "$work/server/users" "$work/server/users.right"
-  "$PY" -c 'import sys
-from passlib.hash import apr_md5_crypt
-print(sys.argv[1] + ":" + apr_md5_crypt.hash("changed-elsewhere"))' "$user" >"$work/server/users"
+  password_set changed-elsewhere
   put B 2026-12-07 "written while the password was wrong"
   sync_fails B "password"
-  cp "$work/server/users.right" "$work/server/users"
+  password_set "$pass"
   sync_ok B
 fi
 
