@@ -169,7 +169,7 @@ xandikos_stop() {
   XANDIKOS_PID=
 }
 
-# sabre_start DIR: the database (made on first use) and the log in DIR. The principal is
+# sabre_start DIR: the database (made on first use), the log and a line a request (requests) in DIR. The principal is
 # /principals/$SABRE_USER/ and its calendar home /calendars/$SABRE_USER/, empty until the sync's
 # MKCALENDAR. PHP's server answers one request at a time unless told to fork workers: four, so a
 # second client (or a proxy's retry) is not held behind a long request as no real server holds it.
@@ -181,7 +181,7 @@ sabre_start() {
   _caldav_trap
   for try in 1 2 3 4 5; do
     port=${SABRE_PORT:-$(caldav_free_port)}
-    SABRE_DB="$dir/db.sqlite" SABRE_USER=$SABRE_USER SABRE_PASSWORD=$SABRE_PASSWORD PHP_CLI_SERVER_WORKERS=4 \
+    SABRE_DB="$dir/db.sqlite" SABRE_REQUEST_LOG="$dir/requests" SABRE_USER=$SABRE_USER SABRE_PASSWORD=$SABRE_PASSWORD PHP_CLI_SERVER_WORKERS=4 \
       php -d memory_limit=1G -S "127.0.0.1:$port" -t "$dir/www" "$(dirname "${BASH_SOURCE[0]}")/../../tests/sync/sabre_server.php" \
       >> "$dir/log" 2>&1 &
     SABRE_PID=$!

@@ -70,4 +70,11 @@ $server->setBaseUri('/');
 $server->addPlugin(new \Sabre\DAV\Auth\Plugin($authBackend, $realm));
 $server->addPlugin(new \Sabre\DAVACL\Plugin());
 $server->addPlugin(new \Sabre\CalDAV\Plugin());
+// One line a request, for writing up what the sync sent and got: the method, the path, the status.
+if ($log = getenv('SABRE_REQUEST_LOG')) {
+    register_shutdown_function(function () use ($log) {
+        file_put_contents($log, sprintf("%s %s %d\n", $_SERVER['REQUEST_METHOD'], $_SERVER['REQUEST_URI'],
+                                        http_response_code()), FILE_APPEND | LOCK_EX);
+    });
+}
 $server->exec();
