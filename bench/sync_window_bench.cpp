@@ -120,8 +120,8 @@ int wmain(int argc, wchar_t** argv) {
     const double worst = samples.empty() ? 0 : *std::max_element(samples.begin(), samples.end());
     char line[256];
     std::snprintf(line, sizeof line, "%.2f %zu %.1f %.1f %llu %d\n", took, samples.size(), worst * 1000,
-                  Quantile(samples, 0.99) * 1000, static_cast<unsigned long long>(counters.PeakWorkingSetSize),
-                  reached ? 1 : 0);
+                  Quantile(samples, 0.99) * 1000,
+                  static_cast<unsigned long long>(counters.PeakWorkingSetSize), reached ? 1 : 0);
     driver::WriteWholeFile(o.out, line);
     std::fputs(line, stdout);
     return o.untilBytes > 0 && !reached ? 3 : 0;
