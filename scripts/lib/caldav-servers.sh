@@ -146,10 +146,7 @@ print(sys.argv[1] + ":" + apr_md5_crypt.hash(sys.argv[2]))' "$RADICALE_USER" "$R
   export RADICALE_URL RADICALE_PORT RADICALE_USER RADICALE_PASSWORD
 }
 
-radicale_stop() {
-  _caldav_kill "${RADICALE_PID:-}"
-  RADICALE_PID=
-}
+radicale_stop() { _caldav_kill "${RADICALE_PID:-}"; RADICALE_PID=; }
 
 _xandikos_run() { exec xandikos --defaults -d "$1/data" -l 127.0.0.1 -p "$2"; }
 
@@ -162,10 +159,7 @@ xandikos_start() {
   export XANDIKOS_URL XANDIKOS_PORT
 }
 
-xandikos_stop() {
-  _caldav_kill "${XANDIKOS_PID:-}"
-  XANDIKOS_PID=
-}
+xandikos_stop() { _caldav_kill "${XANDIKOS_PID:-}"; XANDIKOS_PID=; }
 
 _caldav_sabre_script="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/tests/sync/sabre_server.php"
 _sabre_run() {
@@ -187,10 +181,7 @@ sabre_start() {
   export SABRE_URL SABRE_PORT SABRE_USER SABRE_PASSWORD
 }
 
-sabre_stop() {
-  _caldav_kill "${SABRE_PID:-}"
-  SABRE_PID=
-}
+sabre_stop() { _caldav_kill "${SABRE_PID:-}"; SABRE_PID=; }
 
 caldav_servers_stop() {
   local p
