@@ -13,12 +13,15 @@
 #   bench/sync_bench.sh WIN64_BUILD WORK REPS [SERVERS] [DAYS]   (SERVERS: "radicale xandikos sabre"
 #   by default; DAYS: 3652, QUILL_BENCH_SYNC_DAYS in scripts/bench; prints markdown tables; needs a
 #   Wine session)
+# QUILL_BENCH_SYNC_SEEDED=1 (SabreDAV only): the pulls alone, from a collection written straight
+# into the server's database instead of pushed, for a diary too large to push in the time at hand.
 set -euo pipefail
 build=$(cd "$1" && pwd) work=$2 reps=${3:-1} servers=${4:-radicale xandikos sabre} ndays=${5:-3652}
 tool=$build/quillidar-notes.exe widget=$build/Quillidar.exe window_bench=$build/bench/sync_window_bench.exe
 root=$(cd "$(dirname "$0")/.." && pwd)
 PY=/usr/bin/python3
 batch=50 # the entries the sync asks for in one multiget
+seeded=${QUILL_BENCH_SYNC_SEEDED:-}
 rm -rf "$work"
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
@@ -123,15 +126,24 @@ for server in $servers; do
   esac
   for rep in $(seq 1 "$reps"); do
     # curl's push and pull: a collection of its own, made first (not timed).
+    # Seeded, it is the one the joining PCs find (the sync's own name) and nothing is pushed.
     proxy_start "$server-curl$rep"
-    col="${proxy_url}$home""curl-floor-$rep/"
+    name="curl-floor-$rep" shown=
+    [ -n "$seeded" ] && name=quillidar shown="<d:displayname>Quillidar</d:displayname>"
+    col="${proxy_url}$home$name/"
     # VJOURNAL named, as the sync's own MKCALENDAR does: SabreDAV's default takes events and tasks only.
     curl -s -o /dev/null -u "$user:$pass" -X MKCALENDAR -H 'Content-Type: application/xml; charset=utf-8' \
-      --data '<?xml version="1.0" encoding="utf-8"?><c:mkcalendar xmlns:d="DAV:" xmlns:c="urn:ietf:params:xml:ns:caldav"><d:set><d:prop><c:supported-calendar-component-set><c:comp name="VJOURNAL"/></c:supported-calendar-component-set></d:prop></d:set></c:mkcalendar>' "$col"
+      --data '<?xml version="1.0" encoding="utf-8"?><c:mkcalendar xmlns:d="DAV:" xmlns:c="urn:ietf:params:xml:ns:caldav"><d:set><d:prop>'"$shown"'<c:supported-calendar-component-set><c:comp name="VJOURNAL"/></c:supported-calendar-component-set></d:prop></d:set></c:mkcalendar>' "$col"
     sleep 0.2
     read -r mk_conn _ <<<"$(stat_of "$work/$server-curl$rep.stats")"
-    "$PY" "$root/bench/sync_bench_data.py" push "$work" "$col" "$user" "$pass" "$work/push.cfg"
-    t0=$(now); curl_floor "$server-curl-push$rep" "$work/push.cfg" 201; t1=$(now)
+    t0=$(now)
+    if [ -n "$seeded" ]; then
+      "$PY" "$root/bench/sync_bench_data.py" seed "$work" "$work/$server/db.sqlite" "$name"
+    else
+      "$PY" "$root/bench/sync_bench_data.py" push "$work" "$col" "$user" "$pass" "$work/push.cfg"
+      curl_floor "$server-curl-push$rep" "$work/push.cfg" 201
+    fi
+    t1=$(now)
     read -r conn1 _ <<<"$(stat_of "$work/$server-curl$rep.stats")"
     "$PY" "$root/bench/sync_bench_data.py" pull "$work" "$col" "$user" "$pass" "$batch" "$work/pull.cfg"
     t2=$(now); curl_floor "$server-curl-pull$rep" "$work/pull.cfg" 207; t3=$(now)
@@ -146,22 +158,27 @@ for server in $servers; do
     mkdir -p "$pc/temp" "$pc/local"
     cp "$work/nts.ini" "$pc/temp/nts.ini"
     proxy_start "$server-sync$rep"
-    setup "$pc"
-    read -r setup_conn setup_req _ <<<"$(stat_of "$work/$server-sync$rep.stats")"
-    timed_sync "$pc" push
-    read -r sync_conn sync_req sync_put <<<"$(stat_of "$work/$server-sync$rep.stats")"
-    on "$pc" sync now </dev/null >"$pc/settle.out" 2>&1 || true
-    printf '{"format": "quillidar-notes", "version": 1, "notes": [{"date": "2017-01-02", "text": "one note filed after the push"}]}' >"$pc/one.json"
-    on "$pc" import "$(wp "$pc/one.json")" --on-conflict replace --pivot 2027 </dev/null >"$pc/import.out" 2>&1 ||
-      echo "sync bench: import failed: $(cat "$pc/import.out")" >&2
-    timed_sync "$pc" one
-    on "$pc" sync now </dev/null >"$pc/settle2.out" 2>&1 || true
-    state_file=$(find "$pc" -name sync-state | head -1)
-    state_before=$(stat -c %Y.%s "$state_file" 2>/dev/null || echo none)
-    sleep 1.1
-    timed_sync "$pc" idle
-    state_after=$(stat -c %Y.%s "$state_file" 2>/dev/null || echo none)
-    state_bytes=$(stat -c %s "$state_file" 2>/dev/null || echo 0)
+    if [ -z "$seeded" ]; then
+      setup "$pc"
+      read -r setup_conn setup_req _ <<<"$(stat_of "$work/$server-sync$rep.stats")"
+      timed_sync "$pc" push
+      read -r sync_conn sync_req sync_put <<<"$(stat_of "$work/$server-sync$rep.stats")"
+      on "$pc" sync now </dev/null >"$pc/settle.out" 2>&1 || true
+      printf '{"format": "quillidar-notes", "version": 1, "notes": [{"date": "2017-01-02", "text": "one note filed after the push"}]}' >"$pc/one.json"
+      on "$pc" import "$(wp "$pc/one.json")" --on-conflict replace --pivot 2027 </dev/null >"$pc/import.out" 2>&1 ||
+        echo "sync bench: import failed: $(cat "$pc/import.out")" >&2
+      timed_sync "$pc" one
+      on "$pc" sync now </dev/null >"$pc/settle2.out" 2>&1 || true
+      state_file=$(find "$pc" -name sync-state | head -1)
+      state_before=$(stat -c %Y.%s "$state_file" 2>/dev/null || echo none)
+      sleep 1.1
+      timed_sync "$pc" idle
+      state_after=$(stat -c %Y.%s "$state_file" 2>/dev/null || echo none)
+      state_bytes=$(stat -c %s "$state_file" 2>/dev/null || echo 0)
+    else
+      for f in push one idle; do echo "- 0 0" >"$pc/$f.fig"; done
+      setup_conn=0 setup_req=0 sync_conn=0 sync_req=0 sync_put=0 state_bytes=0 state_before= state_after=
+    fi
 
     # A second PC joining: the first pull of the whole diary, by the notes tool.
     pc2="$work/$server-pull$rep"
@@ -171,6 +188,7 @@ for server in $servers; do
     timed_sync "$pc2" pull
     pulled=$(grep -o '[0-9]* pulled' "$pc2/pull.out" | head -1 | awk '{print $1}' || true)
     pulled_bytes=$(stat -c %s "$pc2/temp/nts.ini")
+    [ -z "$seeded" ] || state_bytes=$(stat -c %s "$(find "$pc2" -name sync-state | head -1)" 2>/dev/null || echo 0)
 
     # A third PC joining in the widget: its window's answers while the pull runs, then the same
     # window over the whole diary with no account, for as long. Their safety folders are the
@@ -199,7 +217,7 @@ for server in $servers; do
     read -r one_s one_peak one_wrote <"$pc/one.fig"
     read -r idle_s idle_peak idle_wrote <"$pc/idle.fig"
     read -r pull_s pull_peak pull_wrote <"$pc2/pull.fig"
-    push_rows+=("| $server | $push_s | $curl_push | $(ratio "$push_s" "$curl_push") | $((sync_conn - setup_conn)) | $curl_conn | $((sync_req - setup_req)) ($sync_put) |")
+    [ -n "$seeded" ] || push_rows+=("| $server | $push_s | $curl_push | $(ratio "$push_s" "$curl_push") | $((sync_conn - setup_conn)) | $curl_conn | $((sync_req - setup_req)) ($sync_put) |")
     pull_rows+=("| $server | $pull_s | $curl_pull | $(ratio "$pull_s" "$curl_pull") | ${pulled:-?} | $(ratio "$pulled_bytes" "$diary_bytes") |")
     for r in "push $push_s $push_peak $push_wrote" "one $one_s $one_peak $one_wrote" "idle $idle_s $idle_peak $idle_wrote" "pull $pull_s $pull_peak $pull_wrote"; do
       read -r what s peak wrote <<<"$r"

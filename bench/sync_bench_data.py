@@ -13,7 +13,9 @@
 """
 
 import datetime
+import hashlib
 import os
+import sqlite3
 import sys
 from urllib.parse import urlsplit
 
@@ -102,11 +104,28 @@ def pull(work, url, user, password, batch, config):
         f.write("next\n".join(parts))
 
 
+def seed(work, database, calendar):
+    db = sqlite3.connect(database, timeout=30)
+    (cal_id,) = db.execute("SELECT id FROM calendars WHERE uri = ?", (calendar,)).fetchone()
+    rows = []
+    for day in days_of(work):
+        with open(f"{work}/bodies/{day}.ics", "rb") as f:
+            data = f.read()
+        rows.append((cal_id, f"floor-day-{day}.ics", data, 1765152000, hashlib.md5(data).hexdigest(),
+                     len(data), "VJOURNAL"))
+    db.executemany("INSERT INTO calendarobjects (calendarid, uri, calendardata, lastmodified, etag, size, "
+                   "componenttype) VALUES (?, ?, ?, ?, ?, ?, ?)", rows)
+    db.execute("UPDATE calendars SET ctag = ctag + ? WHERE id = ?", (len(rows), cal_id))
+    db.commit()
+
+
 def main(argv):
     if len(argv) == 4 and argv[1] == "diary":
         diary(argv[2], int(argv[3]))
     elif len(argv) == 7 and argv[1] == "push":
         push(*argv[2:7])
+    elif len(argv) == 5 and argv[1] == "seed":
+        seed(*argv[2:5])
     elif len(argv) == 8 and argv[1] == "pull":
         pull(argv[2], argv[3], argv[4], argv[5], int(argv[6]), argv[7])
     else:
