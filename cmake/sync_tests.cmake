@@ -15,3 +15,9 @@ if(WIN32)
   set_tests_properties(e2e.sync.sabre PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE
                                                  ENVIRONMENT "WINEDEBUG=-all;QUILL_SYNC_SERVER=sabre")
 endif()
+if(NOT WIN32)
+  # The sync benchmark's diary and curl's bodies read back as the same notes (bench/sync_bench_data.py).
+  add_test(NAME sync.bench_data
+           COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/sync/bench_data_test.py $<TARGET_FILE:quillidar-notes>
+                   ${CMAKE_BINARY_DIR}/sync_case/bench_data)
+endif()
