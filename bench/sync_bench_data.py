@@ -2,7 +2,8 @@
 """The sync benchmark's diary and curl's floors.
 
     sync_bench_data.py diary WORK DAYS
-        WORK/nts.ini: a diary of DAYS notes of about 500 bytes (from 2017-01-01), in the widget's
+        WORK/nts.ini: a diary of DAYS notes of about 500 bytes (from 2017-01-01, or earlier for a
+        diary that would run past next year), in the widget's
         own format; WORK/bodies/DAY.ics: one VJOURNAL per day, as large as the sync's own for that
         day; WORK/days.txt: the days, one a line (YYYYMMDD).
     sync_bench_data.py push WORK COLLECTION_URL USER PASSWORD CONFIG
@@ -39,8 +40,11 @@ def folded(line):
     return b"\r\n ".join(out)
 
 
-def diary(work, ndays):
-    start = datetime.date(2017, 1, 1)
+def diary(work, ndays, bodies=True):
+    # From 2017, or as far back as the diary needs to end within the years its two-digit keys name
+    # (the hundred years up to next year): a day outside them is not a day of the diary.
+    end = datetime.date(datetime.date.today().year + 1, 12, 31)
+    start = min(datetime.date(2017, 1, 1), end - datetime.timedelta(days=ndays - 1))
     days = [start + datetime.timedelta(days=i) for i in range(ndays)]
     out = bytearray(len(days).to_bytes(4, "little"))
     os.makedirs(f"{work}/bodies", exist_ok=True)
@@ -48,6 +52,8 @@ def diary(work, ndays):
         text = " ".join(WORDS[(i * 7 + j) % len(WORDS)] for j in range(90))
         out += counted(d.strftime("%d%m%y").encode()) + counted(text.encode("gbk"))
         desc = text.replace("\\", "\\\\").replace(";", "\\;").replace(",", "\\,")
+        if not bodies:
+            continue
         compact = d.strftime("%Y%m%d")
         head = "\r\n".join([
             "BEGIN:VCALENDAR", "VERSION:2.0", "PRODID:-//bench//curl floor//EN", "BEGIN:VJOURNAL",
