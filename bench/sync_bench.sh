@@ -115,6 +115,10 @@ curl_floor() {
 
 push_rows=() pull_rows=() run_rows=() window_rows=()
 for server in $servers; do
+  if [ -n "$seeded" ] && [ "$server" != sabre ]; then
+    echo "sync bench: seeded runs are for SabreDAV only; $server left out" >&2
+    continue
+  fi
   case "$server" in
     radicale) radicale_start "$work/radicale" >&2
       port=$RADICALE_PORT user=$RADICALE_USER pass=$RADICALE_PASSWORD home="$RADICALE_USER/" ;;
