@@ -47,7 +47,9 @@ proxy_stop() { kill "$proxy_pid" 2>/dev/null || true; wait "$proxy_pid" 2>/dev/n
 stat_of() { "$PY" -c 'import json,sys; s=json.load(open(sys.argv[1])); print(s["connections"], sum(s["requests"].values()), s["requests"].get("PUT", 0))' "$1"; }
 
 # The notes tool's peak resident memory (kB) and bytes written, read from /proc while it runs (the
-# tool is a process of its own under the Wine server); "PEAK WRITTEN" in the file named.
+# tool is a process of its own under the Wine server); "PEAK WRITTEN" in the file named. Once found,
+# the process alone is read, as often as the shell can, so little of what it writes just before it
+# ends is missed (the figure is a floor: whatever came after the last read is not in it).
 watch_tool() {
   local outfile=$1 peak=0 wrote=0 pid me v w line
   me=$(wp "$tool")
@@ -60,12 +62,11 @@ watch_tool() {
       line=$({ tr '\0' ' ' <"/proc/$p/cmdline"; } 2>/dev/null || true)
       case "$line" in "$me sync"*) pid=$p ;; esac
     done
-    if [ -n "$pid" ]; then
-      v=$(awk '/VmHWM/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo 0)
-      w=$(awk '/^wchar/ {print $2}' "/proc/$pid/io" 2>/dev/null || echo 0)
-      [ -n "$v" ] && [ "$v" -gt "$peak" ] && peak=$v
+    while [ -n "$pid" ] && read -r _ v _ <<<"$(grep VmHWM "/proc/$pid/status" 2>/dev/null)" && [ -n "$v" ]; do
+      read -r _ w <<<"$(grep '^wchar' "/proc/$pid/io" 2>/dev/null)" || w=0
+      [ "$v" -gt "$peak" ] && peak=$v
       [ -n "$w" ] && [ "$w" -gt "$wrote" ] && wrote=$w
-    fi
+    done
     echo "$peak $wrote" >"$outfile"
     [ -e "$outfile.stop" ] && break
     sleep 0.01
