@@ -13,6 +13,8 @@
 #   bench/sync_bench.sh WIN64_BUILD WORK REPS [SERVERS] [DAYS]   (SERVERS: "radicale xandikos sabre"
 #   by default; DAYS: 3652, QUILL_BENCH_SYNC_DAYS in scripts/bench; prints markdown tables; needs a
 #   Wine session)
+# One sync bench at a time on a machine: the tool's process is found by its command line, so a
+# second run's tool would be measured too.
 # QUILL_BENCH_SYNC_SEEDED=1 (SabreDAV only): the pulls alone, from a collection written straight
 # into the server's database instead of pushed, for a diary too large to push in the time at hand.
 set -euo pipefail

@@ -225,7 +225,7 @@ collection check --diary "$work/A.json" --foreign phone-1 --foreign phone-2 ||
   { collection dump >&2; fail "the collection and the diary disagree"; }
 
 # Faults still open that this case shows on one server only, left out there unless QUILL_SYNC_STRICT
-# is set (the lead's list of open sync faults says more):
+# is set:
 #   sabre:    after the collection is made again, the day that held a phone's part is joined with
 #             its own re-upload in the same run (a listing by ETags), so its text comes back doubled
 #             on every PC; nothing is lost.
