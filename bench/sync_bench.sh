@@ -1,64 +1,39 @@
 #!/usr/bin/env bash
-# The first sync of a ten-year diary (3,652 notes of about 500 bytes) against a local server,
-# timed, against curl putting the same number of entries of the same size into another collection
-# of the same server in the same run: one curl process, its requests on one kept-alive connection
-# where the server keeps connections (Radicale 3.1 answers HTTP/1.0 and closes after every reply,
-# so there every request is a connection of its own, curl's as the sync's; Xandikos keeps them).
-# Both go through tests/sync/cut_proxy.py, which counts the TCP connections each opened; the sync's
-# time includes starting the notes tool under Wine.
-#   bench/sync_bench.sh TOOL.exe WORK REPS [SERVERS] [DAYS]   (SERVERS: "radicale xandikos" by
-#   default; DAYS: 3652, fewer for a smoke run; prints a markdown table; needs a Wine session)
+# The first push and the first pull (a second PC joining) of a diary of DAYS notes of about 500
+# bytes against a local server, each against curl's floor in the same run: one curl process putting
+# the same number of entries of the same size into a collection of its own, and one curl process
+# reading them back as a joining PC does (the ETags, then calendar-multiget REPORTs of as many
+# entries as the sync asks for at once). Then the state file against the diary, the notes tool's peak
+# memory and bytes written for the first push, a run after one filed note, a run that changes
+# nothing and the first pull, and the widget's window's answers while its own sync pulls the diary
+# against the same window with no sync running.
+# Everything goes through tests/sync/cut_proxy.py, which counts the TCP connections each opened (Radicale
+# 3.1 and PHP's server close after every reply; Xandikos keeps connections); the tool's times include
+# starting it under Wine.
+#   bench/sync_bench.sh WIN64_BUILD WORK REPS [SERVERS] [DAYS]   (SERVERS: "radicale xandikos sabre"
+#   by default; DAYS: 3652, QUILL_BENCH_SYNC_DAYS in scripts/bench; prints markdown tables; needs a
+#   Wine session)
+# One sync bench at a time on a machine: the tool's process is found by its command line, so a
+# second run's tool would be measured too.
+# QUILL_BENCH_SYNC_SEEDED=1 (SabreDAV only): the pulls alone, from a collection written straight
+# into the server's database instead of pushed, for a diary too large to push in the time at hand.
 set -euo pipefail
-tool=$1 work=$2 reps=${3:-1} servers=${4:-radicale xandikos} ndays=${5:-3652}
+build=$(cd "$1" && pwd) work=$2 reps=${3:-1} servers=${4:-radicale xandikos sabre} ndays=${5:-3652}
+tool=$build/quillidar-notes.exe widget=$build/Quillidar.exe window_bench=$build/bench/sync_window_bench.exe
 root=$(cd "$(dirname "$0")/.." && pwd)
 PY=/usr/bin/python3
+batch=50 # the entries the sync asks for in one multiget
+seeded=${QUILL_BENCH_SYNC_SEEDED:-}
 rm -rf "$work"
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
 source "$root/scripts/lib/caldav-servers.sh"
 
 wp() { printf 'Z:%s' "$1" | tr '/' '\\'; }
-
-# The diary, written in the widget's own format, and curl's bodies: one VJOURNAL per day, as large
-# as the sync's own for that day.
-"$PY" - "$work" "$ndays" <<'PY'
-import datetime, os, sys
-work = sys.argv[1]
-words = ["今天", "下雨", "walk", "tea", "日记", "读书", "a long day", "晴"]
-start = datetime.date(2017, 1, 1)
-days = [start + datetime.timedelta(days=i) for i in range(int(sys.argv[2]))]
-out = bytearray(len(days).to_bytes(4, "little"))
-os.makedirs(f"{work}/bodies", exist_ok=True)
-config = []
-def counted(b):
-    return (bytes([len(b)]) if len(b) < 0xFF else b"\xff" + len(b).to_bytes(2, "little")) + b
-for i, d in enumerate(days):
-    text = " ".join(words[(i * 7 + j) % len(words)] for j in range(90))
-    gbk = text.encode("gbk")
-    out += counted(d.strftime("%d%m%y").encode()) + counted(gbk)
-    desc = text.replace("\\", "\\\\").replace(";", "\\;").replace(",", "\\,")
-    line = "DESCRIPTION:" + desc
-    raw = line.encode()
-    folded, chunk = [], b""
-    for ch in line:
-        b = ch.encode()
-        if len(chunk) + len(b) > (75 if not folded else 74):
-            folded.append(chunk)
-            chunk = b""
-        chunk += b
-    folded.append(chunk)
-    compact = d.strftime("%Y%m%d")
-    body = "\r\n".join([
-        "BEGIN:VCALENDAR", "VERSION:2.0", "PRODID:-//bench//curl floor//EN", "BEGIN:VJOURNAL",
-        f"UID:floor-day-{compact}", "DTSTAMP:20261208T000000Z", f"DTSTART;VALUE=DATE:{compact}",
-        "SUMMARY:" + text[:40]]).encode() + b"\r\n" + b"\r\n ".join(folded) + b"\r\nEND:VJOURNAL\r\nEND:VCALENDAR\r\n"
-    with open(f"{work}/bodies/{compact}.ics", "wb") as f:
-        f.write(body)
-with open(f"{work}/nts.ini", "wb") as f:
-    f.write(out)
-with open(f"{work}/days.txt", "w") as f:
-    f.write("\n".join(d.strftime("%Y%m%d") for d in days) + "\n")
-PY
+now() { date +%s.%N; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2fx", a / b; else print "-" }'; }
+"$PY" "$root/bench/sync_bench_data.py" diary "$work" "$ndays"
+diary_bytes=$(stat -c %s "$work/nts.ini")
 
 proxy_pid=
 proxy_start() { # NAME: a fresh counting proxy in front of the server on $port; its URL in proxy_url
@@ -70,12 +45,15 @@ proxy_start() { # NAME: a fresh counting proxy in front of the server on $port; 
   proxy_url="http://127.0.0.1:$(cat "$work/$1.port")/"
 }
 proxy_stop() { kill "$proxy_pid" 2>/dev/null || true; wait "$proxy_pid" 2>/dev/null || true; }
+# CONNECTIONS REQUESTS PUTS of a proxy's stats file
 stat_of() { "$PY" -c 'import json,sys; s=json.load(open(sys.argv[1])); print(s["connections"], sum(s["requests"].values()), s["requests"].get("PUT", 0))' "$1"; }
-now() { date +%s.%N; }
+
 # The notes tool's peak resident memory (kB) and bytes written, read from /proc while it runs (the
-# tool is a process of its own under the Wine server); "PEAK WRITTEN" in the file named.
+# tool is a process of its own under the Wine server); "PEAK WRITTEN" in the file named. Once found,
+# the process alone is read, as often as the shell can, so little of what it writes just before it
+# ends is missed (the figure is a floor: whatever came after the last read is not in it).
 watch_tool() {
-  local outfile=$1 peak=0 wrote=0 pid me
+  local outfile=$1 peak=0 wrote=0 pid me v w line
   me=$(wp "$tool")
   : >"$outfile"
   while :; do
@@ -86,143 +64,206 @@ watch_tool() {
       line=$({ tr '\0' ' ' <"/proc/$p/cmdline"; } 2>/dev/null || true)
       case "$line" in "$me sync"*) pid=$p ;; esac
     done
-    if [ -n "$pid" ]; then
-      v=$(awk '/VmHWM/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo 0)
-      w=$(awk '/^wchar/ {print $2}' "/proc/$pid/io" 2>/dev/null || echo 0)
-      [ -n "$v" ] && [ "$v" -gt "$peak" ] && peak=$v
+    while [ -n "$pid" ] && read -r _ v _ <<<"$(grep VmHWM "/proc/$pid/status" 2>/dev/null)" && [ -n "$v" ]; do
+      read -r _ w <<<"$(grep '^wchar' "/proc/$pid/io" 2>/dev/null)" || w=0
+      [ "$v" -gt "$peak" ] && peak=$v
       [ -n "$w" ] && [ "$w" -gt "$wrote" ] && wrote=$w
-    fi
+    done
     echo "$peak $wrote" >"$outfile"
     [ -e "$outfile.stop" ] && break
-    sleep 0.05
+    sleep 0.01
   done
 }
 watch_pid=
 watch_start() { rm -f "$1.stop"; watch_tool "$1" & watch_pid=$!; }
 watch_stop() { : >"$1.stop"; wait "$watch_pid" 2>/dev/null || true; rm -f "$1.stop"; }
 
-results=()
-extras=()
+# on PC ARGS...: the notes tool as that PC (a temporary folder and a safety folder of its own; a PC
+# without a local folder has its safety folder where the widget looks, the prefix's own)
+on() {
+  local pc=$1 local=
+  shift
+  mkdir -p "$pc/temp"
+  [ -d "$pc/local" ] && local="set LOCALAPPDATA=$(wp "$pc/local")&& "
+  "$WINE64" cmd /c "set TEMP=$(wp "$pc/temp")&& set TMP=$(wp "$pc/temp")&& $local$(wp "$tool") $*"
+}
+prefix_safety="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/Quillidar"
+
+# timed_sync PC NAME: one `sync now`, watched; "SECONDS PEAK WRITTEN" (SECONDS "failed" when it
+# failed) in PC/NAME.fig, its output in PC/NAME.out
+timed_sync() {
+  local pc=$1 name=$2 t0 t1 s
+  watch_start "$pc/$name.watch"
+  t0=$(now)
+  if on "$pc" sync now </dev/null >"$pc/$name.out" 2>&1; then s=ok; else s=failed; fi
+  t1=$(now)
+  watch_stop "$pc/$name.watch"
+  [ "$s" = ok ] || echo "sync bench: $name failed: $(tail -3 "$pc/$name.out")" >&2
+  echo "$([ "$s" = ok ] && awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", b - a }' || echo failed) $(cat "$pc/$name.watch")" >"$pc/$name.fig"
+}
+setup() { # PC: the account, through the proxy
+  printf '%s' "$pass" | on "$1" sync setup "${proxy_url}" --user "$user" >"$1/setup.out" 2>&1 ||
+    echo "sync bench: setup failed: $(cat "$1/setup.out")" >&2
+}
+# curl_floor NAME CONFIG: one curl process through a fresh proxy; "SECONDS CONNECTIONS" in
+# $work/NAME.fig, and the replies that were not WANT counted on standard error
+curl_floor() {
+  local name=$1 cfg=$2 want=$3 t0 t1 bad
+  t0=$(now)
+  curl -K "$cfg" >"$work/$name.codes"
+  t1=$(now)
+  bad=$(grep -vc "^$want\$" "$work/$name.codes" || true)
+  [ "$bad" = 0 ] || echo "sync bench: $bad of curl's requests ($name) were not $want" >&2
+}
+
+push_rows=() pull_rows=() run_rows=() window_rows=()
 for server in $servers; do
-  if [ "$server" = radicale ]; then
-    radicale_start "$work/radicale" >&2
-    port=$RADICALE_PORT user=$RADICALE_USER pass=$RADICALE_PASSWORD home="$RADICALE_USER/"
-  else
-    xandikos_start "$work/xandikos" >&2
-    port=$XANDIKOS_PORT user=alice pass=any-password home="user/calendars/"
+  if [ -n "$seeded" ] && [ "$server" != sabre ]; then
+    echo "sync bench: seeded runs are for SabreDAV only; $server left out" >&2
+    continue
   fi
+  case "$server" in
+    radicale) radicale_start "$work/radicale" >&2
+      port=$RADICALE_PORT user=$RADICALE_USER pass=$RADICALE_PASSWORD home="$RADICALE_USER/" ;;
+    xandikos) xandikos_start "$work/xandikos" >&2
+      port=$XANDIKOS_PORT user=alice pass=any-password home="user/calendars/" ;;
+    sabre) sabre_start "$work/sabre" >&2
+      port=$SABRE_PORT user=$SABRE_USER pass=$SABRE_PASSWORD home="calendars/$SABRE_USER/" ;;
+    *) echo "sync bench: no server $server" >&2; exit 2 ;;
+  esac
   for rep in $(seq 1 "$reps"); do
-    # curl: a collection of its own made first (not timed), then every PUT in one process.
-    col="curl-floor-$rep"
+    # curl's push and pull: a collection of its own, made first (not timed).
+    # Seeded, it is the one the joining PCs find (the sync's own name) and nothing is pushed.
     proxy_start "$server-curl$rep"
-    curl -s -o /dev/null -u "$user:$pass" -X MKCALENDAR "${proxy_url}$home$col/"
+    name="curl-floor-$rep" shown=
+    [ -n "$seeded" ] && name=quillidar shown="<d:displayname>Quillidar</d:displayname>"
+    col="${proxy_url}$home$name/"
+    # VJOURNAL named, as the sync's own MKCALENDAR does: SabreDAV's default takes events and tasks only.
+    curl -s -o /dev/null -u "$user:$pass" -X MKCALENDAR -H 'Content-Type: application/xml; charset=utf-8' \
+      --data '<?xml version="1.0" encoding="utf-8"?><c:mkcalendar xmlns:d="DAV:" xmlns:c="urn:ietf:params:xml:ns:caldav"><d:set><d:prop>'"$shown"'<c:supported-calendar-component-set><c:comp name="VJOURNAL"/></c:supported-calendar-component-set></d:prop></d:set></c:mkcalendar>' "$col"
     sleep 0.2
     read -r mk_conn _ <<<"$(stat_of "$work/$server-curl$rep.stats")"
-    : >"$work/$server-curl$rep.cfg"
-    sep=
-    while read -r day; do
-      printf '%surl = "%s"\nrequest = "PUT"\nheader = "If-None-Match: *"\nheader = "Content-Type: text/calendar; charset=utf-8"\ndata-binary = "@%s"\nuser = "%s:%s"\nsilent\noutput = "/dev/null"\n' "$sep" \
-        "${proxy_url}$home$col/floor-day-$day.ics" "$work/bodies/$day.ics" "$user" "$pass" >>"$work/$server-curl$rep.cfg"
-      sep=$'next\n'
-    done <"$work/days.txt"
     t0=$(now)
-    curl -K "$work/$server-curl$rep.cfg" -w '%{http_code}\n' >"$work/$server-curl$rep.codes"
+    if [ -n "$seeded" ]; then
+      "$PY" "$root/bench/sync_bench_data.py" seed "$work" "$work/$server/db.sqlite" "$name"
+    else
+      "$PY" "$root/bench/sync_bench_data.py" push "$work" "$col" "$user" "$pass" "$work/push.cfg"
+      curl_floor "$server-curl-push$rep" "$work/push.cfg" 201
+    fi
     t1=$(now)
+    read -r conn1 _ <<<"$(stat_of "$work/$server-curl$rep.stats")"
+    "$PY" "$root/bench/sync_bench_data.py" pull "$work" "$col" "$user" "$pass" "$batch" "$work/pull.cfg"
+    t2=$(now); curl_floor "$server-curl-pull$rep" "$work/pull.cfg" 207; t3=$(now)
     proxy_stop
-    read -r curl_conn curl_req curl_put <<<"$(stat_of "$work/$server-curl$rep.stats")"
-    curl_conn=$((curl_conn - mk_conn))
-    bad=$(grep -vc '^201$' "$work/$server-curl$rep.codes" || true)
-    [ "$bad" = 0 ] || echo "sync bench: $bad of curl's PUTs were not created" >&2
+    curl_push=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", b - a }')
+    curl_pull=$(awk -v a="$t2" -v b="$t3" 'BEGIN { printf "%.2f", b - a }')
+    curl_conn=$((conn1 - mk_conn))
 
-    # The sync: a fresh diary (temporary folder and safety folder of its own), set up, then timed.
+    # The sync's push from a PC holding the diary, then a run after one filed note, then one that
+    # changes nothing (each after a run that sees the last one's own writes listed).
     pc="$work/$server-pc$rep"
     mkdir -p "$pc/temp" "$pc/local"
     cp "$work/nts.ini" "$pc/temp/nts.ini"
     proxy_start "$server-sync$rep"
-    run() {
-      "$WINE64" cmd /c "set TEMP=$(wp "$pc/temp")&& set TMP=$(wp "$pc/temp")&& set LOCALAPPDATA=$(wp "$pc/local")&& $(wp "$tool") $*"
-    }
-    # A sync that fails is reported as such, and the other figures still come out.
-    if ! printf '%s' "$pass" | run sync setup "${proxy_url}" --user "$user" >"$pc/setup.out" 2>&1; then
-      echo "sync bench: setup failed: $(cat "$pc/setup.out")" >&2
-      proxy_stop
-      results+=("$server failed $(awk -v c="$t1" -v c0="$t0" 'BEGIN { printf "%.2f", c - c0 }') - - $curl_conn - - $curl_put")
-      continue
+    if [ -z "$seeded" ]; then
+      setup "$pc"
+      read -r setup_conn setup_req _ <<<"$(stat_of "$work/$server-sync$rep.stats")"
+      timed_sync "$pc" push
+      read -r sync_conn sync_req sync_put <<<"$(stat_of "$work/$server-sync$rep.stats")"
+      on "$pc" sync now </dev/null >"$pc/settle.out" 2>&1 || true
+      printf '{"format": "quillidar-notes", "version": 1, "notes": [{"date": "2017-01-02", "text": "one note filed after the push"}]}' >"$pc/one.json"
+      on "$pc" import "$(wp "$pc/one.json")" --on-conflict replace --pivot 2027 </dev/null >"$pc/import.out" 2>&1 ||
+        echo "sync bench: import failed: $(cat "$pc/import.out")" >&2
+      timed_sync "$pc" one
+      on "$pc" sync now </dev/null >"$pc/settle2.out" 2>&1 || true
+      state_file=$(find "$pc" -name sync-state | head -1)
+      state_before=$(stat -c %Y.%s "$state_file" 2>/dev/null || echo none)
+      sleep 1.1
+      timed_sync "$pc" idle
+      state_after=$(stat -c %Y.%s "$state_file" 2>/dev/null || echo none)
+      state_bytes=$(stat -c %s "$state_file" 2>/dev/null || echo 0)
+    else
+      for f in push one idle; do echo "- 0 0" >"$pc/$f.fig"; done
+      setup_conn=0 setup_req=0 sync_conn=0 sync_req=0 sync_put=0 state_bytes=0 state_before= state_after=
     fi
-    read -r setup_conn setup_req _ <<<"$(stat_of "$work/$server-sync$rep.stats")"
-    watch_start "$pc/watch-push"
-    t2=$(now)
-    if ! run sync now </dev/null >"$pc/now.out" 2>&1; then
-      echo "sync bench: sync now failed: $(cat "$pc/now.out")" >&2
-      t2=failed
-    fi
-    t3=$(now)
-    watch_stop "$pc/watch-push"
-    # A run with nothing changed (after the one that sees the push's own writes listed): what it
-    # writes, and whether the state is written again.
-    run sync now </dev/null >"$pc/settle.out" 2>&1 || true
-    state_file=$(find "$pc" -name sync-state | head -1)
-    state_before=$(stat -c %Y.%s "$state_file" 2>/dev/null || echo none)
-    sleep 1.1
-    watch_start "$pc/watch-idle"
-    run sync now </dev/null >"$pc/idle.out" 2>&1 || echo "sync bench: idle sync failed: $(cat "$pc/idle.out")" >&2
-    watch_stop "$pc/watch-idle"
-    state_after=$(stat -c %Y.%s "$state_file" 2>/dev/null || echo none)
-    # A second PC joining: the first pull of the whole diary.
+
+    # A second PC joining: the first pull of the whole diary, by the notes tool.
     pc2="$work/$server-pull$rep"
     mkdir -p "$pc2/temp" "$pc2/local"
     printf '\0\0\0\0' >"$pc2/temp/nts.ini"
-    run2() {
-      "$WINE64" cmd /c "set TEMP=$(wp "$pc2/temp")&& set TMP=$(wp "$pc2/temp")&& set LOCALAPPDATA=$(wp "$pc2/local")&& $(wp "$tool") $*"
-    }
-    printf '%s' "$pass" | run2 sync setup "${proxy_url}" --user "$user" >"$pc2/setup.out" 2>&1 || echo "sync bench: pull setup failed: $(cat "$pc2/setup.out")" >&2
-    watch_start "$pc2/watch-pull"
-    t4=$(now)
-    run2 sync now </dev/null >"$pc2/now.out" 2>&1 || echo "sync bench: pull failed: $(cat "$pc2/now.out")" >&2
-    t5=$(now)
-    watch_stop "$pc2/watch-pull"
-    pulled=$(grep -o '[0-9]* pulled' "$pc2/now.out" | head -1 || true)
-    read -r push_peak push_wrote <"$pc/watch-push"
-    read -r idle_peak idle_wrote <"$pc/watch-idle"
-    read -r pull_peak pull_wrote <"$pc2/watch-pull"
-    diary_bytes=$(stat -c %s "$work/nts.ini")
-    state_bytes=$(stat -c %s "$state_file" 2>/dev/null || echo 0)
-    extras+=("$server $(awk -v s4="$t4" -v s5="$t5" -v c="$t1" -v c0="$t0" 'BEGIN { printf "%.2f %.2fx", s5 - s4, (s5 - s4) / (c - c0) }') $diary_bytes $state_bytes $(awk -v a="$state_bytes" -v b="$diary_bytes" 'BEGIN { printf "%.2fx", a / b }') $push_peak $pull_peak $(awk -v a="$pull_peak" -v b="$diary_bytes" 'BEGIN { printf "%.1fx", a * 1024 / b }') $push_wrote $idle_wrote $([ "$state_before" = "$state_after" ] && echo no || echo yes) ${pulled:-?}")
-    rm -rf "$pc2"
+    setup "$pc2"
+    timed_sync "$pc2" pull
+    pulled=$(grep -o '[0-9]* pulled' "$pc2/pull.out" | head -1 | awk '{print $1}' || true)
+    pulled_bytes=$(stat -c %s "$pc2/temp/nts.ini")
+    [ -z "$seeded" ] || state_bytes=$(stat -c %s "$(find "$pc2" -name sync-state | head -1)" 2>/dev/null || echo 0)
+
+    # A third PC joining in the widget: its window's answers while the pull runs, then the same
+    # window over the whole diary with no account, for as long. Their safety folders are the
+    # prefix's, removed after.
+    pc3="$work/$server-window$rep"
+    mkdir -p "$pc3/temp"
+    printf '\0\0\0\0' >"$pc3/temp/nts.ini"
+    had=$(ls "$prefix_safety" 2>/dev/null || true)
+    setup "$pc3"
+    "$WINE64" "$(wp "$window_bench")" --quillidar="$(wp "$widget")" --temp="$(wp "$pc3/temp")" \
+      --until-bytes="$pulled_bytes" --seconds="$(awk -v s="$(cut -d' ' -f1 "$pc2/pull.fig")" 'BEGIN { s = 10 * s; print (s < 120 ? 120 : s) }')" --out="$(wp "$pc3/window.fig")" \
+      >/dev/null 2>"$pc3/window.err" || echo "sync bench: the widget's pull did not finish: $(cat "$pc3/window.err")" >&2
+    read -r win_s _ <"$pc3/window.fig" || win_s=10
+    pc4="$work/$server-still$rep"
+    mkdir -p "$pc4/temp"
+    cp "$pc2/temp/nts.ini" "$pc4/temp/nts.ini"
+    "$WINE64" "$(wp "$window_bench")" --quillidar="$(wp "$widget")" --temp="$(wp "$pc4/temp")" \
+      --until-bytes=0 --seconds="$(awk -v s="$win_s" 'BEGIN { print (s < 5 ? 5 : s) }')" \
+      --out="$(wp "$pc4/window.fig")" >/dev/null 2>"$pc4/window.err" || true
+    for d in $(ls "$prefix_safety" 2>/dev/null || true); do
+      grep -qxF "$d" <<<"$had" || rm -rf "${prefix_safety:?}/$d"
+    done
     proxy_stop
-    if [ "$t2" = failed ]; then
-      results+=("$server failed $(awk -v c="$t1" -v c0="$t0" 'BEGIN { printf "%.2f", c - c0 }') - - $curl_conn - - $curl_put")
-      continue
-    fi
-    read -r sync_conn sync_req sync_put <<<"$(stat_of "$work/$server-sync$rep.stats")"
-    results+=("$server $(awk -v c="$t1" -v c0="$t0" -v s="$t3" -v s0="$t2" \
-      -v cc="$curl_conn" -v sc="$((sync_conn - setup_conn))" -v sr="$((sync_req - setup_req))" -v sp="$sync_put" -v cp="$curl_put" \
-      'BEGIN { c -= c0; s -= s0; printf "%.2f %.2f %.2f %d %d %d %d %d", s, c, s / c, sc, cc, sr, sp, cp }')")
-    rm -rf "$pc"
+
+    read -r push_s push_peak push_wrote <"$pc/push.fig"
+    read -r one_s one_peak one_wrote <"$pc/one.fig"
+    read -r idle_s idle_peak idle_wrote <"$pc/idle.fig"
+    read -r pull_s pull_peak pull_wrote <"$pc2/pull.fig"
+    [ -n "$seeded" ] || push_rows+=("| $server | $push_s | $curl_push | $(ratio "$push_s" "$curl_push") | $((sync_conn - setup_conn)) | $curl_conn | $((sync_req - setup_req)) ($sync_put) |")
+    pull_rows+=("| $server | $pull_s | $curl_pull | $(ratio "$pull_s" "$curl_pull") | ${pulled:-?} | $(ratio "$pulled_bytes" "$diary_bytes") |")
+    for r in "push $push_s $push_peak $push_wrote" "one $one_s $one_peak $one_wrote" "idle $idle_s $idle_peak $idle_wrote" "pull $pull_s $pull_peak $pull_wrote"; do
+      read -r what s peak wrote <<<"$r"
+      run_rows+=("| $server | $what | $s | $peak | $(ratio "$((peak * 1024))" "$diary_bytes") | $wrote | $(ratio "$wrote" "$diary_bytes") |")
+    done
+    run_rows+=("| $server | state file | | | | $state_bytes | $(ratio "$state_bytes" "$diary_bytes") (rewritten by the unchanged run: $([ "$state_before" = "$state_after" ] && echo no || echo yes)) |")
+    read -r ws wn worst p99 wpeak reached <"$pc3/window.fig" || true
+    read -r _ sn sworst sp99 speak _ <"$pc4/window.fig" || true
+    window_rows+=("| $server | ${ws:-?} | ${wn:-?} | ${worst:-?} | ${p99:-?} | ${sn:-?} | ${sworst:-?} | ${sp99:-?} | $(ratio "${worst:-0}" "${sworst:-0}") | $(ratio "${p99:-0}" "${sp99:-0}") | $((${wpeak:-0} / 1024)) | $((${speak:-0} / 1024)) | $([ "${reached:-0}" = 1 ] && echo yes || echo no) |")
+    rm -rf "$pc" "$pc2" "$pc3" "$pc4"
   done
   caldav_servers_stop
 done
 
 echo
-echo "## First sync of a diary of $ndays notes ($([ "$ndays" = 3652 ] && echo 'ten years' || echo 'a smoke run'); Radicale $(radicale --version 2>/dev/null | head -1), Xandikos $(xandikos --version 2>/dev/null | awk '{print $NF}'), local)"
+echo "## A diary of $ndays notes ($(awk -v b="$diary_bytes" 'BEGIN { printf "%.1f MB", b / 1e6 }')) against local servers (Radicale $(radicale --version 2>/dev/null | head -1), Xandikos $(xandikos --version 2>/dev/null | awk '{print $NF}'), SabreDAV $(dpkg-query -W -f='${Version}' php-sabre-dav 2>/dev/null || echo '?'))"
 echo
-echo "| server | run | sync (s) | curl floor (s) | ratio (target <= 2.00) | sync's connections | curl's | sync's requests (PUTs) | curl's PUTs |"
-echo "|---|---|---|---|---|---|---|---|---|"
-i=0
-for r in "${results[@]}"; do
-  i=$((i + 1))
-  read -r server s c ratio sc cc sr sp cp <<<"$r"
-  echo "| $server | $i | $s | $c | ${ratio}x | $sc | $cc | $sr ($sp) | $cp |"
-done
-
+echo "### First push: the notes tool's \`sync now\` against one curl process's PUTs"
 echo
-echo "## The same diary: a second PC's first pull, the state file, memory and bytes written"
+echo "| server | sync (s) | curl floor (s) | ratio | sync's connections | curl's | sync's requests (PUTs) |"
+echo "|---|---|---|---|---|---|---|"
+printf '%s\n' "${push_rows[@]}"
 echo
-echo "(peak is the notes tool's resident high-water mark under Wine, which carries about 20 MB of its own; written is the process's bytes written, the diary and state included)"
+echo "### First pull (a second PC joining): \`sync now\` against one curl process's listing and multigets of $batch"
 echo
-echo "| server | first pull (s) | pull / curl's push | diary (bytes) | state (bytes) | state / diary | peak push (kB) | peak pull (kB) | peak pull / diary | written, push (bytes) | written, unchanged run (bytes) | state rewritten by the unchanged run | pulled |"
+echo "| server | sync (s) | curl floor (s) | ratio | days pulled | pulled diary / diary |"
+echo "|---|---|---|---|---|---|"
+printf '%s\n' "${pull_rows[@]}"
+echo
+echo "### The notes tool's runs: peak resident memory and bytes written (the Wine process's VmHWM and wchar), against the diary's size"
+echo
+echo "(push: the first run; one: a run after one filed note; idle: a run that changes nothing; pull: a second PC's first run. Wine carries about 20 MB of its own.)"
+echo
+echo "| server | run | time (s) | peak (kB) | peak / diary | written (bytes) | written / diary |"
+echo "|---|---|---|---|---|---|---|"
+printf '%s\n' "${run_rows[@]}"
+echo
+echo "### The widget's window during its first pull: WM_NULL round trips every 10 ms, against the same window with no sync running"
+echo
+echo "| server | pull (s) | samples | worst (ms) | p99 (ms) | still: samples | still: worst (ms) | still: p99 (ms) | worst / still | p99 / still | peak working set, pull (kB) | still (kB) | diary complete |"
 echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|"
-for r in "${extras[@]}"; do
-  read -r server pull ratio diary state sratio ppeak lpeak lratio pw iw rew pulled <<<"$r"
-  echo "| $server | $pull | $ratio | $diary | $state | $sratio | $ppeak | $lpeak | $lratio | $pw | $iw | $rew | $pulled |"
-done
+printf '%s\n' "${window_rows[@]}"

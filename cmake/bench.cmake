@@ -35,6 +35,13 @@ if(WIN32)
   target_link_options(lunar_bench PRIVATE -municode)
   set_target_properties(lunar_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
   quill_warnings(lunar_bench)
+  # The window's answers while the widget's sync pulls a diary (bench/sync_bench.sh runs it).
+  add_executable(sync_window_bench ${QUILL_BENCH_DIR}/sync_window_bench.cpp)
+  target_compile_definitions(sync_window_bench PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+  target_link_libraries(sync_window_bench PRIVATE quill_driver psapi user32)
+  target_link_options(sync_window_bench PRIVATE -municode)
+  set_target_properties(sync_window_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+  quill_warnings(sync_window_bench)
   add_custom_target(bench_win DEPENDS Quillidar startup_bench floor_startup floor_idle_timer floor_idle
                                   floor_idle_second floor_save)
 else()

@@ -5,6 +5,7 @@
     check_collection.py URL USER PASSWORD check --expect DAYS.json
     check_collection.py URL USER PASSWORD write --uid UID --date YYYY-MM-DD --text TEXT
     check_collection.py URL USER PASSWORD dump
+    check_collection.py URL USER PASSWORD delete-collection
 
 URL is the server's root; the collection is the user's calendar named --collection (Quillidar).
 
@@ -16,6 +17,7 @@ with no other client's entry must hold exactly our entry's text; a day with one 
 entry's text (if any) and every other client's text; a day without a note has no entry of ours.
 Every --foreign UID must still be on the server. Line ends are compared as LF.
 write: puts a VJOURNAL of another client (its own UID) for the day.
+delete-collection: deletes the collection and everything in it, as another client may.
 Exit status 1 with every difference listed, 0 when all agree.
 """
 
@@ -146,6 +148,11 @@ def dump(args, cal):
     return 0
 
 
+def delete_collection(args, cal):
+    cal.delete()
+    return 0
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("url")
@@ -162,13 +169,14 @@ def main():
     w.add_argument("--date", required=True)
     w.add_argument("--text", required=True)
     sub.add_parser("dump")
+    sub.add_parser("delete-collection")
     args = parser.parse_args()
     if args.command == "check" and not (args.expect or args.diary):
         parser.error("check needs --expect or --diary")
     if args.command == "write" and not args.uid:
         args.uid = f"another-client-{uuid.uuid4()}"
     cal = collection(args)
-    return {"check": check, "write": write, "dump": dump}[args.command](args, cal)
+    return {"check": check, "write": write, "dump": dump, "delete-collection": delete_collection}[args.command](args, cal)
 
 
 if __name__ == "__main__":
