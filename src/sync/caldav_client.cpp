@@ -338,8 +338,12 @@ SyncStatus CalDavClient::ListChanges(const std::string& collectionUrl, const std
             if (page > 0) {
                 return status; // the listing stopped half way: the next run starts again
             }
+            // A server may fail outright (500) on a token from a collection it has since made again;
+            // a listing without the token is always sound, and a server that is really down fails
+            // that too.
+            const bool staleToken = r.status == 500 && !from.empty();
             if (r.status != 400 && r.status != 403 && r.status != 405 && r.status != 409 && r.status != 412 &&
-                r.status != 501) {
+                r.status != 501 && !staleToken) {
                 return status;
             }
             break; // no sync support, or a token the server no longer knows

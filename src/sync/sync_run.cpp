@@ -411,6 +411,8 @@ class Run {
                 kept.insert(d);
             }
         }
+        // Said, not silent: a phone's entry of such a year would otherwise never show anywhere.
+        m_report.outOfYears = static_cast<int>(days.size() - kept.size());
         return kept;
     }
 

@@ -34,6 +34,7 @@ struct SyncReport {
     std::vector<std::string> changedKeys; // keys of the notes this run changed, for the window
     std::vector<std::string> changedFrom; // each one's note before the run, in the same order
     bool reachedEnd = false;              // every day was seen: a failure status is of some days only
+    int outOfYears = 0;                   // days on the server the diary's two-digit years cannot hold
 };
 
 // Syncs `notes` with the collection. The notes and the state change only by what was done: a run

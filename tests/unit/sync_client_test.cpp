@@ -188,6 +188,66 @@ TEST(SyncClient, PagedListingIsWhole) {
     }
 }
 
+// A token listing the server refuses, or fails on with a token it lost, becomes a listing of every
+// ETag; a server failing every listing, or busy, is a failed run.
+TEST(SyncClient, RefusedTokenListingFallsBackToTheETags) {
+    const struct {
+        int status;
+        bool everyListingFails;
+        SyncStatus expected;
+    } cases[] = {
+        {400, false, SyncStatus::kOk}, {403, false, SyncStatus::kOk}, {409, false, SyncStatus::kOk},
+        {412, false, SyncStatus::kOk}, {500, false, SyncStatus::kOk}, {500, true, SyncStatus::kServerError},
+        {503, false, SyncStatus::kServerError},
+    };
+    for (const auto& c : cases) {
+        FakeCalDavServer server;
+        CalDavClient client(server);
+        NoteMap notes;
+        notes.SetNote("011226", "here");
+        SyncState state;
+        const SyncOptions options{kRoot, 2027, 0, {}};
+        ASSERT_EQ(RunSync(client, notes, state, options).status, SyncStatus::kOk);
+        ASSERT_FALSE(state.token.empty());
+        server.Write(server.CollectionPath() + "quillidar-day-20261202.ics", EncodeDayResource({2026, 12, 2}, "phone", 0));
+        server.answer = [&](const HttpRequest& request, HttpResponse& reply) {
+            const bool tokenListing = request.method == "REPORT" && request.body.find("sync-collection") != std::string::npos;
+            if (!tokenListing && !(c.everyListingFails && request.method == "PROPFIND")) {
+                return false;
+            }
+            reply = {};
+            reply.status = c.status;
+            return true;
+        };
+        const SyncReport report = RunSync(client, notes, state, options);
+        EXPECT_EQ(report.status, c.expected) << c.status;
+        EXPECT_EQ(notes.GetNote("011226"), "here") << c.status;
+        EXPECT_EQ(notes.GetNote("021226"), c.expected == SyncStatus::kOk ? "phone" : "") << c.status;
+    }
+}
+
+// Days the diary's two-digit years cannot hold are left alone and counted, never dropped unsaid.
+TEST(SyncRun, DaysOutsideTheDiaryYearsAreCounted) {
+    const struct {
+        SyncDate date;
+        int outOfYears;
+    } cases[] = {{{2027, 12, 31}, 0}, {{1928, 1, 1}, 0}, {{2028, 1, 1}, 1}, {{1927, 12, 31}, 1}};
+    for (const auto& c : cases) {
+        FakeCalDavServer server;
+        CalDavClient client(server);
+        NoteMap notes;
+        notes.SetNote("011226", "here");
+        SyncState state;
+        const SyncOptions options{kRoot, 2027, 0, {}};
+        ASSERT_EQ(RunSync(client, notes, state, options).status, SyncStatus::kOk);
+        server.Write(server.CollectionPath() + "phone-1.ics", EncodeDayResource(c.date, "phone", 0));
+        const SyncReport report = RunSync(client, notes, state, options);
+        EXPECT_EQ(report.status, SyncStatus::kOk) << c.date.year;
+        EXPECT_EQ(report.outOfYears, c.outOfYears) << c.date.year;
+        EXPECT_EQ(notes.size(), c.outOfYears ? 1u : 2u) << c.date.year;
+    }
+}
+
 // A side that lost every note is not a side that deleted them.
 TEST(SyncRun, LostSideIsNoDeletion) {
     for (const bool serverLost : {true, false}) {
