@@ -53,7 +53,8 @@ std::string Did(const SyncReport& r) {
     return std::to_string(r.pushed) + " pushed (" + std::to_string(r.joined) + " joined), " +
            std::to_string(r.pulled) + " pulled, " + std::to_string(r.deletedHere) + " deleted here, " +
            std::to_string(r.deletedThere) + " deleted on the server" +
-           (r.outOfYears ? ", " + std::to_string(r.outOfYears) + " days outside the diary's years left alone" : "");
+           (r.outOfYears ? ", " + std::to_string(r.outOfYears) + " days outside the diary's years left alone"
+                         : "");
 }
 
 // The account of setup, refused before anything is asked for when it could never work.

@@ -188,6 +188,19 @@ TEST(SyncClient, PagedListingIsWhole) {
     }
 }
 
+// One PC with one note, about to sync with an empty server.
+struct SyncedOnce {
+    FakeCalDavServer server;
+    CalDavClient client{server};
+    NoteMap notes = [] {
+        NoteMap n;
+        n.SetNote("011226", "here");
+        return n;
+    }();
+    SyncState state;
+    SyncOptions options{kRoot, 2027, 0, {}};
+};
+
 // A token listing the server refuses, or fails on with a token it lost, becomes a listing of every
 // ETag; a server failing every listing, or busy, is a failed run.
 TEST(SyncClient, RefusedTokenListingFallsBackToTheETags) {
@@ -196,22 +209,21 @@ TEST(SyncClient, RefusedTokenListingFallsBackToTheETags) {
         bool everyListingFails;
         SyncStatus expected;
     } cases[] = {
-        {400, false, SyncStatus::kOk}, {403, false, SyncStatus::kOk}, {409, false, SyncStatus::kOk},
-        {412, false, SyncStatus::kOk}, {500, false, SyncStatus::kOk}, {500, true, SyncStatus::kServerError},
+        {400, false, SyncStatus::kOk},          {403, false, SyncStatus::kOk},
+        {409, false, SyncStatus::kOk},          {412, false, SyncStatus::kOk},
+        {500, false, SyncStatus::kOk},          {500, true, SyncStatus::kServerError},
         {503, false, SyncStatus::kServerError},
     };
     for (const auto& c : cases) {
-        FakeCalDavServer server;
-        CalDavClient client(server);
-        NoteMap notes;
-        notes.SetNote("011226", "here");
-        SyncState state;
-        const SyncOptions options{kRoot, 2027, 0, {}};
+        SyncedOnce pc;
+        auto& [server, client, notes, state, options] = pc;
         ASSERT_EQ(RunSync(client, notes, state, options).status, SyncStatus::kOk);
         ASSERT_FALSE(state.token.empty());
-        server.Write(server.CollectionPath() + "quillidar-day-20261202.ics", EncodeDayResource({2026, 12, 2}, "phone", 0));
+        server.Write(server.CollectionPath() + "quillidar-day-20261202.ics",
+                     EncodeDayResource({2026, 12, 2}, "phone", 0));
         server.answer = [&](const HttpRequest& request, HttpResponse& reply) {
-            const bool tokenListing = request.method == "REPORT" && request.body.find("sync-collection") != std::string::npos;
+            const bool tokenListing =
+                request.method == "REPORT" && request.body.find("sync-collection") != std::string::npos;
             if (!tokenListing && !(c.everyListingFails && request.method == "PROPFIND")) {
                 return false;
             }
@@ -233,12 +245,8 @@ TEST(SyncRun, DaysOutsideTheDiaryYearsAreCounted) {
         int outOfYears;
     } cases[] = {{{2027, 12, 31}, 0}, {{1928, 1, 1}, 0}, {{2028, 1, 1}, 1}, {{1927, 12, 31}, 1}};
     for (const auto& c : cases) {
-        FakeCalDavServer server;
-        CalDavClient client(server);
-        NoteMap notes;
-        notes.SetNote("011226", "here");
-        SyncState state;
-        const SyncOptions options{kRoot, 2027, 0, {}};
+        SyncedOnce pc;
+        auto& [server, client, notes, state, options] = pc;
         ASSERT_EQ(RunSync(client, notes, state, options).status, SyncStatus::kOk);
         server.Write(server.CollectionPath() + "phone-1.ics", EncodeDayResource(c.date, "phone", 0));
         const SyncReport report = RunSync(client, notes, state, options);
