@@ -317,6 +317,29 @@ SyncStatus CalDavClient::FindOrMake(const std::string& homeUrl, std::string_view
     return status;
 }
 
+namespace {
+
+// A token listing answered so that a listing of every ETag is what to do instead: no sync support,
+// a token the server no longer knows, or (500) one it fails on because it made the collection again.
+// A server that is really down fails that listing too.
+bool TokenRefused(int status, bool hadToken) {
+    switch (status) {
+    case 400:
+    case 403:
+    case 405:
+    case 409:
+    case 412:
+    case 501:
+        return true;
+    case 500:
+        return hadToken;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 SyncStatus CalDavClient::ListChanges(const std::string& collectionUrl, const std::string& token,
                                      Listing& listing) {
     listing = {};
@@ -338,12 +361,7 @@ SyncStatus CalDavClient::ListChanges(const std::string& collectionUrl, const std
             if (page > 0) {
                 return status; // the listing stopped half way: the next run starts again
             }
-            // A server may fail outright (500) on a token from a collection it has since made again;
-            // a listing without the token is always sound, and a server that is really down fails
-            // that too.
-            const bool staleToken = r.status == 500 && !from.empty();
-            if (r.status != 400 && r.status != 403 && r.status != 405 && r.status != 409 && r.status != 412 &&
-                r.status != 501 && !staleToken) {
+            if (!TokenRefused(r.status, !from.empty())) {
                 return status;
             }
             break; // no sync support, or a token the server no longer knows
