@@ -2,6 +2,8 @@
 #include "sync/day_plan.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <random>
 
 #include "sync/day_resource.h"
 #include "sync/sync_state.h"
@@ -28,6 +30,20 @@ bool MadeWithoutTheBase(const DaySides& sides) {
 }
 
 } // namespace
+
+std::string UploadMark(std::string_view text, std::int64_t stamp) {
+    thread_local std::uint64_t made = [] {
+        std::random_device device;
+        return (static_cast<std::uint64_t>(device()) << 32) ^ device();
+    }();
+    made = made * 6364136223846793005ull + 1442695040888963407ull + static_cast<std::uint64_t>(stamp);
+    char salt[17];
+    for (int i = 0; i < 16; ++i) {
+        salt[i] = "0123456789abcdef"[(made >> (60 - 4 * i)) & 15];
+    }
+    salt[16] = 0;
+    return NewDayMark(text) + "-" + salt;
+}
 
 bool IsDayMark(std::string_view mark) {
     return (mark.size() == 16 || (mark.size() == 33 && mark[16] == '-' && IsHex(mark.substr(17)))) &&

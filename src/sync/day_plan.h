@@ -3,6 +3,7 @@
 // day can be in is a row of a table; the run carries the plans out, several writes at a time.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,3 +47,6 @@ DayPlan PlanDay(const DaySides& sides);
 // A mark as this program writes it: the text's checksum, and after a '-' what tells one upload from
 // another of the same words.
 bool IsDayMark(std::string_view mark);
+// The mark of a day this PC uploads anew: the text's checksum and a random part, so that two PCs
+// uploading the same words still leave marks of their own.
+std::string UploadMark(std::string_view text, std::int64_t stamp);

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <map>
 #include <optional>
-#include <random>
 #include <set>
 
 #include "diary/note_join.h"
@@ -32,20 +31,6 @@ std::optional<SyncDate> DateOfOwnHref(std::string_view href) {
         return std::nullopt;
     }
     return date;
-}
-
-std::string UploadMark(std::string_view text, std::int64_t stamp) {
-    thread_local std::uint64_t made = [] {
-        std::random_device device;
-        return (static_cast<std::uint64_t>(device()) << 32) ^ device();
-    }();
-    made = made * 6364136223846793005ull + 1442695040888963407ull + static_cast<std::uint64_t>(stamp);
-    char salt[17];
-    for (int i = 0; i < 16; ++i) {
-        salt[i] = "0123456789abcdef"[(made >> (60 - 4 * i)) & 15];
-    }
-    salt[16] = 0;
-    return NewDayMark(text) + "-" + salt;
 }
 
 // Emptying this many agreed days at once here is taken for a diary that was lost.
@@ -116,7 +101,9 @@ class Run {
                 m_newForeign.erase(href);
             }
         }
-        if (!SyncDays()) {
+        const bool reachedEnd = SyncDays();
+        ForgetAgreementsMadeAnew();
+        if (!reachedEnd) {
             return m_report; // neither the token nor the other clients' entries move on
         }
         // After a fetch cut short the days read are kept, and the token and the other clients'
@@ -633,9 +620,25 @@ class Run {
         return status;
     }
 
+    // A day this run read as uploaded anew by a writer that never saw the text agreed here, but did
+    // not settle (cut, stopped, failed): its agreement is forgotten now, so that a removal of that
+    // upload later is compared afresh rather than taken for the deletion of the text agreed here.
+    void ForgetAgreementsMadeAnew() {
+        for (const auto& [date, remote] : m_remote) {
+            if (m_settled.count(date) || !m_state.days.count(date)) {
+                continue;
+            }
+            const Day day = DayOf(*ParseCompactDate(date));
+            if (day.sides.base && !PlanDay(day.sides).base) {
+                m_state.days.erase(date);
+            }
+        }
+    }
+
     // The state: what both sides now agree on; and the note that shows it.
     void Finish(const Day& day) {
         const std::string d = CompactDate(day.date);
+        m_settled.insert(d);
         const DayDecision& decision = day.plan.decision;
         const RemoteDay& remote = day.sides.remote;
         if (decision.text.empty()) {
@@ -675,10 +678,11 @@ class Run {
     std::map<std::string, std::optional<ForeignResource>> m_foreignChanges; // nullopt: gone
     std::map<std::string, ForeignResource> m_newForeign;
     std::set<std::string> m_unreadable;
-    std::vector<Day> m_pending; // planned days whose writes are not sent yet
-    bool m_foundAgain = false;  // the collection went and was looked for again in this run
-    bool m_doubted = false;     // the listing by token was refused, or proved wrong
-    bool m_fetchCut = false;    // the fetch ended early: only the days read before are synced
+    std::set<std::string> m_settled; // days Finish took this run, by CompactDate
+    std::vector<Day> m_pending;      // planned days whose writes are not sent yet
+    bool m_foundAgain = false;       // the collection went and was looked for again in this run
+    bool m_doubted = false;          // the listing by token was refused, or proved wrong
+    bool m_fetchCut = false;         // the fetch ended early: only the days read before are synced
 };
 
 } // namespace
