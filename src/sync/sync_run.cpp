@@ -94,13 +94,16 @@ class Run {
             m_state.days.clear();
         }
         m_newForeign = m_state.foreign;
-        for (const auto& [href, resource] : m_foreignChanges) {
+        for (auto& [href, resource] : m_foreignChanges) {
             if (resource) {
-                m_newForeign[href] = *resource;
+                m_newForeign[href] = std::move(*resource);
             } else {
                 m_newForeign.erase(href);
             }
         }
+        m_foreignChanges.clear(); // moved out: a pull of many phone entries holds their text once
+        m_oldByDay = IndexForeignByDay(m_state.foreign);
+        m_newByDay = IndexForeignByDay(m_newForeign);
         const bool reachedEnd = SyncDays();
         ForgetAgreementsMadeAnew();
         if (!reachedEnd) {
@@ -403,14 +406,11 @@ class Run {
         return kept;
     }
 
-    static std::vector<std::string> TextsOf(const std::map<std::string, ForeignResource>& resources,
-                                            const std::string& date) {
+    static std::vector<std::string> TextsOf(const ForeignTextsByDay& byDay, const std::string& date) {
         std::vector<std::string> texts;
-        for (const auto& [href, resource] : resources) {
-            for (const ForeignEntry& e : resource.entries) {
-                if (CompactDate(e.date) == date) {
-                    texts.push_back(e.text);
-                }
+        if (const auto it = byDay.find(date); it != byDay.end()) {
+            for (const std::string* text : it->second) {
+                texts.push_back(*text);
             }
         }
         return texts;
@@ -477,10 +477,10 @@ class Run {
             day.sides.base = agreed->second.base;
             day.sides.made = agreed->second.made; // empty when a state of an older version did not keep it
         }
-        day.shown = TextsOf(m_newForeign, d);
+        day.shown = TextsOf(m_newByDay, d);
         // Told apart by where each part came from, never by equal words: what the last run appended
         // for other clients is theirs, the rest is typed here.
-        day.sides.own = OwnTextOfNote(day.local, day.sides.base.value_or(""), TextsOf(m_state.foreign, d));
+        day.sides.own = OwnTextOfNote(day.local, day.sides.base.value_or(""), TextsOf(m_oldByDay, d));
         return day;
     }
 
@@ -639,6 +639,7 @@ class Run {
     void Finish(const Day& day) {
         const std::string d = CompactDate(day.date);
         m_settled.insert(d);
+        m_remote.erase(d); // read once, and settled: a big pull holds the server's text of a day once
         const DayDecision& decision = day.plan.decision;
         const RemoteDay& remote = day.sides.remote;
         if (decision.text.empty()) {
@@ -677,6 +678,8 @@ class Run {
     std::map<std::string, RemoteDay> m_remote; // our days the server changed, by CompactDate
     std::map<std::string, std::optional<ForeignResource>> m_foreignChanges; // nullopt: gone
     std::map<std::string, ForeignResource> m_newForeign;
+    // Both sets of other clients' entries by day; neither set changes while the days are synced.
+    ForeignTextsByDay m_oldByDay, m_newByDay;
     std::set<std::string> m_unreadable;
     std::set<std::string> m_settled; // days Finish took this run, by CompactDate
     std::vector<Day> m_pending;      // planned days whose writes are not sent yet

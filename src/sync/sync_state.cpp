@@ -147,6 +147,16 @@ std::vector<std::string_view> Fields(std::string_view line) {
 
 } // namespace
 
+ForeignTextsByDay IndexForeignByDay(const std::map<std::string, ForeignResource>& resources) {
+    ForeignTextsByDay byDay;
+    for (const auto& [href, resource] : resources) {
+        for (const ForeignEntry& e : resource.entries) {
+            byDay[CompactDate(e.date)].push_back(&e.text);
+        }
+    }
+    return byDay;
+}
+
 std::string EncodeSyncState(const SyncState& state) {
     std::size_t size = 128 + state.collection.size() + state.name.size() + state.token.size();
     for (const auto& [date, day] : state.days) {

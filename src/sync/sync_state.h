@@ -41,6 +41,12 @@ struct ForeignResource {
     friend bool operator==(const ForeignResource&, const ForeignResource&) = default;
 };
 
+// Other clients' entries of each day (by CompactDate), in the order of their resources and, within
+// one, of its entries; each points into `resources`, which must outlive it unchanged. A big pull of
+// phone entries looks every day up, and walking all resources for each was quadratic.
+using ForeignTextsByDay = std::map<std::string, std::vector<const std::string*>>;
+ForeignTextsByDay IndexForeignByDay(const std::map<std::string, ForeignResource>& resources);
+
 struct SyncState {
     std::string collection; // the collection's URL, ending with '/'; empty before discovery
     std::string name;       // the display name it was found by; empty: the default one

@@ -424,4 +424,38 @@ TEST(SyncScale, StateIsWrittenOnlyWhenItChanged) {
     }
 }
 
+// Other clients' entries by day, as the run looks each day up: in the order of their resources'
+// hrefs, then of the entries in one, and nothing for a day none of them holds.
+TEST(SyncScale, ForeignEntriesAreFoundByDayInTheirOrder) {
+    using Resources = std::map<std::string, ForeignResource>;
+    const SyncDate d8{2026, 12, 8}, d9{2026, 12, 9};
+    struct Case {
+        const char* what;
+        Resources resources;
+        std::map<std::string, std::vector<std::string>> expected;
+    };
+    const Case cases[] = {
+        {"none", {}, {}},
+        {"a resource of no diary day", {{"/c/x.ics", {"e", {}}}}, {}},
+        {"one resource, two entries of one day",
+         {{"/c/a.ics", {"e", {{d8, "first"}, {d8, "second"}}}}},
+         {{"20261208", {"first", "second"}}}},
+        {"two resources of one day, by href",
+         {{"/c/b.ics", {"e", {{d8, "of b"}}}}, {"/c/a.ics", {"e", {{d8, "of a"}}}}},
+         {{"20261208", {"of a", "of b"}}}},
+        {"entries of two days kept apart",
+         {{"/c/a.ics", {"e", {{d9, "a9"}, {d8, "a8"}}}}, {"/c/b.ics", {"e", {{d8, "b8"}}}}},
+         {{"20261208", {"a8", "b8"}}, {"20261209", {"a9"}}}},
+    };
+    for (const Case& c : cases) {
+        std::map<std::string, std::vector<std::string>> got;
+        for (const auto& [date, texts] : IndexForeignByDay(c.resources)) {
+            for (const std::string* text : texts) {
+                got[date].push_back(*text);
+            }
+        }
+        EXPECT_EQ(got, c.expected) << c.what;
+    }
+}
+
 } // namespace
