@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <map>
 
 #include "fake_caldav_server.h"
 #include "fake_file_system.h"
@@ -455,6 +456,57 @@ TEST(SyncScale, ForeignEntriesAreFoundByDayInTheirOrder) {
             }
         }
         EXPECT_EQ(got, c.expected) << c.what;
+    }
+}
+
+// A PC joining a collection asks for each entry once, in multigets of the batch's size, whatever
+// the entries' names; a run after it asks for none. What a pull costs grows with the entries, one
+// request per batch, and never with the days already taken.
+TEST(SyncScale, JoiningPullAsksForEachEntryOnce) {
+    struct Case {
+        int entries;
+        bool phoneNames; // written under names of another client's, as a phone or a seeded server
+        bool supportsSync;
+    } cases[] = {
+        {0, false, true},    {1, false, true},    {50, false, true}, {51, true, true},
+        {1201, false, true}, {1201, true, false}, {730, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.entries) + (c.phoneNames ? " phone" : " own") +
+                     (c.supportsSync ? " sync" : " etags"));
+        Joining pc(0);
+        pc.server.supportsSync = c.supportsSync;
+        for (int i = 0; i < c.entries; ++i) {
+            const SyncDate date{1930 + i / 336, 1 + i / 28 % 12, 1 + i % 28};
+            const std::string name =
+                c.phoneNames ? "phone-" + std::to_string(i) + ".ics" : HrefNameOfDay(date);
+            pc.server.Write(pc.server.CollectionPath() + name,
+                            EncodeDayResource(date, "n" + std::to_string(i), 0));
+        }
+        std::size_t multigets = 0;
+        std::map<std::string, int> asked;
+        pc.server.answer = [&](const HttpRequest& request, HttpResponse&) {
+            if (IsMultiget(request)) {
+                ++multigets;
+                for (std::size_t at = request.body.find("<d:href>"); at != std::string::npos;
+                     at = request.body.find("<d:href>", at + 1)) {
+                    ++asked[request.body.substr(at + 8, request.body.find('<', at + 8) - at - 8)];
+                }
+            }
+            return false;
+        };
+        const SyncReport first = RunSync(pc.client, pc.notes, pc.state, pc.options);
+        ASSERT_EQ(first.status, SyncStatus::kOk);
+        EXPECT_EQ(first.pulled, c.entries);
+        EXPECT_EQ(pc.notes.size(), static_cast<std::size_t>(c.entries));
+        EXPECT_EQ(multigets, (c.entries + kMultigetBatch - 1) / kMultigetBatch);
+        EXPECT_EQ(asked.size(), static_cast<std::size_t>(c.entries));
+        EXPECT_TRUE(std::all_of(asked.begin(), asked.end(), [](const auto& a) { return a.second == 1; }));
+        multigets = 0;
+        const SyncReport again = RunSync(pc.client, pc.notes, pc.state, pc.options);
+        EXPECT_EQ(again.status, SyncStatus::kOk);
+        EXPECT_EQ(again.pulled + again.pushed, 0);
+        EXPECT_EQ(multigets, 0u);
     }
 }
 
