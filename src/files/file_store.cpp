@@ -37,7 +37,7 @@ FsPath SeriesName(const FsPath& base, int n, bool numberFirst) {
 
 // Creates a file under the first free name of the series and writes the bytes to it. Nothing is
 // left behind on failure.
-FileError WriteNewFile(FileSystem& fs, const FsPath& base, bool numberFirst, std::string_view bytes,
+FileError WriteNewFile(FileSystem& fs, const FsPath& base, bool numberFirst, const BytePieces& pieces,
                        FsPath& written) {
     std::unique_ptr<OutputFile> file;
     FileError error = FileError::kExists;
@@ -49,7 +49,12 @@ FileError WriteNewFile(FileSystem& fs, const FsPath& base, bool numberFirst, std
     if (error != FileError::kNone) {
         return error;
     }
-    error = WriteFlushClose(*file, bytes);
+    error = pieces([&](std::string_view piece) { return file->Write(piece); });
+    if (error == FileError::kNone) {
+        error = file->Flush();
+    }
+    const FileError closed = file->Close();
+    error = error == FileError::kNone ? closed : error;
     file.reset();
     if (error != FileError::kNone) {
         RetryWhileBusy(fs, [&] { return fs.Remove(name); });
@@ -57,6 +62,12 @@ FileError WriteNewFile(FileSystem& fs, const FsPath& base, bool numberFirst, std
     }
     written = name;
     return FileError::kNone;
+}
+
+FileError WriteNewFile(FileSystem& fs, const FsPath& base, bool numberFirst, std::string_view bytes,
+                       FsPath& written) {
+    return WriteNewFile(
+        fs, base, numberFirst, [bytes](const auto& put) { return put(bytes); }, written);
 }
 
 SaveResult KeepBeside(FileSystem& fs, const FsPath& path, std::string_view bytes, FileError cause) {
@@ -109,6 +120,10 @@ FileError MoveOver(FileSystem& fs, const FsPath& source, const FsPath& target) {
 }
 
 SaveResult SaveFileAtomically(FileSystem& fs, const FsPath& path, std::string_view bytes) {
+    return SaveFileAtomically(fs, path, [bytes](const auto& put) { return put(bytes); });
+}
+
+SaveResult SaveFileAtomically(FileSystem& fs, const FsPath& path, const BytePieces& pieces) {
     SaveResult result;
     if (path.empty()) {
         // A folder the system could not name: "" + ".new-1" would land in the current directory.
@@ -116,7 +131,7 @@ SaveResult SaveFileAtomically(FileSystem& fs, const FsPath& path, std::string_vi
         return result;
     }
     FsPath fresh;
-    result.error = WriteNewFile(fs, path + L".new-", true, bytes, fresh);
+    result.error = WriteNewFile(fs, path + L".new-", true, pieces, fresh);
     if (result.error != FileError::kNone) {
         return result;
     }

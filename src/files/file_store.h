@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -105,6 +106,10 @@ bool IsBusy(FileError error);
 // failure before the move removes the new file; a move that keeps failing leaves the new file
 // where it is, so the bytes survive next to the old file.
 SaveResult SaveFileAtomically(FileSystem& fs, const FsPath& path, std::string_view bytes);
+// Hands a file's bytes on a piece at a time; stops at, and returns, the first error `put` gives.
+using BytePieces = std::function<FileError(const std::function<FileError(std::string_view)>& put)>;
+// The same save of bytes made while they are written, so a large file is never held whole.
+SaveResult SaveFileAtomically(FileSystem& fs, const FsPath& path, const BytePieces& pieces);
 
 // Writes the bytes, flushed, to a new file "<path>.new-N" under the first free N; `written` names
 // it. Nothing is left behind on failure.

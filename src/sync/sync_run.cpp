@@ -84,6 +84,9 @@ class Run {
         if (!ReadChanges(listing)) {
             return m_report;
         }
+        // Only its token is wanted from here on; a listing of every member would otherwise be held
+        // through the notes' save, where a big pull's memory peaks.
+        std::vector<MemberChange>().swap(listing.changes);
         if (LostEverything()) {
             // A side that holds none of several agreed days has lost them (a diary that did not load,
             // a collection deleted and made again), not deleted them one by one: the days are

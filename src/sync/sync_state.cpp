@@ -157,6 +157,90 @@ ForeignTextsByDay IndexForeignByDay(const std::map<std::string, ForeignResource>
     return byDay;
 }
 
+namespace {
+
+// The bytes a state's file is written in at a time: a big diary's state is never held whole.
+constexpr std::size_t kStatePiece = 1u << 20;
+
+// Writes the records into `out` as they come, handing out on to `put` whenever it holds a piece;
+// the checksum covers every byte before the end line. False once `put` refused a piece.
+class StatePieces {
+  public:
+    StatePieces(std::string& out, const std::function<bool(std::string_view)>& put)
+        : m_out(out), m_put(put) {}
+
+    void Line(std::initializer_list<std::string_view> words, std::initializer_list<std::string_view> fields) {
+        PutLine(m_out, words, fields);
+        ++m_records;
+        if (m_out.size() >= kStatePiece) {
+            Hand();
+        }
+    }
+    bool End() {
+        Hand();
+        char digits[17];
+        for (int i = 0; i < 16; ++i) {
+            digits[i] = "0123456789abcdef"[(m_sum >> (60 - 4 * i)) & 15];
+        }
+        digits[16] = 0;
+        PutLine(m_out, {"end", std::to_string(m_records), digits}, {});
+        Hand();
+        return m_ok;
+    }
+
+  private:
+    void Hand() {
+        m_sum = SyncFileChecksum(m_out, m_sum);
+        m_ok = m_ok && m_put(m_out);
+        m_out.clear();
+    }
+
+    std::string& m_out;
+    const std::function<bool(std::string_view)>& m_put;
+    std::size_t m_records = 0;
+    std::uint64_t m_sum = kSyncChecksumStart;
+    bool m_ok = true;
+};
+
+void WriteRecords(const SyncState& state, StatePieces& w) {
+    w.Line({"collection"}, {state.collection});
+    if (!state.name.empty()) {
+        w.Line({"name"}, {state.name});
+    }
+    w.Line({"token"}, {state.token});
+    w.Line({"listing", state.etagsOnly ? "etags" : "sync"}, {});
+    const std::string path = CalDavClient::PathOfUrl(state.collection);
+    for (const auto& [date, day] : state.days) {
+        const std::optional<SyncDate> parsed = ParseCompactDate(date);
+        if (parsed && day.href == path + HrefNameOfDay(*parsed)) {
+            // The day's own name in the collection, as it nearly always is: one mark for it.
+            w.Line({"day", date, kOwnHref}, {day.etag, day.base});
+        } else {
+            w.Line({"day", date}, {day.href, day.etag, day.base});
+        }
+        if (!day.made.empty()) {
+            // Its own record, so a file of a version before it reads the same as ever.
+            w.Line({"made"}, {day.made});
+        }
+    }
+    for (const auto& [href, resource] : state.foreign) {
+        w.Line({"foreign"}, {href, resource.etag});
+        for (const ForeignEntry& e : resource.entries) {
+            w.Line({"entry", CompactDate(e.date)}, {e.text});
+        }
+    }
+}
+
+} // namespace
+
+bool WriteSyncState(const SyncState& state, const std::function<bool(std::string_view)>& put) {
+    std::string out(kMagic);
+    out.reserve(kStatePiece + 4096);
+    StatePieces w(out, put);
+    WriteRecords(state, w);
+    return w.End();
+}
+
 std::string EncodeSyncState(const SyncState& state) {
     std::size_t size = 128 + state.collection.size() + state.name.size() + state.token.size();
     for (const auto& [date, day] : state.days) {
@@ -170,46 +254,10 @@ std::string EncodeSyncState(const SyncState& state) {
     }
     std::string body;
     body.reserve(size);
-    body += kMagic;
-    PutLine(body, {"collection"}, {state.collection});
-    std::size_t records = 3;
-    if (!state.name.empty()) {
-        PutLine(body, {"name"}, {state.name});
-        ++records;
-    }
-    PutLine(body, {"token"}, {state.token});
-    PutLine(body, {"listing", state.etagsOnly ? "etags" : "sync"}, {});
-    const std::string path = CalDavClient::PathOfUrl(state.collection);
-    for (const auto& [date, day] : state.days) {
-        const std::optional<SyncDate> parsed = ParseCompactDate(date);
-        if (parsed && day.href == path + HrefNameOfDay(*parsed)) {
-            // The day's own name in the collection, as it nearly always is: one mark for it.
-            PutLine(body, {"day", date, kOwnHref}, {day.etag, day.base});
-        } else {
-            PutLine(body, {"day", date}, {day.href, day.etag, day.base});
-        }
-        if (!day.made.empty()) {
-            // Its own record, so a file of a version before it reads the same as ever.
-            PutLine(body, {"made"}, {day.made});
-            ++records;
-        }
-        ++records;
-    }
-    for (const auto& [href, resource] : state.foreign) {
-        PutLine(body, {"foreign"}, {href, resource.etag});
-        ++records;
-        for (const ForeignEntry& e : resource.entries) {
-            PutLine(body, {"entry", CompactDate(e.date)}, {e.text});
-            ++records;
-        }
-    }
-    const std::uint64_t sum = SyncFileChecksum(body);
-    char digits[17];
-    for (int i = 0; i < 16; ++i) {
-        digits[i] = "0123456789abcdef"[(sum >> (60 - 4 * i)) & 15];
-    }
-    digits[16] = 0;
-    PutLine(body, {"end", std::to_string(records), digits}, {});
+    WriteSyncState(state, [&body](std::string_view piece) {
+        body += piece;
+        return true;
+    });
     return body;
 }
 
@@ -354,17 +402,29 @@ bool DecodeSyncState(std::string_view bytes, SyncState& state) {
 }
 
 SaveResult SaveSyncState(FileSystem& fs, const FsPath& path, const SyncState& state) {
-    return SaveFileAtomically(fs, path, EncodeSyncState(state));
+    return SaveFileAtomically(fs, path, [&state](const std::function<FileError(std::string_view)>& put) {
+        FileError error = FileError::kNone;
+        WriteSyncState(state, [&](std::string_view piece) {
+            error = put(piece);
+            return error == FileError::kNone;
+        });
+        return error;
+    });
 }
 
 SaveResult KeepSyncState(FileSystem& fs, const FsPath& path, const SyncState& state, std::uint64_t fileSum) {
-    const std::string bytes = EncodeSyncState(state);
-    if (fileSum != 0 && SyncFileChecksum(bytes) == fileSum) {
+    // The sum first, of pieces let go as they are made: an unchanged state is never held twice.
+    std::uint64_t sum = kSyncChecksumStart;
+    WriteSyncState(state, [&sum](std::string_view piece) {
+        sum = SyncFileChecksum(piece, sum);
+        return true;
+    });
+    if (fileSum != 0 && sum == fileSum) {
         SaveResult same;
         same.outcome = SaveOutcome::kSaved;
         return same;
     }
-    return SaveFileAtomically(fs, path, bytes);
+    return SaveSyncState(fs, path, state);
 }
 
 SyncState LoadSyncState(FileSystem& fs, const FsPath& path, bool* damaged, std::uint64_t* fileSum) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -62,9 +63,14 @@ inline constexpr wchar_t kSyncStateFileName[] = L"sync-state";
 
 // The checksum every file of the sync carries (64-bit FNV-1a of what it covers): what tells a
 // whole file from a damaged one.
-std::uint64_t SyncFileChecksum(std::string_view bytes);
+// `from`: the sum of the bytes before these, so a file's sum can be taken a piece at a time.
+inline constexpr std::uint64_t kSyncChecksumStart = 14695981039346656037ull;
+std::uint64_t SyncFileChecksum(std::string_view bytes, std::uint64_t from = kSyncChecksumStart);
 
 std::string EncodeSyncState(const SyncState& state);
+// The same bytes handed to `put` in pieces of about a megabyte, none kept after it; false when
+// `put` refused one (the pieces stop there).
+bool WriteSyncState(const SyncState& state, const std::function<bool(std::string_view)>& put);
 // False, and an empty state, for anything but a whole, undamaged file: a state that cannot be
 // trusted is dropped, and the next sync compares every day afresh, which joins rather than loses.
 bool DecodeSyncState(std::string_view bytes, SyncState& state);

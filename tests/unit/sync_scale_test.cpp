@@ -510,4 +510,60 @@ TEST(SyncScale, JoiningPullAsksForEachEntryOnce) {
     }
 }
 
+SyncState StateOfDays(int days, std::size_t textBytes) {
+    SyncState state = SampleState();
+    for (int i = 0; i < days; ++i) {
+        const SyncDate date{1930 + i / 336, 1 + i / 28 % 12, 1 + i % 28};
+        state.foreign["/cal/u/quillidar/phone-" + std::to_string(i) + ".ics"] = {
+            "\"" + std::to_string(i) + "\"", {{date, std::string(textBytes, 'a' + i % 26)}}};
+    }
+    return state;
+}
+
+// The state is written as it is made, a piece at a time: the file holds the same bytes as the
+// state encoded whole, a write that fails part way leaves the old file and nothing beside it, and
+// an unchanged state is still told apart by its sum without a write.
+TEST(SyncScale, StateIsWrittenInPiecesAsItIsMade) {
+    struct Case {
+        const char* what;
+        int days;
+        std::size_t textBytes;
+        int failWrite; // the n-th write of the new file fails; 0: none
+        int writesAtLeast;
+    } cases[] = {
+        {"small, one piece", 0, 0, 0, 1},
+        {"three megabytes, several pieces", 3000, 1000, 0, 3},
+        {"the first piece refused", 3000, 1000, 1, 1},
+        {"a later piece refused", 3000, 1000, 3, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeFileSystem fs;
+        const FsPath path = L"C:\\safety\\sync-state";
+        fs.files[path] = "old";
+        const SyncState state = StateOfDays(c.days, c.textBytes);
+        const std::string whole = EncodeSyncState(state);
+        const int writes = fs.Calls(FsOp::kWrite);
+        if (c.failWrite) {
+            fs.FailNth(FsOp::kWrite, c.failWrite, FileError::kDiskFull);
+        }
+        const SaveResult saved = KeepSyncState(fs, path, state, SyncFileChecksum("old"));
+        EXPECT_GE(fs.Calls(FsOp::kWrite) - writes, c.writesAtLeast);
+        if (c.failWrite) {
+            EXPECT_EQ(saved.outcome, SaveOutcome::kFailed);
+            EXPECT_EQ(fs.files[path], "old");
+            EXPECT_EQ(fs.files.size(), 1u);
+            continue;
+        }
+        ASSERT_EQ(saved.outcome, SaveOutcome::kSaved);
+        EXPECT_EQ(fs.files[path], whole);
+        const int before = fs.Calls(FsOp::kWrite);
+        std::uint64_t sum = 0;
+        EXPECT_EQ(LoadSyncState(fs, path, nullptr, &sum), state);
+        EXPECT_EQ(sum, SyncFileChecksum(whole));
+        EXPECT_EQ(KeepSyncState(fs, path, state, sum).outcome, SaveOutcome::kSaved);
+        EXPECT_EQ(fs.Calls(FsOp::kWrite), before);
+    }
+}
+
 } // namespace
