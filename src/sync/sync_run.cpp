@@ -253,12 +253,18 @@ class Run {
             named.insert(CalDavClient::PathOfUrl(change.href));
         }
         // The first member known here, an agreed day or another client's entry, that the listing says
-        // nothing of.
-        std::string href, known;
+        // nothing of, and the first agreed day written without an ETag in reply that it says nothing
+        // of: every listing after such a write names it until it is read again, so not finding it
+        // there proves the listing wrong as a changed ETag does.
+        std::string href, known, unnamed;
         for (const auto& [date, day] : m_state.days) {
-            if (!day.etag.empty() && !day.href.empty() && !named.count(day.href)) {
+            if (day.href.empty() || named.count(day.href)) {
+                continue;
+            }
+            if (day.etag.empty()) {
+                unnamed = unnamed.empty() ? day.href : unnamed;
+            } else if (href.empty()) {
                 href = day.href, known = day.etag;
-                break;
             }
         }
         for (auto it = m_state.foreign.begin(); href.empty() && it != m_state.foreign.end(); ++it) {
@@ -266,12 +272,18 @@ class Run {
                 href = it->first, known = it->second.etag;
             }
         }
-        if (!href.empty()) {
+        bool wrong = false;
+        for (const auto& [member, agreed] : {std::pair{href, known}, std::pair{unnamed, std::string()}}) {
             std::optional<std::string> etag;
-            status = m_client.EtagOf(CalDavClient::UrlOfHref(m_state.collection, href), etag);
-            if (status != SyncStatus::kOk || etag == known) {
-                return status;
+            if (!wrong && !member.empty()) {
+                status = m_client.EtagOf(CalDavClient::UrlOfHref(m_state.collection, member), etag);
+                if (status != SyncStatus::kOk) {
+                    return status;
+                }
+                wrong = agreed.empty() ? !etag : etag != agreed;
             }
+        }
+        if (wrong) {
             const std::string token = listing.token;
             status = m_client.ListEtags(m_state.collection, listing);
             listing.token = token;

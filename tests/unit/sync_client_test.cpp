@@ -422,12 +422,14 @@ TEST(SyncRun, ForeignEntryUnderOurNameIsNeverWritten) {
     EXPECT_EQ(notes.GetNote("081226"), "mine\r\n----\r\ntheirs"); // shown, and nothing typed lost
 }
 
-// A collection deleted and made again, however the server takes the old state: every note stays,
-// and what the server lost is uploaded again.
+// A collection deleted and made again, however the server takes the old state, and whether or not
+// it gave ETags to the days written: every note stays, and what the server lost is uploaded again.
 TEST(SyncRun, CollectionMadeAgainLosesNothing) {
     const std::string keys[] = {"011226", "021226", "031226", "041226", "051226"};
-    for (const int how : {0, 1, 2, 3}) { // tokens refused, taken while empty, gone (404), another PC first
+    for (int row = 0; row < 8; ++row) {
+        const int how = row % 4; // tokens refused, taken while empty, gone (404), another PC first
         FakeCalDavServer server;
+        server.etagOnPut = row < 4;
         CalDavClient client(server);
         NoteMap a, b;
         SyncState stateA, stateB;
@@ -442,18 +444,18 @@ TEST(SyncRun, CollectionMadeAgainLosesNothing) {
             ASSERT_EQ(RunSync(client, b, stateB, options).status, SyncStatus::kOk);
         }
         const SyncReport report = RunSync(client, a, stateA, options);
-        EXPECT_EQ(report.status, SyncStatus::kOk) << how;
-        EXPECT_EQ(report.deletedHere, 0) << how;
+        EXPECT_EQ(report.status, SyncStatus::kOk) << row;
+        EXPECT_EQ(report.deletedHere, 0) << row;
         for (const std::string& key : keys) {
-            EXPECT_TRUE(HoldsNotePart(a.GetNote(key), "A " + key)) << how << " " << key;
+            EXPECT_TRUE(HoldsNotePart(a.GetNote(key), "A " + key)) << row << " " << key;
         }
         if (how == 3) {
             EXPECT_TRUE(HoldsNotePart(a.GetNote("031226"), "B's own")) << a.GetNote("031226");
         }
-        EXPECT_EQ(server.Resources().size(), 5u) << how;
+        EXPECT_EQ(server.Resources().size(), 5u) << row;
         // And the next run of the same PC changes nothing.
         const SyncReport again = RunSync(client, a, stateA, options);
-        EXPECT_EQ(again.pushed + again.pulled + again.deletedHere + again.deletedThere, 0) << how;
+        EXPECT_EQ(again.pushed + again.pulled + again.deletedHere + again.deletedThere, 0) << row;
     }
 }
 
