@@ -178,7 +178,14 @@ class Run {
                 etags[href] = change.etag;
             }
         }
-        if (listing.complete) {
+        if (!listing.complete) {
+            // A day whose agreement was forgotten is read again whether or not it changed.
+            for (const auto& [date, day] : m_state.days) {
+                if (day.made == kForgottenMark && !day.href.empty() && !listed.count(day.href)) {
+                    toFetch.push_back(day.href);
+                }
+            }
+        } else {
             // A member not listed is gone.
             for (const auto& [date, day] : m_state.days) {
                 if (!day.href.empty() && !listed.count(day.href)) {
@@ -262,7 +269,7 @@ class Run {
                 continue;
             }
             if (day.etag.empty()) {
-                unnamed = unnamed.empty() ? day.href : unnamed;
+                unnamed = unnamed.empty() && day.made != kForgottenMark ? day.href : unnamed;
             } else if (href.empty()) {
                 href = day.href, known = day.etag;
             }
@@ -635,6 +642,8 @@ class Run {
     // A day this run read as uploaded anew by a writer that never saw the text agreed here, but did
     // not settle (cut, stopped, failed): its agreement is forgotten now, so that a removal of that
     // upload later is compared afresh rather than taken for the deletion of the text agreed here.
+    // Its base stays, as what tells the words typed here from other clients' entries of the same
+    // words; its ETag goes, so the day is read again.
     void ForgetAgreementsMadeAnew() {
         for (const auto& [date, remote] : m_remote) {
             if (m_settled.count(date) || !m_state.days.count(date)) {
@@ -642,7 +651,9 @@ class Run {
             }
             const Day day = DayOf(*ParseCompactDate(date));
             if (day.sides.base && !PlanDay(day.sides).base) {
-                m_state.days.erase(date);
+                SyncDayState& forgotten = m_state.days[date];
+                forgotten.etag.clear();
+                forgotten.made = kForgottenMark;
             }
         }
     }

@@ -459,4 +459,48 @@ TEST(SyncRun, CollectionMadeAgainLosesNothing) {
     }
 }
 
+// A run that read a day uploaded anew (into a collection made again) but was stopped before it
+// settled it forgets that day's agreement; what was typed here must still be told from a phone's entry of the
+// same words once that entry is gone with the old collection, however the run was stopped.
+TEST(SyncRun, ForgottenAgreementStillTellsWordsTypedHere) {
+    for (const int status : {507, 503, 0}) { // 0: the connection cut
+        FakeCalDavServer server;
+        server.supportsSync = false; // listed whole by ETags: what tells a day made anew is its mark
+        CalDavClient client(server);
+        const SyncOptions options{kRoot, 2027, 0, {}};
+        NoteMap a, b;
+        SyncState stateA, stateB;
+        a.SetNote("091226", "run");
+        ASSERT_EQ(RunSync(client, a, stateA, options).status, SyncStatus::kOk);
+        server.Write(server.CollectionPath() + "phone.ics",
+                     "BEGIN:VCALENDAR\r\nBEGIN:VJOURNAL\r\nUID:phone\r\nDTSTART;VALUE=DATE:20261209\r\n"
+                     "DESCRIPTION:run\r\nEND:VJOURNAL\r\nEND:VCALENDAR\r\n");
+        ASSERT_EQ(RunSync(client, a, stateA, options).status, SyncStatus::kOk);
+        ASSERT_EQ(a.GetNote("091226"), "run"); // the phone's words are the note's own: shown once
+        server.Recreate(false, "same");
+        b.SetNote("091226", "B's");
+        ASSERT_EQ(RunSync(client, b, stateB, options).status, SyncStatus::kOk);
+        server.answer = [&](const HttpRequest& request, HttpResponse& reply) {
+            if (request.method != "PUT") {
+                return false;
+            }
+            reply.status = status;
+            reply.error = status ? TransportError::kNone : TransportError::kCut;
+            return true;
+        };
+        EXPECT_NE(RunSync(client, a, stateA, options).status, SyncStatus::kOk) << status;
+        server.answer = nullptr;
+        for (int run = 0; run < 2; ++run) {
+            ASSERT_EQ(RunSync(client, a, stateA, options).status, SyncStatus::kOk) << status;
+            ASSERT_EQ(RunSync(client, b, stateB, options).status, SyncStatus::kOk) << status;
+        }
+        for (const NoteMap* pc : {&a, &b}) {
+            EXPECT_TRUE(HoldsNotePart(pc->GetNote("091226"), "run"))
+                << status << " " << pc->GetNote("091226");
+            EXPECT_TRUE(HoldsNotePart(pc->GetNote("091226"), "B's"))
+                << status << " " << pc->GetNote("091226");
+        }
+    }
+}
+
 } // namespace
