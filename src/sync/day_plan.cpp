@@ -21,6 +21,9 @@ bool IsHex(std::string_view text) {
 // state of an older version), only a resource still as it was made tells.
 bool MadeWithoutTheBase(const DaySides& sides) {
     const RemoteDay& remote = sides.remote;
+    if (sides.base && sides.made == kForgottenMark) {
+        return true;
+    }
     const bool marked = !remote.newDay.empty() && remote.newDay != kNoDayMark;
     if (!sides.base || !remote.text || *remote.text == *sides.base || !marked) {
         return false;

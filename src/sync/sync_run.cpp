@@ -184,7 +184,14 @@ class Run {
                 etags[href] = change.etag;
             }
         }
-        if (listing.complete) {
+        if (!listing.complete) {
+            // A day whose agreement was forgotten is read again whether or not it changed.
+            for (const auto& [date, day] : m_state.days) {
+                if (day.made == kForgottenMark && !day.href.empty() && !listed.count(day.href)) {
+                    toFetch.push_back(day.href);
+                }
+            }
+        } else {
             // A member not listed is gone.
             for (const auto& [date, day] : m_state.days) {
                 if (!day.href.empty() && !listed.count(day.href)) {
@@ -259,12 +266,18 @@ class Run {
             named.insert(CalDavClient::PathOfUrl(change.href));
         }
         // The first member known here, an agreed day or another client's entry, that the listing says
-        // nothing of.
-        std::string href, known;
+        // nothing of, and the first agreed day written without an ETag in reply that it says nothing
+        // of: every listing after such a write names it until it is read again, so not finding it
+        // there proves the listing wrong as a changed ETag does.
+        std::string href, known, unnamed;
         for (const auto& [date, day] : m_state.days) {
-            if (!day.etag.empty() && !day.href.empty() && !named.count(day.href)) {
+            if (day.href.empty() || named.count(day.href)) {
+                continue;
+            }
+            if (day.etag.empty()) {
+                unnamed = unnamed.empty() && day.made != kForgottenMark ? day.href : unnamed;
+            } else if (href.empty()) {
                 href = day.href, known = day.etag;
-                break;
             }
         }
         for (auto it = m_state.foreign.begin(); href.empty() && it != m_state.foreign.end(); ++it) {
@@ -272,12 +285,18 @@ class Run {
                 href = it->first, known = it->second.etag;
             }
         }
-        if (!href.empty()) {
+        bool wrong = false;
+        for (const auto& [member, agreed] : {std::pair{href, known}, std::pair{unnamed, std::string()}}) {
             std::optional<std::string> etag;
-            status = m_client.EtagOf(CalDavClient::UrlOfHref(m_state.collection, href), etag);
-            if (status != SyncStatus::kOk || etag == known) {
-                return status;
+            if (!wrong && !member.empty()) {
+                status = m_client.EtagOf(CalDavClient::UrlOfHref(m_state.collection, member), etag);
+                if (status != SyncStatus::kOk) {
+                    return status;
+                }
+                wrong = agreed.empty() ? !etag : etag != agreed;
             }
+        }
+        if (wrong) {
             const std::string token = listing.token;
             status = m_client.ListEtags(m_state.collection, listing);
             listing.token = token;
@@ -626,6 +645,8 @@ class Run {
     // A day this run read as uploaded anew by a writer that never saw the text agreed here, but did
     // not settle (cut, stopped, failed): its agreement is forgotten now, so that a removal of that
     // upload later is compared afresh rather than taken for the deletion of the text agreed here.
+    // Its base stays, as what tells the words typed here from other clients' entries of the same
+    // words; its ETag goes, so the day is read again.
     void ForgetAgreementsMadeAnew() {
         for (const auto& [date, remote] : m_remote) {
             if (m_settled.count(date) || !m_state.days.count(date)) {
@@ -633,7 +654,9 @@ class Run {
             }
             const Day day = DayOf(*ParseCompactDate(date));
             if (day.sides.base && !PlanDay(day.sides).base) {
-                m_state.days.erase(date);
+                SyncDayState& forgotten = m_state.days[date];
+                forgotten.etag.clear();
+                forgotten.made = kForgottenMark;
             }
         }
     }

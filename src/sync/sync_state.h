@@ -14,6 +14,10 @@
 #include "sync/day_resource.h"
 
 inline constexpr char kNoDayMark[] = "none";
+// The mark of a day whose agreement was forgotten: its base still tells the note's own text from
+// the other clients' entries it shows, but no longer what the server holds, so the day is read and
+// compared afresh.
+inline constexpr char kForgottenMark[] = "forgotten";
 
 struct SyncDayState {
     std::string href;
@@ -21,7 +25,7 @@ struct SyncDayState {
     std::string base; // the notes' bytes both sides agreed on
     // The X-QUILLIDAR-NEW-DAY mark the resource bore when agreed, kNoDayMark when it bore none, empty
     // when not known (a file of an older version): a resource bearing another mark was uploaded anew
-    // since, by a writer that never saw the base.
+    // since, by a writer that never saw the base. kForgottenMark: the base is agreed with nobody.
     std::string made = {};
 
     friend bool operator==(const SyncDayState&, const SyncDayState&) = default;

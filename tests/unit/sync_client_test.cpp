@@ -422,12 +422,14 @@ TEST(SyncRun, ForeignEntryUnderOurNameIsNeverWritten) {
     EXPECT_EQ(notes.GetNote("081226"), "mine\r\n----\r\ntheirs"); // shown, and nothing typed lost
 }
 
-// A collection deleted and made again, however the server takes the old state: every note stays,
-// and what the server lost is uploaded again.
+// A collection deleted and made again, however the server takes the old state, and whether or not
+// it gave ETags to the days written: every note stays, and what the server lost is uploaded again.
 TEST(SyncRun, CollectionMadeAgainLosesNothing) {
     const std::string keys[] = {"011226", "021226", "031226", "041226", "051226"};
-    for (const int how : {0, 1, 2, 3}) { // tokens refused, taken while empty, gone (404), another PC first
+    for (int row = 0; row < 8; ++row) {
+        const int how = row % 4; // tokens refused, taken while empty, gone (404), another PC first
         FakeCalDavServer server;
+        server.etagOnPut = row < 4;
         CalDavClient client(server);
         NoteMap a, b;
         SyncState stateA, stateB;
@@ -442,18 +444,62 @@ TEST(SyncRun, CollectionMadeAgainLosesNothing) {
             ASSERT_EQ(RunSync(client, b, stateB, options).status, SyncStatus::kOk);
         }
         const SyncReport report = RunSync(client, a, stateA, options);
-        EXPECT_EQ(report.status, SyncStatus::kOk) << how;
-        EXPECT_EQ(report.deletedHere, 0) << how;
+        EXPECT_EQ(report.status, SyncStatus::kOk) << row;
+        EXPECT_EQ(report.deletedHere, 0) << row;
         for (const std::string& key : keys) {
-            EXPECT_TRUE(HoldsNotePart(a.GetNote(key), "A " + key)) << how << " " << key;
+            EXPECT_TRUE(HoldsNotePart(a.GetNote(key), "A " + key)) << row << " " << key;
         }
         if (how == 3) {
             EXPECT_TRUE(HoldsNotePart(a.GetNote("031226"), "B's own")) << a.GetNote("031226");
         }
-        EXPECT_EQ(server.Resources().size(), 5u) << how;
+        EXPECT_EQ(server.Resources().size(), 5u) << row;
         // And the next run of the same PC changes nothing.
         const SyncReport again = RunSync(client, a, stateA, options);
-        EXPECT_EQ(again.pushed + again.pulled + again.deletedHere + again.deletedThere, 0) << how;
+        EXPECT_EQ(again.pushed + again.pulled + again.deletedHere + again.deletedThere, 0) << row;
+    }
+}
+
+// A run that read a day uploaded anew (into a collection made again) but was stopped before it
+// settled it forgets that day's agreement; what was typed here must still be told from a phone's entry of the
+// same words once that entry is gone with the old collection, however the run was stopped.
+TEST(SyncRun, ForgottenAgreementStillTellsWordsTypedHere) {
+    for (const int status : {507, 503, 0}) { // 0: the connection cut
+        FakeCalDavServer server;
+        server.supportsSync = false; // listed whole by ETags: what tells a day made anew is its mark
+        CalDavClient client(server);
+        const SyncOptions options{kRoot, 2027, 0, {}};
+        NoteMap a, b;
+        SyncState stateA, stateB;
+        a.SetNote("091226", "run");
+        ASSERT_EQ(RunSync(client, a, stateA, options).status, SyncStatus::kOk);
+        server.Write(server.CollectionPath() + "phone.ics",
+                     "BEGIN:VCALENDAR\r\nBEGIN:VJOURNAL\r\nUID:phone\r\nDTSTART;VALUE=DATE:20261209\r\n"
+                     "DESCRIPTION:run\r\nEND:VJOURNAL\r\nEND:VCALENDAR\r\n");
+        ASSERT_EQ(RunSync(client, a, stateA, options).status, SyncStatus::kOk);
+        ASSERT_EQ(a.GetNote("091226"), "run"); // the phone's words are the note's own: shown once
+        server.Recreate(false, "same");
+        b.SetNote("091226", "B's");
+        ASSERT_EQ(RunSync(client, b, stateB, options).status, SyncStatus::kOk);
+        server.answer = [&](const HttpRequest& request, HttpResponse& reply) {
+            if (request.method != "PUT") {
+                return false;
+            }
+            reply.status = status;
+            reply.error = status ? TransportError::kNone : TransportError::kCut;
+            return true;
+        };
+        EXPECT_NE(RunSync(client, a, stateA, options).status, SyncStatus::kOk) << status;
+        server.answer = nullptr;
+        for (int run = 0; run < 2; ++run) {
+            ASSERT_EQ(RunSync(client, a, stateA, options).status, SyncStatus::kOk) << status;
+            ASSERT_EQ(RunSync(client, b, stateB, options).status, SyncStatus::kOk) << status;
+        }
+        for (const NoteMap* pc : {&a, &b}) {
+            EXPECT_TRUE(HoldsNotePart(pc->GetNote("091226"), "run"))
+                << status << " " << pc->GetNote("091226");
+            EXPECT_TRUE(HoldsNotePart(pc->GetNote("091226"), "B's"))
+                << status << " " << pc->GetNote("091226");
+        }
     }
 }
 

@@ -69,6 +69,12 @@ TEST(SyncPlan, EverySituationOfADay) {
          NewDayMark("first"), DayAction::kPull, DayWrite::kNone, "theirs", "", true},
         {"unmarked and edited there", "agreed", "agreed", kMark, "theirs", "e2", kNoDayMark, DayAction::kPull,
          DayWrite::kNone, "theirs", "", true},
+        {"agreement forgotten, the upload gone since", "agreed", "agreed", kForgottenMark, std::nullopt, "",
+         "", DayAction::kPush, DayWrite::kCreate, "agreed", "", false},
+        {"agreement forgotten, the upload still there", "agreed", "agreed", kForgottenMark, "theirs", "e2",
+         kOtherMark, DayAction::kJoin, DayWrite::kReplace, "theirs\r\n----\r\nagreed", kOtherMark, false},
+        {"agreement forgotten, the server as here", "agreed", "agreed", kForgottenMark, "agreed", "e2", kMark,
+         DayAction::kAgree, DayWrite::kNone, "agreed", "", false},
     };
     for (const auto& c : cases) {
         DaySides sides{c.own, c.base, c.made, RemoteDay{c.remote, c.etag, "/cal/d.ics", c.newDay}};
