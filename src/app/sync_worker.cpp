@@ -95,7 +95,7 @@ SyncOutcome RunOnce(Shared& shared, SyncJob& job, FileSystem& fs) {
     SyncSessionResult result = RunSyncSession(*transport, job.snapshot, fs, input);
     outcome.report = std::move(result.report);
     outcome.state = std::move(result.state);
-    outcome.stateFileSum = result.stateFileSum;
+    outcome.stateMark = std::move(result.stateMark);
     outcome.hasState = true;
     const std::vector<std::string>& keys = outcome.report.changedKeys;
     for (std::size_t i = 0; i < keys.size(); ++i)
@@ -136,13 +136,13 @@ void RunThread(std::shared_ptr<Shared> shared, SyncJob job) {
         outcome.report.status = SyncStatus::kBadReply;
     }
     job.snapshot.Clear();
-    const std::uint64_t stateFileSum = outcome.stateFileSum;
+    const SyncStateMark stateMark = std::move(outcome.stateMark);
     const std::optional<SyncState> state = HandOver(*shared, std::move(outcome));
     try {
         // The notes the run changed are safe by now: the state may say they are agreed. Written to a
         // new file and moved over the old one, so a process that ends meanwhile leaves the old one.
         if (state)
-            KeepSyncState(fs, job.folder + kSyncStateFileName, *state, stateFileSum);
+            KeepSyncState(fs, job.folder + kSyncStateFileName, *state, stateMark);
     } catch (...) {
         ui::ReportCaught("keeping the sync's state");
     }

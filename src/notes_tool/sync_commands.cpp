@@ -235,7 +235,7 @@ void RunSyncNow(Tool& tool, const SyncNowArguments& o) {
         tool.Out(file.name + ": " + summary + "; the file is left as it was\n");
     }
     const FsPath statePath = access.folder + kSyncStateFileName;
-    if (KeepSyncState(fs, statePath, result.state, result.stateFileSum).outcome != SaveOutcome::kSaved) {
+    if (KeepSyncState(fs, statePath, result.state, result.stateMark).outcome != SaveOutcome::kSaved) {
         tool.Warn(Utf8FromWidePath(statePath),
                   "the sync's state could not be saved; the next sync compares these days again");
     }

@@ -26,7 +26,7 @@ struct SyncOutcome {
     SyncReport report;
     SyncState state;
     bool hasState = false;          // the run got as far as reading the state
-    std::uint64_t stateFileSum = 0; // of the state's file as the run read it
+    SyncStateMark stateMark;        // of the state's files as the run read them
     std::vector<LiveDay> days;      // the days the run changed, typing not filled in
 };
 

@@ -25,10 +25,10 @@ bool StateFits(const SyncState& state, const SyncAccount& account) {
 SyncSessionResult RunSyncSession(HttpTransport& transport, NoteMap& notes, FileSystem& fs,
                                  const SyncSessionInput& input) {
     SyncSessionResult result;
-    result.state = LoadSyncState(fs, input.folder + kSyncStateFileName, nullptr, &result.stateFileSum);
+    result.state = LoadSyncState(fs, input.folder + kSyncStateFileName, nullptr, &result.stateMark);
     if (!StateFits(result.state, input.account)) {
         result.state = SyncState{};
-        result.stateFileSum = 0;
+        result.stateMark = SyncStateMark{};
     }
     SyncOptions options;
     options.serverUrl = input.account.serverUrl;

@@ -26,7 +26,7 @@ struct SyncSessionInput {
 struct SyncSessionResult {
     SyncReport report;
     SyncState state;                // the state after the run: saved by the caller once the notes are safe
-    std::uint64_t stateFileSum = 0; // of the state's file as read, for KeepSyncState
+    SyncStateMark stateMark;        // of the state's files as read, for KeepSyncState
 };
 
 // Loads the state (a state of another server or collection is dropped and compared afresh) and

@@ -401,7 +401,7 @@ bool DecodeSyncState(std::string_view bytes, SyncState& state) {
     return true;
 }
 
-SaveResult SaveSyncState(FileSystem& fs, const FsPath& path, const SyncState& state) {
+SaveResult SaveSyncStateWhole(FileSystem& fs, const FsPath& path, const SyncState& state) {
     return SaveFileAtomically(fs, path, [&state](const std::function<FileError(std::string_view)>& put) {
         FileError error = FileError::kNone;
         WriteSyncState(state, [&](std::string_view piece) {
@@ -412,7 +412,7 @@ SaveResult SaveSyncState(FileSystem& fs, const FsPath& path, const SyncState& st
     });
 }
 
-SaveResult KeepSyncState(FileSystem& fs, const FsPath& path, const SyncState& state, std::uint64_t fileSum) {
+SaveResult KeepSyncStateFile(FileSystem& fs, const FsPath& path, const SyncState& state, std::uint64_t fileSum) {
     // The sum first, of pieces let go as they are made: an unchanged state is never held twice.
     std::uint64_t sum = kSyncChecksumStart;
     WriteSyncState(state, [&sum](std::string_view piece) {
@@ -424,10 +424,10 @@ SaveResult KeepSyncState(FileSystem& fs, const FsPath& path, const SyncState& st
         same.outcome = SaveOutcome::kSaved;
         return same;
     }
-    return SaveSyncState(fs, path, state);
+    return SaveSyncStateWhole(fs, path, state);
 }
 
-SyncState LoadSyncState(FileSystem& fs, const FsPath& path, bool* damaged, std::uint64_t* fileSum) {
+SyncState LoadSyncStateFile(FileSystem& fs, const FsPath& path, bool* damaged, std::uint64_t* fileSum) {
     SyncState state;
     std::string bytes;
     const FileError error = LoadFile(fs, path, bytes);

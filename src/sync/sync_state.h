@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "files/file_store.h"
@@ -79,12 +80,39 @@ bool WriteSyncState(const SyncState& state, const std::function<bool(std::string
 // trusted is dropped, and the next sync compares every day afresh, which joins rather than loses.
 bool DecodeSyncState(std::string_view bytes, SyncState& state);
 
-// Written to a new file and moved over the old one, so a crash leaves the old state or the new.
+// Written whole to a new file and moved over the old one, so a crash leaves the old state or the
+// new; the log of what changed since the old one is removed first.
 SaveResult SaveSyncState(FileSystem& fs, const FsPath& path, const SyncState& state);
-// SaveSyncState, unless the state's bytes are the file's as it was read (fileSum, from
-// LoadSyncState; 0: write whatever it holds): a run that changed nothing writes nothing.
-SaveResult KeepSyncState(FileSystem& fs, const FsPath& path, const SyncState& state, std::uint64_t fileSum);
-// The state at path; empty when there is none or it is damaged (*damaged then says which).
-// *fileSum: the checksum of the file's bytes, 0 when there is no current file to keep.
+// The state file alone, its log left as it is: what SaveSyncState writes once the log is gone.
+SaveResult SaveSyncStateWhole(FileSystem& fs, const FsPath& path, const SyncState& state);
+// SaveSyncStateWhole, unless the state's bytes are the file's as it was read (fileSum, from
+// LoadSyncStateFile; 0: write whatever it holds).
+SaveResult KeepSyncStateFile(FileSystem& fs, const FsPath& path, const SyncState& state,
+                             std::uint64_t fileSum);
+// The state file alone, without its log; empty when there is none or it is damaged (*damaged then
+// says which). *fileSum: the checksum of the file's bytes, 0 when there is no current file to keep.
+SyncState LoadSyncStateFile(FileSystem& fs, const FsPath& path, bool* damaged = nullptr,
+                            std::uint64_t* fileSum = nullptr);
+
+// What a run read of the state's files, so that keeping the state writes only what changed since:
+// a record's hash by its day ("d" and its CompactDate) or other client's resource ("f" and its
+// href), and how long the log has grown.
+struct SyncStateMark {
+    std::uint64_t fileSum = 0;  // of the state file as read; 0: there is none to add to
+    std::size_t stateBytes = 0; // about the state's size, which the log may grow to a quarter of
+    std::size_t logBytes = 0;   // of the log's whole batches
+    bool logTorn = false;       // the log ends in a batch cut short: written anew with the state
+    std::uint64_t header = 0;   // of the collection, its name, the token and the listing's kind
+    std::unordered_map<std::string, std::uint64_t> records;
+};
+
+// The state and its log of what changed as one; *mark: what KeepSyncState needs to add to them.
 SyncState LoadSyncState(FileSystem& fs, const FsPath& path, bool* damaged = nullptr,
-                        std::uint64_t* fileSum = nullptr);
+                        SyncStateMark* mark = nullptr);
+// Adds the records that differ from the mark's as one sealed batch to the state's log, or, when
+// there is no state file to add to, the log is cut short or has grown too long, or the append
+// fails, writes the state whole. A state the mark describes exactly writes nothing.
+SaveResult KeepSyncState(FileSystem& fs, const FsPath& path, const SyncState& state,
+                         const SyncStateMark& mark);
+// The mark of a state as it stands (the log's length left as it is).
+void MarkSyncState(const SyncState& state, SyncStateMark& mark);

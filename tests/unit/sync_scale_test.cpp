@@ -397,7 +397,7 @@ TEST(SyncScale, StateIsWrittenOnlyWhenItChanged) {
         for (int settle = 0; settle < 2; ++settle) {
             SyncSessionResult first = RunSyncSession(server, notes, fs, input);
             ASSERT_EQ(first.report.status, SyncStatus::kOk) << c.what;
-            ASSERT_EQ(KeepSyncState(fs, folder + kSyncStateFileName, first.state, first.stateFileSum).outcome,
+            ASSERT_EQ(KeepSyncState(fs, folder + kSyncStateFileName, first.state, first.stateMark).outcome,
                       SaveOutcome::kSaved);
         }
         if (c.firstVersion) {
@@ -417,7 +417,7 @@ TEST(SyncScale, StateIsWrittenOnlyWhenItChanged) {
         const int writes = fs.Calls(FsOp::kWrite);
         SyncSessionResult second = RunSyncSession(server, notes, fs, input);
         ASSERT_EQ(second.report.status, SyncStatus::kOk) << c.what;
-        ASSERT_EQ(KeepSyncState(fs, folder + kSyncStateFileName, second.state, second.stateFileSum).outcome,
+        ASSERT_EQ(KeepSyncState(fs, folder + kSyncStateFileName, second.state, second.stateMark).outcome,
                   SaveOutcome::kSaved);
         EXPECT_EQ(fs.Calls(FsOp::kWrite) > writes, c.expectWrite) << c.what;
         EXPECT_EQ(LoadSyncState(fs, folder + kSyncStateFileName), second.state) << c.what;
@@ -547,7 +547,7 @@ TEST(SyncScale, StateIsWrittenInPiecesAsItIsMade) {
         if (c.failWrite) {
             fs.FailNth(FsOp::kWrite, c.failWrite, FileError::kDiskFull);
         }
-        const SaveResult saved = KeepSyncState(fs, path, state, SyncFileChecksum("old"));
+        const SaveResult saved = KeepSyncStateFile(fs, path, state, SyncFileChecksum("old"));
         EXPECT_GE(fs.Calls(FsOp::kWrite) - writes, c.writesAtLeast);
         if (c.failWrite) {
             EXPECT_EQ(saved.outcome, SaveOutcome::kFailed);
@@ -559,9 +559,9 @@ TEST(SyncScale, StateIsWrittenInPiecesAsItIsMade) {
         EXPECT_EQ(fs.files[path], whole);
         const int before = fs.Calls(FsOp::kWrite);
         std::uint64_t sum = 0;
-        EXPECT_EQ(LoadSyncState(fs, path, nullptr, &sum), state);
+        EXPECT_EQ(LoadSyncStateFile(fs, path, nullptr, &sum), state);
         EXPECT_EQ(sum, SyncFileChecksum(whole));
-        EXPECT_EQ(KeepSyncState(fs, path, state, sum).outcome, SaveOutcome::kSaved);
+        EXPECT_EQ(KeepSyncStateFile(fs, path, state, sum).outcome, SaveOutcome::kSaved);
         EXPECT_EQ(fs.Calls(FsOp::kWrite), before);
     }
 }
