@@ -37,6 +37,7 @@ class FakeRunner : public SyncRunner {
     Phase phase = Phase::kIdle;
     std::vector<SyncJob> jobs;
     int refusedStarts = 0; // starts asked for while a run was under way
+    int startsToFail = 0;  // the next starts find no thread to run on
     bool cancelled = false;
     bool forsaken = false;
     bool ignoresCancel = false; // an outcome that raced the cancel is still handed over
@@ -49,6 +50,10 @@ class FakeRunner : public SyncRunner {
     bool Start(SyncJob job) override {
         if (phase != Phase::kIdle) {
             ++refusedStarts;
+            return false;
+        }
+        if (startsToFail > 0) {
+            --startsToFail;
             return false;
         }
         jobs.push_back(std::move(job));
