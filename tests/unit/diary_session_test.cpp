@@ -37,6 +37,11 @@ TEST(SessionSchedule, EachRunIsDueWhenTheLastOneLeftIt) {
          0},
         {"a note filed during a good run: five seconds", {SyncStatus::kOk}, true, 5'000, 0},
         {"a note filed during a failed run waits for the back-off", {SyncStatus::kOffline}, true, 30'000, 1},
+        {"a password refused by a server restarting, then taken: the ordinary pace",
+         {SyncStatus::kUnauthorized, SyncStatus::kOk},
+         false,
+         300'000,
+         0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -282,6 +287,45 @@ TEST(SessionAccount, AFailureOnlyTheUserCanMendIsToldOnce) {
     bench.runner.End();
     EXPECT_FALSE(bench.session.RunFinished().tellUser);
     EXPECT_EQ(LoadSyncLastRun(bench.fs, bench.session.Folder()).failures, 2);
+}
+
+// A server that refused the right password while it restarted is found again by the widget's own
+// tries, with no restart and no sync now, and a later refusal is news again.
+TEST(SessionAccount, APasswordRefusedForAWhileIsTriedAgainAndToldAgainLater) {
+    struct Case {
+        const char* name;
+        std::vector<SyncStatus> runs;
+        std::vector<bool> told; // after each run
+    };
+    const Case cases[] = {
+        {"refused, taken", {SyncStatus::kUnauthorized, SyncStatus::kOk}, {true, false}},
+        {"refused twice, taken",
+         {SyncStatus::kUnauthorized, SyncStatus::kUnauthorized, SyncStatus::kOk},
+         {true, false, false}},
+        {"refused, taken, refused again",
+         {SyncStatus::kUnauthorized, SyncStatus::kOk, SyncStatus::kUnauthorized},
+         {true, false, true}},
+        {"refused, server down, refused",
+         {SyncStatus::kUnauthorized, SyncStatus::kOffline, SyncStatus::kUnauthorized},
+         {true, false, true}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bench bench("dav.example.org");
+        bench.session.LoadAccount();
+        for (std::size_t i = 0; i < c.runs.size(); ++i) {
+            bench.Advance(WakeOf(bench));
+            ASSERT_TRUE(bench.runner.Running());
+            bench.runner.next = SyncOutcome{};
+            bench.runner.next.report.status = c.runs[i];
+            bench.runner.next.hasState = true;
+            bench.runner.Bring();
+            bench.session.RunEnded(bench.session.GetNote(bench.session.ShownDay()));
+            bench.runner.End();
+            EXPECT_EQ(bench.session.RunFinished().tellUser, c.told[i]) << "after run " << i;
+        }
+        EXPECT_EQ(bench.session.LastRun().status, c.runs.back());
+    }
 }
 
 TEST(SessionClose, EveryWaitOfTheCloseFitsItsBudgetAndNoNoteIsLost) {
