@@ -187,28 +187,21 @@ TEST(SessionSchedule, AStartThatFindsNoThreadIsTriedAgainOnTheBackOff) {
 }
 
 TEST(SessionClose, AStartThatFailsAtTheCloseWaitsForNothing) {
-    struct Case {
-        const char* name;
-        bool ending;
-        bool failedBefore; // starts had failed before the close too
-    };
-    const Case cases[] = {
-        {"close", false, false},
-        {"sign-out", true, false},
-        {"close after failed starts", false, true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    // Every pairing of the way out (close, sign-out) with starts that failed before it or not.
+    for (int pairing = 0; pairing < 4; ++pairing) {
+        const bool ending = pairing & 1, failedBefore = pairing & 2;
+        SCOPED_TRACE(std::string(ending ? "sign-out" : "close") +
+                     (failedBefore ? " after failed starts" : ""));
         Bench bench("dav.example.org");
         bench.FirstRunUnderWay();
         bench.Complete(SyncStatus::kOk);
-        if (c.failedBefore) {
+        if (failedBefore) {
             bench.runner.startsToFail = 1;
             bench.session.SyncNow();
         }
         bench.session.SettingsTaken();
         bench.runner.startsToFail = 1;
-        if (c.ending)
+        if (ending)
             bench.session.Ending();
         bench.session.Save("typed before the close");
         const std::uint64_t start = bench.platform.ms;
@@ -312,17 +305,12 @@ TEST(SessionAccount, APasswordRefusedForAWhileIsTriedAgainAndToldAgainLater) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Bench bench("dav.example.org");
-        bench.session.LoadAccount();
+        bench.FirstRunUnderWay();
         for (std::size_t i = 0; i < c.runs.size(); ++i) {
-            bench.Advance(WakeOf(bench));
-            ASSERT_TRUE(bench.runner.Running());
-            bench.runner.next = SyncOutcome{};
-            bench.runner.next.report.status = c.runs[i];
-            bench.runner.next.hasState = true;
-            bench.runner.Bring();
-            bench.session.RunEnded(bench.session.GetNote(bench.session.ShownDay()));
-            bench.runner.End();
-            EXPECT_EQ(bench.session.RunFinished().tellUser, c.told[i]) << "after run " << i;
+            if (i > 0)
+                bench.Advance(WakeOf(bench));
+            ASSERT_TRUE(bench.runner.Running()) << "run " << i << " never started";
+            EXPECT_EQ(bench.Complete(c.runs[i]).tellUser, c.told[i]) << "after run " << i;
         }
         EXPECT_EQ(bench.session.LastRun().status, c.runs.back());
     }
@@ -627,8 +615,9 @@ TEST(SessionModel, RandomCommandsKeepEveryFiledNoteAndOneRecordPerAccount) {
             }
             ASSERT_EQ(bench.runner.refusedStarts, 0);
             // A sync nothing is running for is always due again, whatever failed to start.
-            if (!bench.runner.Running() && !bench.session.JournalPending())
+            if (!bench.runner.Running() && !bench.session.JournalPending()) {
                 ASSERT_NE(bench.session.WakeInMs(), std::nullopt);
+            }
             for (const auto& [key, text] : filed)
                 ASSERT_EQ(bench.session.GetNote(key), text);
             // A record is this account's: its runs report the number of the account they ran for.

@@ -156,8 +156,8 @@ struct Bench {
         if (host)
             session.KeepAccount(AccountOf(host), "secret", secrets);
     }
-    // The run under way brings a report of `status` and its thread ends.
-    void Complete(SyncStatus status, std::vector<LiveDay> days = {}) {
+    // The run under way brings a report of `status` and its thread ends; what its end changed.
+    SessionChanges Complete(SyncStatus status, std::vector<LiveDay> days = {}) {
         runner.next = SyncOutcome{};
         runner.next.report.status = status;
         runner.next.hasState = true;
@@ -165,7 +165,7 @@ struct Bench {
         runner.Bring();
         session.RunEnded(session.GetNote(session.ShownDay()));
         runner.End();
-        session.RunFinished();
+        return session.RunFinished();
     }
     // The account read at start, and its first run started at the first tick.
     void FirstRunUnderWay() {
