@@ -549,6 +549,22 @@ TEST(SessionOutcome, DaysComeInUnlessTypedAndAWholeSaveComesBeforeTheState) {
     }
 }
 
+// The model's invariants after each step.
+void CheckModel(Bench& bench, const std::map<std::string, std::string>& filed, int hosts) {
+    ASSERT_EQ(bench.runner.refusedStarts, 0);
+    // A sync nothing is running for is always due again, whatever failed to start.
+    if (!bench.runner.Running() && !bench.session.JournalPending()) {
+        ASSERT_NE(bench.session.WakeInMs(), std::nullopt);
+    }
+    for (const auto& [key, text] : filed)
+        ASSERT_EQ(bench.session.GetNote(key), text);
+    // A record is this account's: its runs report the number of the account they ran for.
+    const SyncLastRun& last = bench.session.LastRun();
+    if (last.tried != 0 && last.status == SyncStatus::kOk) {
+        ASSERT_EQ(last.pushed, hosts);
+    }
+}
+
 // Random commands against a reference of what was filed: no filed note is lost, the record is the
 // current account's, at most one run is under way, and a sync with no run under way is always due.
 TEST(SessionModel, RandomCommandsKeepEveryFiledNoteAndOneRecordPerAccount) {
@@ -613,18 +629,7 @@ TEST(SessionModel, RandomCommandsKeepEveryFiledNoteAndOneRecordPerAccount) {
                 bench.Advance(random() % 6'000);
                 break;
             }
-            ASSERT_EQ(bench.runner.refusedStarts, 0);
-            // A sync nothing is running for is always due again, whatever failed to start.
-            if (!bench.runner.Running() && !bench.session.JournalPending()) {
-                ASSERT_NE(bench.session.WakeInMs(), std::nullopt);
-            }
-            for (const auto& [key, text] : filed)
-                ASSERT_EQ(bench.session.GetNote(key), text);
-            // A record is this account's: its runs report the number of the account they ran for.
-            const SyncLastRun& last = bench.session.LastRun();
-            if (last.tried != 0 && last.status == SyncStatus::kOk) {
-                ASSERT_EQ(last.pushed, hosts);
-            }
+            ASSERT_NO_FATAL_FAILURE(CheckModel(bench, filed, hosts));
         }
         bench.session.Save(bench.session.GetNote(bench.session.ShownDay()));
         bench.runner.ranAfterMs = random() % 2 ? 100 : kNever;
