@@ -86,6 +86,7 @@ target_link_libraries(quill_driver PUBLIC user32 gdi32 shell32 ole32 uuid)
 quill_warnings(quill_driver)
 
 set(QUILL_E2E_SOURCES
+  tests/e2e/close_bound_test.cpp
   tests/e2e/diary_file_test.cpp
   tests/e2e/diary_test.cpp
   tests/e2e/dpi_test.cpp
@@ -106,7 +107,7 @@ add_executable(quill_e2e ${QUILL_E2E_SOURCES})
 target_compile_definitions(quill_e2e PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601
                                              QUILL_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
 target_include_directories(quill_e2e PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests/e2e ${QUILL_GENERATED})
-target_link_libraries(quill_e2e PRIVATE quill_core quill_driver oleacc oleaut32 GTest::gtest_main)
+target_link_libraries(quill_e2e PRIVATE quill_sync quill_core quill_driver oleacc oleaut32 ws2_32 GTest::gtest_main)
 quill_warnings(quill_e2e)
 add_dependencies(quill_e2e Quillidar quillidar-notes)
 # One ctest entry per area, so a failure names its area; the last entry runs whatever no area

@@ -164,10 +164,11 @@ xandikos_stop() { _caldav_kill "${XANDIKOS_PID:-}"; XANDIKOS_PID=; }
 _caldav_sabre_script="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/tests/sync/sabre_server.php"
 _sabre_run() {
   SABRE_DB="$1/db.sqlite" SABRE_REQUEST_LOG="$1/requests" SABRE_USER=$SABRE_USER SABRE_PASSWORD=$SABRE_PASSWORD \
-    PHP_CLI_SERVER_WORKERS=4 exec php -d memory_limit=1G -S "127.0.0.1:$2" -t "$1/www" "$_caldav_sabre_script"
+    SABRE_AUTH=${SABRE_AUTH:-basic} PHP_CLI_SERVER_WORKERS=4 exec php -d memory_limit=1G -S "127.0.0.1:$2" -t "$1/www" "$_caldav_sabre_script"
 }
 
 # sabre_start DIR: the database (made on first use), the log and a line a request (requests) in DIR.
+# SABRE_AUTH=digest asks for Digest only, checked against the password the database was made with.
 # The principal is /principals/$SABRE_USER/ and its calendar home /calendars/$SABRE_USER/, empty
 # until the sync's MKCALENDAR. PHP's server answers one request at a time unless told to fork
 # workers: four, so a second client (or a proxy's retry) is not held behind a long request as no

@@ -196,10 +196,13 @@ bool SyncWorker::Start(SyncJob job) {
     try {
         m_thread = std::thread(RunThread, m_shared, std::move(job));
     } catch (...) {
-        ui::ReportCaught("starting the sync's thread");
+        if (!m_startFailureTold)
+            ui::ReportCaught("starting the sync's thread");
+        m_startFailureTold = true;
         s.running = false;
         return false;
     }
+    m_startFailureTold = false;
     return true;
 }
 

@@ -43,4 +43,6 @@ class SyncWorker : public SyncRunner {
     // Held by the run's thread too, so a thread left running at exit never reaches a worker gone.
     std::shared_ptr<Shared> m_shared;
     std::thread m_thread;
+    // Told once: the session tries again on its back-off, and each try would say the same.
+    bool m_startFailureTold = false;
 };

@@ -144,6 +144,7 @@ class DiarySession {
 
   private:
     bool StartSync();
+    void StartRefused();
     void Schedule(std::uint64_t delayMs);
     SessionChanges ApplyOutcome(bool atClose, std::optional<std::string_view> typed);
     SessionChanges RecordTry();
@@ -172,6 +173,8 @@ class DiarySession {
     // When the next run is due, and when the back-off after failures lets one start.
     std::optional<std::uint64_t> m_syncDue;
     std::uint64_t m_notBefore = 0;
+    // Starts in a row that found no thread (or no memory) to run on.
+    int m_startsRefused = 0;
     // A note was filed (or a run asked for) while a run was under way: another run follows it.
     bool m_syncAgain = false;
     // The close's sync ran (or had no account): later ways out do not start another.

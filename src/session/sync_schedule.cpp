@@ -2,6 +2,7 @@
 // filed, every few minutes, after the save at close), the back-off after failures, what a finished
 // run brings into the diary, the one record of how the last try went, and the close's budget.
 #include <algorithm>
+#include <limits>
 
 #include "session/diary_session.h"
 #include "sync/sync_session.h"
@@ -40,14 +41,29 @@ bool DiarySession::StartSync() {
     try {
         job.snapshot = m_notes;
     } catch (...) {
+        StartRefused();
         return false;
     }
     m_syncAgain = false;
     m_syncDue.reset();
-    if (!m_runner.Start(std::move(job)))
+    if (!m_runner.Start(std::move(job))) {
+        StartRefused();
         return false;
+    }
+    m_startsRefused = 0;
     m_run = Run{*m_account, std::nullopt};
     return true;
+}
+
+void DiarySession::StartRefused() {
+    // No run began, so none will end to schedule the next: it is put off here, on the pace of a
+    // server briefly down. The record of tries stays the server's: no request was made.
+    if (m_startsRefused < std::numeric_limits<int>::max())
+        ++m_startsRefused;
+    m_notBefore = m_platform.NowMs() +
+                  1000ull * static_cast<unsigned>(BackoffSeconds(SyncStatus::kOffline, m_startsRefused));
+    m_syncDue.reset();
+    Schedule(0);
 }
 
 SessionChanges DiarySession::SyncNow() {

@@ -10,8 +10,10 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <random>
 #include <vector>
 
+#include "sync/http_digest.h"
 #include "sync/http_url.h"
 #include "sync/winhttp_transport.h"
 #include "text/text_codec.h"
@@ -298,11 +300,38 @@ bool AddHeaders(Shared& shared, HINTERNET request, const std::vector<HttpHeader>
     return added;
 }
 
-// Sends the request and waits for the reply's status, answering a Digest challenge once. A server
-// that takes Digest only gets WinHTTP's answer to its challenge, on this same origin's connection;
-// Basic was offered up front already. 0 when the exchange failed (*error says how).
-DWORD SendForStatus(Shared& shared, HINTERNET request, const std::string& body, TransportError& error,
-                    bool* sendStopped) {
+std::vector<HttpHeader> ReplyHeaders(HINTERNET request);
+
+// The Digest line for the send again, in place of the Basic one: an answer of our own where one can
+// be made (Wine's WinHTTP has no Digest), else WinHTTP's.
+bool AnswerDigestChallenge(Shared& shared, HINTERNET request, const std::string& method,
+                           const std::string& path) {
+    const WinHttpApi& api = Api();
+    std::string password = Narrow(shared.password);
+    std::random_device random;
+    const std::string cnonce = std::to_string(random()) + "x" + std::to_string(random());
+    const std::optional<std::string> own =
+        AnswerDigest(ReplyHeaders(request), {method, path, Narrow(shared.user), password, cnonce});
+    Wipe(password);
+    if (!own) {
+        if (!api.setCredentials(request, WINHTTP_AUTH_TARGET_SERVER, WINHTTP_AUTH_SCHEME_DIGEST,
+                                shared.user.c_str(), shared.password.c_str(), nullptr))
+            return false;
+        // An empty value removes the header.
+        api.addRequestHeaders(request, L"Authorization:", static_cast<DWORD>(-1L),
+                              WINHTTP_ADDREQ_FLAG_REPLACE);
+        return true;
+    }
+    const std::wstring line = L"Authorization: " + Wide(*own) + L"\r\n";
+    return api.addRequestHeaders(request, line.c_str(), static_cast<DWORD>(-1L),
+                                 WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE);
+}
+
+// Sends the request and waits for the reply's status, answering a Digest challenge once, on this
+// same origin's connection; Basic was offered up front already. 0 when the exchange failed (*error
+// says how).
+DWORD SendForStatus(Shared& shared, HINTERNET request, const std::string& method, const std::string& path,
+                    const std::string& body, TransportError& error, bool* sendStopped) {
     const WinHttpApi& api = Api();
     const DWORD bodySize = static_cast<DWORD>(body.size());
     bool digestTried = false;
@@ -328,14 +357,9 @@ DWORD SendForStatus(Shared& shared, HINTERNET request, const std::string& body, 
         if (status != 401 || digestTried || shared.user.empty() ||
             !api.queryAuthSchemes(request, &supported, &first, &target) ||
             !(supported & WINHTTP_AUTH_SCHEME_DIGEST) || (supported & WINHTTP_AUTH_SCHEME_BASIC) ||
-            target != WINHTTP_AUTH_TARGET_SERVER ||
-            !api.setCredentials(request, WINHTTP_AUTH_TARGET_SERVER, WINHTTP_AUTH_SCHEME_DIGEST,
-                                shared.user.c_str(), shared.password.c_str(), nullptr)) {
+            target != WINHTTP_AUTH_TARGET_SERVER || !AnswerDigestChallenge(shared, request, method, path)) {
             return status;
         }
-        // An empty value removes the header.
-        api.addRequestHeaders(request, L"Authorization:", static_cast<DWORD>(-1L),
-                              WINHTTP_ADDREQ_FLAG_REPLACE);
         digestTried = true;
     }
 }
@@ -408,7 +432,7 @@ HttpResponse ExchangeOnce(Shared& shared, const std::string& method, const std::
         return Failed(TransportError::kTooLarge);
     }
     TransportError error = TransportError::kNone;
-    const DWORD status = SendForStatus(shared, request, body, error, sendStopped);
+    const DWORD status = SendForStatus(shared, request, method, path, body, error, sendStopped);
     if (!status) {
         return Failed(error);
     }

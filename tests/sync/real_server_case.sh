@@ -209,6 +209,24 @@ if [ "$kind" != xandikos ]; then
   sync_ok B
 fi
 
+if [ "$kind" = sabre ]; then
+  step "a server that takes Digest only: the sync answers its challenge, and a wrong password is refused"
+  sabre_stop
+  SABRE_AUTH=digest sabre_start "$work/server"
+  asked_before=$(wc -l <"$work/server/requests")
+  put B 2026-12-09 "synced through Digest"
+  sync_ok B
+  sync_ok A
+  expect_text A 2026-12-09 "synced through Digest"
+  tail -n +$((asked_before + 1)) "$work/server/requests" | grep -q ' 401$' || fail "the server never asked for Digest"
+  if printf 'not-the-password' | pc D sync setup "$url" --user "$user"; then
+    fail "D: setup with a wrong password succeeded against Digest"
+  fi
+  grep -Eqi "password" "$work/D.out" "$work/D.err" || fail "D: the refusal does not say so: $(cat "$work/D.out" "$work/D.err")"
+  sabre_stop
+  sabre_start "$work/server"
+fi
+
 step "everything settles: both diaries and an independent client agree"
 sync_ok A; sync_ok B; sync_ok A
 export_json A

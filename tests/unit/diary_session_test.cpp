@@ -37,6 +37,11 @@ TEST(SessionSchedule, EachRunIsDueWhenTheLastOneLeftIt) {
          0},
         {"a note filed during a good run: five seconds", {SyncStatus::kOk}, true, 5'000, 0},
         {"a note filed during a failed run waits for the back-off", {SyncStatus::kOffline}, true, 30'000, 1},
+        {"a password refused by a server restarting, then taken: the ordinary pace",
+         {SyncStatus::kUnauthorized, SyncStatus::kOk},
+         false,
+         300'000,
+         0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -122,6 +127,100 @@ TEST(SessionSchedule, SyncNowSkipsTheBackOffAndDuringARunAsksForAnother) {
     }
 }
 
+TEST(SessionSchedule, AStartThatFindsNoThreadIsTriedAgainOnTheBackOff) {
+    enum class Ask { kFirstTick, kFiledNote, kSyncNow, kSyncNowDuringRun };
+    struct Case {
+        const char* name;
+        Ask ask;
+        int fails;         // starts in a row that fail
+        SyncStatus before; // how the run before the one asked for ended
+        std::uint64_t due; // ms from the last failed start to the next try
+    };
+    const Case cases[] = {
+        {"the first run: thirty seconds", Ask::kFirstTick, 1, SyncStatus::kOk, 30'000},
+        {"twice: a minute", Ask::kFirstTick, 2, SyncStatus::kOk, 60'000},
+        {"seven times: half an hour at most", Ask::kFirstTick, 7, SyncStatus::kOk, 1'800'000},
+        {"five seconds after a filed note", Ask::kFiledNote, 1, SyncStatus::kOk, 30'000},
+        {"sync now", Ask::kSyncNow, 1, SyncStatus::kOk, 30'000},
+        {"sync now after a refused password", Ask::kSyncNow, 1, SyncStatus::kUnauthorized, 30'000},
+        {"sync again after a run", Ask::kSyncNowDuringRun, 1, SyncStatus::kOk, 30'000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bench bench("dav.example.org");
+        bench.session.LoadAccount();
+        if (c.ask != Ask::kFirstTick) {
+            bench.Advance(WakeOf(bench));
+            if (c.ask == Ask::kSyncNowDuringRun)
+                bench.session.SyncNow();
+            bench.runner.startsToFail = c.fails;
+            bench.Complete(c.before);
+        } else {
+            bench.runner.startsToFail = c.fails;
+        }
+        if (c.ask == Ask::kFiledNote)
+            bench.session.FileNote("filed after the run");
+        if (c.ask == Ask::kSyncNow)
+            bench.session.SyncNow();
+        for (int i = 0; i < c.fails; ++i) {
+            if (i > 0 || c.ask != Ask::kSyncNow)
+                bench.Advance(WakeOf(bench));
+            ASSERT_FALSE(bench.runner.Running());
+        }
+        const std::size_t jobs = bench.runner.jobs.size();
+        const SyncLastRun record = bench.session.LastRun();
+        EXPECT_EQ(WakeOf(bench), c.due);
+        bench.Advance(c.due - 1);
+        EXPECT_FALSE(bench.runner.Running());
+        bench.Advance(1);
+        ASSERT_TRUE(bench.runner.Running());
+        EXPECT_EQ(bench.runner.jobs.size(), jobs + 1);
+        // No request was made: how the server answered last is still what the record says.
+        EXPECT_EQ(bench.session.LastRun(), record);
+        // Once a run starts again the pace is a run's: a later failed start begins at thirty seconds.
+        bench.Complete(SyncStatus::kOk);
+        EXPECT_EQ(WakeOf(bench), 300'000u);
+        bench.runner.startsToFail = 1;
+        bench.Advance(WakeOf(bench));
+        EXPECT_EQ(WakeOf(bench), 30'000u);
+    }
+}
+
+TEST(SessionClose, AStartThatFailsAtTheCloseWaitsForNothing) {
+    // Every pairing of the way out (close, sign-out) with starts that failed before it or not.
+    for (int pairing = 0; pairing < 4; ++pairing) {
+        const bool ending = pairing & 1, failedBefore = pairing & 2;
+        SCOPED_TRACE(std::string(ending ? "sign-out" : "close") +
+                     (failedBefore ? " after failed starts" : ""));
+        Bench bench("dav.example.org");
+        bench.FirstRunUnderWay();
+        bench.Complete(SyncStatus::kOk);
+        if (failedBefore) {
+            bench.runner.startsToFail = 1;
+            bench.session.SyncNow();
+        }
+        bench.session.SettingsTaken();
+        bench.runner.startsToFail = 1;
+        if (ending)
+            bench.session.Ending();
+        bench.session.Save("typed before the close");
+        const std::uint64_t start = bench.platform.ms;
+        bench.session.CloseSync();
+        EXPECT_EQ(bench.platform.ms, start);
+        EXPECT_FALSE(bench.runner.forsaken);
+        EXPECT_FALSE(bench.runner.cancelled);
+        EXPECT_EQ(bench.session.WakeInMs(), std::nullopt);
+        NoteMap onDisk;
+        ASSERT_TRUE(DecodeNotes(bench.fs.files.at(L"T\\nts.ini"), onDisk));
+        EXPECT_EQ(onDisk.GetNote("010127"), "typed before the close");
+        // Nothing is left scheduled, so nothing starts after the close.
+        const std::size_t jobs = bench.runner.jobs.size();
+        bench.Advance(2'000'000);
+        bench.session.SyncNow();
+        EXPECT_EQ(bench.runner.jobs.size(), jobs);
+    }
+}
+
 TEST(SessionAccount, AnAccountChangedDuringARunGetsNothingOfIt) {
     struct Case {
         const char* name;
@@ -181,6 +280,40 @@ TEST(SessionAccount, AFailureOnlyTheUserCanMendIsToldOnce) {
     bench.runner.End();
     EXPECT_FALSE(bench.session.RunFinished().tellUser);
     EXPECT_EQ(LoadSyncLastRun(bench.fs, bench.session.Folder()).failures, 2);
+}
+
+// A server that refused the right password while it restarted is found again by the widget's own
+// tries, with no restart and no sync now, and a later refusal is news again.
+TEST(SessionAccount, APasswordRefusedForAWhileIsTriedAgainAndToldAgainLater) {
+    struct Case {
+        const char* name;
+        std::vector<SyncStatus> runs;
+        std::vector<bool> told; // after each run
+    };
+    const Case cases[] = {
+        {"refused, taken", {SyncStatus::kUnauthorized, SyncStatus::kOk}, {true, false}},
+        {"refused twice, taken",
+         {SyncStatus::kUnauthorized, SyncStatus::kUnauthorized, SyncStatus::kOk},
+         {true, false, false}},
+        {"refused, taken, refused again",
+         {SyncStatus::kUnauthorized, SyncStatus::kOk, SyncStatus::kUnauthorized},
+         {true, false, true}},
+        {"refused, server down, refused",
+         {SyncStatus::kUnauthorized, SyncStatus::kOffline, SyncStatus::kUnauthorized},
+         {true, false, true}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bench bench("dav.example.org");
+        bench.FirstRunUnderWay();
+        for (std::size_t i = 0; i < c.runs.size(); ++i) {
+            if (i > 0)
+                bench.Advance(WakeOf(bench));
+            ASSERT_TRUE(bench.runner.Running()) << "run " << i << " never started";
+            EXPECT_EQ(bench.Complete(c.runs[i]).tellUser, c.told[i]) << "after run " << i;
+        }
+        EXPECT_EQ(bench.session.LastRun().status, c.runs.back());
+    }
 }
 
 TEST(SessionClose, EveryWaitOfTheCloseFitsItsBudgetAndNoNoteIsLost) {
@@ -416,8 +549,24 @@ TEST(SessionOutcome, DaysComeInUnlessTypedAndAWholeSaveComesBeforeTheState) {
     }
 }
 
+// The model's invariants after each step.
+void CheckModel(Bench& bench, const std::map<std::string, std::string>& filed, int hosts) {
+    ASSERT_EQ(bench.runner.refusedStarts, 0);
+    // A sync nothing is running for is always due again, whatever failed to start.
+    if (!bench.runner.Running() && !bench.session.JournalPending()) {
+        ASSERT_NE(bench.session.WakeInMs(), std::nullopt);
+    }
+    for (const auto& [key, text] : filed)
+        ASSERT_EQ(bench.session.GetNote(key), text);
+    // A record is this account's: its runs report the number of the account they ran for.
+    const SyncLastRun& last = bench.session.LastRun();
+    if (last.tried != 0 && last.status == SyncStatus::kOk) {
+        ASSERT_EQ(last.pushed, hosts);
+    }
+}
+
 // Random commands against a reference of what was filed: no filed note is lost, the record is the
-// current account's, and at most one run is under way.
+// current account's, at most one run is under way, and a sync with no run under way is always due.
 TEST(SessionModel, RandomCommandsKeepEveryFiledNoteAndOneRecordPerAccount) {
     for (unsigned seed = 1; seed <= 60; ++seed) {
         SCOPED_TRACE(seed);
@@ -429,7 +578,7 @@ TEST(SessionModel, RandomCommandsKeepEveryFiledNoteAndOneRecordPerAccount) {
         std::string host = "a.example.org";
         const char* days[] = {"010127", "020127", "030127"};
         for (int step = 0; step < 80; ++step) {
-            switch (random() % 8) {
+            switch (random() % 9) {
             case 0: { // select a day and type into it
                 bench.session.ShowDay(days[random() % 3]);
                 bench.session.Typed();
@@ -452,11 +601,14 @@ TEST(SessionModel, RandomCommandsKeepEveryFiledNoteAndOneRecordPerAccount) {
                     bench.runner.next.hasState = true;
                     bench.runner.Bring();
                     bench.session.RunEnded(bench.session.GetNote(bench.session.ShownDay()));
+                    // A cancelled run's thread just ends, and the window hears of it.
+                    if (bench.runner.phase == FakeRunner::Phase::kIdle)
+                        bench.session.RunFinished();
                 }
                 break;
             case 4:
                 if (bench.runner.phase == FakeRunner::Phase::kKeeping ||
-                    (bench.runner.cancelled && bench.runner.phase == FakeRunner::Phase::kRunning)) {
+                    (bench.runner.cancelled && bench.runner.phase != FakeRunner::Phase::kIdle)) {
                     bench.runner.End();
                     bench.session.RunFinished();
                 }
@@ -467,19 +619,17 @@ TEST(SessionModel, RandomCommandsKeepEveryFiledNoteAndOneRecordPerAccount) {
                                           bench.secrets);
                 if (!bench.session.Account())
                     bench.session.KeepAccount(AccountOf(host.c_str()), "", bench.secrets);
+                // As the dialog does once an account is kept.
+                bench.session.SyncNow();
+                break;
+            case 6: // the next starts find no thread to run on
+                bench.runner.startsToFail = static_cast<int>(random() % 3);
                 break;
             default:
                 bench.Advance(random() % 6'000);
                 break;
             }
-            ASSERT_EQ(bench.runner.refusedStarts, 0);
-            for (const auto& [key, text] : filed)
-                ASSERT_EQ(bench.session.GetNote(key), text);
-            // A record is this account's: its runs report the number of the account they ran for.
-            const SyncLastRun& last = bench.session.LastRun();
-            if (last.tried != 0 && last.status == SyncStatus::kOk) {
-                ASSERT_EQ(last.pushed, hosts);
-            }
+            ASSERT_NO_FATAL_FAILURE(CheckModel(bench, filed, hosts));
         }
         bench.session.Save(bench.session.GetNote(bench.session.ShownDay()));
         bench.runner.ranAfterMs = random() % 2 ? 100 : kNever;

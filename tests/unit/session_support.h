@@ -37,6 +37,7 @@ class FakeRunner : public SyncRunner {
     Phase phase = Phase::kIdle;
     std::vector<SyncJob> jobs;
     int refusedStarts = 0; // starts asked for while a run was under way
+    int startsToFail = 0;  // the next starts find no thread to run on
     bool cancelled = false;
     bool forsaken = false;
     bool ignoresCancel = false; // an outcome that raced the cancel is still handed over
@@ -49,6 +50,10 @@ class FakeRunner : public SyncRunner {
     bool Start(SyncJob job) override {
         if (phase != Phase::kIdle) {
             ++refusedStarts;
+            return false;
+        }
+        if (startsToFail > 0) {
+            --startsToFail;
             return false;
         }
         jobs.push_back(std::move(job));
@@ -151,8 +156,8 @@ struct Bench {
         if (host)
             session.KeepAccount(AccountOf(host), "secret", secrets);
     }
-    // The run under way brings a report of `status` and its thread ends.
-    void Complete(SyncStatus status, std::vector<LiveDay> days = {}) {
+    // The run under way brings a report of `status` and its thread ends; what its end changed.
+    SessionChanges Complete(SyncStatus status, std::vector<LiveDay> days = {}) {
         runner.next = SyncOutcome{};
         runner.next.report.status = status;
         runner.next.hasState = true;
@@ -160,7 +165,7 @@ struct Bench {
         runner.Bring();
         session.RunEnded(session.GetNote(session.ShownDay()));
         runner.End();
-        session.RunFinished();
+        return session.RunFinished();
     }
     // The account read at start, and its first run started at the first tick.
     void FirstRunUnderWay() {
