@@ -84,8 +84,7 @@ class Run {
         if (!ReadChanges(listing)) {
             return m_report;
         }
-        // Only its token is wanted from here on; a listing of every member would otherwise be held
-        // through the notes' save, where a big pull's memory peaks.
+        // Only its token is wanted from here on, not every member held through the notes' save.
         std::vector<MemberChange>().swap(listing.changes);
         if (LostEverything()) {
             // A side that holds none of several agreed days has lost them (a diary that did not load,
@@ -160,14 +159,16 @@ class Run {
         }
     }
 
-    // Sorts the listing into our days and other clients' resources, fetching what changed.
-    bool ReadChanges(const Listing& listing) {
-        std::vector<std::string> toFetch;
-        std::map<std::string, std::string> etags; // the listing's, of what is fetched
-        std::set<std::string> listed;
-        for (const MemberChange& change : listing.changes) {
-            const std::string href = CalDavClient::PathOfUrl(change.href);
-            listed.insert(href);
+    // Sorts the listing into our days and other clients' resources, fetching what changed; its hrefs
+    // become paths in place, pointed to, never copied whole beside it.
+    bool ReadChanges(Listing& listing) {
+        std::vector<const MemberChange*> toFetch;
+        std::vector<std::string_view> listed;
+        listed.reserve(listing.changes.size());
+        for (MemberChange& change : listing.changes) {
+            change.href = CalDavClient::PathOfUrl(change.href);
+            const std::string& href = change.href;
+            listed.push_back(href);
             const std::optional<SyncDate> own = DateOfOwnHref(href);
             if (change.removed) {
                 Removed(href, own);
@@ -180,19 +181,22 @@ class Run {
                                (foreign != m_state.foreign.end() && !change.etag.empty() &&
                                 foreign->second.etag == change.etag);
             if (!known) {
-                toFetch.push_back(href);
-                etags[href] = change.etag;
+                toFetch.push_back(&change);
             }
         }
+        std::sort(listed.begin(), listed.end());
+        const auto isListed = [&](std::string_view href) {
+            return std::binary_search(listed.begin(), listed.end(), href);
+        };
         if (listing.complete) {
             // A member not listed is gone.
             for (const auto& [date, day] : m_state.days) {
-                if (!day.href.empty() && !listed.count(day.href)) {
+                if (!day.href.empty() && !isListed(day.href)) {
                     Removed(day.href, ParseCompactDate(date));
                 }
             }
             for (const auto& [href, resource] : m_state.foreign) {
-                if (!listed.count(href)) {
+                if (!isListed(href)) {
                     Removed(href, std::nullopt);
                 }
             }
@@ -206,14 +210,21 @@ class Run {
                 m_fetchCut = true;
                 break;
             }
-            const std::size_t end = std::min(toFetch.size(), at + kFetchSlice);
+            const std::vector<const MemberChange*> slice(
+                toFetch.begin() + at, toFetch.begin() + std::min(toFetch.size(), at + kFetchSlice));
+            std::vector<std::string> hrefs;
+            for (const MemberChange* change : slice) {
+                hrefs.push_back(change->href);
+            }
             std::vector<FetchedEntry> fetched;
-            const SyncStatus status = m_client.Fetch(
-                m_state.collection, std::vector<std::string>(toFetch.begin() + at, toFetch.begin() + end),
-                fetched);
+            const SyncStatus status = m_client.Fetch(m_state.collection, hrefs, fetched);
             for (FetchedEntry& entry : fetched) {
                 if (entry.tooLarge && entry.etag.empty()) {
-                    entry.etag = etags[CalDavClient::PathOfUrl(entry.href)]; // not asked for again unchanged
+                    // The listing's, the last it gave the member: not asked for again unchanged.
+                    const std::string href = CalDavClient::PathOfUrl(entry.href);
+                    for (const MemberChange* c : slice) {
+                        entry.etag = c->href == href ? c->etag : entry.etag;
+                    }
                 }
                 Fetched(entry);
             }
@@ -409,16 +420,6 @@ class Run {
         return kept;
     }
 
-    static std::vector<std::string> TextsOf(const ForeignTextsByDay& byDay, const std::string& date) {
-        std::vector<std::string> texts;
-        if (const auto it = byDay.find(date); it != byDay.end()) {
-            for (const std::string* text : it->second) {
-                texts.push_back(*text);
-            }
-        }
-        return texts;
-    }
-
     // Reads our entry of the day again, after a 412 or when its ETag is not known.
     SyncStatus Refetch(const std::string& href, RemoteDay& remote) {
         std::vector<FetchedEntry> fetched;
@@ -480,10 +481,10 @@ class Run {
             day.sides.base = agreed->second.base;
             day.sides.made = agreed->second.made; // empty when a state of an older version did not keep it
         }
-        day.shown = TextsOf(m_newByDay, d);
+        day.shown = ForeignTextsOf(m_newByDay, d);
         // Told apart by where each part came from, never by equal words: what the last run appended
         // for other clients is theirs, the rest is typed here.
-        day.sides.own = OwnTextOfNote(day.local, day.sides.base.value_or(""), TextsOf(m_oldByDay, d));
+        day.sides.own = OwnTextOfNote(day.local, day.sides.base.value_or(""), ForeignTextsOf(m_oldByDay, d));
         return day;
     }
 
