@@ -198,7 +198,7 @@ HttpResponse CalDavClient::Send(std::string method, const std::string& url, std:
 }
 
 SyncStatus CalDavClient::Propfind(const std::string& url, int depth, std::string_view props,
-                                  Multistatus& reply) {
+                                  Multistatus& reply, const std::function<void(DavResponse&)>& each) {
     const HttpResponse r =
         Send("PROPFIND", url,
              {{"Depth", std::to_string(depth)}, {"Content-Type", "application/xml; charset=utf-8"}},
@@ -210,7 +210,7 @@ SyncStatus CalDavClient::Propfind(const std::string& url, int depth, std::string
     if (status != SyncStatus::kOk) {
         return status;
     }
-    reply = ReadMultistatus(r.body);
+    reply = ReadMultistatus(r.body, each);
     return reply.error.empty() ? SyncStatus::kOk : SyncStatus::kBadReply;
 }
 
@@ -366,32 +366,25 @@ SyncStatus CalDavClient::ListChanges(const std::string& collectionUrl, const std
             }
             break; // no sync support, or a token the server no longer knows
         }
-        Multistatus reply = ReadMultistatus(r.body);
-        if (!reply.error.empty()) {
-            return SyncStatus::kBadReply;
-        }
-        if (reply.syncToken.empty()) {
-            if (page > 0) {
-                return SyncStatus::kBadReply;
-            }
-            break; // a reply without a token is no sync report: list the ETags instead
-        }
+        // Taken as they are read; what a page brought is dropped again when the page proves no
+        // sync report, or unreadable.
+        const std::size_t had = listing.changes.size();
         bool truncated = false;
-        for (DavResponse& member : reply.responses) {
+        const Multistatus reply = ReadMultistatus(r.body, [&](DavResponse& member) {
             if (member.href.empty()) {
-                continue;
+                return;
             }
             if (WithSlash(PathOfUrl(member.href)) == self) {
                 truncated = truncated || member.status == 507;
-                continue;
+                return;
             }
             MemberChange change;
             if (member.status == 404 || member.status == 410) {
-                change = {member.href, {}, true};
+                change = {std::move(member.href), {}, true};
             } else if (member.props.etag) {
-                change = {member.href, *member.props.etag, false};
+                change = {std::move(member.href), std::move(*member.props.etag), false};
             } else {
-                continue;
+                return;
             }
             const auto [at, fresh] = seen.emplace(change.href, listing.changes.size());
             if (fresh) {
@@ -399,6 +392,16 @@ SyncStatus CalDavClient::ListChanges(const std::string& collectionUrl, const std
             } else {
                 listing.changes[at->second] = std::move(change); // a later page knows better
             }
+        });
+        if (!reply.error.empty()) {
+            return SyncStatus::kBadReply;
+        }
+        if (reply.syncToken.empty()) {
+            if (page > 0) {
+                return SyncStatus::kBadReply;
+            }
+            listing.changes.resize(had);
+            break; // a reply without a token is no sync report: list the ETags instead
         }
         listing.token = reply.syncToken;
         if (!truncated) {
@@ -423,16 +426,17 @@ SyncStatus CalDavClient::ListChanges(const std::string& collectionUrl, const std
 SyncStatus CalDavClient::ListEtags(const std::string& collectionUrl, Listing& listing) {
     listing = {};
     Multistatus reply;
-    const SyncStatus status = Propfind(collectionUrl, 1, "<d:getetag/><d:resourcetype/>", reply);
-    if (status != SyncStatus::kOk) {
-        return status;
-    }
     const std::string self = PathOfUrl(collectionUrl);
-    for (const DavResponse& member : reply.responses) {
-        if (member.href.empty() || member.props.isCollection || WithSlash(PathOfUrl(member.href)) == self) {
-            continue;
-        }
-        listing.changes.push_back({member.href, member.props.etag.value_or(""), false});
+    const SyncStatus status =
+        Propfind(collectionUrl, 1, "<d:getetag/><d:resourcetype/>", reply, [&](DavResponse& member) {
+            if (!member.href.empty() && !member.props.isCollection &&
+                WithSlash(PathOfUrl(member.href)) != self) {
+                listing.changes.push_back({std::move(member.href), member.props.etag.value_or(""), false});
+            }
+        });
+    if (status != SyncStatus::kOk) {
+        listing = {};
+        return status;
     }
     listing.complete = true;
     return SyncStatus::kOk;

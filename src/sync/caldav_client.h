@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -175,7 +176,9 @@ class CalDavClient {
   private:
     HttpResponse Send(std::string method, const std::string& url, std::vector<HttpHeader> headers,
                       std::string body, std::size_t maxBody);
-    SyncStatus Propfind(const std::string& url, int depth, std::string_view props, struct Multistatus& reply);
+    // With `each`, the responses are handed to it as they are read rather than kept in the reply.
+    SyncStatus Propfind(const std::string& url, int depth, std::string_view props, struct Multistatus& reply,
+                        const std::function<void(struct DavResponse&)>& each = {});
     // The calendar home an address leads to (a principal, the well-known address), or the
     // collection itself when the address names it (home left empty).
     SyncStatus FindHome(const std::string& start, std::string& home, std::string& collectionUrl);

@@ -74,6 +74,8 @@ std::string Trim(std::string_view text) {
 
 class Reader final : public XmlEvents {
   public:
+    explicit Reader(const std::function<void(DavResponse&)>& each) : m_each(each) {}
+
     Multistatus result;
 
     void StartElement(std::string_view ns, std::string_view local) override {
@@ -85,7 +87,7 @@ class Reader final : public XmlEvents {
         if (m_path.size() == 1 && el != El::kMultistatus) {
             Fail("the reply is no multistatus");
         } else if (el == El::kResponse && parent == El::kMultistatus) {
-            if (result.responses.size() >= kMaxDavResponses) {
+            if (m_responses++ >= kMaxDavResponses) {
                 Fail("too many responses");
                 return;
             }
@@ -182,6 +184,10 @@ class Reader final : public XmlEvents {
         case El::kResponse:
             if (parent == El::kMultistatus) {
                 m_inResponse = false;
+                if (m_each && response) {
+                    m_each(*response);
+                    result.responses.pop_back();
+                }
             }
             break;
         default:
@@ -190,6 +196,8 @@ class Reader final : public XmlEvents {
         m_text.clear();
         m_overflow = false;
     }
+
+    std::size_t Responses() const { return m_responses; }
 
     void Fail(std::string why) {
         if (result.error.empty()) {
@@ -216,6 +224,8 @@ class Reader final : public XmlEvents {
             into.components.push_back(std::move(c));
     }
 
+    const std::function<void(DavResponse&)>& m_each;
+    std::size_t m_responses = 0; // read so far, handed on or kept
     std::vector<El> m_path;
     std::string m_text;
     bool m_overflow = false;
@@ -242,12 +252,16 @@ int StatusOfLine(std::string_view line) {
 }
 
 Multistatus ReadMultistatus(std::string_view xml) {
-    Reader reader;
+    return ReadMultistatus(xml, {});
+}
+
+Multistatus ReadMultistatus(std::string_view xml, const std::function<void(DavResponse&)>& each) {
+    Reader reader(each);
     const std::string error = ParseXml(xml, reader);
     if (!error.empty()) {
         reader.Fail(error);
     }
-    if (reader.result.error.empty() && reader.result.responses.empty() &&
+    if (reader.result.error.empty() && reader.Responses() == 0 &&
         xml.find("multistatus") == std::string_view::npos) {
         reader.Fail("the reply is no multistatus");
     }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,5 +38,9 @@ inline constexpr std::size_t kMaxDavResponses = 200000;
 inline constexpr std::size_t kMaxDavText = 4u << 20;
 
 Multistatus ReadMultistatus(std::string_view xml);
+// The same, each response handed to `each` once it is read instead of kept in `responses`: a
+// listing of every member is then never held both as responses and as the caller's own list. On
+// an error the responses handed on so far are to be dropped.
+Multistatus ReadMultistatus(std::string_view xml, const std::function<void(DavResponse&)>& each);
 // The number of "HTTP/1.1 404 Not Found"; 0 when there is none.
 int StatusOfLine(std::string_view line);

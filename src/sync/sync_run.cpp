@@ -2,12 +2,14 @@
 #include "sync/sync_run.h"
 
 #include <algorithm>
+#include <deque>
 #include <map>
 #include <optional>
 #include <set>
 
 #include "diary/note_join.h"
 #include "sync/day_plan.h"
+#include "sync/sync_listing.h"
 #include "sync/three_way.h"
 
 namespace {
@@ -84,8 +86,7 @@ class Run {
         if (!ReadChanges(listing)) {
             return m_report;
         }
-        // Only its token is wanted from here on; a listing of every member would otherwise be held
-        // through the notes' save, where a big pull's memory peaks.
+        // Only its token is wanted from here on, not every member held through the notes' save.
         std::vector<MemberChange>().swap(listing.changes);
         if (LostEverything()) {
             // A side that holds none of several agreed days has lost them (a diary that did not load,
@@ -160,14 +161,16 @@ class Run {
         }
     }
 
-    // Sorts the listing into our days and other clients' resources, fetching what changed.
-    bool ReadChanges(const Listing& listing) {
-        std::vector<std::string> toFetch;
-        std::map<std::string, std::string> etags; // the listing's, of what is fetched
-        std::set<std::string> listed;
-        for (const MemberChange& change : listing.changes) {
-            const std::string href = CalDavClient::PathOfUrl(change.href);
-            listed.insert(href);
+    // Sorts the listing into our days and other clients' resources, fetching what changed; its hrefs
+    // become paths in place, pointed to, never copied whole beside it.
+    bool ReadChanges(Listing& listing) {
+        std::vector<const MemberChange*> toFetch;
+        std::vector<std::string_view> listed;
+        listed.reserve(listing.changes.size());
+        for (MemberChange& change : listing.changes) {
+            change.href = CalDavClient::PathOfUrl(change.href);
+            const std::string& href = change.href;
+            listed.push_back(href);
             const std::optional<SyncDate> own = DateOfOwnHref(href);
             if (change.removed) {
                 Removed(href, own);
@@ -180,26 +183,30 @@ class Run {
                                (foreign != m_state.foreign.end() && !change.etag.empty() &&
                                 foreign->second.etag == change.etag);
             if (!known) {
-                toFetch.push_back(href);
-                etags[href] = change.etag;
+                toFetch.push_back(&change);
             }
         }
+        std::sort(listed.begin(), listed.end());
+        const auto isListed = [&](std::string_view href) {
+            return std::binary_search(listed.begin(), listed.end(), href);
+        };
+        std::deque<MemberChange> forgotten; // where the members fetched point, kept in place
         if (!listing.complete) {
             // A day whose agreement was forgotten is read again whether or not it changed.
             for (const auto& [date, day] : m_state.days) {
-                if (day.made == kForgottenMark && !day.href.empty() && !listed.count(day.href)) {
-                    toFetch.push_back(day.href);
+                if (day.made == kForgottenMark && !day.href.empty() && !isListed(day.href)) {
+                    toFetch.push_back(&forgotten.emplace_back(MemberChange{day.href, {}, false}));
                 }
             }
         } else {
             // A member not listed is gone.
             for (const auto& [date, day] : m_state.days) {
-                if (!day.href.empty() && !listed.count(day.href)) {
+                if (!day.href.empty() && !isListed(day.href)) {
                     Removed(day.href, ParseCompactDate(date));
                 }
             }
             for (const auto& [href, resource] : m_state.foreign) {
-                if (!listed.count(href)) {
+                if (!isListed(href)) {
                     Removed(href, std::nullopt);
                 }
             }
@@ -213,14 +220,21 @@ class Run {
                 m_fetchCut = true;
                 break;
             }
-            const std::size_t end = std::min(toFetch.size(), at + kFetchSlice);
+            const std::vector<const MemberChange*> slice(
+                toFetch.begin() + at, toFetch.begin() + std::min(toFetch.size(), at + kFetchSlice));
+            std::vector<std::string> hrefs;
+            for (const MemberChange* change : slice) {
+                hrefs.push_back(change->href);
+            }
             std::vector<FetchedEntry> fetched;
-            const SyncStatus status = m_client.Fetch(
-                m_state.collection, std::vector<std::string>(toFetch.begin() + at, toFetch.begin() + end),
-                fetched);
+            const SyncStatus status = m_client.Fetch(m_state.collection, hrefs, fetched);
             for (FetchedEntry& entry : fetched) {
                 if (entry.tooLarge && entry.etag.empty()) {
-                    entry.etag = etags[CalDavClient::PathOfUrl(entry.href)]; // not asked for again unchanged
+                    // The listing's, the last it gave the member: not asked for again unchanged.
+                    const std::string href = CalDavClient::PathOfUrl(entry.href);
+                    for (const MemberChange* c : slice) {
+                        entry.etag = c->href == href ? c->etag : entry.etag;
+                    }
                 }
                 Fetched(entry);
             }
@@ -247,88 +261,10 @@ class Run {
         return true;
     }
 
-    // The listing, checked to be of the collection the state knows. A server may take an old sync
-    // token on a collection made again (an empty collection's token is the same on some servers, and
-    // the token kept is the one from before this PC's own writes) and list nothing: one agreed day
-    // the listing leaves alone must still be there as agreed, or the collection is listed whole and
-    // judged by MadeAgain.
-    SyncStatus List(Listing& listing) {
-        SyncStatus status = m_state.etagsOnly
-                                ? m_client.ListEtags(m_state.collection, listing)
-                                : m_client.ListChanges(m_state.collection, m_state.token, listing);
-        // A token refused is a collection made again as likely as one the server forgot.
-        m_doubted = !m_state.etagsOnly && !m_state.token.empty() && listing.complete;
-        if (status != SyncStatus::kOk || listing.complete) {
-            return status;
-        }
-        std::set<std::string> named;
-        for (const MemberChange& change : listing.changes) {
-            named.insert(CalDavClient::PathOfUrl(change.href));
-        }
-        // The first member known here, an agreed day or another client's entry, that the listing says
-        // nothing of, and the first agreed day written without an ETag in reply that it says nothing
-        // of: every listing after such a write names it until it is read again, so not finding it
-        // there proves the listing wrong as a changed ETag does.
-        std::string href, known, unnamed;
-        for (const auto& [date, day] : m_state.days) {
-            if (day.href.empty() || named.count(day.href)) {
-                continue;
-            }
-            if (day.etag.empty()) {
-                unnamed = unnamed.empty() && day.made != kForgottenMark ? day.href : unnamed;
-            } else if (href.empty()) {
-                href = day.href, known = day.etag;
-            }
-        }
-        for (auto it = m_state.foreign.begin(); href.empty() && it != m_state.foreign.end(); ++it) {
-            if (!it->second.etag.empty() && !named.count(it->first)) {
-                href = it->first, known = it->second.etag;
-            }
-        }
-        bool wrong = false;
-        for (const auto& [member, agreed] : {std::pair{href, known}, std::pair{unnamed, std::string()}}) {
-            std::optional<std::string> etag;
-            if (!wrong && !member.empty()) {
-                status = m_client.EtagOf(CalDavClient::UrlOfHref(m_state.collection, member), etag);
-                if (status != SyncStatus::kOk) {
-                    return status;
-                }
-                wrong = agreed.empty() ? !etag : etag != agreed;
-            }
-        }
-        if (wrong) {
-            const std::string token = listing.token;
-            status = m_client.ListEtags(m_state.collection, listing);
-            listing.token = token;
-            m_doubted = true;
-            return status;
-        }
-        return SyncStatus::kOk;
-    }
+    SyncStatus List(Listing& listing) { return ListCollection(m_client, m_state, listing, m_doubted); }
 
-    // A whole listing that holds no agreed day as agreed (the same ETag) is of another collection than
-    // the one the days were agreed with when it lacks one of them, or when the listing by token was
-    // refused or proved wrong: every agreed day written again by another PC is no edit of it then.
     bool MadeAgain(const Listing& listing) const {
-        if (!listing.complete || m_state.days.empty()) {
-            return false;
-        }
-        std::map<std::string, std::string> etags;
-        for (const MemberChange& change : listing.changes) {
-            if (!change.removed) {
-                etags[CalDavClient::PathOfUrl(change.href)] = change.etag;
-            }
-        }
-        bool lacks = false;
-        for (const auto& [date, day] : m_state.days) {
-            const auto it = etags.find(day.href);
-            if (it == etags.end()) {
-                lacks = true;
-            } else if (!day.etag.empty() && it->second == day.etag) {
-                return false;
-            }
-        }
-        return lacks || m_doubted;
+        return ListingOfAnotherCollection(m_state, listing, m_doubted);
     }
 
     void Removed(const std::string& href, std::optional<SyncDate> own) {
@@ -428,16 +364,6 @@ class Run {
         return kept;
     }
 
-    static std::vector<std::string> TextsOf(const ForeignTextsByDay& byDay, const std::string& date) {
-        std::vector<std::string> texts;
-        if (const auto it = byDay.find(date); it != byDay.end()) {
-            for (const std::string* text : it->second) {
-                texts.push_back(*text);
-            }
-        }
-        return texts;
-    }
-
     // Reads our entry of the day again, after a 412 or when its ETag is not known.
     SyncStatus Refetch(const std::string& href, RemoteDay& remote) {
         std::vector<FetchedEntry> fetched;
@@ -499,10 +425,10 @@ class Run {
             day.sides.base = agreed->second.base;
             day.sides.made = agreed->second.made; // empty when a state of an older version did not keep it
         }
-        day.shown = TextsOf(m_newByDay, d);
+        day.shown = ForeignTextsOf(m_newByDay, d);
         // Told apart by where each part came from, never by equal words: what the last run appended
         // for other clients is theirs, the rest is typed here.
-        day.sides.own = OwnTextOfNote(day.local, day.sides.base.value_or(""), TextsOf(m_oldByDay, d));
+        day.sides.own = OwnTextOfNote(day.local, day.sides.base.value_or(""), ForeignTextsOf(m_oldByDay, d));
         return day;
     }
 

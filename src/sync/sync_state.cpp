@@ -157,6 +157,16 @@ ForeignTextsByDay IndexForeignByDay(const std::map<std::string, ForeignResource>
     return byDay;
 }
 
+std::vector<std::string> ForeignTextsOf(const ForeignTextsByDay& byDay, const std::string& date) {
+    std::vector<std::string> texts;
+    if (const auto it = byDay.find(date); it != byDay.end()) {
+        for (const std::string* text : it->second) {
+            texts.push_back(*text);
+        }
+    }
+    return texts;
+}
+
 namespace {
 
 // The bytes a state's file is written in at a time: a big diary's state is never held whole.

@@ -52,6 +52,8 @@ struct ForeignResource {
 // phone entries looks every day up, and walking all resources for each was quadratic.
 using ForeignTextsByDay = std::map<std::string, std::vector<const std::string*>>;
 ForeignTextsByDay IndexForeignByDay(const std::map<std::string, ForeignResource>& resources);
+// The texts of one day (a CompactDate), copied in that order.
+std::vector<std::string> ForeignTextsOf(const ForeignTextsByDay& byDay, const std::string& date);
 
 struct SyncState {
     std::string collection; // the collection's URL, ending with '/'; empty before discovery

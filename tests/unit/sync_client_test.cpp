@@ -86,6 +86,45 @@ TEST(SyncClient, MultistatusReader) {
     }
 }
 
+// Handed on as read, a reply gives the same responses in the same order as kept whole, the same
+// token and the same refusals, the limit on their number included.
+TEST(SyncClient, MultistatusReaderHandsResponsesOn) {
+    const std::string ns = "<d:multistatus xmlns:d=\"DAV:\" xmlns:c=\"urn:ietf:params:xml:ns:caldav\">";
+    const std::string member =
+        "<d:response><d:href>/m.ics</d:href><d:propstat><d:prop><d:getetag>\"2\"</d:getetag>"
+        "</d:prop><d:status>HTTP/1.1 200 OK</d:status></d:propstat></d:response>";
+    const std::string replies[] = {
+        ns + "</d:multistatus>",
+        ns + member + "<d:sync-token>t</d:sync-token></d:multistatus>",
+        ns + "<d:response><d:href>/a.ics</d:href><d:status>HTTP/1.1 404 Not Found</d:status></d:response>" +
+            member +
+            "<d:response><d:href>/c.ics</d:href><d:propstat><d:prop><c:calendar-data>X</c:calendar-data>"
+            "</d:prop><d:status>HTTP/1.1 200 OK</d:status></d:propstat></d:response></d:multistatus>",
+        ns + member + "<d:response>",
+        ns + Repeat(member, kMaxDavResponses + 1) + "</d:multistatus>",
+    };
+    for (const std::string& reply : replies) {
+        SCOPED_TRACE(reply.substr(0, 200));
+        const Multistatus kept = ReadMultistatus(reply);
+        std::vector<DavResponse> handed;
+        const Multistatus read =
+            ReadMultistatus(reply, [&](DavResponse& r) { handed.push_back(std::move(r)); });
+        EXPECT_EQ(read.error, kept.error);
+        EXPECT_EQ(read.syncToken, kept.syncToken);
+        EXPECT_TRUE(read.responses.empty());
+        if (!kept.error.empty()) {
+            continue; // what was handed on before the fault is the caller's to drop
+        }
+        ASSERT_EQ(handed.size(), kept.responses.size());
+        for (std::size_t i = 0; i < handed.size(); ++i) {
+            EXPECT_EQ(handed[i].href, kept.responses[i].href);
+            EXPECT_EQ(handed[i].status, kept.responses[i].status);
+            EXPECT_EQ(handed[i].props.etag, kept.responses[i].props.etag);
+            EXPECT_EQ(handed[i].props.calendarData, kept.responses[i].props.calendarData);
+        }
+    }
+}
+
 TEST(SyncClient, FaultsMapToStatusesAndBackoff) {
     struct Case {
         FakeCalDavServer::Fault fault;

@@ -480,8 +480,7 @@ TEST(SyncScale, JoiningPullAsksForEachEntryOnce) {
             const SyncDate date{1930 + i / 336, 1 + i / 28 % 12, 1 + i % 28};
             const std::string name =
                 c.phoneNames ? "phone-" + std::to_string(i) + ".ics" : HrefNameOfDay(date);
-            pc.server.Write(pc.server.CollectionPath() + name,
-                            EncodeDayResource(date, "n" + std::to_string(i), 0));
+            pc.server.Write(pc.server.CollectionPath() + name, EncodeDayResource(date, std::to_string(i), 0));
         }
         std::size_t multigets = 0;
         std::map<std::string, int> asked;
@@ -514,8 +513,9 @@ SyncState StateOfDays(int days, std::size_t textBytes) {
     SyncState state = SampleState();
     for (int i = 0; i < days; ++i) {
         const SyncDate date{1930 + i / 336, 1 + i / 28 % 12, 1 + i % 28};
-        state.foreign["/cal/u/quillidar/phone-" + std::to_string(i) + ".ics"] = {
-            "\"" + std::to_string(i) + "\"", {{date, std::string(textBytes, 'a' + i % 26)}}};
+        const std::string n = std::to_string(i);
+        state.foreign["/cal/u/quillidar/phone-" + n + ".ics"] = {
+            "W/" + n, {{date, std::string(textBytes, 'a' + i % 26)}}};
     }
     return state;
 }
