@@ -6,7 +6,10 @@
 # entries as the sync asks for at once). Then the state file against the diary, the notes tool's peak
 # memory and bytes written for the first push, a run after one filed note, a run that changes
 # nothing and the first pull, and the widget's window's answers while its own sync pulls the diary
-# against the same window with no sync running.
+# against the same window with no sync running. First, per server, the push against a server that
+# answers every PUT at once (the proxy answers them), beside bench/winhttp_put_floor.cpp making the
+# same PUTs as many at a time through WinHTTP and curl: what is left there is the client's own cost,
+# and the pace of the first and last tenth of the PUTs says whether it grows with the diary.
 # Everything goes through tests/sync/cut_proxy.py, which counts the TCP connections each opened (Radicale
 # 3.1 and PHP's server close after every reply; Xandikos keeps connections); the tool's times include
 # starting it under Wine.
