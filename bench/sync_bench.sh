@@ -18,6 +18,8 @@
 #   Wine session)
 # One sync bench at a time on a machine: the tool's process is found by its command line, so a
 # second run's tool would be measured too.
+# QUILL_BENCH_SYNC_INSTANT=1: the push against the server that answers at once alone, for a diary
+# too large to push to a real server in the time at hand.
 # QUILL_BENCH_SYNC_SEEDED=1 (SabreDAV only): the pulls alone, from a collection written straight
 # into the server's database instead of pushed, for a diary too large to push in the time at hand.
 set -euo pipefail
@@ -28,7 +30,7 @@ in_flight=8 # the sync's writes at a time (kWritesAtOnce)
 root=$(cd "$(dirname "$0")/.." && pwd)
 PY=/usr/bin/python3
 batch=50 # the entries the sync asks for in one multiget
-seeded=${QUILL_BENCH_SYNC_SEEDED:-}
+seeded=${QUILL_BENCH_SYNC_SEEDED:-} instant_only=${QUILL_BENCH_SYNC_INSTANT:-}
 rm -rf "$work"
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
@@ -171,6 +173,10 @@ for server in $servers; do
     *) echo "sync bench: no server $server" >&2; exit 2 ;;
   esac
   [ -n "$seeded" ] || instant_push
+  if [ -n "$instant_only" ]; then
+    caldav_servers_stop
+    continue
+  fi
   for rep in $(seq 1 "$reps"); do
     # curl's push and pull: a collection of its own, made first (not timed).
     # Seeded, it is the one the joining PCs find (the sync's own name) and nothing is pushed.
@@ -293,6 +299,7 @@ echo
 echo "| server | sync (s) | WinHTTP floor (s) | curl (s) | sync / WinHTTP | sync / curl | ms a PUT, first tenth | last tenth |"
 echo "|---|---|---|---|---|---|---|---|"
 printf '%s\n' "${instant_rows[@]}"
+[ -z "$instant_only" ] || exit 0
 echo
 echo "### First pull (a second PC joining): \`sync now\` against one curl process's listing and multigets of $batch"
 echo
