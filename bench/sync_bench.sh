@@ -6,7 +6,10 @@
 # entries as the sync asks for at once). Then the state file against the diary, the notes tool's peak
 # memory and bytes written for the first push, a run after one filed note, a run that changes
 # nothing and the first pull, and the widget's window's answers while its own sync pulls the diary
-# against the same window with no sync running.
+# against the same window with no sync running. First, per server, the push against a server that
+# answers every PUT at once (the proxy answers them), beside bench/winhttp_put_floor.cpp making the
+# same PUTs as many at a time through WinHTTP and curl: what is left there is the client's own cost,
+# and the pace of the first and last tenth of the PUTs says whether it grows with the diary.
 # Everything goes through tests/sync/cut_proxy.py, which counts the TCP connections each opened (Radicale
 # 3.1 and PHP's server close after every reply; Xandikos keeps connections); the tool's times include
 # starting it under Wine.
@@ -15,15 +18,19 @@
 #   Wine session)
 # One sync bench at a time on a machine: the tool's process is found by its command line, so a
 # second run's tool would be measured too.
+# QUILL_BENCH_SYNC_INSTANT=1: the push against the server that answers at once alone, for a diary
+# too large to push to a real server in the time at hand.
 # QUILL_BENCH_SYNC_SEEDED=1 (SabreDAV only): the pulls alone, from a collection written straight
 # into the server's database instead of pushed, for a diary too large to push in the time at hand.
 set -euo pipefail
 build=$(cd "$1" && pwd) work=$2 reps=${3:-1} servers=${4:-radicale xandikos sabre} ndays=${5:-3652}
 tool=$build/quillidar-notes.exe widget=$build/Quillidar.exe window_bench=$build/bench/sync_window_bench.exe
+put_floor=$build/bench/winhttp_put_floor.exe
+in_flight=8 # the sync's writes at a time (kWritesAtOnce)
 root=$(cd "$(dirname "$0")/.." && pwd)
 PY=/usr/bin/python3
 batch=50 # the entries the sync asks for in one multiget
-seeded=${QUILL_BENCH_SYNC_SEEDED:-}
+seeded=${QUILL_BENCH_SYNC_SEEDED:-} instant_only=${QUILL_BENCH_SYNC_INSTANT:-}
 rm -rf "$work"
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
@@ -37,9 +44,9 @@ diary_bytes=$(stat -c %s "$work/nts.ini")
 
 proxy_pid=
 proxy_start() { # NAME: a fresh counting proxy in front of the server on $port; its URL in proxy_url
-  rm -f "$work/$1.port"
+  rm -f "$work/$1.port" "$work/$1.times"
   "$PY" "$root/tests/sync/cut_proxy.py" --to "127.0.0.1:$port" --port-file "$work/$1.port" \
-    --control "$work/$1.ctl" --stats "$work/$1.stats" >/dev/null 2>&1 &
+    --control "$work/$1.ctl" --stats "$work/$1.stats" --times "$work/$1.times" >/dev/null 2>&1 &
   proxy_pid=$!
   for _ in $(seq 1 100); do [ -s "$work/$1.port" ] && break; sleep 0.05; done
   proxy_url="http://127.0.0.1:$(cat "$work/$1.port")/"
@@ -116,7 +123,41 @@ curl_floor() {
   [ "$bad" = 0 ] || echo "sync bench: $bad of curl's requests ($name) were not $want" >&2
 }
 
-push_rows=() pull_rows=() run_rows=() window_rows=()
+# ms a PUT of the first and of the last tenth of a proxy's times file: "FIRST LAST"
+put_pace() {
+  "$PY" -c 'import sys
+t = [float(l.split()[0]) for l in open(sys.argv[1]) if l.split()[1:] == ["PUT"]]
+k = max(1, len(t) // 10)
+pace = lambda a: (t[a + k - 1] - t[a]) / max(1, k - 1) * 1000 if len(t) > 1 else 0
+print("%.2f %.2f" % (pace(0), pace(len(t) - k)))' "$1"
+}
+
+# The push against a server that answers every PUT at once (the proxy answers them): what is left
+# is the client's own cost. The sync against the same PUTs made by a plain WinHTTP program with as
+# many in flight (the floor of WinHTTP under this Wine) and by curl. One row in instant_rows.
+instant_push() {
+  local pc="$work/$server-instant" t0 t1 s sync_s floor_s curl_s
+  mkdir -p "$pc/temp" "$pc/local"
+  cp "$work/nts.ini" "$pc/temp/nts.ini"
+  proxy_start "$server-instant"
+  setup "$pc"
+  echo answer-put >"$work/$server-instant.ctl"
+  t0=$(now); on "$pc" sync now </dev/null >"$pc/push.out" 2>&1 || echo "sync bench: the instant push failed: $(tail -2 "$pc/push.out")" >&2; t1=$(now)
+  sync_s=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", b - a }')
+  read -r first last <<<"$(put_pace "$work/$server-instant.times")"
+  "$WINE64" "$(wp "$put_floor")" --host=127.0.0.1 --port="$(cat "$work/$server-instant.port")" \
+    --path="/$home"floor/ --user="$user" --password="$pass" --work="$(wp "$work")" --threads="$in_flight" \
+    --out="$(wp "$pc/floor.fig")" >/dev/null 2>&1 || echo "sync bench: the WinHTTP floor failed" >&2
+  read -r floor_s _ <"$pc/floor.fig" || floor_s=0
+  "$PY" "$root/bench/sync_bench_data.py" push "$work" "${proxy_url}${home}curl-instant/" "$user" "$pass" "$pc/push.cfg"
+  t0=$(now); curl_floor "$server-instant-curl" "$pc/push.cfg" 201; t1=$(now)
+  curl_s=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", b - a }')
+  proxy_stop
+  instant_rows+=("| $server | $sync_s | $floor_s | $curl_s | $(ratio "$sync_s" "$floor_s") | $(ratio "$sync_s" "$curl_s") | $first | $last |")
+  rm -rf "$pc"
+}
+
+push_rows=() pull_rows=() run_rows=() window_rows=() instant_rows=()
 for server in $servers; do
   if [ -n "$seeded" ] && [ "$server" != sabre ]; then
     echo "sync bench: seeded runs are for SabreDAV only; $server left out" >&2
@@ -131,6 +172,11 @@ for server in $servers; do
       port=$SABRE_PORT user=$SABRE_USER pass=$SABRE_PASSWORD home="calendars/$SABRE_USER/" ;;
     *) echo "sync bench: no server $server" >&2; exit 2 ;;
   esac
+  [ -n "$seeded" ] || instant_push
+  if [ -n "$instant_only" ]; then
+    caldav_servers_stop
+    continue
+  fi
   for rep in $(seq 1 "$reps"); do
     # curl's push and pull: a collection of its own, made first (not timed).
     # Seeded, it is the one the joining PCs find (the sync's own name) and nothing is pushed.
@@ -247,6 +293,13 @@ echo
 echo "| server | sync (s) | curl floor (s) | ratio | sync's connections | curl's | sync's requests (PUTs) |"
 echo "|---|---|---|---|---|---|---|"
 printf '%s\n' "${push_rows[@]}"
+echo
+echo "### First push against a server that answers every PUT at once (the proxy answers them): the sync against a plain WinHTTP program making the same PUTs $in_flight at a time, and curl"
+echo
+echo "| server | sync (s) | WinHTTP floor (s) | curl (s) | sync / WinHTTP | sync / curl | ms a PUT, first tenth | last tenth |"
+echo "|---|---|---|---|---|---|---|---|"
+printf '%s\n' "${instant_rows[@]}"
+[ -z "$instant_only" ] || exit 0
 echo
 echo "### First pull (a second PC joining): \`sync now\` against one curl process's listing and multigets of $batch"
 echo

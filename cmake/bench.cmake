@@ -42,6 +42,13 @@ if(WIN32)
   target_link_options(sync_window_bench PRIVATE -municode)
   set_target_properties(sync_window_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
   quill_warnings(sync_window_bench)
+  # The sync's PUTs made the plainest way WinHTTP allows: the push's floor under the same Wine.
+  add_executable(winhttp_put_floor ${QUILL_BENCH_DIR}/winhttp_put_floor.cpp)
+  target_compile_definitions(winhttp_put_floor PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+  target_link_libraries(winhttp_put_floor PRIVATE winhttp)
+  target_link_options(winhttp_put_floor PRIVATE -municode)
+  set_target_properties(winhttp_put_floor PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+  quill_warnings(winhttp_put_floor)
   add_custom_target(bench_win DEPENDS Quillidar startup_bench floor_startup floor_idle_timer floor_idle
                                   floor_idle_second floor_save)
 else()

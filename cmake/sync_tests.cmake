@@ -20,4 +20,7 @@ if(NOT WIN32)
   add_test(NAME sync.bench_data
            COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/sync/bench_data_test.py $<TARGET_FILE:quillidar-notes>
                    ${CMAKE_BINARY_DIR}/sync_case/bench_data)
+  # The proxy the sync's tests and bench go through relays, or answers PUTs itself, as told.
+  add_test(NAME sync.cut_proxy
+           COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/sync/cut_proxy_test.py ${CMAKE_BINARY_DIR}/sync_case/cut_proxy)
 endif()

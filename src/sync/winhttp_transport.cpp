@@ -25,8 +25,8 @@ namespace {
 
 constexpr int kMaxRedirects = 5;
 constexpr DWORD kReadPiece = 64 * 1024;
-// Requests of one SendAll in flight at once.
-constexpr std::size_t kMaxInFlight = 4;
+// Requests of one SendAll in flight at once: as many as the sync writes at a time.
+constexpr std::size_t kMaxInFlight = kWritesAtOnce;
 
 struct WinHttpApi {
     decltype(&::WinHttpOpen) open = nullptr;

@@ -8,9 +8,13 @@ It listens on a free loopback port and writes the port to F. The control file ho
     cut-request [METHOD]   close both sides halfway through the next request's body (of METHOD)
     cut-response [METHOD]  close both sides halfway through the next response (to METHOD)
     delay SECONDS          hold every response that long before it goes out (until changed)
+    answer-put             answer every PUT at once, 201 with an ETag, never passing it on (until
+                           changed): a server whose writes cost nothing, so what a push costs is the
+                           client's own
     (empty)                relay faithfully
 A cut empties the file once done, so it happens once. S, rewritten after every exchange, is a json
-object: connections accepted, requests by method, cuts done.
+object: connections accepted, requests by method, cuts done. --times T appends a line to T for
+every request as its head arrives: seconds (monotonic) and the method.
 """
 
 import argparse
@@ -139,6 +143,9 @@ class Control:
             stats["cuts"] += 1
             return True
 
+    def answers_puts(self):
+        return self.word() == ["answer-put"]
+
     def delay(self):
         words = self.word()
         if len(words) == 2 and words[0] == "delay":
@@ -159,19 +166,45 @@ def write_stats(path):
         os.replace(tmp, path)
 
 
+times_file = None
+
+
+def note_time(method):
+    if times_file is not None:
+        with lock:
+            times_file.write("%.6f %s\n" % (time.monotonic(), method))
+            times_file.flush()
+
+
+def answer_put(client, req_body):
+    with lock:
+        stats["answered"] = stats.get("answered", 0) + 1
+        n = stats["answered"]
+    etag = '"answered-%d-%d"' % (n, len(req_body))
+    client.sendall(("HTTP/1.1 201 Created\r\nETag: %s\r\nContent-Length: 0\r\n\r\n" % etag).encode())
+
+
 def relay(client, target, control, stats_path):
     server = None
     try:
-        server = socket.create_connection(target, timeout=120)
         client.settimeout(120)
-        from_client, from_server = Reader(client), Reader(server)
+        from_client, from_server = Reader(client), None
         while True:
             head = from_client.head()
             method = head.split(b" ", 1)[0].decode("latin-1").upper()
             with lock:
                 stats["requests"][method] = stats["requests"].get(method, 0) + 1
+            note_time(method)
             head = without_expect(head)
             req_body = body(from_client, head, False) or b""
+            if method == "PUT" and control.answers_puts():
+                answer_put(client, req_body)
+                write_stats(stats_path)
+                continue
+            if server is None:
+                # Only once something is to be relayed: PUTs answered here need no server.
+                server = socket.create_connection(target, timeout=120)
+                from_server = Reader(server)
             if req_body and control.take_cut("cut-request", method):
                 server.sendall(head + req_body[: len(req_body) // 2])
                 return
@@ -218,7 +251,11 @@ def main():
     parser.add_argument("--port-file", required=True)
     parser.add_argument("--control", required=True)
     parser.add_argument("--stats")
+    parser.add_argument("--times")
     args = parser.parse_args()
+    global times_file
+    if args.times:
+        times_file = open(args.times, "a")
     host, _, port = args.to.rpartition(":")
     target = (host, int(port))
     control = Control(args.control)

@@ -24,6 +24,8 @@ Paths on the origin:
   /trickle-head  the status line and headers a byte at a time, 0.3 s apart, for up to 30 s
   /trickle-body  headers at once, then a 100-byte body a byte at a time, 0.3 s apart
   /refuse        401 as soon as the headers are read, then a close on the unread body (a reset)
+  /inflight/X    200 "X" after 0.4 s, counting how many such requests are under way at once
+  /inflight-max  200, body: the most /inflight requests under way at once since the last asking
 """
 import hashlib
 import os
@@ -36,7 +38,7 @@ import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 lock = threading.Lock()
-state = {'connections': 0, 'other_hits': 0}
+state = {'connections': 0, 'other_hits': 0, 'inflight': 0, 'inflight_max': 0}
 
 
 class Origin(BaseHTTPRequestHandler):
@@ -126,6 +128,18 @@ class Origin(BaseHTTPRequestHandler):
             self.wfile.write(b'x' * 100)
             self.wfile.flush()
             self.cut()
+        elif path.startswith('/inflight/'):
+            with lock:
+                state['inflight'] += 1
+                state['inflight_max'] = max(state['inflight_max'], state['inflight'])
+            time.sleep(0.4)
+            with lock:
+                state['inflight'] -= 1
+            self.reply(200, path.split('/')[2].encode())
+        elif path == '/inflight-max':
+            with lock:
+                most, state['inflight_max'] = state['inflight_max'], 0
+            self.reply(200, str(most).encode())
         elif path == '/slow':
             time.sleep(3)
             self.reply(200, b'late')

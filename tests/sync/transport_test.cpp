@@ -5,6 +5,8 @@
 
 #include <wincred.h>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "sync/credentials_win.h"
@@ -130,6 +132,27 @@ TEST(WinHttpTransport, OneConnectionForManyRequests) {
         EXPECT_EQ(conn, first) << "request " << i;
         EXPECT_NE(r.body.find("len=" + std::to_string(i * 100) + " method=" + method), std::string::npos)
             << r.body;
+    }
+}
+
+TEST(WinHttpTransport, WritesGoAsManyAtOnceAsTheSyncMakes) {
+    // A server that holds each reply a while: the requests of one SendAll overlap, never more of
+    // them than the sync writes at a time, and each reply comes back in its own request's place.
+    const auto transport = OpenOrigin();
+    ASSERT_TRUE(transport);
+    for (const std::size_t n : {std::size_t{1}, kWritesAtOnce - 1, kWritesAtOnce, 2 * kWritesAtOnce + 1}) {
+        std::vector<HttpRequest> requests;
+        for (std::size_t i = 0; i < n; ++i) {
+            requests.push_back(
+                {"PUT", Origin() + "/inflight/r" + std::to_string(i), {}, std::string(500, 'p')});
+        }
+        const std::vector<HttpResponse> replies = transport->SendAll(requests, 1000);
+        ASSERT_EQ(replies.size(), n);
+        for (std::size_t i = 0; i < n; ++i) {
+            EXPECT_EQ(replies[i].status, 200) << n << " " << i;
+            EXPECT_EQ(replies[i].body, "r" + std::to_string(i)) << n << " " << i;
+        }
+        EXPECT_EQ(Get(*transport, "/inflight-max").body, std::to_string(std::min(n, kWritesAtOnce))) << n;
     }
 }
 

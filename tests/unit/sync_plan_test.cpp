@@ -132,13 +132,17 @@ struct Pushing {
     }
 };
 
+// Two whole batches of writes and two days over.
+constexpr int kBatch = static_cast<int>(kWritesAtOnce);
+constexpr int kPushDays = 2 * kBatch + 2;
+
 TEST(SyncInFlight, AFirstPushGoesSeveralWritesAtATime) {
-    Pushing pc(10);
+    Pushing pc(kPushDays);
     const SyncReport report = RunSync(pc.client, pc.notes, pc.state, pc.options);
     EXPECT_EQ(report.status, SyncStatus::kOk);
-    EXPECT_EQ(report.pushed, 10);
-    EXPECT_EQ(pc.server.batches, (std::vector<std::size_t>{4, 4, 2}));
-    EXPECT_EQ(pc.state.days.size(), 10u);
+    EXPECT_EQ(report.pushed, kPushDays);
+    EXPECT_EQ(pc.server.batches, (std::vector<std::size_t>{kWritesAtOnce, kWritesAtOnce, 2}));
+    EXPECT_EQ(pc.state.days.size(), static_cast<std::size_t>(kPushDays));
     pc.ExpectStateConfirmed("first push");
 }
 
@@ -153,14 +157,15 @@ TEST(SyncInFlight, FaultsInABatchKeepWhatTheServerConfirmed) {
     } cases[] = {
         {"the first write of a batch reset", 1, TransportError::kCut, 0, false, SyncStatus::kCut},
         {"the second write reset", 2, TransportError::kCut, 0, false, SyncStatus::kCut},
-        {"the last write reset after it was carried out", 4, TransportError::kCut, 0, true, SyncStatus::kCut},
-        {"a write of the second batch past its deadline", 6, TransportError::kTimeout, 0, false,
+        {"the last write reset after it was carried out", kBatch, TransportError::kCut, 0, true,
+         SyncStatus::kCut},
+        {"a write of the second batch past its deadline", kBatch + 2, TransportError::kTimeout, 0, false,
          SyncStatus::kTimeout},
         {"a write refused by a full server", 3, TransportError::kNone, 507, false, SyncStatus::kServerFull},
         {"a write met a server error", 2, TransportError::kNone, 503, false, SyncStatus::kServerError},
     };
     for (const auto& c : cases) {
-        Pushing pc(10);
+        Pushing pc(kPushDays);
         FakeCalDavServer::Fault fault;
         fault.after = c.after;
         fault.error = c.error;
@@ -172,13 +177,15 @@ TEST(SyncInFlight, FaultsInABatchKeepWhatTheServerConfirmed) {
         EXPECT_FALSE(report.reachedEnd) << c.what;
         // The other writes of the batch the fault was in still count: only the one that failed is
         // left, with the days after the batch.
-        EXPECT_EQ(pc.state.days.size(), static_cast<std::size_t>(c.after <= 4 ? 3 : 7)) << c.what;
+        EXPECT_EQ(pc.state.days.size(),
+                  static_cast<std::size_t>(c.after <= kBatch ? kBatch - 1 : 2 * kBatch - 1))
+            << c.what;
         pc.ExpectStateConfirmed(c.what);
         pc.server.faults.clear();
         EXPECT_EQ(RunSync(pc.client, pc.notes, pc.state, pc.options).status, SyncStatus::kOk) << c.what;
-        EXPECT_EQ(pc.state.days.size(), 10u) << c.what;
+        EXPECT_EQ(pc.state.days.size(), static_cast<std::size_t>(kPushDays)) << c.what;
         pc.ExpectStateConfirmed(c.what);
-        for (int d = 1; d <= 10; ++d) {
+        for (int d = 1; d <= kPushDays; ++d) {
             EXPECT_EQ(pc.notes.GetNote(KeyOf(d)), "mine " + std::to_string(d)) << c.what;
         }
     }
@@ -206,13 +213,13 @@ TEST(SyncInFlight, ADayAnotherDeviceGotToFirstIsJoinedAlone) {
 }
 
 TEST(SyncInFlight, AStopLeavesTheWritesNotSentYet) {
-    Pushing pc(10);
+    Pushing pc(kPushDays);
     std::atomic<bool> stop{false};
     pc.options.stop = &stop;
     int puts = 0, sentAfter = 0;
     pc.server.answer = [&](const HttpRequest& request, HttpResponse&) {
         sentAfter += stop.load();
-        if (request.method == "PUT" && ++puts == 6) {
+        if (request.method == "PUT" && ++puts == kBatch + 2) {
             stop = true; // while the second batch is under way
         }
         return false;
@@ -220,11 +227,11 @@ TEST(SyncInFlight, AStopLeavesTheWritesNotSentYet) {
     const SyncReport report = RunSync(pc.client, pc.notes, pc.state, pc.options);
     EXPECT_EQ(report.status, SyncStatus::kCut);
     EXPECT_EQ(sentAfter, 0);
-    EXPECT_EQ(pc.state.days.size(), 6u);
+    EXPECT_EQ(pc.state.days.size(), static_cast<std::size_t>(kBatch + 2));
     pc.ExpectStateConfirmed("stopped");
     stop = false;
     EXPECT_EQ(RunSync(pc.client, pc.notes, pc.state, pc.options).status, SyncStatus::kOk);
-    EXPECT_EQ(pc.state.days.size(), 10u);
+    EXPECT_EQ(pc.state.days.size(), static_cast<std::size_t>(kPushDays));
 }
 
 TEST(SyncInFlight, RepliesInAnyOrderAreTakenForTheirOwnDays) {
