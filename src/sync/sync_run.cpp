@@ -211,9 +211,14 @@ class Run {
                 }
             }
         }
-        // Read and taken in slices, so a big pull holds one slice's replies at a time, and a fetch
-        // cut short still brings in every day read before the cut: the run goes on with those, and
-        // the listing, not moved on, names the rest again next time.
+        FetchInSlices(toFetch);
+        return true;
+    }
+
+    // Read and taken in slices, so a big pull holds one slice's replies at a time, and a fetch cut
+    // short still brings in every day read before the cut: the run goes on with those, and the
+    // listing, not moved on, names the rest again next time.
+    void FetchInSlices(const std::vector<const MemberChange*>& toFetch) {
         for (std::size_t at = 0; at < toFetch.size(); at += kFetchSlice) {
             if (Stopped()) {
                 m_report.status = SyncStatus::kCut;
@@ -244,7 +249,6 @@ class Run {
                 break;
             }
         }
-        return true;
     }
 
     // A diary without one of several agreed days is a diary that did not load (emptying one or two

@@ -5,6 +5,7 @@
 // log there, and what it held is compared afresh by the next run. Once the log outgrows a quarter
 // of the state, the state is written whole again and the log goes.
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -52,19 +53,15 @@ std::string HexBytes(std::string_view bytes) {
 }
 
 std::optional<std::string> UnhexBytes(std::string_view hex) {
-    auto digit = [](char c) {
-        return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-    };
-    if (hex.size() % 2 != 0) {
-        return std::nullopt;
-    }
     std::string out;
     for (std::size_t i = 0; i < hex.size(); i += 2) {
-        const int hi = digit(hex[i]), lo = digit(hex[i + 1]);
-        if (hi < 0 || lo < 0) {
+        const char* last = hex.data() + std::min(hex.size(), i + 2);
+        unsigned value = 0;
+        const auto [end, error] = std::from_chars(hex.data() + i, last, value, 16);
+        if (error != std::errc() || end != last || last != hex.data() + i + 2) {
             return std::nullopt;
         }
-        out.push_back(static_cast<char>(hi * 16 + lo));
+        out.push_back(static_cast<char>(value));
     }
     return out;
 }

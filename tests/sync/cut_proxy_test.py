@@ -10,6 +10,7 @@ import http.client
 import http.server
 import json
 import os
+import shutil
 import subprocess
 import sys
 import threading
@@ -67,7 +68,9 @@ def exchange(port, requests):
 
 def main():
     work = sys.argv[1]
-    os.makedirs(work, exist_ok=True)
+    # An earlier run's files would name a proxy long gone, and its times would add to these.
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Backend)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     up = server.server_address[1]
