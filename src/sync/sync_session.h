@@ -25,8 +25,8 @@ struct SyncSessionInput {
 
 struct SyncSessionResult {
     SyncReport report;
-    SyncState state;                // the state after the run: saved by the caller once the notes are safe
-    SyncStateMark stateMark;        // of the state's files as read, for KeepSyncState
+    SyncState state;         // the state after the run: saved by the caller once the notes are safe
+    SyncStateMark stateMark; // of the state's files as read, for KeepSyncState
 };
 
 // Loads the state (a state of another server or collection is dropped and compared afresh) and

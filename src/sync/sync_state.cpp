@@ -422,7 +422,8 @@ SaveResult SaveSyncStateWhole(FileSystem& fs, const FsPath& path, const SyncStat
     });
 }
 
-SaveResult KeepSyncStateFile(FileSystem& fs, const FsPath& path, const SyncState& state, std::uint64_t fileSum) {
+SaveResult KeepSyncStateFile(FileSystem& fs, const FsPath& path, const SyncState& state,
+                             std::uint64_t fileSum) {
     // The sum first, of pieces let go as they are made: an unchanged state is never held twice.
     std::uint64_t sum = kSyncChecksumStart;
     WriteSyncState(state, [&sum](std::string_view piece) {
