@@ -20,8 +20,9 @@
 # second run's tool would be measured too.
 # QUILL_BENCH_SYNC_INSTANT=1: the push against the server that answers at once alone, for a diary
 # too large to push to a real server in the time at hand.
-# QUILL_BENCH_SYNC_SEEDED=1 (SabreDAV only): the pulls alone, from a collection written straight
-# into the server's database instead of pushed, for a diary too large to push in the time at hand.
+# QUILL_BENCH_SYNC_SEEDED=1: the pulls alone, from a collection written straight where the server
+# keeps it (SabreDAV's database, Radicale's and Xandikos's folders) instead of pushed, for a diary
+# too large to push in the time at hand.
 set -euo pipefail
 build=$(cd "$1" && pwd) work=$2 reps=${3:-1} servers=${4:-radicale xandikos sabre} ndays=${5:-3652}
 tool=$build/quillidar-notes.exe widget=$build/Quillidar.exe window_bench=$build/bench/sync_window_bench.exe
@@ -157,12 +158,25 @@ instant_push() {
   rm -rf "$pc"
 }
 
+# Seeded: the entries written where the server keeps them, then read once through the server
+# (not timed), so neither the floor nor the sync pays for the index a server builds on first sight.
+seed_collection() { # NAME
+  case "$server" in
+    sabre) "$PY" "$root/bench/sync_bench_data.py" seed "$work" "$work/sabre/db.sqlite" "$1" ;;
+    radicale) "$PY" "$root/bench/sync_bench_data.py" seed-folder "$work" "$work/radicale/collections/collection-root/$user/$1" ;;
+    xandikos)
+      "$PY" "$root/bench/sync_bench_data.py" seed-folder "$work" "$work/xandikos/data/user/calendars/$1"
+      git -C "$work/xandikos/data/user/calendars/$1" add -A . &&
+        git -C "$work/xandikos/data/user/calendars/$1" -c user.name=bench -c user.email=bench@localhost \
+          commit -q -m seeded ;;
+  esac
+}
+warm_collection() { # URL
+  curl -s -o /dev/null -u "$user:$pass" -X PROPFIND -H 'Depth: 1' "$1" || true
+}
+
 push_rows=() pull_rows=() run_rows=() window_rows=() instant_rows=()
 for server in $servers; do
-  if [ -n "$seeded" ] && [ "$server" != sabre ]; then
-    echo "sync bench: seeded runs are for SabreDAV only; $server left out" >&2
-    continue
-  fi
   case "$server" in
     radicale) radicale_start "$work/radicale" >&2
       port=$RADICALE_PORT user=$RADICALE_USER pass=$RADICALE_PASSWORD home="$RADICALE_USER/" ;;
@@ -191,7 +205,8 @@ for server in $servers; do
     read -r mk_conn _ <<<"$(stat_of "$work/$server-curl$rep.stats")"
     t0=$(now)
     if [ -n "$seeded" ]; then
-      "$PY" "$root/bench/sync_bench_data.py" seed "$work" "$work/$server/db.sqlite" "$name"
+      seed_collection "$name"
+      warm_collection "$col"
     else
       "$PY" "$root/bench/sync_bench_data.py" push "$work" "$col" "$user" "$pass" "$work/push.cfg"
       curl_floor "$server-curl-push$rep" "$work/push.cfg" 201

@@ -11,6 +11,11 @@
     sync_bench_data.py pull WORK COLLECTION_URL USER PASSWORD BATCH CONFIG
         curl's config for reading them back as a joining PC does: the collection's ETags (PROPFIND,
         Depth 1), then calendar-multiget REPORTs of BATCH entries each.
+    sync_bench_data.py seed WORK DATABASE CALENDAR
+        every body written straight into SabreDAV's database, into the calendar named.
+    sync_bench_data.py seed-folder WORK FOLDER
+        every body written as a file of its own into a collection's folder, where Radicale and
+        Xandikos keep one file an entry (Xandikos reads them once they are committed).
 """
 
 import datetime
@@ -125,6 +130,12 @@ def seed(work, database, calendar):
     db.commit()
 
 
+def seed_folder(work, folder):
+    for day in days_of(work):
+        with open(f"{work}/bodies/{day}.ics", "rb") as f, open(f"{folder}/floor-day-{day}.ics", "wb") as out:
+            out.write(f.read())
+
+
 def main(argv):
     if len(argv) == 4 and argv[1] == "diary":
         diary(argv[2], int(argv[3]))
@@ -132,6 +143,8 @@ def main(argv):
         push(*argv[2:7])
     elif len(argv) == 5 and argv[1] == "seed":
         seed(*argv[2:5])
+    elif len(argv) == 4 and argv[1] == "seed-folder":
+        seed_folder(argv[2], argv[3])
     elif len(argv) == 8 and argv[1] == "pull":
         pull(argv[2], argv[3], argv[4], argv[5], int(argv[6]), argv[7])
     else:
