@@ -87,7 +87,20 @@ _quill_own_display() {
   return 1
 }
 
+# Two sessions that start at once on a prefix not made yet (tests run in parallel, each starting
+# its own) make it one after the other: the second finds it made.
 _quill_make_prefix() {
+  [ -f "$WINEPREFIX/.quillidar-prefix-v2$_quill_prefix_tag" ] && return 0
+  local lock rc=0
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  exec {lock}>"$WINEPREFIX.making"
+  flock "$lock"
+  _quill_make_prefix_now || rc=$?
+  exec {lock}>&-
+  return $rc
+}
+
+_quill_make_prefix_now() {
   local stamp="$WINEPREFIX/.quillidar-prefix-v2$_quill_prefix_tag"
   [ -f "$stamp" ] && return 0
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
