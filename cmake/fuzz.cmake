@@ -47,12 +47,9 @@ quill_fuzzed_library(quill_safety_fuzzed USES quill_salvage_fuzzed SOURCES
 quill_fuzzer(journal quill_safety_fuzzed)
 
 # The sync's readers of what a CalDAV server sends: the multistatus (over expat) and the calendar
-# resources.
+# resources. The dates and iCalendar lines they read with are the salvage's, built once.
 find_package(EXPAT REQUIRED)
-quill_fuzzed_library(quill_sync_fuzzed USES quill_codec EXPAT::EXPAT SOURCES
-  src/almanac/civil_date.cpp
-  src/diary/date_key.cpp
-  src/ical/content_line.cpp src/ical/journal.cpp
+quill_fuzzed_library(quill_sync_fuzzed USES quill_salvage_fuzzed EXPAT::EXPAT SOURCES
   src/sync/day_resource.cpp src/sync/multistatus.cpp src/sync/sync_checksum.cpp
   src/sync/xml_expat.cpp)
 quill_fuzzer(multistatus quill_sync_fuzzed)

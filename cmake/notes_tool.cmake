@@ -50,22 +50,25 @@ quill_warnings(quillidar-notes)
 
 # One case end to end through the real program: a diary exported to json and imported back into a
 # new file, byte for byte; under Wine for the Windows program.
-set(quill_tool_case -DDATA=${CMAKE_SOURCE_DIR}/tests/data/tool -DWORK=${CMAKE_BINARY_DIR}/tool_case
-                    -P ${CMAKE_SOURCE_DIR}/tests/tool/export_import_case.cmake)
+# Each entry works in a folder of its own, so the entries can run at once.
+set(quill_tool_case -DDATA=${CMAKE_SOURCE_DIR}/tests/data/tool -P ${CMAKE_SOURCE_DIR}/tests/tool/export_import_case.cmake)
 if(WIN32)
   target_compile_definitions(quillidar-notes PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
                                                      _WIN32_WINNT=0x0601 WINVER=0x0601)
   target_link_options(quillidar-notes PRIVATE -municode)
   target_link_libraries(quillidar-notes PRIVATE advapi32 kernel32)
   add_test(NAME tool.wine COMMAND ${CMAKE_COMMAND} -DRUN=${WINE64} -DTOOL=Z:$<TARGET_FILE:quillidar-notes>
-                                  -DPATH_PREFIX=Z: ${quill_tool_case})
+                                  -DPATH_PREFIX=Z: -DWORK=${CMAKE_BINARY_DIR}/tool_case/wine ${quill_tool_case})
   set_tests_properties(tool.wine PROPERTIES ENVIRONMENT "WINEDEBUG=-all" TIMEOUT 120)
   # The same on a Chinese system (code page 936): the bytes must not depend on the display language.
   add_test(NAME tool.wine.cp936 COMMAND ${CMAKE_COMMAND} -DRUN=${CMAKE_SOURCE_DIR}/scripts/lib/in-wine-cp936
-                                        -DTOOL=Z:$<TARGET_FILE:quillidar-notes> -DPATH_PREFIX=Z: ${quill_tool_case})
-  set_tests_properties(tool.wine.cp936 PROPERTIES ENVIRONMENT "WINEDEBUG=-all" TIMEOUT 300 RUN_SERIAL TRUE)
+                                        -DTOOL=Z:$<TARGET_FILE:quillidar-notes> -DPATH_PREFIX=Z:
+                                        -DWORK=${CMAKE_BINARY_DIR}/tool_case/wine-cp936 ${quill_tool_case})
+  set_tests_properties(tool.wine.cp936 PROPERTIES ENVIRONMENT "WINEDEBUG=-all" TIMEOUT 300
+                                                   RESOURCE_LOCK quill_prefix_zh_CN)
 else()
-  add_test(NAME tool.native COMMAND ${CMAKE_COMMAND} -DTOOL=$<TARGET_FILE:quillidar-notes> ${quill_tool_case})
+  add_test(NAME tool.native COMMAND ${CMAKE_COMMAND} -DTOOL=$<TARGET_FILE:quillidar-notes> -DWORK=${CMAKE_BINARY_DIR}/tool_case/native
+                                   ${quill_tool_case})
 endif()
 if(NOT WIN32)
   # Python's icalendar and csv and jq, from Debian (scripts/setup), read the exports.

@@ -93,7 +93,7 @@ function(quill_release_setup)
   # The shipped programs in the session's prefix: resources, and no DLL taken from their folder.
   quill_wine_test(release.programs $<TARGET_FILE:quill_release_e2e> --gtest_brief=1
                   --gtest_filter=Programs*:DllSearch* ${program_args})
-  set_tests_properties(release.programs PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
+  set_tests_properties(release.programs PROPERTIES TIMEOUT 300 ${QUILL_ON_DESKTOP})
   # Every test case of the driver belongs to one of the entries here.
   add_test(NAME release.driver_cases COMMAND ${CMAKE_COMMAND} -DDRIVER=$<TARGET_FILE:quill_release_e2e>
            -DWINE=${WINE64} "-DFILTERS=Programs*:DllSearch*:InstallerInstall.*:*InstallerUpgrade*:InstallerUninstall.*"
@@ -103,16 +103,18 @@ function(quill_release_setup)
     message(WARNING "makensis not found (Debian package nsis): the installer and its tests are left out")
     return()
   endif()
-  # Packages twice into build/, compares the bytes, and lays out what the tests below use.
+  # Packages twice into build/, compares the bytes, and lays out what the tests below use. It shows no
+  # window, so it runs beside the desktop's tests, first of those that do, as the last of them need it.
   set(work ${QUILL_RELEASE_DIR}/test)
   add_test(NAME release.package COMMAND bash ${CMAKE_SOURCE_DIR}/tests/release/package_twice.sh ${work})
-  set_tests_properties(release.package PROPERTIES FIXTURES_SETUP quill_packages TIMEOUT 300 RUN_SERIAL TRUE)
+  set_tests_properties(release.package PROPERTIES FIXTURES_SETUP quill_packages TIMEOUT 300
+                                                  COST 500)
 
   # The zip's program from a folder of its own: it starts, ends, and opens the help file next to it.
   quill_wine_path(unpacked "${work}/any folder/Downloads (2)/Quillidar-${PROJECT_VERSION}/Quillidar.exe")
   quill_wine_test(release.zip $<TARGET_FILE:quill_e2e> --gtest_brief=1
                   --gtest_filter=Help*:HelpFile*:*ShellEnding* "--quillidar=${unpacked}")
-  set_tests_properties(release.zip PROPERTIES FIXTURES_REQUIRED quill_packages TIMEOUT 300 RUN_SERIAL TRUE)
+  set_tests_properties(release.zip PROPERTIES FIXTURES_REQUIRED quill_packages TIMEOUT 300 ${QUILL_ON_DESKTOP})
 
   # The installer, each case in a prefix nobody has installed anything into.
   quill_wine_path(setup "${work}/first/Quillidar-${PROJECT_VERSION}-setup.exe")
@@ -126,7 +128,7 @@ function(quill_release_setup)
              COMMAND bash ${CMAKE_SOURCE_DIR}/tests/release/in_fresh_prefix.sh ${case}
                      $<TARGET_FILE:quill_release_e2e> --gtest_brief=1 --gtest_filter=${filter}
                      "--setup=${setup}" "--older-setup=${older}" "--expected=${expected}")
-    set_tests_properties(release.${case} PROPERTIES FIXTURES_REQUIRED quill_packages TIMEOUT 300 RUN_SERIAL TRUE)
+    set_tests_properties(release.${case} PROPERTIES FIXTURES_REQUIRED quill_packages TIMEOUT 300 ${QUILL_ON_DESKTOP})
   endforeach()
 endfunction()
 cmake_language(DEFER CALL quill_release_setup)

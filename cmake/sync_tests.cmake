@@ -12,7 +12,7 @@ if(WIN32)
   add_test(NAME e2e.sync.sabre
            COMMAND ${CMAKE_SOURCE_DIR}/tests/sync/widget_case.sh ${CMAKE_BINARY_DIR}/sync_case/widget-sabre
                    $<TARGET_FILE:quill_e2e> --gtest_brief=1 --gtest_filter=Sync* --quillidar=Z:$<TARGET_FILE:Quillidar>)
-  set_tests_properties(e2e.sync.sabre PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE
+  set_tests_properties(e2e.sync.sabre PROPERTIES TIMEOUT 300 ${QUILL_ON_DESKTOP}
                                                  ENVIRONMENT "WINEDEBUG=-all;QUILL_SYNC_SERVER=sabre")
 endif()
 if(NOT WIN32)

@@ -64,6 +64,16 @@ if(NOT MSVC)
 endif()
 quill_warnings(Quillidar)
 
+# Tests that drive windows hold the desktop lock and run one at a time: input, focus and the screen's
+# pixels belong to whoever is on the desktop, and their bounded waits were sized for a program alone
+# there. The Wine tests that show no window run beside them (ctest -j2). A test in a session of its
+# own (another DPI or locale, a fresh prefix) holds the lock too, for the same waits' sake; tests of
+# one prefix other than the shared one also hold that prefix's lock, as two sessions cannot share it.
+# The desktop's tests also come first (a high COST, until ctest has times of its own), so the
+# desktop is never idle while the other tests fill the second place.
+set(QUILL_DESKTOP quill_desktop)
+set(QUILL_ON_DESKTOP RESOURCE_LOCK ${QUILL_DESKTOP} COST 1000)
+
 function(quill_wine_test name)
   add_test(NAME ${name} COMMAND ${WINE64} ${ARGN})
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "WINEDEBUG=-all")
@@ -130,14 +140,14 @@ foreach(area IN LISTS QUILL_E2E_AREAS)
   list(APPEND all_filters ${filter})
   quill_wine_test(e2e.${name} $<TARGET_FILE:quill_e2e> --gtest_brief=1 --gtest_filter=${filter}
                   --quillidar=Z:$<TARGET_FILE:Quillidar>)
-  set_tests_properties(e2e.${name} PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
+  set_tests_properties(e2e.${name} PROPERTIES TIMEOUT 300 ${QUILL_ON_DESKTOP})
 endforeach()
 # The widget's own syncing, against a Radicale the entry's script starts.
 list(APPEND all_filters "Sync*")
 add_test(NAME e2e.sync
          COMMAND ${CMAKE_SOURCE_DIR}/tests/sync/widget_case.sh ${CMAKE_BINARY_DIR}/sync_case/widget
                  $<TARGET_FILE:quill_e2e> --gtest_brief=1 --gtest_filter=Sync* --quillidar=Z:$<TARGET_FILE:Quillidar>)
-set_tests_properties(e2e.sync PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE ENVIRONMENT "WINEDEBUG=-all")
+set_tests_properties(e2e.sync PROPERTIES TIMEOUT 300 ${QUILL_ON_DESKTOP} ENVIRONMENT "WINEDEBUG=-all")
 # A window open over midnight, under a clock faked to start seconds before it: the driver and every
 # program it starts run on the fake wall clock, the monotonic clocks (timers, waits) stay real.
 list(APPEND all_filters "Midnight*")
@@ -147,7 +157,7 @@ if(EXISTS ${QUILL_FAKETIME_LIB})
            COMMAND env "FAKETIME=@2026-12-09 23:59:45" DONT_FAKE_MONOTONIC=1 LD_PRELOAD=${QUILL_FAKETIME_LIB}
                    QUILL_FAKE_EVENING=2026-12-09 ${WINE64} $<TARGET_FILE:quill_e2e> --gtest_brief=1
                    --gtest_filter=Midnight* --quillidar=Z:$<TARGET_FILE:Quillidar>)
-  set_tests_properties(e2e.midnight PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE ENVIRONMENT "WINEDEBUG=-all")
+  set_tests_properties(e2e.midnight PROPERTIES TIMEOUT 300 ${QUILL_ON_DESKTOP} ENVIRONMENT "WINEDEBUG=-all")
 endif()
 # The tests of a 144-DPI display run in a Wine session of their own at that DPI.
 set(QUILL_E2E_DPI144 "Dpi144*")
@@ -155,18 +165,18 @@ list(APPEND all_filters ${QUILL_E2E_DPI144})
 list(JOIN all_filters ":" joined)
 quill_wine_test(e2e.other $<TARGET_FILE:quill_e2e> --gtest_brief=1 --gtest_filter=-${joined}
                 --quillidar=Z:$<TARGET_FILE:Quillidar>)
-set_tests_properties(e2e.other PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
+set_tests_properties(e2e.other PROPERTIES TIMEOUT 300 ${QUILL_ON_DESKTOP})
 add_test(NAME e2e.dpi144
          COMMAND ${CMAKE_SOURCE_DIR}/scripts/lib/in-wine-session 144 $<TARGET_FILE:quill_e2e> --gtest_brief=1
                  --gtest_filter=${QUILL_E2E_DPI144} --quillidar=Z:$<TARGET_FILE:Quillidar>)
-set_tests_properties(e2e.dpi144 PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
+set_tests_properties(e2e.dpi144 PROPERTIES TIMEOUT 300 ${QUILL_ON_DESKTOP})
 # The tests that carry text once more on a Chinese system (ANSI code page 936), in a session of its own:
 # the same bytes must come out whatever the display language.
 add_test(NAME e2e.cp936
          COMMAND ${CMAKE_SOURCE_DIR}/scripts/lib/in-wine-session 96 $<TARGET_FILE:quill_e2e> --gtest_brief=1
                  --gtest_filter=PlatformCodePage*:Diary*:*DiaryFile*:*DiaryLongNote*:*DiaryKeptBytes*:Safety.TheNotesTool*
                  --quillidar=Z:$<TARGET_FILE:Quillidar>)
-set_tests_properties(e2e.cp936 PROPERTIES TIMEOUT 600 RUN_SERIAL TRUE
+set_tests_properties(e2e.cp936 PROPERTIES TIMEOUT 600 RESOURCE_LOCK "${QUILL_DESKTOP};quill_prefix_zh_CN" COST 1000
                      ENVIRONMENT "QUILL_LANG=zh_CN.UTF-8;QUILL_EXPECT_ACP=936")
 
 

@@ -63,7 +63,44 @@ _quill_free_display() {
   return 1
 }
 
+# Starts an Xvfb of this session's own and exports DISPLAY. Two sessions starting at once may pick
+# the same free number: only one server takes the display's lock file, the other exits, and its
+# session tries the next number rather than sharing a display it would later lose.
+_quill_own_display() {
+  local attempt n xvfb i
+  for attempt in 1 2 3 4 5; do
+    n=$(_quill_free_display) || return 1
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    for i in $(seq 1 100); do
+      if [ -e "/tmp/.X11-unix/X$n" ] && [ "$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)" = "$xvfb" ]; then
+        _quill_pids+=("$xvfb")
+        export DISPLAY=":$n"
+        return 0
+      fi
+      _quill_alive "$xvfb" || break
+      sleep 0.05
+    done
+    kill "$xvfb" 2>/dev/null || true
+    wait "$xvfb" 2>/dev/null || true
+  done
+  return 1
+}
+
+# Two sessions that start at once on a prefix not made yet (tests run in parallel, each starting
+# its own) make it one after the other: the second finds it made.
 _quill_make_prefix() {
+  [ -f "$WINEPREFIX/.quillidar-prefix-v2$_quill_prefix_tag" ] && return 0
+  local lock rc=0
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  exec {lock}>"$WINEPREFIX.making"
+  flock "$lock"
+  _quill_make_prefix_now || rc=$?
+  exec {lock}>&-
+  return $rc
+}
+
+_quill_make_prefix_now() {
   local stamp="$WINEPREFIX/.quillidar-prefix-v2$_quill_prefix_tag"
   [ -f "$stamp" ] && return 0
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -110,17 +147,8 @@ wine_session_start() {
   trap wine_session_stop EXIT
   trap 'exit 130' INT TERM
   if [ -z "${DISPLAY:-}" ]; then
-    local n
-    n=$(_quill_free_display) || { echo "wine-session: no free X display" >&2; return 1; }
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    _quill_pids+=($!)
-    export DISPLAY=":$n"
+    _quill_own_display || { echo "wine-session: no free X display" >&2; return 1; }
     QUILL_OWN_DISPLAY=1
-    local i
-    for i in $(seq 1 100); do
-      [ -e "/tmp/.X11-unix/X$n" ] && break
-      sleep 0.05
-    done
     _quill_log "Xvfb on $DISPLAY"
   fi
   _quill_make_prefix
