@@ -97,6 +97,30 @@ class DiaryKeeper {
     SaveReport Save(const NoteMap& notes, std::string_view bytes, int today, std::string_view stamp,
                     const std::function<StagedCopies()>& staged = {});
 
+    // The same save in three steps, for a diary too big to write while the window waits. Begin and
+    // End touch the journal and belong to the thread that records; Write touches no journal, so it
+    // may run on another thread between them, while the journal takes more records. Records made
+    // meanwhile are not in the bytes: End then leaves this run's journals whole, and a later save
+    // settles them.
+    struct Pending;
+    Pending BeginSave(std::string_view bytes, std::string_view stamp);
+    SaveReport WriteSave(const Pending& pending, const NoteMap& notes, std::string_view bytes, int today,
+                         std::string_view stamp, const std::function<StagedCopies()>& staged = {});
+    void EndSave(const Pending& pending, const SaveReport& report);
+
+    // The save's steps, in order.
+    struct SavedJournals {
+        std::vector<FsPath> journals; // those taken in at start (the first `applied`), then this run's
+        std::vector<FsPath> legacy;   // whole diaries older versions journalled, taken in at start
+        std::size_t applied = 0;
+    };
+    struct Pending {
+        std::uint64_t hash = 0;
+        std::uint64_t generation = 0;
+        SavedJournals journals;
+        std::uint64_t recordsBefore = 0; // the journal's count of records when the save began
+    };
+
   private:
     void FindFolder();
     // This diary's folder under every root, the one written to first: all are read at start.
@@ -110,12 +134,6 @@ class DiaryKeeper {
                                            const RunIsAlive& isAlive, std::optional<std::uint64_t>& formerId);
     bool TakeLegacyJournal(const FsPath& path, NoteMap& notes, StartReport& report);
 
-    // The save's steps, in order.
-    struct SavedJournals {
-        std::vector<FsPath> journals; // those taken in at start (the first `applied`), then this run's
-        std::vector<FsPath> legacy;   // whole diaries older versions journalled, taken in at start
-        std::size_t applied = 0;
-    };
     SavedJournals MarkJournals(std::uint64_t generation, std::uint64_t hash, std::string_view stamp);
     // True when the notes file holds what no save of this diary wrote and could not be copied aside.
     bool MustKeepTemp(const NoteMap& notes, std::string_view stamp);
@@ -126,7 +144,8 @@ class DiaryKeeper {
                    std::string_view stamp, const Manifest& vouching);
     int PruneDatedCopies(const FsPath& datedName, const NoteMap& notes, std::string_view stamp,
                          const Manifest& vouching);
-    void SettleJournals(const SavedJournals& marked, bool copied);
+    // `ownWhole`: this run journalled after the save began, so its own journals all stay.
+    void SettleJournals(const SavedJournals& marked, bool copied, bool ownWhole);
     // Leftovers of our own saves, and kept files whose notes the saved diary holds, removed; gives how
     // many kept files went.
     int RemoveStrays(const NoteMap& notes, std::string_view stamp);

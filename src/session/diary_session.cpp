@@ -1,6 +1,9 @@
 // The diary session's notes, journal and settings; its sync's schedule is in sync_schedule.cpp.
 #include "session/diary_session.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "appearance/settings_file.h"
 #include "diary/date_key.h"
 #include "diary/notes_file.h"
@@ -22,6 +25,28 @@ std::function<StagedCopies()> SessionPlatform::StageCopies(const FsPath&, const 
     return {};
 }
 
+std::function<bool(std::uint64_t)> SessionPlatform::RunAside(std::function<void()> work) {
+    work();
+    return {};
+}
+
+// A whole save written off the window's thread. The thread has bytes and notes of its own, so the
+// window goes on filing and journalling; the run's state waits for the save to land.
+struct DiarySession::Aside {
+    struct Work {
+        NoteMap notes;
+        std::string bytes;
+        int today = 0;
+        std::string stamp;
+        DiaryKeeper::Pending pending;
+        SaveReport report;
+    };
+    std::shared_ptr<Work> work;
+    std::function<bool(std::uint64_t)> ended;
+    SyncState state;
+    bool keepState = true; // false once the run was given up: its state is no one's now
+};
+
 SessionChanges& SessionChanges::operator|=(const SessionChanges& other) {
     showNote = showNote || other.showNote;
     markDays = markDays || other.markDays;
@@ -32,6 +57,11 @@ SessionChanges& SessionChanges::operator|=(const SessionChanges& other) {
 
 DiarySession::DiarySession(FileSystem& fs, SessionPlatform& platform, SyncRunner& runner)
     : m_fs(fs), m_platform(platform), m_runner(runner) {}
+
+DiarySession::~DiarySession() {
+    if (m_saving && m_saving->ended)
+        m_saving->ended(std::numeric_limits<std::uint64_t>::max());
+}
 
 FsPath DiarySession::Folder() const {
     return m_notesLoaded && m_keeper ? m_keeper->Folder() : FsPath();
@@ -102,7 +132,7 @@ bool DiarySession::WriteJournal(std::string_view typed) {
 }
 
 bool DiarySession::SaveNotes() {
-    if (!m_notesLoaded || !m_keeper)
+    if (!m_notesLoaded || !m_keeper || !SettleSaving(std::numeric_limits<std::uint64_t>::max()))
         return false;
     const std::string bytes = EncodeNotes(m_notes);
     const int today = m_platform.Today();
@@ -116,6 +146,64 @@ bool DiarySession::SaveNotes() {
         return false;
     m_notesUnreadable = false;
     return true;
+}
+
+bool DiarySession::SaveAside(SyncState state) {
+    auto aside = std::make_unique<Aside>();
+    auto work = std::make_shared<Aside::Work>();
+    std::function<StagedCopies()> staged;
+    try {
+        // The copy and the encoding are the window's whole share: tens of milliseconds for a
+        // century of notes, where the writes and flushes take seconds.
+        work->notes = m_notes;
+        work->bytes = EncodeNotes(m_notes);
+        work->today = m_platform.Today();
+        work->stamp = m_platform.FileStamp();
+        work->pending = m_keeper->BeginSave(work->bytes, work->stamp);
+        if (!m_keeper->Folder().empty())
+            staged = m_platform.StageCopies(m_keeper->Folder(), work->bytes, work->today);
+    } catch (...) {
+        return false;
+    }
+    aside->work = work;
+    aside->state = std::move(state);
+    m_saving = std::move(aside);
+    DiaryKeeper* keeper = m_keeper.get();
+    m_saving->ended = m_platform.RunAside([keeper, work, staged] {
+        try {
+            work->report =
+                keeper->WriteSave(work->pending, work->notes, work->bytes, work->today, work->stamp, staged);
+        } catch (...) {
+            // Not saved: the journal keeps what it holds, and the state on disk stays.
+            work->report = SaveReport{};
+        }
+        work->notes.Clear();
+        std::string().swap(work->bytes);
+    });
+    if (!m_saving->ended)
+        SettleSaving(0);
+    return true;
+}
+
+bool DiarySession::SettleSaving(std::uint64_t ms) {
+    if (!m_saving)
+        return true;
+    if (m_saving->ended && !m_saving->ended(ms))
+        return false;
+    const std::unique_ptr<Aside> aside = std::move(m_saving);
+    const SaveReport& report = aside->work->report;
+    Attempt([&] { m_keeper->EndSave(aside->work->pending, report); });
+    if (report.saved)
+        m_notesUnreadable = false;
+    // The state may say a day is agreed only now that the diary holding it is on disk.
+    if (aside->keepState)
+        m_runner.Finish(report.saved ? std::optional<SyncState>(std::move(aside->state)) : std::nullopt);
+    return true;
+}
+
+void DiarySession::ForgetSavedRun() {
+    if (m_saving)
+        m_saving->keepState = false;
 }
 
 bool DiarySession::LoadSettings() {
@@ -185,6 +273,13 @@ void DiarySession::Save(std::optional<std::string_view> typed) {
         }
     }
     Attempt([&] { SaveSettings(); });
+    // A save in flight gets the close's budget; one that outlasts it is left to the process's exit
+    // (it writes whole files only), and the journal holds everything it does not.
+    const std::uint64_t before = m_platform.NowMs();
+    const bool settled = SettleSaving(m_ending ? kSyncAtEndSessionMs : kSyncAtCloseMs);
+    m_closeWaitedMs += m_platform.NowMs() - before;
+    if (!settled)
+        return;
     // The keeper settles the journal once the notes file holds what it holds; a failed save leaves
     // the journal as the record of this run's typing.
     Attempt([&] { SaveNotes(); });
@@ -194,6 +289,8 @@ SessionChanges DiarySession::Tick(const std::function<std::string()>& typed) {
     SessionChanges changes;
     const std::uint64_t now = m_platform.NowMs();
     m_timerAt.reset();
+    if (m_saving)
+        SettleSaving(0);
     if (m_journal.Due(now))
         WriteJournal(typed());
     if (m_syncDue && now >= *m_syncDue) {
@@ -210,6 +307,8 @@ std::optional<std::uint64_t> DiarySession::WakeInMs() {
     // A tenth of the pause the journal waits for: it is written at most that much late.
     if (m_journal.Pending())
         wake = static_cast<std::uint64_t>(kJournalQuietMs / 10);
+    if (m_saving)
+        wake = std::min(wake.value_or(kSaveLookMs), kSaveLookMs);
     if (m_syncDue) {
         const std::uint64_t now = m_platform.NowMs();
         const std::uint64_t sync = *m_syncDue > now ? *m_syncDue - now : 0;

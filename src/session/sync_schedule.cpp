@@ -125,14 +125,19 @@ SessionChanges DiarySession::ApplyOutcome(bool atClose, std::optional<std::strin
         }
     }
     // The notes first: the state may say a day is agreed only once the diary holds them on disk.
-    // A save settles the journal, typing in it included: the box is filed first, as at close.
+    // The box is filed first, as at close, so the save holds it too.
     if (whole && !applied.taken.empty()) {
         if (boxTyped)
             changes |= FileNote(*typed);
-        if (!SaveNotes()) {
-            m_runner.Finish(std::nullopt);
+        if (atClose) {
+            m_runner.Finish(SaveNotes() ? std::optional<SyncState>(std::move(outcome->state)) : std::nullopt);
             return changes;
         }
+        // Seconds of writing for a big diary: off the window's thread, and the state kept once
+        // the save has landed.
+        if (!SaveAside(std::move(outcome->state)))
+            m_runner.Finish(std::nullopt);
+        return changes;
     }
     m_runner.Finish(std::move(outcome->state));
     return changes;
@@ -176,6 +181,7 @@ SessionChanges DiarySession::RunFinished() {
 }
 
 void DiarySession::DropRun() {
+    ForgetSavedRun();
     m_runner.Cancel();
     m_run.reset();
     m_syncDue.reset();
@@ -234,7 +240,8 @@ void DiarySession::CloseSync() {
     m_syncDue.reset();
     if (!m_account)
         return;
-    const std::uint64_t deadline = m_platform.NowMs() + (m_ending ? kSyncAtEndSessionMs : kSyncAtCloseMs);
+    const std::uint64_t budget = m_ending ? kSyncAtEndSessionMs : kSyncAtCloseMs;
+    const std::uint64_t deadline = m_platform.NowMs() + (budget - std::min(budget, m_closeWaitedMs));
     const auto left = [&] {
         const std::uint64_t now = m_platform.NowMs();
         return deadline > now ? deadline - now : 0;
@@ -243,10 +250,17 @@ void DiarySession::CloseSync() {
     // process's exit, and it keeps only whole files, so the notes saved before and the state on
     // disk stay as they were and the next start compares afresh.
     const auto giveUp = [&] {
+        ForgetSavedRun();
         m_runner.Cancel();
         m_runner.Forsake();
         m_run.reset();
     };
+    // A save still in flight outlasted the close's budget: its run's state is never kept, and no
+    // run starts on a diary not yet on disk.
+    if (!SettleSaving(left())) {
+        giveUp();
+        return;
+    }
     // A run on an older copy gives way to one on what was just saved.
     if (m_runner.Running()) {
         m_runner.Cancel();
