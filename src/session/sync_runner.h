@@ -25,9 +25,9 @@ struct SyncJob {
 struct SyncOutcome {
     SyncReport report;
     SyncState state;
-    bool hasState = false;     // the run got as far as reading the state
-    SyncStateMark stateMark;   // of the state's files as the run read them
-    std::vector<LiveDay> days; // the days the run changed, typing not filled in
+    bool hasState = false;          // the run got as far as reading the state
+    SyncStateMark stateMark;        // of the state's files as the run read them
+    std::vector<LiveDay> days;      // the days the run changed, typing not filled in
 };
 
 class SyncRunner {
