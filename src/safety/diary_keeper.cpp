@@ -68,6 +68,7 @@ std::vector<FsPath> DiaryKeeper::AllFolders() const {
 }
 
 bool DiaryKeeper::Record(std::string_view key, std::string_view text, const NoteMap& notes) {
+    const std::lock_guard turn(m_journalTurn);
     return m_journal.Record(key, text, notes);
 }
 
@@ -170,24 +171,22 @@ bool DiaryKeeper::MustKeepTemp(const NoteMap& notes, std::string_view stamp) {
 
 SaveReport DiaryKeeper::Save(const NoteMap& notes, std::string_view bytes, int today, std::string_view stamp,
                              const std::function<StagedCopies()>& waitForStaged) {
-    const Pending pending = BeginSave(bytes, stamp);
+    Pending pending;
     const SaveReport report = WriteSave(pending, notes, bytes, today, stamp, waitForStaged);
     EndSave(pending, report);
     return report;
 }
 
-DiaryKeeper::Pending DiaryKeeper::BeginSave(std::string_view bytes, std::string_view stamp) {
-    Pending pending;
+SaveReport DiaryKeeper::WriteSave(Pending& pending, const NoteMap& notes, std::string_view bytes, int today,
+                                  std::string_view stamp,
+                                  const std::function<StagedCopies()>& waitForStaged) {
     pending.hash = ContentHash(bytes);
     pending.generation = NextGeneration(m_manifest.generation);
-    pending.journals = MarkJournals(pending.generation, pending.hash, stamp);
-    pending.recordsBefore = m_journal.Records();
-    return pending;
-}
-
-SaveReport DiaryKeeper::WriteSave(const Pending& pending, const NoteMap& notes, std::string_view bytes,
-                                  int today, std::string_view stamp,
-                                  const std::function<StagedCopies()>& waitForStaged) {
+    {
+        const std::lock_guard turn(m_journalTurn);
+        pending.journals = MarkJournals(pending.generation, pending.hash, stamp);
+        pending.recordsBefore = m_journal.Records();
+    }
     SaveReport report;
     const bool keepTemp = MustKeepTemp(notes, stamp);
     const bool saved =

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -97,14 +98,12 @@ class DiaryKeeper {
     SaveReport Save(const NoteMap& notes, std::string_view bytes, int today, std::string_view stamp,
                     const std::function<StagedCopies()>& staged = {});
 
-    // The same save in three steps, for a diary too big to write while the window waits. Begin and
-    // End touch the journal and belong to the thread that records; Write touches no journal, so it
-    // may run on another thread between them, while the journal takes more records. Records made
-    // meanwhile are not in the bytes: End then leaves this run's journals whole, and a later save
-    // settles them.
+    // The same save in two steps, for a diary too big to write while the window waits. Write may
+    // run on another thread while this one records (its marking of the journals and Record take
+    // turns); End belongs to the thread that records. Records made after the marking are not in the
+    // bytes: End then leaves this run's journals whole, and a later save settles them.
     struct Pending;
-    Pending BeginSave(std::string_view bytes, std::string_view stamp);
-    SaveReport WriteSave(const Pending& pending, const NoteMap& notes, std::string_view bytes, int today,
+    SaveReport WriteSave(Pending& pending, const NoteMap& notes, std::string_view bytes, int today,
                          std::string_view stamp, const std::function<StagedCopies()>& staged = {});
     void EndSave(const Pending& pending, const SaveReport& report);
 
@@ -118,7 +117,7 @@ class DiaryKeeper {
         std::uint64_t hash = 0;
         std::uint64_t generation = 0;
         SavedJournals journals;
-        std::uint64_t recordsBefore = 0; // the journal's count of records when the save began
+        std::uint64_t recordsBefore = 0; // the journal's count of records when they were marked
     };
 
   private:
@@ -179,6 +178,8 @@ class DiaryKeeper {
     std::map<FsPath, std::uint64_t> m_appliedIds; // the header id of each journal taken in
     std::vector<FsPath> m_unkept;                 // damaged journals whose bytes could not yet be kept aside
     EditJournal m_journal;
+    // Held by Record and by a save's marking of the journals, which may be on another thread.
+    std::mutex m_journalTurn;
 };
 
 // What this diary's safety folder keeps aside (kept copies, unreadable copies, journals of ended

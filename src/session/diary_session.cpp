@@ -30,11 +30,10 @@ std::function<bool(std::uint64_t)> SessionPlatform::RunAside(std::function<void(
     return {};
 }
 
-// A whole save written off the window's thread. The thread has bytes and notes of its own, so the
-// window goes on filing and journalling; the run's state waits for the save to land.
+// A whole save written off the window's thread. The thread has bytes of its own, so the window goes
+// on filing and journalling; the run's state waits for the save to land.
 struct DiarySession::Aside {
     struct Work {
-        NoteMap notes;
         std::string bytes;
         int today = 0;
         std::string stamp;
@@ -153,13 +152,11 @@ bool DiarySession::SaveAside(SyncState state) {
     auto work = std::make_shared<Aside::Work>();
     std::function<StagedCopies()> staged;
     try {
-        // The copy and the encoding are the window's whole share: tens of milliseconds for a
-        // century of notes, where the writes and flushes take seconds.
-        work->notes = m_notes;
+        // The encoding is the window's whole share: tens of milliseconds for a century of notes,
+        // where the writes and flushes take seconds. The thread reads its own notes back from it.
         work->bytes = EncodeNotes(m_notes);
         work->today = m_platform.Today();
         work->stamp = m_platform.FileStamp();
-        work->pending = m_keeper->BeginSave(work->bytes, work->stamp);
         if (!m_keeper->Folder().empty())
             staged = m_platform.StageCopies(m_keeper->Folder(), work->bytes, work->today);
     } catch (...) {
@@ -171,13 +168,14 @@ bool DiarySession::SaveAside(SyncState state) {
     DiaryKeeper* keeper = m_keeper.get();
     m_saving->ended = m_platform.RunAside([keeper, work, staged] {
         try {
+            NoteMap notes;
+            DecodeNotes(std::string_view(work->bytes), notes);
             work->report =
-                keeper->WriteSave(work->pending, work->notes, work->bytes, work->today, work->stamp, staged);
+                keeper->WriteSave(work->pending, notes, work->bytes, work->today, work->stamp, staged);
         } catch (...) {
             // Not saved: the journal keeps what it holds, and the state on disk stays.
             work->report = SaveReport{};
         }
-        work->notes.Clear();
         std::string().swap(work->bytes);
     });
     if (!m_saving->ended)
