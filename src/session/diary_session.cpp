@@ -260,6 +260,9 @@ bool DiarySession::SaveSettings() {
 }
 
 void DiarySession::Save(std::optional<std::string_view> typed) {
+    // A run's days still coming in come in at once, to be saved below with the rest.
+    if (m_applying)
+        Attempt([&] { ApplySlice(typed, true); });
     // The journal first, so that what was typed is on disk whatever fails after it.
     if (typed) {
         Attempt([&] { FileNote(*typed); });
@@ -276,11 +279,15 @@ void DiarySession::Save(std::optional<std::string_view> typed) {
     const std::uint64_t before = m_platform.NowMs();
     const bool settled = SettleSaving(m_ending ? kSyncAtEndSessionMs : kSyncAtCloseMs);
     m_closeWaitedMs += m_platform.NowMs() - before;
-    if (!settled)
+    if (!settled) {
+        m_stateAfterSave.reset();
         return;
+    }
     // The keeper settles the journal once the notes file holds what it holds; a failed save leaves
     // the journal as the record of this run's typing.
-    Attempt([&] { SaveNotes(); });
+    bool saved = false;
+    Attempt([&] { saved = SaveNotes(); });
+    KeepStateAfterSave(saved);
 }
 
 SessionChanges DiarySession::Tick(const std::function<std::string()>& typed) {
@@ -289,6 +296,8 @@ SessionChanges DiarySession::Tick(const std::function<std::string()>& typed) {
     m_timerAt.reset();
     if (m_saving)
         SettleSaving(0);
+    if (m_applying)
+        changes |= ApplySlice(typed(), false);
     if (m_journal.Due(now))
         WriteJournal(typed());
     if (m_syncDue && now >= *m_syncDue) {
@@ -307,6 +316,8 @@ std::optional<std::uint64_t> DiarySession::WakeInMs() {
         wake = static_cast<std::uint64_t>(kJournalQuietMs / 10);
     if (m_saving)
         wake = std::min(wake.value_or(kSaveLookMs), kSaveLookMs);
+    if (m_applying)
+        wake = 0;
     if (m_syncDue) {
         const std::uint64_t now = m_platform.NowMs();
         const std::uint64_t sync = *m_syncDue > now ? *m_syncDue - now : 0;

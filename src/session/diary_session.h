@@ -59,6 +59,8 @@ inline constexpr std::uint64_t kSyncAtEndSessionMs = 1500;
 // Up to this many days a run brought are journalled one by one; more are saved as a whole diary,
 // written off the window's thread.
 inline constexpr std::size_t kJournalledDaysAtMost = 32;
+// The days of such a run that come in at one tick of the window's timer.
+inline constexpr std::size_t kAppliedAtOnce = 2048;
 // How often the timer looks whether that save has landed.
 inline constexpr std::uint64_t kSaveLookMs = 20;
 
@@ -120,8 +122,8 @@ class DiarySession {
     // settings and the notes saved, each step whatever the one before it did.
     void Save(std::optional<std::string_view> typed);
 
-    // A tick of the session's timer: the journal when typing paused, the sync when it is due.
-    // `typed` reads the box, and only when the journal is due.
+    // A tick of the session's timer: the journal when typing paused, the next slice of a big run's
+    // days, the sync when it is due. `typed` reads the box, and only when one of the first two is due.
     SessionChanges Tick(const std::function<std::string()>& typed);
     // When the session's timer should next fire, in milliseconds from now; nullopt: not at all.
     std::optional<std::uint64_t> WakeInMs();
@@ -157,6 +159,10 @@ class DiarySession {
     void StartRefused();
     void Schedule(std::uint64_t delayMs);
     SessionChanges ApplyOutcome(bool atClose, std::optional<std::string_view> typed);
+    // The next slice of the run's days, or (`rest`) all that are left, its state then waiting in
+    // m_stateAfterSave for the caller's save.
+    SessionChanges ApplySlice(std::optional<std::string_view> typed, bool rest);
+    void KeepStateAfterSave(bool saved);
     SessionChanges RecordTry();
     void DropRun();
     // The whole save after a big run, written off the window's thread: the run's state is kept
@@ -206,6 +212,16 @@ class DiarySession {
         std::optional<SyncReport> report;
     };
     std::optional<Run> m_run;
+    // A run's outcome whose days are coming in.
+    struct Applying {
+        SyncOutcome outcome;
+        std::size_t next = 0; // the first day not in yet
+        bool whole = false;   // saved as a whole diary, not journalled day by day
+        bool taken = false;   // a day took the synced text
+    };
+    std::optional<Applying> m_applying;
+    // The state of a run whose days are in, for the save being made now.
+    std::optional<SyncState> m_stateAfterSave;
     struct Aside;
     std::unique_ptr<Aside> m_saving;
     // What the close's save spent waiting for a save in flight: the close's sync has the rest.
