@@ -124,27 +124,32 @@ int DiaryKeeper::SettleKept(const NoteMap& notes) {
     return removed;
 }
 
-DiaryKeeper::SavedJournals DiaryKeeper::MarkJournals(std::uint64_t generation, std::uint64_t hash,
-                                                     std::string_view stamp) {
+DiaryKeeper::SavedJournals DiaryKeeper::JournalsHeld() {
+    SavedJournals held;
+    for (const FsPath& path : m_applied)
+        (IsLegacyJournalName(NameOf(path)) ? held.legacy : held.journals).push_back(path);
+    held.applied = held.journals.size();
+    held.journals.insert(held.journals.end(), m_journal.Files().begin(), m_journal.Files().end());
+    // What is recorded from now on is not in the bytes taken: it goes to a segment of its own, which
+    // no marker of this save covers.
+    m_journal.Rotate();
+    return held;
+}
+
+void DiaryKeeper::MarkJournals(SavedJournals& marked, std::uint64_t generation, std::uint64_t hash,
+                               std::string_view stamp) {
     // Every journal whose edits these bytes hold says so before the bytes are written: a run cut off
     // once the notes file holds them must not have the journals replayed over it at the next start
     // (a day deleted and typed again would come back as it was). A marker of a save that never
     // reached the disk names bytes no file holds, and is never matched.
-    SavedJournals marked;
-    for (const FsPath& path : m_applied)
-        (IsLegacyJournalName(NameOf(path)) ? marked.legacy : marked.journals).push_back(path);
-    marked.applied = marked.journals.size();
-    marked.journals.insert(marked.journals.end(), m_journal.Files().begin(), m_journal.Files().end());
-    if (!m_place.tempNotes.empty()) {
-        for (std::size_t i = 0; i < marked.journals.size(); ++i) {
-            const bool own = i >= marked.applied;
-            if (!MarkJournalSaved(m_fs, marked.journals[i], generation, hash,
-                                  own ? std::string_view() : stamp) &&
-                !own)
-                m_unkept.push_back(marked.journals[i]);
-        }
+    if (m_place.tempNotes.empty())
+        return;
+    for (std::size_t i = 0; i < marked.journals.size(); ++i) {
+        const bool own = i >= marked.applied;
+        if (!MarkJournalSaved(m_fs, marked.journals[i], generation, hash, own ? std::string_view() : stamp) &&
+            !own)
+            m_unkept.push_back(marked.journals[i]);
     }
-    return marked;
 }
 
 bool DiaryKeeper::MustKeepTemp(const NoteMap& notes, std::string_view stamp) {
@@ -171,10 +176,18 @@ bool DiaryKeeper::MustKeepTemp(const NoteMap& notes, std::string_view stamp) {
 
 SaveReport DiaryKeeper::Save(const NoteMap& notes, std::string_view bytes, int today, std::string_view stamp,
                              const std::function<StagedCopies()>& waitForStaged) {
-    Pending pending;
+    Pending pending = BeginSave();
     const SaveReport report = WriteSave(pending, notes, bytes, today, stamp, waitForStaged);
     EndSave(pending, report);
     return report;
+}
+
+DiaryKeeper::Pending DiaryKeeper::BeginSave() {
+    Pending pending;
+    const std::lock_guard turn(m_journalTurn);
+    pending.journals = JournalsHeld();
+    pending.recordsBefore = m_journal.Records();
+    return pending;
 }
 
 SaveReport DiaryKeeper::WriteSave(Pending& pending, const NoteMap& notes, std::string_view bytes, int today,
@@ -183,9 +196,9 @@ SaveReport DiaryKeeper::WriteSave(Pending& pending, const NoteMap& notes, std::s
     pending.hash = ContentHash(bytes);
     pending.generation = NextGeneration(m_manifest.generation);
     {
+        // A compaction of the journal meanwhile would remove what is being marked.
         const std::lock_guard turn(m_journalTurn);
-        pending.journals = MarkJournals(pending.generation, pending.hash, stamp);
-        pending.recordsBefore = m_journal.Records();
+        MarkJournals(pending.journals, pending.generation, pending.hash, stamp);
     }
     SaveReport report;
     const bool keepTemp = MustKeepTemp(notes, stamp);

@@ -98,11 +98,12 @@ class DiaryKeeper {
     SaveReport Save(const NoteMap& notes, std::string_view bytes, int today, std::string_view stamp,
                     const std::function<StagedCopies()>& staged = {});
 
-    // The same save in two steps, for a diary too big to write while the window waits. Write may
-    // run on another thread while this one records (its marking of the journals and Record take
-    // turns); End belongs to the thread that records. Records made after the marking are not in the
-    // bytes: End then leaves this run's journals whole, and a later save settles them.
+    // The same save in three steps, for a diary too big to write while the window waits. Begin,
+    // when the bytes are taken, and End belong to the thread that records; Write may run on another
+    // thread meanwhile (its marking of the journals and Record take turns). Records made after
+    // Begin are not in the bytes: End then leaves this run's journals whole, for a later save.
     struct Pending;
+    Pending BeginSave();
     SaveReport WriteSave(Pending& pending, const NoteMap& notes, std::string_view bytes, int today,
                          std::string_view stamp, const std::function<StagedCopies()>& staged = {});
     void EndSave(const Pending& pending, const SaveReport& report);
@@ -117,7 +118,7 @@ class DiaryKeeper {
         std::uint64_t hash = 0;
         std::uint64_t generation = 0;
         SavedJournals journals;
-        std::uint64_t recordsBefore = 0; // the journal's count of records when they were marked
+        std::uint64_t recordsBefore = 0; // the journal's count of records when the bytes were taken
     };
 
   private:
@@ -133,7 +134,10 @@ class DiaryKeeper {
                                            const RunIsAlive& isAlive, std::optional<std::uint64_t>& formerId);
     bool TakeLegacyJournal(const FsPath& path, NoteMap& notes, StartReport& report);
 
-    SavedJournals MarkJournals(std::uint64_t generation, std::uint64_t hash, std::string_view stamp);
+    // The journals the bytes taken now hold; the next record starts a segment of its own.
+    SavedJournals JournalsHeld();
+    void MarkJournals(SavedJournals& marked, std::uint64_t generation, std::uint64_t hash,
+                      std::string_view stamp);
     // True when the notes file holds what no save of this diary wrote and could not be copied aside.
     bool MustKeepTemp(const NoteMap& notes, std::string_view stamp);
     void WriteCopies(const NoteMap& notes, std::string_view bytes, int today, std::string_view stamp,

@@ -159,6 +159,7 @@ bool DiarySession::SaveAside(SyncState state) {
         work->stamp = m_platform.FileStamp();
         if (!m_keeper->Folder().empty())
             staged = m_platform.StageCopies(m_keeper->Folder(), work->bytes, work->today);
+        work->pending = m_keeper->BeginSave();
     } catch (...) {
         return false;
     }
