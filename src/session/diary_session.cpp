@@ -177,7 +177,8 @@ bool DiarySession::SaveAside(SyncState state) {
             // Not saved: the journal keeps what it holds, and the state on disk stays.
             work->report = SaveReport{};
         }
-        std::string().swap(work->bytes);
+        // The bytes stay until the window settles the save: the copies' thread may still read them
+        // when the save stopped before waiting for it.
     });
     if (!m_saving->ended)
         SettleSaving(0);
