@@ -148,6 +148,10 @@ bool DiarySession::SaveNotes() {
 }
 
 bool DiarySession::SaveAside(SyncState state) {
+    // One save at a time on the keeper: an earlier one still in flight (its run given up, and a new
+    // one already through) lands first.
+    if (!SettleSaving(std::numeric_limits<std::uint64_t>::max()))
+        return false;
     auto aside = std::make_unique<Aside>();
     auto work = std::make_shared<Aside::Work>();
     std::function<StagedCopies()> staged;
