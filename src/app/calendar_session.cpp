@@ -2,6 +2,7 @@
 // thread, and the sync dialog's account kept with its password in the Credential Manager.
 #include "app/calendar_session.h"
 
+#include <chrono>
 #include <ctime>
 #include <future>
 
@@ -70,6 +71,25 @@ std::function<StagedCopies()> WinSessionPlatform::StageCopies(const FsPath& fold
     } catch (...) {
         // No thread to be had: the copies are written after the save, as they always could be.
         ui::ReportCaught("starting the copies' thread");
+        return {};
+    }
+}
+
+std::function<bool(std::uint64_t ms)> WinSessionPlatform::RunAside(std::function<void()> work) {
+    try {
+        auto done = std::make_shared<std::future<void>>(std::async(std::launch::async, work));
+        return [done](std::uint64_t ms) {
+            // A wait without end in milliseconds does not fit the clock's count: it is a wait.
+            if (ms > 0x7FFFFFFF) {
+                done->wait();
+                return true;
+            }
+            return done->wait_for(std::chrono::milliseconds(ms)) == std::future_status::ready;
+        };
+    } catch (...) {
+        // No thread to be had: the work is done here, as it always could be.
+        ui::ReportCaught("starting the save's thread");
+        work();
         return {};
     }
 }

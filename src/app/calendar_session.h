@@ -23,6 +23,7 @@ class WinSessionPlatform : public SessionPlatform {
     std::vector<FsPath> LeftoversOf(const FsPath& file) override;
     std::function<StagedCopies()> StageCopies(const FsPath& folder, const std::string& bytes,
                                               int today) override;
+    std::function<bool(std::uint64_t ms)> RunAside(std::function<void()> work) override;
     WideToNarrow Narrower() override;
 };
 

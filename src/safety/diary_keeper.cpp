@@ -68,6 +68,7 @@ std::vector<FsPath> DiaryKeeper::AllFolders() const {
 }
 
 bool DiaryKeeper::Record(std::string_view key, std::string_view text, const NoteMap& notes) {
+    const std::lock_guard turn(m_journalTurn);
     return m_journal.Record(key, text, notes);
 }
 
@@ -108,8 +109,14 @@ bool DiaryKeeper::MayReplace(const FsPath& name, const NoteMap& notes, std::stri
 }
 
 int DiaryKeeper::SettleKept(const NoteMap& notes) {
+    // This run's own journals are settled by the save that holds them, never here: one may be
+    // taking a record while the save is written, and what it held a moment ago says nothing then.
+    const FsPath firstOwn = EditJournalName(m_run.pid, m_run.started, 0);
+    const FsPath ownPrefix = firstOwn.substr(0, firstOwn.size() - 5);
     int removed = 0;
     for (const KeptItem& item : KeptItemsOf(m_fs, m_folder, notes, m_toNarrow)) {
+        if (IsEditJournalName(NameOf(item.path)) && StartsWith(NameOf(item.path), ownPrefix))
+            continue;
         // A kept file goes once every note it holds is in the saved diary with the same text.
         if (item.notesBeyond == 0 && RemoveFile(m_fs, item.path) == FileError::kNone)
             ++removed;
@@ -117,27 +124,32 @@ int DiaryKeeper::SettleKept(const NoteMap& notes) {
     return removed;
 }
 
-DiaryKeeper::SavedJournals DiaryKeeper::MarkJournals(std::uint64_t generation, std::uint64_t hash,
-                                                     std::string_view stamp) {
+DiaryKeeper::SavedJournals DiaryKeeper::JournalsHeld() {
+    SavedJournals held;
+    for (const FsPath& path : m_applied)
+        (IsLegacyJournalName(NameOf(path)) ? held.legacy : held.journals).push_back(path);
+    held.applied = held.journals.size();
+    held.journals.insert(held.journals.end(), m_journal.Files().begin(), m_journal.Files().end());
+    // What is recorded from now on is not in the bytes taken: it goes to a segment of its own, which
+    // no marker of this save covers.
+    m_journal.Rotate();
+    return held;
+}
+
+void DiaryKeeper::MarkJournals(SavedJournals& marked, std::uint64_t generation, std::uint64_t hash,
+                               std::string_view stamp) {
     // Every journal whose edits these bytes hold says so before the bytes are written: a run cut off
     // once the notes file holds them must not have the journals replayed over it at the next start
     // (a day deleted and typed again would come back as it was). A marker of a save that never
     // reached the disk names bytes no file holds, and is never matched.
-    SavedJournals marked;
-    for (const FsPath& path : m_applied)
-        (IsLegacyJournalName(NameOf(path)) ? marked.legacy : marked.journals).push_back(path);
-    marked.applied = marked.journals.size();
-    marked.journals.insert(marked.journals.end(), m_journal.Files().begin(), m_journal.Files().end());
-    if (!m_place.tempNotes.empty()) {
-        for (std::size_t i = 0; i < marked.journals.size(); ++i) {
-            const bool own = i >= marked.applied;
-            if (!MarkJournalSaved(m_fs, marked.journals[i], generation, hash,
-                                  own ? std::string_view() : stamp) &&
-                !own)
-                m_unkept.push_back(marked.journals[i]);
-        }
+    if (m_place.tempNotes.empty())
+        return;
+    for (std::size_t i = 0; i < marked.journals.size(); ++i) {
+        const bool own = i >= marked.applied;
+        if (!MarkJournalSaved(m_fs, marked.journals[i], generation, hash, own ? std::string_view() : stamp) &&
+            !own)
+            m_unkept.push_back(marked.journals[i]);
     }
-    return marked;
 }
 
 bool DiaryKeeper::MustKeepTemp(const NoteMap& notes, std::string_view stamp) {
@@ -164,10 +176,31 @@ bool DiaryKeeper::MustKeepTemp(const NoteMap& notes, std::string_view stamp) {
 
 SaveReport DiaryKeeper::Save(const NoteMap& notes, std::string_view bytes, int today, std::string_view stamp,
                              const std::function<StagedCopies()>& waitForStaged) {
+    Pending pending = BeginSave();
+    const SaveReport report = WriteSave(pending, notes, bytes, today, stamp, waitForStaged);
+    EndSave(pending, report);
+    return report;
+}
+
+DiaryKeeper::Pending DiaryKeeper::BeginSave() {
+    Pending pending;
+    const std::lock_guard turn(m_journalTurn);
+    pending.journals = JournalsHeld();
+    pending.recordsBefore = m_journal.Records();
+    return pending;
+}
+
+SaveReport DiaryKeeper::WriteSave(Pending& pending, const NoteMap& notes, std::string_view bytes, int today,
+                                  std::string_view stamp,
+                                  const std::function<StagedCopies()>& waitForStaged) {
+    pending.hash = ContentHash(bytes);
+    pending.generation = NextGeneration(m_manifest.generation);
+    {
+        // A compaction of the journal meanwhile would remove what is being marked.
+        const std::lock_guard turn(m_journalTurn);
+        MarkJournals(pending.journals, pending.generation, pending.hash, stamp);
+    }
     SaveReport report;
-    const std::uint64_t hash = ContentHash(bytes);
-    const std::uint64_t generation = NextGeneration(m_manifest.generation);
-    const SavedJournals journals = MarkJournals(generation, hash, stamp);
     const bool keepTemp = MustKeepTemp(notes, stamp);
     const bool saved =
         !m_place.tempNotes.empty() &&
@@ -186,14 +219,18 @@ SaveReport DiaryKeeper::Save(const NoteMap& notes, std::string_view bytes, int t
     }
     report.saved = true;
     m_keepTempAside = false;
-    m_tempHash = hash;
+    m_tempHash = pending.hash;
     SettleLeftovers(m_fs, LeftoversOfNotes(m_fs, m_place.tempNotes), notes, stamp, m_toNarrow);
     if (!m_folder.empty() && m_fs.MakeFolders(m_folder) == FileError::kNone)
-        WriteCopies(notes, bytes, today, stamp, generation, hash, staged, report);
-    SettleJournals(journals, report.copied);
+        WriteCopies(notes, bytes, today, stamp, pending.generation, pending.hash, staged, report);
     if (!m_folder.empty())
         report.removed += RemoveStrays(notes, stamp);
     return report;
+}
+
+void DiaryKeeper::EndSave(const Pending& pending, const SaveReport& report) {
+    if (report.saved)
+        SettleJournals(pending.journals, report.copied, m_journal.Records() != pending.recordsBefore);
 }
 
 void DiaryKeeper::WriteCopies(const NoteMap& notes, std::string_view bytes, int today, std::string_view stamp,
@@ -278,15 +315,20 @@ int DiaryKeeper::PruneDatedCopies(const FsPath& datedName, const NoteMap& notes,
     return removed;
 }
 
-void DiaryKeeper::SettleJournals(const SavedJournals& marked, bool copied) {
+void DiaryKeeper::SettleJournals(const SavedJournals& marked, bool copied, bool ownWhole) {
     // A damaged journal whose bytes could not be copied aside stays, and is tried at the next save.
     // And while no safety copy holds the save (the folder read-only, full or gone), the notes file
     // is its only home: a cleaned temporary folder would take it, so the journals stay until a save
     // whose copy is written.
     const std::vector<FsPath>& journals = marked.journals;
     std::vector<FsPath> removable, kept = m_unkept;
-    for (const FsPath& path : journals) {
+    for (std::size_t i = 0; i < journals.size(); ++i) {
+        const FsPath& path = journals[i];
         if (std::find(m_unkept.begin(), m_unkept.end(), path) != m_unkept.end())
+            continue;
+        // Typing recorded while the save was written is after its marker in these very files, and
+        // in no file on disk: they stay as they are, and the journal goes on as it was.
+        if (ownWhole && i >= marked.applied)
             continue;
         (copied ? removable : kept).push_back(path);
     }
@@ -305,7 +347,8 @@ void DiaryKeeper::SettleJournals(const SavedJournals& marked, bool copied) {
         if (const auto id = m_appliedIds.find(path); id != m_appliedIds.end())
             stillFollows.push_back(id->second);
     }
-    m_journal.Saved(std::move(ownLeft), std::move(stillFollows));
+    if (!ownWhole)
+        m_journal.Saved(std::move(ownLeft), std::move(stillFollows));
     for (const FsPath& path : marked.legacy) {
         if (RemoveFile(m_fs, path) != FileError::kNone)
             m_applied.push_back(path);
@@ -314,8 +357,8 @@ void DiaryKeeper::SettleJournals(const SavedJournals& marked, bool copied) {
 
 int DiaryKeeper::RemoveStrays(const NoteMap& notes, std::string_view stamp) {
     for (const FsPath& name : Names(m_fs, m_folder)) {
-        if (!IsOwnStrayName(name) || std::find(m_journal.Files().begin(), m_journal.Files().end(),
-                                               m_folder + name) != m_journal.Files().end())
+        // Read by name alone, never through the journal: a save may run on a thread of its own.
+        if (!IsOwnStrayName(name) || IsEditJournalName(name))
             continue;
         // A manifest's leftover holds no note; a copy's is a diary, and goes by the one rule.
         if (IsLeftoverName(name, kManifestName) || MayReplace(name, notes, stamp, Manifest()))

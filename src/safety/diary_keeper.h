@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -97,6 +98,29 @@ class DiaryKeeper {
     SaveReport Save(const NoteMap& notes, std::string_view bytes, int today, std::string_view stamp,
                     const std::function<StagedCopies()>& staged = {});
 
+    // The same save in three steps, for a diary too big to write while the window waits. Begin,
+    // when the bytes are taken, and End belong to the thread that records; Write may run on another
+    // thread meanwhile (its marking of the journals and Record take turns). Records made after
+    // Begin are not in the bytes: End then leaves this run's journals whole, for a later save.
+    struct Pending;
+    Pending BeginSave();
+    SaveReport WriteSave(Pending& pending, const NoteMap& notes, std::string_view bytes, int today,
+                         std::string_view stamp, const std::function<StagedCopies()>& staged = {});
+    void EndSave(const Pending& pending, const SaveReport& report);
+
+    // The save's steps, in order.
+    struct SavedJournals {
+        std::vector<FsPath> journals; // those taken in at start (the first `applied`), then this run's
+        std::vector<FsPath> legacy;   // whole diaries older versions journalled, taken in at start
+        std::size_t applied = 0;
+    };
+    struct Pending {
+        std::uint64_t hash = 0;
+        std::uint64_t generation = 0;
+        SavedJournals journals;
+        std::uint64_t recordsBefore = 0; // the journal's count of records when the bytes were taken
+    };
+
   private:
     void FindFolder();
     // This diary's folder under every root, the one written to first: all are read at start.
@@ -110,13 +134,10 @@ class DiaryKeeper {
                                            const RunIsAlive& isAlive, std::optional<std::uint64_t>& formerId);
     bool TakeLegacyJournal(const FsPath& path, NoteMap& notes, StartReport& report);
 
-    // The save's steps, in order.
-    struct SavedJournals {
-        std::vector<FsPath> journals; // those taken in at start (the first `applied`), then this run's
-        std::vector<FsPath> legacy;   // whole diaries older versions journalled, taken in at start
-        std::size_t applied = 0;
-    };
-    SavedJournals MarkJournals(std::uint64_t generation, std::uint64_t hash, std::string_view stamp);
+    // The journals the bytes taken now hold; the next record starts a segment of its own.
+    SavedJournals JournalsHeld();
+    void MarkJournals(SavedJournals& marked, std::uint64_t generation, std::uint64_t hash,
+                      std::string_view stamp);
     // True when the notes file holds what no save of this diary wrote and could not be copied aside.
     bool MustKeepTemp(const NoteMap& notes, std::string_view stamp);
     void WriteCopies(const NoteMap& notes, std::string_view bytes, int today, std::string_view stamp,
@@ -126,7 +147,8 @@ class DiaryKeeper {
                    std::string_view stamp, const Manifest& vouching);
     int PruneDatedCopies(const FsPath& datedName, const NoteMap& notes, std::string_view stamp,
                          const Manifest& vouching);
-    void SettleJournals(const SavedJournals& marked, bool copied);
+    // `ownWhole`: this run journalled after the save began, so its own journals all stay.
+    void SettleJournals(const SavedJournals& marked, bool copied, bool ownWhole);
     // Leftovers of our own saves, and kept files whose notes the saved diary holds, removed; gives how
     // many kept files went.
     int RemoveStrays(const NoteMap& notes, std::string_view stamp);
@@ -160,6 +182,8 @@ class DiaryKeeper {
     std::map<FsPath, std::uint64_t> m_appliedIds; // the header id of each journal taken in
     std::vector<FsPath> m_unkept;                 // damaged journals whose bytes could not yet be kept aside
     EditJournal m_journal;
+    // Held by Record and by a save's marking of the journals, which may be on another thread.
+    std::mutex m_journalTurn;
 };
 
 // What this diary's safety folder keeps aside (kept copies, unreadable copies, journals of ended

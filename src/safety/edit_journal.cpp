@@ -546,6 +546,14 @@ void EditJournal::Compact() {
     m_segmentBytes = bytes.size();
 }
 
+void EditJournal::Rotate() {
+    if (!m_open)
+        return;
+    m_header.follows.push_back(m_header.id);
+    ++m_segment;
+    m_open = false;
+}
+
 void EditJournal::Saved(std::vector<FsPath> left, std::vector<std::uint64_t> stillFollows) {
     m_last.clear();
     m_days.clear();

@@ -109,6 +109,10 @@ class EditJournal {
     // them, so a folder removed while the window runs is made again).
     void SetHomes(std::vector<FsPath> homes) { m_homes = std::move(homes); }
     const FsPath& Folder() const { return m_folder; }
+    // The next record starts a new segment, which follows this one; nothing else changes.
+    void Rotate();
+    // Records tried so far (and compactions): changes whenever the journal may hold more.
+    std::uint64_t Records() const { return m_seq; }
     // Every segment this run wrote that is still on disk.
     const std::vector<FsPath>& Files() const { return m_files; }
 

@@ -1,6 +1,9 @@
 // The diary session's notes, journal and settings; its sync's schedule is in sync_schedule.cpp.
 #include "session/diary_session.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "appearance/settings_file.h"
 #include "diary/date_key.h"
 #include "diary/notes_file.h"
@@ -22,6 +25,27 @@ std::function<StagedCopies()> SessionPlatform::StageCopies(const FsPath&, const 
     return {};
 }
 
+std::function<bool(std::uint64_t)> SessionPlatform::RunAside(std::function<void()> work) {
+    work();
+    return {};
+}
+
+// A whole save written off the window's thread. The thread has bytes of its own, so the window goes
+// on filing and journalling; the run's state waits for the save to land.
+struct DiarySession::Aside {
+    struct Work {
+        std::string bytes;
+        int today = 0;
+        std::string stamp;
+        DiaryKeeper::Pending pending;
+        SaveReport report;
+    };
+    std::shared_ptr<Work> work;
+    std::function<bool(std::uint64_t)> ended;
+    SyncState state;
+    bool keepState = true; // false once the run was given up: its state is no one's now
+};
+
 SessionChanges& SessionChanges::operator|=(const SessionChanges& other) {
     showNote = showNote || other.showNote;
     markDays = markDays || other.markDays;
@@ -32,6 +56,11 @@ SessionChanges& SessionChanges::operator|=(const SessionChanges& other) {
 
 DiarySession::DiarySession(FileSystem& fs, SessionPlatform& platform, SyncRunner& runner)
     : m_fs(fs), m_platform(platform), m_runner(runner) {}
+
+DiarySession::~DiarySession() {
+    if (m_saving && m_saving->ended)
+        m_saving->ended(std::numeric_limits<std::uint64_t>::max());
+}
 
 FsPath DiarySession::Folder() const {
     return m_notesLoaded && m_keeper ? m_keeper->Folder() : FsPath();
@@ -102,7 +131,7 @@ bool DiarySession::WriteJournal(std::string_view typed) {
 }
 
 bool DiarySession::SaveNotes() {
-    if (!m_notesLoaded || !m_keeper)
+    if (!m_notesLoaded || !m_keeper || !SettleSaving(std::numeric_limits<std::uint64_t>::max()))
         return false;
     const std::string bytes = EncodeNotes(m_notes);
     const int today = m_platform.Today();
@@ -116,6 +145,69 @@ bool DiarySession::SaveNotes() {
         return false;
     m_notesUnreadable = false;
     return true;
+}
+
+bool DiarySession::SaveAside(SyncState state) {
+    // One save at a time on the keeper: an earlier one still in flight (its run given up, and a new
+    // one already through) lands first.
+    if (!SettleSaving(std::numeric_limits<std::uint64_t>::max()))
+        return false;
+    auto aside = std::make_unique<Aside>();
+    auto work = std::make_shared<Aside::Work>();
+    std::function<StagedCopies()> staged;
+    try {
+        // The encoding is the window's whole share: tens of milliseconds for a century of notes,
+        // where the writes and flushes take seconds. The thread reads its own notes back from it.
+        work->bytes = EncodeNotes(m_notes);
+        work->today = m_platform.Today();
+        work->stamp = m_platform.FileStamp();
+        if (!m_keeper->Folder().empty())
+            staged = m_platform.StageCopies(m_keeper->Folder(), work->bytes, work->today);
+        work->pending = m_keeper->BeginSave();
+    } catch (...) {
+        return false;
+    }
+    aside->work = work;
+    aside->state = std::move(state);
+    m_saving = std::move(aside);
+    DiaryKeeper* keeper = m_keeper.get();
+    m_saving->ended = m_platform.RunAside([keeper, work, staged] {
+        try {
+            NoteMap notes;
+            DecodeNotes(std::string_view(work->bytes), notes);
+            work->report =
+                keeper->WriteSave(work->pending, notes, work->bytes, work->today, work->stamp, staged);
+        } catch (...) {
+            // Not saved: the journal keeps what it holds, and the state on disk stays.
+            work->report = SaveReport{};
+        }
+        // The bytes stay until the window settles the save: the copies' thread may still read them
+        // when the save stopped before waiting for it.
+    });
+    if (!m_saving->ended)
+        SettleSaving(0);
+    return true;
+}
+
+bool DiarySession::SettleSaving(std::uint64_t ms) {
+    if (!m_saving)
+        return true;
+    if (m_saving->ended && !m_saving->ended(ms))
+        return false;
+    const std::unique_ptr<Aside> aside = std::move(m_saving);
+    const SaveReport& report = aside->work->report;
+    Attempt([&] { m_keeper->EndSave(aside->work->pending, report); });
+    if (report.saved)
+        m_notesUnreadable = false;
+    // The state may say a day is agreed only now that the diary holding it is on disk.
+    if (aside->keepState)
+        m_runner.Finish(report.saved ? std::optional<SyncState>(std::move(aside->state)) : std::nullopt);
+    return true;
+}
+
+void DiarySession::ForgetSavedRun() {
+    if (m_saving)
+        m_saving->keepState = false;
 }
 
 bool DiarySession::LoadSettings() {
@@ -174,6 +266,9 @@ bool DiarySession::SaveSettings() {
 }
 
 void DiarySession::Save(std::optional<std::string_view> typed) {
+    // A run's days still coming in come in at once, to be saved below with the rest.
+    if (m_applying)
+        Attempt([&] { ApplySlice(typed, true); });
     // The journal first, so that what was typed is on disk whatever fails after it.
     if (typed) {
         Attempt([&] { FileNote(*typed); });
@@ -185,15 +280,30 @@ void DiarySession::Save(std::optional<std::string_view> typed) {
         }
     }
     Attempt([&] { SaveSettings(); });
+    // A save in flight gets the close's budget; one that outlasts it is left to the process's exit
+    // (it writes whole files only), and the journal holds everything it does not.
+    const std::uint64_t before = m_platform.NowMs();
+    const bool settled = SettleSaving(m_ending ? kSyncAtEndSessionMs : kSyncAtCloseMs);
+    m_closeWaitedMs += m_platform.NowMs() - before;
+    if (!settled) {
+        m_stateAfterSave.reset();
+        return;
+    }
     // The keeper settles the journal once the notes file holds what it holds; a failed save leaves
     // the journal as the record of this run's typing.
-    Attempt([&] { SaveNotes(); });
+    bool saved = false;
+    Attempt([&] { saved = SaveNotes(); });
+    KeepStateAfterSave(saved);
 }
 
 SessionChanges DiarySession::Tick(const std::function<std::string()>& typed) {
     SessionChanges changes;
     const std::uint64_t now = m_platform.NowMs();
     m_timerAt.reset();
+    if (m_saving)
+        SettleSaving(0);
+    if (m_applying)
+        changes |= ApplySlice(typed(), false);
     if (m_journal.Due(now))
         WriteJournal(typed());
     if (m_syncDue && now >= *m_syncDue) {
@@ -210,6 +320,10 @@ std::optional<std::uint64_t> DiarySession::WakeInMs() {
     // A tenth of the pause the journal waits for: it is written at most that much late.
     if (m_journal.Pending())
         wake = static_cast<std::uint64_t>(kJournalQuietMs / 10);
+    if (m_saving)
+        wake = std::min(wake.value_or(kSaveLookMs), kSaveLookMs);
+    if (m_applying)
+        wake = 0;
     if (m_syncDue) {
         const std::uint64_t now = m_platform.NowMs();
         const std::uint64_t sync = *m_syncDue > now ? *m_syncDue - now : 0;

@@ -42,6 +42,9 @@ class SessionPlatform {
     // function returned waits for them. None: the keeper writes them after the save.
     virtual std::function<StagedCopies()> StageCopies(const FsPath& folder, const std::string& bytes,
                                                       int today);
+    // Runs `work` off the window's thread, where a thread can be had; the function returned waits
+    // up to `ms` for it to end and says whether it did. None: it ran here, and has ended.
+    virtual std::function<bool(std::uint64_t ms)> RunAside(std::function<void()> work);
     // How UTF-16 names in the settings file become the diary's text.
     virtual WideToNarrow Narrower() { return {}; }
 };
@@ -53,8 +56,13 @@ inline constexpr std::uint64_t kSyncEveryMs = 5 * 60 * 1000;
 // How long the sync after the save may hold a close, and a sign-out: every wait together.
 inline constexpr std::uint64_t kSyncAtCloseMs = 4000;
 inline constexpr std::uint64_t kSyncAtEndSessionMs = 1500;
-// Up to this many days a run brought are journalled one by one; more are saved as a whole diary.
+// Up to this many days a run brought are journalled one by one; more are saved as a whole diary,
+// written off the window's thread.
 inline constexpr std::size_t kJournalledDaysAtMost = 32;
+// The days of such a run that come in at one tick of the window's timer.
+inline constexpr std::size_t kAppliedAtOnce = 2048;
+// How often the timer looks whether that save has landed.
+inline constexpr std::uint64_t kSaveLookMs = 20;
 
 enum class AccountKept { kKept, kNotSaved, kBadAddress, kNoPassword };
 
@@ -72,6 +80,8 @@ class DiarySession {
     DiarySession(FileSystem& fs, SessionPlatform& platform, SyncRunner& runner);
     DiarySession(const DiarySession&) = delete;
     DiarySession& operator=(const DiarySession&) = delete;
+    // A save in flight is waited for: its thread works on this session's keeper.
+    ~DiarySession();
 
     // The diary read through `keeper`; a first run is given its first note. False when it could not
     // be read (or there is no keeper): then nothing of this run writes a diary it did not read, nor
@@ -94,8 +104,10 @@ class DiarySession {
     // The shown day's text as typed goes to the journal; false when it could not be written.
     bool WriteJournal(std::string_view typed);
     bool JournalPending() const { return m_journal.Pending(); }
-    // The notes file, its copies and the journal settled.
+    // The notes file, its copies and the journal settled; a save in flight is waited for first.
     bool SaveNotes();
+    // A whole save of the diary is being written off the window's thread.
+    bool Saving() const { return m_saving != nullptr; }
 
     // The settings record, the settings file and its copy in the diary's folder.
     CalendarSettings& Settings() { return m_settings; }
@@ -110,8 +122,8 @@ class DiarySession {
     // settings and the notes saved, each step whatever the one before it did.
     void Save(std::optional<std::string_view> typed);
 
-    // A tick of the session's timer: the journal when typing paused, the sync when it is due.
-    // `typed` reads the box, and only when the journal is due.
+    // A tick of the session's timer: the journal when typing paused, the next slice of a big run's
+    // days, the sync when it is due. `typed` reads the box, and only when one of the first two is due.
     SessionChanges Tick(const std::function<std::string()>& typed);
     // When the session's timer should next fire, in milliseconds from now; nullopt: not at all.
     std::optional<std::uint64_t> WakeInMs();
@@ -147,8 +159,19 @@ class DiarySession {
     void StartRefused();
     void Schedule(std::uint64_t delayMs);
     SessionChanges ApplyOutcome(bool atClose, std::optional<std::string_view> typed);
+    // The next slice of the run's days, or (`rest`) all that are left, its state then waiting in
+    // m_stateAfterSave for the caller's save.
+    SessionChanges ApplySlice(std::optional<std::string_view> typed, bool rest);
+    void KeepStateAfterSave(bool saved);
     SessionChanges RecordTry();
     void DropRun();
+    // The whole save after a big run, written off the window's thread: the run's state is kept
+    // once it has landed. False when it could not begin.
+    bool SaveAside(SyncState state);
+    // Waits up to `ms` for the save in flight and settles it; true when none is in flight any more.
+    bool SettleSaving(std::uint64_t ms);
+    // A save in flight still lands, but the run given up keeps no state by it.
+    void ForgetSavedRun();
 
     FileSystem& m_fs;
     SessionPlatform& m_platform;
@@ -189,4 +212,18 @@ class DiarySession {
         std::optional<SyncReport> report;
     };
     std::optional<Run> m_run;
+    // A run's outcome whose days are coming in.
+    struct Applying {
+        SyncOutcome outcome;
+        std::size_t next = 0; // the first day not in yet
+        bool whole = false;   // saved as a whole diary, not journalled day by day
+        bool taken = false;   // a day took the synced text
+    };
+    std::optional<Applying> m_applying;
+    // The state of a run whose days are in, for the save being made now.
+    std::optional<SyncState> m_stateAfterSave;
+    struct Aside;
+    std::unique_ptr<Aside> m_saving;
+    // What the close's save spent waiting for a save in flight: the close's sync has the rest.
+    std::uint64_t m_closeWaitedMs = 0;
 };

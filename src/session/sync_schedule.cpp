@@ -2,6 +2,7 @@
 // filed, every few minutes, after the save at close), the back-off after failures, what a finished
 // run brings into the diary, the one record of how the last try went, and the close's budget.
 #include <algorithm>
+#include <iterator>
 #include <limits>
 
 #include "session/diary_session.h"
@@ -97,45 +98,82 @@ SessionChanges DiarySession::ApplyOutcome(bool atClose, std::optional<std::strin
         m_runner.Finish(std::nullopt);
         return changes;
     }
+    // Each journal record is flushed on its own: a first sync that brings years of notes is saved
+    // once, as a whole file, instead of thousands of flushes while the window waits; and its days
+    // come in a slice at a time, between the window's messages.
+    const bool whole = atClose || outcome->days.size() > kJournalledDaysAtMost;
+    m_applying = Applying{std::move(*outcome), 0, whole, false};
+    changes = ApplySlice(typed, atClose);
+    if (atClose)
+        KeepStateAfterSave(m_stateAfterSave && SaveNotes());
+    return changes;
+}
+
+SessionChanges DiarySession::ApplySlice(std::optional<std::string_view> typed, bool rest) {
+    SessionChanges changes;
+    Applying& applying = *m_applying;
+    std::vector<LiveDay>& days = applying.outcome.days;
+    const std::size_t from = applying.next;
+    const std::size_t to = rest ? days.size() : std::min(days.size(), from + kAppliedAtOnce);
+    applying.next = to;
+    std::vector<LiveDay> slice(std::make_move_iterator(days.begin() + static_cast<std::ptrdiff_t>(from)),
+                               std::make_move_iterator(days.begin() + static_cast<std::ptrdiff_t>(to)));
     // Typing in the box that is not filed yet belongs to the day it shows, and stays there.
     const bool boxTyped = typed && *typed != m_notes.FindNote(m_shownDay);
-    for (LiveDay& day : outcome->days)
+    for (LiveDay& day : slice)
         day.typing = boxTyped && day.key == m_shownDay;
-    // Each journal record is flushed on its own: a first sync that brings years of notes is saved
-    // once, as a whole file, instead of thousands of flushes while the window waits.
-    const bool whole = atClose || outcome->days.size() > kJournalledDaysAtMost;
     const RecordDay journal = [&](std::string_view key, std::string_view text) {
         return m_keeper->Record(key, text, m_notes);
     };
     LiveApplyReport applied;
     try {
-        applied = ApplySyncedDays(m_notes, outcome->state, outcome->days, m_platform.Pivot(),
-                                  whole ? RecordDay() : journal);
+        applied = ApplySyncedDays(m_notes, applying.outcome.state, slice, m_platform.Pivot(),
+                                  applying.whole ? RecordDay() : journal);
     } catch (...) {
-        // Whatever was filed is journalled; the state on disk stays as it was, which only makes the
-        // next run compare those days again.
+        // What came in stays, to be saved with the diary; the state on disk stays as it was, which
+        // only makes the next run compare those days again.
+        m_applying.reset();
         m_runner.Finish(std::nullopt);
         return changes;
     }
     if (!applied.taken.empty()) {
+        applying.taken = true;
         changes.markDays = true;
         if (std::find(applied.taken.begin(), applied.taken.end(), m_shownDay) != applied.taken.end()) {
             changes.showNote = true;
             m_noteEdited = false;
         }
     }
-    // The notes first: the state may say a day is agreed only once the diary holds them on disk.
-    // A save settles the journal, typing in it included: the box is filed first, as at close.
-    if (whole && !applied.taken.empty()) {
-        if (boxTyped)
-            changes |= FileNote(*typed);
-        if (!SaveNotes()) {
-            m_runner.Finish(std::nullopt);
-            return changes;
-        }
+    if (applying.next < days.size())
+        return changes;
+    Applying done = std::move(applying);
+    m_applying.reset();
+    if (!done.whole || !done.taken) {
+        m_runner.Finish(std::move(done.outcome.state));
+        return changes;
     }
-    m_runner.Finish(std::move(outcome->state));
+    // The notes first: the state may say a day is agreed only once the diary holds them on disk.
+    // The box is filed first, as at close, so the save holds it too.
+    if (boxTyped)
+        changes |= FileNote(*typed);
+    if (rest) {
+        // The caller saves now, and keeps the state by what that save did.
+        m_stateAfterSave = std::move(done.outcome.state);
+        return changes;
+    }
+    // Seconds of writing for a big diary: off the window's thread, and the state kept once the save
+    // has landed.
+    if (!SaveAside(std::move(done.outcome.state)))
+        m_runner.Finish(std::nullopt);
     return changes;
+}
+
+void DiarySession::KeepStateAfterSave(bool saved) {
+    if (!m_stateAfterSave)
+        return;
+    std::optional<SyncState> state = std::move(m_stateAfterSave);
+    m_stateAfterSave.reset();
+    m_runner.Finish(saved ? std::move(state) : std::nullopt);
 }
 
 SessionChanges DiarySession::RecordTry() {
@@ -176,6 +214,10 @@ SessionChanges DiarySession::RunFinished() {
 }
 
 void DiarySession::DropRun() {
+    // Days already in stay, to be saved with the diary; the given-up run's state is no one's.
+    m_applying.reset();
+    m_stateAfterSave.reset();
+    ForgetSavedRun();
     m_runner.Cancel();
     m_run.reset();
     m_syncDue.reset();
@@ -234,7 +276,8 @@ void DiarySession::CloseSync() {
     m_syncDue.reset();
     if (!m_account)
         return;
-    const std::uint64_t deadline = m_platform.NowMs() + (m_ending ? kSyncAtEndSessionMs : kSyncAtCloseMs);
+    const std::uint64_t budget = m_ending ? kSyncAtEndSessionMs : kSyncAtCloseMs;
+    const std::uint64_t deadline = m_platform.NowMs() + (budget - std::min(budget, m_closeWaitedMs));
     const auto left = [&] {
         const std::uint64_t now = m_platform.NowMs();
         return deadline > now ? deadline - now : 0;
@@ -243,10 +286,17 @@ void DiarySession::CloseSync() {
     // process's exit, and it keeps only whole files, so the notes saved before and the state on
     // disk stay as they were and the next start compares afresh.
     const auto giveUp = [&] {
+        ForgetSavedRun();
         m_runner.Cancel();
         m_runner.Forsake();
         m_run.reset();
     };
+    // A save still in flight outlasted the close's budget: its run's state is never kept, and no
+    // run starts on a diary not yet on disk.
+    if (!SettleSaving(left())) {
+        giveUp();
+        return;
+    }
     // A run on an older copy gives way to one on what was just saved.
     if (m_runner.Running()) {
         m_runner.Cancel();

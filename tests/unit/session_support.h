@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fake_file_system.h"
@@ -27,6 +29,30 @@ class TestPlatform : public SessionPlatform {
     int Pivot() override { return 2027; }
     FsPath SettingsFile(bool) override { return L"T\\qlw.ini"; }
     std::vector<FsPath> LeftoversOf(const FsPath&) override { return {}; }
+
+    // With `holdAside`, work meant for another thread waits until the test lands it, or until a
+    // wait of at least `landsAfterMs` (kNever: none lands it; a wait without end always does).
+    bool holdAside = false;
+    std::uint64_t landsAfterMs = kNever;
+    std::function<void()> held;
+    std::function<bool(std::uint64_t)> RunAside(std::function<void()> work) override {
+        if (!holdAside)
+            return SessionPlatform::RunAside(std::move(work));
+        held = std::move(work);
+        return [this](std::uint64_t wait) {
+            if (held && (wait == kNever || landsAfterMs <= wait)) {
+                ms += wait == kNever ? 0 : landsAfterMs;
+                Land();
+            } else if (held) {
+                ms += wait;
+            }
+            return !held;
+        };
+    }
+    void Land() {
+        if (held)
+            std::exchange(held, nullptr)();
+    }
 };
 
 class FakeRunner : public SyncRunner {
