@@ -211,8 +211,29 @@ class Run {
                 }
             }
         }
+        RereadUnshown(toFetch, forgotten);
         FetchInSlices(toFetch);
         return true;
+    }
+
+    // Another client's resource whose text, held by its sum, its day's note no longer shows (edited
+    // or emptied here, or a diary that did not load) is read again, as the note is to show it.
+    void RereadUnshown(std::vector<const MemberChange*>& toFetch, std::deque<MemberChange>& reread) {
+        std::set<std::string_view> fetching;
+        for (const MemberChange* change : toFetch) {
+            fetching.insert(change->href);
+        }
+        for (const auto& [href, resource] : m_state.foreign) {
+            if (fetching.count(href) || m_foreignChanges.count(href)) {
+                continue;
+            }
+            for (const ForeignEntry& e : resource.entries) {
+                if (e.HeldAsSum() && !ForeignTextIn(m_notes.FindNote(KeyOfSyncDate(e.date)), e)) {
+                    toFetch.push_back(&reread.emplace_back(MemberChange{href, {}, false}));
+                    break;
+                }
+            }
+        }
     }
 
     // Read and taken in slices, so a big pull holds one slice's replies at a time, and a fetch cut
@@ -429,10 +450,11 @@ class Run {
             day.sides.base = agreed->second.base;
             day.sides.made = agreed->second.made; // empty when a state of an older version did not keep it
         }
-        day.shown = ForeignTextsOf(m_newByDay, d);
+        day.shown = ForeignTextsOf(m_newByDay, d, day.local, false);
         // Told apart by where each part came from, never by equal words: what the last run appended
         // for other clients is theirs, the rest is typed here.
-        day.sides.own = OwnTextOfNote(day.local, day.sides.base.value_or(""), ForeignTextsOf(m_oldByDay, d));
+        day.sides.own = OwnTextOfNote(day.local, day.sides.base.value_or(""),
+                                      ForeignTextsOf(m_oldByDay, d, day.local, true));
         return day;
     }
 
@@ -608,6 +630,12 @@ class Run {
                 ++m_report.deletedHere;
             } else {
                 ++m_report.pulled;
+            }
+        }
+        // The note holds the other clients' texts now: a big pull of phone entries holds each once.
+        if (const auto shown = m_newByDay.find(d); shown != m_newByDay.end()) {
+            for (ForeignEntry* entry : shown->second) {
+                HoldAsSumWhenShown(m_notes.FindNote(day.key), *entry);
             }
         }
     }

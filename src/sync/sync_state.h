@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -35,9 +36,20 @@ struct SyncDayState {
 struct ForeignEntry {
     SyncDate date;
     std::string text;
+    // A text the day's note shows is not kept twice: it is held as its length and checksum, and read
+    // from the note (HeldAsSum). A note that no longer shows it has the resource read again.
+    std::uint64_t sum = 0;
+    std::uint32_t size = 0;
 
+    bool HeldAsSum() const { return text.empty() && size != 0; }
     friend bool operator==(const ForeignEntry&, const ForeignEntry&) = default;
 };
+
+// The text a note shows of an entry: its own when it is held, else the run of the note's whole
+// parts that has the entry's length and checksum; nullopt when the note shows no such run.
+std::optional<std::string_view> ForeignTextIn(std::string_view note, const ForeignEntry& entry);
+// Lets the entry's text go when the note shows it, keeping its length and checksum.
+void HoldAsSumWhenShown(std::string_view note, ForeignEntry& entry);
 
 // A resource this program did not write: never changed or removed by it, shown in its days' notes.
 struct ForeignResource {
@@ -50,10 +62,16 @@ struct ForeignResource {
 // Other clients' entries of each day (by CompactDate), in the order of their resources and, within
 // one, of its entries; each points into `resources`, which must outlive it unchanged. A big pull of
 // phone entries looks every day up, and walking all resources for each was quadratic.
-using ForeignTextsByDay = std::map<std::string, std::vector<const std::string*>>;
-ForeignTextsByDay IndexForeignByDay(const std::map<std::string, ForeignResource>& resources);
-// The texts of one day (a CompactDate), copied in that order.
-std::vector<std::string> ForeignTextsOf(const ForeignTextsByDay& byDay, const std::string& date);
+using ForeignTextsByDay = std::map<std::string, std::vector<ForeignEntry*>>;
+ForeignTextsByDay IndexForeignByDay(std::map<std::string, ForeignResource>& resources);
+// The texts `note` shows of these entries, in their order. An entry held as its sum that the note
+// no longer shows is left out, or with standIns stands as a text that is no part of the note, as
+// the entry's own text would: what tells the note's own text from the entries it showed.
+std::vector<std::string> ForeignTextsIn(std::string_view note, const std::vector<ForeignEntry*>& entries,
+                                        bool standIns);
+// Those of one day (a CompactDate).
+std::vector<std::string> ForeignTextsOf(const ForeignTextsByDay& byDay, const std::string& date,
+                                        std::string_view note, bool standIns);
 
 struct SyncState {
     std::string collection; // the collection's URL, ending with '/'; empty before discovery

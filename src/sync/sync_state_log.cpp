@@ -85,6 +85,9 @@ std::uint64_t HashOf(const ForeignResource& resource) {
     for (const ForeignEntry& e : resource.entries) {
         sum = SyncFileChecksum(CompactDate(e.date) + ":" + std::to_string(e.text.size()) + ":", sum);
         sum = SyncFileChecksum(e.text, sum);
+        if (e.HeldAsSum()) {
+            sum = SyncFileChecksum("=" + std::to_string(e.size) + ":" + std::to_string(e.sum), sum);
+        }
     }
     return sum;
 }

@@ -1,6 +1,7 @@
 // The note list's ordering, duplicate and blank rules, and the notes file byte for byte.
 #include <gtest/gtest.h>
 
+#include "held_bytes.h"
 #include "test_bytes.h"
 
 #include <cstdlib>
@@ -174,25 +175,18 @@ TEST(NotesFile, CountsBelowTheEntriesLoadWhatTheyCountAndReportTheRestUnread) {
     }
 }
 
-namespace {
-// Bytes handed out by operator new on this thread while counting.
-thread_local bool t_counting = false;
-thread_local std::size_t t_allocated = 0;
-} // namespace
-
 TEST(NotesFile, AForgedCountCostsMemoryOnlyForTheEntriesThatArrive) {
     // One large note announced as two thousand million: what is reserved must follow the note.
     NoteMap one;
     one.Append({"071226", std::string(1 << 20, 'x')});
     const std::string bytes = "\xFF\xFF\xFF\x7F"s + EncodeNotes(one).substr(4);
     NoteMap notes;
-    t_allocated = 0;
-    t_counting = true;
+    const std::size_t asked = held_bytes::Asked();
     const bool ok = DecodeNotes(bytes, notes);
-    t_counting = false;
+    const std::size_t allocated = held_bytes::Asked() - asked;
     EXPECT_FALSE(ok);
     EXPECT_EQ(notes.size(), 1u);
-    EXPECT_LT(t_allocated, 2 * bytes.size()) << "bytes allocated for a file of " << bytes.size();
+    EXPECT_LT(allocated, 2 * bytes.size()) << "bytes allocated for a file of " << bytes.size();
 }
 
 TEST(NotesFile, EveryCutOfAValidFileFailsAndKeepsTheWholeEntriesBeforeIt) {
@@ -294,19 +288,4 @@ TEST(NotesFile, EncodingWithANoteMatchesFilingItInACopy) {
         EXPECT_EQ(EncodeNotesWithNote(notes, c.key, c.text), EncodeNotes(copy)) << c.key << " / " << c.text;
     }
     EXPECT_EQ(notes.size(), 4u) << "the list itself is untouched";
-}
-
-// Counts what the decoder asks for; the counters are off outside the one test that reads them.
-void* operator new(std::size_t size) {
-    if (t_counting)
-        t_allocated += size;
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
 }

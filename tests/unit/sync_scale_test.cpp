@@ -450,9 +450,10 @@ TEST(SyncScale, ForeignEntriesAreFoundByDayInTheirOrder) {
     };
     for (const Case& c : cases) {
         std::map<std::string, std::vector<std::string>> got;
-        for (const auto& [date, texts] : IndexForeignByDay(c.resources)) {
-            for (const std::string* text : texts) {
-                got[date].push_back(*text);
+        Resources resources = c.resources;
+        for (const auto& [date, entries] : IndexForeignByDay(resources)) {
+            for (const ForeignEntry* entry : entries) {
+                got[date].push_back(entry->text);
             }
         }
         EXPECT_EQ(got, c.expected) << c.what;
