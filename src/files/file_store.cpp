@@ -177,7 +177,8 @@ bool KeepAside(FileSystem& fs, const FsPath& path, std::string_view stamp, FsPat
 
 SaveResult SaveDataFile(FileSystem& fs, const FsPath& path, std::string_view bytes, bool keepOldAside,
                         std::string_view stamp) {
-    return SaveDataFile(fs, path, [bytes](const auto& put) { return put(bytes); }, keepOldAside, stamp);
+    return SaveDataFile(
+        fs, path, [bytes](const auto& put) { return put(bytes); }, keepOldAside, stamp);
 }
 
 SaveResult SaveDataFile(FileSystem& fs, const FsPath& path, const BytePieces& pieces, bool keepOldAside,

@@ -239,7 +239,8 @@ std::string AsideName(FileSystem& fs, const NamedFile& file, const std::string& 
 
 void Tool::SaveDiary(const NamedFile& target, const std::string& bytes, bool existed, const NotesScan& scan,
                      const std::string& summary) {
-    SaveDiary(target, [&bytes](const auto& put) { return put(bytes); }, existed, scan, summary);
+    SaveDiary(
+        target, [&bytes](const auto& put) { return put(bytes); }, existed, scan, summary);
 }
 
 void Tool::SaveDiary(const NamedFile& target, const NoteMap& notes, bool existed, const NotesScan& scan,

@@ -355,38 +355,41 @@ class Run {
         }
     }
 
-    std::set<std::string> DaysToSee() {
-        std::set<std::string> days;
+    // In order, each once: a flat list, which a hundred years of days fill without a node apiece.
+    std::vector<std::string> DaysToSee() {
+        std::vector<std::string> days;
+        days.reserve(m_notes.size() + m_state.days.size());
         for (const NoteView note : m_notes) {
             const std::optional<SyncDate> date = SyncDateOfKey(note.m_strKey, m_options.pivot);
             if (date && KeyOfSyncDate(*date) == note.m_strKey) {
-                days.insert(CompactDate(*date));
+                days.push_back(CompactDate(*date));
             }
         }
         for (const auto& [date, day] : m_state.days) {
-            days.insert(date);
+            days.push_back(date);
         }
         for (const auto& [date, remote] : m_remote) {
-            days.insert(date);
+            days.push_back(date);
         }
         for (const auto* resources : {&m_state.foreign, &m_newForeign}) {
             for (const auto& [href, resource] : *resources) {
                 for (const ForeignEntry& e : resource.entries) {
-                    days.insert(CompactDate(e.date));
+                    days.push_back(CompactDate(e.date));
                 }
             }
         }
+        std::sort(days.begin(), days.end());
+        days.erase(std::unique(days.begin(), days.end()), days.end());
         // A day whose key the diary cannot hold in its century window is left alone.
-        std::set<std::string> kept;
-        for (const std::string& d : days) {
+        const std::size_t all = days.size();
+        std::erase_if(days, [&](const std::string& d) {
             const SyncDate date = *ParseCompactDate(d);
-            if (SyncDateOfKey(KeyOfSyncDate(date), m_options.pivot) == date) {
-                kept.insert(d);
-            }
-        }
+            return SyncDateOfKey(KeyOfSyncDate(date), m_options.pivot) != date;
+        });
+        days.shrink_to_fit();
         // Said, not silent: a phone's entry of such a year would otherwise never show anywhere.
-        m_report.outOfYears = static_cast<int>(days.size() - kept.size());
-        return kept;
+        m_report.outOfYears = static_cast<int>(all - days.size());
+        return days;
     }
 
     // Reads our entry of the day again, after a 412 or when its ETag is not known.
@@ -601,8 +604,8 @@ class Run {
     // words; its ETag goes, so the day is read again.
     void ForgetAgreementsMadeAnew() {
         for (const auto& [date, remote] : m_remote) {
-            if (m_settled.count(date) || !m_state.days.count(date)) {
-                continue;
+            if (!m_state.days.count(date)) {
+                continue; // a day settled is no longer there
             }
             const Day day = DayOf(*ParseCompactDate(date));
             if (day.sides.base && !PlanDay(day.sides).base) {
@@ -616,8 +619,9 @@ class Run {
     // The state: what both sides now agree on; and the note that shows it.
     void Finish(const Day& day) {
         const std::string d = CompactDate(day.date);
-        m_settled.insert(d);
-        m_remote.erase(d); // read once, and settled: a big pull holds the server's text of a day once
+        // Read once, and settled: a big pull holds the server's text of a day once, and the days
+        // left in m_remote are those not settled.
+        m_remote.erase(d);
         const DayDecision& decision = day.plan.decision;
         const RemoteDay& remote = day.sides.remote;
         if (decision.text.empty()) {
@@ -633,10 +637,8 @@ class Run {
             }
         }
         // The note holds the other clients' texts now: a big pull of phone entries holds each once.
-        if (const auto shown = m_newByDay.find(d); shown != m_newByDay.end()) {
-            for (ForeignEntry* entry : shown->second) {
-                HoldAsSumWhenShown(m_notes.FindNote(day.key), *entry);
-            }
+        for (ForeignEntry* entry : ForeignEntriesOf(m_newByDay, d)) {
+            HoldAsSumWhenShown(m_notes.FindNote(day.key), *entry);
         }
     }
 
@@ -665,11 +667,10 @@ class Run {
     // Both sets of other clients' entries by day; neither set changes while the days are synced.
     ForeignTextsByDay m_oldByDay, m_newByDay;
     std::set<std::string> m_unreadable;
-    std::set<std::string> m_settled; // days Finish took this run, by CompactDate
-    std::vector<Day> m_pending;      // planned days whose writes are not sent yet
-    bool m_foundAgain = false;       // the collection went and was looked for again in this run
-    bool m_doubted = false;          // the listing by token was refused, or proved wrong
-    bool m_fetchCut = false;         // the fetch ended early: only the days read before are synced
+    std::vector<Day> m_pending; // planned days whose writes are not sent yet
+    bool m_foundAgain = false;  // the collection went and was looked for again in this run
+    bool m_doubted = false;     // the listing by token was refused, or proved wrong
+    bool m_fetchCut = false;    // the fetch ended early: only the days read before are synced
 };
 
 } // namespace

@@ -4,6 +4,7 @@
 // diary's size; the first version's hexadecimal fields, twice that, are still read.
 #include "sync/sync_state.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <optional>
@@ -183,14 +184,40 @@ void HoldAsSumWhenShown(std::string_view note, ForeignEntry& entry) {
     }
 }
 
+namespace {
+
+std::uint32_t DayNumber(const SyncDate& date) {
+    return static_cast<std::uint32_t>(date.year * 10000 + date.month * 100 + date.day);
+}
+
+} // namespace
+
 ForeignTextsByDay IndexForeignByDay(std::map<std::string, ForeignResource>& resources) {
     ForeignTextsByDay byDay;
     for (auto& [href, resource] : resources) {
         for (ForeignEntry& e : resource.entries) {
-            byDay[CompactDate(e.date)].push_back(&e);
+            byDay.emplace_back(DayNumber(e.date), &e);
         }
     }
+    std::stable_sort(byDay.begin(), byDay.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    byDay.shrink_to_fit();
     return byDay;
+}
+
+std::vector<ForeignEntry*> ForeignEntriesOf(const ForeignTextsByDay& byDay, const std::string& date) {
+    std::vector<ForeignEntry*> entries;
+    const std::optional<SyncDate> day = ParseCompactDate(date);
+    if (!day) {
+        return entries;
+    }
+    const std::uint32_t number = DayNumber(*day);
+    auto it = std::lower_bound(byDay.begin(), byDay.end(), number,
+                               [](const auto& pair, std::uint32_t n) { return pair.first < n; });
+    for (; it != byDay.end() && it->first == number; ++it) {
+        entries.push_back(it->second);
+    }
+    return entries;
 }
 
 std::vector<std::string> ForeignTextsIn(std::string_view note, const std::vector<ForeignEntry*>& entries,
@@ -213,8 +240,7 @@ std::vector<std::string> ForeignTextsIn(std::string_view note, const std::vector
 
 std::vector<std::string> ForeignTextsOf(const ForeignTextsByDay& byDay, const std::string& date,
                                         std::string_view note, bool standIns) {
-    const auto it = byDay.find(date);
-    return it == byDay.end() ? std::vector<std::string>() : ForeignTextsIn(note, it->second, standIns);
+    return ForeignTextsIn(note, ForeignEntriesOf(byDay, date), standIns);
 }
 
 namespace {

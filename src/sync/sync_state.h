@@ -62,8 +62,12 @@ struct ForeignResource {
 // Other clients' entries of each day (by CompactDate), in the order of their resources and, within
 // one, of its entries; each points into `resources`, which must outlive it unchanged. A big pull of
 // phone entries looks every day up, and walking all resources for each was quadratic.
-using ForeignTextsByDay = std::map<std::string, std::vector<ForeignEntry*>>;
+// Pairs of the day (its CompactDate's digits as a number) and the entry, sorted by day: a pull of
+// a hundred years of phone entries is not indexed by a node and a string per day.
+using ForeignTextsByDay = std::vector<std::pair<std::uint32_t, ForeignEntry*>>;
 ForeignTextsByDay IndexForeignByDay(std::map<std::string, ForeignResource>& resources);
+// The entries of one day (a CompactDate), in that order.
+std::vector<ForeignEntry*> ForeignEntriesOf(const ForeignTextsByDay& byDay, const std::string& date);
 // The texts `note` shows of these entries, in their order. An entry held as its sum that the note
 // no longer shows is left out, or with standIns stands as a text that is no part of the note, as
 // the entry's own text would: what tells the note's own text from the entries it showed.

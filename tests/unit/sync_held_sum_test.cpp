@@ -49,7 +49,8 @@ TEST(SyncHeldSum, FoundOnlyAsWholeParts) {
         ForeignEntry kept{{2026, 12, 8}, c.entry};
         HoldAsSumWhenShown(c.note, kept);
         EXPECT_EQ(kept.HeldAsSum(), c.found) << c.what;
-        EXPECT_EQ(kept.HeldAsSum() ? kept : ForeignEntry{{2026, 12, 8}, c.entry}, c.found ? e : kept) << c.what;
+        const ForeignEntry asText{{2026, 12, 8}, c.entry};
+        EXPECT_EQ(kept, c.found ? e : asText) << c.what;
     }
 }
 
@@ -94,7 +95,8 @@ TEST(SyncHeldSum, OwnTextAsWithTheTexts) {
 TEST(SyncHeldSum, StateRecord) {
     SyncState state;
     state.collection = "https://h/cal/u/quillidar/";
-    state.foreign["/cal/u/quillidar/phone.ics"] = {"\"7\"", {Held("from the phone"), {{2026, 12, 9}, "as text"}}};
+    state.foreign["/cal/u/quillidar/phone.ics"] = {"\"7\"",
+                                                   {Held("from the phone"), {{2026, 12, 9}, "as text"}}};
     const std::string bytes = EncodeSyncState(state);
     EXPECT_NE(bytes.find("\nseen 20261208 14 "), std::string::npos);
     SyncState read;

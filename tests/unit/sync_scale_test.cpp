@@ -451,11 +451,12 @@ TEST(SyncScale, ForeignEntriesAreFoundByDayInTheirOrder) {
     for (const Case& c : cases) {
         std::map<std::string, std::vector<std::string>> got;
         Resources resources = c.resources;
-        for (const auto& [date, entries] : IndexForeignByDay(resources)) {
-            for (const ForeignEntry* entry : entries) {
-                got[date].push_back(entry->text);
-            }
+        const ForeignTextsByDay byDay = IndexForeignByDay(resources);
+        for (const auto& [day, entry] : byDay) {
+            const std::string date = std::to_string(day);
+            got[date] = ForeignTextsOf(byDay, date, "", false);
         }
+        EXPECT_TRUE(ForeignTextsOf(byDay, "20261207", "", false).empty()) << c.what;
         EXPECT_EQ(got, c.expected) << c.what;
     }
 }
