@@ -97,17 +97,10 @@ class Run {
             }
             m_state.days.clear();
         }
-        m_newForeign = m_state.foreign;
-        for (auto& [href, resource] : m_foreignChanges) {
-            if (resource) {
-                m_newForeign[href] = std::move(*resource);
-            } else {
-                m_newForeign.erase(href);
-            }
-        }
-        m_foreignChanges.clear(); // moved out: a pull of many phone entries holds their text once
+        // The entries as the listing leaves them, beside those it found: the changes only are held
+        // apart, so a run that changes nothing does not copy every other client's entry.
         m_oldByDay = IndexForeignByDay(m_state.foreign);
-        m_newByDay = IndexForeignByDay(m_newForeign);
+        m_newByDay = IndexForeignByDay(m_state.foreign, &m_foreignChanges);
         const bool reachedEnd = SyncDays();
         ForgetAgreementsMadeAnew();
         if (!reachedEnd) {
@@ -117,7 +110,15 @@ class Run {
         // entries stay for the rest: those are read again, with the days they show in.
         m_report.reachedEnd = !m_fetchCut;
         if (!m_fetchCut) {
-            m_state.foreign = std::move(m_newForeign);
+            // Node by node, so no href is held twice.
+            while (!m_foreignChanges.empty()) {
+                auto change = m_foreignChanges.extract(m_foreignChanges.begin());
+                if (change.mapped()) {
+                    m_state.foreign.insert_or_assign(std::move(change.key()), std::move(*change.mapped()));
+                } else {
+                    m_state.foreign.erase(change.key());
+                }
+            }
         }
         if (m_report.status == SyncStatus::kOk || !Stops(m_report.status)) {
             m_state.token = listing.token;
@@ -371,11 +372,14 @@ class Run {
         for (const auto& [date, remote] : m_remote) {
             days.push_back(date);
         }
-        for (const auto* resources : {&m_state.foreign, &m_newForeign}) {
-            for (const auto& [href, resource] : *resources) {
-                for (const ForeignEntry& e : resource.entries) {
-                    days.push_back(CompactDate(e.date));
-                }
+        for (const auto& [href, resource] : m_state.foreign) {
+            for (const ForeignEntry& e : resource.entries) {
+                days.push_back(CompactDate(e.date));
+            }
+        }
+        for (const auto& [href, change] : m_foreignChanges) {
+            for (std::size_t i = 0; change && i < change->entries.size(); ++i) {
+                days.push_back(CompactDate(change->entries[i].date));
             }
         }
         std::sort(days.begin(), days.end());
@@ -663,8 +667,8 @@ class Run {
     SyncReport m_report;
     std::map<std::string, RemoteDay> m_remote; // our days the server changed, by CompactDate
     std::map<std::string, std::optional<ForeignResource>> m_foreignChanges; // nullopt: gone
-    std::map<std::string, ForeignResource> m_newForeign;
-    // Both sets of other clients' entries by day; neither set changes while the days are synced.
+    // Both sets of other clients' entries by day, the new one over the state's and the changes; no
+    // entry comes or goes while the days are synced, but a text is let go once its note shows it.
     ForeignTextsByDay m_oldByDay, m_newByDay;
     std::set<std::string> m_unreadable;
     std::vector<Day> m_pending; // planned days whose writes are not sent yet

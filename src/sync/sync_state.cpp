@@ -192,12 +192,31 @@ std::uint32_t DayNumber(const SyncDate& date) {
 
 } // namespace
 
-ForeignTextsByDay IndexForeignByDay(std::map<std::string, ForeignResource>& resources) {
+ForeignTextsByDay IndexForeignByDay(std::map<std::string, ForeignResource>& resources,
+                                    std::map<std::string, std::optional<ForeignResource>>* changes) {
     ForeignTextsByDay byDay;
-    for (auto& [href, resource] : resources) {
+    const auto add = [&byDay](ForeignResource& resource) {
         for (ForeignEntry& e : resource.entries) {
             byDay.emplace_back(DayNumber(e.date), &e);
         }
+    };
+    // Both in the order of their hrefs, a change standing for the resource it changes.
+    auto r = resources.begin();
+    if (changes) {
+        for (auto& [href, change] : *changes) {
+            for (; r != resources.end() && r->first < href; ++r) {
+                add(r->second);
+            }
+            if (change) {
+                add(*change);
+            }
+            if (r != resources.end() && r->first == href) {
+                ++r;
+            }
+        }
+    }
+    for (; r != resources.end(); ++r) {
+        add(r->second);
     }
     std::stable_sort(byDay.begin(), byDay.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });

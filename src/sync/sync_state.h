@@ -65,7 +65,9 @@ struct ForeignResource {
 // Pairs of the day (its CompactDate's digits as a number) and the entry, sorted by day: a pull of
 // a hundred years of phone entries is not indexed by a node and a string per day.
 using ForeignTextsByDay = std::vector<std::pair<std::uint32_t, ForeignEntry*>>;
-ForeignTextsByDay IndexForeignByDay(std::map<std::string, ForeignResource>& resources);
+// With `changes` (by href; nullopt: gone), the resources as those change them, none copied.
+ForeignTextsByDay IndexForeignByDay(std::map<std::string, ForeignResource>& resources,
+                                    std::map<std::string, std::optional<ForeignResource>>* changes = nullptr);
 // The entries of one day (a CompactDate), in that order.
 std::vector<ForeignEntry*> ForeignEntriesOf(const ForeignTextsByDay& byDay, const std::string& date);
 // The texts `note` shows of these entries, in their order. An entry held as its sum that the note
