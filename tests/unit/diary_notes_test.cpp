@@ -289,3 +289,29 @@ TEST(NotesFile, EncodingWithANoteMatchesFilingItInACopy) {
     }
     EXPECT_EQ(notes.size(), 4u) << "the list itself is untouched";
 }
+
+// The diary written a piece at a time is the diary encoded whole, whatever its size against a piece,
+// and a piece refused stops the writing there.
+TEST(NotesFile, WrittenInPiecesAsEncodedWhole) {
+    const std::size_t sizes[] = {0, 1, 1000, (1u << 20) / 600, (1u << 20) / 600 + 1, 5000};
+    for (const std::size_t n : sizes) {
+        NoteMap notes;
+        for (std::size_t i = 0; i < n; ++i) {
+            notes.Append({std::to_string(100000 + i % 7000),
+                          std::string(580 + i % 40, static_cast<char>('a' + i % 26))});
+        }
+        notes.SetNote("010101", "filed last");
+        std::string pieces;
+        std::size_t count = 0;
+        EXPECT_TRUE(WriteNotes(notes, [&](std::string_view piece) {
+            pieces += piece;
+            ++count;
+            EXPECT_LE(piece.size(), (1u << 20) + 1200) << n;
+            return true;
+        }));
+        EXPECT_EQ(pieces, EncodeNotes(notes)) << n;
+        std::size_t asked = 0;
+        EXPECT_EQ(WriteNotes(notes, [&](std::string_view) { return ++asked < 2; }), count < 2) << n;
+        EXPECT_EQ(asked, std::min<std::size_t>(count, 2)) << n;
+    }
+}
