@@ -264,29 +264,6 @@ std::vector<std::string> ForeignTextsOf(const ForeignTextsByDay& byDay, const st
 
 namespace {
 
-std::string HexOf(std::uint64_t sum) {
-    std::string digits(16, '0');
-    for (int i = 0; i < 16; ++i) {
-        digits[i] = "0123456789abcdef"[(sum >> (60 - 4 * i)) & 15];
-    }
-    return digits;
-}
-
-std::optional<std::uint64_t> SumOfHex(std::string_view hex) {
-    if (hex.size() != 16) {
-        return std::nullopt;
-    }
-    std::uint64_t sum = 0;
-    for (const char c : hex) {
-        const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-        if (d < 0) {
-            return std::nullopt;
-        }
-        sum = sum << 4 | static_cast<std::uint64_t>(d);
-    }
-    return sum;
-}
-
 // The bytes a state's file is written in at a time: a big diary's state is never held whole.
 constexpr std::size_t kStatePiece = 1u << 20;
 
@@ -306,7 +283,7 @@ class StatePieces {
     }
     bool End() {
         Hand();
-        PutLine(m_out, {"end", std::to_string(m_records), HexOf(m_sum)}, {});
+        PutLine(m_out, {"end", std::to_string(m_records), SyncSumHex(m_sum)}, {});
         Hand();
         return m_ok;
     }
@@ -352,7 +329,7 @@ void WriteRecords(const SyncState& state, StatePieces& w) {
             if (e.HeldAsSum()) {
                 // A record of its own: a version before it refuses the file whole and compares the
                 // days afresh, rather than read an entry without its text.
-                w.Line({"seen", CompactDate(e.date), std::to_string(e.size), HexOf(e.sum)}, {});
+                w.Line({"seen", CompactDate(e.date), std::to_string(e.size), SyncSumHex(e.sum)}, {});
             } else {
                 w.Line({"entry", CompactDate(e.date)}, {e.text});
             }
@@ -403,7 +380,7 @@ std::optional<std::string_view> CheckedBody(std::string_view bytes, std::string_
     }
     const std::vector<std::string_view> end = Fields(bytes.substr(endAt, bytes.size() - endAt - 1));
     const std::string_view body = bytes.substr(0, endAt);
-    if (end.size() != 3 || SumOfHex(end[2]) != SyncFileChecksum(body)) {
+    if (end.size() != 3 || SyncSumOfHex(end[2]) != SyncFileChecksum(body)) {
         return std::nullopt;
     }
     count = end[1];
@@ -489,7 +466,7 @@ class StateRecords {
     // An entry held as its length and checksum: a length of digits alone, never 0.
     bool TakeSeen(const std::vector<std::string>& values) {
         const std::optional<SyncDate> date = ParseCompactDate(values[0]);
-        const std::optional<std::uint64_t> sum = SumOfHex(values[2]);
+        const std::optional<std::uint64_t> sum = SyncSumOfHex(values[2]);
         std::uint32_t size = 0;
         const char* last = values[1].data() + values[1].size();
         const auto [end, error] = std::from_chars(values[1].data(), last, size);

@@ -97,6 +97,9 @@ inline constexpr wchar_t kSyncStateFileName[] = L"sync-state";
 // `from`: the sum of the bytes before these, so a file's sum can be taken a piece at a time.
 inline constexpr std::uint64_t kSyncChecksumStart = 14695981039346656037ull;
 std::uint64_t SyncFileChecksum(std::string_view bytes, std::uint64_t from = kSyncChecksumStart);
+// A checksum as the sync's files write it, 16 lower-case hexadecimal digits, and back.
+std::string SyncSumHex(std::uint64_t sum);
+std::optional<std::uint64_t> SyncSumOfHex(std::string_view hex);
 
 std::string EncodeSyncState(const SyncState& state);
 // The same bytes handed to `put` in pieces of about a megabyte, none kept after it; false when

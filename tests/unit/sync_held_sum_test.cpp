@@ -23,8 +23,7 @@ ForeignEntry Held(std::string_view text) {
 TEST(SyncHeldSum, FoundOnlyAsWholeParts) {
     const struct {
         const char* what;
-        std::string entry;
-        std::string note;
+        std::string entry, note;
         bool found;
     } cases[] = {
         {"the whole note", "ph", "ph", true},
