@@ -5,7 +5,8 @@
 # reading them back as a joining PC does (the ETags, then calendar-multiget REPORTs of as many
 # entries as the sync asks for at once). Then the state file against the diary, the notes tool's peak
 # memory and bytes written for the first push, a run after one filed note, a run that changes
-# nothing and the first pull, and the widget's window's answers while its own sync pulls the diary
+# nothing and the first pull (and an empty diary's run with an empty collection: Wine's own share,
+# the pull's floor), and the widget's window's answers while its own sync pulls the diary
 # against the same window with no sync running. First, per server, the push against a server that
 # answers every PUT at once (the proxy answers them), beside bench/winhttp_put_floor.cpp making the
 # same PUTs as many at a time through WinHTTP and curl: what is left there is the client's own cost,
@@ -243,6 +244,15 @@ for server in $servers; do
     pulled_bytes=$(stat -c %s "$pc2/temp/nts.ini")
     [ -z "$seeded" ] || state_bytes=$(stat -c %s "$(find "$pc2" -name sync-state | head -1)" 2>/dev/null || echo 0)
 
+    # Wine's own share of the tool's peak: a PC with an empty diary syncing with an empty
+    # collection of its own, the floor the pull's memory is read against.
+    pc0="$work/$server-empty$rep"
+    mkdir -p "$pc0/temp" "$pc0/local"
+    printf '\0\0\0\0' >"$pc0/temp/nts.ini"
+    printf '%s' "$pass" | on "$pc0" sync setup "${proxy_url}" --user "$user" --collection Empty >"$pc0/setup.out" 2>&1 ||
+      echo "sync bench: setup of the empty PC failed: $(cat "$pc0/setup.out")" >&2
+    timed_sync "$pc0" empty
+
     # A third PC joining in the widget: its window's answers while the pull runs, then the same
     # window over the whole diary with no account, for as long. Their safety folders are the
     # prefix's, removed after.
@@ -270,9 +280,10 @@ for server in $servers; do
     read -r one_s one_peak one_wrote <"$pc/one.fig"
     read -r idle_s idle_peak idle_wrote <"$pc/idle.fig"
     read -r pull_s pull_peak pull_wrote <"$pc2/pull.fig"
+    read -r empty_s empty_peak empty_wrote <"$pc0/empty.fig"
     [ -n "$seeded" ] || push_rows+=("| $server | $push_s | $curl_push | $(ratio "$push_s" "$curl_push") | $((sync_conn - setup_conn)) | $curl_conn | $((sync_req - setup_req)) ($sync_put) |")
     pull_rows+=("| $server | $pull_s | $curl_pull | $(ratio "$pull_s" "$curl_pull") | ${pulled:-?} | $(ratio "$pulled_bytes" "$diary_bytes") |")
-    for r in "push $push_s $push_peak $push_wrote" "one $one_s $one_peak $one_wrote" "idle $idle_s $idle_peak $idle_wrote" "pull $pull_s $pull_peak $pull_wrote"; do
+    for r in "push $push_s $push_peak $push_wrote" "one $one_s $one_peak $one_wrote" "idle $idle_s $idle_peak $idle_wrote" "pull $pull_s $pull_peak $pull_wrote" "empty $empty_s $empty_peak $empty_wrote"; do
       read -r what s peak wrote <<<"$r"
       run_rows+=("| $server | $what | $s | $peak | $(ratio "$((peak * 1024))" "$diary_bytes") | $wrote | $(ratio "$wrote" "$diary_bytes") |")
     done
@@ -280,7 +291,8 @@ for server in $servers; do
     read -r ws wn worst p99 wpeak reached <"$pc3/window.fig" || true
     read -r _ sn sworst sp99 speak _ <"$pc4/window.fig" || true
     window_rows+=("| $server | ${ws:-?} | ${wn:-?} | ${worst:-?} | ${p99:-?} | ${sn:-?} | ${sworst:-?} | ${sp99:-?} | $(ratio "${worst:-0}" "${sworst:-0}") | $(ratio "${p99:-0}" "${sp99:-0}") | $((${wpeak:-0} / 1024)) | $((${speak:-0} / 1024)) | $([ "${reached:-0}" = 1 ] && echo yes || echo no) |")
-    rm -rf "$pc" "$pc2" "$pc3" "$pc4"
+    run_rows+=("| $server | pull less the empty run | | $((pull_peak - empty_peak)) | $(ratio "$(((pull_peak - empty_peak) * 1024))" "$diary_bytes") | | |")
+    rm -rf "$pc" "$pc0" "$pc2" "$pc3" "$pc4"
   done
   caldav_servers_stop
 done
