@@ -21,6 +21,7 @@
 # second run's tool would be measured too.
 # QUILL_BENCH_SYNC_INSTANT=1: the push against the server that answers at once alone, for a diary
 # too large to push to a real server in the time at hand.
+# QUILL_BENCH_SYNC_NO_WINDOW=1: the notes tool's runs alone, without the widget's window.
 # QUILL_BENCH_SYNC_SEEDED=1 (SabreDAV only): the pulls alone, from a collection written straight
 # into the server's database instead of pushed, for a diary too large to push in the time at hand.
 set -euo pipefail
@@ -32,6 +33,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 PY=/usr/bin/python3
 batch=50 # the entries the sync asks for in one multiget
 seeded=${QUILL_BENCH_SYNC_SEEDED:-} instant_only=${QUILL_BENCH_SYNC_INSTANT:-}
+no_window=${QUILL_BENCH_SYNC_NO_WINDOW:-}
 rm -rf "$work"
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
@@ -253,27 +255,29 @@ for server in $servers; do
       echo "sync bench: setup of the empty PC failed: $(cat "$pc0/setup.out")" >&2
     timed_sync "$pc0" empty
 
-    # A third PC joining in the widget: its window's answers while the pull runs, then the same
-    # window over the whole diary with no account, for as long. Their safety folders are the
-    # prefix's, removed after.
-    pc3="$work/$server-window$rep"
-    mkdir -p "$pc3/temp"
-    printf '\0\0\0\0' >"$pc3/temp/nts.ini"
-    had=$(ls "$prefix_safety" 2>/dev/null || true)
-    setup "$pc3"
-    "$WINE64" "$(wp "$window_bench")" --quillidar="$(wp "$widget")" --temp="$(wp "$pc3/temp")" \
-      --until-bytes="$pulled_bytes" --seconds="$(awk -v s="$(cut -d' ' -f1 "$pc2/pull.fig")" 'BEGIN { s = 10 * s; print (s < 120 ? 120 : s) }')" --out="$(wp "$pc3/window.fig")" \
-      >/dev/null 2>"$pc3/window.err" || echo "sync bench: the widget's pull did not finish: $(cat "$pc3/window.err")" >&2
-    read -r win_s _ <"$pc3/window.fig" || win_s=10
-    pc4="$work/$server-still$rep"
-    mkdir -p "$pc4/temp"
-    cp "$pc2/temp/nts.ini" "$pc4/temp/nts.ini"
-    "$WINE64" "$(wp "$window_bench")" --quillidar="$(wp "$widget")" --temp="$(wp "$pc4/temp")" \
-      --until-bytes=0 --seconds="$(awk -v s="$win_s" 'BEGIN { print (s < 5 ? 5 : s) }')" \
-      --out="$(wp "$pc4/window.fig")" >/dev/null 2>"$pc4/window.err" || true
-    for d in $(ls "$prefix_safety" 2>/dev/null || true); do
-      grep -qxF "$d" <<<"$had" || rm -rf "${prefix_safety:?}/$d"
-    done
+    if [ -z "$no_window" ]; then
+      # A third PC joining in the widget: its window's answers while the pull runs, then the same
+      # window over the whole diary with no account, for as long. Their safety folders are the
+      # prefix's, removed after.
+      pc3="$work/$server-window$rep"
+      mkdir -p "$pc3/temp"
+      printf '\0\0\0\0' >"$pc3/temp/nts.ini"
+      had=$(ls "$prefix_safety" 2>/dev/null || true)
+      setup "$pc3"
+      "$WINE64" "$(wp "$window_bench")" --quillidar="$(wp "$widget")" --temp="$(wp "$pc3/temp")" \
+        --until-bytes="$pulled_bytes" --seconds="$(awk -v s="$(cut -d' ' -f1 "$pc2/pull.fig")" 'BEGIN { s = 10 * s; print (s < 120 ? 120 : s) }')" --out="$(wp "$pc3/window.fig")" \
+        >/dev/null 2>"$pc3/window.err" || echo "sync bench: the widget's pull did not finish: $(cat "$pc3/window.err")" >&2
+      read -r win_s _ <"$pc3/window.fig" || win_s=10
+      pc4="$work/$server-still$rep"
+      mkdir -p "$pc4/temp"
+      cp "$pc2/temp/nts.ini" "$pc4/temp/nts.ini"
+      "$WINE64" "$(wp "$window_bench")" --quillidar="$(wp "$widget")" --temp="$(wp "$pc4/temp")" \
+        --until-bytes=0 --seconds="$(awk -v s="$win_s" 'BEGIN { print (s < 5 ? 5 : s) }')" \
+        --out="$(wp "$pc4/window.fig")" >/dev/null 2>"$pc4/window.err" || true
+      for d in $(ls "$prefix_safety" 2>/dev/null || true); do
+        grep -qxF "$d" <<<"$had" || rm -rf "${prefix_safety:?}/$d"
+      done
+    fi
     proxy_stop
 
     read -r push_s push_peak push_wrote <"$pc/push.fig"
@@ -290,7 +294,7 @@ for server in $servers; do
     run_rows+=("| $server | state file | | | | $state_bytes | $(ratio "$state_bytes" "$diary_bytes") (rewritten by the unchanged run: $([ "$state_before" = "$state_after" ] && echo no || echo yes)) |")
     read -r ws wn worst p99 wpeak reached <"$pc3/window.fig" || true
     read -r _ sn sworst sp99 speak _ <"$pc4/window.fig" || true
-    window_rows+=("| $server | ${ws:-?} | ${wn:-?} | ${worst:-?} | ${p99:-?} | ${sn:-?} | ${sworst:-?} | ${sp99:-?} | $(ratio "${worst:-0}" "${sworst:-0}") | $(ratio "${p99:-0}" "${sp99:-0}") | $((${wpeak:-0} / 1024)) | $((${speak:-0} / 1024)) | $([ "${reached:-0}" = 1 ] && echo yes || echo no) |")
+    [ -n "$no_window" ] || window_rows+=("| $server | ${ws:-?} | ${wn:-?} | ${worst:-?} | ${p99:-?} | ${sn:-?} | ${sworst:-?} | ${sp99:-?} | $(ratio "${worst:-0}" "${sworst:-0}") | $(ratio "${p99:-0}" "${sp99:-0}") | $((${wpeak:-0} / 1024)) | $((${speak:-0} / 1024)) | $([ "${reached:-0}" = 1 ] && echo yes || echo no) |")
     run_rows+=("| $server | pull less the empty run | | $((pull_peak - empty_peak)) | $(ratio "$(((pull_peak - empty_peak) * 1024))" "$diary_bytes") | | |")
     rm -rf "$pc" "$pc0" "$pc2" "$pc3" "$pc4"
   done
