@@ -292,11 +292,13 @@ for server in $servers; do
       run_rows+=("| $server | $what | $s | $peak | $(ratio "$((peak * 1024))" "$diary_bytes") | $wrote | $(ratio "$wrote" "$diary_bytes") |")
     done
     run_rows+=("| $server | state file | | | | $state_bytes | $(ratio "$state_bytes" "$diary_bytes") (rewritten by the unchanged run: $([ "$state_before" = "$state_after" ] && echo no || echo yes)) |")
-    read -r ws wn worst p99 wpeak reached <"$pc3/window.fig" || true
-    read -r _ sn sworst sp99 speak _ <"$pc4/window.fig" || true
+    if [ -z "$no_window" ]; then
+      read -r ws wn worst p99 wpeak reached <"$pc3/window.fig" || true
+      read -r _ sn sworst sp99 speak _ <"$pc4/window.fig" || true
+    fi
     [ -n "$no_window" ] || window_rows+=("| $server | ${ws:-?} | ${wn:-?} | ${worst:-?} | ${p99:-?} | ${sn:-?} | ${sworst:-?} | ${sp99:-?} | $(ratio "${worst:-0}" "${sworst:-0}") | $(ratio "${p99:-0}" "${sp99:-0}") | $((${wpeak:-0} / 1024)) | $((${speak:-0} / 1024)) | $([ "${reached:-0}" = 1 ] && echo yes || echo no) |")
     run_rows+=("| $server | pull less the empty run | | $((pull_peak - empty_peak)) | $(ratio "$(((pull_peak - empty_peak) * 1024))" "$diary_bytes") | | |")
-    rm -rf "$pc" "$pc0" "$pc2" "$pc3" "$pc4"
+    rm -rf "$pc" "$pc0" "$pc2" "${pc3:-}" "${pc4:-}"
   done
   caldav_servers_stop
 done
