@@ -5,7 +5,8 @@
 # reading them back as a joining PC does (the ETags, then calendar-multiget REPORTs of as many
 # entries as the sync asks for at once). Then the state file against the diary, the notes tool's peak
 # memory and bytes written for the first push, a run after one filed note, a run that changes
-# nothing and the first pull, and the widget's window's answers while its own sync pulls the diary
+# nothing and the first pull (and an empty diary's run with an empty collection: Wine's own share,
+# the pull's floor), and the widget's window's answers while its own sync pulls the diary
 # against the same window with no sync running. First, per server, the push against a server that
 # answers every PUT at once (the proxy answers them), beside bench/winhttp_put_floor.cpp making the
 # same PUTs as many at a time through WinHTTP and curl: what is left there is the client's own cost,
@@ -20,6 +21,7 @@
 # second run's tool would be measured too.
 # QUILL_BENCH_SYNC_INSTANT=1: the push against the server that answers at once alone, for a diary
 # too large to push to a real server in the time at hand.
+# QUILL_BENCH_SYNC_NO_WINDOW=1: the notes tool's runs alone, without the widget's window.
 # QUILL_BENCH_SYNC_SEEDED=1: the pulls alone, from a collection written straight where the server
 # keeps it (SabreDAV's database, Radicale's and Xandikos's folders) instead of pushed, for a diary
 # too large to push in the time at hand.
@@ -32,6 +34,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 PY=/usr/bin/python3
 batch=50 # the entries the sync asks for in one multiget
 seeded=${QUILL_BENCH_SYNC_SEEDED:-} instant_only=${QUILL_BENCH_SYNC_INSTANT:-}
+no_window=${QUILL_BENCH_SYNC_NO_WINDOW:-}
 rm -rf "$work"
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
@@ -258,44 +261,59 @@ for server in $servers; do
     pulled_bytes=$(stat -c %s "$pc2/temp/nts.ini")
     [ -z "$seeded" ] || state_bytes=$(stat -c %s "$(find "$pc2" -name sync-state | head -1)" 2>/dev/null || echo 0)
 
-    # A third PC joining in the widget: its window's answers while the pull runs, then the same
-    # window over the whole diary with no account, for as long. Their safety folders are the
-    # prefix's, removed after.
-    pc3="$work/$server-window$rep"
-    mkdir -p "$pc3/temp"
-    printf '\0\0\0\0' >"$pc3/temp/nts.ini"
-    had=$(ls "$prefix_safety" 2>/dev/null || true)
-    setup "$pc3"
-    "$WINE64" "$(wp "$window_bench")" --quillidar="$(wp "$widget")" --temp="$(wp "$pc3/temp")" \
-      --until-bytes="$pulled_bytes" --seconds="$(awk -v s="$(cut -d' ' -f1 "$pc2/pull.fig")" 'BEGIN { s = 10 * s; print (s < 120 ? 120 : s) }')" --out="$(wp "$pc3/window.fig")" \
-      >/dev/null 2>"$pc3/window.err" || echo "sync bench: the widget's pull did not finish: $(cat "$pc3/window.err")" >&2
-    read -r win_s _ <"$pc3/window.fig" || win_s=10
-    pc4="$work/$server-still$rep"
-    mkdir -p "$pc4/temp"
-    cp "$pc2/temp/nts.ini" "$pc4/temp/nts.ini"
-    "$WINE64" "$(wp "$window_bench")" --quillidar="$(wp "$widget")" --temp="$(wp "$pc4/temp")" \
-      --until-bytes=0 --seconds="$(awk -v s="$win_s" 'BEGIN { print (s < 5 ? 5 : s) }')" \
-      --out="$(wp "$pc4/window.fig")" >/dev/null 2>"$pc4/window.err" || true
-    for d in $(ls "$prefix_safety" 2>/dev/null || true); do
-      grep -qxF "$d" <<<"$had" || rm -rf "${prefix_safety:?}/$d"
-    done
+    # Wine's own share of the tool's peak: a PC with an empty diary syncing with an empty
+    # collection of its own, the floor the pull's memory is read against.
+    pc0="$work/$server-empty$rep"
+    mkdir -p "$pc0/temp" "$pc0/local"
+    printf '\0\0\0\0' >"$pc0/temp/nts.ini"
+    printf '%s' "$pass" | on "$pc0" sync setup "${proxy_url}" --user "$user" --collection Empty >"$pc0/setup.out" 2>&1 ||
+      echo "sync bench: setup of the empty PC failed: $(cat "$pc0/setup.out")" >&2
+    timed_sync "$pc0" empty
+
+    if [ -z "$no_window" ]; then
+      # A third PC joining in the widget: its window's answers while the pull runs, then the same
+      # window over the whole diary with no account, for as long. Their safety folders are the
+      # prefix's, removed after.
+      pc3="$work/$server-window$rep"
+      mkdir -p "$pc3/temp"
+      printf '\0\0\0\0' >"$pc3/temp/nts.ini"
+      had=$(ls "$prefix_safety" 2>/dev/null || true)
+      setup "$pc3"
+      "$WINE64" "$(wp "$window_bench")" --quillidar="$(wp "$widget")" --temp="$(wp "$pc3/temp")" \
+        --until-bytes="$pulled_bytes" --seconds="$(awk -v s="$(cut -d' ' -f1 "$pc2/pull.fig")" 'BEGIN { s = 10 * s; print (s < 120 ? 120 : s) }')" --out="$(wp "$pc3/window.fig")" \
+        >/dev/null 2>"$pc3/window.err" || echo "sync bench: the widget's pull did not finish: $(cat "$pc3/window.err")" >&2
+      read -r win_s _ <"$pc3/window.fig" || win_s=10
+      pc4="$work/$server-still$rep"
+      mkdir -p "$pc4/temp"
+      cp "$pc2/temp/nts.ini" "$pc4/temp/nts.ini"
+      "$WINE64" "$(wp "$window_bench")" --quillidar="$(wp "$widget")" --temp="$(wp "$pc4/temp")" \
+        --until-bytes=0 --seconds="$(awk -v s="$win_s" 'BEGIN { print (s < 5 ? 5 : s) }')" \
+        --out="$(wp "$pc4/window.fig")" >/dev/null 2>"$pc4/window.err" || true
+      for d in $(ls "$prefix_safety" 2>/dev/null || true); do
+        grep -qxF "$d" <<<"$had" || rm -rf "${prefix_safety:?}/$d"
+      done
+    fi
     proxy_stop
 
     read -r push_s push_peak push_wrote <"$pc/push.fig"
     read -r one_s one_peak one_wrote <"$pc/one.fig"
     read -r idle_s idle_peak idle_wrote <"$pc/idle.fig"
     read -r pull_s pull_peak pull_wrote <"$pc2/pull.fig"
+    read -r empty_s empty_peak empty_wrote <"$pc0/empty.fig"
     [ -n "$seeded" ] || push_rows+=("| $server | $push_s | $curl_push | $(ratio "$push_s" "$curl_push") | $((sync_conn - setup_conn)) | $curl_conn | $((sync_req - setup_req)) ($sync_put) |")
     pull_rows+=("| $server | $pull_s | $curl_pull | $(ratio "$pull_s" "$curl_pull") | ${pulled:-?} | $(ratio "$pulled_bytes" "$diary_bytes") |")
-    for r in "push $push_s $push_peak $push_wrote" "one $one_s $one_peak $one_wrote" "idle $idle_s $idle_peak $idle_wrote" "pull $pull_s $pull_peak $pull_wrote"; do
+    for r in "push $push_s $push_peak $push_wrote" "one $one_s $one_peak $one_wrote" "idle $idle_s $idle_peak $idle_wrote" "pull $pull_s $pull_peak $pull_wrote" "empty $empty_s $empty_peak $empty_wrote"; do
       read -r what s peak wrote <<<"$r"
       run_rows+=("| $server | $what | $s | $peak | $(ratio "$((peak * 1024))" "$diary_bytes") | $wrote | $(ratio "$wrote" "$diary_bytes") |")
     done
     run_rows+=("| $server | state file | | | | $state_bytes | $(ratio "$state_bytes" "$diary_bytes") (rewritten by the unchanged run: $([ "$state_before" = "$state_after" ] && echo no || echo yes)) |")
-    read -r ws wn worst p99 wpeak reached <"$pc3/window.fig" || true
-    read -r _ sn sworst sp99 speak _ <"$pc4/window.fig" || true
-    window_rows+=("| $server | ${ws:-?} | ${wn:-?} | ${worst:-?} | ${p99:-?} | ${sn:-?} | ${sworst:-?} | ${sp99:-?} | $(ratio "${worst:-0}" "${sworst:-0}") | $(ratio "${p99:-0}" "${sp99:-0}") | $((${wpeak:-0} / 1024)) | $((${speak:-0} / 1024)) | $([ "${reached:-0}" = 1 ] && echo yes || echo no) |")
-    rm -rf "$pc" "$pc2" "$pc3" "$pc4"
+    if [ -z "$no_window" ]; then
+      read -r ws wn worst p99 wpeak reached <"$pc3/window.fig" || true
+      read -r _ sn sworst sp99 speak _ <"$pc4/window.fig" || true
+    fi
+    [ -n "$no_window" ] || window_rows+=("| $server | ${ws:-?} | ${wn:-?} | ${worst:-?} | ${p99:-?} | ${sn:-?} | ${sworst:-?} | ${sp99:-?} | $(ratio "${worst:-0}" "${sworst:-0}") | $(ratio "${p99:-0}" "${sp99:-0}") | $((${wpeak:-0} / 1024)) | $((${speak:-0} / 1024)) | $([ "${reached:-0}" = 1 ] && echo yes || echo no) |")
+    run_rows+=("| $server | pull less the empty run | | $((pull_peak - empty_peak)) | $(ratio "$(((pull_peak - empty_peak) * 1024))" "$diary_bytes") | | |")
+    rm -rf "$pc" "$pc0" "$pc2" "${pc3:-}" "${pc4:-}"
   done
   caldav_servers_stop
 done

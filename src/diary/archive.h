@@ -23,6 +23,8 @@ class ArchiveWriter {
 
     const std::string& Bytes() const { return m_bytes; }
     std::string Take() { return std::move(m_bytes); }
+    // Empty again, keeping the room reserved.
+    void Clear() { m_bytes.clear(); }
 
   private:
     std::string m_bytes;

@@ -55,6 +55,24 @@ std::string EncodeNotes(const NoteMap& notes) {
     return EncodeEntries(notes, nullptr, nullptr);
 }
 
+bool WriteNotes(const NoteMap& notes, const std::function<bool(std::string_view)>& put) {
+    constexpr std::size_t kPiece = 1u << 20;
+    ArchiveWriter writer;
+    writer.Reserve(kPiece + 64);
+    writer.WriteInt32(static_cast<std::int32_t>(notes.size()));
+    for (const NoteView entry : notes) {
+        writer.WriteString(entry.m_strKey);
+        writer.WriteString(entry.m_strText);
+        if (writer.Bytes().size() >= kPiece) {
+            if (!put(writer.Bytes())) {
+                return false;
+            }
+            writer.Clear();
+        }
+    }
+    return put(writer.Bytes());
+}
+
 std::string EncodeNotesWithNote(const NoteMap& notes, std::string_view key, std::string_view text) {
     if (IsBlankNote(text))
         return EncodeEntries(notes, &key, nullptr);

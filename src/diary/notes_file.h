@@ -1,6 +1,7 @@
 // The notes file "nts.ini": a count, then a key and a text string per note, in list order.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,9 @@
 inline constexpr wchar_t kNotesFileName[] = L"nts.ini";
 
 std::string EncodeNotes(const NoteMap& notes);
+// The same bytes handed to `put` in pieces of about a megabyte, none kept after it, so a big diary
+// is saved without being held twice; false once `put` refused one (the pieces stop there).
+bool WriteNotes(const NoteMap& notes, const std::function<bool(std::string_view)>& put);
 // The bytes EncodeNotes would give after SetNote(key, text), without copying or changing the list:
 // what the crash journal saves while the user is still typing.
 std::string EncodeNotesWithNote(const NoteMap& notes, std::string_view key, std::string_view text);

@@ -70,10 +70,10 @@ FileError WriteNewFile(FileSystem& fs, const FsPath& base, bool numberFirst, std
         fs, base, numberFirst, [bytes](const auto& put) { return put(bytes); }, written);
 }
 
-SaveResult KeepBeside(FileSystem& fs, const FsPath& path, std::string_view bytes, FileError cause) {
+SaveResult KeepBeside(FileSystem& fs, const FsPath& path, const BytePieces& pieces, FileError cause) {
     SaveResult result;
     result.error = cause;
-    if (WriteNewFile(fs, path + L".new-", true, bytes, result.keptAt) == FileError::kNone) {
+    if (WriteNewFile(fs, path + L".new-", true, pieces, result.keptAt) == FileError::kNone) {
         result.outcome = SaveOutcome::kKeptBeside;
     }
     return result;
@@ -177,13 +177,19 @@ bool KeepAside(FileSystem& fs, const FsPath& path, std::string_view stamp, FsPat
 
 SaveResult SaveDataFile(FileSystem& fs, const FsPath& path, std::string_view bytes, bool keepOldAside,
                         std::string_view stamp) {
+    return SaveDataFile(
+        fs, path, [bytes](const auto& put) { return put(bytes); }, keepOldAside, stamp);
+}
+
+SaveResult SaveDataFile(FileSystem& fs, const FsPath& path, const BytePieces& pieces, bool keepOldAside,
+                        std::string_view stamp) {
     if (path.empty()) {
-        return SaveFileAtomically(fs, path, bytes);
+        return SaveFileAtomically(fs, path, pieces);
     }
     if (keepOldAside && !KeepAside(fs, path, stamp)) {
-        return KeepBeside(fs, path, bytes, FileError::kOther);
+        return KeepBeside(fs, path, pieces, FileError::kOther);
     }
-    return SaveFileAtomically(fs, path, bytes);
+    return SaveFileAtomically(fs, path, pieces);
 }
 
 std::string FileStamp(int year, int month, int day, int hour, int minute, int second) {

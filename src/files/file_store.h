@@ -125,6 +125,9 @@ bool KeepAside(FileSystem& fs, const FsPath& path, std::string_view stamp, FsPat
 // bytes are kept beside it instead.
 SaveResult SaveDataFile(FileSystem& fs, const FsPath& path, std::string_view bytes, bool keepOldAside,
                         std::string_view stamp);
+// The same save of bytes made while they are written, so a large file is never held whole.
+SaveResult SaveDataFile(FileSystem& fs, const FsPath& path, const BytePieces& pieces, bool keepOldAside,
+                        std::string_view stamp);
 
 // "YYYYMMDD-HHMMSS", the stamp of a kept-aside copy.
 std::string FileStamp(int year, int month, int day, int hour, int minute, int second);

@@ -66,7 +66,7 @@ void RunAdd(Tool& tool, const AddArguments& o) {
     const std::string existing = edit.notes.GetNote(key);
     const bool appended = !IsBlankNote(existing);
     edit.notes.SetNote(key, appended ? existing + kAppendSeparator + text : text);
-    tool.SaveDiary(edit.file, EncodeNotes(edit.notes), edit.existed, edit.scan,
+    tool.SaveDiary(edit.file, edit.notes, edit.existed, edit.scan,
                    std::string(appended ? "a part added to the note of " : "a note added on ") +
                        Heading(key, o.pivot));
 }
@@ -101,7 +101,7 @@ void RunEdit(Tool& tool, const EditArguments& o) {
         return;
     }
     edit.notes.SetNote(key, after);
-    tool.SaveDiary(edit.file, EncodeNotes(edit.notes), edit.existed, edit.scan,
+    tool.SaveDiary(edit.file, edit.notes, edit.existed, edit.scan,
                    std::string(IsBlankNote(after) ? "the note of " + Heading(key, o.pivot) + " deleted"
                                                   : "the note of " + Heading(key, o.pivot) + " saved"));
 }

@@ -230,7 +230,7 @@ void RunSyncNow(Tool& tool, const SyncNowArguments& o) {
     // The notes reach the disk before the state that takes them as agreed: a failed write leaves
     // the old state, and the next sync finds the same changes again instead of losing them.
     if (!report.changedKeys.empty()) {
-        tool.SaveDiary(file, EncodeNotes(diary.notes), diary.existed, diary.scan, summary);
+        tool.SaveDiary(file, diary.notes, diary.existed, diary.scan, summary);
     } else {
         tool.Out(file.name + ": " + summary + "; the file is left as it was\n");
     }

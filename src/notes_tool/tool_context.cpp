@@ -108,19 +108,23 @@ std::vector<std::size_t> Tool::LoadOffsets(const NamedFile& file, std::string& b
 DiaryToWrite Tool::OpenToWrite(const NamedFile& file, const std::string& done) {
     DiaryToWrite diary;
     diary.file = file;
-    const FileError error = LoadFile(*m_host.fs, file.path, diary.old);
-    if (error != FileError::kNone && error != FileError::kNotFound) {
-        Fail(file.name, Reading(error));
+    {
+        std::string bytes;
+        const FileError error = LoadFile(*m_host.fs, file.path, bytes);
+        if (error != FileError::kNone && error != FileError::kNotFound) {
+            Fail(file.name, Reading(error));
+        }
+        diary.existed = error == FileError::kNone;
+        // Each entry straight into the notes: a big diary is not held as its bytes, its scan and
+        // its notes at once.
+        diary.scan = ScanNotes(bytes, [&diary](const StoredEntry& entry) {
+            diary.notes.Append({entry.key.value, entry.text.value});
+        });
     }
-    diary.existed = error == FileError::kNone;
-    diary.scan = ScanNotes(diary.old);
     if (diary.existed && diary.scan.damaged) {
         Fail(file.name, "damaged at byte " + std::to_string(diary.scan.damageOffset) + ": " +
                             diary.scan.damage + " (salvage recovers what is left; nothing is " + done +
                             " into a damaged diary)");
-    }
-    for (const StoredEntry& entry : diary.scan.entries) {
-        diary.notes.Append({entry.key.value, entry.text.value});
     }
     return diary;
 }
@@ -235,13 +239,32 @@ std::string AsideName(FileSystem& fs, const NamedFile& file, const std::string& 
 
 void Tool::SaveDiary(const NamedFile& target, const std::string& bytes, bool existed, const NotesScan& scan,
                      const std::string& summary) {
+    SaveDiary(
+        target, [&bytes](const auto& put) { return put(bytes); }, existed, scan, summary);
+}
+
+void Tool::SaveDiary(const NamedFile& target, const NoteMap& notes, bool existed, const NotesScan& scan,
+                     const std::string& summary) {
+    const BytePieces pieces = [&notes](const std::function<FileError(std::string_view)>& put) {
+        FileError error = FileError::kNone;
+        WriteNotes(notes, [&](std::string_view piece) {
+            error = put(piece);
+            return error == FileError::kNone;
+        });
+        return error;
+    };
+    SaveDiary(target, pieces, existed, scan, summary);
+}
+
+void Tool::SaveDiary(const NamedFile& target, const BytePieces& pieces, bool existed, const NotesScan& scan,
+                     const std::string& summary) {
     const bool keepAside = existed && (scan.damaged || scan.unread > 0);
     if (!existed && target.path == m_host.defaultNotes && m_host.ensureFolderOf) {
         m_host.ensureFolderOf(target.path);
     }
     const std::string stamp = m_host.fileStamp();
     const std::string asideName = AsideName(*m_host.fs, target, stamp);
-    const SaveResult saved = SaveDataFile(*m_host.fs, target.path, bytes, keepAside, stamp);
+    const SaveResult saved = SaveDataFile(*m_host.fs, target.path, pieces, keepAside, stamp);
     if (saved.outcome == SaveOutcome::kKeptBeside) {
         Fail(target.name, Writing(saved.error) + "; it is left as it was and the new diary is beside it");
     }

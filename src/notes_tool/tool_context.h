@@ -41,10 +41,10 @@ struct LoadedNotes {
     NotesScan scan;
 };
 
-// A diary about to be written: its bytes as they are, and its notes as the widget holds them.
+// A diary about to be written: what its scan found, and its notes as the widget holds them (the
+// file's bytes and the scan's entries are let go once the notes hold them).
 struct DiaryToWrite {
     NamedFile file;
-    std::string old;
     NotesScan scan;
     bool existed = false;
     NoteMap notes;
@@ -93,8 +93,13 @@ class Tool {
     // Saves a diary the way the widget does, keeping an old file it could not read whole aside.
     void SaveDiary(const NamedFile& target, const std::string& bytes, bool existed, const NotesScan& scan,
                    const std::string& summary);
+    // The same of the notes, encoded as they are written: a big diary is never held twice.
+    void SaveDiary(const NamedFile& target, const NoteMap& notes, bool existed, const NotesScan& scan,
+                   const std::string& summary);
 
   private:
+    void SaveDiary(const NamedFile& target, const BytePieces& pieces, bool existed, const NotesScan& scan,
+                   const std::string& summary);
     void WarnOfScan(const NamedFile& file, const NotesScan& scan);
 
     ToolHost& m_host;

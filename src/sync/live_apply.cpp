@@ -11,18 +11,19 @@ namespace {
 
 // The day's own text in a note: the note less the other clients' entries the state shows in it, as
 // the run compares it.
-std::string OwnPart(const SyncState& state, const std::string& date, std::string_view note) {
-    std::vector<std::string> shown;
-    for (const auto& [href, resource] : state.foreign) {
-        for (const ForeignEntry& entry : resource.entries) {
+std::string OwnPart(SyncState& state, const std::string& date, std::string_view note) {
+    std::vector<ForeignEntry*> entries;
+    for (auto& [href, resource] : state.foreign) {
+        for (ForeignEntry& entry : resource.entries) {
             if (CompactDate(entry.date) == date) {
-                shown.push_back(entry.text);
+                entries.push_back(&entry);
             }
         }
     }
     const auto day = state.days.find(date);
-    return OwnTextOfNote(
-        note, day != state.days.end() ? std::string_view(day->second.base) : std::string_view(), shown);
+    return OwnTextOfNote(note,
+                         day != state.days.end() ? std::string_view(day->second.base) : std::string_view(),
+                         ForeignTextsIn(note, entries, true));
 }
 
 void CompareAfresh(SyncState& state, std::string_view key, std::string_view snapshot, int pivot) {

@@ -97,17 +97,10 @@ class Run {
             }
             m_state.days.clear();
         }
-        m_newForeign = m_state.foreign;
-        for (auto& [href, resource] : m_foreignChanges) {
-            if (resource) {
-                m_newForeign[href] = std::move(*resource);
-            } else {
-                m_newForeign.erase(href);
-            }
-        }
-        m_foreignChanges.clear(); // moved out: a pull of many phone entries holds their text once
+        // The entries as the listing leaves them, beside those it found: the changes only are held
+        // apart, so a run that changes nothing does not copy every other client's entry.
         m_oldByDay = IndexForeignByDay(m_state.foreign);
-        m_newByDay = IndexForeignByDay(m_newForeign);
+        m_newByDay = IndexForeignByDay(m_state.foreign, &m_foreignChanges);
         const bool reachedEnd = SyncDays();
         ForgetAgreementsMadeAnew();
         if (!reachedEnd) {
@@ -117,7 +110,15 @@ class Run {
         // entries stay for the rest: those are read again, with the days they show in.
         m_report.reachedEnd = !m_fetchCut;
         if (!m_fetchCut) {
-            m_state.foreign = std::move(m_newForeign);
+            // Node by node, so no href is held twice.
+            while (!m_foreignChanges.empty()) {
+                auto change = m_foreignChanges.extract(m_foreignChanges.begin());
+                if (change.mapped()) {
+                    m_state.foreign.insert_or_assign(std::move(change.key()), std::move(*change.mapped()));
+                } else {
+                    m_state.foreign.erase(change.key());
+                }
+            }
         }
         if (m_report.status == SyncStatus::kOk || !Stops(m_report.status)) {
             m_state.token = listing.token;
@@ -211,8 +212,29 @@ class Run {
                 }
             }
         }
+        RereadUnshown(toFetch, forgotten);
         FetchInSlices(toFetch);
         return true;
+    }
+
+    // Another client's resource whose text, held by its sum, its day's note no longer shows (edited
+    // or emptied here, or a diary that did not load) is read again, as the note is to show it.
+    void RereadUnshown(std::vector<const MemberChange*>& toFetch, std::deque<MemberChange>& reread) {
+        std::set<std::string_view> fetching;
+        for (const MemberChange* change : toFetch) {
+            fetching.insert(change->href);
+        }
+        for (const auto& [href, resource] : m_state.foreign) {
+            if (fetching.count(href) || m_foreignChanges.count(href)) {
+                continue;
+            }
+            for (const ForeignEntry& e : resource.entries) {
+                if (e.HeldAsSum() && !ForeignTextIn(m_notes.FindNote(KeyOfSyncDate(e.date)), e)) {
+                    toFetch.push_back(&reread.emplace_back(MemberChange{href, {}, false}));
+                    break;
+                }
+            }
+        }
     }
 
     // Read and taken in slices, so a big pull holds one slice's replies at a time, and a fetch cut
@@ -334,38 +356,44 @@ class Run {
         }
     }
 
-    std::set<std::string> DaysToSee() {
-        std::set<std::string> days;
+    // In order, each once: a flat list, which a hundred years of days fill without a node apiece.
+    std::vector<std::string> DaysToSee() {
+        std::vector<std::string> days;
+        days.reserve(m_notes.size() + m_state.days.size());
         for (const NoteView note : m_notes) {
             const std::optional<SyncDate> date = SyncDateOfKey(note.m_strKey, m_options.pivot);
             if (date && KeyOfSyncDate(*date) == note.m_strKey) {
-                days.insert(CompactDate(*date));
+                days.push_back(CompactDate(*date));
             }
         }
         for (const auto& [date, day] : m_state.days) {
-            days.insert(date);
+            days.push_back(date);
         }
         for (const auto& [date, remote] : m_remote) {
-            days.insert(date);
+            days.push_back(date);
         }
-        for (const auto* resources : {&m_state.foreign, &m_newForeign}) {
-            for (const auto& [href, resource] : *resources) {
-                for (const ForeignEntry& e : resource.entries) {
-                    days.insert(CompactDate(e.date));
-                }
+        for (const auto& [href, resource] : m_state.foreign) {
+            for (const ForeignEntry& e : resource.entries) {
+                days.push_back(CompactDate(e.date));
             }
         }
+        for (const auto& [href, change] : m_foreignChanges) {
+            for (std::size_t i = 0; change && i < change->entries.size(); ++i) {
+                days.push_back(CompactDate(change->entries[i].date));
+            }
+        }
+        std::sort(days.begin(), days.end());
+        days.erase(std::unique(days.begin(), days.end()), days.end());
         // A day whose key the diary cannot hold in its century window is left alone.
-        std::set<std::string> kept;
-        for (const std::string& d : days) {
+        const std::size_t all = days.size();
+        std::erase_if(days, [&](const std::string& d) {
             const SyncDate date = *ParseCompactDate(d);
-            if (SyncDateOfKey(KeyOfSyncDate(date), m_options.pivot) == date) {
-                kept.insert(d);
-            }
-        }
+            return SyncDateOfKey(KeyOfSyncDate(date), m_options.pivot) != date;
+        });
+        days.shrink_to_fit();
         // Said, not silent: a phone's entry of such a year would otherwise never show anywhere.
-        m_report.outOfYears = static_cast<int>(days.size() - kept.size());
-        return kept;
+        m_report.outOfYears = static_cast<int>(all - days.size());
+        return days;
     }
 
     // Reads our entry of the day again, after a 412 or when its ETag is not known.
@@ -429,10 +457,11 @@ class Run {
             day.sides.base = agreed->second.base;
             day.sides.made = agreed->second.made; // empty when a state of an older version did not keep it
         }
-        day.shown = ForeignTextsOf(m_newByDay, d);
+        day.shown = ForeignTextsOf(m_newByDay, d, day.local, false);
         // Told apart by where each part came from, never by equal words: what the last run appended
         // for other clients is theirs, the rest is typed here.
-        day.sides.own = OwnTextOfNote(day.local, day.sides.base.value_or(""), ForeignTextsOf(m_oldByDay, d));
+        day.sides.own = OwnTextOfNote(day.local, day.sides.base.value_or(""),
+                                      ForeignTextsOf(m_oldByDay, d, day.local, true));
         return day;
     }
 
@@ -579,8 +608,8 @@ class Run {
     // words; its ETag goes, so the day is read again.
     void ForgetAgreementsMadeAnew() {
         for (const auto& [date, remote] : m_remote) {
-            if (m_settled.count(date) || !m_state.days.count(date)) {
-                continue;
+            if (!m_state.days.count(date)) {
+                continue; // a day settled is no longer there
             }
             const Day day = DayOf(*ParseCompactDate(date));
             if (day.sides.base && !PlanDay(day.sides).base) {
@@ -594,8 +623,9 @@ class Run {
     // The state: what both sides now agree on; and the note that shows it.
     void Finish(const Day& day) {
         const std::string d = CompactDate(day.date);
-        m_settled.insert(d);
-        m_remote.erase(d); // read once, and settled: a big pull holds the server's text of a day once
+        // Read once, and settled: a big pull holds the server's text of a day once, and the days
+        // left in m_remote are those not settled.
+        m_remote.erase(d);
         const DayDecision& decision = day.plan.decision;
         const RemoteDay& remote = day.sides.remote;
         if (decision.text.empty()) {
@@ -609,6 +639,10 @@ class Run {
             } else {
                 ++m_report.pulled;
             }
+        }
+        // The note holds the other clients' texts now: a big pull of phone entries holds each once.
+        for (ForeignEntry* entry : ForeignEntriesOf(m_newByDay, d)) {
+            HoldAsSumWhenShown(m_notes.FindNote(day.key), *entry);
         }
     }
 
@@ -633,15 +667,14 @@ class Run {
     SyncReport m_report;
     std::map<std::string, RemoteDay> m_remote; // our days the server changed, by CompactDate
     std::map<std::string, std::optional<ForeignResource>> m_foreignChanges; // nullopt: gone
-    std::map<std::string, ForeignResource> m_newForeign;
-    // Both sets of other clients' entries by day; neither set changes while the days are synced.
+    // Both sets of other clients' entries by day, the new one over the state's and the changes; no
+    // entry comes or goes while the days are synced, but a text is let go once its note shows it.
     ForeignTextsByDay m_oldByDay, m_newByDay;
     std::set<std::string> m_unreadable;
-    std::set<std::string> m_settled; // days Finish took this run, by CompactDate
-    std::vector<Day> m_pending;      // planned days whose writes are not sent yet
-    bool m_foundAgain = false;       // the collection went and was looked for again in this run
-    bool m_doubted = false;          // the listing by token was refused, or proved wrong
-    bool m_fetchCut = false;         // the fetch ended early: only the days read before are synced
+    std::vector<Day> m_pending; // planned days whose writes are not sent yet
+    bool m_foundAgain = false;  // the collection went and was looked for again in this run
+    bool m_doubted = false;     // the listing by token was refused, or proved wrong
+    bool m_fetchCut = false;    // the fetch ended early: only the days read before are synced
 };
 
 } // namespace

@@ -4,9 +4,12 @@
 // diary's size; the first version's hexadecimal fields, twice that, are still read.
 #include "sync/sync_state.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <optional>
 
+#include "diary/note_join.h"
 #include "sync/caldav_client.h"
 
 namespace {
@@ -117,6 +120,7 @@ std::size_t FieldsOf(std::string_view line) {
     for (const auto& [name, count] : {std::pair<std::string_view, std::size_t>{"day ", 5},
                                       {"entry ", 3},
                                       {"foreign ", 3},
+                                      {"seen ", 4},
                                       {"collection ", 2},
                                       {"name ", 2},
                                       {"token ", 2}}) {
@@ -147,24 +151,115 @@ std::vector<std::string_view> Fields(std::string_view line) {
 
 } // namespace
 
-ForeignTextsByDay IndexForeignByDay(const std::map<std::string, ForeignResource>& resources) {
+std::optional<std::string_view> ForeignTextIn(std::string_view note, const ForeignEntry& entry) {
+    if (!entry.HeldAsSum()) {
+        return std::string_view(entry.text);
+    }
+    const std::string_view separator = kNotePartSeparator;
+    for (std::size_t at = 0;;) {
+        const std::size_t end = at + entry.size;
+        if (end <= note.size() && (end == note.size() || note.substr(end, separator.size()) == separator) &&
+            SyncFileChecksum(note.substr(at, entry.size)) == entry.sum) {
+            return note.substr(at, entry.size);
+        }
+        const std::size_t next = note.find(separator, at);
+        if (next == std::string_view::npos) {
+            return std::nullopt;
+        }
+        at = next + separator.size();
+    }
+}
+
+void HoldAsSumWhenShown(std::string_view note, ForeignEntry& entry) {
+    if (entry.text.empty() || entry.text.size() > UINT32_MAX) {
+        return;
+    }
+    ForeignEntry held{
+        entry.date, {}, SyncFileChecksum(entry.text), static_cast<std::uint32_t>(entry.text.size())};
+    const std::optional<std::string_view> shown = ForeignTextIn(note, held);
+    if (shown && *shown == entry.text) {
+        entry.sum = held.sum;
+        entry.size = held.size;
+        std::string().swap(entry.text); // its bytes given back, which a move from "" would keep
+    }
+}
+
+namespace {
+
+std::uint32_t DayNumber(const SyncDate& date) {
+    return static_cast<std::uint32_t>(date.year * 10000 + date.month * 100 + date.day);
+}
+
+} // namespace
+
+ForeignTextsByDay IndexForeignByDay(std::map<std::string, ForeignResource>& resources,
+                                    std::map<std::string, std::optional<ForeignResource>>* changes) {
     ForeignTextsByDay byDay;
-    for (const auto& [href, resource] : resources) {
-        for (const ForeignEntry& e : resource.entries) {
-            byDay[CompactDate(e.date)].push_back(&e.text);
+    const auto add = [&byDay](ForeignResource& resource) {
+        for (ForeignEntry& e : resource.entries) {
+            byDay.emplace_back(DayNumber(e.date), &e);
+        }
+    };
+    // Both in the order of their hrefs, a change standing for the resource it changes.
+    auto r = resources.begin();
+    if (changes) {
+        for (auto& [href, change] : *changes) {
+            for (; r != resources.end() && r->first < href; ++r) {
+                add(r->second);
+            }
+            if (change) {
+                add(*change);
+            }
+            if (r != resources.end() && r->first == href) {
+                ++r;
+            }
         }
     }
+    for (; r != resources.end(); ++r) {
+        add(r->second);
+    }
+    std::stable_sort(byDay.begin(), byDay.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    byDay.shrink_to_fit();
     return byDay;
 }
 
-std::vector<std::string> ForeignTextsOf(const ForeignTextsByDay& byDay, const std::string& date) {
+std::vector<ForeignEntry*> ForeignEntriesOf(const ForeignTextsByDay& byDay, const std::string& date) {
+    std::vector<ForeignEntry*> entries;
+    const std::optional<SyncDate> day = ParseCompactDate(date);
+    if (!day) {
+        return entries;
+    }
+    const std::uint32_t number = DayNumber(*day);
+    auto it = std::lower_bound(byDay.begin(), byDay.end(), number,
+                               [](const auto& pair, std::uint32_t n) { return pair.first < n; });
+    for (; it != byDay.end() && it->first == number; ++it) {
+        entries.push_back(it->second);
+    }
+    return entries;
+}
+
+std::vector<std::string> ForeignTextsIn(std::string_view note, const std::vector<ForeignEntry*>& entries,
+                                        bool standIns) {
     std::vector<std::string> texts;
-    if (const auto it = byDay.find(date); it != byDay.end()) {
-        for (const std::string* text : it->second) {
-            texts.push_back(*text);
+    for (const ForeignEntry* e : entries) {
+        if (const std::optional<std::string_view> text = ForeignTextIn(note, *e)) {
+            texts.emplace_back(*text);
+        } else if (standIns) {
+            // The same for entries of the same sum, as their texts would be alike.
+            std::string standIn = "\x01" + std::to_string(e->sum);
+            while (HoldsNotePart(note, standIn)) {
+                standIn += '\x01';
+            }
+            texts.push_back(std::move(standIn));
         }
     }
     return texts;
+}
+
+std::vector<std::string> ForeignTextsOf(const ForeignTextsByDay& byDay, const std::string& date,
+                                        std::string_view note, bool standIns) {
+    return ForeignTextsIn(note, ForeignEntriesOf(byDay, date), standIns);
 }
 
 namespace {
@@ -188,12 +283,7 @@ class StatePieces {
     }
     bool End() {
         Hand();
-        char digits[17];
-        for (int i = 0; i < 16; ++i) {
-            digits[i] = "0123456789abcdef"[(m_sum >> (60 - 4 * i)) & 15];
-        }
-        digits[16] = 0;
-        PutLine(m_out, {"end", std::to_string(m_records), digits}, {});
+        PutLine(m_out, {"end", std::to_string(m_records), SyncSumHex(m_sum)}, {});
         Hand();
         return m_ok;
     }
@@ -236,7 +326,13 @@ void WriteRecords(const SyncState& state, StatePieces& w) {
     for (const auto& [href, resource] : state.foreign) {
         w.Line({"foreign"}, {href, resource.etag});
         for (const ForeignEntry& e : resource.entries) {
-            w.Line({"entry", CompactDate(e.date)}, {e.text});
+            if (e.HeldAsSum()) {
+                // A record of its own: a version before it refuses the file whole and compares the
+                // days afresh, rather than read an entry without its text.
+                w.Line({"seen", CompactDate(e.date), std::to_string(e.size), SyncSumHex(e.sum)}, {});
+            } else {
+                w.Line({"entry", CompactDate(e.date)}, {e.text});
+            }
         }
     }
 }
@@ -284,18 +380,7 @@ std::optional<std::string_view> CheckedBody(std::string_view bytes, std::string_
     }
     const std::vector<std::string_view> end = Fields(bytes.substr(endAt, bytes.size() - endAt - 1));
     const std::string_view body = bytes.substr(0, endAt);
-    if (end.size() != 3 || end[2].size() != 16) {
-        return std::nullopt;
-    }
-    std::uint64_t sum = 0;
-    for (const char c : end[2]) {
-        const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-        if (d < 0) {
-            return std::nullopt;
-        }
-        sum = sum << 4 | static_cast<std::uint64_t>(d);
-    }
-    if (sum != SyncFileChecksum(body)) {
+    if (end.size() != 3 || SyncSumOfHex(end[2]) != SyncFileChecksum(body)) {
         return std::nullopt;
     }
     count = end[1];
@@ -319,7 +404,7 @@ class StateRecords {
     // A record's fields after its name, unescaped; dates, the listing's word and "own" as written.
     bool ValuesOf(const std::vector<std::string_view>& f, std::vector<std::string>& values) const {
         for (std::size_t i = 1; i < f.size(); ++i) {
-            if (i == 1 && (f[0] == "day" || f[0] == "listing" || f[0] == "entry")) {
+            if ((i == 1 && (f[0] == "day" || f[0] == "listing" || f[0] == "entry")) || f[0] == "seen") {
                 values.emplace_back(f[i]);
                 continue;
             }
@@ -370,9 +455,25 @@ class StateRecords {
                 return false;
             }
             m_resource->entries.push_back({*date, values[1]});
+        } else if (kind == "seen" && values.size() == 3 && m_resource) {
+            return TakeSeen(values);
         } else {
             return false;
         }
+        return true;
+    }
+
+    // An entry held as its length and checksum: a length of digits alone, never 0.
+    bool TakeSeen(const std::vector<std::string>& values) {
+        const std::optional<SyncDate> date = ParseCompactDate(values[0]);
+        const std::optional<std::uint64_t> sum = SyncSumOfHex(values[2]);
+        std::uint32_t size = 0;
+        const char* last = values[1].data() + values[1].size();
+        const auto [end, error] = std::from_chars(values[1].data(), last, size);
+        if (!date || !sum || error != std::errc() || end != last || size == 0 || values[1][0] == '0') {
+            return false;
+        }
+        m_resource->entries.push_back({*date, {}, *sum, size});
         return true;
     }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -35,9 +36,20 @@ struct SyncDayState {
 struct ForeignEntry {
     SyncDate date;
     std::string text;
+    // A text the day's note shows is not kept twice: it is held as its length and checksum, and read
+    // from the note (HeldAsSum). A note that no longer shows it has the resource read again.
+    std::uint64_t sum = 0;
+    std::uint32_t size = 0;
 
+    bool HeldAsSum() const { return text.empty() && size != 0; }
     friend bool operator==(const ForeignEntry&, const ForeignEntry&) = default;
 };
+
+// The text a note shows of an entry: its own when it is held, else the run of the note's whole
+// parts that has the entry's length and checksum; nullopt when the note shows no such run.
+std::optional<std::string_view> ForeignTextIn(std::string_view note, const ForeignEntry& entry);
+// Lets the entry's text go when the note shows it, keeping its length and checksum.
+void HoldAsSumWhenShown(std::string_view note, ForeignEntry& entry);
 
 // A resource this program did not write: never changed or removed by it, shown in its days' notes.
 struct ForeignResource {
@@ -50,10 +62,22 @@ struct ForeignResource {
 // Other clients' entries of each day (by CompactDate), in the order of their resources and, within
 // one, of its entries; each points into `resources`, which must outlive it unchanged. A big pull of
 // phone entries looks every day up, and walking all resources for each was quadratic.
-using ForeignTextsByDay = std::map<std::string, std::vector<const std::string*>>;
-ForeignTextsByDay IndexForeignByDay(const std::map<std::string, ForeignResource>& resources);
-// The texts of one day (a CompactDate), copied in that order.
-std::vector<std::string> ForeignTextsOf(const ForeignTextsByDay& byDay, const std::string& date);
+// Pairs of the day (its CompactDate's digits as a number) and the entry, sorted by day: a pull of
+// a hundred years of phone entries is not indexed by a node and a string per day.
+using ForeignTextsByDay = std::vector<std::pair<std::uint32_t, ForeignEntry*>>;
+// With `changes` (by href; nullopt: gone), the resources as those change them, none copied.
+ForeignTextsByDay IndexForeignByDay(std::map<std::string, ForeignResource>& resources,
+                                    std::map<std::string, std::optional<ForeignResource>>* changes = nullptr);
+// The entries of one day (a CompactDate), in that order.
+std::vector<ForeignEntry*> ForeignEntriesOf(const ForeignTextsByDay& byDay, const std::string& date);
+// The texts `note` shows of these entries, in their order. An entry held as its sum that the note
+// no longer shows is left out, or with standIns stands as a text that is no part of the note, as
+// the entry's own text would: what tells the note's own text from the entries it showed.
+std::vector<std::string> ForeignTextsIn(std::string_view note, const std::vector<ForeignEntry*>& entries,
+                                        bool standIns);
+// Those of one day (a CompactDate).
+std::vector<std::string> ForeignTextsOf(const ForeignTextsByDay& byDay, const std::string& date,
+                                        std::string_view note, bool standIns);
 
 struct SyncState {
     std::string collection; // the collection's URL, ending with '/'; empty before discovery
@@ -73,6 +97,9 @@ inline constexpr wchar_t kSyncStateFileName[] = L"sync-state";
 // `from`: the sum of the bytes before these, so a file's sum can be taken a piece at a time.
 inline constexpr std::uint64_t kSyncChecksumStart = 14695981039346656037ull;
 std::uint64_t SyncFileChecksum(std::string_view bytes, std::uint64_t from = kSyncChecksumStart);
+// A checksum as the sync's files write it, 16 lower-case hexadecimal digits, and back.
+std::string SyncSumHex(std::uint64_t sum);
+std::optional<std::uint64_t> SyncSumOfHex(std::string_view hex);
 
 std::string EncodeSyncState(const SyncState& state);
 // The same bytes handed to `put` in pieces of about a megabyte, none kept after it; false when

@@ -19,29 +19,6 @@ constexpr std::string_view kStateMagic = "quillidar-sync 2\n";
 constexpr std::string_view kSealed = "sealed ";
 constexpr std::size_t kLogFloor = 256 * 1024;
 
-std::string Hex16(std::uint64_t value) {
-    std::string digits(16, '0');
-    for (int i = 0; i < 16; ++i) {
-        digits[static_cast<std::size_t>(i)] = "0123456789abcdef"[(value >> (60 - 4 * i)) & 15];
-    }
-    return digits;
-}
-
-std::optional<std::uint64_t> ParseHex16(std::string_view digits) {
-    if (digits.size() != 16) {
-        return std::nullopt;
-    }
-    std::uint64_t value = 0;
-    for (const char c : digits) {
-        const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-        if (d < 0) {
-            return std::nullopt;
-        }
-        value = value << 4 | static_cast<std::uint64_t>(d);
-    }
-    return value;
-}
-
 std::string HexBytes(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() * 2);
@@ -85,6 +62,9 @@ std::uint64_t HashOf(const ForeignResource& resource) {
     for (const ForeignEntry& e : resource.entries) {
         sum = SyncFileChecksum(CompactDate(e.date) + ":" + std::to_string(e.text.size()) + ":", sum);
         sum = SyncFileChecksum(e.text, sum);
+        if (e.HeldAsSum()) {
+            sum = SyncFileChecksum("=" + std::to_string(e.size) + ":" + std::to_string(e.sum), sum);
+        }
     }
     return sum;
 }
@@ -116,7 +96,7 @@ FsPath LogPathOf(const FsPath& path) {
 std::optional<std::size_t> ApplyBatch(std::string_view log, std::uint64_t fileSum, SyncState& state) {
     const std::size_t headEnd = log.find('\n');
     if (!log.starts_with(kBatchMagic) || headEnd == std::string_view::npos ||
-        ParseHex16(log.substr(kBatchMagic.size(), headEnd - kBatchMagic.size())) != fileSum) {
+        SyncSumOfHex(log.substr(kBatchMagic.size(), headEnd - kBatchMagic.size())) != fileSum) {
         return std::nullopt;
     }
     const std::size_t partAt = log.find(kStateMagic, headEnd + 1);
@@ -124,7 +104,7 @@ std::optional<std::size_t> ApplyBatch(std::string_view log, std::uint64_t fileSu
     const std::size_t endLine = partEnd == std::string_view::npos ? partEnd : log.find('\n', partEnd + 1);
     const std::size_t sealEnd = endLine == std::string_view::npos ? endLine : log.find('\n', endLine + 1);
     if (sealEnd == std::string_view::npos || log.substr(endLine + 1, kSealed.size()) != kSealed ||
-        ParseHex16(log.substr(endLine + 1 + kSealed.size(), sealEnd - endLine - 1 - kSealed.size())) !=
+        SyncSumOfHex(log.substr(endLine + 1 + kSealed.size(), sealEnd - endLine - 1 - kSealed.size())) !=
             SyncFileChecksum(log.substr(0, endLine + 1))) {
         return std::nullopt;
     }
@@ -189,8 +169,9 @@ std::string BatchOf(const SyncState& state, const SyncStateMark& mark) {
     part.name = state.name;
     part.token = state.token;
     part.etagsOnly = state.etagsOnly;
-    std::string batch = std::string(kBatchMagic) + Hex16(mark.fileSum) + "\n" + gone + EncodeSyncState(part);
-    batch += std::string(kSealed) + Hex16(SyncFileChecksum(batch)) + "\n";
+    std::string batch =
+        std::string(kBatchMagic) + SyncSumHex(mark.fileSum) + "\n" + gone + EncodeSyncState(part);
+    batch += std::string(kSealed) + SyncSumHex(SyncFileChecksum(batch)) + "\n";
     return batch;
 }
 

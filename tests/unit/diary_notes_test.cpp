@@ -1,6 +1,7 @@
 // The note list's ordering, duplicate and blank rules, and the notes file byte for byte.
 #include <gtest/gtest.h>
 
+#include "held_bytes.h"
 #include "test_bytes.h"
 
 #include <cstdlib>
@@ -174,25 +175,18 @@ TEST(NotesFile, CountsBelowTheEntriesLoadWhatTheyCountAndReportTheRestUnread) {
     }
 }
 
-namespace {
-// Bytes handed out by operator new on this thread while counting.
-thread_local bool t_counting = false;
-thread_local std::size_t t_allocated = 0;
-} // namespace
-
 TEST(NotesFile, AForgedCountCostsMemoryOnlyForTheEntriesThatArrive) {
     // One large note announced as two thousand million: what is reserved must follow the note.
     NoteMap one;
     one.Append({"071226", std::string(1 << 20, 'x')});
     const std::string bytes = "\xFF\xFF\xFF\x7F"s + EncodeNotes(one).substr(4);
     NoteMap notes;
-    t_allocated = 0;
-    t_counting = true;
+    const std::size_t asked = held_bytes::Asked();
     const bool ok = DecodeNotes(bytes, notes);
-    t_counting = false;
+    const std::size_t allocated = held_bytes::Asked() - asked;
     EXPECT_FALSE(ok);
     EXPECT_EQ(notes.size(), 1u);
-    EXPECT_LT(t_allocated, 2 * bytes.size()) << "bytes allocated for a file of " << bytes.size();
+    EXPECT_LT(allocated, 2 * bytes.size()) << "bytes allocated for a file of " << bytes.size();
 }
 
 TEST(NotesFile, EveryCutOfAValidFileFailsAndKeepsTheWholeEntriesBeforeIt) {
@@ -296,17 +290,28 @@ TEST(NotesFile, EncodingWithANoteMatchesFilingItInACopy) {
     EXPECT_EQ(notes.size(), 4u) << "the list itself is untouched";
 }
 
-// Counts what the decoder asks for; the counters are off outside the one test that reads them.
-void* operator new(std::size_t size) {
-    if (t_counting)
-        t_allocated += size;
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
+// The diary written a piece at a time is the diary encoded whole, whatever its size against a piece,
+// and a piece refused stops the writing there.
+TEST(NotesFile, WrittenInPiecesAsEncodedWhole) {
+    const std::size_t sizes[] = {0, 1, 1000, (1u << 20) / 600, (1u << 20) / 600 + 1, 5000};
+    for (const std::size_t n : sizes) {
+        NoteMap notes;
+        for (std::size_t i = 0; i < n; ++i) {
+            notes.Append({std::to_string(100000 + i % 7000),
+                          std::string(580 + i % 40, static_cast<char>('a' + i % 26))});
+        }
+        notes.SetNote("010101", "filed last");
+        std::string pieces;
+        std::size_t count = 0;
+        EXPECT_TRUE(WriteNotes(notes, [&](std::string_view piece) {
+            pieces += piece;
+            ++count;
+            EXPECT_LE(piece.size(), (1u << 20) + 1200) << n;
+            return true;
+        }));
+        EXPECT_EQ(pieces, EncodeNotes(notes)) << n;
+        std::size_t asked = 0;
+        EXPECT_EQ(WriteNotes(notes, [&](std::string_view) { return ++asked < 2; }), count < 2) << n;
+        EXPECT_EQ(asked, std::min<std::size_t>(count, 2)) << n;
+    }
 }

@@ -199,6 +199,59 @@ TEST(SaveDataFile, WhenTheOldFileCannotBeCopiedBothAreKept) {
     EXPECT_EQ(fs.Calls(FsOp::kReplace), 0);
 }
 
+// Bytes handed over in pieces are saved as the same bytes whole are, and a piece that cannot be
+// made (its writer's error) leaves the old file and nothing else.
+TEST(SaveDataFile, InPiecesAsWhole) {
+    const auto inPieces = [](std::size_t size, std::size_t failAt) -> BytePieces {
+        return [size, failAt](const std::function<FileError(std::string_view)>& put) {
+            for (std::size_t at = 0; at < kNew.size(); at += size) {
+                if (failAt != SIZE_MAX && at + size > failAt) {
+                    return FileError::kDiskFull;
+                }
+                if (const FileError error = put(std::string_view(kNew).substr(at, size));
+                    error != FileError::kNone) {
+                    return error;
+                }
+            }
+            return FileError::kNone;
+        };
+    };
+    const struct {
+        const char* what;
+        bool keepAside;
+        bool copyFails;
+        std::size_t failAt;
+        SaveOutcome outcome;
+    } cases[] = {
+        {"saved", false, false, SIZE_MAX, SaveOutcome::kSaved},
+        {"the old file kept aside first", true, false, SIZE_MAX, SaveOutcome::kSaved},
+        {"kept beside the old file it could not copy", true, true, SIZE_MAX, SaveOutcome::kKeptBeside},
+        {"a piece that fails", false, false, 3000, SaveOutcome::kFailed},
+        {"a piece that fails after the copy aside", true, false, 3000, SaveOutcome::kFailed},
+    };
+    for (const auto& c : cases) {
+        for (const std::size_t size : {std::size_t{1}, std::size_t{999}, kNew.size()}) {
+            FakeFileSystem whole, pieces;
+            whole.files = pieces.files = OnlyOld();
+            if (c.copyFails) {
+                whole.FailNth(FsOp::kRead, 1, FileError::kOther);
+                pieces.FailNth(FsOp::kRead, 1, FileError::kOther);
+            }
+            const SaveResult byPieces =
+                SaveDataFile(pieces, kPath, inPieces(size, c.failAt), c.keepAside, "20261208-153000");
+            EXPECT_EQ(byPieces.outcome, c.outcome) << c.what << " " << size;
+            if (c.failAt == SIZE_MAX) {
+                const SaveResult byWhole = SaveDataFile(whole, kPath, kNew, c.keepAside, "20261208-153000");
+                EXPECT_EQ(byWhole.outcome, byPieces.outcome) << c.what;
+                EXPECT_EQ(whole.files, pieces.files) << c.what << " " << size;
+            } else {
+                EXPECT_EQ(pieces.files.at(kPath), kOld) << c.what;
+                EXPECT_EQ(pieces.files.size(), c.keepAside ? 2u : 1u) << c.what; // the copy aside stays
+            }
+        }
+    }
+}
+
 TEST(LoadFile, WaitsBrieflyForAFileHeldOpen) {
     FakeFileSystem fs;
     fs.files = OnlyOld();

@@ -450,11 +450,13 @@ TEST(SyncScale, ForeignEntriesAreFoundByDayInTheirOrder) {
     };
     for (const Case& c : cases) {
         std::map<std::string, std::vector<std::string>> got;
-        for (const auto& [date, texts] : IndexForeignByDay(c.resources)) {
-            for (const std::string* text : texts) {
-                got[date].push_back(*text);
-            }
+        Resources resources = c.resources;
+        const ForeignTextsByDay byDay = IndexForeignByDay(resources);
+        for (const auto& [day, entry] : byDay) {
+            const std::string date = std::to_string(day);
+            got[date] = ForeignTextsOf(byDay, date, "", false);
         }
+        EXPECT_TRUE(ForeignTextsOf(byDay, "20261207", "", false).empty()) << c.what;
         EXPECT_EQ(got, c.expected) << c.what;
     }
 }
